@@ -1,0 +1,289 @@
+// Upload throughput, memory and responsiveness of the streamed asset body, against two
+// references measured in the same run on the same server: Qt posting the raw file from a QFile
+// (the best the HTTP stack does here) and curl sending the same bytes (the machine's limit).
+//
+//   bench_upload [--size-mib N] [--small-files N]
+//
+// Prints "name value" lines.
+#include "connection/LMServerConnection.h"
+#include "platform/NotificationCenter.h"
+#include "store/Asset.h"
+#include "store/ObjectContext.h"
+#include "store/ServerBookmark.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+struct Server {
+    QProcess process;
+    quint16 port = 0;
+    [[nodiscard]] QString base() const
+    {
+        return QStringLiteral("http://127.0.0.1:%1/cgi-bin/WebObjects/Lumaro.woa").arg(port);
+    }
+};
+
+bool startServer(Server &server)
+{
+    server.process.setProgram(QStringLiteral(LUMARO_DEVSERVER_PATH));
+    server.process.setArguments({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--discard-bodies"),
+                                 QStringLiteral("--quiet"), QStringLiteral("--user"), QStringLiteral("bench:bench")});
+    server.process.start();
+    if (!server.process.waitForStarted(5000))
+        return false;
+    QByteArray out;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 10000) {
+        server.process.waitForReadyRead(100);
+        out += server.process.readAllStandardOutput();
+        const auto match = QRegularExpression(QStringLiteral("127\\.0\\.0\\.1:(\\d+)/")).match(QString::fromUtf8(out));
+        if (match.hasMatch()) {
+            server.port = quint16(match.captured(1).toUInt());
+            return true;
+        }
+    }
+    return false;
+}
+
+bool writeFile(const QString &path, qint64 size, quint32 seed)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    quint32 x = seed;
+    for (char &c : block) {
+        x = x * 1664525u + 1013904223u;
+        c = char(x >> 24);
+    }
+    for (qint64 written = 0; written < size;) {
+        const qint64 n = qMin<qint64>(block.size(), size - written);
+        if (file.write(block.constData(), n) != n)
+            return false;
+        written += n;
+    }
+    return true;
+}
+
+qint64 readStatusKiB(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(qstrlen(field)).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+// Resets the peak resident size so the next reading covers only what follows.
+void resetPeakRss()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+
+// Longest gap between ticks of a 1 ms timer while it runs: how long the event loop was held.
+class StallMeter : public QObject {
+public:
+    StallMeter()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(1);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            if (m_last >= 0)
+                m_max = qMax(m_max, now - m_last);
+            m_last = now;
+        });
+    }
+    void start()
+    {
+        m_clock.start();
+        m_last = -1;
+        m_max = 0;
+        m_timer.start();
+    }
+    void stop() { m_timer.stop(); }
+    [[nodiscard]] double maxMs() const { return double(m_max) / 1e6; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = -1;
+    qint64 m_max = 0;
+};
+
+const QString Login = QStringLiteral("?loginName=bench&password=bench&roleName=CategoryAdmin");
+
+double qtFileUpload(const Server &server, const QString &path)
+{
+    QNetworkAccessManager manager;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    QElapsedTimer clock;
+    clock.start();
+    QNetworkReply *reply =
+        manager.post(QNetworkRequest(QUrl(server.base() + QStringLiteral("/ra/categoryAssets.json") + Login)), &file);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    const bool ok = reply->error() == QNetworkReply::NoError;
+    reply->deleteLater();
+    return ok ? double(file.size()) / seconds / 1e6 : 0;
+}
+
+double curlUpload(const Server &server, const QString &path)
+{
+    QProcess curl;
+    curl.start(QStringLiteral("curl"), {QStringLiteral("-sS"), QStringLiteral("-X"), QStringLiteral("POST"),
+                                        QStringLiteral("-H"), QStringLiteral("Expect:"), QStringLiteral("-T"), path,
+                                        QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-w"),
+                                        QStringLiteral("%{size_upload} %{time_total}"),
+                                        server.base() + QStringLiteral("/ra/categoryAssets.json") + Login});
+    if (!curl.waitForFinished(600000) || curl.exitCode() != 0)
+        return 0;
+    const QStringList parts = QString::fromUtf8(curl.readAllStandardOutput()).split(QLatin1Char(' '));
+    if (parts.size() != 2 || parts.at(1).toDouble() <= 0)
+        return 0;
+    return parts.at(0).toDouble() / parts.at(1).toDouble() / 1e6;
+}
+
+struct BatchResult {
+    double seconds = 0;
+    qint64 bodyBytes = 0;
+    int uploaded = 0;
+    int failed = 0;
+};
+
+BatchResult connectionUpload(const Server &server, const QStringList &paths, StallMeter *meter)
+{
+    ObjectContext context;
+    ServerBookmark *bookmark = context.insertBookmark();
+    bookmark->setHostName(QStringLiteral("127.0.0.1"));
+    bookmark->setSecureConnect(false);
+    bookmark->setPortNumber(server.port);
+    bookmark->setUserName(QStringLiteral("bench"));
+    bookmark->setPassword(QStringLiteral("bench"));
+    QList<Asset *> batch;
+    for (const QString &path : paths) {
+        Asset *asset = context.insertAsset();
+        asset->setFilePath(path);
+        asset->setBookmark(bookmark);
+        batch.append(asset);
+    }
+    LMServerConnection connection(bookmark);
+    connection.setSelectedCategory(QJsonObject{{QStringLiteral("id"), 1}, {QStringLiteral("name"), QStringLiteral("Bench")}});
+
+    BatchResult result;
+    QObject observer;
+    QEventLoop loop;
+    QElapsedTimer clock;
+    auto *center = NotificationCenter::defaultCenter();
+    center->addObserver(&observer, LMNotification::UploadingAsset, &connection, [&](const Notification &n) {
+        if (!clock.isValid()) {
+            clock.start();
+            if (meter)
+                meter->start();
+        }
+        const auto *asset = qobject_cast<Asset *>(n.userInfo.value(QStringLiteral("asset")).value<QObject *>());
+        if (asset)
+            result.bodyBytes += (QFileInfo(asset->filePath().value_or(QString())).size() + 2) / 3 * 4;
+    });
+    center->addObserver(&observer, LMNotification::UploadedAsset, &connection, [&](const Notification &) { ++result.uploaded; });
+    center->addObserver(&observer, LMNotification::UploadFailedAsset, &connection, [&](const Notification &n) {
+        ++result.failed;
+        std::fprintf(stderr, "failed: %s\n", qPrintable(n.userInfo.value(LMUserInfoKey::Error).toString()));
+    });
+    center->addObserver(&observer, LMNotification::UploadDone, &connection, [&](const Notification &) {
+        result.seconds = clock.isValid() ? double(clock.nsecsElapsed()) / 1e9 : 0;
+        if (meter)
+            meter->stop();
+        loop.quit();
+    });
+    connection.startAssetImport(batch);
+    loop.exec();
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    qint64 sizeMiB = 1024;
+    int smallFiles = 500;
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--size-mib"))
+            sizeMiB = args.at(i + 1).toLongLong();
+        else if (args.at(i) == QLatin1String("--small-files"))
+            smallFiles = args.at(i + 1).toInt();
+    }
+
+    QTemporaryDir dir;
+    const QString big = dir.filePath(QStringLiteral("big.bin"));
+    if (!writeFile(big, sizeMiB << 20, 7)) {
+        std::fputs("cannot write the test file\n", stderr);
+        return 1;
+    }
+    QStringList small;
+    for (int i = 0; i < smallFiles; ++i) {
+        small << dir.filePath(QStringLiteral("small-%1.jpg").arg(i));
+        writeFile(small.last(), 8 * 1024 + i, quint32(i));
+    }
+
+    Server server;
+    if (!startServer(server)) {
+        std::fputs("cannot start lumaro-devserver\n", stderr);
+        return 1;
+    }
+
+    // Warm the page cache so every contender reads the file from memory.
+    qtFileUpload(server, big);
+    const double qtFile = qtFileUpload(server, big);
+    const double curl = curlUpload(server, big);
+
+    StallMeter meter;
+    resetPeakRss();
+    const qint64 rssBefore = readStatusKiB("VmRSS:");
+    const BatchResult ours = connectionUpload(server, {big}, &meter);
+    const qint64 peak = readStatusKiB("VmHWM:");
+    const double ourRate = ours.seconds > 0 ? double(ours.bodyBytes) / ours.seconds / 1e6 : 0;
+
+    const BatchResult many = connectionUpload(server, small, nullptr);
+
+    server.process.terminate();
+    server.process.waitForFinished(5000);
+
+    std::printf("file_mib %lld\n", static_cast<long long>(sizeMiB));
+    std::printf("qt_file_mb_per_s %.1f\n", qtFile);
+    std::printf("curl_mb_per_s %.1f\n", curl);
+    std::printf("rss_before_mib %.1f\n", double(rssBefore) / 1024.0);
+    std::printf("body_mb_per_s %.1f\n", ourRate);
+    std::printf("ratio_vs_qt_file %.2f\n", qtFile > 0 ? ourRate / qtFile : 0.0);
+    std::printf("ratio_vs_curl %.2f\n", curl > 0 ? ourRate / curl : 0.0);
+    std::printf("peak_rss_mib %.1f\n", double(peak) / 1024.0);
+    std::printf("max_stall_ms %.1f\n", meter.maxMs());
+    std::printf("small_files_per_s %.1f\n", many.seconds > 0 ? double(many.uploaded) / many.seconds : 0.0);
+    return (ours.uploaded == 1 && many.uploaded == smallFiles) ? 0 : 1;
+}

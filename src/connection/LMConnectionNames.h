@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+// Notification names posted by LMServerConnection, and the user-info keys they carry.
+namespace LMNotification {
+inline const QString GotFullURL = QStringLiteral("LMServerConnectionGotFullURL");
+inline const QString CheckedServer = QStringLiteral("LMServerConnectionCheckedServer");
+inline const QString RetrievedCategoryTypes = QStringLiteral("LMServerConnectionRetrievedCategoryTypes");
+inline const QString HasCategories = QStringLiteral("LMServerConnectionHasCategories");
+inline const QString HasCategoryPathPart = QStringLiteral("LMServerConnectionHasCategoryPathPart");
+inline const QString HasCategoryPath = QStringLiteral("LMServerConnectionHasCategoryPath");
+inline const QString CreatedNewCategory = QStringLiteral("LMServerConnectionCreatedNewCategory");
+inline const QString UploadingAsset = QStringLiteral("LMServerConnectionUploadingAsset");
+inline const QString UploadedAsset = QStringLiteral("LMServerConnectionUploadedAsset");
+inline const QString UploadFailedAsset = QStringLiteral("LMServerConnectionUploadFailedAsset");
+inline const QString UploadDone = QStringLiteral("LMServerConnectionUploadDone");
+inline const QString UploadProgress = QStringLiteral("LMServerConnectionUploadProgress");
+} // namespace LMNotification
+
+namespace LMUserInfoKey {
+inline const QString AppURL = QStringLiteral("app URL");
+inline const QString ServerCheck = QStringLiteral("server check");
+inline const QString Error = QStringLiteral("error");
+inline const QString ParentID = QStringLiteral("parent id");
+inline const QString PathList = QStringLiteral("path list");
+inline const QString HasError = QStringLiteral("has error");
+inline const QString NewCategory = QStringLiteral("new category");
+inline const QString FileName = QStringLiteral("file name");
+// Progress of the file in flight, in body bytes.
+inline const QString BytesSent = QStringLiteral("bytes sent");
+inline const QString BytesTotal = QStringLiteral("bytes total");
+} // namespace LMUserInfoKey
+
+// Keys of the transport error map carried under LMUserInfoKey::Error.
+namespace LMErrorKey {
+inline const QString Domain = QStringLiteral("domain");
+inline const QString Code = QStringLiteral("code");
+inline const QString Description = QStringLiteral("description");
+} // namespace LMErrorKey

@@ -1,0 +1,170 @@
+#pragma once
+
+#include "LMConnectionNames.h"
+#include "store/ServerBookmark.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QVariantMap>
+
+#include <atomic>
+#include <functional>
+#include <optional>
+
+class Asset;
+class ObjectContext;
+class QIODevice;
+class QNetworkAccessManager;
+class QNetworkReply;
+struct Notification;
+
+using CategoryRecord = QJsonObject;
+using CategoryLevel = QList<CategoryRecord>;
+
+// The client of one server session: builds every request by one rule, keeps the category
+// browser's model and reports each completed operation as a notification on the main thread.
+class LMServerConnection : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString serverVersion READ serverVersion WRITE setServerVersion)
+    Q_PROPERTY(qint64 pathLevel READ pathLevel WRITE setPathLevel)
+    Q_PROPERTY(QString currentAssetImportID READ currentAssetImportID WRITE setCurrentAssetImportID)
+    Q_PROPERTY(bool haltUpload READ haltUpload WRITE setHaltUpload)
+    Q_PROPERTY(qint64 msgcount READ msgcount WRITE setMsgcount)
+
+public:
+    static inline const QString SERVERUID = QStringLiteral("5c02ad91e7b311e6");
+    static inline const QString RESTAPIVERSION = QStringLiteral("4");
+    static constexpr int MAXPATHLEVEL = 50;
+
+    // Keys the connection itself writes into a category creation body.
+    struct categoryDictionaryKeys {
+        static inline const QString name = QStringLiteral("name");
+        static inline const QString creationDate = QStringLiteral("creationDate");
+        static inline const QString categoryDate = QStringLiteral("categoryDate");
+        static inline const QString creatorID = QStringLiteral("creatorID");
+        static inline const QString categoryType = QStringLiteral("categoryType");
+        static inline const QString externalVisibility = QStringLiteral("externalVisibility");
+        static inline const QString publicVisibility = QStringLiteral("publicVisibility");
+        static inline const QString topLevel = QStringLiteral("topLevel");
+        static inline const QString parentCategoryStructures = QStringLiteral("parentCategoryStructures");
+        static inline const QString directReferenceCount = QStringLiteral("directReferenceCount");
+        static inline const QString inheritedReferenceCount = QStringLiteral("inheritedReferenceCount");
+        static inline const QString parentCategory = QStringLiteral("parentCategory");
+        static inline const QString id = QStringLiteral("id");
+    };
+
+    explicit LMServerConnection(ServerBookmark *bookmark, QObject *parent = nullptr);
+    ~LMServerConnection() override;
+    LMServerConnection(const LMServerConnection &) = delete;
+    LMServerConnection &operator=(const LMServerConnection &) = delete;
+
+    [[nodiscard]] ServerBookmark *serverBookmark() const { return m_serverBookmark; }
+    void setServerBookmark(ServerBookmark *bookmark);
+    [[nodiscard]] const QString &serverVersion() const { return m_serverVersion; }
+    void setServerVersion(const QString &version) { m_serverVersion = version; }
+    [[nodiscard]] const QList<CategoryLevel> &categoryData() const { return m_categoryData; }
+    void setCategoryData(const QList<CategoryLevel> &data) { m_categoryData = data; }
+    [[nodiscard]] const QList<CategoryRecord> &categoryPath() const { return m_categoryPath; }
+    void setCategoryPath(const QList<CategoryRecord> &path) { m_categoryPath = path; }
+    [[nodiscard]] qint64 pathLevel() const { return m_pathLevel; }
+    void setPathLevel(qint64 level) { m_pathLevel = level; }
+    [[nodiscard]] const std::optional<CategoryRecord> &selectedCategory() const { return m_selectedCategory; }
+    void setSelectedCategory(const std::optional<CategoryRecord> &record) { m_selectedCategory = record; }
+    [[nodiscard]] const std::optional<QJsonArray> &categoryTypes() const { return m_categoryTypes; }
+    void setCategoryTypes(const std::optional<QJsonArray> &types) { m_categoryTypes = types; }
+    [[nodiscard]] qint64 folderCategoryTypeID() const { return m_folderCategoryTypeID; }
+    void setFolderCategoryTypeID(qint64 id) { m_folderCategoryTypeID = id; }
+    [[nodiscard]] const std::optional<CategoryRecord> &newCategoryParent() const { return m_newCategoryParent; }
+    void setNewCategoryParent(const std::optional<CategoryRecord> &record) { m_newCategoryParent = record; }
+    [[nodiscard]] qint64 msgcount() const { return m_msgcount; }
+    void setMsgcount(qint64 count) { m_msgcount = count; }
+    [[nodiscard]] QList<Asset *> currentImportQueue() const;
+    void setCurrentImportQueue(const QList<Asset *> &queue);
+    [[nodiscard]] const QString &currentAssetImportID() const { return m_currentAssetImportID; }
+    void setCurrentAssetImportID(const QString &id) { m_currentAssetImportID = id; }
+    [[nodiscard]] bool haltUpload() const { return m_haltUpload.load(); }
+    void setHaltUpload(bool halt) { m_haltUpload.store(halt); }
+
+    [[nodiscard]] QNetworkAccessManager *urlSession();
+    void setUrlSession(QNetworkAccessManager *session);
+    [[nodiscard]] ObjectContext *managedObjectContext() const { return m_managedObjectContext; }
+    void setManagedObjectContext(ObjectContext *context) { m_managedObjectContext = context; }
+
+    // Server check and application path.
+    Q_INVOKABLE void checkLMServer();
+    Q_INVOKABLE void getFullURL();
+
+    // Category tree.
+    Q_INVOKABLE void retrieveCategoryTypes();
+    Q_INVOKABLE void retrieveTopCategories();
+    Q_INVOKABLE void selectCategory(qint64 column, qint64 row);
+    [[nodiscard]] Q_INVOKABLE QString getSelectedCategoryPath() const;
+    [[nodiscard]] Q_INVOKABLE qint64 findCategory(qint64 categoryID, qint64 level) const;
+
+    Q_INVOKABLE void createNewCategory(const QString &name);
+
+    // Path climb.
+    Q_INVOKABLE void retrieveCategoryPath(qint64 categoryID);
+    void buildCategoryPath(const Notification &notification);
+    void retrieveCategoryPathPart(qint64 categoryID, const QJsonArray &pathList);
+
+    // Upload chain.
+    void startAssetImport(const QList<Asset *> &batch);
+    Q_INVOKABLE void uploadNextAsset(const QString &importStatusID);
+    Q_INVOKABLE void uploadedAsset();
+
+    // Whether a batch is between its start and its done notification.
+    [[nodiscard]] bool isUploading() const { return m_uploading; }
+
+private:
+    struct Reply {
+        bool transportError = false;
+        QVariantMap error; // domain, code, description of a transport error
+        int status = 0;    // 0 when no HTTP response arrived
+        QString statusText;
+        QByteArray body;
+        std::optional<QByteArray> location;
+        QUrl finalUrl;
+    };
+    using ReplyHandler = std::function<void(const Reply &)>;
+
+    [[nodiscard]] QString requestAddress(const QString &resourcePath, bool withLogin) const;
+    QNetworkReply *sendRequest(const QString &address, const QByteArray &method, QIODevice *bodyDevice,
+                               const QByteArray &body, ReplyHandler handler);
+    QNetworkReply *sendGet(const QString &resourcePath, bool withLogin, ReplyHandler handler);
+    QNetworkReply *sendPost(const QString &resourcePath, const QJsonObject &body, ReplyHandler handler);
+    void post(const QString &name, const QVariantMap &userInfo = {});
+    void postLater(const QString &name, const QVariantMap &userInfo = {});
+    static std::optional<QJsonValue> decodeJson(const Reply &reply);
+    static QVariantMap errorInfo(const Reply &reply);
+
+    void loadTopLevel();
+    void applyChildFetch(qint64 column, qint64 row, qint64 requestedID, const Reply &reply);
+
+    // Upload chain internals.
+    void endBatch(const QString &error = {});
+    void assetRequestFinished(Asset *asset, const Reply &reply);
+    void failAsset(Asset *asset, const QString &reason);
+    void saveRecord(Asset *asset);
+
+    QPointer<ServerBookmark> m_serverBookmark;
+    QString m_serverVersion;
+    QList<CategoryLevel> m_categoryData{CategoryLevel{}};
+    QList<CategoryRecord> m_categoryPath;
+    qint64 m_pathLevel = -1;
+    std::optional<CategoryRecord> m_selectedCategory;
+    std::optional<QJsonArray> m_categoryTypes;
+    qint64 m_folderCategoryTypeID = 0;
+    std::optional<CategoryRecord> m_newCategoryParent;
+    qint64 m_msgcount = 0;
+    QList<QPointer<Asset>> m_currentImportQueue;
+    QString m_currentAssetImportID;
+    std::atomic<bool> m_haltUpload{false};
+    bool m_uploading = false;
+    QPointer<QNetworkAccessManager> m_urlSession;
+    ObjectContext *m_managedObjectContext = nullptr; // outlives every connection
+};

@@ -1,0 +1,3 @@
+#include "platform/widgets/WidgetsLogging.h"
+
+Q_LOGGING_CATEGORY(lcPlatformWidgets, "lumaro.platform")

@@ -1,0 +1,69 @@
+#include "Asset.h"
+
+#include "ServerBookmark.h"
+
+Asset::Asset(ObjectContext *context, const QVariantMap &stored, qint64 objectId)
+    : ManagedObject(EntityName, context, stored, objectId)
+{
+    connect(this, &ManagedObject::valueChanged, this, &Asset::fieldChanged);
+}
+
+std::optional<QString> Asset::filePath() const
+{
+    const QVariant v = value(kFilePath);
+    return v.isValid() ? std::optional<QString>(v.toString()) : std::nullopt;
+}
+
+void Asset::setFilePath(const std::optional<QString> &path)
+{
+    setValue(kFilePath, path ? QVariant(*path) : QVariant());
+}
+
+ServerBookmark *Asset::bookmark() const
+{
+    return qobject_cast<ServerBookmark *>(value(kBookmark).value<QObject *>());
+}
+
+void Asset::setBookmark(ServerBookmark *bookmark)
+{
+    setValue(kBookmark, bookmark ? QVariant::fromValue<QObject *>(bookmark) : QVariant());
+}
+
+std::optional<qint64> Asset::categoryID() const
+{
+    const QVariant v = value(kCategoryID);
+    return v.isValid() ? std::optional<qint64>(v.toLongLong()) : std::nullopt;
+}
+
+void Asset::setCategoryID(const std::optional<qint64> &id)
+{
+    setValue(kCategoryID, id ? QVariant::fromValue(*id) : QVariant());
+}
+
+std::optional<QString> Asset::categoryPath() const
+{
+    const QVariant v = value(kCategoryPath);
+    return v.isValid() ? std::optional<QString>(v.toString()) : std::nullopt;
+}
+
+void Asset::setCategoryPath(const std::optional<QString> &path)
+{
+    setValue(kCategoryPath, path ? QVariant(*path) : QVariant());
+}
+
+std::optional<QDateTime> Asset::uploadDateTime() const
+{
+    const QVariant v = value(kUploadDateTime);
+    return v.isValid() ? std::optional<QDateTime>(v.toDateTime()) : std::nullopt;
+}
+
+void Asset::setUploadDateTime(const std::optional<QDateTime> &when)
+{
+    setValue(kUploadDateTime, when ? QVariant(*when) : QVariant());
+}
+
+QString Asset::fileName() const
+{
+    const QString path = filePath().value_or(QString());
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "ManagedObject.h"
+
+#include <QDateTime>
+
+#include <optional>
+
+class ServerBookmark;
+
+// One queued file; pending while it has no upload time, an import-log entry once it has one.
+class Asset : public ManagedObject {
+    Q_OBJECT
+    Q_PROPERTY(QVariant filePath READ filePathValue WRITE setFilePathValue NOTIFY fieldChanged)
+    Q_PROPERTY(QVariant categoryID READ categoryIDValue WRITE setCategoryIDValue NOTIFY fieldChanged)
+    Q_PROPERTY(QVariant categoryPath READ categoryPathValue WRITE setCategoryPathValue NOTIFY fieldChanged)
+    Q_PROPERTY(QVariant uploadDateTime READ uploadDateTimeValue WRITE setUploadDateTimeValue NOTIFY fieldChanged)
+
+public:
+    static inline const QString EntityName = QStringLiteral("Asset");
+    static inline const QString kFilePath = QStringLiteral("filePath");
+    static inline const QString kBookmark = QStringLiteral("bookmark");
+    static inline const QString kCategoryID = QStringLiteral("categoryID");
+    static inline const QString kCategoryPath = QStringLiteral("categoryPath");
+    static inline const QString kUploadDateTime = QStringLiteral("uploadDateTime");
+
+    explicit Asset(ObjectContext *context, const QVariantMap &stored = {}, qint64 objectId = 0);
+
+    [[nodiscard]] std::optional<QString> filePath() const;
+    void setFilePath(const std::optional<QString> &path);
+
+    // The bookmark whose session queued the file; null once that bookmark is gone.
+    [[nodiscard]] ServerBookmark *bookmark() const;
+    void setBookmark(ServerBookmark *bookmark);
+
+    [[nodiscard]] std::optional<qint64> categoryID() const;
+    void setCategoryID(const std::optional<qint64> &id);
+    [[nodiscard]] std::optional<QString> categoryPath() const;
+    void setCategoryPath(const std::optional<QString> &path);
+    [[nodiscard]] std::optional<QDateTime> uploadDateTime() const;
+    void setUploadDateTime(const std::optional<QDateTime> &when);
+
+    [[nodiscard]] bool isPending() const { return !hasValue(kUploadDateTime); }
+    // Last path component: what the list shows and what the server is told.
+    [[nodiscard]] QString fileName() const;
+
+signals:
+    void fieldChanged();
+
+private:
+    QVariant filePathValue() const { return value(kFilePath); }
+    void setFilePathValue(const QVariant &v) { setValue(kFilePath, v); }
+    QVariant categoryIDValue() const { return value(kCategoryID); }
+    void setCategoryIDValue(const QVariant &v) { setValue(kCategoryID, v); }
+    QVariant categoryPathValue() const { return value(kCategoryPath); }
+    void setCategoryPathValue(const QVariant &v) { setValue(kCategoryPath, v); }
+    QVariant uploadDateTimeValue() const { return value(kUploadDateTime); }
+    void setUploadDateTimeValue(const QVariant &v) { setValue(kUploadDateTime, v); }
+};

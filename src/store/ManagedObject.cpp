@@ -1,0 +1,37 @@
+#include "ManagedObject.h"
+
+ManagedObject::ManagedObject(const QString &entityName, ObjectContext *context, const QVariantMap &stored,
+                             qint64 objectId)
+    : m_entityName(entityName), m_context(context), m_objectId(objectId), m_values(stored), m_committed(stored),
+      m_inserted(objectId == 0)
+{
+}
+
+ManagedObject::~ManagedObject() = default;
+
+void ManagedObject::setValue(const QString &key, const QVariant &value)
+{
+    const bool had = m_values.contains(key);
+    if (!value.isValid()) {
+        if (!had)
+            return;
+        m_values.remove(key);
+    } else {
+        if (had && m_values.value(key) == value && m_values.value(key).metaType() == value.metaType())
+            return;
+        m_values.insert(key, value);
+    }
+    emit valueChanged(key);
+}
+
+bool ManagedObject::hasChanges() const
+{
+    return m_inserted || m_deleted || m_values != m_committed;
+}
+
+void ManagedObject::markSaved(qint64 objectId)
+{
+    m_objectId = objectId;
+    m_committed = m_values;
+    m_inserted = false;
+}

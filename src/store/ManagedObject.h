@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+
+class ObjectContext;
+
+// Base of every stored record. Persistent fields are kept by name; an absent field is an
+// invalid QVariant, so "no value" and 0 stay distinct. Fields are Qt properties of the
+// subclasses so views can read and write them by name.
+class ManagedObject : public QObject {
+    Q_OBJECT
+public:
+    ManagedObject(const ManagedObject &) = delete;
+    ManagedObject &operator=(const ManagedObject &) = delete;
+    ~ManagedObject() override;
+
+    [[nodiscard]] const QString &entityName() const { return m_entityName; }
+    [[nodiscard]] ObjectContext *managedObjectContext() const { return m_context; }
+
+    // Row id in the store file; 0 until the record has been saved once.
+    [[nodiscard]] qint64 objectId() const { return m_objectId; }
+
+    [[nodiscard]] QVariant value(const QString &key) const { return m_values.value(key); }
+    [[nodiscard]] bool hasValue(const QString &key) const { return m_values.contains(key); }
+    // An invalid QVariant removes the field.
+    void setValue(const QString &key, const QVariant &value);
+    [[nodiscard]] const QVariantMap &values() const { return m_values; }
+
+    // Unsaved insertion, deletion or field change.
+    [[nodiscard]] bool hasChanges() const;
+    [[nodiscard]] bool isInserted() const { return m_inserted; }
+    [[nodiscard]] bool isDeleted() const { return m_deleted; }
+    [[nodiscard]] QVariantMap committedValues() const { return m_committed; }
+
+signals:
+    void valueChanged(const QString &key);
+
+protected:
+    // The one initialiser every record object passes through, for new and for loaded ones.
+    ManagedObject(const QString &entityName, ObjectContext *context, const QVariantMap &stored, qint64 objectId);
+
+private:
+    friend class ObjectContext;
+    friend class StoreFile;
+
+    void markSaved(qint64 objectId);
+    void markDeleted(bool deleted) { m_deleted = deleted; }
+
+    QString m_entityName;
+    ObjectContext *m_context;
+    qint64 m_objectId;
+    QVariantMap m_values;
+    QVariantMap m_committed;
+    bool m_inserted;
+    bool m_deleted = false;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+#include <variant>
+
+class ObjectContext;
+
+// What the user is told when the store cannot be opened.
+struct StoreOpenError {
+    static inline const QString Domain = QStringLiteral("YOUR_ERROR_DOMAIN");
+    static constexpr int Code = 9999;
+    static inline const QString Description = QStringLiteral("Failed to initialize the application's saved data");
+    static inline const QString GeneralReason =
+        QStringLiteral("There was an error creating or loading the application's saved data.");
+
+    QString reason;
+    QString underlying; // empty when there is no underlying error
+};
+
+// Finds, creates and opens the application's one store file.
+namespace PersistentStore {
+
+inline const QString FolderName = QStringLiteral("com.veltrane.LumaroImporter");
+inline const QString FileName = QStringLiteral("LumaroImporter.storedata");
+
+// The data folder under the XDG data home; not created here.
+[[nodiscard]] QString applicationDocumentsDirectory();
+
+using OpenResult = std::variant<std::unique_ptr<ObjectContext>, StoreOpenError>;
+[[nodiscard]] OpenResult open(const QString &folder);
+
+} // namespace PersistentStore

@@ -1,0 +1,96 @@
+#include "ServerBookmark.h"
+
+#include "connection/LMServerConnection.h"
+
+ServerBookmark::ServerBookmark(ObjectContext *context, const QVariantMap &stored, qint64 objectId)
+    : ManagedObject(EntityName, context, stored, objectId)
+{
+    connect(this, &ManagedObject::valueChanged, this, &ServerBookmark::fieldChanged);
+    validateConnectionParameters();
+}
+
+void ServerBookmark::validateConnectionParameters()
+{
+    if (!hasValue(kSecureConnect))
+        setSecureConnect(true);
+    const std::optional<qint64> port = portNumber();
+    if (!port || *port == 0)
+        setPortNumber(secureConnect() == true ? 443 : 80);
+    const std::optional<QString> path = applicationNameURL();
+    if (!path || path->isEmpty())
+        setApplicationNameURL(DefaultApplicationPath);
+    if (!hasValue(kLastCategoryView))
+        setLastCategoryView(QStringLiteral("category"));
+    if (!hasValue(kLastCategoryID))
+        setLastCategoryID(-1);
+    if (!hasValue(kSessionWindowOpen))
+        setSessionWindowOpen(false);
+}
+
+std::optional<QString> ServerBookmark::stringField(const QString &key) const
+{
+    const QVariant v = value(key);
+    if (!v.isValid())
+        return std::nullopt;
+    return v.toString();
+}
+
+std::optional<qint64> ServerBookmark::intField(const QString &key) const
+{
+    const QVariant v = value(key);
+    if (!v.isValid())
+        return std::nullopt;
+    bool ok = false;
+    const qint64 n = v.toLongLong(&ok);
+    return ok ? std::optional<qint64>(n) : std::optional<qint64>(0);
+}
+
+std::optional<bool> ServerBookmark::secureConnect() const
+{
+    const QVariant v = value(kSecureConnect);
+    if (!v.isValid())
+        return std::nullopt;
+    return v.toBool();
+}
+
+std::optional<bool> ServerBookmark::sessionWindowOpen() const
+{
+    const QVariant v = value(kSessionWindowOpen);
+    if (!v.isValid())
+        return std::nullopt;
+    return v.toBool();
+}
+
+QString ServerBookmark::scheme() const
+{
+    return secureConnect() == true ? QStringLiteral("https://") : QStringLiteral("http://");
+}
+
+// An absent host, port or path contributes nothing; such a bookmark reaches no server but
+// never stops the application.
+QString ServerBookmark::urlString() const
+{
+    return scheme() + hostName().value_or(QString()) + QLatin1Char(':') +
+           (portNumber() ? QString::number(*portNumber()) : QString()) + QLatin1Char('/') +
+           applicationNameURL().value_or(QString());
+}
+
+QString ServerBookmark::urlShortString() const
+{
+    return scheme() + hostName().value_or(QString());
+}
+
+QString ServerBookmark::bookmarkLongName() const
+{
+    return bookmarkName().value_or(QStringLiteral("untitled"));
+}
+
+LMServerConnection *ServerBookmark::serverConnection() const
+{
+    return m_serverConnection;
+}
+
+void ServerBookmark::setServerConnection(LMServerConnection *connection)
+{
+    m_serverConnection = connection;
+}

@@ -1,0 +1,337 @@
+#include "StoreFile.h"
+
+#include "Asset.h"
+#include "ManagedObject.h"
+#include "ServerBookmark.h"
+
+#include <QDateTime>
+#include <QTimeZone>
+#include <QFile>
+#include <QHash>
+#include <QLoggingCategory>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+
+Q_LOGGING_CATEGORY(lcStore, "lumaro.store")
+
+namespace {
+
+enum class Kind { Text, Integer, Boolean, Date };
+struct Column {
+    const char *name;
+    Kind kind;
+};
+
+const QList<Column> &bookmarkColumns()
+{
+    static const QList<Column> columns = {
+        {"bookmarkName", Kind::Text},       {"hostName", Kind::Text},          {"userName", Kind::Text},
+        {"password", Kind::Text},           {"portNumber", Kind::Integer},     {"secureConnect", Kind::Boolean},
+        {"applicationNameURL", Kind::Text}, {"lastCategoryView", Kind::Text},  {"lastCategoryID", Kind::Integer},
+        {"sessionWindowOpen", Kind::Boolean}, {"lastConnectedDate", Kind::Date},
+    };
+    return columns;
+}
+
+const QList<Column> &assetColumns()
+{
+    static const QList<Column> columns = {
+        {"filePath", Kind::Text},
+        {"categoryID", Kind::Integer},
+        {"categoryPath", Kind::Text},
+        {"uploadDateTime", Kind::Date},
+    };
+    return columns;
+}
+
+QVariant toSql(const QVariant &value, Kind kind)
+{
+    if (!value.isValid())
+        return QVariant(QMetaType::fromType<QString>()); // NULL
+    switch (kind) {
+    case Kind::Text:
+        return value.toString();
+    case Kind::Integer:
+        return value.toLongLong();
+    case Kind::Boolean:
+        return value.toBool() ? 1 : 0;
+    case Kind::Date:
+        return value.toDateTime().toMSecsSinceEpoch();
+    }
+    return {};
+}
+
+QVariant fromSql(const QVariant &value, Kind kind)
+{
+    if (value.isNull())
+        return {};
+    switch (kind) {
+    case Kind::Text:
+        return value.toString();
+    case Kind::Integer:
+        return value.toLongLong();
+    case Kind::Boolean:
+        return value.toLongLong() != 0;
+    case Kind::Date:
+        return QDateTime::fromMSecsSinceEpoch(value.toLongLong(), Qt::UTC);
+    }
+    return {};
+}
+
+QString sqlError(const QSqlQuery &query)
+{
+    return query.lastError().text();
+}
+
+} // namespace
+
+StoreFile::~StoreFile()
+{
+    if (m_connectionName.isEmpty())
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+bool StoreFile::exec(const QString &sql, QString *error)
+{
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    if (!query.exec(sql)) {
+        if (error)
+            *error = sqlError(query);
+        return false;
+    }
+    return true;
+}
+
+bool StoreFile::open(const QString &path, QString *error)
+{
+    m_path = path;
+    // The file holds passwords: create it private before SQLite touches it.
+    QFile file(path);
+    if (!file.exists()) {
+        if (!file.open(QIODevice::WriteOnly)) {
+            if (error)
+                *error = file.errorString();
+            return false;
+        }
+        file.close();
+    }
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+
+    m_connectionName = QStringLiteral("lumaro-store-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    db.setDatabaseName(path);
+    if (!db.open()) {
+        if (error)
+            *error = db.lastError().text();
+        return false;
+    }
+    QString ignored;
+    exec(QStringLiteral("PRAGMA journal_mode=WAL"), &ignored);
+    exec(QStringLiteral("PRAGMA synchronous=NORMAL"), &ignored);
+    if (!exec(QStringLiteral("PRAGMA foreign_keys=ON"), error))
+        return false;
+    return migrate(error);
+}
+
+int StoreFile::schemaVersion() const
+{
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next())
+        return -1;
+    return query.value(0).toInt();
+}
+
+bool StoreFile::migrate(QString *error)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    int version = schemaVersion();
+    if (version < 0) {
+        if (error)
+            *error = QStringLiteral("Cannot read the schema version of %1").arg(m_path);
+        return false;
+    }
+    if (version > SchemaVersion) {
+        if (error)
+            *error = QStringLiteral("The store file was written by a newer version (schema %1)").arg(version);
+        return false;
+    }
+    // Each step runs in its own transaction, so a failed step leaves the file at the last
+    // good version.
+    while (version < SchemaVersion) {
+        QStringList steps;
+        if (version == 0) {
+            steps << QStringLiteral("CREATE TABLE ServerBookmark (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                    "bookmarkName TEXT, hostName TEXT, userName TEXT, password TEXT, "
+                                    "portNumber INTEGER, secureConnect INTEGER, applicationNameURL TEXT, "
+                                    "lastCategoryView TEXT, lastCategoryID INTEGER, sessionWindowOpen INTEGER, "
+                                    "lastConnectedDate TEXT)")
+                  << QStringLiteral("CREATE TABLE Asset (id INTEGER PRIMARY KEY AUTOINCREMENT, filePath TEXT, "
+                                    "bookmark INTEGER REFERENCES ServerBookmark(id) ON DELETE SET NULL, "
+                                    "categoryID INTEGER, categoryPath TEXT, uploadDateTime TEXT)");
+        } else if (version == 1) {
+            // Version 1 kept dates as ISO text; they become UTC milliseconds so that the log
+            // sorts and compares without parsing, and the queue queries get their indexes.
+            steps << QStringLiteral("ALTER TABLE Asset ADD COLUMN uploadMs INTEGER")
+                  << QStringLiteral("UPDATE Asset SET uploadMs = CAST(ROUND((julianday(uploadDateTime) - "
+                                    "2440587.5) * 86400000) AS INTEGER) WHERE uploadDateTime IS NOT NULL")
+                  << QStringLiteral("ALTER TABLE Asset DROP COLUMN uploadDateTime")
+                  << QStringLiteral("ALTER TABLE Asset RENAME COLUMN uploadMs TO uploadDateTime")
+                  << QStringLiteral("ALTER TABLE ServerBookmark ADD COLUMN connectedMs INTEGER")
+                  << QStringLiteral("UPDATE ServerBookmark SET connectedMs = CAST(ROUND((julianday("
+                                    "lastConnectedDate) - 2440587.5) * 86400000) AS INTEGER) "
+                                    "WHERE lastConnectedDate IS NOT NULL")
+                  << QStringLiteral("ALTER TABLE ServerBookmark DROP COLUMN lastConnectedDate")
+                  << QStringLiteral("ALTER TABLE ServerBookmark RENAME COLUMN connectedMs TO lastConnectedDate")
+                  << QStringLiteral("CREATE INDEX AssetQueue ON Asset(bookmark, uploadDateTime)")
+                  << QStringLiteral("CREATE INDEX AssetLog ON Asset(uploadDateTime)");
+        }
+        const int next = version == 0 ? 1 : version + 1;
+        if (!db.transaction()) {
+            if (error)
+                *error = db.lastError().text();
+            return false;
+        }
+        for (const QString &sql : std::as_const(steps)) {
+            if (!exec(sql, error)) {
+                db.rollback();
+                return false;
+            }
+        }
+        if (!exec(QStringLiteral("PRAGMA user_version = %1").arg(next), error) || !db.commit()) {
+            db.rollback();
+            return false;
+        }
+        qCDebug(lcStore) << "store schema now at version" << next;
+        version = next;
+    }
+    return true;
+}
+
+std::optional<QList<StoreFile::Row>> StoreFile::loadBookmarks(QString *error) const
+{
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    QStringList names;
+    for (const Column &c : bookmarkColumns())
+        names << QLatin1String(c.name);
+    if (!query.exec(QStringLiteral("SELECT id, %1 FROM ServerBookmark ORDER BY id").arg(names.join(u',')))) {
+        if (error)
+            *error = sqlError(query);
+        return std::nullopt;
+    }
+    QList<Row> rows;
+    while (query.next()) {
+        Row row;
+        row.id = query.value(0).toLongLong();
+        for (int i = 0; i < bookmarkColumns().size(); ++i) {
+            const QVariant v = fromSql(query.value(i + 1), bookmarkColumns().at(i).kind);
+            if (v.isValid())
+                row.values.insert(QLatin1String(bookmarkColumns().at(i).name), v);
+        }
+        rows.append(row);
+    }
+    return rows;
+}
+
+std::optional<QList<StoreFile::Row>> StoreFile::loadAssets(QString *error) const
+{
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    QStringList names;
+    for (const Column &c : assetColumns())
+        names << QLatin1String(c.name);
+    if (!query.exec(QStringLiteral("SELECT id, bookmark, %1 FROM Asset ORDER BY id").arg(names.join(u',')))) {
+        if (error)
+            *error = sqlError(query);
+        return std::nullopt;
+    }
+    QList<Row> rows;
+    while (query.next()) {
+        Row row;
+        row.id = query.value(0).toLongLong();
+        row.bookmarkId = query.value(1).isNull() ? 0 : query.value(1).toLongLong();
+        for (int i = 0; i < assetColumns().size(); ++i) {
+            const QVariant v = fromSql(query.value(i + 2), assetColumns().at(i).kind);
+            if (v.isValid())
+                row.values.insert(QLatin1String(assetColumns().at(i).name), v);
+        }
+        rows.append(row);
+    }
+    return rows;
+}
+
+std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
+                                              const std::function<qint64(ManagedObject *)> &idOfSaved,
+                                              QString *error)
+{
+    if (!m_injectedFailure.isEmpty()) {
+        if (error)
+            *error = m_injectedFailure;
+        return std::nullopt;
+    }
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    if (!db.transaction()) {
+        if (error)
+            *error = db.lastError().text();
+        return std::nullopt;
+    }
+    // Ids given inside this transaction; they only become the records' own after commit.
+    QHash<ManagedObject *, qint64> newIds;
+    QList<qint64> inserted;
+    auto fail = [&](const QString &reason) -> std::optional<QList<qint64>> {
+        db.rollback();
+        if (error)
+            *error = reason;
+        return std::nullopt;
+    };
+
+    for (const Change &change : changes) {
+        const bool isAsset = change.record->entityName() == Asset::EntityName;
+        const QString table = isAsset ? QStringLiteral("Asset") : QStringLiteral("ServerBookmark");
+        const QList<Column> &columns = isAsset ? assetColumns() : bookmarkColumns();
+        QSqlQuery query(db);
+        if (change.kind == Change::Delete) {
+            query.prepare(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(table));
+            query.addBindValue(change.id);
+            if (!query.exec())
+                return fail(sqlError(query));
+            continue;
+        }
+        QStringList names;
+        for (const Column &c : columns)
+            names << QLatin1String(c.name);
+        if (isAsset)
+            names << QStringLiteral("bookmark");
+        if (change.kind == Change::Insert) {
+            query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                              .arg(table, names.join(u','), QStringList(names.size(), QStringLiteral("?")).join(u',')));
+        } else {
+            query.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE id = ?").arg(table, names.join(QStringLiteral(" = ?, "))));
+        }
+        for (const Column &c : columns)
+            query.addBindValue(toSql(change.values.value(QLatin1String(c.name)), c.kind));
+        if (isAsset) {
+            qint64 bookmarkId = 0;
+            if (change.bookmark)
+                bookmarkId = newIds.value(change.bookmark, idOfSaved(change.bookmark));
+            query.addBindValue(bookmarkId > 0 ? QVariant(bookmarkId) : QVariant(QMetaType::fromType<qlonglong>()));
+        }
+        if (change.kind == Change::Update)
+            query.addBindValue(change.id);
+        if (!query.exec())
+            return fail(sqlError(query));
+        if (change.kind == Change::Insert) {
+            const qint64 id = query.lastInsertId().toLongLong();
+            newIds.insert(change.record, id);
+            inserted.append(id);
+        }
+    }
+    if (!db.commit())
+        return fail(db.lastError().text());
+    return inserted;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QList>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariantMap>
+
+#include <functional>
+#include <optional>
+
+class ManagedObject;
+
+// The SQLite file behind the object context: schema, stepwise migrations and the
+// transactional write of a set of changes.
+class StoreFile {
+public:
+    static constexpr int SchemaVersion = 2;
+
+    struct Row {
+        qint64 id = 0;
+        QVariantMap values; // absent fields are missing keys
+        qint64 bookmarkId = 0; // assets only; 0 for none
+    };
+
+    StoreFile() = default;
+    ~StoreFile();
+    StoreFile(const StoreFile &) = delete;
+    StoreFile &operator=(const StoreFile &) = delete;
+
+    // Opens or creates the file (0600) and brings its schema up to date. On failure returns
+    // false with a readable reason.
+    [[nodiscard]] bool open(const QString &path, QString *error);
+    [[nodiscard]] const QString &path() const { return m_path; }
+    [[nodiscard]] int schemaVersion() const;
+
+    [[nodiscard]] std::optional<QList<Row>> loadBookmarks(QString *error) const;
+    [[nodiscard]] std::optional<QList<Row>> loadAssets(QString *error) const;
+
+    struct Change {
+        enum Kind { Insert, Update, Delete } kind;
+        ManagedObject *record;
+        qint64 id;             // for updates and deletes
+        QVariantMap values;
+        ManagedObject *bookmark = nullptr; // assets: the related record, resolved to its id here
+    };
+    // Writes all changes in one transaction; returns the ids given to inserted records, in
+    // the order of the inserts, or nothing with the reason in error.
+    [[nodiscard]] std::optional<QList<qint64>> write(const QList<Change> &changes,
+                                                     const std::function<qint64(ManagedObject *)> &idOfSaved,
+                                                     QString *error);
+
+    // Test seam: the next writes fail with this reason while it is set.
+    void setFailureForTesting(const QString &reason) { m_injectedFailure = reason; }
+
+private:
+    bool migrate(QString *error);
+    bool exec(const QString &sql, QString *error);
+
+    QString m_path;
+    QString m_connectionName;
+    QString m_injectedFailure;
+};

@@ -1,0 +1,480 @@
+// The protocol client against lumaro-devserver over loopback HTTP: every assertion about the
+// wire is made on what the server received.
+#include "ConnectionTestKit.h"
+#include "TestEnvironment.h"
+
+#include <QJsonDocument>
+#include <QRegularExpression>
+#include <QtTest>
+
+namespace {
+const QString Login = QStringLiteral("loginName=admin&password=lumaro&roleName=CategoryAdmin");
+
+QJsonObject bodyOf(const QJsonObject &request)
+{
+    return QJsonDocument::fromJson(request.value("body").toString().toUtf8()).object();
+}
+} // namespace
+
+class TestConnection : public QObject {
+    Q_OBJECT
+private slots:
+    void newConnectionState();
+    void everyRequestOnTheWire();
+    void loginValuesArriveAsTyped();
+    void serverCheck_data();
+    void serverCheck();
+    void applicationPathDiscovery_data();
+    void applicationPathDiscovery();
+    void categoryTypes_data();
+    void categoryTypes();
+    void selectingExpandsLocallyOrFetches();
+    void staleEntriesStay();
+    void childFetchForARowThatIsGone();
+    void pathClimb_data();
+    void pathClimb();
+    void parentCycleStopsAfter51();
+    void newCategoryBody();
+    void twoConnectionsKeepApart();
+    void unusableAddressFailsLikeTransport();
+};
+
+void TestConnection::newConnectionState()
+{
+    ConnectionKit kit(1);
+    LMServerConnection &c = *kit.connection;
+    QCOMPARE(c.categoryData().size(), 1);
+    QVERIFY(c.categoryData().first().isEmpty());
+    QCOMPARE(c.pathLevel(), qint64(-1));
+    QCOMPARE(c.getSelectedCategoryPath(), QString());
+    QCOMPARE(c.folderCategoryTypeID(), qint64(0));
+    QCOMPARE(kit.bookmark->serverConnection(), &c);
+    QCOMPARE(c.findCategory(1, 0), qint64(-1));
+    QCOMPARE(c.findCategory(1, 5), qint64(-1));
+}
+
+void TestConnection::everyRequestOnTheWire()
+{
+    DevServer server;
+    QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+    ConnectionKit kit(server.port());
+    LMServerConnection &c = *kit.connection;
+    auto &rec = *kit.recorder;
+
+    c.checkLMServer();
+    QVERIFY(rec.waitFor(LMNotification::CheckedServer));
+    c.retrieveCategoryTypes();
+    QVERIFY(rec.waitFor(LMNotification::RetrievedCategoryTypes));
+    c.retrieveTopCategories();
+    QVERIFY(rec.waitFor(LMNotification::HasCategories));
+    const qint64 photos = c.findCategory(1, 0);
+    QVERIFY(photos >= 0);
+    c.selectCategory(0, photos);
+    QVERIFY(rec.waitFor(LMNotification::HasCategories, 2));
+    const qint64 year = c.findCategory(2, 1);
+    c.selectCategory(1, year); // a short record: fetched
+    QVERIFY(rec.waitFor(LMNotification::HasCategories, 3));
+    c.createNewCategory(QStringLiteral("Winter"));
+    QVERIFY(rec.waitFor(LMNotification::CreatedNewCategory));
+    c.retrieveCategoryPath(3);
+    QVERIFY(rec.waitFor(LMNotification::HasCategoryPath));
+
+    const QList<QJsonObject> log = server.requests();
+    QStringList seen;
+    for (const QJsonObject &r : log)
+        seen << r.value("method").toString() + QLatin1Char(' ') + r.value("resource").toString();
+    QCOMPARE(seen, (QStringList{"GET /ra/abouts.json", "GET /ra/categoryTypes.json", "GET /ra/categories.json",
+                                "GET /ra/categories/2.json", "POST /ra/categories.json", "GET /ra/categories/3.json",
+                                "GET /ra/categories/2.json", "GET /ra/categories/1.json"}));
+    for (const QJsonObject &r : log) {
+        QCOMPARE(r.value("path").toString(), QStringLiteral("/cgi-bin/WebObjects/Lumaro.woa") + r.value("resource").toString());
+        const bool about = r.value("resource").toString() == QLatin1String("/ra/abouts.json");
+        QCOMPARE(r.value("rawQuery").toString(), about ? QString() : Login);
+        // Nothing of our own in the headers.
+        const QJsonObject headers = r.value("headers").toObject();
+        for (const QString &name : headers.keys())
+            QVERIFY2(name.compare(QLatin1String("Authorization"), Qt::CaseInsensitive) != 0, qPrintable(name));
+    }
+    const QJsonObject create = log.at(4);
+    const QString raw = create.value("body").toString();
+    QVERIFY2(!raw.contains(QLatin1Char('\n')) && !raw.contains(QLatin1String(": ")), qPrintable(raw));
+    const QJsonObject body = bodyOf(create);
+    QCOMPARE(body.value("name").toString(), QStringLiteral("Winter"));
+    QCOMPARE(body.value("creatorID").toDouble(), 1.0);
+    QCOMPARE(body.value("categoryType").toObject(), QJsonObject({{"id", 7}}));
+    QCOMPARE(body.value("externalVisibility"), QJsonValue(true));
+    QCOMPARE(body.value("publicVisibility"), QJsonValue(true));
+    QCOMPARE(body.value("topLevel"), QJsonValue(false));
+    QCOMPARE(body.value("parentCategoryStructures").toArray(),
+             QJsonArray({QJsonObject{{"directReferenceCount", 1},
+                                     {"inheritedReferenceCount", 0},
+                                     {"parentCategory", QJsonObject{{"id", 2}}}}}));
+    QCOMPARE(body.keys().size(), 9);
+    // The reply is passed on as the new category.
+    const QJsonObject created = rec.last(LMNotification::CreatedNewCategory).userInfo.value("new category").toJsonObject();
+    QCOMPARE(created.value("name").toString(), QStringLiteral("Winter"));
+}
+
+void TestConnection::loginValuesArriveAsTyped()
+{
+    const QString user = QString::fromUtf8("J\xc3\xb6rg M\xc3\xbcller");
+    const QString password = QStringLiteral("p w&x+y=z?#%2B");
+    DevServer server({"--user", user + QLatin1Char(':') + password});
+    QVERIFY(server.isRunning());
+    ConnectionKit kit(server.port(), user, password);
+    kit.connection->retrieveCategoryTypes();
+    QVERIFY(kit.recorder->waitFor(LMNotification::RetrievedCategoryTypes));
+    // Accepted: the server found the typed values, so the types loaded.
+    QCOMPARE(kit.connection->folderCategoryTypeID(), qint64(7));
+    const QJsonObject request = server.requests().first();
+    QCOMPARE(request.value("rawQuery").toString(),
+             QStringLiteral("loginName=J%C3%B6rg%20M%C3%BCller&password=p%20w%26x%2By%3Dz%3F%23%252B&roleName=CategoryAdmin"));
+    const QJsonObject query = request.value("query").toObject();
+    QCOMPARE(query.value("loginName").toString(), user);
+    QCOMPARE(query.value("password").toString(), password);
+    QCOMPARE(query.value("roleName").toString(), QStringLiteral("CategoryAdmin"));
+    QCOMPARE(query.keys().size(), 3);
+
+    // A wrong password is refused by the server and leaves the types untouched.
+    ConnectionKit wrong(server.port(), user, QStringLiteral("p w"));
+    wrong.connection->retrieveCategoryTypes();
+    QVERIFY(wrong.recorder->waitFor(LMNotification::RetrievedCategoryTypes));
+    QCOMPARE(wrong.connection->folderCategoryTypeID(), qint64(0));
+    QCOMPARE(server.requests().last().value("status").toInt(), 401);
+}
+
+void TestConnection::serverCheck_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("closedPort");
+    QTest::addColumn<int>("result");
+    QTest::newRow("match") << QStringList{} << false << 0;
+    QTest::newRow("other identity") << QStringList{"--identity", "0000000000000000"} << false << 1;
+    QTest::newRow("identity in capitals") << QStringList{"--identity", "5C02AD91E7B311E6"} << false << 1;
+    QTest::newRow("other version") << QStringList{"--api-version", "5"} << false << 2;
+    QTest::newRow("identity checked first") << QStringList{"--identity", "x", "--api-version", "5"} << false << 1;
+    QTest::newRow("html page") << QStringList{"--fault", "GET /ra/abouts.json=html"} << false << 1;
+    QTest::newRow("json array") << QStringList{"--fault", "GET /ra/abouts.json=body:[1,2]"} << false << 1;
+    QTest::newRow("version not a string")
+        << QStringList{"--fault", R"(GET /ra/abouts.json=body:{"LumaroUID":"5c02ad91e7b311e6","RestAPIVersion":4})"}
+        << false << 1;
+    QTest::newRow("dropped") << QStringList{"--fault", "GET /ra/abouts.json=drop"} << false << 1;
+    QTest::newRow("closed port") << QStringList{} << true << 1;
+}
+
+void TestConnection::serverCheck()
+{
+    QFETCH(QStringList, args);
+    QFETCH(bool, closedPort);
+    QFETCH(int, result);
+    DevServer server(args);
+    QVERIFY(server.isRunning());
+    ConnectionKit kit(closedPort ? DevServer::freeClosedPort() : server.port());
+    kit.connection->setServerVersion(QStringLiteral("earlier"));
+    kit.connection->checkLMServer();
+    QCOMPARE(kit.recorder->count(LMNotification::CheckedServer), 0); // never inside the call
+    QVERIFY(kit.recorder->waitFor(LMNotification::CheckedServer));
+    QCOMPARE(kit.recorder->last(LMNotification::CheckedServer).userInfo.value("server check").toInt(), result);
+    QCOMPARE(kit.connection->serverVersion(), result == 0 ? QStringLiteral("7.4.1-dev") : QStringLiteral("earlier"));
+    if (!closedPort) {
+        QCOMPARE(server.requests().size(), 1);
+        QCOMPARE(server.requests().first().value("rawQuery").toString(), QString());
+    }
+}
+
+void TestConnection::applicationPathDiscovery_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("redirect") << "redirect" << "cgi-bin/WebObjects/Lumaro.woa";
+    QTest::newRow("absolute location") << "absolute" << "cgi-bin/WebObjects/Lumaro.woa";
+    QTest::newRow("not found") << "notfound" << "";
+    QTest::newRow("302 without location") << "no-location" << "";
+    QTest::newRow("closed port") << "closed" << "";
+}
+
+void TestConnection::applicationPathDiscovery()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, expected);
+    DevServer server({"--root", mode == QLatin1String("closed") ? QStringLiteral("redirect") : mode});
+    QVERIFY(server.isRunning());
+    const quint16 port = mode == QLatin1String("closed") ? DevServer::freeClosedPort() : server.port();
+    ConnectionKit kit(port);
+    // The root page is asked of scheme and host only, so the port travels inside the host here.
+    kit.bookmark->setHostName(QStringLiteral("127.0.0.1:%1").arg(port));
+    kit.connection->getFullURL();
+    QVERIFY(kit.recorder->waitFor(LMNotification::GotFullURL));
+    const QVariantMap info = kit.recorder->last(LMNotification::GotFullURL).userInfo;
+    QVERIFY(info.contains("app URL"));
+    QCOMPARE(info.value("app URL").toString(), expected);
+    if (mode != QLatin1String("closed")) {
+        const QJsonObject first = server.requests().first();
+        QCOMPARE(first.value("path").toString(), QStringLiteral("/"));
+        QCOMPARE(first.value("rawQuery").toString(), QString());
+    }
+}
+
+void TestConnection::categoryTypes_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<qint64>("folder");
+    QTest::newRow("two folder types, last wins")
+        << QStringList{"--fault", R"(GET /ra/categoryTypes.json=body:[{"id":7,"name":"Folder"},{"id":3,"name":"A"},{"id":9,"name":"Folder"}])"}
+        << qint64(9);
+    QTest::newRow("lower-case name") << QStringList{"--fault", R"(GET /ra/categoryTypes.json=body:[{"id":7,"name":"folder"}])"}
+                                     << qint64(0);
+    QTest::newRow("id not an integer")
+        << QStringList{"--fault", R"(GET /ra/categoryTypes.json=body:[{"id":"7","name":"Folder"},{"id":7.5,"name":"Folder"}])"}
+        << qint64(0);
+    QTest::newRow("no folder type") << QStringList{"--no-folder-type"} << qint64(0);
+    QTest::newRow("served types") << QStringList{} << qint64(7);
+}
+
+void TestConnection::categoryTypes()
+{
+    QFETCH(QStringList, args);
+    QFETCH(qint64, folder);
+    DevServer server(args);
+    QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+    ConnectionKit kit(server.port());
+    kit.connection->retrieveCategoryTypes();
+    QVERIFY(kit.recorder->waitFor(LMNotification::RetrievedCategoryTypes));
+    QCOMPARE(kit.connection->folderCategoryTypeID(), folder);
+    QVERIFY(kit.connection->categoryTypes().has_value());
+    QVERIFY(kit.recorder->last(LMNotification::RetrievedCategoryTypes).userInfo.isEmpty());
+}
+
+void TestConnection::selectingExpandsLocallyOrFetches()
+{
+    DevServer server;
+    QVERIFY(server.isRunning());
+    ConnectionKit kit(server.port());
+    LMServerConnection &c = *kit.connection;
+    c.retrieveTopCategories();
+    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories));
+    QVERIFY(kit.recorder->last(LMNotification::HasCategories).userInfo.isEmpty());
+    const int before = server.requests().size();
+
+    const qint64 row = c.findCategory(1, 0);
+    c.selectCategory(0, row);
+    // Expanded from the record's own child list: the level is there at once, the notification later.
+    QCOMPARE(c.pathLevel(), qint64(0));
+    QCOMPARE(recordId(*c.selectedCategory()), qint64(1));
+    QCOMPARE(recordId(c.categoryPath().at(0)), qint64(1));
+    QCOMPARE(c.categoryData().size(), 2);
+    QCOMPARE(c.categoryData().at(1).size(), 2);
+    QCOMPARE(kit.recorder->count(LMNotification::HasCategories), 1);
+    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 2));
+    QCOMPARE(server.requests().size(), before);
+    QCOMPARE(c.getSelectedCategoryPath(), QStringLiteral("/Photos"));
+
+    const qint64 shortRow = c.findCategory(2, 1);
+    const QJsonObject shortRecord = c.categoryData().at(1).at(shortRow);
+    QVERIFY(!shortRecord.contains("directChildCategoryStructuresSorted"));
+    c.selectCategory(1, shortRow);
+    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 3));
+    QCOMPARE(server.requests().size(), before + 1);
+    QCOMPARE(server.requests().last().value("resource").toString(), QStringLiteral("/ra/categories/2.json"));
+    QVERIFY(c.categoryData().at(1).at(shortRow).contains("directChildCategoryStructuresSorted"));
+    QVERIFY(c.categoryPath().at(1).contains("directChildCategoryStructuresSorted"));
+    QCOMPARE(*c.selectedCategory(), shortRecord);
+    QCOMPARE(c.categoryData().at(2).size(), 3);
+    QCOMPARE(c.getSelectedCategoryPath(), QStringLiteral("/Photos/2024"));
+    QVERIFY(kit.recorder->last(LMNotification::HasCategories).userInfo.isEmpty());
+}
+
+void TestConnection::staleEntriesStay()
+{
+    DevServer server;
+    QVERIFY(server.isRunning());
+    ConnectionKit kit(server.port());
+    LMServerConnection &c = *kit.connection;
+    auto &rec = *kit.recorder;
+    c.retrieveTopCategories();
+    QVERIFY(rec.waitFor(LMNotification::HasCategories, 1));
+    c.selectCategory(0, c.findCategory(1, 0));
+    QVERIFY(rec.waitFor(LMNotification::HasCategories, 2));
+    c.selectCategory(1, c.findCategory(6, 1));
+    QVERIFY(rec.waitFor(LMNotification::HasCategories, 3));
+    c.selectCategory(2, c.findCategory(7, 2));
+    QVERIFY(rec.waitFor(LMNotification::HasCategories, 4));
+    QCOMPARE(c.getSelectedCategoryPath(), QStringLiteral("/Photos/2025/Events"));
+    const auto level3 = c.categoryData().at(3);
+    QCOMPARE(level3.size(), 2);
+
+    c.selectCategory(0, c.findCategory(13, 0));
+    QVERIFY(rec.waitFor(LMNotification::HasCategories, 5));
+    QCOMPARE(c.pathLevel(), qint64(0));
+    QCOMPARE(c.getSelectedCategoryPath(), QStringLiteral("/Documents"));
+    QCOMPARE(c.categoryData().at(3), level3);
+    QCOMPARE(recordId(c.categoryPath().at(1)), qint64(6));
+    QCOMPARE(recordId(c.categoryPath().at(2)), qint64(7));
+
+    const int before = server.requests().size();
+    c.selectCategory(-1, 99);
+    QVERIFY(!c.selectedCategory());
+    QVERIFY(c.categoryPath().isEmpty());
+    QCOMPARE(c.pathLevel(), qint64(-1));
+    QVERIFY(rec.waitFor(LMNotification::HasCategories, 6));
+    QCOMPARE(server.requests().size(), before + 1);
+    QCOMPARE(server.requests().last().value("resource").toString(), QStringLiteral("/ra/categories.json"));
+    QCOMPARE(c.categoryData().at(3), level3);
+}
+
+void TestConnection::childFetchForARowThatIsGone()
+{
+    DevServer server({"--fault", "GET /ra/categories/2.json=delay:400"});
+    QVERIFY(server.isRunning());
+    ConnectionKit kit(server.port());
+    LMServerConnection &c = *kit.connection;
+    c.retrieveTopCategories();
+    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 1));
+    c.selectCategory(0, c.findCategory(1, 0));
+    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 2));
+    c.selectCategory(1, c.findCategory(2, 1));
+    // Meanwhile the level loses that row.
+    QList<CategoryLevel> data = c.categoryData();
+    data[1] = CategoryLevel{};
+    c.setCategoryData(data);
+    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 3));
+    QVERIFY(c.categoryData().at(1).isEmpty());
+    QCOMPARE(c.categoryData().size(), 3);
+
+    // A selection outside the model changes nothing and still reports, later.
+    const auto snapshot = c.categoryData();
+    c.selectCategory(7, 3);
+    c.selectCategory(0, 999);
+    QCOMPARE(c.categoryData(), snapshot);
+    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 5));
+}
+
+void TestConnection::pathClimb_data()
+{
+    QTest::addColumn<qint64>("stored");
+    QTest::addColumn<QList<qint64>>("path");
+    QTest::newRow("top level") << qint64(1) << QList<qint64>{1};
+    QTest::newRow("three levels") << qint64(3) << QList<qint64>{1, 2, 3};
+    QTest::newRow("four levels") << qint64(8) << QList<qint64>{1, 6, 7, 8};
+    QTest::newRow("gone") << qint64(999) << QList<qint64>{};
+}
+
+void TestConnection::pathClimb()
+{
+    QFETCH(qint64, stored);
+    QFETCH(QList<qint64>, path);
+    DevServer server;
+    QVERIFY(server.isRunning());
+    ConnectionKit kit(server.port());
+    LMServerConnection &c = *kit.connection;
+    const auto dataBefore = c.categoryData();
+    c.retrieveCategoryPath(stored);
+    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategoryPath));
+    QList<qint64> got;
+    for (const QJsonObject &record : c.categoryPath())
+        got << recordId(record);
+    QCOMPARE(got, path);
+    QCOMPARE(c.pathLevel(), qint64(path.size()) - 1);
+    QCOMPARE(server.requests().size(), qMax<qsizetype>(path.size(), 1));
+    if (!path.isEmpty())
+        QCOMPARE(recordId(*c.selectedCategory()), stored);
+    else
+        QVERIFY(!c.selectedCategory()); // an error reply is no category to upload into
+    QCOMPARE(c.categoryData(), dataBefore);
+    QCOMPARE(kit.recorder->count(LMNotification::HasCategoryPath), 1);
+}
+
+void TestConnection::parentCycleStopsAfter51()
+{
+    DevServer server({"--parent-cycle", "14,15"});
+    QVERIFY(server.isRunning());
+    ConnectionKit kit(server.port());
+    kit.connection->retrieveCategoryPath(14);
+    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategoryPath));
+    QVERIFY(server.waitForRequests(51));
+    QTest::qWait(0);
+    QCOMPARE(server.requests().size(), 51);
+    QVERIFY(kit.connection->categoryPath().isEmpty());
+    QCOMPARE(kit.connection->pathLevel(), qint64(-1));
+    QCOMPARE(kit.recorder->count(LMNotification::HasCategoryPath), 1);
+    QCOMPARE(recordId(*kit.connection->selectedCategory()), qint64(14));
+}
+
+void TestConnection::newCategoryBody()
+{
+    DevServer server;
+    QVERIFY(server.isRunning());
+    ConnectionKit kit(server.port());
+    const QString name = QString::fromUtf8(" Fr\xc3\xbchjahr \"2026\" \\ neu ");
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-1);
+    // Types never loaded: the body names type 0, which this server refuses.
+    kit.connection->createNewCategory(QStringLiteral("untyped"));
+    QVERIFY(server.waitForRequests(1));
+    kit.connection->retrieveCategoryTypes();
+    QVERIFY(kit.recorder->waitFor(LMNotification::RetrievedCategoryTypes));
+    kit.connection->createNewCategory(name);
+    QVERIFY(kit.recorder->waitFor(LMNotification::CreatedNewCategory, 1));
+    // An empty name is sent as it is; the server's refusal is no new category.
+    kit.connection->createNewCategory(QString());
+    QVERIFY(server.waitForRequests(4));
+    QTRY_COMPARE(server.requests().last().value("status").toInt(), 400);
+    const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(1);
+
+    const QList<QJsonObject> posts = server.requests("/ra/categories.json");
+    QCOMPARE(posts.size(), 3);
+    QCOMPARE(bodyOf(posts.at(0)).value("categoryType").toObject(), QJsonObject({{"id", 0}}));
+    QCOMPARE(bodyOf(posts.at(1)).value("categoryType").toObject(), QJsonObject({{"id", 7}}));
+    QCOMPARE(bodyOf(posts.at(1)).value("name").toString(), name);
+    QCOMPARE(bodyOf(posts.at(2)).value("name"), QJsonValue(QString()));
+    for (const QJsonObject &request : posts) {
+        const QJsonObject body = bodyOf(request);
+        QVERIFY(!body.contains("parentCategoryStructures"));
+        QCOMPARE(body.value("topLevel"), QJsonValue(false));
+        const QString date = body.value("creationDate").toString();
+        QCOMPARE(body.value("categoryDate").toString(), date);
+        QVERIFY2(QRegularExpression("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ$").match(date).hasMatch(), qPrintable(date));
+        // UTC on the 24-hour clock: the stamp lies between the moments around the call.
+        const QDateTime parsed = QDateTime::fromString(date, Qt::ISODate);
+        QVERIFY2(parsed >= before.addMSecs(-before.time().msec()) && parsed <= after, qPrintable(date));
+    }
+    QTest::qWait(0);
+    QCOMPARE(kit.recorder->count(LMNotification::CreatedNewCategory), 1);
+    const QJsonObject created = kit.recorder->last(LMNotification::CreatedNewCategory).userInfo.value("new category").toJsonObject();
+    QCOMPARE(created.value("name").toString(), name);
+}
+
+void TestConnection::twoConnectionsKeepApart()
+{
+    DevServer first;
+    DevServer second({"--api-version", "3"});
+    QVERIFY(first.isRunning() && second.isRunning());
+    ConnectionKit a(first.port());
+    ConnectionKit b(second.port());
+    a.connection->checkLMServer();
+    b.connection->checkLMServer();
+    b.connection->retrieveTopCategories();
+    QVERIFY(a.recorder->waitFor(LMNotification::CheckedServer));
+    QVERIFY(b.recorder->waitFor(LMNotification::HasCategories));
+    QVERIFY(b.recorder->waitFor(LMNotification::CheckedServer));
+    QCOMPARE(a.recorder->names(), QStringList{LMNotification::CheckedServer});
+    QCOMPARE(a.recorder->last(LMNotification::CheckedServer).userInfo.value("server check").toInt(), 0);
+    QCOMPARE(b.recorder->last(LMNotification::CheckedServer).userInfo.value("server check").toInt(), 2);
+    QCOMPARE(b.recorder->count(LMNotification::CheckedServer), 1);
+}
+
+void TestConnection::unusableAddressFailsLikeTransport()
+{
+    ConnectionKit kit(80);
+    kit.bookmark->setHostName(QStringLiteral("bad host name"));
+    kit.connection->retrieveCategoryTypes();
+    kit.connection->checkLMServer();
+    QCOMPARE(kit.recorder->all().size(), 0);
+    QVERIFY(kit.recorder->waitFor(LMNotification::CheckedServer));
+    QVERIFY(kit.recorder->waitFor(LMNotification::RetrievedCategoryTypes));
+    QCOMPARE(kit.recorder->last(LMNotification::CheckedServer).userInfo.value("server check").toInt(), 1);
+    const QVariantMap error = kit.recorder->last(LMNotification::RetrievedCategoryTypes).userInfo.value("error").toMap();
+    QVERIFY(!error.value("description").toString().isEmpty());
+}
+
+LUMARO_TEST_MAIN(TestConnection)
+#include "tst_connection.moc"

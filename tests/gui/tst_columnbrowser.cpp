@@ -1,0 +1,352 @@
+#include "GuiTestMain.h"
+
+#include "platform/widgets/BrowserColumnModel.h"
+#include "platform/widgets/ColumnBrowser.h"
+#include "platform/widgets/ColumnBrowserDelegate.h"
+
+#include <QAbstractItemView>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+struct Node {
+    QString name;
+    QList<Node> children;
+    bool leaf = false;
+};
+
+Node leaf(const char *name)
+{
+    return Node{QString::fromLatin1(name), {}, true};
+}
+
+Node branch(const char *name, QList<Node> children)
+{
+    return Node{QString::fromLatin1(name), std::move(children), false};
+}
+
+Node sampleTree()
+{
+    return branch("", {branch("Animals", {branch("Cats", {leaf("Tabby"), leaf("Siamese")}),
+                                          branch("Dogs", {leaf("Beagle")})}),
+                       branch("Plants", {branch("Trees", {leaf("Oak")}), leaf("Fern")}), leaf("Readme")});
+}
+
+// Resolves a column through the browser's own selection path, as an application delegate does.
+class TreeDelegate : public ColumnBrowserDelegate {
+public:
+    Node root = sampleTree();
+
+    const Node *parentOf(ColumnBrowser *browser, int column) const
+    {
+        const Node *node = &root;
+        for (int c = 0; c < column && node; ++c) {
+            const int row = browser->selectedRowInColumn(c);
+            node = row >= 0 && row < node->children.size() ? &node->children.at(row) : nullptr;
+        }
+        return node;
+    }
+    int numberOfRowsInColumn(ColumnBrowser *browser, int column) override
+    {
+        const Node *parent = parentOf(browser, column);
+        return parent ? int(parent->children.size()) : 0;
+    }
+    void willDisplayCell(ColumnBrowser *browser, BrowserCell &cell, int row, int column) override
+    {
+        const Node &node = parentOf(browser, column)->children.at(row);
+        cell.text = node.name;
+        cell.leaf = node.leaf;
+    }
+};
+
+class FlatDelegate : public ColumnBrowserDelegate {
+public:
+    int rows = 0;
+    int cellsFilled = 0;
+
+    int numberOfRowsInColumn(ColumnBrowser *, int column) override { return column == 0 ? rows : 0; }
+    void willDisplayCell(ColumnBrowser *, BrowserCell &cell, int row, int) override
+    {
+        ++cellsFilled;
+        cell.text = QStringLiteral("file-%1").arg(row);
+        cell.leaf = true;
+    }
+};
+
+QStringList texts(const ColumnBrowser &browser, int column)
+{
+    QStringList result;
+    if (const QAbstractItemView *view = browser.columnView(column))
+        for (int row = 0; row < view->model()->rowCount(); ++row)
+            result.append(view->model()->index(row, 0).data().toString());
+    return result;
+}
+
+// Waits for the column to be laid out, then clicks the row's centre like a user would.
+bool click(ColumnBrowser &browser, int row, int column, Qt::KeyboardModifiers modifiers = {},
+           bool doubleClick = false)
+{
+    QAbstractItemView *view = browser.columnView(column);
+    if (!view || !QTest::qWaitFor([&] {
+            return view->viewport()->rect().contains(browser.visualRectOfRow(row, column).center());
+        }))
+        return false;
+    const QPoint centre = browser.visualRectOfRow(row, column).center();
+    // A real double click is a click followed by the double-click press.
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, centre);
+    if (doubleClick)
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, modifiers, centre);
+    return true;
+}
+} // namespace
+
+class TestColumnBrowser : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ColumnBrowser> m_browser;
+    TreeDelegate m_tree;
+    FlatDelegate m_files;
+
+    ColumnBrowser &browser() { return *m_browser; }
+
+private slots:
+    void init()
+    {
+        m_tree.root = sampleTree();
+        m_files.rows = m_files.cellsFilled = 0;
+        m_browser = std::make_unique<ColumnBrowser>();
+        m_browser->resize(900, 300);
+        m_browser->setColumnWidth(180);
+        m_browser->setDelegate(&m_tree);
+        m_browser->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_browser.get()));
+    }
+
+    void cleanup() { m_browser.reset(); }
+
+    void clicksOpenAndCloseColumns()
+    {
+        QSignalSpy actions(&browser(), &ColumnBrowser::action);
+        QCOMPARE(browser().columnCount(), 1);
+        QCOMPARE(texts(browser(), 0), (QStringList{"Animals", "Plants", "Readme"}));
+        QCOMPARE(browser().selectedColumn(), -1);
+
+        QVERIFY(click(browser(), 0, 0));
+        QCOMPARE(texts(browser(), 1), (QStringList{"Cats", "Dogs"}));
+        QVERIFY(click(browser(), 0, 1));
+        QCOMPARE(texts(browser(), 2), (QStringList{"Tabby", "Siamese"}));
+        // A leaf opens nothing further.
+        QVERIFY(click(browser(), 1, 2));
+        QCOMPARE(browser().lastColumn(), 2);
+        QCOMPARE(browser().selectedColumn(), 2);
+        QCOMPARE(browser().selectedRowInColumn(2), 1);
+
+        // A new choice in column 0 drops the whole path to its right.
+        QVERIFY(click(browser(), 1, 0));
+        QCOMPARE(browser().columnCount(), 2);
+        QCOMPARE(texts(browser(), 1), (QStringList{"Trees", "Fern"}));
+        QCOMPARE(browser().selectedColumn(), 0);
+        QCOMPARE(browser().columnView(2), nullptr);
+        QVERIFY(click(browser(), 2, 0));
+        QCOMPARE(browser().columnCount(), 1);
+        QCOMPARE(actions.count(), 5);
+
+        // Clicking the selected branch again reopens its column with nothing selected there.
+        QVERIFY(click(browser(), 0, 0));
+        QVERIFY(click(browser(), 1, 1));
+        QCOMPARE(browser().columnCount(), 3);
+        QVERIFY(click(browser(), 0, 0));
+        QCOMPARE(browser().columnCount(), 2);
+        QCOMPARE(browser().selectedRowInColumn(1), -1);
+    }
+
+    void branchesShowAnArrowAndLeavesDoNot()
+    {
+        QCOMPARE(browser().columnView(0)->model()->index(0, 0).data(BrowserColumnModel::LeafRole), false);
+        QCOMPARE(browser().columnView(0)->model()->index(2, 0).data(BrowserColumnModel::LeafRole), true);
+        // Ink at the right end of a row is the arrow: rows 0 and 1 are branches, row 2 a leaf.
+        QTRY_VERIFY(browser().visualRectOfRow(2, 0).isValid());
+        const QImage image = browser().columnView(0)->viewport()->grab().toImage();
+        const auto inkAtRightEnd = [&](int row) {
+            const QRect rect = browser().visualRectOfRow(row, 0);
+            const QRgb background = image.pixel(rect.right() - 1, rect.top() + 1);
+            int ink = 0;
+            for (int x = rect.right() - 20; x < rect.right(); ++x)
+                for (int y = rect.top(); y <= rect.bottom(); ++y)
+                    ink += image.pixel(x, y) != background;
+            return ink;
+        };
+        QVERIFY(inkAtRightEnd(0) > 0);
+        QVERIFY(inkAtRightEnd(1) > 0);
+        QCOMPARE(inkAtRightEnd(2), 0);
+    }
+
+    void programmaticSelectionIsSilentAndBoundsChecked()
+    {
+        QSignalSpy actions(&browser(), &ColumnBrowser::action);
+        browser().selectRow(0, 0);
+        browser().selectRow(1, 1);
+        QCOMPARE(texts(browser(), 2), (QStringList{"Beagle"}));
+        QCOMPARE(browser().selectedColumn(), 1);
+
+        // Positions of -1 or past the end change nothing and create no column.
+        for (const auto &[row, column] : {std::pair{-1, -1}, {0, -1}, {-1, 0}, {3, 0}, {0, 3}, {5, 2}})
+            browser().selectRow(row, column);
+        for (const int column : {-1, 3, 42})
+            browser().reloadColumn(column);
+        QCOMPARE(browser().columnCount(), 3);
+        QCOMPARE(browser().selectedRowInColumn(0), 0);
+        QCOMPARE(browser().selectedRowInColumn(1), 1);
+        QCOMPARE(browser().selectedRowInColumn(-1), -1);
+        QCOMPARE(browser().selectedRowsInColumn(7), QList<int>());
+        QVERIFY(browser().visualRectOfRow(0, 5).isNull());
+
+        browser().loadColumnZero();
+        QCOMPARE(browser().columnCount(), 1);
+        QCOMPARE(browser().selectedColumn(), -1);
+        QCOMPARE(actions.count(), 0);
+    }
+
+    void reloadShowsTheDelegatesCurrentRows()
+    {
+        browser().selectRow(0, 0);
+        browser().selectRow(0, 1);
+        m_tree.root.children[0].children.append(leaf("Birds"));
+        browser().reloadColumn(1);
+        QCOMPARE(texts(browser(), 1), (QStringList{"Cats", "Dogs", "Birds"}));
+        // The kept selection still leads to its column.
+        QCOMPARE(browser().selectedRowInColumn(1), 0);
+        QCOMPARE(browser().columnCount(), 3);
+
+        // A kept row that turned into a leaf closes the columns to its right.
+        m_tree.root.children[0].children = {leaf("Moth")};
+        browser().reloadColumn(1);
+        QCOMPARE(texts(browser(), 1), QStringList{"Moth"});
+        QCOMPARE(browser().selectedRowInColumn(1), 0);
+        QCOMPARE(browser().columnCount(), 2);
+
+        // A selected row past the new end is dropped, and its columns with it.
+        m_tree.root.children = {leaf("Only")};
+        browser().reloadColumn(0);
+        browser().selectRow(0, 0);
+        m_tree.root.children.clear();
+        browser().reloadColumn(0);
+        QCOMPARE(browser().selectedColumn(), -1);
+        QCOMPARE(browser().columnCount(), 1);
+
+        // A leaf that became a branch opens its column.
+        m_tree.root = sampleTree();
+        browser().reloadColumn(0);
+        browser().selectRow(2, 0);
+        m_tree.root.children[2] = branch("Readme", {leaf("Page")});
+        browser().reloadColumn(0);
+        QCOMPARE(texts(browser(), 1), QStringList{"Page"});
+    }
+
+    void multipleSelection()
+    {
+        m_files.rows = 10;
+        browser().setDelegate(&m_files);
+        browser().setAllowsMultipleSelection(true);
+        QSignalSpy actions(&browser(), &ColumnBrowser::action);
+        QVERIFY(click(browser(), 2, 0));
+        QVERIFY(click(browser(), 5, 0, Qt::ControlModifier));
+        QVERIFY(click(browser(), 7, 0, Qt::ShiftModifier));
+        QCOMPARE(browser().selectedRowsInColumn(0), (QList<int>{2, 5, 6, 7}));
+        QCOMPARE(browser().selectedRowInColumn(0), 2);
+        QVERIFY(click(browser(), 2, 0, Qt::ControlModifier));
+        QCOMPARE(browser().selectedRowsInColumn(0), (QList<int>{5, 6, 7}));
+        QCOMPARE(actions.count(), 4);
+
+        m_files.rows = 7;
+        browser().reloadColumn(0);
+        QCOMPARE(browser().selectedRowsInColumn(0), (QList<int>{5, 6}));
+
+        // Several branches selected at once open no column.
+        browser().setDelegate(&m_tree);
+        QVERIFY(click(browser(), 0, 0));
+        QVERIFY(click(browser(), 1, 0, Qt::ControlModifier));
+        QCOMPARE(browser().selectedRowsInColumn(0), (QList<int>{0, 1}));
+        QCOMPARE(browser().columnCount(), 1);
+
+        browser().setAllowsMultipleSelection(false);
+        QVERIFY(click(browser(), 2, 0));
+        QCOMPARE(browser().selectedRowsInColumn(0), QList<int>{2});
+    }
+
+    void disabledBrowserIgnoresInputAndEnabledReportsDoubleClicks()
+    {
+        QSignalSpy actions(&browser(), &ColumnBrowser::action);
+        QSignalSpy doubles(&browser(), &ColumnBrowser::doubleClicked);
+        browser().setEnabled(false);
+        QVERIFY(click(browser(), 0, 0));
+        QVERIFY(click(browser(), 1, 0, {}, true));
+        QTest::keyClick(browser().columnView(0), Qt::Key_Down);
+        QCOMPARE(browser().selectedColumn(), -1);
+        QCOMPARE(browser().columnCount(), 1);
+        QCOMPARE(actions.count(), 0);
+        QCOMPARE(doubles.count(), 0);
+
+        browser().setEnabled(true);
+        QVERIFY(click(browser(), 0, 0));
+        QCOMPARE(browser().columnCount(), 2);
+        QVERIFY(click(browser(), 1, 1, {}, true));
+        QCOMPARE(doubles.count(), 1);
+        QCOMPARE(doubles.at(0), (QVariantList{1, 1}));
+    }
+
+    void keyboardNavigation()
+    {
+        QSignalSpy actions(&browser(), &ColumnBrowser::action);
+        QAbstractItemView *first = browser().columnView(0);
+        QTest::keyClick(first, Qt::Key_Down);
+        QCOMPARE(texts(browser(), 1), (QStringList{"Cats", "Dogs"}));
+        QTest::keyClick(first, Qt::Key_Down);
+        QCOMPARE(texts(browser(), 1), (QStringList{"Trees", "Fern"}));
+        QTest::keyClick(first, Qt::Key_Up);
+        QCOMPARE(browser().selectedRowInColumn(0), 0);
+
+        QTest::keyClick(first, Qt::Key_Right);
+        QCOMPARE(browser().selectedRowInColumn(1), 0);
+        QCOMPARE(browser().columnCount(), 3);
+        QTest::keyClick(browser().columnView(1), Qt::Key_Down);
+        QCOMPARE(texts(browser(), 2), QStringList{"Beagle"});
+        QTest::keyClick(browser().columnView(1), Qt::Key_Right);
+        QCOMPARE(browser().selectedColumn(), 2);
+        QCOMPARE(actions.count(), 6);
+        // Right on a leaf goes nowhere.
+        QTest::keyClick(browser().columnView(2), Qt::Key_Right);
+        QCOMPARE(actions.count(), 6);
+
+        QTest::keyClick(browser().columnView(2), Qt::Key_Left);
+        QCOMPARE(browser().selectedColumn(), 1);
+        QCOMPARE(browser().columnCount(), 3);
+        QTest::keyClick(browser().columnView(1), Qt::Key_Left);
+        QCOMPARE(browser().selectedColumn(), 0);
+        QCOMPARE(browser().columnCount(), 2);
+        QTest::keyClick(first, Qt::Key_Left);
+        QCOMPARE(browser().selectedRowInColumn(0), 0);
+        QCOMPARE(actions.count(), 8);
+    }
+
+    void longColumnAsksOnlyForShownCells()
+    {
+        m_files.rows = 10000;
+        browser().setDelegate(&m_files);
+        QCOMPARE(browser().rowCountInColumn(0), 10000);
+        QVERIFY(click(browser(), 0, 0));
+        browser().selectRow(9999, 0);
+        QTRY_VERIFY(browser().columnView(0)->viewport()->rect().contains(
+            browser().visualRectOfRow(9999, 0).center()));
+        QVERIFY2(m_files.cellsFilled < 500, qPrintable(QString::number(m_files.cellsFilled)));
+
+        browser().setAllowsMultipleSelection(true);
+        QTest::keyClick(browser().columnView(0), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(browser().selectedRowsInColumn(0).size(), 10000);
+        browser().reloadColumn(0);
+        QCOMPARE(browser().selectedRowsInColumn(0).size(), 10000);
+    }
+};
+
+LUMARO_GUI_TEST_MAIN(TestColumnBrowser)
+#include "tst_columnbrowser.moc"

@@ -1,0 +1,43 @@
+#include "ScriptedServer.h"
+
+#include <QTcpSocket>
+
+ScriptedServer::ScriptedServer()
+{
+    m_server.listen(QHostAddress::LocalHost, 0);
+    connect(&m_server, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket *socket = m_server.nextPendingConnection())
+            serve(socket);
+    });
+}
+
+void ScriptedServer::serve(QTcpSocket *socket)
+{
+    auto buffer = std::make_shared<QByteArray>();
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QTcpSocket::readyRead, this, [this, socket, buffer] {
+        buffer->append(socket->readAll());
+        const qsizetype headerEnd = buffer->indexOf("\r\n\r\n");
+        if (headerEnd < 0)
+            return;
+        // Wait for the whole body so the client is never cut off mid-send.
+        qsizetype contentLength = 0;
+        for (const QByteArray &line : buffer->left(headerEnd).split('\n')) {
+            if (line.toLower().startsWith("content-length:"))
+                contentLength = line.mid(15).trimmed().toLongLong();
+        }
+        if (buffer->size() < headerEnd + 4 + contentLength)
+            return;
+        ++m_requests;
+        m_requestLines.append(buffer->left(buffer->indexOf("\r\n")));
+        buffer->clear();
+        const Reply reply = m_replies.isEmpty() ? Reply{404, QByteArray("{}"), {}} : m_replies.takeFirst();
+        QByteArray response = "HTTP/1.1 " + QByteArray::number(reply.status) + " Scripted\r\n";
+        response += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
+        response += reply.extraHeaders;
+        response += "Connection: close\r\n\r\n";
+        response += reply.body;
+        socket->write(response);
+        socket->disconnectFromHost();
+    });
+}

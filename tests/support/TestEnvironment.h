@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// Points XDG data and config homes at a private temporary folder for the life of the test
+// process, so no test reads or writes the user's files or another test's.
+class TestEnvironment {
+public:
+    TestEnvironment();
+    TestEnvironment(const TestEnvironment &) = delete;
+    TestEnvironment &operator=(const TestEnvironment &) = delete;
+
+    [[nodiscard]] static QString root();
+    [[nodiscard]] static QString dataHome();
+    [[nodiscard]] static QString configHome();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+#define LUMARO_TEST_MAIN(TestObject)                                                                              \
+    int main(int argc, char *argv[])                                                                               \
+    {                                                                                                              \
+        TestEnvironment environment;                                                                               \
+        QCoreApplication app(argc, argv);                                                                          \
+        TestObject tc;                                                                                             \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                 \
+        return QTest::qExec(&tc, argc, argv);                                                                      \
+    }
