@@ -50,8 +50,11 @@ QVariant toSql(const QVariant &value, Kind kind)
     if (!value.isValid())
         return QVariant(QMetaType::fromType<QString>()); // NULL
     switch (kind) {
-    case Kind::Text:
-        return value.toString();
+    case Kind::Text: {
+        // A null QString binds as SQL NULL; an empty text that is present must stay present.
+        const QString text = value.toString();
+        return text.isNull() ? QStringLiteral("") : text;
+    }
     case Kind::Integer:
         return value.toLongLong();
     case Kind::Boolean:
@@ -127,6 +130,8 @@ bool StoreFile::open(const QString &path, QString *error)
     m_connectionName = QStringLiteral("lumaro-store-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     db.setDatabaseName(path);
+    // Another process (a second instance, a test reading along) may hold the lock briefly.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     if (!db.open()) {
         if (error)
             *error = db.lastError().text();

@@ -83,6 +83,7 @@ void TestStore::recordsSurviveRestart()
         Asset *waiting = context->insertAsset();
         waiting->setFilePath(QStringLiteral("/tmp/w.png"));
         waiting->setBookmark(bookmark);
+        waiting->setCategoryPath(QString()); // present but empty
         QVERIFY(context->hasChanges());
         QVERIFY(context->save());
         QVERIFY(!context->hasChanges());
@@ -105,6 +106,8 @@ void TestStore::recordsSurviveRestart()
     const auto pending = context->fetchPendingAssets(bookmark);
     QCOMPARE(pending.size(), 1);
     QVERIFY(!pending.first()->categoryID());
+    QVERIFY(pending.first()->categoryPath().has_value());
+    QVERIFY(pending.first()->categoryPath()->isEmpty());
     QVERIFY(!context->hasChanges());
 }
 
