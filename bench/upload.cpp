@@ -2,9 +2,10 @@
 // references measured in the same run on the same server: Qt posting the raw file from a QFile
 // (the best the HTTP stack does here) and curl sending the same bytes (the machine's limit).
 //
-//   bench_upload [--size-mib N] [--small-files N]
+//   bench_upload [--size-mib N] [--small-files N] [--rounds N]
 //
-// Prints "name value" lines.
+// The contenders take turns for several rounds and each reports its median, so a burst of
+// other load on the machine does not favour one of them. Prints "name value" lines.
 #include "connection/LMServerConnection.h"
 #include "platform/NotificationCenter.h"
 #include "store/Asset.h"
@@ -23,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -225,6 +227,14 @@ BatchResult connectionUpload(const Server &server, const QStringList &paths, Sta
     return result;
 }
 
+double median(QList<double> values)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -232,12 +242,15 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     qint64 sizeMiB = 1024;
     int smallFiles = 500;
+    int rounds = 3;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args.at(i) == QLatin1String("--size-mib"))
             sizeMiB = args.at(i + 1).toLongLong();
         else if (args.at(i) == QLatin1String("--small-files"))
             smallFiles = args.at(i + 1).toInt();
+        else if (args.at(i) == QLatin1String("--rounds"))
+            rounds = qMax(1, args.at(i + 1).toInt());
     }
 
     QTemporaryDir dir;
@@ -260,16 +273,24 @@ int main(int argc, char *argv[])
 
     // Warm the page cache so every contender reads the file from memory.
     qtFileUpload(server, big);
-    const double qtFile = qtFileUpload(server, big);
-    const double curl = curlUpload(server, big);
-
-    StallMeter meter;
-    resetPeakRss();
+    QList<double> qtRates, curlRates, ourRates, stalls;
+    qint64 peak = 0;
+    bool allSent = true;
+    for (int round = 0; round < rounds; ++round) {
+        qtRates << qtFileUpload(server, big);
+        curlRates << curlUpload(server, big);
+        StallMeter meter;
+        resetPeakRss();
+        const BatchResult ours = connectionUpload(server, {big}, &meter);
+        peak = qMax(peak, readStatusKiB("VmHWM:"));
+        allSent = allSent && ours.uploaded == 1;
+        ourRates << (ours.seconds > 0 ? double(ours.bodyBytes) / ours.seconds / 1e6 : 0);
+        stalls << meter.maxMs();
+    }
+    const double qtFile = median(qtRates);
+    const double curl = median(curlRates);
+    const double ourRate = median(ourRates);
     const qint64 rssBefore = readStatusKiB("VmRSS:");
-    const BatchResult ours = connectionUpload(server, {big}, &meter);
-    const qint64 peak = readStatusKiB("VmHWM:");
-    const double ourRate = ours.seconds > 0 ? double(ours.bodyBytes) / ours.seconds / 1e6 : 0;
-
     const BatchResult many = connectionUpload(server, small, nullptr);
 
     server.process.terminate();
@@ -278,12 +299,12 @@ int main(int argc, char *argv[])
     std::printf("file_mib %lld\n", static_cast<long long>(sizeMiB));
     std::printf("qt_file_mb_per_s %.1f\n", qtFile);
     std::printf("curl_mb_per_s %.1f\n", curl);
-    std::printf("rss_before_mib %.1f\n", double(rssBefore) / 1024.0);
+    std::printf("rss_idle_mib %.1f\n", double(rssBefore) / 1024.0);
     std::printf("body_mb_per_s %.1f\n", ourRate);
     std::printf("ratio_vs_qt_file %.2f\n", qtFile > 0 ? ourRate / qtFile : 0.0);
     std::printf("ratio_vs_curl %.2f\n", curl > 0 ? ourRate / curl : 0.0);
     std::printf("peak_rss_mib %.1f\n", double(peak) / 1024.0);
-    std::printf("max_stall_ms %.1f\n", meter.maxMs());
+    std::printf("max_stall_ms %.1f\n", *std::max_element(stalls.cbegin(), stalls.cend()));
     std::printf("small_files_per_s %.1f\n", many.seconds > 0 ? double(many.uploaded) / many.seconds : 0.0);
-    return (ours.uploaded == 1 && many.uploaded == smallFiles) ? 0 : 1;
+    return (allSent && many.uploaded == smallFiles) ? 0 : 1;
 }
