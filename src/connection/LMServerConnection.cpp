@@ -113,13 +113,11 @@ QNetworkReply *LMServerConnection::sendRequest(const QString &address, const QBy
         Reply reply;
         const QVariant status = networkReply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         const QNetworkReply::NetworkError code = networkReply->error();
-        // Qt reports HTTP error statuses as reply errors too; only failures below HTTP count
-        // as transport errors, and a response cut short is one of them.
-        const bool httpStatusError = (code >= QNetworkReply::ContentAccessDenied &&
-                                      code <= QNetworkReply::UnknownContentError) ||
-                                     (code >= QNetworkReply::InternalServerError &&
-                                      code <= QNetworkReply::UnknownServerError);
-        reply.transportError = code != QNetworkReply::NoError && (!httpStatusError || !status.isValid());
+        // Qt reports HTTP error statuses as reply errors too (400 even as a protocol error);
+        // only failures below HTTP count as transport errors, a response cut short among them.
+        const bool belowHttp = (code > QNetworkReply::NoError && code < QNetworkReply::ContentAccessDenied) ||
+                               code == QNetworkReply::ProtocolUnknownError || code == QNetworkReply::ProtocolFailure;
+        reply.transportError = code != QNetworkReply::NoError && (belowHttp || !status.isValid());
         if (reply.transportError) {
             reply.error = {{LMErrorKey::Domain, QStringLiteral("QNetworkReply")},
                            {LMErrorKey::Code, int(code)},

@@ -28,6 +28,8 @@ private slots:
     void applicationPathDiscovery();
     void categoryTypes_data();
     void categoryTypes();
+    void statusIsNoTransportError_data();
+    void statusIsNoTransportError();
     void selectingExpandsLocallyOrFetches();
     void staleEntriesStay();
     void childFetchForARowThatIsGone();
@@ -243,6 +245,34 @@ void TestConnection::categoryTypes()
     QCOMPARE(kit.connection->folderCategoryTypeID(), folder);
     QVERIFY(kit.connection->categoryTypes().has_value());
     QVERIFY(kit.recorder->last(LMNotification::RetrievedCategoryTypes).userInfo.isEmpty());
+}
+
+void TestConnection::statusIsNoTransportError_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<bool>("transport");
+    QTest::newRow("400") << "status:400" << false;
+    QTest::newRow("404") << "status:404" << false;
+    QTest::newRow("500") << "status:500" << false;
+    QTest::newRow("cut short") << "drop" << true;
+}
+
+void TestConnection::statusIsNoTransportError()
+{
+    QFETCH(QString, action);
+    QFETCH(bool, transport);
+    DevServer server({"--fault", "GET /ra/categories.json#2=" + action});
+    QVERIFY(server.isRunning());
+    ConnectionKit kit(server.port());
+    kit.connection->retrieveTopCategories();
+    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories));
+    const auto level = kit.connection->categoryData().at(0);
+    QCOMPARE(level.size(), 5);
+    kit.connection->retrieveTopCategories();
+    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 2));
+    // Only a failure below HTTP is reported as an error; the level keeps its rows either way.
+    QCOMPARE(kit.recorder->last(LMNotification::HasCategories).userInfo.contains("error"), transport);
+    QCOMPARE(kit.connection->categoryData().at(0), level);
 }
 
 void TestConnection::selectingExpandsLocallyOrFetches()

@@ -1,0 +1,31 @@
+#include "app/AppDelegate.h"
+#include "app/TerminationSignals.h"
+
+#include <QApplication>
+#include <QIcon>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("veltrane"));
+    QApplication::setOrganizationDomain(QStringLiteral("veltrane.com"));
+    QApplication::setApplicationName(QStringLiteral("LumaroImporter"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Lumaro Importer"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.veltrane.LumaroImporter"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/lumaro-importer.png")));
+    // The quit flow decides when the process ends, not the closing of a window.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    {
+        AppDelegate delegate;
+        QObject::connect(&delegate, &AppDelegate::terminated, &app, [] { QCoreApplication::exit(0); });
+
+        TerminationSignals signals_;
+        QObject::connect(&signals_, &TerminationSignals::terminationRequested, &delegate,
+                         &AppDelegate::terminate);
+
+        delegate.applicationDidFinishLaunching();
+        app.exec();
+    }
+    return 0;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "platform/widgets/ViewController.h"
+#include "store/ServerBookmark.h"
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
+#include <QList>
+#include <QPointer>
+#include <QString>
+
+class ObjectContext;
+class QLabel;
+class RecordFieldBinding;
+
+// The less common connection settings of the bookmark being edited (application path, port,
+// secure connection), a sheet over the bookmark editor. It edits the editor's record in place and
+// never saves: the editor's Save or Cancel decides.
+class LMBookmarkAdvancedViewController : public ViewController {
+    Q_OBJECT
+public:
+    static inline const QString StoryboardIdentifier = QStringLiteral("BookmarkAdvancedView");
+
+    explicit LMBookmarkAdvancedViewController(QObject *parent = nullptr);
+    ~LMBookmarkAdvancedViewController() override;
+
+    [[nodiscard]] ServerBookmark *bookmark() const { return m_bookmark; }
+    void setBookmark(ServerBookmark *bookmark);
+    // Cancel takes back a step only when one was made after this point (the editor's start).
+    void setUndoBaseline(int undoCount) { m_undoBaseline = undoCount; }
+
+    [[nodiscard]] ObjectContext *managedObjectContext();
+
+    [[nodiscard]] QLineEdit *appTextField() const { return m_appTextField; }
+    [[nodiscard]] QSpinBox *portTextField() const { return m_portTextField; }
+    [[nodiscard]] QCheckBox *sslTextField() const { return m_sslTextField; }
+    [[nodiscard]] QPushButton *cancelButton() const { return m_cancelButton; }
+    [[nodiscard]] QPushButton *saveButton() const { return m_saveButton; }
+
+public slots:
+    void saveButtonClicked();
+    void cancelButtonClicked();
+
+protected:
+    void loadView() override;
+
+private:
+    void detachFields(bool commitFirst);
+    void updateAddress();
+
+    QPointer<QLineEdit> m_appTextField;
+    QPointer<QSpinBox> m_portTextField;
+    QPointer<QCheckBox> m_sslTextField;
+    QPointer<QLabel> m_addressLabel;
+    QPointer<QPushButton> m_cancelButton;
+    QPointer<QPushButton> m_saveButton;
+    QList<QPointer<RecordFieldBinding>> m_bindings;
+
+    QPointer<ServerBookmark> m_bookmark;
+    QMetaObject::Connection m_bookmarkConnection;
+    int m_undoBaseline = 0;
+    bool m_finished = false;
+    QPointer<ObjectContext> m_context;
+    bool m_contextTaken = false;
+};

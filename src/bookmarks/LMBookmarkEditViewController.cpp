@@ -1,0 +1,271 @@
+#include "bookmarks/LMBookmarkEditViewController.h"
+
+#include "app/AppDelegate.h"
+#include "bookmarks/BookmarksLogging.h"
+#include "bookmarks/LMBookmarkAdvancedViewController.h"
+#include "bookmarks/LMBookmarksViewController.h"
+#include "bookmarks/LMBookmarksWindowController.h"
+#include "platform/ConsoleLog.h"
+#include "platform/widgets/Alert.h"
+#include "platform/widgets/RecordFieldBinding.h"
+#include "platform/widgets/Segue.h"
+#include "store/ObjectContext.h"
+#include "store/ServerBookmark.h"
+#include "store/UndoManager.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+LMBookmarkEditViewController::LMBookmarkEditViewController(QObject *parent) : ViewController(parent) {}
+
+LMBookmarkEditViewController::~LMBookmarkEditViewController() = default;
+
+ObjectContext *LMBookmarkEditViewController::managedObjectContext()
+{
+    if (!m_contextTaken) {
+        m_contextTaken = true;
+        if (AppDelegate *app = AppDelegate::shared())
+            m_context = app->managedObjectContext();
+    }
+    return m_context;
+}
+
+void LMBookmarkEditViewController::setBookmark(ServerBookmark *bookmark)
+{
+    disconnect(m_bookmarkConnection);
+    m_bookmark = bookmark;
+    if (bookmark) {
+        m_bookmarkConnection = connect(bookmark, &ServerBookmark::fieldChanged, this,
+                                       &LMBookmarkEditViewController::updateAddress);
+        if (ObjectContext *context = bookmark->managedObjectContext())
+            m_undoBaseline = context->undoManager()->undoCount();
+    }
+    for (const QPointer<RecordFieldBinding> &binding : std::as_const(m_bindings)) {
+        if (binding)
+            binding->setRecord(bookmark);
+    }
+    updateAddress();
+}
+
+void LMBookmarkEditViewController::setIsNew(bool isNew)
+{
+    m_isNew = isNew;
+    if (m_titleLabel)
+        m_titleLabel->setText(isNew ? tr("New server bookmark") : tr("Server bookmark"));
+}
+
+void LMBookmarkEditViewController::loadView()
+{
+    auto *root = new QWidget;
+    root->setObjectName(QStringLiteral("BookmarkEditView"));
+    root->setMinimumWidth(520);
+    auto *layout = new QVBoxLayout(root);
+
+    m_titleLabel = new QLabel(root);
+    QFont titleFont = m_titleLabel->font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.15);
+    m_titleLabel->setFont(titleFont);
+    layout->addWidget(m_titleLabel);
+    setIsNew(m_isNew);
+
+    auto *form = new QFormLayout;
+    form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
+    m_labelTextField = new QLineEdit(root);
+    m_labelTextField->setObjectName(QStringLiteral("labelTextField"));
+    m_labelTextField->setPlaceholderText(tr("A name for this server"));
+    m_hostTextField = new QLineEdit(root);
+    m_hostTextField->setObjectName(QStringLiteral("hostTextField"));
+    m_hostTextField->setPlaceholderText(tr("lumaro.example.com"));
+    m_userTextField = new QLineEdit(root);
+    m_userTextField->setObjectName(QStringLiteral("userTextField"));
+    m_passwordTextField = new QLineEdit(root);
+    m_passwordTextField->setObjectName(QStringLiteral("passwordTextField"));
+    m_passwordTextField->setEchoMode(QLineEdit::Password);
+    form->addRow(tr("&Name:"), m_labelTextField);
+    form->addRow(tr("&Host:"), m_hostTextField);
+    form->addRow(tr("&User name:"), m_userTextField);
+    form->addRow(tr("&Password:"), m_passwordTextField);
+    m_addressLabel = new QLabel(root);
+    m_addressLabel->setObjectName(QStringLiteral("addressLabel"));
+    m_addressLabel->setEnabled(false);
+    m_addressLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    form->addRow(tr("Address:"), m_addressLabel);
+    layout->addLayout(form);
+
+    m_bindings = {RecordFieldBinding::bind(m_labelTextField, ServerBookmark::kBookmarkName, m_bookmark),
+                  RecordFieldBinding::bind(m_hostTextField, ServerBookmark::kHostName, m_bookmark),
+                  RecordFieldBinding::bind(m_userTextField, ServerBookmark::kUserName, m_bookmark),
+                  RecordFieldBinding::bind(m_passwordTextField, ServerBookmark::kPassword, m_bookmark)};
+
+    auto *advancedRow = new QHBoxLayout;
+    m_advancedButton = new QPushButton(tr("&Advanced…"), root);
+    m_advancedButton->setObjectName(QStringLiteral("advancedButton"));
+    m_advancedButton->setToolTip(tr("Application path, port and secure connection"));
+    advancedRow->addWidget(m_advancedButton);
+    advancedRow->addStretch();
+    layout->addLayout(advancedRow);
+    layout->addSpacing(8);
+
+    auto *buttons = new QHBoxLayout;
+    m_deleteButton = new QPushButton(tr("&Delete"), root);
+    m_deleteButton->setObjectName(QStringLiteral("deleteButton"));
+    m_cancelButton = new QPushButton(tr("Cancel"), root);
+    m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    m_saveButton = new QPushButton(tr("&Save"), root);
+    m_saveButton->setObjectName(QStringLiteral("saveButton"));
+    m_saveButton->setDefault(true);
+    buttons->addWidget(m_deleteButton);
+    buttons->addStretch();
+    buttons->addWidget(m_cancelButton);
+    buttons->addWidget(m_saveButton);
+    layout->addLayout(buttons);
+
+    connect(m_advancedButton, &QPushButton::clicked, this,
+            &LMBookmarkEditViewController::advancedButtonClicked);
+    connect(m_deleteButton, &QPushButton::clicked, this, &LMBookmarkEditViewController::deleteButtonClicked);
+    connect(m_cancelButton, &QPushButton::clicked, this, &LMBookmarkEditViewController::cancelButtonClicked);
+    connect(m_saveButton, &QPushButton::clicked, this, &LMBookmarkEditViewController::saveButtonClicked);
+
+    setView(root);
+    updateAddress();
+}
+
+void LMBookmarkEditViewController::viewWillAppear()
+{
+    (void)view();
+    // A new record is removed by Cancel instead; a record with a session on it stays.
+    m_deleteButton->setEnabled(!m_isNew && !LMBookmarksWindowController::hasOpenSession(m_bookmark));
+    m_labelTextField->setFocus();
+    m_labelTextField->selectAll();
+}
+
+void LMBookmarkEditViewController::updateAddress()
+{
+    if (m_addressLabel)
+        m_addressLabel->setText(m_bookmark ? m_bookmark->urlString() : QString());
+}
+
+void LMBookmarkEditViewController::commitFields()
+{
+    for (const QPointer<RecordFieldBinding> &binding : std::as_const(m_bindings)) {
+        if (binding)
+            binding->commit();
+    }
+}
+
+// Once the editing is decided, a field losing focus as the sheet goes must not write again.
+void LMBookmarkEditViewController::detachFields()
+{
+    for (const QPointer<RecordFieldBinding> &binding : std::as_const(m_bindings)) {
+        if (binding)
+            binding->setRecord(nullptr);
+    }
+}
+
+void LMBookmarkEditViewController::showBookmarksWindow()
+{
+    if (AppDelegate *app = AppDelegate::shared(); app && app->bookmarksWindowController())
+        app->bookmarksWindowController()->showWindow();
+}
+
+void LMBookmarkEditViewController::saveButtonClicked()
+{
+    if (m_finished)
+        return;
+    commitFields();
+    showBookmarksWindow();
+    ObjectContext *context = managedObjectContext();
+    QString error;
+    if (context && !context->save(&error)) {
+        // The edits stay in the context; the user may try again or cancel.
+        Alert::beginSheet(view()->window(), Alert::Style::Warning, tr("The bookmark could not be saved."),
+                          error, {}, nullptr);
+        return;
+    }
+    m_finished = true;
+    detachFields();
+    if (AppDelegate *app = AppDelegate::shared(); app && app->bookmarksWindowController())
+        if (LMBookmarksViewController *list = app->bookmarksWindowController()->bookmarksViewController())
+            list->selectBookmark(m_bookmark);
+    dismissController(this);
+}
+
+void LMBookmarkEditViewController::cancelButtonClicked()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    // Whatever is typed is part of the edit being taken back.
+    commitFields();
+    detachFields();
+    ObjectContext *context = managedObjectContext();
+    if (m_isNew) {
+        // The record was made for this editing; it goes, and with it all its edits.
+        if (context && m_bookmark) {
+            context->deleteObject(m_bookmark);
+            context->save();
+        }
+        showBookmarksWindow();
+    } else {
+        showBookmarksWindow();
+        ObjectContext *own = m_bookmark ? m_bookmark->managedObjectContext() : nullptr;
+        if (own && m_bookmark->hasChanges() && own->undoManager()->undoCount() > m_undoBaseline)
+            own->undoManager()->undo();
+    }
+    dismissController(this);
+}
+
+void LMBookmarkEditViewController::deleteButtonClicked()
+{
+    if (m_finished || m_isNew || !m_bookmark)
+        return;
+    if (LMBookmarksWindowController::hasOpenSession(m_bookmark)) {
+        Alert::beginSheet(view()->window(), Alert::Style::Warning,
+                          tr("“%1” cannot be deleted while its session window is open.")
+                              .arg(m_bookmark->bookmarkLongName()),
+                          tr("Close the session window first, then delete the bookmark."), {}, nullptr);
+        return;
+    }
+    ObjectContext *context = managedObjectContext();
+    if (!context)
+        return;
+    m_finished = true;
+    detachFields();
+    qCDebug(lcBookmarks) << "deleting bookmark" << m_bookmark->bookmarkLongName() << "from its editor";
+    context->deleteObject(m_bookmark);
+    QString error;
+    const bool saved = context->save(&error);
+    ViewController *presenter = presentingViewController();
+    dismissController(this);
+    if (!saved) {
+        Alert::beginSheet(presenter ? presenter->window() : nullptr, Alert::Style::Warning,
+                          tr("The deletion could not be saved yet."),
+                          tr("%1\nThe bookmark is gone from the list and will be removed from the saved "
+                             "data with the next successful save.")
+                              .arg(error),
+                          {}, nullptr);
+    }
+}
+
+void LMBookmarkEditViewController::advancedButtonClicked()
+{
+    commitFields();
+    performSegue(SegueIdentifiers::showBookmarkAdvancedViewController, this);
+}
+
+void LMBookmarkEditViewController::prepareForSegue(Segue &segue, QObject *)
+{
+    if (segue.identifier == SegueIdentifiers::showBookmarkAdvancedViewController) {
+        if (auto *advanced = segue.destinationController<LMBookmarkAdvancedViewController>()) {
+            advanced->setBookmark(m_bookmark);
+            advanced->setUndoBaseline(m_undoBaseline);
+        }
+        return;
+    }
+    ConsoleLog::line(QStringLiteral("should not be here - bookmark edit view - prepare for segue"));
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "platform/widgets/ViewController.h"
+#include "store/ServerBookmark.h"
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <QList>
+#include <QPointer>
+#include <QString>
+
+class ObjectContext;
+class QLabel;
+class RecordFieldBinding;
+
+// The form for one bookmark's name, host, user name and password, shown as a sheet over the
+// bookmarks window. It edits the record in place in the shared context: Save saves the context,
+// Cancel removes a new record or takes back the last edit, Delete removes the record.
+class LMBookmarkEditViewController : public ViewController {
+    Q_OBJECT
+public:
+    static inline const QString StoryboardIdentifier = QStringLiteral("BookmarkEditView");
+    struct SegueIdentifiers {
+        static inline const QString showBookmarkAdvancedViewController =
+            QStringLiteral("showBookmarkAdvancedViewController");
+    };
+
+    explicit LMBookmarkEditViewController(QObject *parent = nullptr);
+    ~LMBookmarkEditViewController() override;
+
+    [[nodiscard]] ServerBookmark *bookmark() const { return m_bookmark; }
+    // The fields show and edit this record from now on; none empties them.
+    void setBookmark(ServerBookmark *bookmark);
+    [[nodiscard]] bool isNew() const { return m_isNew; }
+    void setIsNew(bool isNew);
+
+    [[nodiscard]] ObjectContext *managedObjectContext();
+
+    [[nodiscard]] QLineEdit *labelTextField() const { return m_labelTextField; }
+    [[nodiscard]] QLineEdit *hostTextField() const { return m_hostTextField; }
+    [[nodiscard]] QLineEdit *userTextField() const { return m_userTextField; }
+    [[nodiscard]] QLineEdit *passwordTextField() const { return m_passwordTextField; }
+    [[nodiscard]] QPushButton *deleteButton() const { return m_deleteButton; }
+    [[nodiscard]] QPushButton *cancelButton() const { return m_cancelButton; }
+    [[nodiscard]] QPushButton *saveButton() const { return m_saveButton; }
+    [[nodiscard]] QPushButton *advancedButton() const { return m_advancedButton; }
+
+    void viewWillAppear() override;
+    void prepareForSegue(Segue &segue, QObject *sender) override;
+
+public slots:
+    void saveButtonClicked();
+    void cancelButtonClicked();
+    void deleteButtonClicked();
+    void advancedButtonClicked();
+
+protected:
+    void loadView() override;
+
+private:
+    void commitFields();
+    void detachFields();
+    void updateAddress();
+    static void showBookmarksWindow();
+
+    QPointer<QLabel> m_titleLabel;
+    QPointer<QLineEdit> m_labelTextField;
+    QPointer<QLineEdit> m_hostTextField;
+    QPointer<QLineEdit> m_userTextField;
+    QPointer<QLineEdit> m_passwordTextField;
+    QPointer<QLabel> m_addressLabel;
+    QPointer<QPushButton> m_deleteButton;
+    QPointer<QPushButton> m_cancelButton;
+    QPointer<QPushButton> m_saveButton;
+    QPointer<QPushButton> m_advancedButton;
+    QList<QPointer<RecordFieldBinding>> m_bindings;
+
+    QPointer<ServerBookmark> m_bookmark;
+    QMetaObject::Connection m_bookmarkConnection;
+    bool m_isNew = false;
+    // Undo steps before this editing began are not the editor's to take back.
+    int m_undoBaseline = 0;
+    bool m_finished = false;
+    QPointer<ObjectContext> m_context;
+    bool m_contextTaken = false;
+};

@@ -1,0 +1,234 @@
+#include "bookmarks/LMBookmarksWindowController.h"
+
+#include "app/AppDelegate.h"
+#include "bookmarks/BookmarksLogging.h"
+#include "bookmarks/LMBookmarkEditViewController.h"
+#include "bookmarks/LMBookmarksViewController.h"
+#include "platform/ConsoleLog.h"
+#include "platform/widgets/Segue.h"
+#include "session/LMSessionWindowController.h"
+#include "store/ObjectContext.h"
+#include "store/ServerBookmark.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMainWindow>
+#include <QStyle>
+#include <QToolBar>
+
+LMBookmarksWindowController::LMBookmarksWindowController(QObject *parent)
+    : WindowController(parent), m_connectToolbarItem(new QAction(tr("Connect"), this)),
+      m_editToolbarItem(new QAction(tr("Edit"), this)), m_newToolbarItem(new QAction(tr("New"), this))
+{
+    QStyle *style = QApplication::style();
+    m_connectToolbarItem->setObjectName(QStringLiteral("connectToolbarItem"));
+    m_connectToolbarItem->setIcon(style->standardIcon(QStyle::SP_DriveNetIcon));
+    m_connectToolbarItem->setToolTip(tr("Open a session window on the selected bookmark"));
+    m_editToolbarItem->setObjectName(QStringLiteral("editToolbarItem"));
+    m_editToolbarItem->setIcon(style->standardIcon(QStyle::SP_FileDialogDetailedView));
+    m_editToolbarItem->setToolTip(tr("Edit the selected bookmark"));
+    m_newToolbarItem->setObjectName(QStringLiteral("newToolbarItem"));
+    m_newToolbarItem->setIcon(style->standardIcon(QStyle::SP_FileDialogNewFolder));
+    m_newToolbarItem->setToolTip(tr("Add a server bookmark"));
+    connect(m_connectToolbarItem, &QAction::triggered, this,
+            &LMBookmarksWindowController::connectToSelectedBookmark);
+    connect(m_editToolbarItem, &QAction::triggered, this, &LMBookmarksWindowController::editSelectedBookmark);
+    connect(m_newToolbarItem, &QAction::triggered, this, &LMBookmarksWindowController::showNewBookmarkView);
+
+    auto *list = new LMBookmarksViewController(this);
+    // Any showing of the window, not only the first, means the window is up at exit.
+    connect(list, &LMBookmarksViewController::willAppear, this, [] {
+        if (AppDelegate *app = AppDelegate::shared())
+            app->setShowingBookmarksWindow(true);
+    });
+    setContentViewController(list);
+    setFrameAutosaveName(FrameAutosaveName);
+}
+
+LMBookmarksWindowController::~LMBookmarksWindowController() = default;
+
+bool LMBookmarksWindowController::hasOpenSession(const ServerBookmark *bookmark)
+{
+    return bookmark && bookmark->sessionWindowOpen().value_or(false);
+}
+
+LMBookmarksViewController *LMBookmarksWindowController::bookmarksViewController() const
+{
+    return qobject_cast<LMBookmarksViewController *>(contentViewController());
+}
+
+ServerBookmark *LMBookmarksWindowController::selectedBookmark() const
+{
+    LMBookmarksViewController *list = bookmarksViewController();
+    return list ? list->selectedBookmark() : nullptr;
+}
+
+QList<LMSessionWindowController *> LMBookmarksWindowController::sessionWindowControllers() const
+{
+    QList<LMSessionWindowController *> result;
+    for (const QPointer<LMSessionWindowController> &session : m_sessions) {
+        if (session)
+            result.append(session);
+    }
+    return result;
+}
+
+ObjectContext *LMBookmarksWindowController::managedObjectContext()
+{
+    if (!m_contextTaken) {
+        m_contextTaken = true;
+        if (AppDelegate *app = AppDelegate::shared())
+            m_context = app->managedObjectContext();
+    }
+    return m_context;
+}
+
+void LMBookmarksWindowController::windowDidLoad()
+{
+    QMainWindow *w = window();
+    w->setWindowTitle(tr("Server Bookmarks"));
+    w->setObjectName(QStringLiteral("BookmarksWindow"));
+    w->resize(560, 380);
+    w->setMinimumSize(360, 220);
+    setCloseButtonHandler([this] { closeThisWindow(); });
+
+    auto *toolbar = new QToolBar(tr("Bookmarks"), w);
+    toolbar->setObjectName(QStringLiteral("bookmarksToolbar"));
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    toolbar->addAction(m_connectToolbarItem);
+    toolbar->addAction(m_editToolbarItem);
+    auto *spacer = new QWidget(toolbar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolbar->addWidget(spacer);
+    toolbar->addAction(m_newToolbarItem);
+    w->addToolBar(Qt::TopToolBarArea, toolbar);
+
+    if (AppDelegate *app = AppDelegate::shared())
+        app->setShowingBookmarksWindow(true);
+    wireMenuItems();
+    m_connectToolbarItem->setEnabled(false);
+    m_editToolbarItem->setEnabled(false);
+    reopenSessions();
+}
+
+void LMBookmarksWindowController::wireMenuItems()
+{
+    AppDelegate *app = AppDelegate::shared();
+    if (!app)
+        return;
+    if (QAction *item = app->newMenuItem()) {
+        disconnect(item, &QAction::triggered, nullptr, nullptr);
+        connect(item, &QAction::triggered, this, &LMBookmarksWindowController::showNewBookmarkView);
+    }
+    if (QAction *item = app->connectMenuItem()) {
+        disconnect(item, &QAction::triggered, nullptr, nullptr);
+        connect(item, &QAction::triggered, this, &LMBookmarksWindowController::connectToSelectedBookmark);
+        item->setEnabled(false);
+    }
+}
+
+void LMBookmarksWindowController::reopenSessions()
+{
+    ObjectContext *context = managedObjectContext();
+    if (!context)
+        return;
+    // Store order, so the windows come back in the order the bookmarks were made.
+    for (ServerBookmark *bookmark : context->fetchAllBookmarks()) {
+        if (!bookmark->sessionWindowOpen().value_or(false))
+            continue;
+        qCDebug(lcBookmarks) << "reopening the session of" << bookmark->bookmarkLongName();
+        m_bookmarkToOpen = bookmark;
+        performSegue(SegueIdentifiers::showSessionCategoryViewController, this);
+    }
+    m_bookmarkToOpen = nullptr;
+}
+
+bool LMBookmarksWindowController::sheetIsUp() const
+{
+    LMBookmarksViewController *list = bookmarksViewController();
+    return list && !list->presentedViewControllers().isEmpty();
+}
+
+bool LMBookmarksWindowController::hasSelectedBookmark() const
+{
+    if (m_bookmarkToOpen)
+        return true;
+    const ServerBookmark *bookmark = selectedBookmark();
+    return bookmark && !hasOpenSession(bookmark);
+}
+
+bool LMBookmarksWindowController::shouldPerformSegue(const QString &identifier, QObject *)
+{
+    if (identifier == SegueIdentifiers::showSessionCategoryViewController && m_bookmarkToOpen)
+        return true;
+    // While an editor is up its record must not be connected, edited twice or edited anew.
+    if (sheetIsUp())
+        return false;
+    if (identifier == SegueIdentifiers::showEditBookmarkViewController ||
+        identifier == SegueIdentifiers::showSessionCategoryViewController)
+        return hasSelectedBookmark();
+    return true;
+}
+
+void LMBookmarksWindowController::prepareForSegue(Segue &segue, QObject *)
+{
+    if (segue.identifier.isEmpty())
+        return;
+    if (segue.identifier == SegueIdentifiers::showEditBookmarkViewController) {
+        auto *editor = segue.destinationController<LMBookmarkEditViewController>();
+        if (ServerBookmark *bookmark = selectedBookmark(); bookmark && editor) {
+            editor->setBookmark(bookmark);
+            editor->setIsNew(false);
+        }
+    } else if (segue.identifier == SegueIdentifiers::newEditBookmarkViewController) {
+        auto *editor = segue.destinationController<LMBookmarkEditViewController>();
+        ObjectContext *context = managedObjectContext();
+        if (!editor || !context)
+            return;
+        auto *bookmark = qobject_cast<ServerBookmark *>(context->insertNewObject(ServerBookmark::EntityName));
+        bookmark->setBookmarkName(NewBookmarkName);
+        editor->setBookmark(bookmark);
+        editor->setIsNew(true);
+        if (LMBookmarksViewController *list = bookmarksViewController())
+            list->selectBookmark(bookmark);
+    } else if (segue.identifier == SegueIdentifiers::showSessionCategoryViewController) {
+        auto *session = segue.destinationController<LMSessionWindowController>();
+        ServerBookmark *bookmark = m_bookmarkToOpen ? m_bookmarkToOpen.data() : selectedBookmark();
+        if (!session || !bookmark)
+            return;
+        // Ours until its window closes; it then releases itself.
+        session->setParent(this);
+        m_sessions.removeAll(nullptr);
+        m_sessions.append(session);
+        session->setConnectionBookmark(bookmark);
+    } else {
+        ConsoleLog::line(QStringLiteral("should not be here - bookmarks window - prepare for segue"));
+    }
+}
+
+void LMBookmarksWindowController::showNewBookmarkView()
+{
+    // The sheet needs its window on screen, also when New comes from a session window's menu.
+    if (!window()->isVisible())
+        showWindow();
+    performSegue(SegueIdentifiers::newEditBookmarkViewController, this);
+}
+
+void LMBookmarksWindowController::editSelectedBookmark()
+{
+    performSegue(SegueIdentifiers::showEditBookmarkViewController, this);
+}
+
+void LMBookmarksWindowController::connectToSelectedBookmark()
+{
+    performSegue(SegueIdentifiers::showSessionCategoryViewController, this);
+}
+
+void LMBookmarksWindowController::closeThisWindow()
+{
+    if (AppDelegate *app = AppDelegate::shared())
+        app->setShowingBookmarksWindow(false);
+    close();
+}

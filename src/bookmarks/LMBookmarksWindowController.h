@@ -1,0 +1,80 @@
+#pragma once
+
+#include "platform/widgets/WindowController.h"
+#include "store/ServerBookmark.h"
+
+#include <QList>
+#include <QPointer>
+#include <QString>
+
+class LMBookmarksViewController;
+class LMSessionWindowController;
+class ObjectContext;
+class QAction;
+
+// The home window: the bookmarks list with New, Edit and Connect. Created once at launch; when
+// its window loads it wires the application's connect and new menu items and reopens the
+// session windows that were open when the application last quit.
+class LMBookmarksWindowController : public WindowController {
+    Q_OBJECT
+public:
+    static inline const QString StoryboardIdentifier = QStringLiteral("BookmarksWC");
+    static inline const QString FrameAutosaveName = QStringLiteral("BookmarksWindow");
+
+    struct SegueIdentifiers {
+        static inline const QString newEditBookmarkViewController =
+            QStringLiteral("newEditBookmarkViewController");
+        static inline const QString showEditBookmarkViewController =
+            QStringLiteral("showEditBookmarkViewController");
+        static inline const QString showSessionCategoryViewController =
+            QStringLiteral("showSessionCategoryViewController");
+    };
+
+    static inline const QString NewBookmarkName = QStringLiteral("Local Testing");
+
+    explicit LMBookmarksWindowController(QObject *parent = nullptr);
+    ~LMBookmarksWindowController() override;
+
+    // Whether a session window is open on the bookmark: it then can be neither connected again,
+    // edited nor deleted.
+    [[nodiscard]] static bool hasOpenSession(const ServerBookmark *bookmark);
+
+    [[nodiscard]] QAction *connectToolbarItem() const { return m_connectToolbarItem; }
+    [[nodiscard]] QAction *editToolbarItem() const { return m_editToolbarItem; }
+    [[nodiscard]] QAction *newToolbarItem() const { return m_newToolbarItem; }
+
+    [[nodiscard]] LMBookmarksViewController *bookmarksViewController() const;
+    [[nodiscard]] ServerBookmark *selectedBookmark() const;
+    // Set only while the load reopens session windows.
+    [[nodiscard]] ServerBookmark *bookmarkToOpen() const { return m_bookmarkToOpen; }
+    // The session windows opened from here that are still up, oldest first.
+    [[nodiscard]] QList<LMSessionWindowController *> sessionWindowControllers() const;
+
+    [[nodiscard]] ObjectContext *managedObjectContext();
+
+    [[nodiscard]] bool hasSelectedBookmark() const;
+    bool shouldPerformSegue(const QString &identifier, QObject *sender) override;
+    void prepareForSegue(Segue &segue, QObject *sender) override;
+
+public slots:
+    void showNewBookmarkView();
+    void editSelectedBookmark();
+    void connectToSelectedBookmark();
+    void closeThisWindow();
+
+protected:
+    void windowDidLoad() override;
+
+private:
+    void reopenSessions();
+    void wireMenuItems();
+    [[nodiscard]] bool sheetIsUp() const;
+
+    QAction *m_connectToolbarItem;
+    QAction *m_editToolbarItem;
+    QAction *m_newToolbarItem;
+    QPointer<ServerBookmark> m_bookmarkToOpen;
+    QList<QPointer<LMSessionWindowController>> m_sessions;
+    QPointer<ObjectContext> m_context;
+    bool m_contextTaken = false;
+};

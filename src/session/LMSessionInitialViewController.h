@@ -1,0 +1,72 @@
+#pragma once
+
+#include "platform/widgets/ViewController.h"
+
+#include <QPointer>
+#include <QString>
+
+class LMServerConnection;
+class LMSessionWindowController;
+class QLabel;
+class QProgressBar;
+struct Notification;
+
+// The first content of a session window: creates the session's connection and drives it through
+// the start-up requests (application path, server check, category types, stored category path),
+// then hands the window to the category browser or the upload view, or ends the session with an
+// alert when the server cannot be used.
+class LMSessionInitialViewController : public ViewController {
+    Q_OBJECT
+public:
+    // Result codes of the server check.
+    struct SessionErrorCodes {
+        static constexpr int noError = 0;
+        static constexpr int notLumaroServer = 1;
+        static constexpr int versionMismatch = 2;
+    };
+    static inline const QString NotLumaroServerText =
+        QStringLiteral("This doesn't seem to be an Lumaro server, please check your URL");
+    static inline const QString VersionMismatchText =
+        QStringLiteral("Cannot connect to this Lumaro server due to a version mismatch");
+    static inline const QString NoFolderTypeText = QStringLiteral("Could not connect to server");
+
+    // The informative text of the failure alert for a server check result.
+    [[nodiscard]] static QString messageForServerCheck(int code);
+
+    explicit LMSessionInitialViewController(QObject *parent = nullptr);
+    ~LMSessionInitialViewController() override;
+
+    [[nodiscard]] LMSessionWindowController *sessionWindow() const;
+    void setSessionWindow(LMSessionWindowController *window);
+
+    // Interface elements; null until the view is loaded.
+    [[nodiscard]] QLabel *statusLabel() const { return m_statusLabel; }
+    [[nodiscard]] QProgressBar *busyIndicator() const { return m_busyIndicator; }
+
+    // Only the first call starts the session.
+    void viewWillAppear() override;
+
+    // Notification handlers (sender: this session's connection).
+    void gotFullURL(const Notification &notification);
+    void checkedLMServer(const Notification &notification);
+    void gotCategoryTypes(const Notification &notification);
+    void restoreInitialCategory(const Notification &notification);
+
+protected:
+    void loadView() override;
+
+private:
+    [[nodiscard]] LMServerConnection *connection() const;
+    [[nodiscard]] QString hostText() const;
+    void showFailureAlert(const QString &message);
+    // The rebuilt path names the category the session wants back.
+    [[nodiscard]] bool rebuiltPathIsUsable() const;
+
+    QPointer<LMSessionWindowController> m_sessionWindow;
+    bool m_started = false;
+    bool m_failed = false;
+
+    QLabel *m_statusLabel = nullptr;
+    QLabel *m_detailLabel = nullptr;
+    QProgressBar *m_busyIndicator = nullptr;
+};

@@ -1,0 +1,419 @@
+#include "session/LMSessionUploadViewController.h"
+
+#include "app/AppDelegate.h"
+#include "connection/LMServerConnection.h"
+#include "platform/NotificationCenter.h"
+#include "session/AssetChooserDialog.h"
+#include "session/ImportQueue.h"
+#include "session/LMAssetBrowser.h"
+#include "session/LMSessionCategoryViewController.h"
+#include "session/LMSessionWindowController.h"
+#include "session/UploadPreviewPane.h"
+#include "session/UploadProgressPanel.h"
+#include "session/UploadViewWidget.h"
+#include "store/Asset.h"
+#include "store/ObjectContext.h"
+
+#include <QAbstractItemView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+
+#include <algorithm>
+
+namespace {
+const QString StartUploadTitle = QStringLiteral("Start Upload");
+const QString StopUploadTitle = QStringLiteral("Stop Upload");
+const QString AssetKey = QStringLiteral("asset");
+} // namespace
+
+LMSessionUploadViewController::LMSessionUploadViewController(QObject *parent)
+    : ViewController(parent), m_importQueue(new ImportQueue(this))
+{
+    connect(m_importQueue, &ImportQueue::recordsDropped, this, [this] {
+        reloadList();
+        if (m_importQueue->isEmpty())
+            clearPreview();
+    });
+}
+
+LMSessionUploadViewController::~LMSessionUploadViewController()
+{
+    // The browser asks its delegate for rows while it is torn down with the view.
+    if (m_assetBrowser)
+        m_assetBrowser->setDelegate(nullptr);
+    delete m_chooser.data();
+}
+
+LMSessionWindowController *LMSessionUploadViewController::sessionWindow() const
+{
+    return m_sessionWindow;
+}
+
+void LMSessionUploadViewController::setSessionWindow(LMSessionWindowController *window)
+{
+    m_sessionWindow = window;
+}
+
+LMServerConnection *LMSessionUploadViewController::connection() const
+{
+    return m_sessionWindow ? m_sessionWindow->serverConnection() : nullptr;
+}
+
+QLabel *LMSessionUploadViewController::assetPreview() const
+{
+    return m_previewPane ? m_previewPane->imageLabel() : nullptr;
+}
+
+QList<Asset *> LMSessionUploadViewController::importQueue() const
+{
+    return m_importQueue->records();
+}
+
+QString LMSessionUploadViewController::failureReason(int row) const
+{
+    return m_importQueue->failure(row);
+}
+
+ObjectContext *LMSessionUploadViewController::managedObjectContext()
+{
+    if (!m_contextTried) {
+        m_contextTried = true;
+        if (AppDelegate *app = AppDelegate::shared())
+            m_managedObjectContext = app->managedObjectContext();
+        m_importQueue->watch(m_managedObjectContext);
+    }
+    return m_managedObjectContext;
+}
+
+void LMSessionUploadViewController::viewWillAppear()
+{
+    (void)view(); // the elements below exist once the view is loaded
+    LMServerConnection *server = connection();
+    m_categoryNameTextField->setText(server ? server->getSelectedCategoryPath() : QString());
+    registerUploadObservers();
+    m_assetBrowser->setUploadView(this);
+    m_assetBrowser->registerForDraggedTypes({LMAssetBrowser::FileListMimeType});
+    setStatusText({});
+}
+
+void LMSessionUploadViewController::registerUploadObservers()
+{
+    LMServerConnection *server = connection();
+    if (m_registeredUploadNotification || !server)
+        return;
+    NotificationCenter *center = NotificationCenter::defaultCenter();
+    using Self = LMSessionUploadViewController;
+    center->addObserver(this, LMNotification::UploadDone, server, &Self::uploadHasFinished);
+    center->addObserver(this, LMNotification::UploadingAsset, server, &Self::uploadingAsset);
+    center->addObserver(this, LMNotification::UploadedAsset, server, &Self::uploadedAsset);
+    center->addObserver(this, LMNotification::UploadFailedAsset, server, &Self::uploadFailedAsset);
+    center->addObserver(this, LMNotification::UploadProgress, server, &Self::uploadProgress);
+    m_registeredUploadNotification = true;
+}
+
+void LMSessionUploadViewController::initializeImportQueue()
+{
+    ObjectContext *context = managedObjectContext();
+    ServerBookmark *bookmark = m_sessionWindow ? m_sessionWindow->connectionBookmark() : nullptr;
+    if (!context || !bookmark)
+        return;
+    for (Asset *record : context->fetchPendingAssets(bookmark))
+        m_importQueue->append(record);
+    reloadList();
+}
+
+void LMSessionUploadViewController::AddAssetsToImportQueue(const QList<QUrl> &urls)
+{
+    ObjectContext *context = managedObjectContext();
+    ServerBookmark *bookmark = m_sessionWindow ? m_sessionWindow->connectionBookmark() : nullptr;
+    if (!context || !bookmark) {
+        setStatusText(tr("Files cannot be queued: the local store is not available."));
+        return;
+    }
+    setStatusText({});
+    const QStringList paths = ImportQueue::filesToQueue(urls);
+    for (const QString &path : std::as_const(paths)) {
+        Asset *record = context->insertAsset();
+        record->setFilePath(path);
+        record->setBookmark(bookmark);
+        m_importQueue->append(record);
+    }
+    if (!paths.isEmpty()) {
+        // The records stay in the context either way; say so rather than pretend they are safe.
+        QString error;
+        if (!context->save(&error))
+            setStatusText(tr("The queue could not be saved: %1").arg(error));
+    }
+    if (!isViewLoaded())
+        return;
+    m_assetBrowser->loadColumnZero();
+    if (!m_importQueue->isEmpty())
+        selectAndShowRow(m_importQueue->size() - 1);
+}
+
+void LMSessionUploadViewController::assetBrowserWasClicked()
+{
+    const int column = m_assetBrowser->selectedColumn();
+    const QList<int> rows = m_assetBrowser->selectedRowsInColumn(column);
+    if (rows.isEmpty()) {
+        clearPreview();
+        return;
+    }
+    // With several rows selected, the one clicked last is the one to look at.
+    const int current = m_assetBrowser->columnView(column)->currentIndex().row();
+    showRecord(m_importQueue->at(rows.contains(current) ? current : rows.constFirst()));
+}
+
+void LMSessionUploadViewController::deleteSelectedAssets()
+{
+    if (m_uploadInProgress || !isViewLoaded())
+        return;
+    QList<int> rows = m_assetBrowser->selectedRowsInColumn(0);
+    if (rows.isEmpty())
+        return;
+    setStatusText({});
+    std::sort(rows.begin(), rows.end(), std::greater<>());
+    // The row that the entry after the last removed one moves up to.
+    int next = rows.constFirst() - int(rows.size()) + 1;
+    ObjectContext *context = managedObjectContext();
+    for (int row : std::as_const(rows)) {
+        Asset *record = m_importQueue->at(row);
+        m_importQueue->removeAt(row);
+        if (context && record)
+            context->deleteObject(record);
+    }
+    if (m_importQueue->isEmpty()) {
+        clearPreview();
+        m_assetBrowser->reloadColumn(0);
+        return;
+    }
+    next = std::min(next, m_importQueue->size() - 1);
+    m_assetBrowser->reloadColumn(0);
+    selectAndShowRow(next);
+}
+
+void LMSessionUploadViewController::chooseAssetsButtonWasClicked()
+{
+    if (m_chooser) {
+        m_chooser->raise();
+        m_chooser->activateWindow();
+        return;
+    }
+    // Free-standing, like the rest of the window's work: the session stays usable meanwhile.
+    m_chooser = new AssetChooserDialog(view()->window());
+    m_chooser->setWindowModality(Qt::NonModal);
+    m_chooser->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_chooser, &AssetChooserDialog::urlsChosen, this,
+            &LMSessionUploadViewController::AddAssetsToImportQueue);
+    m_chooser->show();
+}
+
+void LMSessionUploadViewController::startUploadButtonWasClicked()
+{
+    LMServerConnection *server = connection();
+    if (m_uploadInProgress) {
+        if (server)
+            server->setHaltUpload(true);
+        m_progressPanel->setHalting();
+        return;
+    }
+    if (m_importQueue->isEmpty() || !server)
+        return;
+    setStatusText({});
+    m_importQueue->clearFailures();
+    const QList<Asset *> batch = m_importQueue->records();
+    m_uploadBatchTotal = batch.size();
+    m_uploadedCount = 0;
+    m_failedCount = 0;
+    m_progressPanel->beginBatch(batch);
+    setUploading(true);
+    reloadList();
+    server->startAssetImport(batch);
+}
+
+void LMSessionUploadViewController::uploadingAsset(const Notification &notification)
+{
+    setStatusText(QStringLiteral("uploading asset %1 of %2")
+                      .arg(m_uploadedCount + m_failedCount + 1)
+                      .arg(m_uploadBatchTotal));
+    QObject *record = notification.userInfo.value(AssetKey).value<QObject *>();
+    m_progressPanel->fileStarted(record, notification.userInfo.value(LMUserInfoKey::FileName).toString());
+    if (m_importQueue->isEmpty())
+        return;
+    const int row = std::max(rowOfNotifiedAsset(notification), 0);
+    // Picture and path both follow the file being sent, so they never describe two files.
+    showRecord(m_importQueue->at(row));
+    m_assetBrowser->reloadColumn(0);
+    m_assetBrowser->selectRow(row, 0);
+}
+
+void LMSessionUploadViewController::uploadedAsset(const Notification &notification)
+{
+    m_progressPanel->fileFinished(notification.userInfo.value(AssetKey).value<QObject *>());
+    int row = rowOfNotifiedAsset(notification);
+    if (row < 0 && !notification.userInfo.contains(AssetKey) && !m_importQueue->isEmpty())
+        row = 0;
+    if (row < 0)
+        return;
+    m_importQueue->removeAt(row);
+    ++m_uploadedCount;
+    reloadList();
+}
+
+void LMSessionUploadViewController::uploadFailedAsset(const Notification &notification)
+{
+    m_progressPanel->fileFinished(notification.userInfo.value(AssetKey).value<QObject *>());
+    if (!m_uploadInProgress)
+        return;
+    ++m_failedCount;
+    const int row = rowOfNotifiedAsset(notification);
+    if (row >= 0)
+        m_importQueue->setFailure(m_importQueue->at(row),
+                                  notification.userInfo.value(LMUserInfoKey::Error).toString());
+    reloadList();
+}
+
+void LMSessionUploadViewController::uploadProgress(const Notification &notification)
+{
+    m_progressPanel->fileProgress(notification.userInfo.value(AssetKey).value<QObject *>(),
+                                  notification.userInfo.value(LMUserInfoKey::BytesSent).toLongLong(),
+                                  notification.userInfo.value(LMUserInfoKey::BytesTotal).toLongLong());
+}
+
+void LMSessionUploadViewController::uploadHasFinished(const Notification &notification)
+{
+    if (!m_uploadInProgress)
+        return;
+    m_uploadBatchTotal = 0;
+    const QString error = notification.userInfo.value(LMUserInfoKey::Error).toString();
+    if (!error.isEmpty())
+        setStatusText(error);
+    else if (m_failedCount > 0)
+        setStatusText(m_failedCount == 1 ? tr("1 file could not be uploaded")
+                                         : tr("%1 files could not be uploaded").arg(m_failedCount));
+    else
+        setStatusText({});
+    if (m_importQueue->isEmpty()) {
+        clearPreview();
+    } else {
+        showRecord(m_importQueue->at(0));
+        m_assetBrowser->selectRow(0, 0);
+    }
+    m_assetBrowser->reloadColumn(0);
+    m_progressPanel->endBatch();
+    setUploading(false);
+}
+
+void LMSessionUploadViewController::backToCategoriesButtonClicked()
+{
+    if (m_uploadInProgress || !m_sessionWindow || !m_sessionWindow->categoryView())
+        return;
+    m_sessionWindow->setCurrentView(LMSessionWindowController::CategoryViewName);
+    m_sessionWindow->showView(m_sessionWindow->categoryView());
+}
+
+int LMSessionUploadViewController::numberOfRowsInColumn(ColumnBrowser *, int)
+{
+    return m_importQueue->size();
+}
+
+void LMSessionUploadViewController::willDisplayCell(ColumnBrowser *, BrowserCell &cell, int row, int)
+{
+    // Names come from the records alone: no disk access per row.
+    const Asset *record = m_importQueue->at(row);
+    cell.text = record ? record->fileName() : QString();
+    cell.leaf = true;
+    const QString failure = m_importQueue->failure(row);
+    if (!failure.isEmpty()) {
+        cell.icon = view()->style()->standardIcon(QStyle::SP_MessageBoxCritical);
+        cell.toolTip = failure;
+    } else if (record) {
+        cell.toolTip = record->filePath().value_or(QString());
+    }
+}
+
+void LMSessionUploadViewController::showRecord(Asset *asset)
+{
+    if (!asset) {
+        clearPreview();
+        return;
+    }
+    const QString path = asset->filePath().value_or(QString());
+    m_previewPane->showFile(path);
+    m_assetNameTextField->setText(path);
+}
+
+void LMSessionUploadViewController::clearPreview()
+{
+    if (!isViewLoaded())
+        return;
+    m_previewPane->clear();
+    m_assetNameTextField->clear();
+}
+
+void LMSessionUploadViewController::reloadList()
+{
+    if (isViewLoaded())
+        m_assetBrowser->reloadColumn(0);
+}
+
+void LMSessionUploadViewController::selectAndShowRow(int row)
+{
+    m_assetBrowser->selectRow(row, 0);
+    showRecord(m_importQueue->at(row));
+}
+
+void LMSessionUploadViewController::setUploading(bool uploading)
+{
+    m_assetBrowser->setListEnabled(!uploading);
+    m_chooseAssetsButton->setEnabled(!uploading);
+    m_backToCategoriesButton->setEnabled(!uploading);
+    m_startUploadButton->setText(uploading ? StopUploadTitle : StartUploadTitle);
+    m_progressPanel->setVisible(uploading);
+    if (m_uploadInProgress != uploading) {
+        m_uploadInProgress = uploading;
+        emit uploadInProgressChanged(uploading);
+    }
+}
+
+void LMSessionUploadViewController::setStatusText(const QString &text)
+{
+    if (m_uploadStatusField)
+        m_uploadStatusField->setText(text);
+}
+
+int LMSessionUploadViewController::rowOfNotifiedAsset(const Notification &notification) const
+{
+    return m_importQueue->rowOf(notification.userInfo.value(AssetKey).value<QObject *>());
+}
+
+void LMSessionUploadViewController::loadView()
+{
+    auto *root = new UploadViewWidget;
+    root->setObjectName(QStringLiteral("uploadView"));
+    m_assetBrowser = root->assetBrowser;
+    m_previewPane = root->previewPane;
+    m_chooseAssetsButton = root->chooseAssetsButton;
+    m_startUploadButton = root->startUploadButton;
+    m_backToCategoriesButton = root->backToCategoriesButton;
+    m_categoryNameTextField = root->categoryNameTextField;
+    m_uploadStatusField = root->uploadStatusField;
+    m_assetNameTextField = root->assetNameTextField;
+    m_progressPanel = root->progressPanel;
+    setView(root);
+
+    m_assetBrowser->setDelegate(this);
+    connect(m_assetBrowser, &ColumnBrowser::action, this,
+            &LMSessionUploadViewController::assetBrowserWasClicked);
+    connect(m_assetBrowser, &LMAssetBrowser::deleteKeyPressed, this,
+            &LMSessionUploadViewController::deleteSelectedAssets);
+    connect(m_chooseAssetsButton, &QPushButton::clicked, this,
+            &LMSessionUploadViewController::chooseAssetsButtonWasClicked);
+    connect(m_startUploadButton, &QPushButton::clicked, this,
+            &LMSessionUploadViewController::startUploadButtonWasClicked);
+    connect(m_backToCategoriesButton, &QPushButton::clicked, this,
+            &LMSessionUploadViewController::backToCategoriesButtonClicked);
+    clearPreview();
+}

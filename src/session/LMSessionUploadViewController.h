@@ -1,0 +1,134 @@
+#pragma once
+
+#include "platform/widgets/ColumnBrowserDelegate.h"
+#include "platform/widgets/ViewController.h"
+
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QUrl>
+
+class Asset;
+class AssetChooserDialog;
+class ImportQueue;
+class LMAssetBrowser;
+class LMServerConnection;
+class LMSessionWindowController;
+class ObjectContext;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class UploadPreviewPane;
+class UploadProgressPanel;
+struct Notification;
+
+// The upload view of a session: the import queue of the session's bookmark as a list, the
+// picture and path of the current file, and the controls that start, follow and stop a batch.
+class LMSessionUploadViewController : public ViewController, public ColumnBrowserDelegate {
+    Q_OBJECT
+    Q_PROPERTY(bool uploadInProgress READ uploadInProgress NOTIFY uploadInProgressChanged)
+    Q_PROPERTY(qint64 uploadBatchTotal READ uploadBatchTotal)
+    Q_PROPERTY(qint64 uploadedCount READ uploadedCount)
+
+public:
+    static inline const QString StoryboardIdentifier = QStringLiteral("UploadView");
+
+    explicit LMSessionUploadViewController(QObject *parent = nullptr);
+    ~LMSessionUploadViewController() override;
+
+    [[nodiscard]] LMSessionWindowController *sessionWindow() const;
+    void setSessionWindow(LMSessionWindowController *window);
+
+    // Interface elements; null until the view is loaded.
+    [[nodiscard]] LMAssetBrowser *assetBrowser() const { return m_assetBrowser; }
+    [[nodiscard]] QLabel *assetPreview() const;
+    [[nodiscard]] QPushButton *chooseAssetsButton() const { return m_chooseAssetsButton; }
+    [[nodiscard]] QPushButton *startUploadButton() const { return m_startUploadButton; }
+    [[nodiscard]] QPushButton *backToCategoriesButton() const { return m_backToCategoriesButton; }
+    [[nodiscard]] QLineEdit *categoryNameTextField() const { return m_categoryNameTextField; }
+    [[nodiscard]] QLabel *uploadStatusField() const { return m_uploadStatusField; }
+    [[nodiscard]] QLineEdit *assetNameTextField() const { return m_assetNameTextField; }
+    [[nodiscard]] UploadProgressPanel *progressPanel() const { return m_progressPanel; }
+    [[nodiscard]] UploadPreviewPane *previewPane() const { return m_previewPane; }
+
+    // The pending records shown in the list; row i is element i.
+    [[nodiscard]] QList<Asset *> importQueue() const;
+    // Why the upload of the record in row failed in the last batch; empty when it did not.
+    [[nodiscard]] QString failureReason(int row) const;
+
+    [[nodiscard]] bool registeredUploadNotification() const { return m_registeredUploadNotification; }
+    [[nodiscard]] qint64 uploadBatchTotal() const { return m_uploadBatchTotal; }
+    [[nodiscard]] qint64 uploadedCount() const { return m_uploadedCount; }
+    [[nodiscard]] bool uploadInProgress() const { return m_uploadInProgress; }
+
+    // The shared store context, taken from the application delegate on first use; null when
+    // the store could not be opened.
+    [[nodiscard]] ObjectContext *managedObjectContext();
+
+    void viewWillAppear() override;
+    // Appends the pending records of the session's bookmark; the session window calls it once.
+    void initializeImportQueue();
+    // Files are queued as they are; a folder contributes the regular, non-hidden files directly
+    // inside it, in name order.
+    void AddAssetsToImportQueue(const QList<QUrl> &urls);
+
+    // Removes the selected rows (the Delete key); nothing while a batch runs.
+    void deleteSelectedAssets();
+
+    // Notification handlers.
+    void uploadingAsset(const Notification &notification);
+    void uploadedAsset(const Notification &notification);
+    void uploadFailedAsset(const Notification &notification);
+    void uploadProgress(const Notification &notification);
+    void uploadHasFinished(const Notification &notification);
+
+    // Column browser delegate.
+    int numberOfRowsInColumn(ColumnBrowser *browser, int column) override;
+    void willDisplayCell(ColumnBrowser *browser, BrowserCell &cell, int row, int column) override;
+
+public slots:
+    void assetBrowserWasClicked();
+    void chooseAssetsButtonWasClicked();
+    void startUploadButtonWasClicked();
+    void backToCategoriesButtonClicked();
+
+signals:
+    void uploadInProgressChanged(bool uploading);
+
+protected:
+    void loadView() override;
+
+private:
+    void registerUploadObservers();
+    void showRecord(Asset *asset);
+    void clearPreview();
+    void reloadList();
+    void selectAndShowRow(int row);
+    void setUploading(bool uploading);
+    void setStatusText(const QString &text);
+    // The queue row of the record a notification is about; -1 when it is not listed.
+    [[nodiscard]] int rowOfNotifiedAsset(const Notification &notification) const;
+    [[nodiscard]] LMServerConnection *connection() const;
+
+    QPointer<LMSessionWindowController> m_sessionWindow;
+    ImportQueue *m_importQueue = nullptr;
+    QPointer<ObjectContext> m_managedObjectContext;
+    bool m_contextTried = false;
+    bool m_registeredUploadNotification = false;
+    qint64 m_uploadBatchTotal = 0;
+    qint64 m_uploadedCount = 0;
+    qint64 m_failedCount = 0;
+    bool m_uploadInProgress = false;
+
+    // Owned by the view, which lives as long as this controller.
+    QPointer<AssetChooserDialog> m_chooser;
+    LMAssetBrowser *m_assetBrowser = nullptr;
+    UploadPreviewPane *m_previewPane = nullptr;
+    QPushButton *m_chooseAssetsButton = nullptr;
+    QPushButton *m_startUploadButton = nullptr;
+    QPushButton *m_backToCategoriesButton = nullptr;
+    QLineEdit *m_categoryNameTextField = nullptr;
+    QLabel *m_uploadStatusField = nullptr;
+    QLineEdit *m_assetNameTextField = nullptr;
+    UploadProgressPanel *m_progressPanel = nullptr;
+};

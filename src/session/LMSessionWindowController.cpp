@@ -1,0 +1,177 @@
+#include "session/LMSessionWindowController.h"
+
+#include "connection/LMServerConnection.h"
+#include "platform/NotificationCenter.h"
+#include "platform/widgets/Storyboard.h"
+#include "platform/widgets/ViewController.h"
+#include "session/LMSessionCategoryViewController.h"
+#include "session/LMSessionInitialViewController.h"
+#include "session/LMSessionUploadViewController.h"
+#include "store/ObjectContext.h"
+#include "store/ServerBookmark.h"
+
+#include <QJsonValue>
+#include <QMainWindow>
+
+Q_LOGGING_CATEGORY(lcSession, "lumaro.session")
+
+namespace {
+constexpr QSize kDefaultWindowSize(880, 560);
+constexpr QSize kMinimumWindowSize(560, 380);
+
+// The session state is this bookmark's own; other records being edited elsewhere are not ours to
+// commit, and the outcome is not reported (a later save picks the change up).
+void saveBookmark(ServerBookmark *bookmark)
+{
+    ObjectContext *context = bookmark->managedObjectContext();
+    if (!context)
+        return;
+    QString error;
+    if (!context->saveObjects({bookmark}, &error))
+        qCWarning(lcSession) << "could not save the session state of a bookmark:" << error;
+}
+} // namespace
+
+LMSessionWindowController::LMSessionWindowController(QObject *parent) : WindowController(parent)
+{
+    connect(this, &WindowController::closed, this, &QObject::deleteLater);
+}
+
+LMSessionWindowController::~LMSessionWindowController() = default;
+
+LMServerConnection *LMSessionWindowController::serverConnection() const
+{
+    return m_serverConnection;
+}
+
+void LMSessionWindowController::setServerConnection(LMServerConnection *connection)
+{
+    if (connection == m_serverConnection)
+        return;
+    releaseConnection();
+    m_serverConnection = connection;
+    if (connection)
+        connection->setParent(this);
+}
+
+LMSessionInitialViewController *LMSessionWindowController::initialView() const
+{
+    return m_initialView;
+}
+
+LMSessionCategoryViewController *LMSessionWindowController::categoryView() const
+{
+    return m_categoryView;
+}
+
+LMSessionUploadViewController *LMSessionWindowController::uploadView() const
+{
+    return m_uploadView;
+}
+
+ServerBookmark *LMSessionWindowController::connectionBookmark() const
+{
+    return m_connectionBookmark;
+}
+
+void LMSessionWindowController::windowDidLoad()
+{
+    QMainWindow *w = window();
+    w->resize(kDefaultWindowSize);
+    w->setMinimumSize(kMinimumWindowSize);
+    setCloseButtonHandler([this] { closeThisWindow(); });
+    m_sessionWindowClosed = false;
+
+    m_initialView = qobject_cast<LMSessionInitialViewController *>(contentViewController());
+    m_categoryView = storyboard()->instantiate<LMSessionCategoryViewController>(CategoryViewIdentifier);
+    m_uploadView = storyboard()->instantiate<LMSessionUploadViewController>(UploadViewIdentifier);
+
+    if (m_initialView)
+        m_initialView->setSessionWindow(this);
+    if (m_categoryView) {
+        m_categoryView->setParent(this);
+        m_categoryView->setStoryboard(storyboard());
+        m_categoryView->setSessionWindow(this);
+    }
+    if (m_uploadView) {
+        m_uploadView->setParent(this);
+        m_uploadView->setStoryboard(storyboard());
+        m_uploadView->setSessionWindow(this);
+    }
+    if (!m_initialView || !m_categoryView || !m_uploadView)
+        qCWarning(lcSession) << "session window is missing a view; is the storyboard complete?";
+}
+
+void LMSessionWindowController::setConnectionBookmark(ServerBookmark *bookmark)
+{
+    m_connectionBookmark = bookmark;
+    if (!bookmark)
+        return;
+
+    window()->setWindowTitle(bookmark->userName().value_or(QString()) + QLatin1Char('@') +
+                             bookmark->hostName().value_or(QString()));
+    QString autosaveName = FrameAutosavePrefix + bookmark->bookmarkName().value_or(QString());
+    setFrameAutosaveName(autosaveName.remove(QLatin1Char(' ')));
+
+    m_currentView = bookmark->lastCategoryView();
+    const qint64 lastCategory = bookmark->lastCategoryID().value_or(-1);
+    m_startingCategory = lastCategory < 1 ? -1 : lastCategory;
+
+    bookmark->setSessionWindowOpen(true);
+    saveBookmark(bookmark);
+
+    if (m_uploadView)
+        m_uploadView->initializeImportQueue();
+}
+
+void LMSessionWindowController::closeThisWindow()
+{
+    m_sessionWindowClosed = true;
+    close();
+}
+
+void LMSessionWindowController::showView(ViewController *view)
+{
+    if (!view || view == contentViewController())
+        return;
+    // The incoming view starts at the size of the one it replaces, so the window does not jump.
+    if (ViewController *current = contentViewController(); current && current->isViewLoaded())
+        view->view()->resize(current->view()->size());
+    setContentViewController(view);
+}
+
+void LMSessionWindowController::windowWillClose()
+{
+    qint64 categoryID = -1;
+    if (m_serverConnection && m_serverConnection->selectedCategory()) {
+        const QJsonValue id = m_serverConnection->selectedCategory()->value(QLatin1String("id"));
+        if (id.isDouble())
+            categoryID = id.toInteger(-1);
+    }
+
+    if (ServerBookmark *bookmark = m_connectionBookmark) {
+        bookmark->setLastCategoryView(m_currentView);
+        bookmark->setLastCategoryID(categoryID);
+        bookmark->setSessionWindowOpen(!m_sessionWindowClosed);
+        saveBookmark(bookmark);
+    }
+
+    // A batch under way finishes the file in flight, so it is stamped and saved, and stops there.
+    if (m_serverConnection && m_serverConnection->isUploading()) {
+        LMServerConnection *connection = m_serverConnection;
+        connection->setHaltUpload(true);
+        m_serverConnection = nullptr;
+        connection->setParent(nullptr);
+        NotificationCenter::defaultCenter()->addObserver(
+            connection, LMNotification::UploadDone, connection,
+            [connection](const Notification &) { connection->deleteLater(); });
+    }
+}
+
+void LMSessionWindowController::releaseConnection()
+{
+    LMServerConnection *old = m_serverConnection;
+    m_serverConnection = nullptr;
+    if (old && old->parent() == this)
+        old->deleteLater();
+}

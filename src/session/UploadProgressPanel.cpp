@@ -1,0 +1,239 @@
+#include "session/UploadProgressPanel.h"
+
+#include "store/Asset.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPointer>
+#include <QProgressBar>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr int BarSteps = 1000;
+constexpr qint64 RateWindowMs = 4000;
+
+QString dataSize(qint64 bytes)
+{
+    return QLocale().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+}
+} // namespace
+
+UploadProgressPanel::UploadProgressPanel(QWidget *parent)
+    : QWidget(parent), m_fileLabel(new QLabel(this)), m_fileBar(new QProgressBar(this)),
+      m_batchLabel(new QLabel(tr("All files"), this)), m_batchBar(new QProgressBar(this)),
+      m_rateLabel(new QLabel(this)), m_tick(new QTimer(this))
+{
+    m_tick->setInterval(500);
+    connect(m_tick, &QTimer::timeout, this, [this] {
+        sample();
+        refresh();
+    });
+    m_fileBar->setObjectName(QStringLiteral("fileProgressBar"));
+    m_batchBar->setObjectName(QStringLiteral("batchProgressBar"));
+    m_rateLabel->setObjectName(QStringLiteral("uploadRateLabel"));
+    for (QProgressBar *bar : {m_fileBar, m_batchBar}) {
+        bar->setRange(0, BarSteps);
+        bar->setTextVisible(true);
+        bar->setAlignment(Qt::AlignCenter);
+    }
+    m_fileLabel->setTextFormat(Qt::PlainText);
+    m_fileLabel->setMinimumWidth(60);
+    m_rateLabel->setForegroundRole(QPalette::PlaceholderText);
+    QFont small = m_rateLabel->font();
+    small.setPointSizeF(small.pointSizeF() * 0.9);
+    m_rateLabel->setFont(small);
+
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(4);
+    grid->addWidget(m_fileLabel, 0, 0);
+    grid->addWidget(m_fileBar, 0, 1);
+    grid->addWidget(m_batchLabel, 1, 0);
+    grid->addWidget(m_batchBar, 1, 1);
+    grid->addWidget(m_rateLabel, 2, 1);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnMinimumWidth(0, 120);
+}
+
+UploadProgressPanel::~UploadProgressPanel() = default;
+
+void UploadProgressPanel::beginBatch(const QList<Asset *> &records)
+{
+    ++m_batchId;
+    m_order.clear();
+    m_sizes.clear();
+    m_sizesKnown = false;
+    m_batchBytes = 0;
+    m_finishedBytes = 0;
+    m_finishedFiles = 0;
+    m_current = nullptr;
+    m_currentFraction = 0;
+    m_halting = false;
+    m_samples.clear();
+    m_clock.start();
+    m_samples.append({0, 0});
+    m_tick->start();
+
+    QStringList paths;
+    for (Asset *record : records) {
+        m_order.append(record);
+        paths.append(record->filePath().value_or(QString()));
+    }
+    m_fileLabel->setText(tr("Starting…"));
+    refresh();
+
+    // Sizes come from the disk, which may be slow or remote: measured off the GUI thread.
+    QPointer<UploadProgressPanel> guard(this);
+    const quint64 batch = m_batchId;
+    QThreadPool::globalInstance()->start([guard, batch, paths] {
+        QList<qint64> sizes;
+        sizes.reserve(paths.size());
+        for (const QString &path : paths)
+            sizes.append(QFileInfo(path).size());
+        QMetaObject::invokeMethod(
+            qApp,
+            [guard, batch, sizes] {
+                if (guard)
+                    guard->takeSizes(batch, sizes);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void UploadProgressPanel::takeSizes(quint64 batch, const QList<qint64> &sizes)
+{
+    if (batch != m_batchId || sizes.size() != m_order.size())
+        return;
+    m_batchBytes = 0;
+    for (qsizetype i = 0; i < sizes.size(); ++i) {
+        m_sizes.insert(m_order.at(i), sizes.at(i));
+        m_batchBytes += sizes.at(i);
+    }
+    m_sizesKnown = true;
+    // Files that finished before the sizes arrived.
+    m_finishedBytes = 0;
+    for (qsizetype i = 0; i < m_finishedFiles && i < m_order.size(); ++i)
+        m_finishedBytes += sizes.at(i);
+    // Earlier samples counted without sizes; measuring starts over from here.
+    m_samples.clear();
+    sample();
+    refresh();
+    emit sizesMeasured();
+}
+
+void UploadProgressPanel::fileStarted(const QObject *record, const QString &fileName)
+{
+    m_current = record;
+    m_currentFraction = 0;
+    m_fileLabel->setText(fileName);
+    m_fileLabel->setToolTip(fileName);
+    refresh();
+}
+
+void UploadProgressPanel::fileProgress(const QObject *record, qint64 sent, qint64 total)
+{
+    if (record != m_current || total <= 0)
+        return;
+    m_currentFraction = std::clamp(double(sent) / double(total), 0.0, 1.0);
+    sample();
+    refresh();
+}
+
+void UploadProgressPanel::fileFinished(const QObject *record)
+{
+    // Files finish in batch order; counting them keeps the late size scan consistent.
+    ++m_finishedFiles;
+    m_finishedBytes += m_sizes.value(record, 0);
+    if (record == m_current) {
+        m_current = nullptr;
+        m_currentFraction = 0;
+    }
+    sample();
+    refresh();
+}
+
+void UploadProgressPanel::setHalting()
+{
+    m_halting = true;
+    refresh();
+}
+
+void UploadProgressPanel::endBatch()
+{
+    ++m_batchId;
+    m_current = nullptr;
+    m_samples.clear();
+    m_tick->stop();
+}
+
+qint64 UploadProgressPanel::doneBytes() const
+{
+    const qint64 current =
+        m_current ? qint64(std::llround(m_currentFraction * double(m_sizes.value(m_current, 0)))) : 0;
+    return std::min(m_finishedBytes + current, m_batchBytes);
+}
+
+void UploadProgressPanel::sample()
+{
+    const qint64 now = m_clock.elapsed();
+    m_samples.append({now, doneBytes()});
+    while (m_samples.size() > 2 && now - m_samples.constFirst().first > RateWindowMs)
+        m_samples.removeFirst();
+}
+
+QString UploadProgressPanel::formatDuration(qint64 seconds)
+{
+    if (seconds < 60)
+        return tr("%1 s").arg(std::max<qint64>(seconds, 1));
+    if (seconds < 3600)
+        return tr("%1 min %2 s").arg(seconds / 60).arg(seconds % 60);
+    return tr("%1 h %2 min").arg(seconds / 3600).arg((seconds % 3600) / 60);
+}
+
+void UploadProgressPanel::refresh()
+{
+    const qint64 total = m_sizes.value(m_current, -1);
+    m_fileBar->setValue(int(std::lround(m_currentFraction * BarSteps)));
+    if (m_current && total >= 0)
+        m_fileBar->setFormat(
+            tr("%1 of %2").arg(dataSize(qint64(m_currentFraction * double(total))), dataSize(total)));
+    else
+        m_fileBar->setFormat(QStringLiteral("%p%"));
+
+    const int files = int(m_order.size());
+    if (m_sizesKnown && m_batchBytes > 0) {
+        const qint64 done = doneBytes();
+        m_batchBar->setValue(int(double(done) / double(m_batchBytes) * BarSteps));
+        m_batchBar->setFormat(tr("%1 of %2").arg(dataSize(done), dataSize(m_batchBytes)));
+    } else {
+        m_batchBar->setValue(files > 0 ? m_finishedFiles * BarSteps / files : 0);
+        m_batchBar->setFormat(tr("%1 of %2 files").arg(m_finishedFiles).arg(files));
+    }
+
+    // The rate over the last few seconds, so it follows the network rather than the whole past.
+    QString rate = tr("Measuring speed…");
+    if (m_sizesKnown && m_samples.size() >= 2) {
+        const auto &first = m_samples.constFirst();
+        const auto &last = m_samples.constLast();
+        const qint64 ms = last.first - first.first;
+        const qint64 bytes = last.second - first.second;
+        if (ms >= 300 && bytes > 0) {
+            const double perSecond = double(bytes) * 1000.0 / double(ms);
+            const qint64 left = qint64(std::ceil(double(m_batchBytes - doneBytes()) / perSecond));
+            rate = tr("%1/s · about %2 left").arg(dataSize(qint64(perSecond)), formatDuration(left));
+        } else if (ms >= 2000) {
+            rate = tr("Waiting for the server…");
+        }
+    }
+    if (m_halting)
+        rate = tr("Stopping after this file…");
+    m_rateLabel->setText(rate);
+}

@@ -1,0 +1,87 @@
+#include "session/UploadViewWidget.h"
+
+#include "session/LMAssetBrowser.h"
+#include "session/UploadPreviewPane.h"
+#include "session/UploadProgressPanel.h"
+
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+QLineEdit *readOnlyField(const char *name, QWidget *parent)
+{
+    auto *field = new QLineEdit(parent);
+    field->setObjectName(QLatin1String(name));
+    field->setReadOnly(true);
+    field->setFocusPolicy(Qt::ClickFocus);
+    return field;
+}
+} // namespace
+
+UploadViewWidget::UploadViewWidget(QWidget *parent)
+    : QWidget(parent), assetBrowser(new LMAssetBrowser(this)), previewPane(new UploadPreviewPane(this)),
+      chooseAssetsButton(new QPushButton(tr("Choose…"), this)),
+      startUploadButton(new QPushButton(QStringLiteral("Start Upload"), this)),
+      backToCategoriesButton(new QPushButton(tr("Back to Categories"), this)),
+      categoryNameTextField(readOnlyField("categoryNameTextField", this)),
+      uploadStatusField(new QLabel(this)), assetNameTextField(readOnlyField("assetNameTextField", this)),
+      progressPanel(new UploadProgressPanel(this))
+{
+    assetBrowser->setObjectName(QStringLiteral("assetBrowser"));
+    chooseAssetsButton->setObjectName(QStringLiteral("chooseAssetsButton"));
+    startUploadButton->setObjectName(QStringLiteral("startUploadButton"));
+    backToCategoriesButton->setObjectName(QStringLiteral("backToCategoriesButton"));
+    uploadStatusField->setObjectName(QStringLiteral("uploadStatusField"));
+    uploadStatusField->setTextFormat(Qt::PlainText);
+    uploadStatusField->setWordWrap(true);
+    startUploadButton->setDefault(true);
+    // Wide enough for either title, so the button does not jump when it changes.
+    startUploadButton->setMinimumWidth(
+        std::max(startUploadButton->sizeHint().width(),
+                 startUploadButton->fontMetrics().horizontalAdvance(QStringLiteral("Stop Upload")) + 32));
+    assetBrowser->setToolTip(tr("Drop files or folders here to queue them."));
+    assetBrowser->setMinimumWidth(200);
+    categoryNameTextField->setPlaceholderText(tr("No category selected"));
+
+    auto *fields = new QFormLayout;
+    fields->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    fields->addRow(tr("Upload into:"), categoryNameTextField);
+
+    auto *splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(assetBrowser);
+    splitter->addWidget(previewPane);
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 2);
+
+    auto *pathRow = new QFormLayout;
+    pathRow->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    pathRow->addRow(tr("File:"), assetNameTextField);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(backToCategoriesButton);
+    buttons->addStretch(1);
+    buttons->addWidget(chooseAssetsButton);
+    buttons->addWidget(startUploadButton);
+
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(14, 12, 14, 12);
+    column->setSpacing(8);
+    column->addLayout(fields);
+    column->addWidget(splitter, 1);
+    column->addLayout(pathRow);
+    column->addWidget(progressPanel);
+    column->addWidget(uploadStatusField);
+    column->addLayout(buttons);
+
+    progressPanel->hide();
+}
+
+UploadViewWidget::~UploadViewWidget() = default;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QWidget>
+
+class LMAssetBrowser;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class UploadPreviewPane;
+class UploadProgressPanel;
+
+// The upload view's layout: target category on top, the queue beside the preview, the current
+// file's path, the progress of a running batch, the status line and the buttons. Behaviour
+// lives in LMSessionUploadViewController.
+class UploadViewWidget : public QWidget {
+    Q_OBJECT
+public:
+    explicit UploadViewWidget(QWidget *parent = nullptr);
+    ~UploadViewWidget() override;
+
+    LMAssetBrowser *const assetBrowser;
+    UploadPreviewPane *const previewPane;
+    QPushButton *const chooseAssetsButton;
+    QPushButton *const startUploadButton;
+    QPushButton *const backToCategoriesButton;
+    QLineEdit *const categoryNameTextField;
+    QLabel *const uploadStatusField;
+    QLineEdit *const assetNameTextField;
+    UploadProgressPanel *const progressPanel;
+};

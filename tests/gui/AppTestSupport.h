@@ -1,0 +1,207 @@
+#pragma once
+
+// Helpers shared by the application-shell and bookmarks tests: a fresh store and preference per
+// test, seeding, reading back what is on disk, and capturing the fixed standard-output lines.
+
+#include "app/AppDelegate.h"
+#include "platform/widgets/Alert.h"
+#include "store/ObjectContext.h"
+#include "store/PersistentStore.h"
+#include "store/ServerBookmark.h"
+#include "store/StoreFile.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryFile>
+#include <QTest>
+
+#include <cstdio>
+#include <optional>
+#include <unistd.h>
+
+namespace AppTestSupport {
+
+// No store file, no preference, no saved window frames.
+inline void resetPersistentState()
+{
+    QDir(PersistentStore::applicationDocumentsDirectory()).removeRecursively();
+    QSettings().clear();
+    QSettings().sync();
+}
+
+struct BookmarkSeed {
+    BookmarkSeed(QString name, QString host) : name(std::move(name)), host(std::move(host)) {}
+    BookmarkSeed &withPort(qint64 p)
+    {
+        port = p;
+        return *this;
+    }
+    BookmarkSeed &withLogin(QString u, QString p)
+    {
+        user = std::move(u);
+        password = std::move(p);
+        return *this;
+    }
+    BookmarkSeed &withSecure()
+    {
+        secure = true;
+        return *this;
+    }
+    BookmarkSeed &withOpenSession()
+    {
+        sessionWindowOpen = true;
+        return *this;
+    }
+
+    QString name;
+    QString host;
+    std::optional<qint64> port;
+    QString user;
+    QString password;
+    bool secure = false;
+    bool sessionWindowOpen = false;
+};
+
+inline ServerBookmark *seed(ObjectContext *context, const BookmarkSeed &s)
+{
+    ServerBookmark *bookmark = context->insertBookmark();
+    bookmark->setBookmarkName(s.name);
+    bookmark->setHostName(s.host);
+    bookmark->setSecureConnect(s.secure);
+    bookmark->setPortNumber(s.port.value_or(s.secure ? 443 : 80));
+    if (!s.user.isEmpty())
+        bookmark->setUserName(s.user);
+    if (!s.password.isEmpty())
+        bookmark->setPassword(s.password);
+    bookmark->setSessionWindowOpen(s.sessionWindowOpen);
+    return bookmark;
+}
+
+// What the store file holds right now, read through a context of its own.
+struct StoredBookmarks {
+    std::unique_ptr<ObjectContext> context;
+    QList<ServerBookmark *> bookmarks;
+
+    [[nodiscard]] ServerBookmark *named(const QString &name) const
+    {
+        for (ServerBookmark *b : bookmarks) {
+            if (b->bookmarkName() == name)
+                return b;
+        }
+        return nullptr;
+    }
+    [[nodiscard]] QStringList names() const
+    {
+        QStringList out;
+        for (ServerBookmark *b : bookmarks)
+            out.append(b->bookmarkLongName());
+        return out;
+    }
+};
+
+inline StoredBookmarks readStore()
+{
+    StoredBookmarks result;
+    auto opened = PersistentStore::open(PersistentStore::applicationDocumentsDirectory());
+    if (auto *context = std::get_if<std::unique_ptr<ObjectContext>>(&opened)) {
+        result.context = std::move(*context);
+        result.bookmarks = result.context->fetchAllBookmarks();
+    }
+    return result;
+}
+
+inline QAbstractButton *buttonTitled(QMessageBox *box, const QString &title)
+{
+    for (QAbstractButton *button : box->buttons()) {
+        if (button->text().remove(QLatin1Char('&')) == title)
+            return button;
+    }
+    return nullptr;
+}
+
+// Answers every alert with the button of the given title (or the first one) and remembers
+// what each box said.
+class AlertAnswerer {
+public:
+    struct Seen {
+        QString text;
+        QString informativeText;
+        QStringList buttons;
+    };
+
+    explicit AlertAnswerer(QStringList answers = {}) : m_answers(std::move(answers))
+    {
+        Alert::setTestHook([this](QMessageBox *box) {
+            Seen seen{box->text(), box->informativeText(), {}};
+            for (QAbstractButton *b : box->buttons())
+                seen.buttons.append(b->text().remove(QLatin1Char('&')));
+            m_seen.append(seen);
+            const QString answer = m_answers.isEmpty() ? QString() : m_answers.takeFirst();
+            QAbstractButton *button = answer.isEmpty() ? nullptr : buttonTitled(box, answer);
+            if (!button)
+                button = box->defaultButton();
+            if (button)
+                button->click();
+        });
+    }
+    ~AlertAnswerer() { Alert::setTestHook({}); }
+    AlertAnswerer(const AlertAnswerer &) = delete;
+    AlertAnswerer &operator=(const AlertAnswerer &) = delete;
+
+    [[nodiscard]] const QList<Seen> &seen() const { return m_seen; }
+
+private:
+    QStringList m_answers;
+    QList<Seen> m_seen;
+};
+
+// Sends the process's standard output to a file until lines() is called (test results go to
+// standard output too, so the capture ends before anything is compared).
+class StdoutCapture {
+public:
+    StdoutCapture()
+    {
+        std::fflush(stdout);
+        m_file.open();
+        m_saved = ::dup(STDOUT_FILENO);
+        ::dup2(m_file.handle(), STDOUT_FILENO);
+    }
+    ~StdoutCapture() { restore(); }
+    StdoutCapture(const StdoutCapture &) = delete;
+    StdoutCapture &operator=(const StdoutCapture &) = delete;
+
+    [[nodiscard]] QStringList lines()
+    {
+        restore();
+        QFile reader(m_file.fileName());
+        if (!reader.open(QIODevice::ReadOnly))
+            return {};
+        // Qt Test reports messages on standard output as well; those are not the application's.
+        static const QRegularExpression testMessage(
+            QStringLiteral("^(QDEBUG|QINFO|QWARN|QCRITICAL|QSYSTEM|QFATAL) "));
+        QStringList lines = QString::fromUtf8(reader.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        lines.removeIf([](const QString &line) { return testMessage.match(line).hasMatch(); });
+        return lines;
+    }
+
+private:
+    void restore()
+    {
+        if (m_saved < 0)
+            return;
+        std::fflush(stdout);
+        ::dup2(m_saved, STDOUT_FILENO);
+        ::close(m_saved);
+        m_saved = -1;
+    }
+
+    QTemporaryFile m_file;
+    int m_saved = -1;
+};
+
+} // namespace AppTestSupport

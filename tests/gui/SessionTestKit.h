@@ -1,0 +1,214 @@
+#pragma once
+
+// Shared by the session window tests: bookmarks pointing at a DevServer, sessions opened from a
+// private storyboard, clicks on the category browser, alerts caught as they come up.
+
+#include "DevServer.h"
+
+#include "app/AppDelegate.h"
+#include "connection/LMServerConnection.h"
+#include "platform/NotificationCenter.h"
+#include "platform/widgets/Alert.h"
+#include "platform/widgets/ColumnBrowser.h"
+#include "platform/widgets/Storyboard.h"
+#include "session/LMSessionCategoryViewController.h"
+#include "session/LMSessionInitialViewController.h"
+#include "session/LMSessionUploadViewController.h"
+#include "session/LMSessionWindowController.h"
+#include "session/SessionStoryboard.h"
+#include "store/ObjectContext.h"
+#include "store/PersistentStore.h"
+#include "store/ServerBookmark.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QDir>
+#include <QJsonArray>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+#include <memory>
+#include <variant>
+
+namespace SessionTestKit {
+
+inline constexpr int kTimeout = 15000;
+
+// A bookmark for the server's default login, saved so a reopened store sees it.
+inline ServerBookmark *makeBookmark(ObjectContext *context, quint16 port, const QString &appPath,
+                                    const QString &name = QStringLiteral("Dev Server"))
+{
+    ServerBookmark *bookmark = context->insertBookmark();
+    bookmark->setBookmarkName(name);
+    bookmark->setHostName(QStringLiteral("127.0.0.1"));
+    bookmark->setSecureConnect(false);
+    bookmark->setPortNumber(port);
+    bookmark->setApplicationNameURL(appPath);
+    bookmark->setUserName(QStringLiteral("admin"));
+    bookmark->setPassword(QStringLiteral("lumaro"));
+    context->save();
+    return bookmark;
+}
+
+inline ServerBookmark *makeBookmark(ObjectContext *context, const DevServer &server,
+                                    const QString &name = QStringLiteral("Dev Server"))
+{
+    return makeBookmark(context, server.port(), server.appPath(), name);
+}
+
+// Closes as a menu command would (not the close button) and waits until the session is gone.
+inline bool closeSession(QPointer<LMSessionWindowController> &session)
+{
+    if (session)
+        session->close();
+    return QTest::qWaitFor([&] { return session.isNull(); }, kTimeout);
+}
+
+// The store file read again into a context of its own, as the next launch reads it.
+inline std::unique_ptr<ObjectContext> reopenStore()
+{
+    auto opened = PersistentStore::open(PersistentStore::applicationDocumentsDirectory());
+    if (auto *context = std::get_if<std::unique_ptr<ObjectContext>>(&opened))
+        return std::move(*context);
+    return nullptr;
+}
+
+inline ServerBookmark *findBookmark(const ObjectContext &context, qint64 objectId)
+{
+    for (ServerBookmark *bookmark : context.fetchAllBookmarks())
+        if (bookmark->objectId() == objectId)
+            return bookmark;
+    return nullptr;
+}
+
+// As the bookmarks window does it: created from the storyboard, bookmark set, window shown.
+inline LMSessionWindowController *openSession(Storyboard &storyboard, ServerBookmark *bookmark,
+                                              bool show = true)
+{
+    auto *session =
+        storyboard.instantiate<LMSessionWindowController>(LMSessionWindowController::StoryboardIdentifier);
+    if (!session)
+        return nullptr;
+    session->setStoryboard(&storyboard);
+    session->setConnectionBookmark(bookmark);
+    if (show)
+        session->showWindow();
+    return session;
+}
+
+// "METHOD /ra/resource" of every request the server saw, oldest first.
+inline QStringList requestLines(const DevServer &server)
+{
+    QStringList lines;
+    for (const QJsonObject &request : server.requests())
+        lines.append(request.value(QLatin1String("method")).toString() + QLatin1Char(' ') +
+                     request.value(QLatin1String("resource")).toString());
+    return lines;
+}
+
+inline QStringList categoryRequestLines(const DevServer &server)
+{
+    QStringList lines = requestLines(server);
+    lines.removeIf([](const QString &line) { return !line.contains(QLatin1String("/ra/categories")); });
+    return lines;
+}
+
+inline QStringList columnTexts(const ColumnBrowser *browser, int column)
+{
+    QStringList texts;
+    if (const QAbstractItemView *view = browser->columnView(column))
+        for (int row = 0; row < view->model()->rowCount(); ++row)
+            texts.append(view->model()->index(row, 0).data().toString());
+    return texts;
+}
+
+inline int rowOf(const ColumnBrowser *browser, int column, const QString &text)
+{
+    return int(columnTexts(browser, column).indexOf(text));
+}
+
+// Waits for the row to be laid out, then clicks its centre as a user would.
+inline bool clickRow(ColumnBrowser *browser, int row, int column)
+{
+    QAbstractItemView *view = browser->columnView(column);
+    if (!view || row < 0 || !QTest::qWaitFor([&] {
+            return view->viewport()->rect().contains(browser->visualRectOfRow(row, column).center());
+        }))
+        return false;
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, browser->visualRectOfRow(row, column).center());
+    return true;
+}
+
+inline bool clickRow(ColumnBrowser *browser, int column, const QString &text)
+{
+    return clickRow(browser, rowOf(browser, column, text), column);
+}
+
+// Load complete: nothing walking, nothing asked, the label cleared.
+inline bool isIdle(const LMSessionCategoryViewController *view)
+{
+    return view->setCategoryButton() && view->setCategoryButton()->isEnabled() &&
+           view->categoryBrowser()->isEnabled() && view->loadingCategoryLabel()->text().isEmpty() &&
+           view->currentPathLevel() == -1 && view->targetPathLevel() == -1;
+}
+
+inline bool waitUntilIdle(const LMSessionCategoryViewController *view)
+{
+    return QTest::qWaitFor([view] { return isIdle(view); }, kTimeout);
+}
+
+inline bool waitForContent(const LMSessionWindowController *session, const ViewController *view)
+{
+    return QTest::qWaitFor([=] { return view && session->contentViewController() == view; }, kTimeout);
+}
+
+inline qint64 recordId(const std::optional<QJsonObject> &record)
+{
+    return record ? record->value(QLatin1String("id")).toInteger(-1) : -1;
+}
+
+// Written where a person can look at it: <build>/screenshots/<name>.png.
+inline bool saveScreenshot(QWidget *window, const QString &name)
+{
+    const QString folder = QStringLiteral(LUMARO_BINARY_DIR) + QStringLiteral("/screenshots");
+    QDir().mkpath(folder);
+    return window->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
+// Catches every alert box as it comes up; they stay open until a test presses a button.
+class AlertCatcher {
+public:
+    AlertCatcher()
+    {
+        Alert::setTestHook([this](QMessageBox *box) { m_boxes.append(box); });
+    }
+    ~AlertCatcher() { Alert::setTestHook({}); }
+    AlertCatcher(const AlertCatcher &) = delete;
+    AlertCatcher &operator=(const AlertCatcher &) = delete;
+
+    [[nodiscard]] int count() const { return int(m_boxes.size()); }
+    [[nodiscard]] QMessageBox *last() const
+    {
+        return m_boxes.isEmpty() ? nullptr : m_boxes.constLast().data();
+    }
+    bool waitForAlert(int count = 1) const
+    {
+        return QTest::qWaitFor([&] { return m_boxes.size() >= count && m_boxes.constLast(); }, kTimeout);
+    }
+    // The buttons the alert offers to the user.
+    [[nodiscard]] static QList<QAbstractButton *> userButtons(QMessageBox *box)
+    {
+        QList<QAbstractButton *> buttons = box->buttons();
+        buttons.removeIf([box](QAbstractButton *b) { return box->buttonRole(b) != QMessageBox::ActionRole; });
+        return buttons;
+    }
+
+private:
+    QList<QPointer<QMessageBox>> m_boxes;
+};
+
+} // namespace SessionTestKit

@@ -1,0 +1,119 @@
+#pragma once
+
+// Shared by the upload view, asset browser and import log tests: a session window opened
+// straight into the upload view against its own DevServer, and files to queue.
+
+#include "SessionTestKit.h"
+
+#include "session/LMAssetBrowser.h"
+#include "session/LMSessionUploadViewController.h"
+#include "store/Asset.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QLineEdit>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace UploadTestKit {
+
+using namespace SessionTestKit;
+
+// Category 3 of the sample tree ("Spring", below "Photos" and "2024").
+inline constexpr qint64 kSpringCategory = 3;
+
+// One session window on its own server, shown in the upload view with "Spring" selected.
+class UploadSession {
+public:
+    UploadSession(ObjectContext *context, const QString &bookmarkName, const QStringList &serverArgs = {})
+        : server(serverArgs)
+    {
+        if (!server.isRunning())
+            return;
+        bookmark = makeBookmark(context, server, bookmarkName);
+        // A session last left in the upload view reopens there once the path is rebuilt.
+        bookmark->setLastCategoryView(LMSessionWindowController::UploadViewName);
+        bookmark->setLastCategoryID(kSpringCategory);
+        context->save();
+        session = openSession(Storyboard::main(), bookmark);
+    }
+    ~UploadSession() { closeSession(session); }
+    UploadSession(const UploadSession &) = delete;
+    UploadSession &operator=(const UploadSession &) = delete;
+
+    // Waits until the upload view is the content and the target category is known.
+    bool waitUntilReady()
+    {
+        return session && waitForContent(session, session->uploadView()) &&
+               QTest::qWaitFor(
+                   [this] { return recordId(connection()->selectedCategory()) == kSpringCategory; },
+                   kTimeout);
+    }
+
+    [[nodiscard]] LMSessionUploadViewController *upload() const
+    {
+        return session ? session->uploadView() : nullptr;
+    }
+    [[nodiscard]] LMServerConnection *connection() const
+    {
+        return session ? session->serverConnection() : nullptr;
+    }
+    [[nodiscard]] LMAssetBrowser *browser() const { return upload()->assetBrowser(); }
+    [[nodiscard]] QAbstractItemView *list() const { return browser()->columnView(0); }
+    [[nodiscard]] QString status() const { return upload()->uploadStatusField()->text(); }
+
+    DevServer server;
+    ServerBookmark *bookmark = nullptr;
+    QPointer<LMSessionWindowController> session;
+};
+
+// Writes a file with the given bytes, making folders as needed; returns its path.
+inline QString writeFile(const QString &path, const QByteArray &content)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return {};
+    return path;
+}
+
+// count files "name-<n>.txt" in folder, each with distinct content; paths in order.
+inline QStringList writeFiles(const QString &folder, int count, qsizetype size = 64,
+                              const QString &stem = QStringLiteral("file"))
+{
+    QStringList paths;
+    for (int n = 1; n <= count; ++n) {
+        QByteArray content = QStringLiteral("%1 %2 ").arg(stem).arg(n).toUtf8();
+        while (content.size() < size)
+            content += char('a' + (content.size() * 7 + n) % 26);
+        paths.append(
+            writeFile(QStringLiteral("%1/%2-%3.txt").arg(folder, stem).arg(n, 2, 10, QLatin1Char('0')),
+                      content.left(std::max<qsizetype>(size, 1))));
+    }
+    return paths;
+}
+
+inline QList<QUrl> fileUrls(const QStringList &paths)
+{
+    QList<QUrl> urls;
+    for (const QString &path : paths)
+        urls.append(QUrl::fromLocalFile(path));
+    return urls;
+}
+
+inline QStringList filePaths(const QList<Asset *> &records)
+{
+    QStringList paths;
+    for (const Asset *record : records)
+        paths.append(record->filePath().value_or(QString()));
+    return paths;
+}
+
+// The JSON body the server received with a request.
+inline QJsonObject requestBody(const QJsonObject &request)
+{
+    return QJsonDocument::fromJson(request.value(QLatin1String("body")).toString().toUtf8()).object();
+}
+
+} // namespace UploadTestKit

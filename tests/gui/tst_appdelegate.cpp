@@ -1,0 +1,252 @@
+#include "GuiTestMain.h"
+
+#include "AppTestSupport.h"
+#include "DevServer.h"
+#include "app/ApplicationMenus.h"
+#include "bookmarks/LMBookmarksWindowController.h"
+#include "session/LMImportLogWindowController.h"
+#include "session/LMSessionWindowController.h"
+#include "store/UndoManager.h"
+
+#include <QAction>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalSpy>
+
+using namespace AppTestSupport;
+
+class TestAppDelegate : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppDelegate> m_app;
+
+    [[nodiscard]] ObjectContext *context() { return m_app->managedObjectContext(); }
+    [[nodiscard]] LMBookmarksWindowController *bookmarksWindow()
+    {
+        return m_app->bookmarksWindowController();
+    }
+
+    [[nodiscard]] static QStringList menuTitles(QMainWindow *window, const QString &menuName)
+    {
+        QStringList titles;
+        auto *menu = window->menuBar()->findChild<QMenu *>(menuName);
+        if (!menu)
+            return titles;
+        for (QAction *action : menu->actions()) {
+            if (!action->isSeparator())
+                titles.append(action->text().remove(QLatin1Char('&')));
+        }
+        return titles;
+    }
+
+    // The unsaved change the quit flow has to deal with.
+    void makeUnsavedChange()
+    {
+        seed(context(), BookmarkSeed(QStringLiteral("Unsaved"), QStringLiteral("u.example")));
+    }
+
+private slots:
+    void init()
+    {
+        resetPersistentState();
+        m_app = std::make_unique<AppDelegate>();
+    }
+
+    void cleanup()
+    {
+        m_app.reset();
+        QTest::qWait(0);
+    }
+
+    void firstLaunchShowsTheBookmarksWindowAndQuitStoresTheFlag()
+    {
+        m_app->applicationDidFinishLaunching();
+        QVERIFY(QTest::qWaitForWindowExposed(bookmarksWindow()->window()));
+        QVERIFY(m_app->showingBookmarksWindow());
+
+        AlertAnswerer answerer;
+        StdoutCapture out;
+        QSignalSpy terminated(m_app.get(), &AppDelegate::terminated);
+        m_app->terminate();
+        QCOMPARE(terminated.size(), 1);
+        QVERIFY(answerer.seen().isEmpty());
+        QCOMPARE(out.lines(), QStringList{QStringLiteral("bookmarks window showing on exit = true")});
+        QCOMPARE(QSettings().value(AppDelegate::ShowBookmarksKey), QVariant(true));
+        // Quitting closes no window.
+        QVERIFY(bookmarksWindow()->window()->isVisible());
+    }
+
+    void closingTheBookmarksWindowQuitsAndRemembersItWasClosed()
+    {
+        m_app->applicationDidFinishLaunching();
+        QVERIFY(QTest::qWaitForWindowExposed(bookmarksWindow()->window()));
+        StdoutCapture out;
+        QSignalSpy terminated(m_app.get(), &AppDelegate::terminated);
+        // The title-bar button, not a programmatic close.
+        bookmarksWindow()->window()->close();
+        QVERIFY(!m_app->showingBookmarksWindow());
+        QVERIFY(terminated.wait());
+        QCOMPARE(out.lines(), QStringList{QStringLiteral("bookmarks window showing on exit = false")});
+        QCOMPARE(QSettings().value(AppDelegate::ShowBookmarksKey), QVariant(false));
+    }
+
+    void aHiddenBookmarksWindowStillComesUpWhenNothingElseWould()
+    {
+        QSettings().setValue(AppDelegate::ShowBookmarksKey, false);
+        m_app->applicationDidFinishLaunching();
+        QVERIFY(QTest::qWaitForWindowExposed(bookmarksWindow()->window()));
+        QVERIFY(m_app->showingBookmarksWindow());
+    }
+
+    void aHiddenBookmarksWindowStillReopensTheSessions()
+    {
+        DevServer server({QStringLiteral("--user"), QStringLiteral("eve:pw")});
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        seed(context(), BookmarkSeed(QStringLiteral("Kept open"), QStringLiteral("127.0.0.1"))
+                            .withPort(server.port())
+                            .withLogin(QStringLiteral("eve"), QStringLiteral("pw"))
+                            .withOpenSession());
+        QVERIFY(context()->save());
+        QSettings().setValue(AppDelegate::ShowBookmarksKey, false);
+        m_app->applicationDidFinishLaunching();
+
+        QCOMPARE(bookmarksWindow()->sessionWindowControllers().size(), 1);
+        LMSessionWindowController *session = bookmarksWindow()->sessionWindowControllers().constFirst();
+        QVERIFY(QTest::qWaitForWindowExposed(session->window()));
+        QVERIFY(bookmarksWindow()->isWindowLoaded());
+        QVERIFY(!bookmarksWindow()->window()->isVisible());
+        QVERIFY(!m_app->showingBookmarksWindow());
+        QTRY_VERIFY(!server.requests(QStringLiteral("/ra/categories.json")).isEmpty());
+
+        // The menus of the session window bring the bookmarks window back.
+        QVERIFY(ApplicationMenus::isInstalled(session->window()));
+        m_app->menus()->bookmarksItem()->trigger();
+        QVERIFY(QTest::qWaitForWindowExposed(bookmarksWindow()->window()));
+        QVERIFY(m_app->showingBookmarksWindow());
+
+        // Quitting keeps the session marked open for the next launch.
+        StdoutCapture out;
+        QSignalSpy terminated(m_app.get(), &AppDelegate::terminated);
+        m_app->menus()->quitItem()->trigger();
+        QVERIFY(terminated.wait());
+        QCOMPARE(out.lines(), QStringList{QStringLiteral("bookmarks window showing on exit = true")});
+        QCOMPARE(readStore().named(QStringLiteral("Kept open"))->sessionWindowOpen(), true);
+    }
+
+    void everyWindowGetsTheApplicationMenus()
+    {
+        m_app->applicationDidFinishLaunching();
+        QMainWindow *bookmarks = bookmarksWindow()->window();
+        QVERIFY(QTest::qWaitForWindowExposed(bookmarks));
+        const QStringList file{QStringLiteral("New Bookmark…"), QStringLiteral("Connect"),
+                               QStringLiteral("Save"),          QStringLiteral("Import Log"),
+                               QStringLiteral("Bookmarks"),     QStringLiteral("Quit")};
+        QCOMPARE(menuTitles(bookmarks, QStringLiteral("fileMenu")), file);
+        QCOMPARE(menuTitles(bookmarks, QStringLiteral("editMenu")),
+                 (QStringList{QStringLiteral("Undo"), QStringLiteral("Redo")}));
+        QCOMPARE(m_app->menus()->saveItem()->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+        QCOMPARE(m_app->menus()->quitItem()->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+
+        m_app->menus()->importLogItem()->trigger();
+        auto *log = m_app->findChild<LMImportLogWindowController *>();
+        QVERIFY(log);
+        QVERIFY(QTest::qWaitForWindowExposed(log->window()));
+        QCOMPARE(menuTitles(log->window(), QStringLiteral("fileMenu")), file);
+
+        // Undo and Redo work on the shared context, one field edit at a time.
+        ServerBookmark *bookmark =
+            seed(context(), BookmarkSeed(QStringLiteral("Undoable"), QStringLiteral("a")));
+        QVERIFY(!m_app->menus()->undoItem()->isEnabled());
+        context()->undoManager()->setValue(bookmark, ServerBookmark::kHostName, QStringLiteral("b"));
+        QVERIFY(m_app->menus()->undoItem()->isEnabled());
+        m_app->menus()->undoItem()->trigger();
+        QCOMPARE(bookmark->hostName(), QStringLiteral("a"));
+        QVERIFY(m_app->menus()->redoItem()->isEnabled());
+        m_app->menus()->redoItem()->trigger();
+        QCOMPARE(bookmark->hostName(), QStringLiteral("b"));
+
+        m_app->menus()->saveItem()->trigger();
+        QCOMPARE(readStore().named(QStringLiteral("Undoable"))->hostName(), QStringLiteral("b"));
+    }
+
+    void aFailedSaveAtQuitAsksAndCancelKeepsTheChanges()
+    {
+        m_app->setQuitOnLastWindowClosed(false);
+        m_app->applicationDidFinishLaunching();
+        QVERIFY(QTest::qWaitForWindowExposed(bookmarksWindow()->window()));
+        makeUnsavedChange();
+        context()->storeFile()->setFailureForTesting(QStringLiteral("disk full"));
+
+        AlertAnswerer answerer({QStringLiteral("OK"), QStringLiteral("Cancel")});
+        QSignalSpy terminated(m_app.get(), &AppDelegate::terminated);
+        StdoutCapture out;
+        m_app->terminate();
+        QCOMPARE(terminated.size(), 0);
+        QCOMPARE(answerer.seen().size(), 2);
+        QCOMPARE(answerer.seen().at(0).informativeText, QStringLiteral("disk full"));
+        const AlertAnswerer::Seen &question = answerer.seen().at(1);
+        QCOMPARE(question.text, QStringLiteral("Could not save changes while quitting. Quit anyway?"));
+        QCOMPARE(question.informativeText,
+                 QStringLiteral(
+                     "Quitting now will lose any changes you have made since the last successful save"));
+        QCOMPARE(question.buttons, (QStringList{QStringLiteral("Quit anyway"), QStringLiteral("Cancel")}));
+        QVERIFY(out.lines().isEmpty());
+        QVERIFY(context()->hasChanges());
+        QVERIFY(bookmarksWindow()->window()->isVisible());
+
+        // Once the store works again, the next quit saves them.
+        context()->storeFile()->setFailureForTesting({});
+        m_app->terminate();
+        QCOMPARE(terminated.size(), 1);
+        QCOMPARE(readStore().names(), QStringList{QStringLiteral("Unsaved")});
+    }
+
+    void quitAnywayLeavesWithoutTheChangesAndWithoutAnotherError()
+    {
+        m_app->applicationDidFinishLaunching();
+        QVERIFY(QTest::qWaitForWindowExposed(bookmarksWindow()->window()));
+        makeUnsavedChange();
+        context()->storeFile()->setFailureForTesting(QStringLiteral("disk full"));
+
+        AlertAnswerer answerer({QStringLiteral("OK"), QStringLiteral("Quit anyway")});
+        QSignalSpy terminated(m_app.get(), &AppDelegate::terminated);
+        StdoutCapture out;
+        m_app->terminate();
+        QCOMPARE(terminated.size(), 1);
+        QCOMPARE(answerer.seen().size(), 2);
+        QCOMPARE(out.lines(), QStringList{QStringLiteral("bookmarks window showing on exit = true")});
+        QCOMPARE(QSettings().value(AppDelegate::ShowBookmarksKey), QVariant(true));
+        QVERIFY(readStore().bookmarks.isEmpty());
+    }
+
+    void cancellingTheQuitOfTheLastWindowBringsTheBookmarksWindowBack()
+    {
+        m_app->applicationDidFinishLaunching();
+        QVERIFY(QTest::qWaitForWindowExposed(bookmarksWindow()->window()));
+        makeUnsavedChange();
+        context()->storeFile()->setFailureForTesting(QStringLiteral("disk full"));
+
+        AlertAnswerer answerer({QStringLiteral("OK"), QStringLiteral("Cancel")});
+        QSignalSpy terminated(m_app.get(), &AppDelegate::terminated);
+        bookmarksWindow()->window()->close();
+        QTRY_COMPARE(answerer.seen().size(), 2);
+        QTRY_VERIFY(bookmarksWindow()->window()->isVisible());
+        QCOMPARE(terminated.size(), 0);
+        QVERIFY(context()->hasChanges());
+    }
+
+    void editsThatCannotBeCommittedCancelTheQuit()
+    {
+        m_app->applicationDidFinishLaunching();
+        QObject stubbornEditor;
+        context()->addEditor(&stubbornEditor, [] { return false; });
+        StdoutCapture out;
+        QCOMPARE(m_app->applicationShouldTerminate(), AppDelegate::TerminateCancel);
+        QCOMPARE(out.lines(),
+                 QStringList{QStringLiteral("AppDelegate unable to commit editing to terminate")});
+    }
+};
+
+LUMARO_GUI_TEST_MAIN(TestAppDelegate)
+#include "tst_appdelegate.moc"

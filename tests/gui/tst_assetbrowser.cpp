@@ -1,0 +1,144 @@
+#include "GuiTestMain.h"
+
+#include "UploadTestKit.h"
+
+#include "session/UploadPreviewPane.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+
+using namespace UploadTestKit;
+
+namespace {
+QMimeData *uriList(const QList<QUrl> &urls)
+{
+    auto *data = new QMimeData;
+    data->setUrls(urls);
+    return data;
+}
+
+// What a file manager's drop delivers to the widget under the cursor.
+bool drop(QWidget *target, const QMimeData *data, Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction)
+{
+    const QPointF at = QRectF(target->rect()).center();
+    QDragEnterEvent enter(at.toPoint(), actions, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted() || enter.dropAction() != Qt::CopyAction)
+        return false;
+    QDragMoveEvent move(at.toPoint(), actions, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    if (!move.isAccepted() || move.dropAction() != Qt::CopyAction)
+        return false;
+    QDropEvent dropped(at, actions, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &dropped);
+    return dropped.isAccepted() && dropped.dropAction() == Qt::CopyAction;
+}
+} // namespace
+
+// The upload view's list as a drop target, in a real session window.
+class TestAssetBrowser : public QObject {
+    Q_OBJECT
+
+private:
+    AppDelegate m_app;
+    ObjectContext *m_context = nullptr;
+    QTemporaryDir m_files;
+
+private slots:
+    void initTestCase()
+    {
+        m_context = m_app.managedObjectContext();
+        QVERIFY(m_context);
+        registerSessionControllers(Storyboard::main());
+    }
+
+    void dropQueuesFilesAndFoldersInListOrder()
+    {
+        UploadSession s(m_context, QStringLiteral("Drop"));
+        QVERIFY(s.waitUntilReady());
+        QCOMPARE(s.upload()->categoryNameTextField()->text(), s.connection()->getSelectedCategoryPath());
+        QCOMPARE(s.browser()->uploadView(), s.upload());
+        QVERIFY(s.browser()->acceptDrops());
+        QVERIFY(s.browser()->allowsMultipleSelection());
+
+        const QString folder = m_files.filePath(QStringLiteral("dropped"));
+        const QString loose = writeFile(m_files.filePath(QStringLiteral("loose.pdf")), "%PDF");
+        writeFile(folder + QStringLiteral("/z.txt"), "z");
+        writeFile(folder + QStringLiteral("/m.txt"), "m");
+        writeFile(folder + QStringLiteral("/.DS_Store"), "x");
+        writeFile(folder + QStringLiteral("/deeper/n.txt"), "n");
+
+        std::unique_ptr<QMimeData> data(uriList(fileUrls({loose, folder})));
+        QVERIFY(drop(s.browser(), data.get()));
+        const QStringList expected{loose, folder + QStringLiteral("/m.txt"),
+                                   folder + QStringLiteral("/z.txt")};
+        QCOMPARE(filePaths(s.upload()->importQueue()), expected);
+        QCOMPARE(columnTexts(s.browser(), 0), (QStringList{"loose.pdf", "m.txt", "z.txt"}));
+        QCOMPARE(s.browser()->selectedRowsInColumn(0), QList<int>{2});
+        QCOMPARE(s.upload()->assetNameTextField()->text(), expected.last());
+        QCOMPARE(s.upload()->previewPane()->filePath(), expected.last());
+        // Saved once for the group: a fresh read of the store file has them, for this bookmark.
+        auto reopened = reopenStore();
+        QVERIFY(reopened);
+        ServerBookmark *stored = findBookmark(*reopened, s.bookmark->objectId());
+        QVERIFY(stored);
+        QCOMPARE(filePaths(reopened->fetchPendingAssets(stored)), expected);
+        // Clicking a row shows that record.
+        QVERIFY(clickRow(s.browser(), 0, 0));
+        QCOMPARE(s.upload()->assetNameTextField()->text(), loose);
+
+        // The same file again is a second record.
+        std::unique_ptr<QMimeData> again(uriList(fileUrls({loose})));
+        QVERIFY(drop(s.browser(), again.get()));
+        QCOMPARE(s.upload()->importQueue().size(), 4);
+        QCOMPARE(s.upload()->importQueue().at(3)->filePath(), std::optional<QString>(loose));
+    }
+
+    void dropsWithoutFilesChangeNothing()
+    {
+        UploadSession s(m_context, QStringLiteral("Text"));
+        QVERIFY(s.waitUntilReady());
+        s.upload()->AddAssetsToImportQueue(fileUrls(writeFiles(m_files.filePath(QStringLiteral("text")), 2)));
+        const QList<Asset *> before = s.upload()->importQueue();
+        const QString shown = s.upload()->assetNameTextField()->text();
+
+        // Text, and a link from a web browser: accepted with the copy cursor, then ignored.
+        QMimeData text;
+        text.setText(QStringLiteral("/etc/hostname"));
+        QVERIFY(drop(s.browser(), &text, Qt::MoveAction | Qt::CopyAction));
+        std::unique_ptr<QMimeData> web(uriList({QUrl(QStringLiteral("https://example.invalid/photo.jpg"))}));
+        QVERIFY(drop(s.browser(), web.get()));
+        // A folder with nothing usable in it adds nothing either.
+        QDir().mkpath(m_files.filePath(QStringLiteral("empty/sub")));
+        std::unique_ptr<QMimeData> empty(uriList(fileUrls({m_files.filePath(QStringLiteral("empty"))})));
+        QVERIFY(drop(s.browser(), empty.get()));
+        QCOMPARE(s.upload()->importQueue(), before);
+        QCOMPARE(s.upload()->assetNameTextField()->text(), shown);
+        QCOMPARE(m_context->fetchPendingAssets(s.bookmark), before);
+    }
+
+    void dropDuringABatchJoinsTheListNotTheBatch()
+    {
+        UploadSession s(
+            m_context, QStringLiteral("Busy"),
+            {QStringLiteral("--fault"), QStringLiteral("POST /ra/categoryAssets.json#1=delay:1000")});
+        QVERIFY(s.waitUntilReady());
+        const QStringList first = writeFiles(m_files.filePath(QStringLiteral("busy")), 2);
+        s.upload()->AddAssetsToImportQueue(fileUrls(first));
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(s.status(), QStringLiteral("uploading asset 1 of 2"), kTimeout);
+        QVERIFY(!s.browser()->isListEnabled());
+
+        const QString late = writeFile(m_files.filePath(QStringLiteral("late.txt")), "late");
+        std::unique_ptr<QMimeData> data(uriList(fileUrls({late})));
+        QVERIFY(drop(s.browser(), data.get()));
+        QCOMPARE(s.upload()->importQueue().size(), 3);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
+        QCOMPARE(filePaths(s.upload()->importQueue()), QStringList{late});
+        QCOMPARE(s.server.requests(QStringLiteral("/ra/categoryAssets.json")).size(), 2);
+    }
+};
+
+LUMARO_GUI_TEST_MAIN(TestAssetBrowser)
+#include "tst_assetbrowser.moc"

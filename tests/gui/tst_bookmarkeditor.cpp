@@ -1,0 +1,349 @@
+#include "GuiTestMain.h"
+
+#include "AppTestSupport.h"
+#include "bookmarks/LMBookmarkAdvancedViewController.h"
+#include "bookmarks/LMBookmarkEditViewController.h"
+#include "bookmarks/LMBookmarksViewController.h"
+#include "bookmarks/LMBookmarksWindowController.h"
+#include "platform/widgets/RecordFieldBinding.h"
+#include "platform/widgets/Segue.h"
+#include "store/UndoManager.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMainWindow>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+
+using namespace AppTestSupport;
+
+class TestBookmarkEditor : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppDelegate> m_app;
+
+    [[nodiscard]] ObjectContext *context() { return m_app->managedObjectContext(); }
+    [[nodiscard]] LMBookmarksWindowController *bookmarksWindow()
+    {
+        return m_app->bookmarksWindowController();
+    }
+    [[nodiscard]] LMBookmarksViewController *list() { return bookmarksWindow()->bookmarksViewController(); }
+
+    void launch()
+    {
+        m_app->applicationDidFinishLaunching();
+        QVERIFY(QTest::qWaitForWindowExposed(bookmarksWindow()->window()));
+    }
+
+    [[nodiscard]] QStringList listedNames()
+    {
+        QStringList names;
+        QAbstractItemModel *model = list()->bookmarksTableView()->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            names.append(model->index(row, 0).data().toString());
+        return names;
+    }
+
+    template <typename T> [[nodiscard]] T *presentedSheet(ViewController *presenter)
+    {
+        const QList<ViewController *> sheets = presenter->presentedViewControllers();
+        T *sheet = sheets.isEmpty() ? nullptr : qobject_cast<T *>(sheets.constLast());
+        // Focus moves (and so edits finish) only in the active window.
+        if (sheet) {
+            QWidget *dialog = sheet->view()->window();
+            dialog->activateWindow();
+            if (!QTest::qWaitFor([dialog] { return QApplication::activeWindow() == dialog; }))
+                qWarning("the sheet did not become active");
+        }
+        return sheet;
+    }
+
+    LMBookmarkEditViewController *openEditorFor(ServerBookmark *bookmark)
+    {
+        list()->selectBookmark(bookmark);
+        bookmarksWindow()->editToolbarItem()->trigger();
+        return presentedSheet<LMBookmarkEditViewController>(list());
+    }
+
+    // Types into a field and finishes the edit the way a user does, by leaving the field.
+    static void typeInto(QLineEdit *field, const QString &text)
+    {
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Tab);
+    }
+
+private slots:
+    void init()
+    {
+        resetPersistentState();
+        m_app = std::make_unique<AppDelegate>();
+        m_app->setQuitOnLastWindowClosed(false);
+    }
+
+    void cleanup()
+    {
+        m_app.reset();
+        QTest::qWait(0);
+    }
+
+    void newBookmarkIsInsertedWithDefaultsAndCancelLeavesNothing()
+    {
+        launch();
+        const int stepsBefore = context()->undoManager()->undoCount();
+        bookmarksWindow()->newToolbarItem()->trigger();
+        auto *editor = presentedSheet<LMBookmarkEditViewController>(list());
+        QVERIFY(editor);
+        QVERIFY(editor->isNew());
+        ServerBookmark *record = editor->bookmark();
+        QVERIFY(record);
+        QCOMPARE(record->bookmarkName(), QStringLiteral("Local Testing"));
+        QCOMPARE(record->portNumber(), 443);
+        QCOMPARE(record->secureConnect(), true);
+        QCOMPARE(record->applicationNameURL(), ServerBookmark::DefaultApplicationPath);
+        QCOMPARE(editor->labelTextField()->text(), QStringLiteral("Local Testing"));
+        QVERIFY(!editor->deleteButton()->isEnabled());
+        QCOMPARE(listedNames(), QStringList{QStringLiteral("Local Testing")});
+        QVERIFY(readStore().bookmarks.isEmpty()); // inserted, not saved
+
+        typeInto(editor->hostTextField(), QStringLiteral("typed.example"));
+        QCOMPARE(record->hostName(), QStringLiteral("typed.example"));
+        QTest::mouseClick(editor->cancelButton(), Qt::LeftButton);
+
+        QVERIFY(listedNames().isEmpty());
+        QVERIFY(readStore().bookmarks.isEmpty());
+        QVERIFY(!context()->hasChanges());
+        QTRY_VERIFY(list()->presentedViewControllers().isEmpty());
+        // The record's own edit went with it; nothing older was taken back.
+        QCOMPARE(context()->undoManager()->undoCount(), stepsBefore + 1);
+    }
+
+    void savingANewBookmarkUntouchedStoresTheDefaults()
+    {
+        launch();
+        bookmarksWindow()->newToolbarItem()->trigger();
+        auto *editor = presentedSheet<LMBookmarkEditViewController>(list());
+        QVERIFY(editor);
+        QTest::mouseClick(editor->saveButton(), Qt::LeftButton);
+        QTRY_VERIFY(list()->presentedViewControllers().isEmpty());
+
+        const StoredBookmarks stored = readStore();
+        QCOMPARE(stored.names(), QStringList{QStringLiteral("Local Testing")});
+        ServerBookmark *saved = stored.bookmarks.constFirst();
+        QCOMPARE(saved->hostName(), std::nullopt);
+        QCOMPARE(saved->userName(), std::nullopt);
+        QCOMPARE(saved->password(), std::nullopt);
+        QCOMPARE(saved->portNumber(), 443);
+        QCOMPARE(saved->secureConnect(), true);
+        QCOMPARE(saved->applicationNameURL(), ServerBookmark::DefaultApplicationPath);
+        QCOMPARE(saved->sessionWindowOpen(), false);
+        // The saved record is what the list now has selected.
+        QCOMPARE(list()->selectedBookmark()->bookmarkName(), QStringLiteral("Local Testing"));
+    }
+
+    void cancelOfAnExistingBookmarkUndoesExactlyTheLastEdit()
+    {
+        ServerBookmark *other =
+            seed(context(), BookmarkSeed(QStringLiteral("Other"), QStringLiteral("other.example")));
+        ServerBookmark *record =
+            seed(context(), BookmarkSeed(QStringLiteral("Studio"), QStringLiteral("studio.example"))
+                                .withPort(8080)
+                                .withLogin(QStringLiteral("ann"), QStringLiteral("pw")));
+        QVERIFY(context()->save());
+        // An unsaved edit of another record made earlier: not the editor's to take back.
+        context()->undoManager()->setValue(other, ServerBookmark::kHostName, QStringLiteral("other.changed"));
+        launch();
+
+        LMBookmarkEditViewController *editor = openEditorFor(record);
+        QVERIFY(editor);
+        QVERIFY(!editor->isNew());
+        QVERIFY(editor->deleteButton()->isEnabled());
+        QCOMPARE(editor->hostTextField()->text(), QStringLiteral("studio.example"));
+        QCOMPARE(editor->passwordTextField()->echoMode(), QLineEdit::Password);
+
+        // Without changes Cancel takes nothing back.
+        QTest::mouseClick(editor->cancelButton(), Qt::LeftButton);
+        QCOMPARE(other->hostName(), QStringLiteral("other.changed"));
+        QTRY_VERIFY(list()->presentedViewControllers().isEmpty());
+
+        editor = openEditorFor(record);
+        QVERIFY(editor);
+        const int stepsBefore = context()->undoManager()->undoCount();
+        typeInto(editor->hostTextField(), QStringLiteral("new-host.example"));
+        typeInto(editor->userTextField(), QStringLiteral("bob"));
+        QCOMPARE(context()->undoManager()->undoCount(), stepsBefore + 2);
+        QCOMPARE(record->urlString(),
+                 QStringLiteral("http://new-host.example:8080/") + ServerBookmark::DefaultApplicationPath);
+        QCOMPARE(editor->view()->findChild<QLabel *>(QStringLiteral("addressLabel"))->text(),
+                 record->urlString());
+
+        QTest::mouseClick(editor->cancelButton(), Qt::LeftButton);
+        QCOMPARE(record->userName(), QStringLiteral("ann"));
+        QCOMPARE(record->hostName(), QStringLiteral("new-host.example"));
+        QCOMPARE(other->hostName(), QStringLiteral("other.changed"));
+        QCOMPARE(context()->undoManager()->undoCount(), stepsBefore + 1);
+        // Nothing was saved by Cancel.
+        QCOMPARE(readStore().named(QStringLiteral("Studio"))->hostName(), QStringLiteral("studio.example"));
+    }
+
+    void typedTextIsCommittedBySaveAndByCommitEditing()
+    {
+        ServerBookmark *record =
+            seed(context(), BookmarkSeed(QStringLiteral("Studio"), QStringLiteral("studio.example")));
+        QVERIFY(context()->save());
+        launch();
+        LMBookmarkEditViewController *editor = openEditorFor(record);
+        QVERIFY(editor);
+
+        // Still being typed: not in the record until the edit is finished.
+        editor->userTextField()->setFocus();
+        QTest::keyClicks(editor->userTextField(), QStringLiteral("carol"));
+        QCOMPARE(record->userName(), std::nullopt);
+        QVERIFY(context()->commitEditing());
+        QCOMPARE(record->userName(), QStringLiteral("carol"));
+
+        // A change made elsewhere shows in the field.
+        record->setHostName(QStringLiteral("elsewhere.example"));
+        QCOMPARE(editor->hostTextField()->text(), QStringLiteral("elsewhere.example"));
+
+        editor->passwordTextField()->setFocus();
+        QTest::keyClicks(editor->passwordTextField(), QStringLiteral("s3cret"));
+        QTest::mouseClick(editor->saveButton(), Qt::LeftButton);
+        const StoredBookmarks stored = readStore();
+        QCOMPARE(stored.named(QStringLiteral("Studio"))->password(), QStringLiteral("s3cret"));
+        QCOMPARE(stored.named(QStringLiteral("Studio"))->userName(), QStringLiteral("carol"));
+        QCOMPARE(stored.named(QStringLiteral("Studio"))->hostName(), QStringLiteral("elsewhere.example"));
+    }
+
+    void advancedSettingsEditTheSameRecordAndCancelTakesOneStep()
+    {
+        ServerBookmark *record =
+            seed(context(),
+                 BookmarkSeed(QStringLiteral("Archive"), QStringLiteral("archive.example")).withSecure());
+        QVERIFY(context()->save());
+        launch();
+        LMBookmarkEditViewController *editor = openEditorFor(record);
+        QVERIFY(editor);
+        typeInto(editor->hostTextField(), QStringLiteral("archive2.example"));
+
+        QTest::mouseClick(editor->advancedButton(), Qt::LeftButton);
+        auto *advanced = presentedSheet<LMBookmarkAdvancedViewController>(editor);
+        QVERIFY(advanced);
+        QCOMPARE(advanced->bookmark(), record);
+        QCOMPARE(advanced->portTextField()->value(), 443);
+        QVERIFY(advanced->sslTextField()->isChecked());
+        QCOMPARE(advanced->appTextField()->text(), ServerBookmark::DefaultApplicationPath);
+
+        // Unchecking secure switches the scheme at once and keeps the port.
+        QTest::mouseClick(advanced->sslTextField(), Qt::LeftButton);
+        QCOMPARE(record->secureConnect(), false);
+        QVERIFY(record->urlString().startsWith(QStringLiteral("http://archive2.example:443/")));
+        QCOMPARE(record->portNumber(), 443);
+        QCOMPARE(advanced->view()->findChild<QLabel *>(QStringLiteral("addressLabel"))->text(),
+                 record->urlString());
+
+        QTest::mouseClick(advanced->cancelButton(), Qt::LeftButton);
+        QCOMPARE(record->secureConnect(), true);
+        QCOMPARE(record->hostName(), QStringLiteral("archive2.example"));
+        QTRY_VERIFY(editor->presentedViewControllers().isEmpty());
+
+        // Cancel without a change there still takes one step: the editor's last edit.
+        QTest::mouseClick(editor->advancedButton(), Qt::LeftButton);
+        advanced = presentedSheet<LMBookmarkAdvancedViewController>(editor);
+        QVERIFY(advanced);
+        QTest::mouseClick(advanced->cancelButton(), Qt::LeftButton);
+        QCOMPARE(record->hostName(), QStringLiteral("archive.example"));
+        QTRY_VERIFY(editor->presentedViewControllers().isEmpty());
+
+        // Done keeps the edits for the editor's Save, which writes them.
+        QTest::mouseClick(editor->advancedButton(), Qt::LeftButton);
+        advanced = presentedSheet<LMBookmarkAdvancedViewController>(editor);
+        QVERIFY(advanced);
+        advanced->portTextField()->setFocus();
+        advanced->portTextField()->selectAll();
+        QTest::keyClicks(advanced->portTextField(), QStringLiteral("8443"));
+        typeInto(advanced->appTextField(), QStringLiteral("lumaro"));
+        QCOMPARE(record->portNumber(), 8443);
+        QCOMPARE(record->applicationNameURL(), QStringLiteral("lumaro"));
+        QTest::mouseClick(advanced->sslTextField(), Qt::LeftButton);
+        QTest::mouseClick(advanced->saveButton(), Qt::LeftButton);
+        QCOMPARE(readStore().named(QStringLiteral("Archive"))->portNumber(), 443);
+        QTRY_VERIFY(editor->presentedViewControllers().isEmpty());
+        QTest::mouseClick(editor->saveButton(), Qt::LeftButton);
+
+        const StoredBookmarks stored = readStore();
+        ServerBookmark *saved = stored.named(QStringLiteral("Archive"));
+        QVERIFY(saved);
+        QCOMPARE(saved->secureConnect(), false);
+        QCOMPARE(saved->portNumber(), 8443);
+        QCOMPARE(saved->applicationNameURL(), QStringLiteral("lumaro"));
+        QCOMPARE(saved->urlString(), QStringLiteral("http://archive.example:8443/lumaro"));
+    }
+
+    void deleteRemovesAndSavesButNotWhileASessionIsOpen()
+    {
+        ServerBookmark *gone =
+            seed(context(), BookmarkSeed(QStringLiteral("Gone"), QStringLiteral("gone.example")));
+        ServerBookmark *busy =
+            seed(context(), BookmarkSeed(QStringLiteral("Busy"), QStringLiteral("busy.example")));
+        QVERIFY(context()->save());
+        launch();
+
+        LMBookmarkEditViewController *editor = openEditorFor(gone);
+        QVERIFY(editor);
+        QTest::mouseClick(editor->deleteButton(), Qt::LeftButton);
+        QCOMPARE(listedNames(), QStringList{QStringLiteral("Busy")});
+        QCOMPARE(readStore().names(), QStringList{QStringLiteral("Busy")});
+        QTRY_VERIFY(list()->presentedViewControllers().isEmpty());
+
+        // The window refuses to open an editor on a record with a session; an editor that is up
+        // when a session starts must not delete it either.
+        editor = openEditorFor(busy);
+        QVERIFY(editor);
+        busy->setSessionWindowOpen(true);
+        QVERIFY(context()->save());
+        AlertAnswerer answerer;
+        editor->viewWillAppear();
+        QVERIFY(!editor->deleteButton()->isEnabled());
+        editor->deleteButtonClicked();
+        QCOMPARE(answerer.seen().size(), 1);
+        QVERIFY(answerer.seen().constFirst().text.contains(QStringLiteral("session window is open")));
+        QCOMPARE(readStore().names(), QStringList{QStringLiteral("Busy")});
+        QCOMPARE(listedNames(), QStringList{QStringLiteral("Busy")});
+        QVERIFY(!list()->presentedViewControllers().isEmpty());
+    }
+
+    void aFailedSaveKeepsTheEditorOpenAndSays()
+    {
+        launch();
+        bookmarksWindow()->newToolbarItem()->trigger();
+        auto *editor = presentedSheet<LMBookmarkEditViewController>(list());
+        QVERIFY(editor);
+        context()->storeFile()->setFailureForTesting(QStringLiteral("disk full"));
+        AlertAnswerer answerer;
+        QTest::mouseClick(editor->saveButton(), Qt::LeftButton);
+        QTRY_COMPARE(answerer.seen().size(), 1);
+        QCOMPARE(answerer.seen().constFirst().informativeText, QStringLiteral("disk full"));
+        QCOMPARE(list()->presentedViewControllers().size(), 1);
+        QVERIFY(context()->hasChanges());
+
+        context()->storeFile()->setFailureForTesting({});
+        QTest::mouseClick(editor->saveButton(), Qt::LeftButton);
+        QTRY_VERIFY(list()->presentedViewControllers().isEmpty());
+        QCOMPARE(readStore().names(), QStringList{QStringLiteral("Local Testing")});
+    }
+
+    void anUnknownSegueIsOnlyLogged()
+    {
+        LMBookmarkEditViewController editor;
+        Segue segue{QStringLiteral("noSuchSegue"), &editor, nullptr, Segue::Kind::Sheet};
+        StdoutCapture out;
+        editor.prepareForSegue(segue, &editor);
+        QCOMPARE(out.lines(),
+                 QStringList{QStringLiteral("should not be here - bookmark edit view - prepare for segue")});
+    }
+};
+
+LUMARO_GUI_TEST_MAIN(TestBookmarkEditor)
+#include "tst_bookmarkeditor.moc"

@@ -1,0 +1,340 @@
+#include "GuiTestMain.h"
+
+#include "AppTestSupport.h"
+#include "DevServer.h"
+#include "bookmarks/BookmarksTableModel.h"
+#include "bookmarks/LMBookmarkEditViewController.h"
+#include "bookmarks/LMBookmarksViewController.h"
+#include "bookmarks/LMBookmarksWindowController.h"
+#include "platform/widgets/Segue.h"
+#include "session/LMSessionWindowController.h"
+
+#include <QAction>
+#include <QDir>
+#include <QHeaderView>
+#include <QImage>
+#include <QMainWindow>
+#include <QSignalSpy>
+#include <QTableView>
+
+using namespace AppTestSupport;
+
+class TestBookmarksWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppDelegate> m_app;
+
+    [[nodiscard]] ObjectContext *context() { return m_app->managedObjectContext(); }
+    [[nodiscard]] LMBookmarksWindowController *bookmarksWindow()
+    {
+        return m_app->bookmarksWindowController();
+    }
+    [[nodiscard]] LMBookmarksViewController *list() { return bookmarksWindow()->bookmarksViewController(); }
+    [[nodiscard]] QTableView *table() { return list()->bookmarksTableView(); }
+
+    void launch()
+    {
+        m_app->applicationDidFinishLaunching();
+        QMainWindow *window = bookmarksWindow()->window();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+    }
+
+    [[nodiscard]] QStringList listedNames()
+    {
+        QStringList names;
+        for (int row = 0; row < table()->model()->rowCount(); ++row)
+            names.append(table()->model()->index(row, 0).data().toString());
+        return names;
+    }
+
+    [[nodiscard]] QPoint rowCentre(int row)
+    {
+        return table()->visualRect(table()->model()->index(row, 0)).center();
+    }
+
+    void clickRow(int row, Qt::KeyboardModifiers modifiers = {})
+    {
+        QTest::mouseClick(table()->viewport(), Qt::LeftButton, modifiers, rowCentre(row));
+    }
+
+    // A user's double-click: a click, then the second press that the system reports as double.
+    void doubleClickRow(int row)
+    {
+        QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, rowCentre(row));
+        QTest::mouseDClick(table()->viewport(), Qt::LeftButton, {}, rowCentre(row));
+    }
+
+    [[nodiscard]] bool controlsEnabled(bool expected)
+    {
+        return m_app->connectMenuItem()->isEnabled() == expected &&
+               bookmarksWindow()->connectToolbarItem()->isEnabled() == expected &&
+               bookmarksWindow()->editToolbarItem()->isEnabled() == expected;
+    }
+
+    [[nodiscard]] static BookmarkSeed devBookmark(const DevServer &server, const QString &name,
+                                                  const QString &user)
+    {
+        return BookmarkSeed(name, QStringLiteral("127.0.0.1"))
+            .withPort(server.port())
+            .withLogin(user, QStringLiteral("pw-") + user);
+    }
+
+    // The logins the server saw on authenticated requests.
+    [[nodiscard]] static QStringList loginsSeen(const DevServer &server, const QString &resource)
+    {
+        QStringList logins;
+        for (const QJsonObject &request : server.requests(resource))
+            logins.append(request.value(QStringLiteral("query"))
+                              .toObject()
+                              .value(QStringLiteral("loginName"))
+                              .toString());
+        return logins;
+    }
+
+private slots:
+    void init()
+    {
+        resetPersistentState();
+        m_app = std::make_unique<AppDelegate>();
+        m_app->setQuitOnLastWindowClosed(false);
+    }
+
+    void cleanup()
+    {
+        m_app.reset();
+        QTest::qWait(0);
+    }
+
+    void listIsSortedByNameAndFollowsTheContext()
+    {
+        seed(context(), BookmarkSeed(QStringLiteral("beta"), QStringLiteral("b.example")));
+        seed(context(), BookmarkSeed(QStringLiteral("Alpha"), QStringLiteral("a.example")).withSecure());
+        ServerBookmark *gamma =
+            seed(context(), BookmarkSeed(QStringLiteral("gamma"), QStringLiteral("g.example")));
+        QVERIFY(context()->save());
+        launch();
+
+        QCOMPARE(listedNames(),
+                 (QStringList{QStringLiteral("Alpha"), QStringLiteral("beta"), QStringLiteral("gamma")}));
+        QCOMPARE(table()->model()->index(0, BookmarksTableModel::ServerColumn).data().toString(),
+                 QStringLiteral("https://a.example"));
+
+        // Unsaved inserts, renames and deletions show at once.
+        ServerBookmark *added = context()->insertBookmark();
+        QCOMPARE(listedNames().value(3), QStringLiteral("untitled"));
+        added->setBookmarkName(QStringLiteral("delta"));
+        gamma->setBookmarkName(QStringLiteral("Aardvark"));
+        QCOMPARE(listedNames(), (QStringList{QStringLiteral("Aardvark"), QStringLiteral("Alpha"),
+                                             QStringLiteral("beta"), QStringLiteral("delta")}));
+        gamma->setSecureConnect(true);
+        QCOMPARE(table()->model()->index(0, BookmarksTableModel::ServerColumn).data().toString(),
+                 QStringLiteral("https://g.example"));
+        context()->deleteObject(added);
+        QCOMPARE(listedNames().size(), 3);
+    }
+
+    void clicksEnableAndDisableTheConnectAndEditControls()
+    {
+        ServerBookmark *open =
+            seed(context(), BookmarkSeed(QStringLiteral("Open"), QStringLiteral("o.example")));
+        seed(context(), BookmarkSeed(QStringLiteral("Plain"), QStringLiteral("p.example")));
+        QVERIFY(context()->save());
+        launch();
+        QVERIFY(controlsEnabled(false));
+
+        clickRow(1);
+        QCOMPARE(list()->selectedBookmark()->bookmarkName(), QStringLiteral("Plain"));
+        QVERIFY(controlsEnabled(true));
+        const QPoint belowRows(10, table()->viewport()->height() - 5);
+        QVERIFY(!table()->indexAt(belowRows).isValid());
+        QTest::mouseClick(table()->viewport(), Qt::LeftButton, {}, belowRows);
+        QVERIFY(controlsEnabled(false));
+        QCOMPARE(list()->selectedBookmark(), nullptr);
+
+        // Enabled for a bookmark with an open session too; the guard refuses it instead.
+        open->setSessionWindowOpen(true);
+        clickRow(0);
+        QVERIFY(controlsEnabled(true));
+        bookmarksWindow()->editToolbarItem()->trigger();
+        QVERIFY(list()->presentedViewControllers().isEmpty());
+        QVERIFY(!bookmarksWindow()->hasSelectedBookmark());
+    }
+
+    void ctrlDeleteRemovesOnlyTheFirstSelectedAndDoesNotSave()
+    {
+        seed(context(), BookmarkSeed(QStringLiteral("Alpha"), QStringLiteral("a.example")));
+        seed(context(), BookmarkSeed(QStringLiteral("Beta"), QStringLiteral("b.example")));
+        seed(context(), BookmarkSeed(QStringLiteral("Gamma"), QStringLiteral("c.example")));
+        QVERIFY(context()->save());
+        launch();
+
+        clickRow(1);
+        clickRow(0, Qt::ControlModifier);
+        QCOMPARE(table()->selectionModel()->selectedRows().size(), 2);
+        QTest::keyClick(table(), Qt::Key_Delete);
+        QCOMPARE(listedNames().size(), 3);
+        QTest::keyClick(table(), Qt::Key_Delete, Qt::ControlModifier);
+        QCOMPARE(listedNames(), (QStringList{QStringLiteral("Beta"), QStringLiteral("Gamma")}));
+        QCOMPARE(readStore().names().size(), 3);
+
+        clickRow(1);
+        QTest::keyClick(table(), Qt::Key_Backspace, Qt::ControlModifier);
+        QCOMPARE(listedNames(), QStringList{QStringLiteral("Beta")});
+        QVERIFY(context()->hasChanges());
+        m_app->saveAction();
+        QCOMPARE(readStore().names(), QStringList{QStringLiteral("Beta")});
+    }
+
+    void newBookmarkIsInsertedBeforeTheEditorShows()
+    {
+        launch();
+        int namedAtPreparation = -1;
+        QObject probe;
+        connect(context(), &ObjectContext::objectInserted, &probe, [&](ManagedObject *record) {
+            auto *bookmark = qobject_cast<ServerBookmark *>(record);
+            QVERIFY(bookmark);
+            namedAtPreparation = list()->presentedViewControllers().size();
+        });
+        m_app->newMenuItem()->trigger();
+        QCOMPARE(namedAtPreparation, 0); // inserted while no sheet was up yet
+        const QList<ViewController *> sheets = list()->presentedViewControllers();
+        QCOMPARE(sheets.size(), 1);
+        auto *editor = qobject_cast<LMBookmarkEditViewController *>(sheets.constFirst());
+        QVERIFY(editor && editor->isNew());
+        QCOMPARE(editor->bookmark()->bookmarkName(), QStringLiteral("Local Testing"));
+        QCOMPARE(editor->bookmark()->portNumber(), 443);
+        QCOMPARE(editor->bookmark()->secureConnect(), true);
+        QCOMPARE(editor->bookmark()->applicationNameURL(), ServerBookmark::DefaultApplicationPath);
+
+        // While the editor is up nothing else may start on the bookmarks.
+        m_app->newMenuItem()->trigger();
+        m_app->connectMenuItem()->setEnabled(true);
+        m_app->connectMenuItem()->trigger();
+        QCOMPARE(list()->presentedViewControllers().size(), 1);
+        QVERIFY(bookmarksWindow()->sessionWindowControllers().isEmpty());
+    }
+
+    void openSessionGuardsEditConnectAndDelete()
+    {
+        DevServer server({QStringLiteral("--user"), QStringLiteral("dana:pw-dana")});
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        ServerBookmark *dev =
+            seed(context(), devBookmark(server, QStringLiteral("Dev"), QStringLiteral("dana")));
+        QVERIFY(context()->save());
+        launch();
+
+        // A double-click connects.
+        doubleClickRow(0);
+        QCOMPARE(bookmarksWindow()->sessionWindowControllers().size(), 1);
+        LMSessionWindowController *session = bookmarksWindow()->sessionWindowControllers().constFirst();
+        QCOMPARE(session->connectionBookmark(), dev);
+        QVERIFY(QTest::qWaitForWindowExposed(session->window()));
+        QCOMPARE(readStore().named(QStringLiteral("Dev"))->sessionWindowOpen(), true);
+        QTRY_VERIFY(
+            loginsSeen(server, QStringLiteral("/ra/categoryTypes.json")).contains(QStringLiteral("dana")));
+
+        // Neither a second session, nor an editor, nor a deletion while it is open.
+        bookmarksWindow()->window()->activateWindow();
+        clickRow(0);
+        QVERIFY(controlsEnabled(true));
+        doubleClickRow(0);
+        bookmarksWindow()->connectToolbarItem()->trigger();
+        m_app->connectMenuItem()->trigger();
+        QCOMPARE(bookmarksWindow()->sessionWindowControllers().size(), 1);
+        bookmarksWindow()->editToolbarItem()->trigger();
+        QVERIFY(list()->presentedViewControllers().isEmpty());
+        {
+            AlertAnswerer answerer;
+            QTest::keyClick(table(), Qt::Key_Delete, Qt::ControlModifier);
+            QCOMPARE(answerer.seen().size(), 1);
+            QVERIFY(answerer.seen().constFirst().text.contains(QStringLiteral("“Dev”")));
+        }
+        QCOMPARE(listedNames(), QStringList{QStringLiteral("Dev")});
+
+        // Once the session ends by its close button, all three are allowed again.
+        QSignalSpy closed(session, &WindowController::closed);
+        session->closeThisWindow();
+        QVERIFY(closed.wait());
+        QCOMPARE(dev->sessionWindowOpen(), false);
+        QTRY_VERIFY(bookmarksWindow()->sessionWindowControllers().isEmpty());
+        QVERIFY(bookmarksWindow()->hasSelectedBookmark());
+        QTest::keyClick(table(), Qt::Key_Delete, Qt::ControlModifier);
+        QVERIFY(listedNames().isEmpty());
+    }
+
+    void sessionsOpenAtTheLastQuitAreReopenedInStoreOrder()
+    {
+        DevServer server({QStringLiteral("--user"), QStringLiteral("zoe:pw-zoe"), QStringLiteral("--user"),
+                          QStringLiteral("abe:pw-abe"), QStringLiteral("--user"),
+                          QStringLiteral("max:pw-max")});
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        // Store order differs from name order on purpose.
+        ServerBookmark *zeta = seed(
+            context(), devBookmark(server, QStringLiteral("Zeta"), QStringLiteral("zoe")).withOpenSession());
+        seed(context(), devBookmark(server, QStringLiteral("Mid"), QStringLiteral("max")));
+        ServerBookmark *alpha = seed(
+            context(), devBookmark(server, QStringLiteral("Alpha"), QStringLiteral("abe")).withOpenSession());
+        QVERIFY(context()->save());
+        launch();
+
+        const QList<LMSessionWindowController *> sessions = bookmarksWindow()->sessionWindowControllers();
+        QCOMPARE(sessions.size(), 2);
+        QCOMPARE(sessions.at(0)->connectionBookmark(), zeta);
+        QCOMPARE(sessions.at(1)->connectionBookmark(), alpha);
+        QCOMPARE(bookmarksWindow()->bookmarkToOpen(), nullptr);
+        QCOMPARE(list()->selectedBookmark(), nullptr);
+        for (LMSessionWindowController *session : sessions)
+            QVERIFY(QTest::qWaitForWindowExposed(session->window()));
+        QTRY_COMPARE(loginsSeen(server, QStringLiteral("/ra/categories.json")).size(), 2);
+        QStringList logins = loginsSeen(server, QStringLiteral("/ra/categories.json"));
+        logins.sort();
+        QCOMPARE(logins, (QStringList{QStringLiteral("abe"), QStringLiteral("zoe")}));
+    }
+
+    // For looking at, in the build folder: the window with two bookmarks, and the editor sheet.
+    void screenshotsOfTheWindowAndTheEditor()
+    {
+        seed(context(),
+             BookmarkSeed(QStringLiteral("Studio archive"), QStringLiteral("assets.studio.example"))
+                 .withSecure()
+                 .withLogin(QStringLiteral("ann"), QStringLiteral("pw")));
+        seed(context(), BookmarkSeed(QStringLiteral("Local Lumaro"), QStringLiteral("127.0.0.1"))
+                            .withPort(8080)
+                            .withLogin(QStringLiteral("admin"), QStringLiteral("pw")));
+        QVERIFY(context()->save());
+        launch();
+        QMainWindow *window = bookmarksWindow()->window();
+        window->resize(620, 360);
+        clickRow(1);
+        QTest::qWait(50);
+
+        const QString folder = QStringLiteral(LUMARO_BINARY_DIR "/screenshots/");
+        QVERIFY(QDir().mkpath(folder));
+        const QImage windowShot = window->grab().toImage();
+        QVERIFY(windowShot.save(folder + QStringLiteral("bookmarks-window.png")));
+
+        bookmarksWindow()->editToolbarItem()->trigger();
+        QCOMPARE(list()->presentedViewControllers().size(), 1);
+        QWidget *sheet = list()->presentedViewControllers().constFirst()->view()->window();
+        QVERIFY(QTest::qWaitForWindowExposed(sheet));
+        QTest::qWait(50);
+        const QImage editor = sheet->grab().toImage();
+        QVERIFY(editor.save(folder + QStringLiteral("bookmark-editor.png")));
+        QVERIFY(editor.width() >= 400 && windowShot.width() >= 600);
+    }
+
+    void anUnknownSegueIsOnlyLogged()
+    {
+        launch();
+        Segue segue{QStringLiteral("noSuchSegue"), bookmarksWindow(), nullptr, Segue::Kind::Window};
+        StdoutCapture out;
+        bookmarksWindow()->prepareForSegue(segue, bookmarksWindow());
+        QCOMPARE(out.lines(),
+                 QStringList{QStringLiteral("should not be here - bookmarks window - prepare for segue")});
+    }
+};
+
+LUMARO_GUI_TEST_MAIN(TestBookmarksWindow)
+#include "tst_bookmarkswindow.moc"

@@ -1,0 +1,449 @@
+#include "GuiTestMain.h"
+
+#include "SessionTestKit.h"
+
+#include "platform/widgets/BrowserColumnModel.h"
+#include "session/LMNewCategoryViewController.h"
+
+#include <QJsonDocument>
+#include <QLineEdit>
+#include <QTemporaryFile>
+
+
+using namespace SessionTestKit;
+
+namespace {
+
+// What the category view looked like right after it handled one notification.
+struct Step {
+    LMSessionCategoryViewController::Position clicked;
+    qint64 current;
+    qint64 target;
+    QStringList column1;
+    QString label;
+};
+
+// Records the view's state after each level-loaded notification of any session: queued from an
+// observer that runs first, so the snapshot is taken once the view's own handler is done.
+class StepRecorder : public QObject {
+public:
+    explicit StepRecorder(const LMSessionCategoryViewController *const *view) : m_view(view)
+    {
+        NotificationCenter::defaultCenter()->addObserver(
+            this, LMNotification::HasCategories, nullptr, [this](const Notification &) {
+                QMetaObject::invokeMethod(
+                    this, [this] { snapshot(); }, Qt::QueuedConnection);
+            });
+    }
+    QList<Step> steps;
+
+private:
+    void snapshot()
+    {
+        const LMSessionCategoryViewController *view = *m_view;
+        if (!view || !view->categoryBrowser())
+            return;
+        steps.append(Step{view->clickedCategory(), view->currentPathLevel(), view->targetPathLevel(),
+                          columnTexts(view->categoryBrowser(), 1), view->loadingCategoryLabel()->text()});
+    }
+    const LMSessionCategoryViewController *const *m_view;
+};
+
+QJsonObject postedBody(const QJsonObject &request)
+{
+    return QJsonDocument::fromJson(request.value(QLatin1String("body")).toString().toUtf8()).object();
+}
+
+qint64 postedParentId(const QJsonObject &request)
+{
+    return postedBody(request)
+        .value(QLatin1String("parentCategoryStructures"))
+        .toArray()
+        .at(0)
+        .toObject()
+        .value(QLatin1String("parentCategory"))
+        .toObject()
+        .value(QLatin1String("id"))
+        .toInteger(-1);
+}
+
+bool isLeafRow(const ColumnBrowser *browser, int column, int row)
+{
+    return browser->columnView(column)->model()->index(row, 0).data(BrowserColumnModel::LeafRole).toBool();
+}
+
+} // namespace
+
+// The category browser view driven through real clicks against a real server: the path walk of a
+// stored category, user selections, stale levels, odd records and the new-category sheet.
+class TestCategoryBrowser : public QObject {
+    Q_OBJECT
+
+    AppDelegate m_delegate;
+    Storyboard m_storyboard{QStringLiteral("Main")};
+    QPointer<LMSessionWindowController> m_session;
+
+    ObjectContext *context() { return m_delegate.managedObjectContext(); }
+
+    // A session opened on a bookmark for server, with its browser loaded and idle.
+    LMSessionCategoryViewController *open(const DevServer &server, qint64 storedCategory = -1)
+    {
+        ServerBookmark *bookmark = makeBookmark(context(), server);
+        bookmark->setLastCategoryID(storedCategory);
+        m_session = openSession(m_storyboard, bookmark);
+        if (!m_session || !waitForContent(m_session, m_session->categoryView()) ||
+            !waitUntilIdle(m_session->categoryView()))
+            return nullptr;
+        return m_session->categoryView();
+    }
+
+    LMNewCategoryViewController *openSheet(LMSessionCategoryViewController *view)
+    {
+        view->newCategoryButton()->click();
+        const QList<ViewController *> sheets = view->presentedViewControllers();
+        return sheets.size() == 1 ? qobject_cast<LMNewCategoryViewController *>(sheets.constFirst())
+                                  : nullptr;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        registerSessionControllers(m_storyboard);
+        QVERIFY(context());
+    }
+
+    void cleanup() { QVERIFY(closeSession(m_session)); }
+
+    void clicksSelectThroughTheConnection()
+    {
+        DevServer server;
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        LMSessionCategoryViewController *view = open(server);
+        QVERIFY(view);
+        ColumnBrowser *browser = view->categoryBrowser();
+        LMServerConnection *connection = m_session->serverConnection();
+
+        QVERIFY(clickRow(browser, 0, QStringLiteral("Photos")));
+        // Under way until the connection reports back, and the browser still takes clicks.
+        QCOMPARE(view->loadingCategoryLabel()->text(), QStringLiteral("getting categories"));
+        QVERIFY(!view->setCategoryButton()->isEnabled());
+        QVERIFY(browser->isEnabled());
+        QVERIFY(waitUntilIdle(view));
+        QCOMPARE(columnTexts(browser, 1), (QStringList{"2024", "2025"}));
+        QCOMPARE(recordId(connection->selectedCategory()), 1);
+
+        // Children of a short record are fetched; those of a full one are not.
+        QVERIFY(clickRow(browser, 1, QStringLiteral("2025")));
+        QVERIFY(waitUntilIdle(view));
+        QCOMPARE(columnTexts(browser, 2), QStringList{"Events"});
+        QVERIFY(clickRow(browser, 2, QStringLiteral("Events")));
+        QVERIFY(waitUntilIdle(view));
+        QCOMPARE(columnTexts(browser, 3), (QStringList{"Team Day", "Trade Fair Munich"}));
+        QCOMPARE(connection->getSelectedCategoryPath(), QStringLiteral("/Photos/2025/Events"));
+        QTRY_COMPARE(categoryRequestLines(server),
+                     (QStringList{"GET /ra/categories.json", "GET /ra/categories/6.json",
+                                  "GET /ra/categories/7.json"}));
+
+        // A new choice further left drops the columns to its right.
+        QVERIFY(clickRow(browser, 0, QStringLiteral("Video")));
+        QVERIFY(waitUntilIdle(view));
+        QCOMPARE(browser->columnCount(), 2);
+        QCOMPARE(columnTexts(browser, 1), (QStringList{"Edited", "Raw"}));
+        QCOMPARE(connection->pathLevel(), 0);
+        QCOMPARE(connection->getSelectedCategoryPath(), QStringLiteral("/Video"));
+    }
+
+    void aColumnNeverShowsAnotherSelectionsRows()
+    {
+        // Photos answers late; Video, clicked after it, answers first.
+        DevServer server({"--short-records", "--fault", "GET /ra/categories/1.json#1=delay:1500"});
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        const LMSessionCategoryViewController *viewSlot = nullptr;
+        StepRecorder recorder(&viewSlot);
+        LMSessionCategoryViewController *view = open(server);
+        QVERIFY(view);
+        viewSlot = view;
+        ColumnBrowser *browser = view->categoryBrowser();
+
+        QVERIFY(clickRow(browser, 0, QStringLiteral("Photos")));
+        QCOMPARE(columnTexts(browser, 1), QStringList());
+        QVERIFY(clickRow(browser, 0, QStringLiteral("Video")));
+        QCOMPARE(columnTexts(browser, 1), QStringList());
+        QVERIFY(waitUntilIdle(view));
+
+        // Both answers arrived; whatever order, the last click wins and nothing else showed up
+        // below it on the way.
+        QCOMPARE(columnTexts(browser, 1), (QStringList{"Edited", "Raw"}));
+        QCOMPARE(browser->selectedRowInColumn(0), rowOf(browser, 0, QStringLiteral("Video")));
+        LMServerConnection *connection = m_session->serverConnection();
+        QCOMPARE(recordId(connection->selectedCategory()), 10);
+        QCOMPARE(connection->getSelectedCategoryPath(), QStringLiteral("/Video"));
+        QVERIFY(recorder.steps.size() >= 2);
+        for (const Step &step : std::as_const(recorder.steps)) {
+            QVERIFY2(step.column1.isEmpty() || step.column1 == (QStringList{"Edited", "Raw"}),
+                     qPrintable(step.column1.join(QLatin1Char(','))));
+            if (step.column1.isEmpty())
+                QCOMPARE(step.label, QStringLiteral("getting categories"));
+        }
+        QTRY_COMPARE(server.requests(QStringLiteral("/ra/categories/1.json")).size(), 1);
+        QCOMPARE(server.requests(QStringLiteral("/ra/categories/10.json")).size(), 1);
+    }
+
+    void storedCategoryIsWalkedOneLevelPerNotification()
+    {
+        DevServer server({"--short-records"});
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        const LMSessionCategoryViewController *viewSlot = nullptr;
+        StepRecorder recorder(&viewSlot);
+        ServerBookmark *bookmark = makeBookmark(context(), server, QStringLiteral("Photo Desk"));
+        bookmark->setLastCategoryID(7);
+        m_session = openSession(m_storyboard, bookmark);
+        viewSlot = m_session->categoryView();
+        LMSessionCategoryViewController *view = m_session->categoryView();
+        QVERIFY(waitForContent(m_session, view));
+        QCOMPARE(view->initialCategoryID(), 7);
+        QVERIFY(waitUntilIdle(view));
+
+        // Climb (stored category up to the top), then the walk: top level, then one level per
+        // notification, each asked only once the level above it had arrived.
+        QTRY_COMPARE(
+            categoryRequestLines(server),
+            (QStringList{"GET /ra/categories/7.json", "GET /ra/categories/6.json",
+                         "GET /ra/categories/1.json", "GET /ra/categories.json", "GET /ra/categories/1.json",
+                         "GET /ra/categories/6.json", "GET /ra/categories/7.json"}));
+        using P = LMSessionCategoryViewController::Position;
+        QTRY_COMPARE(recorder.steps.size(), 4);
+        const QList<P> clicked{P{0, 3}, P{1, 1}, P{2, 0}, P{2, 0}};
+        const QList<qint64> levels{0, 1, 2, -1};
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(recorder.steps.at(i).clicked, clicked.at(i));
+            QCOMPARE(recorder.steps.at(i).current, levels.at(i));
+        }
+        QCOMPARE(recorder.steps.at(2).target, 2);
+
+        ColumnBrowser *browser = view->categoryBrowser();
+        QCOMPARE(browser->selectedColumn(), 2);
+        QCOMPARE(browser->selectedRowInColumn(0), rowOf(browser, 0, QStringLiteral("Photos")));
+        QCOMPARE(browser->selectedRowInColumn(1), rowOf(browser, 1, QStringLiteral("2025")));
+        QCOMPARE(browser->selectedRowInColumn(2), rowOf(browser, 2, QStringLiteral("Events")));
+        QCOMPARE(columnTexts(browser, 3), (QStringList{"Team Day", "Trade Fair Munich"}));
+        QVERIFY(view->loadingCategoryLabel()->text().isEmpty());
+        QVERIFY(browser->isEnabled());
+        QVERIFY(view->setCategoryButton()->isEnabled());
+        QCOMPARE(recordId(m_session->serverConnection()->selectedCategory()), 7);
+        QCOMPARE(view->selectionLabel()->text(), QStringLiteral("Selected: /Photos/2025/Events"));
+
+        QVERIFY(QTest::qWaitForWindowExposed(m_session->window()));
+        QVERIFY(saveScreenshot(m_session->window(), QStringLiteral("session-category-browser")));
+    }
+
+    void storedCategoryTheServerNoLongerKnows()
+    {
+        DevServer server;
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        LMSessionCategoryViewController *view = open(server, 999);
+        QVERIFY(view);
+        QCOMPARE(view->categoryBrowser()->selectedColumn(), -1);
+        QCOMPARE(view->categoryBrowser()->columnCount(), 1);
+        QCOMPARE(columnTexts(view->categoryBrowser(), 0).size(), 5);
+        QVERIFY(!m_session->serverConnection()->selectedCategory());
+        // The unknown id, then the top level (once more if the walk had to clear a selection).
+        QTRY_COMPARE(categoryRequestLines(server).mid(0, 2),
+                     (QStringList{"GET /ra/categories/999.json", "GET /ra/categories.json"}));
+        for (const QString &line : categoryRequestLines(server).mid(2))
+            QCOMPARE(line, QStringLiteral("GET /ra/categories.json"));
+        QCOMPARE(server.requests(QStringLiteral("/ra/categories/999.json"))
+                     .constFirst()
+                     .value(QLatin1String("status"))
+                     .toInt(),
+                 404);
+
+        // Set has nothing to go to.
+        view->setCategoryButton()->click();
+        QCOMPARE(m_session->contentViewController(), view);
+        QCOMPARE(m_session->currentView(), std::optional<QString>(QStringLiteral("category")));
+    }
+
+    void walkEndsWhereThePathNoLongerMatches()
+    {
+        // By the time the walk opens Photos, 2025 is gone from it.
+        const QString photos =
+            QStringLiteral(R"({"id":1,"name":"Photos","isLeaf":false,"directChildCategoryStructuresSorted":)"
+                           R"([{"childCategory":{"id":2,"name":"2024","isLeaf":false}}]})");
+        DevServer server({"--short-records", "--fault", "GET /ra/categories/1.json#2=body:" + photos});
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        LMSessionCategoryViewController *view = open(server, 7);
+        QVERIFY(view);
+        ColumnBrowser *browser = view->categoryBrowser();
+        QCOMPARE(browser->selectedColumn(), 0);
+        QCOMPARE(browser->selectedRowInColumn(0), rowOf(browser, 0, QStringLiteral("Photos")));
+        QCOMPARE(columnTexts(browser, 1), QStringList{"2024"});
+        QCOMPARE(m_session->serverConnection()->getSelectedCategoryPath(), QStringLiteral("/Photos"));
+    }
+
+    void oddRecordsStillBrowse()
+    {
+        const QString level = QStringLiteral(R"([{"id":1},{"id":13,"name":42,"isLeaf":"yes"},)"
+                                             R"({"name":"Loose","isLeaf":true},{"id":10,"name":"Video"}])");
+        DevServer server({"--fault", "GET /ra/categories.json=body:" + level});
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        LMSessionCategoryViewController *view = open(server);
+        QVERIFY(view);
+        ColumnBrowser *browser = view->categoryBrowser();
+        QCOMPARE(columnTexts(browser, 0), (QStringList{"", "", "Loose", "Video"}));
+        QCOMPARE(isLeafRow(browser, 0, 0), false);
+        QCOMPARE(isLeafRow(browser, 0, 1), false);
+        QCOMPARE(isLeafRow(browser, 0, 2), true);
+        QCOMPARE(isLeafRow(browser, 0, 3), false);
+
+        // A record without an id cannot be fetched; selecting it still completes.
+        QVERIFY(clickRow(browser, 2, 0));
+        QVERIFY(waitUntilIdle(view));
+        QCOMPARE(browser->columnCount(), 1);
+        QVERIFY(clickRow(browser, 0, 0));
+        QVERIFY(waitUntilIdle(view));
+        QCOMPARE(columnTexts(browser, 0).at(0), QStringLiteral("Photos"));
+        QCOMPARE(columnTexts(browser, 1), (QStringList{"2024", "2025"}));
+        QVERIFY(clickRow(browser, 1, 0));
+        QVERIFY(waitUntilIdle(view));
+        QCOMPARE(columnTexts(browser, 1), (QStringList{"Contracts", "Invoices"}));
+    }
+
+    void deepPathAndLongLevel()
+    {
+        // Fifty levels, the second one holding 3000 categories besides the way down.
+        QJsonObject node{{"id", 50}, {"name", "Level 50"}};
+        for (int id = 49; id >= 1; --id) {
+            QJsonArray children{node};
+            if (id == 1)
+                for (int n = 0; n < 3000; ++n)
+                    children.append(QJsonObject{
+                        {"id", 1000 + n}, {"name", QStringLiteral("Item %1").arg(n, 4, 10, QChar('0'))}});
+            node =
+                QJsonObject{{"id", id}, {"name", QStringLiteral("Level %1").arg(id)}, {"children", children}};
+        }
+        QTemporaryFile tree;
+        QVERIFY(tree.open());
+        tree.write(
+            QJsonDocument(QJsonObject{{"categories", QJsonArray{node}}}).toJson(QJsonDocument::Compact));
+        tree.flush();
+
+        DevServer server({"--tree", tree.fileName()});
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        LMSessionCategoryViewController *view = open(server, 50);
+        QVERIFY(view);
+        ColumnBrowser *browser = view->categoryBrowser();
+        QCOMPARE(browser->selectedColumn(), 49);
+        QCOMPARE(browser->rowCountInColumn(1), 3001);
+        QCOMPARE(browser->selectedRowInColumn(1), 3000); // "Level 2" sorts after the items
+        QCOMPARE(m_session->serverConnection()->pathLevel(), 49);
+        const int requests = int(server.requests().size());
+
+        // Rows come from the model: showing every row of the long column asks the server nothing,
+        // so the next request it sees is the one the following click makes.
+        browser->columnView(1)->scrollToTop();
+        QCOMPARE(rowOf(browser, 1, QStringLiteral("Item 2999")), 2999);
+        QVERIFY(clickRow(browser, 1, QStringLiteral("Item 0005")));
+        QVERIFY(waitUntilIdle(view));
+        QTRY_COMPARE(int(server.requests().size()), requests + 1);
+        QCOMPARE(requestLines(server).constLast(), QStringLiteral("GET /ra/categories/1005.json"));
+        QCOMPARE(browser->columnCount(), 2);
+    }
+
+    void newCategoryAppearsUnderTheSelection()
+    {
+        DevServer server;
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        LMSessionCategoryViewController *view = open(server);
+        QVERIFY(view);
+        ColumnBrowser *browser = view->categoryBrowser();
+        QVERIFY(clickRow(browser, 0, QStringLiteral("Photos")));
+        QVERIFY(waitUntilIdle(view));
+        QVERIFY(clickRow(browser, 1, QStringLiteral("2025")));
+        QVERIFY(waitUntilIdle(view));
+
+        LMNewCategoryViewController *sheet = openSheet(view);
+        QVERIFY(sheet);
+        QCOMPARE(sheet->myTarget(), view);
+        QVERIFY(sheet->view()->isVisible());
+        QCOMPARE(sheet->view()->window()->windowModality(), Qt::WindowModal);
+        QTest::keyClicks(sheet->textNewCategory(), QStringLiteral("  Night Shots "));
+        QVERIFY(saveScreenshot(sheet->view()->window(), QStringLiteral("session-new-category-sheet")));
+        sheet->saveButton()->click();
+        QVERIFY(view->presentedViewControllers().isEmpty());
+
+        QTRY_COMPARE(server.requests(QStringLiteral("/ra/categories.json")).size(), 2);
+        const QJsonObject post = server.requests(QStringLiteral("/ra/categories.json")).constLast();
+        QCOMPARE(post.value(QLatin1String("method")).toString(), QStringLiteral("POST"));
+        QCOMPARE(postedBody(post).value(QLatin1String("name")).toString(), QStringLiteral("  Night Shots "));
+        QCOMPARE(postedParentId(post), 6);
+        QTRY_COMPARE(columnTexts(browser, 2), (QStringList{"  Night Shots ", "Events"}));
+        QVERIFY(waitUntilIdle(view));
+        QCOMPARE(browser->selectedRowInColumn(1), rowOf(browser, 1, QStringLiteral("2025")));
+
+        // Cancel sends nothing: the next request the server sees is the click after it.
+        sheet = openSheet(view);
+        QVERIFY(sheet);
+        QTest::keyClicks(sheet->textNewCategory(), QStringLiteral("Never"));
+        sheet->cancelButton()->click();
+        QVERIFY(view->presentedViewControllers().isEmpty());
+        QVERIFY(clickRow(browser, 2, QStringLiteral("Events")));
+        QTRY_VERIFY(requestLines(server).endsWith(QStringLiteral("GET /ra/categories/7.json")));
+        QCOMPARE(server.requests(QStringLiteral("/ra/categories.json")).size(), 2);
+        QVERIFY(waitUntilIdle(view));
+
+        // Below a leaf: the leaf turns into a branch and opens its new child.
+        QVERIFY(clickRow(browser, 3, QStringLiteral("Team Day")));
+        QVERIFY(waitUntilIdle(view));
+        QVERIFY(isLeafRow(browser, 3, rowOf(browser, 3, QStringLiteral("Team Day"))));
+        sheet = openSheet(view);
+        QVERIFY(sheet);
+        QVERIFY(sheet->view()
+                    ->findChild<QLabel *>(QStringLiteral("newCategoryPlaceLabel"))
+                    ->text()
+                    .contains(QLatin1String("/Photos/2025/Events/Team Day")));
+        QTest::keyClicks(sheet->textNewCategory(), QStringLiteral("Speakers"));
+        QTest::keyClick(sheet->textNewCategory(), Qt::Key_Return);
+        QTRY_COMPARE(columnTexts(browser, 4), QStringList{"Speakers"});
+        QVERIFY(!isLeafRow(browser, 3, rowOf(browser, 3, QStringLiteral("Team Day"))));
+        QCOMPARE(postedParentId(server.requests(QStringLiteral("/ra/categories.json")).constLast()), 9);
+    }
+
+    void refusedCategoryIsReported()
+    {
+        // The second creation is answered with an object that is no category.
+        DevServer server({"--fault", R"(POST /ra/categories.json#2=body:{"error":"that name is taken"})"});
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        LMSessionCategoryViewController *view = open(server);
+        QVERIFY(view);
+        QVERIFY(clickRow(view->categoryBrowser(), 0, QStringLiteral("Archive")));
+        QVERIFY(waitUntilIdle(view));
+
+        // An empty name goes out as it is; the server judges it.
+        LMNewCategoryViewController *sheet = openSheet(view);
+        QVERIFY(sheet);
+        sheet->saveButton()->click();
+        QTRY_COMPARE(server.requests(QStringLiteral("/ra/categories.json")).size(), 2);
+        const QJsonObject empty = server.requests(QStringLiteral("/ra/categories.json")).constLast();
+        QVERIFY(postedBody(empty).value(QLatin1String("name")).isString());
+        QCOMPARE(postedBody(empty).value(QLatin1String("name")).toString(), QString());
+        QCOMPARE(postedParentId(empty), 23);
+
+        AlertCatcher alerts;
+        sheet = openSheet(view);
+        QVERIFY(sheet);
+        QTest::keyClicks(sheet->textNewCategory(), QStringLiteral("Taken"));
+        sheet->saveButton()->click();
+        QVERIFY(alerts.waitForAlert());
+        QCOMPARE(alerts.last()->icon(), QMessageBox::Warning);
+        QCOMPARE(alerts.last()->informativeText(), QStringLiteral("The server answered: that name is taken"));
+        AlertCatcher::userButtons(alerts.last()).constFirst()->click();
+        QVERIFY(waitUntilIdle(view));
+        QCOMPARE(view->categoryBrowser()->columnCount(), 1);
+        QCOMPARE(view->categoryBrowser()->selectedRowInColumn(0),
+                 rowOf(view->categoryBrowser(), 0, "Archive"));
+    }
+};
+
+LUMARO_GUI_TEST_MAIN(TestCategoryBrowser)
+#include "tst_categorybrowser.moc"

@@ -1,0 +1,166 @@
+#include "GuiTestMain.h"
+
+#include "AppTestSupport.h"
+#include "DevServer.h"
+#include "app/AppDelegate.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QSettings>
+
+using namespace AppTestSupport;
+
+// Runs the real application, several times over one store, the way a user starts and quits it.
+class TestRelaunch : public QObject {
+    Q_OBJECT
+
+    static QString binary() { return QStringLiteral(LUMARO_BINARY_DIR "/src/LumaroImporter"); }
+
+    // The application's own settings file (its organisation and name, not the test's).
+    static QString settingsFile()
+    {
+        return TestEnvironment::configHome() + QStringLiteral("/veltrane/LumaroImporter.conf");
+    }
+
+    static int categoryRequestsBy(const DevServer &server, const QString &login)
+    {
+        int count = 0;
+        for (const QJsonObject &request : server.requests(QStringLiteral("/ra/categories.json"))) {
+            if (request.value(QStringLiteral("query"))
+                    .toObject()
+                    .value(QStringLiteral("loginName"))
+                    .toString() == login)
+                ++count;
+        }
+        return count;
+    }
+
+    struct Run {
+        int exitCode = -1;
+        QProcess::ExitStatus exitStatus = QProcess::CrashExit;
+        QStringList stdoutLines;
+    };
+
+    // Starts the application, waits until ready() says it is up, then asks it to quit as the
+    // desktop does at logout (SIGTERM).
+    static Run runUntil(const std::function<bool()> &ready, bool *becameReady)
+    {
+        QProcess app;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), TestEnvironment::dataHome());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), TestEnvironment::configHome());
+        // Quitting while a session's request is still in flight leaves Qt's network objects
+        // behind at process exit; leaks are the in-process tests' business, not this one's.
+        if (env.contains(QStringLiteral("ASAN_OPTIONS")))
+            env.insert(QStringLiteral("ASAN_OPTIONS"), env.value(QStringLiteral("ASAN_OPTIONS")) +
+                                                          QStringLiteral(":detect_leaks=0"));
+        app.setProcessEnvironment(env);
+        app.setProcessChannelMode(QProcess::SeparateChannels);
+        app.setReadChannel(QProcess::StandardOutput);
+        app.start(binary(), {});
+        Run run;
+        if (!app.waitForStarted(10000)) {
+            *becameReady = false;
+            return run;
+        }
+        *becameReady = QTest::qWaitFor(ready, 20000);
+        app.terminate();
+        if (!app.waitForFinished(20000)) {
+            app.kill();
+            app.waitForFinished(5000);
+        }
+        run.exitCode = app.exitCode();
+        run.exitStatus = app.exitStatus();
+        run.stdoutLines =
+            QString::fromUtf8(app.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QByteArray errors = app.readAllStandardError();
+        if (run.exitCode != 0)
+            qWarning().noquote() << "LumaroImporter stderr:" << QString::fromUtf8(errors.right(4000));
+        return run;
+    }
+
+    static QStringList exitLines(const Run &run)
+    {
+        QStringList lines = run.stdoutLines;
+        lines.removeIf(
+            [](const QString &l) { return !l.startsWith(QStringLiteral("bookmarks window showing")); });
+        return lines;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(QFileInfo(binary()).isExecutable(), qPrintable(binary() + QStringLiteral(" is not built")));
+    }
+
+    void sessionsOpenAtQuitComeBackAtTheNextLaunch()
+    {
+        resetPersistentState();
+        QFile::remove(settingsFile());
+        DevServer server({QStringLiteral("--user"), QStringLiteral("una:pw-una"), QStringLiteral("--user"),
+                          QStringLiteral("vic:pw-vic"), QStringLiteral("--user"),
+                          QStringLiteral("wes:pw-wes")});
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        {
+            auto seeded = readStore();
+            QVERIFY(seeded.context);
+            auto bookmark = [&](const QString &name, const QString &user) {
+                return BookmarkSeed(name, QStringLiteral("127.0.0.1"))
+                    .withPort(server.port())
+                    .withLogin(user, QStringLiteral("pw-") + user);
+            };
+            seed(seeded.context.get(),
+                 bookmark(QStringLiteral("Una's server"), QStringLiteral("una")).withOpenSession());
+            seed(seeded.context.get(), bookmark(QStringLiteral("Wes's server"), QStringLiteral("wes")));
+            seed(seeded.context.get(),
+                 bookmark(QStringLiteral("Vic's server"), QStringLiteral("vic")).withOpenSession());
+            QVERIFY(seeded.context->save());
+        }
+
+        // First launch: no preference yet, so the bookmarks window shows; both sessions connect.
+        bool ready = false;
+        Run first = runUntil(
+            [&] {
+                return categoryRequestsBy(server, QStringLiteral("una")) >= 1 &&
+                       categoryRequestsBy(server, QStringLiteral("vic")) >= 1;
+            },
+            &ready);
+        QVERIFY2(ready, "the reopened sessions did not reach the server");
+        QCOMPARE(first.exitStatus, QProcess::NormalExit);
+        QCOMPARE(first.exitCode, 0);
+        QCOMPARE(exitLines(first), QStringList{QStringLiteral("bookmarks window showing on exit = true")});
+        QCOMPARE(QSettings(settingsFile(), QSettings::IniFormat).value(AppDelegate::ShowBookmarksKey),
+                 QVariant(true));
+        {
+            const StoredBookmarks stored = readStore();
+            QCOMPARE(stored.named(QStringLiteral("Una's server"))->sessionWindowOpen(), true);
+            QCOMPARE(stored.named(QStringLiteral("Vic's server"))->sessionWindowOpen(), true);
+            QCOMPARE(stored.named(QStringLiteral("Wes's server"))->sessionWindowOpen(), false);
+        }
+        QCOMPARE(categoryRequestsBy(server, QStringLiteral("wes")), 0);
+
+        // Second launch with the bookmarks window switched off: the sessions still come back.
+        {
+            QSettings settings(settingsFile(), QSettings::IniFormat);
+            settings.setValue(AppDelegate::ShowBookmarksKey, false);
+        }
+        Run second = runUntil(
+            [&] {
+                return categoryRequestsBy(server, QStringLiteral("una")) >= 2 &&
+                       categoryRequestsBy(server, QStringLiteral("vic")) >= 2;
+            },
+            &ready);
+        QVERIFY2(ready, "the sessions were not reopened at the second launch");
+        QCOMPARE(second.exitStatus, QProcess::NormalExit);
+        QCOMPARE(second.exitCode, 0);
+        QCOMPARE(exitLines(second), QStringList{QStringLiteral("bookmarks window showing on exit = false")});
+        QCOMPARE(QSettings(settingsFile(), QSettings::IniFormat).value(AppDelegate::ShowBookmarksKey),
+                 QVariant(false));
+        QCOMPARE(categoryRequestsBy(server, QStringLiteral("wes")), 0);
+        QCOMPARE(readStore().named(QStringLiteral("Vic's server"))->sessionWindowOpen(), true);
+    }
+};
+
+LUMARO_GUI_TEST_MAIN(TestRelaunch)
+#include "tst_relaunch.moc"

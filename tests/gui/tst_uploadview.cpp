@@ -1,0 +1,373 @@
+#include "GuiTestMain.h"
+
+#include "UploadTestKit.h"
+
+#include "session/UploadPreviewPane.h"
+#include "session/UploadProgressPanel.h"
+
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QProgressBar>
+
+using namespace UploadTestKit;
+
+namespace {
+// The status text as it stands after the view has handled each LMServerConnectionUploadingAsset
+// (observers run in the order they registered, and the view registered first).
+class StatusLog : public QObject {
+public:
+    explicit StatusLog(const UploadSession &session)
+    {
+        NotificationCenter::defaultCenter()->addObserver(
+            this, LMNotification::UploadingAsset, session.connection(),
+            [this, &session](const Notification &) { seen.append(session.status()); });
+    }
+    QStringList seen;
+};
+} // namespace
+
+// The upload view in a real session window against lumaro-devserver: queueing, removing,
+// uploading, stopping and failures, checked on screen, in the store and on the server.
+class TestUploadView : public QObject {
+    Q_OBJECT
+
+private:
+    AppDelegate m_app;
+    ObjectContext *m_context = nullptr;
+    QTemporaryDir m_files;
+
+private slots:
+    void initTestCase()
+    {
+        m_context = m_app.managedObjectContext();
+        QVERIFY(m_context);
+        QVERIFY(m_files.isValid());
+        registerSessionControllers(Storyboard::main());
+    }
+
+    void chooserTakesFilesAndFoldersTogether()
+    {
+        UploadSession s(m_context, QStringLiteral("Chooser"));
+        QVERIFY(s.waitUntilReady());
+        const QString root = m_files.filePath(QStringLiteral("chooser"));
+        const QString loose = writeFile(root + QStringLiteral("/loose.txt"), "l");
+        writeFile(root + QStringLiteral("/album/2.jpg"), "2");
+        writeFile(root + QStringLiteral("/album/1.jpg"), "1");
+
+        QTest::mouseClick(s.upload()->chooseAssetsButton(), Qt::LeftButton);
+        auto *dialog = s.session->window()->findChild<QFileDialog *>(QStringLiteral("chooseAssetsDialog"));
+        QVERIFY(dialog);
+        QVERIFY(dialog->isVisible());
+        QVERIFY(!dialog->isModal());
+        QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
+        QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
+        // A second click brings the same chooser forward.
+        QTest::mouseClick(s.upload()->chooseAssetsButton(), Qt::LeftButton);
+        QCOMPARE(s.session->window()->findChildren<QFileDialog *>().size(), 1);
+
+        // A file and a folder picked together, then Choose.
+        dialog->setDirectory(root);
+        auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        name->setText(QStringLiteral("\"loose.txt\" \"album\""));
+        auto *buttons = dialog->findChild<QDialogButtonBox *>();
+        QVERIFY(buttons);
+        QPushButton *choose = buttons->button(QDialogButtonBox::Open);
+        QVERIFY(choose && choose->isEnabled());
+        QTest::mouseClick(choose, Qt::LeftButton);
+        QCOMPARE(filePaths(s.upload()->importQueue()),
+                 (QStringList{loose, root + QStringLiteral("/album/1.jpg"),
+                              root + QStringLiteral("/album/2.jpg")}));
+        QTRY_VERIFY(s.session->window()->findChildren<QFileDialog *>().isEmpty());
+
+        // Cancel queues nothing.
+        QTest::mouseClick(s.upload()->chooseAssetsButton(), Qt::LeftButton);
+        dialog = s.session->window()->findChild<QFileDialog *>(QStringLiteral("chooseAssetsDialog"));
+        QVERIFY(dialog);
+        dialog->reject();
+        QCOMPARE(s.upload()->importQueue().size(), 3);
+    }
+
+    void deleteKeyRemovesSelectedRows()
+    {
+        UploadSession s(m_context, QStringLiteral("Delete"));
+        QVERIFY(s.waitUntilReady());
+        const QStringList paths = writeFiles(m_files.filePath(QStringLiteral("delete")), 10);
+        s.upload()->AddAssetsToImportQueue(fileUrls(paths));
+        QCOMPARE(s.upload()->importQueue().size(), 10);
+        const QList<Asset *> before = s.upload()->importQueue();
+        QPointer<Asset> third = before.at(2);
+
+        // Rows 2 to 4: a click and a shift-click, then Backspace.
+        QVERIFY(clickRow(s.browser(), 2, 0));
+        QTest::mouseClick(s.list()->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                          s.browser()->visualRectOfRow(4, 0).center());
+        QCOMPARE(s.browser()->selectedRowsInColumn(0), (QList<int>{2, 3, 4}));
+        QTest::keyClick(s.list(), Qt::Key_Backspace);
+        QCOMPARE(s.upload()->importQueue().size(), 7);
+        QCOMPARE(s.upload()->importQueue().at(2), before.at(5));
+        QCOMPARE(s.browser()->selectedRowsInColumn(0), QList<int>{2});
+        QCOMPARE(s.upload()->assetNameTextField()->text(), paths.at(5));
+        QCOMPARE(columnTexts(s.browser(), 0).size(), 7);
+        // Gone from the store context too.
+        QVERIFY(third.isNull() || third->isDeleted());
+        QCOMPARE(m_context->fetchPendingAssets(s.bookmark).size(), 7);
+
+        // The last two rows, with the Delete key: the new last row is selected.
+        QVERIFY(clickRow(s.browser(), 5, 0));
+        QTest::mouseClick(s.list()->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                          s.browser()->visualRectOfRow(6, 0).center());
+        QTest::keyClick(s.list(), Qt::Key_Delete);
+        QCOMPARE(s.upload()->importQueue().size(), 5);
+        QCOMPARE(s.browser()->selectedRowsInColumn(0), QList<int>{4});
+        QCOMPARE(s.upload()->assetNameTextField()->text(), paths.at(7));
+
+        // Nothing selected: nothing happens.
+        s.list()->selectionModel()->clear();
+        QTest::keyClick(s.list(), Qt::Key_Delete);
+        QCOMPARE(s.upload()->importQueue().size(), 5);
+
+        // Everything: the list, the picture and the path are empty.
+        s.list()->setFocus();
+        QTest::keyClick(s.list(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(s.browser()->selectedRowsInColumn(0).size(), 5);
+        QTest::keyClick(s.list(), Qt::Key_Delete);
+        QVERIFY(s.upload()->importQueue().isEmpty());
+        QCOMPARE(s.browser()->rowCountInColumn(0), 0);
+        QVERIFY(s.upload()->assetNameTextField()->text().isEmpty());
+        QVERIFY(s.upload()->previewPane()->filePath().isEmpty());
+        QVERIFY(m_context->fetchPendingAssets(s.bookmark).isEmpty());
+    }
+
+    void uploadsABatchOfFive()
+    {
+        UploadSession s(m_context, QStringLiteral("Five"));
+        QVERIFY(s.waitUntilReady());
+        const QStringList paths = writeFiles(m_files.filePath(QStringLiteral("five")), 5, 3000);
+        s.upload()->AddAssetsToImportQueue(fileUrls(paths));
+        const QList<Asset *> records = s.upload()->importQueue();
+
+        StatusLog log(s);
+        QCOMPARE(s.status(), QString());
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QCOMPARE(s.upload()->startUploadButton()->text(), QStringLiteral("Stop Upload"));
+        QVERIFY(!s.browser()->isListEnabled() && !s.upload()->chooseAssetsButton()->isEnabled() &&
+                !s.upload()->backToCategoriesButton()->isEnabled() &&
+                s.upload()->progressPanel()->isVisible());
+        // The list is disabled, so the Delete key cannot reach it; asked directly it refuses.
+        s.browser()->selectRow(0, 0);
+        s.upload()->deleteSelectedAssets();
+        QCOMPARE(s.upload()->importQueue().size(), 5);
+
+        QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
+        QCOMPARE(log.seen,
+                 (QStringList{"uploading asset 1 of 5", "uploading asset 2 of 5", "uploading asset 3 of 5",
+                              "uploading asset 4 of 5", "uploading asset 5 of 5"}));
+        QCOMPARE(s.status(), QString());
+        QCOMPARE(s.upload()->startUploadButton()->text(), QStringLiteral("Start Upload"));
+        QVERIFY(s.browser()->isListEnabled() && s.upload()->chooseAssetsButton()->isEnabled() &&
+                s.upload()->backToCategoriesButton()->isEnabled() &&
+                !s.upload()->progressPanel()->isVisible());
+        QVERIFY(s.upload()->importQueue().isEmpty());
+        QVERIFY(s.upload()->assetNameTextField()->text().isEmpty());
+
+        // One import status, then the five files in queue order under its id, bytes intact.
+        const QList<QJsonObject> statusRequests =
+            s.server.requests(QStringLiteral("/ra/assetImportStatus.json"));
+        QCOMPARE(statusRequests.size(), 1);
+        QCOMPARE(requestBody(statusRequests.first()).value(QLatin1String("count")).toInt(), 5);
+        const QList<QJsonObject> assets = s.server.requests(QStringLiteral("/ra/categoryAssets.json"));
+        QCOMPARE(assets.size(), 5);
+        const QStringList uploaded = QDir(s.server.uploadDir()).entryList(QDir::Files, QDir::Name);
+        QCOMPARE(uploaded.size(), 5);
+        const QString importId =
+            requestBody(assets.first()).value(QLatin1String("importStatusID")).toString();
+        QVERIFY(!importId.isEmpty());
+        for (int i = 0; i < 5; ++i) {
+            const QJsonObject body = requestBody(assets.at(i));
+            QCOMPARE(body.value(QLatin1String("assetFileName")).toString(),
+                     QFileInfo(paths.at(i)).fileName());
+            QCOMPARE(body.value(QLatin1String("importStatusID")).toString(), importId);
+            QFile source(paths.at(i));
+            QFile received(s.server.uploadDir() + QLatin1Char('/') + uploaded.at(i));
+            QVERIFY(source.open(QIODevice::ReadOnly) && received.open(QIODevice::ReadOnly));
+            QCOMPARE(received.readAll(), source.readAll());
+        }
+        for (Asset *record : records) {
+            QVERIFY(record->uploadDateTime());
+            QCOMPARE(record->categoryID(), std::optional<qint64>(kSpringCategory));
+        }
+    }
+
+    void stopUploadLeavesTheRestQueued()
+    {
+        UploadSession s(
+            m_context, QStringLiteral("Stop"),
+            {QStringLiteral("--fault"), QStringLiteral("POST /ra/categoryAssets.json#2=delay:1500")});
+        QVERIFY(s.waitUntilReady());
+        const QStringList paths = writeFiles(m_files.filePath(QStringLiteral("stop")), 5);
+        s.upload()->AddAssetsToImportQueue(fileUrls(paths));
+        const QList<Asset *> records = s.upload()->importQueue();
+
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(s.status(), QStringLiteral("uploading asset 2 of 5"), kTimeout);
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QVERIFY(s.connection()->haltUpload());
+        QCOMPARE(s.upload()->startUploadButton()->text(), QStringLiteral("Stop Upload"));
+        QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
+
+        // The file in flight was finished; three to five wait, listed and pending.
+        QCOMPARE(s.upload()->importQueue(), records.mid(2));
+        QCOMPARE(columnTexts(s.browser(), 0).size(), 3);
+        QVERIFY(records.at(1)->uploadDateTime());
+        for (Asset *record : records.mid(2))
+            QVERIFY(!record->uploadDateTime());
+        QCOMPARE(m_context->fetchPendingAssets(s.bookmark), records.mid(2));
+        QCOMPARE(s.status(), QString());
+        QCOMPARE(s.upload()->startUploadButton()->text(), QStringLiteral("Start Upload"));
+        QCOMPARE(s.upload()->assetNameTextField()->text(), paths.at(2));
+        QCOMPARE(s.server.requests(QStringLiteral("/ra/categoryAssets.json")).size(), 2);
+
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
+        QVERIFY(s.upload()->importQueue().isEmpty());
+        const QList<QJsonObject> statuses = s.server.requests(QStringLiteral("/ra/assetImportStatus.json"));
+        QCOMPARE(statuses.size(), 2);
+        QCOMPARE(requestBody(statuses.at(1)).value(QLatin1String("count")).toInt(), 3);
+        const QList<QJsonObject> assets = s.server.requests(QStringLiteral("/ra/categoryAssets.json"));
+        QCOMPARE(assets.size(), 5);
+        const QString firstId = requestBody(assets.at(0)).value(QLatin1String("importStatusID")).toString();
+        const QString secondId = requestBody(assets.at(2)).value(QLatin1String("importStatusID")).toString();
+        QVERIFY(firstId != secondId);
+        for (int i = 2; i < 5; ++i) {
+            const QJsonObject body = requestBody(assets.at(i));
+            QCOMPARE(body.value(QLatin1String("importStatusID")).toString(), secondId);
+            QCOMPARE(body.value(QLatin1String("assetFileName")).toString(),
+                     QFileInfo(paths.at(i)).fileName());
+        }
+    }
+
+    void failedFileStaysListed()
+    {
+        UploadSession s(
+            m_context, QStringLiteral("Failure"),
+            {QStringLiteral("--fault"), QStringLiteral("POST /ra/categoryAssets.json#2=status:500")});
+        QVERIFY(s.waitUntilReady());
+        const QStringList paths = writeFiles(m_files.filePath(QStringLiteral("failure")), 3);
+        s.upload()->AddAssetsToImportQueue(fileUrls(paths));
+        const QList<Asset *> records = s.upload()->importQueue();
+        StatusLog log(s);
+
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
+        QCOMPARE(log.seen,
+                 (QStringList{"uploading asset 1 of 3", "uploading asset 2 of 3", "uploading asset 3 of 3"}));
+        QCOMPARE(s.status(), QStringLiteral("1 file could not be uploaded"));
+        QCOMPARE(s.upload()->importQueue(), QList<Asset *>{records.at(1)});
+        QVERIFY(records.at(0)->uploadDateTime());
+        QVERIFY(!records.at(1)->uploadDateTime());
+        QVERIFY(records.at(2)->uploadDateTime());
+
+        // Marked in the list, with the reason as tooltip.
+        const QString reason = s.upload()->failureReason(0);
+        QVERIFY2(reason.contains(QLatin1String("500")), qPrintable(reason));
+        const QModelIndex row = s.list()->model()->index(0, 0);
+        QCOMPARE(row.data(Qt::ToolTipRole).toString(), reason);
+        QVERIFY(!row.data(Qt::DecorationRole).value<QIcon>().isNull());
+
+        QVERIFY(saveScreenshot(s.session->window(), QStringLiteral("upload-failed-file")));
+        // The next batch tries it again (the fault was for one request only) and clears the mark.
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QCOMPARE(s.status(), QString());
+        QVERIFY(s.upload()->failureReason(0).isEmpty());
+        QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
+        QVERIFY(s.upload()->importQueue().isEmpty());
+        QVERIFY(records.at(1)->uploadDateTime());
+        QCOMPARE(s.status(), QString());
+        QCOMPARE(QDir(s.server.uploadDir()).entryList(QDir::Files).size(), 3);
+    }
+
+    void batchThatCannotStartReportsWhy()
+    {
+        UploadSession s(
+            m_context, QStringLiteral("NoStart"),
+            {QStringLiteral("--fault"), QStringLiteral("POST /ra/assetImportStatus.json#1=garbage")});
+        QVERIFY(s.waitUntilReady());
+        // An empty queue does nothing at all.
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QVERIFY(!s.upload()->uploadInProgress());
+        QVERIFY(s.server.requests(QStringLiteral("/ra/assetImportStatus.json")).isEmpty());
+
+        const QStringList paths = writeFiles(m_files.filePath(QStringLiteral("nostart")), 2);
+        s.upload()->AddAssetsToImportQueue(fileUrls(paths));
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
+        QVERIFY2(s.status().contains(QLatin1String("import status")), qPrintable(s.status()));
+        QCOMPARE(s.upload()->importQueue().size(), 2);
+        QCOMPARE(s.upload()->startUploadButton()->text(), QStringLiteral("Start Upload"));
+        QVERIFY(s.server.requests(QStringLiteral("/ra/categoryAssets.json")).isEmpty());
+        // The next action clears the message.
+        s.upload()->AddAssetsToImportQueue(
+            fileUrls(writeFiles(m_files.filePath(QStringLiteral("nostart2")), 1)));
+        QCOMPARE(s.status(), QString());
+    }
+
+    void backToCategoriesKeepsTheQueue()
+    {
+        UploadSession s(m_context, QStringLiteral("Back"));
+        QVERIFY(s.waitUntilReady());
+        s.upload()->AddAssetsToImportQueue(fileUrls(writeFiles(m_files.filePath(QStringLiteral("back")), 2)));
+        QTest::mouseClick(s.upload()->backToCategoriesButton(), Qt::LeftButton);
+        QCOMPARE(s.session->contentViewController(), s.session->categoryView());
+        QCOMPARE(s.session->currentView(),
+                 std::optional<QString>(LMSessionWindowController::CategoryViewName));
+        QCOMPARE(s.upload()->importQueue().size(), 2);
+
+        // Appearing again: observers not doubled, path text refreshed.
+        const int observers = NotificationCenter::defaultCenter()->observerCount();
+        s.session->showView(s.upload());
+        QCOMPARE(NotificationCenter::defaultCenter()->observerCount(), observers);
+        QCOMPARE(s.upload()->categoryNameTextField()->text(), s.connection()->getSelectedCategoryPath());
+    }
+
+    void screenshotMidBatch()
+    {
+        UploadSession s(
+            m_context, QStringLiteral("Screenshot"),
+            {QStringLiteral("--fault"), QStringLiteral("POST /ra/categoryAssets.json#2=delay:4000")});
+        QVERIFY(s.waitUntilReady());
+        const QString folder = m_files.filePath(QStringLiteral("screenshot"));
+        QImage picture(1600, 1000, QImage::Format_RGB32);
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                picture.setPixel(x, y, qRgb(40 + x * 150 / 1600, 90 + y * 120 / 1000, 160 + (x + y) % 60));
+        QStringList paths;
+        for (const char *name :
+             {"harbour-morning.jpg", "harbour-noon.jpg", "market-square.jpg", "old-town.jpg"}) {
+            const QString path = folder + QLatin1Char('/') + QLatin1String(name);
+            QDir().mkpath(folder);
+            QVERIFY(picture.save(path, "JPEG", 95));
+            paths.append(path);
+        }
+        paths += writeFiles(folder, 2, 400000, QStringLiteral("survey-notes"));
+        s.upload()->AddAssetsToImportQueue(fileUrls(paths));
+        s.session->window()->resize(900, 600);
+
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(s.status(), QStringLiteral("uploading asset 2 of 6"), kTimeout);
+        UploadProgressPanel *panel = s.upload()->progressPanel();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            panel->sizesKnown() && panel->fileBar()->value() == panel->fileBar()->maximum(), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(s.upload()->previewPane()->isShowingPicture(), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(panel->rateLabel()->text().contains(QLatin1String("/s")), kTimeout);
+        // The path and the picture describe the file being sent.
+        QCOMPARE(s.upload()->assetNameTextField()->text(), paths.at(1));
+        QCOMPARE(s.upload()->previewPane()->filePath(), paths.at(1));
+        QVERIFY(panel->batchBar()->value() > 0 && panel->batchBar()->value() < panel->batchBar()->maximum());
+        QVERIFY(saveScreenshot(s.session->window(), QStringLiteral("upload-mid-batch")));
+        QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
+    }
+};
+
+LUMARO_GUI_TEST_MAIN(TestUploadView)
+#include "tst_uploadview.moc"
