@@ -23,12 +23,7 @@ LMBookmarkAdvancedViewController::~LMBookmarkAdvancedViewController() = default;
 
 ObjectContext *LMBookmarkAdvancedViewController::managedObjectContext()
 {
-    if (!m_contextTaken) {
-        m_contextTaken = true;
-        if (AppDelegate *app = AppDelegate::shared())
-            m_context = app->managedObjectContext();
-    }
-    return m_context;
+    return m_context.get();
 }
 
 void LMBookmarkAdvancedViewController::setBookmark(ServerBookmark *bookmark)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SharedContext.h"
+
 #include "platform/widgets/ViewController.h"
 #include "store/ServerBookmark.h"
 #include <QCheckBox>
@@ -62,6 +64,5 @@ private:
     QMetaObject::Connection m_bookmarkConnection;
     int m_undoBaseline = 0;
     bool m_finished = false;
-    QPointer<ObjectContext> m_context;
-    bool m_contextTaken = false;
+    SharedContext m_context;
 };

@@ -26,12 +26,7 @@ LMBookmarkEditViewController::~LMBookmarkEditViewController() = default;
 
 ObjectContext *LMBookmarkEditViewController::managedObjectContext()
 {
-    if (!m_contextTaken) {
-        m_contextTaken = true;
-        if (AppDelegate *app = AppDelegate::shared())
-            m_context = app->managedObjectContext();
-    }
-    return m_context;
+    return m_context.get();
 }
 
 void LMBookmarkEditViewController::setBookmark(ServerBookmark *bookmark)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SharedContext.h"
+
 #include "platform/widgets/ViewController.h"
 #include "store/ServerBookmark.h"
 #include <QLineEdit>
@@ -81,6 +83,5 @@ private:
     // Undo steps before this editing began are not the editor's to take back.
     int m_undoBaseline = 0;
     bool m_finished = false;
-    QPointer<ObjectContext> m_context;
-    bool m_contextTaken = false;
+    SharedContext m_context;
 };

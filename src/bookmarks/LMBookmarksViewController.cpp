@@ -34,12 +34,7 @@ LMBookmarksViewController::~LMBookmarksViewController() = default;
 
 ObjectContext *LMBookmarksViewController::managedObjectContext()
 {
-    if (!m_contextTaken) {
-        m_contextTaken = true;
-        if (AppDelegate *app = AppDelegate::shared())
-            m_context = app->managedObjectContext();
-    }
-    return m_context;
+    return m_context.get();
 }
 
 void LMBookmarksViewController::loadView()

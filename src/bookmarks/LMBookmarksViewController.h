@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SharedContext.h"
+
 #include "platform/widgets/ViewController.h"
 #include <QTableView>
 
@@ -58,6 +60,5 @@ private:
     QPointer<QLabel> m_placeholder;
     BookmarksTableModel *m_model = nullptr;
     QSortFilterProxyModel *m_proxy = nullptr;
-    QPointer<ObjectContext> m_context;
-    bool m_contextTaken = false;
+    SharedContext m_context;
 };

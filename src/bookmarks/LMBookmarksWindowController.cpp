@@ -75,12 +75,7 @@ QList<LMSessionWindowController *> LMBookmarksWindowController::sessionWindowCon
 
 ObjectContext *LMBookmarksWindowController::managedObjectContext()
 {
-    if (!m_contextTaken) {
-        m_contextTaken = true;
-        if (AppDelegate *app = AppDelegate::shared())
-            m_context = app->managedObjectContext();
-    }
-    return m_context;
+    return m_context.get();
 }
 
 void LMBookmarksWindowController::windowDidLoad()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SharedContext.h"
+
 #include "platform/widgets/WindowController.h"
 #include "store/ServerBookmark.h"
 
@@ -75,6 +77,5 @@ private:
     QAction *m_newToolbarItem;
     QPointer<ServerBookmark> m_bookmarkToOpen;
     QList<QPointer<LMSessionWindowController>> m_sessions;
-    QPointer<ObjectContext> m_context;
-    bool m_contextTaken = false;
+    SharedContext m_context;
 };

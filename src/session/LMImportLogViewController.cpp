@@ -22,12 +22,7 @@ LMImportLogViewController::~LMImportLogViewController() = default;
 
 ObjectContext *LMImportLogViewController::managedObjectContext()
 {
-    if (!m_contextTried) {
-        m_contextTried = true;
-        if (AppDelegate *app = AppDelegate::shared())
-            m_managedObjectContext = app->managedObjectContext();
-    }
-    return m_managedObjectContext;
+    return m_managedObjectContext.get();
 }
 
 void LMImportLogViewController::viewWillAppear()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SharedContext.h"
+
 #include "platform/widgets/ViewController.h"
 
 #include <QPointer>
@@ -40,8 +42,7 @@ private:
     void updateSummary();
 
     ImportLogModel *m_model;
-    QPointer<ObjectContext> m_managedObjectContext;
-    bool m_contextTried = false;
+    SharedContext m_managedObjectContext;
     // Owned by the view.
     QTableView *m_tableView = nullptr;
     QPushButton *m_clearLogButton = nullptr;

@@ -78,13 +78,10 @@ QString LMSessionUploadViewController::failureReason(int row) const
 
 ObjectContext *LMSessionUploadViewController::managedObjectContext()
 {
-    if (!m_contextTried) {
-        m_contextTried = true;
-        if (AppDelegate *app = AppDelegate::shared())
-            m_managedObjectContext = app->managedObjectContext();
-        m_importQueue->watch(m_managedObjectContext);
-    }
-    return m_managedObjectContext;
+    ObjectContext *context = m_managedObjectContext.get();
+    // The queue follows deletions made elsewhere; repeated watching connects once.
+    m_importQueue->watch(context);
+    return context;
 }
 
 void LMSessionUploadViewController::viewWillAppear()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/SharedContext.h"
+
 #include "platform/widgets/ColumnBrowserDelegate.h"
 #include "platform/widgets/ViewController.h"
 
@@ -112,8 +114,7 @@ private:
 
     QPointer<LMSessionWindowController> m_sessionWindow;
     ImportQueue *m_importQueue = nullptr;
-    QPointer<ObjectContext> m_managedObjectContext;
-    bool m_contextTried = false;
+    SharedContext m_managedObjectContext;
     bool m_registeredUploadNotification = false;
     qint64 m_uploadBatchTotal = 0;
     qint64 m_uploadedCount = 0;

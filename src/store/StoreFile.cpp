@@ -219,38 +219,15 @@ bool StoreFile::migrate(QString *error)
     return true;
 }
 
-std::optional<QList<StoreFile::Row>> StoreFile::loadBookmarks(QString *error) const
+std::optional<QList<StoreFile::Row>> StoreFile::loadRows(bool assets, QString *error) const
 {
-    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
-    QStringList names;
-    for (const Column &c : bookmarkColumns())
+    const QList<Column> &columns = assets ? assetColumns() : bookmarkColumns();
+    QStringList names{QStringLiteral("id"), assets ? QStringLiteral("bookmark") : QStringLiteral("NULL")};
+    for (const Column &c : columns)
         names << QLatin1String(c.name);
-    if (!query.exec(QStringLiteral("SELECT id, %1 FROM ServerBookmark ORDER BY id").arg(names.join(u',')))) {
-        if (error)
-            *error = sqlError(query);
-        return std::nullopt;
-    }
-    QList<Row> rows;
-    while (query.next()) {
-        Row row;
-        row.id = query.value(0).toLongLong();
-        for (int i = 0; i < bookmarkColumns().size(); ++i) {
-            const QVariant v = fromSql(query.value(i + 1), bookmarkColumns().at(i).kind);
-            if (v.isValid())
-                row.values.insert(QLatin1String(bookmarkColumns().at(i).name), v);
-        }
-        rows.append(row);
-    }
-    return rows;
-}
-
-std::optional<QList<StoreFile::Row>> StoreFile::loadAssets(QString *error) const
-{
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
-    QStringList names;
-    for (const Column &c : assetColumns())
-        names << QLatin1String(c.name);
-    if (!query.exec(QStringLiteral("SELECT id, bookmark, %1 FROM Asset ORDER BY id").arg(names.join(u',')))) {
+    const QString table = assets ? QStringLiteral("Asset") : QStringLiteral("ServerBookmark");
+    if (!query.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY id").arg(names.join(u','), table))) {
         if (error)
             *error = sqlError(query);
         return std::nullopt;
@@ -260,10 +237,10 @@ std::optional<QList<StoreFile::Row>> StoreFile::loadAssets(QString *error) const
         Row row;
         row.id = query.value(0).toLongLong();
         row.bookmarkId = query.value(1).isNull() ? 0 : query.value(1).toLongLong();
-        for (int i = 0; i < assetColumns().size(); ++i) {
-            const QVariant v = fromSql(query.value(i + 2), assetColumns().at(i).kind);
+        for (int i = 0; i < columns.size(); ++i) {
+            const QVariant v = fromSql(query.value(i + 2), columns.at(i).kind);
             if (v.isValid())
-                row.values.insert(QLatin1String(assetColumns().at(i).name), v);
+                row.values.insert(QLatin1String(columns.at(i).name), v);
         }
         rows.append(row);
     }

@@ -33,8 +33,8 @@ public:
     [[nodiscard]] const QString &path() const { return m_path; }
     [[nodiscard]] int schemaVersion() const;
 
-    [[nodiscard]] std::optional<QList<Row>> loadBookmarks(QString *error) const;
-    [[nodiscard]] std::optional<QList<Row>> loadAssets(QString *error) const;
+    [[nodiscard]] std::optional<QList<Row>> loadBookmarks(QString *error) const { return loadRows(false, error); }
+    [[nodiscard]] std::optional<QList<Row>> loadAssets(QString *error) const { return loadRows(true, error); }
 
     struct Change {
         enum Kind { Insert, Update, Delete } kind;
@@ -53,6 +53,7 @@ public:
     void setFailureForTesting(const QString &reason) { m_injectedFailure = reason; }
 
 private:
+    [[nodiscard]] std::optional<QList<Row>> loadRows(bool assets, QString *error) const;
     bool migrate(QString *error);
     bool exec(const QString &sql, QString *error);
 
