@@ -22,6 +22,10 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("user"), QStringLiteral("User name."), QStringLiteral("user"), QStringLiteral("admin")});
     parser.addOption({QStringLiteral("password"), QStringLiteral("Password."), QStringLiteral("password"),
                       QStringLiteral("lumaro")});
+    parser.addOption({QStringLiteral("open-session"),
+                      QStringLiteral("Mark the bookmark's session as open, so the application reopens it.")});
+    parser.addOption({QStringLiteral("last-category"), QStringLiteral("Category id the session starts in."),
+                      QStringLiteral("id")});
     parser.process(app);
     if (!parser.isSet(QStringLiteral("port"))) {
         std::fputs("lumaro-demo-seed: --port is required\n", stderr);
@@ -49,6 +53,10 @@ int main(int argc, char *argv[])
     bookmark->setPortNumber(parser.value(QStringLiteral("port")).toLongLong());
     bookmark->setUserName(parser.value(QStringLiteral("user")));
     bookmark->setPassword(parser.value(QStringLiteral("password")));
+    if (parser.isSet(QStringLiteral("open-session")))
+        bookmark->setSessionWindowOpen(true);
+    if (parser.isSet(QStringLiteral("last-category")))
+        bookmark->setLastCategoryID(parser.value(QStringLiteral("last-category")).toLongLong());
     QString error;
     if (!context->save(&error)) {
         std::fprintf(stderr, "lumaro-demo-seed: could not save: %s\n", qPrintable(error));
