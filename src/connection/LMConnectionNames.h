@@ -11,6 +11,8 @@ inline const QString HasCategories = QStringLiteral("LMServerConnectionHasCatego
 inline const QString HasCategoryPathPart = QStringLiteral("LMServerConnectionHasCategoryPathPart");
 inline const QString HasCategoryPath = QStringLiteral("LMServerConnectionHasCategoryPath");
 inline const QString CreatedNewCategory = QStringLiteral("LMServerConnectionCreatedNewCategory");
+// A creation the server refused or never answered; carries a readable "error".
+inline const QString CreateCategoryFailed = QStringLiteral("LMServerConnectionCreateCategoryFailed");
 inline const QString UploadingAsset = QStringLiteral("LMServerConnectionUploadingAsset");
 inline const QString UploadedAsset = QStringLiteral("LMServerConnectionUploadedAsset");
 inline const QString UploadFailedAsset = QStringLiteral("LMServerConnectionUploadFailedAsset");

@@ -170,6 +170,19 @@ QVariantMap LMServerConnection::errorInfo(const Reply &reply)
     return {{LMUserInfoKey::Error, reply.error}};
 }
 
+QString LMServerConnection::failureReason(const Reply &reply, const std::optional<QJsonValue> &json)
+{
+    if (reply.transportError)
+        return reply.error.value(LMErrorKey::Description).toString();
+    // Servers explain a refusal in an "error" member; otherwise the status says enough.
+    const QJsonValue said = json && json->isObject() ? json->toObject().value(QLatin1String("error")) : QJsonValue();
+    if (said.isString() && !said.toString().isEmpty())
+        return said.toString();
+    if (reply.status < 200 || reply.status > 299)
+        return QStringLiteral("The server answered HTTP %1 %2").arg(reply.status).arg(reply.statusText).trimmed();
+    return QStringLiteral("The server's answer was not understood.");
+}
+
 void LMServerConnection::post(const QString &name, const QVariantMap &userInfo)
 {
     NotificationCenter::defaultCenter()->post(name, this, userInfo);
@@ -377,8 +390,11 @@ void LMServerConnection::createNewCategory(const QString &name)
         const std::optional<QJsonValue> json = decodeJson(reply);
         // A refusal arrives as a JSON error object too; it is no new category.
         const bool accepted = reply.status >= 200 && reply.status <= 299;
-        if (accepted && json && json->isObject())
+        if (accepted && json && json->isObject()) {
             post(LMNotification::CreatedNewCategory, {{LMUserInfoKey::NewCategory, json->toObject()}});
+            return;
+        }
+        post(LMNotification::CreateCategoryFailed, {{LMUserInfoKey::Error, failureReason(reply, json)}});
     });
 }
 

@@ -141,6 +141,7 @@ private:
     void postLater(const QString &name, const QVariantMap &userInfo = {});
     static std::optional<QJsonValue> decodeJson(const Reply &reply);
     static QVariantMap errorInfo(const Reply &reply);
+    static QString failureReason(const Reply &reply, const std::optional<QJsonValue> &json);
 
     void loadTopLevel();
     void applyChildFetch(qint64 column, qint64 row, qint64 requestedID, const Reply &reply);

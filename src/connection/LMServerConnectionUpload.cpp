@@ -130,7 +130,7 @@ void LMServerConnection::assetRequestFinished(Asset *asset, const Reply &reply)
     if (reply.transportError) {
         failAsset(asset, reply.error.value(LMErrorKey::Description).toString());
     } else if (reply.status < 200 || reply.status > 299) {
-        failAsset(asset, QStringLiteral("The server answered HTTP %1 %2").arg(reply.status).arg(reply.statusText).trimmed());
+        failAsset(asset, failureReason(reply, std::nullopt));
     } else {
         uploadedAsset();
         return;

@@ -149,6 +149,8 @@ void LMSessionCategoryViewController::viewWillAppear()
                         &LMSessionCategoryViewController::gotCategories);
     center->addObserver(this, LMNotification::CreatedNewCategory, conn,
                         &LMSessionCategoryViewController::newCategoryWasCreated);
+    center->addObserver(this, LMNotification::CreateCategoryFailed, conn,
+                        &LMSessionCategoryViewController::categoryCreationFailed);
 
     if (m_initialCategoryID == -1) {
         m_pathToFollow = QList<QJsonObject>();
@@ -277,7 +279,8 @@ void LMSessionCategoryViewController::newCategoryWasCreated(const Notification &
 {
     const QJsonObject created = jsonObjectFrom(notification.userInfo.value(LMUserInfoKey::NewCategory));
     if (!integerId(created)) {
-        reportRefusedCategory(created);
+        const QJsonValue said = created.value(QLatin1String("error"));
+        reportRefusedCategory(said.isString() ? said.toString() : QString());
     } else if (m_categoryBrowser) {
         // The selection may carry the children it had before the creation; the connection
         // would answer from them, so it is made to ask the server again.
@@ -304,13 +307,16 @@ void LMSessionCategoryViewController::forgetChildren(Position position)
     conn->setCategoryData(data);
 }
 
-void LMSessionCategoryViewController::reportRefusedCategory(const QJsonObject &reply)
+void LMSessionCategoryViewController::categoryCreationFailed(const Notification &notification)
 {
-    const QJsonValue reason = reply.value(QLatin1String("error"));
+    reportRefusedCategory(notification.userInfo.value(LMUserInfoKey::Error).toString());
+}
+
+void LMSessionCategoryViewController::reportRefusedCategory(const QString &reason)
+{
     Alert::beginSheet(view()->window(), Alert::Style::Warning, tr("The new category could not be created."),
-                      reason.isString() && !reason.toString().isEmpty()
-                          ? tr("The server answered: %1").arg(reason.toString())
-                          : tr("The server did not accept the new category."),
+                      reason.isEmpty() ? tr("The server did not accept the new category.")
+                                       : tr("The server answered: %1").arg(reason),
                       {}, nullptr);
 }
 

@@ -72,6 +72,8 @@ public:
     // Notification handlers (sender: this session's connection).
     void gotCategories(const Notification &notification);
     void newCategoryWasCreated(const Notification &notification);
+    // A refused or unanswered creation: the user is told why.
+    void categoryCreationFailed(const Notification &notification);
 
     void setBrowserCategoryToPath();
     void prepareForSegue(Segue &segue, QObject *sender) override;
@@ -100,7 +102,7 @@ private:
     [[nodiscard]] bool levelIsCurrent(int column) const;
     // Makes the connection ask the server again for the children of the record at position.
     void forgetChildren(Position position);
-    void reportRefusedCategory(const QJsonObject &reply);
+    void reportRefusedCategory(const QString &reason);
 
     QPointer<LMSessionWindowController> m_sessionWindow;
     qint64 m_initialCategoryID = -1;

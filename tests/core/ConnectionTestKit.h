@@ -32,6 +32,7 @@ struct ConnectionKit {
             QStringList{LMNotification::GotFullURL, LMNotification::CheckedServer,
                         LMNotification::RetrievedCategoryTypes, LMNotification::HasCategories,
                         LMNotification::HasCategoryPath, LMNotification::CreatedNewCategory,
+                        LMNotification::CreateCategoryFailed,
                         LMNotification::UploadingAsset, LMNotification::UploadedAsset,
                         LMNotification::UploadFailedAsset, LMNotification::UploadDone});
     }

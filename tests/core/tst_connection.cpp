@@ -467,7 +467,10 @@ void TestConnection::newCategoryBody()
         const QDateTime parsed = QDateTime::fromString(date, Qt::ISODate);
         QVERIFY2(parsed >= before.addMSecs(-before.time().msec()) && parsed <= after, qPrintable(date));
     }
-    QTest::qWait(0);
+    // Both refusals are reported as failures with the server's reason, never as new categories.
+    QVERIFY(kit.recorder->waitFor(LMNotification::CreateCategoryFailed, 2));
+    const QString reason = kit.recorder->last(LMNotification::CreateCategoryFailed).userInfo.value("error").toString();
+    QVERIFY2(!reason.isEmpty() && !reason.contains(QLatin1String("HTTP")), qPrintable(reason));
     QCOMPARE(kit.recorder->count(LMNotification::CreatedNewCategory), 1);
     const QJsonObject created = kit.recorder->last(LMNotification::CreatedNewCategory).userInfo.value("new category").toJsonObject();
     QCOMPARE(created.value("name").toString(), name);

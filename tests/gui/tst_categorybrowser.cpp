@@ -419,7 +419,8 @@ private slots:
         QVERIFY(clickRow(view->categoryBrowser(), 0, QStringLiteral("Archive")));
         QVERIFY(waitUntilIdle(view));
 
-        // An empty name goes out as it is; the server judges it.
+        // An empty name goes out as it is; the server judges it, and its refusal is shown.
+        AlertCatcher alerts;
         LMNewCategoryViewController *sheet = openSheet(view);
         QVERIFY(sheet);
         sheet->saveButton()->click();
@@ -428,13 +429,17 @@ private slots:
         QVERIFY(postedBody(empty).value(QLatin1String("name")).isString());
         QCOMPARE(postedBody(empty).value(QLatin1String("name")).toString(), QString());
         QCOMPARE(postedParentId(empty), 23);
+        QCOMPARE(empty.value(QLatin1String("status")).toInt(), 400);
+        QVERIFY(alerts.waitForAlert());
+        QVERIFY2(alerts.last()->informativeText().startsWith(QLatin1String("The server answered: ")),
+                 qPrintable(alerts.last()->informativeText()));
+        AlertCatcher::userButtons(alerts.last()).constFirst()->click();
 
-        AlertCatcher alerts;
         sheet = openSheet(view);
         QVERIFY(sheet);
         QTest::keyClicks(sheet->textNewCategory(), QStringLiteral("Taken"));
         sheet->saveButton()->click();
-        QVERIFY(alerts.waitForAlert());
+        QVERIFY(alerts.waitForAlert(2));
         QCOMPARE(alerts.last()->icon(), QMessageBox::Warning);
         QCOMPARE(alerts.last()->informativeText(), QStringLiteral("The server answered: that name is taken"));
         AlertCatcher::userButtons(alerts.last()).constFirst()->click();
