@@ -3,9 +3,12 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLoggingCategory>
 
 int main(int argc, char *argv[])
 {
+    // Our own diagnostics below warnings stay quiet unless QT_LOGGING_RULES asks for them.
+    QLoggingCategory::setFilterRules(QStringLiteral("lumaro.*.debug=false\nlumaro.*.info=false"));
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("veltrane"));
     QApplication::setOrganizationDomain(QStringLiteral("veltrane.com"));
