@@ -1,6 +1,7 @@
 #include "bookmarks/LMBookmarkAdvancedViewController.h"
 
 #include "app/AppDelegate.h"
+#include "bookmarks/BookmarkForm.h"
 #include "platform/widgets/RecordFieldBinding.h"
 #include "store/ObjectContext.h"
 #include "store/ServerBookmark.h"
@@ -15,7 +16,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-LMBookmarkAdvancedViewController::LMBookmarkAdvancedViewController(QObject *parent) : ViewController(parent)
+LMBookmarkAdvancedViewController::LMBookmarkAdvancedViewController(QObject *parent)
+    : ViewController(parent), m_form(new BookmarkForm(this))
 {
 }
 
@@ -28,16 +30,8 @@ ObjectContext *LMBookmarkAdvancedViewController::managedObjectContext()
 
 void LMBookmarkAdvancedViewController::setBookmark(ServerBookmark *bookmark)
 {
-    disconnect(m_bookmarkConnection);
     m_bookmark = bookmark;
-    if (bookmark)
-        m_bookmarkConnection = connect(bookmark, &ServerBookmark::fieldChanged, this,
-                                       &LMBookmarkAdvancedViewController::updateAddress);
-    for (const QPointer<RecordFieldBinding> &binding : std::as_const(m_bindings)) {
-        if (binding)
-            binding->setRecord(bookmark);
-    }
-    updateAddress();
+    m_form->setBookmark(bookmark);
 }
 
 void LMBookmarkAdvancedViewController::loadView()
@@ -71,17 +65,14 @@ void LMBookmarkAdvancedViewController::loadView()
     form->addRow(tr("Application &path:"), m_appTextField);
     form->addRow(tr("P&ort:"), portRow);
     form->addRow(QString(), m_sslTextField);
-    m_addressLabel = new QLabel(root);
-    m_addressLabel->setObjectName(QStringLiteral("addressLabel"));
-    m_addressLabel->setEnabled(false);
-    m_addressLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    form->addRow(tr("Address:"), m_addressLabel);
+    m_form->addAddressRow(form, root);
     layout->addLayout(form);
     layout->addSpacing(8);
 
-    m_bindings = {RecordFieldBinding::bind(m_appTextField, ServerBookmark::kApplicationNameURL, m_bookmark),
-                  RecordFieldBinding::bind(m_portTextField, ServerBookmark::kPortNumber, m_bookmark),
-                  RecordFieldBinding::bind(m_sslTextField, ServerBookmark::kSecureConnect, m_bookmark)};
+    m_form->setBindings(
+        {RecordFieldBinding::bind(m_appTextField, ServerBookmark::kApplicationNameURL, m_bookmark),
+         RecordFieldBinding::bind(m_portTextField, ServerBookmark::kPortNumber, m_bookmark),
+         RecordFieldBinding::bind(m_sslTextField, ServerBookmark::kSecureConnect, m_bookmark)});
 
     auto *buttons = new QHBoxLayout;
     m_cancelButton = new QPushButton(tr("Cancel"), root);
@@ -99,24 +90,6 @@ void LMBookmarkAdvancedViewController::loadView()
     connect(m_saveButton, &QPushButton::clicked, this, &LMBookmarkAdvancedViewController::saveButtonClicked);
 
     setView(root);
-    updateAddress();
-}
-
-void LMBookmarkAdvancedViewController::updateAddress()
-{
-    if (m_addressLabel)
-        m_addressLabel->setText(m_bookmark ? m_bookmark->urlString() : QString());
-}
-
-void LMBookmarkAdvancedViewController::detachFields(bool commitFirst)
-{
-    for (const QPointer<RecordFieldBinding> &binding : std::as_const(m_bindings)) {
-        if (!binding)
-            continue;
-        if (commitFirst)
-            binding->commit();
-        binding->setRecord(nullptr);
-    }
 }
 
 // The edits stay in the context for the editor's Save or Cancel.
@@ -125,7 +98,7 @@ void LMBookmarkAdvancedViewController::saveButtonClicked()
     if (m_finished)
         return;
     m_finished = true;
-    detachFields(true);
+    m_form->detach(true);
     dismissController(this);
 }
 
@@ -134,7 +107,7 @@ void LMBookmarkAdvancedViewController::cancelButtonClicked()
     if (m_finished)
         return;
     m_finished = true;
-    detachFields(true);
+    m_form->detach(true);
     ObjectContext *context = m_bookmark ? m_bookmark->managedObjectContext() : nullptr;
     if (context && m_bookmark->hasChanges() && context->undoManager()->undoCount() > m_undoBaseline)
         context->undoManager()->undo();

@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QString>
 
+class BookmarkForm;
 class ObjectContext;
 class QLabel;
 class RecordFieldBinding;
@@ -49,19 +50,14 @@ protected:
     void loadView() override;
 
 private:
-    void detachFields(bool commitFirst);
-    void updateAddress();
-
     QPointer<QLineEdit> m_appTextField;
     QPointer<QSpinBox> m_portTextField;
     QPointer<QCheckBox> m_sslTextField;
-    QPointer<QLabel> m_addressLabel;
     QPointer<QPushButton> m_cancelButton;
     QPointer<QPushButton> m_saveButton;
-    QList<QPointer<RecordFieldBinding>> m_bindings;
 
+    BookmarkForm *m_form;
     QPointer<ServerBookmark> m_bookmark;
-    QMetaObject::Connection m_bookmarkConnection;
     int m_undoBaseline = 0;
     bool m_finished = false;
     SharedContext m_context;

@@ -1,6 +1,7 @@
 #include "bookmarks/LMBookmarkEditViewController.h"
 
 #include "app/AppDelegate.h"
+#include "bookmarks/BookmarkForm.h"
 #include "bookmarks/BookmarksLogging.h"
 #include "bookmarks/LMBookmarkAdvancedViewController.h"
 #include "bookmarks/LMBookmarksViewController.h"
@@ -20,7 +21,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-LMBookmarkEditViewController::LMBookmarkEditViewController(QObject *parent) : ViewController(parent) {}
+LMBookmarkEditViewController::LMBookmarkEditViewController(QObject *parent)
+    : ViewController(parent), m_form(new BookmarkForm(this))
+{
+}
 
 LMBookmarkEditViewController::~LMBookmarkEditViewController() = default;
 
@@ -31,19 +35,10 @@ ObjectContext *LMBookmarkEditViewController::managedObjectContext()
 
 void LMBookmarkEditViewController::setBookmark(ServerBookmark *bookmark)
 {
-    disconnect(m_bookmarkConnection);
     m_bookmark = bookmark;
-    if (bookmark) {
-        m_bookmarkConnection = connect(bookmark, &ServerBookmark::fieldChanged, this,
-                                       &LMBookmarkEditViewController::updateAddress);
-        if (ObjectContext *context = bookmark->managedObjectContext())
-            m_undoBaseline = context->undoManager()->undoCount();
-    }
-    for (const QPointer<RecordFieldBinding> &binding : std::as_const(m_bindings)) {
-        if (binding)
-            binding->setRecord(bookmark);
-    }
-    updateAddress();
+    if (ObjectContext *context = bookmark ? bookmark->managedObjectContext() : nullptr)
+        m_undoBaseline = context->undoManager()->undoCount();
+    m_form->setBookmark(bookmark);
 }
 
 void LMBookmarkEditViewController::setIsNew(bool isNew)
@@ -85,17 +80,14 @@ void LMBookmarkEditViewController::loadView()
     form->addRow(tr("&Host:"), m_hostTextField);
     form->addRow(tr("&User name:"), m_userTextField);
     form->addRow(tr("&Password:"), m_passwordTextField);
-    m_addressLabel = new QLabel(root);
-    m_addressLabel->setObjectName(QStringLiteral("addressLabel"));
-    m_addressLabel->setEnabled(false);
-    m_addressLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    form->addRow(tr("Address:"), m_addressLabel);
+    m_form->addAddressRow(form, root);
     layout->addLayout(form);
 
-    m_bindings = {RecordFieldBinding::bind(m_labelTextField, ServerBookmark::kBookmarkName, m_bookmark),
-                  RecordFieldBinding::bind(m_hostTextField, ServerBookmark::kHostName, m_bookmark),
-                  RecordFieldBinding::bind(m_userTextField, ServerBookmark::kUserName, m_bookmark),
-                  RecordFieldBinding::bind(m_passwordTextField, ServerBookmark::kPassword, m_bookmark)};
+    m_form->setBindings(
+        {RecordFieldBinding::bind(m_labelTextField, ServerBookmark::kBookmarkName, m_bookmark),
+         RecordFieldBinding::bind(m_hostTextField, ServerBookmark::kHostName, m_bookmark),
+         RecordFieldBinding::bind(m_userTextField, ServerBookmark::kUserName, m_bookmark),
+         RecordFieldBinding::bind(m_passwordTextField, ServerBookmark::kPassword, m_bookmark)});
 
     auto *advancedRow = new QHBoxLayout;
     m_advancedButton = new QPushButton(tr("&Advanced…"), root);
@@ -127,7 +119,6 @@ void LMBookmarkEditViewController::loadView()
     connect(m_saveButton, &QPushButton::clicked, this, &LMBookmarkEditViewController::saveButtonClicked);
 
     setView(root);
-    updateAddress();
 }
 
 void LMBookmarkEditViewController::viewWillAppear()
@@ -137,29 +128,6 @@ void LMBookmarkEditViewController::viewWillAppear()
     m_deleteButton->setEnabled(!m_isNew && !LMBookmarksWindowController::hasOpenSession(m_bookmark));
     m_labelTextField->setFocus();
     m_labelTextField->selectAll();
-}
-
-void LMBookmarkEditViewController::updateAddress()
-{
-    if (m_addressLabel)
-        m_addressLabel->setText(m_bookmark ? m_bookmark->urlString() : QString());
-}
-
-void LMBookmarkEditViewController::commitFields()
-{
-    for (const QPointer<RecordFieldBinding> &binding : std::as_const(m_bindings)) {
-        if (binding)
-            binding->commit();
-    }
-}
-
-// Once the editing is decided, a field losing focus as the sheet goes must not write again.
-void LMBookmarkEditViewController::detachFields()
-{
-    for (const QPointer<RecordFieldBinding> &binding : std::as_const(m_bindings)) {
-        if (binding)
-            binding->setRecord(nullptr);
-    }
 }
 
 void LMBookmarkEditViewController::showBookmarksWindow()
@@ -172,7 +140,7 @@ void LMBookmarkEditViewController::saveButtonClicked()
 {
     if (m_finished)
         return;
-    commitFields();
+    m_form->commit();
     showBookmarksWindow();
     ObjectContext *context = managedObjectContext();
     QString error;
@@ -183,7 +151,7 @@ void LMBookmarkEditViewController::saveButtonClicked()
         return;
     }
     m_finished = true;
-    detachFields();
+    m_form->detach(false);
     if (AppDelegate *app = AppDelegate::shared(); app && app->bookmarksWindowController())
         if (LMBookmarksViewController *list = app->bookmarksWindowController()->bookmarksViewController())
             list->selectBookmark(m_bookmark);
@@ -196,8 +164,8 @@ void LMBookmarkEditViewController::cancelButtonClicked()
         return;
     m_finished = true;
     // Whatever is typed is part of the edit being taken back.
-    commitFields();
-    detachFields();
+    m_form->commit();
+    m_form->detach(false);
     ObjectContext *context = managedObjectContext();
     if (m_isNew) {
         // The record was made for this editing; it goes, and with it all its edits.
@@ -230,7 +198,7 @@ void LMBookmarkEditViewController::deleteButtonClicked()
     if (!context)
         return;
     m_finished = true;
-    detachFields();
+    m_form->detach(false);
     qCDebug(lcBookmarks) << "deleting bookmark" << m_bookmark->bookmarkLongName() << "from its editor";
     context->deleteObject(m_bookmark);
     QString error;
@@ -249,7 +217,7 @@ void LMBookmarkEditViewController::deleteButtonClicked()
 
 void LMBookmarkEditViewController::advancedButtonClicked()
 {
-    commitFields();
+    m_form->commit();
     performSegue(SegueIdentifiers::showBookmarkAdvancedViewController, this);
 }
 

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QString>
 
+class BookmarkForm;
 class ObjectContext;
 class QLabel;
 class RecordFieldBinding;
@@ -60,9 +61,6 @@ protected:
     void loadView() override;
 
 private:
-    void commitFields();
-    void detachFields();
-    void updateAddress();
     static void showBookmarksWindow();
 
     QPointer<QLabel> m_titleLabel;
@@ -70,15 +68,13 @@ private:
     QPointer<QLineEdit> m_hostTextField;
     QPointer<QLineEdit> m_userTextField;
     QPointer<QLineEdit> m_passwordTextField;
-    QPointer<QLabel> m_addressLabel;
     QPointer<QPushButton> m_deleteButton;
     QPointer<QPushButton> m_cancelButton;
     QPointer<QPushButton> m_saveButton;
     QPointer<QPushButton> m_advancedButton;
-    QList<QPointer<RecordFieldBinding>> m_bindings;
 
+    BookmarkForm *m_form;
     QPointer<ServerBookmark> m_bookmark;
-    QMetaObject::Connection m_bookmarkConnection;
     bool m_isNew = false;
     // Undo steps before this editing began are not the editor's to take back.
     int m_undoBaseline = 0;
