@@ -34,6 +34,16 @@ inline void resetPersistentState()
     QSettings().sync();
 }
 
+// A delegate on a clean slate that stays up when its last window closes, for tests that open
+// and close windows at will.
+inline std::unique_ptr<AppDelegate> freshDelegate()
+{
+    resetPersistentState();
+    auto app = std::make_unique<AppDelegate>();
+    app->setQuitOnLastWindowClosed(false);
+    return app;
+}
+
 struct BookmarkSeed {
     BookmarkSeed(QString name, QString host) : name(std::move(name)), host(std::move(host)) {}
     BookmarkSeed &withPort(qint64 p)

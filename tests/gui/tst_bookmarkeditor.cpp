@@ -77,9 +77,7 @@ class TestBookmarkEditor : public QObject {
 private slots:
     void init()
     {
-        resetPersistentState();
-        m_app = std::make_unique<AppDelegate>();
-        m_app->setQuitOnLastWindowClosed(false);
+        m_app = freshDelegate();
     }
 
     void cleanup()

@@ -96,9 +96,7 @@ class TestBookmarksWindow : public QObject {
 private slots:
     void init()
     {
-        resetPersistentState();
-        m_app = std::make_unique<AppDelegate>();
-        m_app->setQuitOnLastWindowClosed(false);
+        m_app = freshDelegate();
     }
 
     void cleanup()
