@@ -10,6 +10,7 @@
 // The JSON body of one asset request, produced while it is sent: the small members are
 // serialised by the JSON library and the Base64 of the file is generated chunk by chunk
 // between them, so memory stays flat whatever the file's size. Its length is known up front.
+// Like SendOnceBuffer it cannot be rewound once read, so the HTTP stack never sends it twice.
 class AssetBodyDevice : public QIODevice {
     Q_OBJECT
 public:
@@ -50,6 +51,7 @@ private:
     QByteArray m_prefix;
     QByteArray m_suffix;
     qint64 m_position = 0;
+    bool m_consumed = false;
     // The encoded chunk in hand: groups of 4 output bytes for 3 input bytes, starting at m_chunkGroup.
     QByteArray m_raw;
     QByteArray m_chunk;

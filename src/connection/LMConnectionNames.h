@@ -29,6 +29,8 @@ inline const QString PathList = QStringLiteral("path list");
 inline const QString HasError = QStringLiteral("has error");
 inline const QString NewCategory = QStringLiteral("new category");
 inline const QString FileName = QStringLiteral("file name");
+// The category whose children could not be loaded.
+inline const QString CategoryID = QStringLiteral("category id");
 // Progress of the file in flight, in body bytes.
 inline const QString BytesSent = QStringLiteral("bytes sent");
 inline const QString BytesTotal = QStringLiteral("bytes total");

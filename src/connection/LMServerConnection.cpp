@@ -1,6 +1,7 @@
 #include "LMServerConnection.h"
 
 #include "LMRequestRules.h"
+#include "SendOnceBuffer.h"
 #include "platform/ConsoleLog.h"
 #include "platform/NotificationCenter.h"
 #include "store/Asset.h"
@@ -86,6 +87,19 @@ QString LMServerConnection::requestAddress(const QString &resourcePath, bool wit
     return address;
 }
 
+namespace {
+// A connection that ends before the answer leaves the outcome open: the server may have acted on
+// the request. Say so plainly; the stack's own words ("Unable to resend the data") do not.
+QString transportFailureText(QNetworkReply::NetworkError code, bool answered, const QString &stackText)
+{
+    if (code == QNetworkReply::ContentReSendError || (code == QNetworkReply::RemoteHostClosedError && !answered))
+        return QStringLiteral("The connection closed before the server answered.");
+    if (code == QNetworkReply::RemoteHostClosedError)
+        return QStringLiteral("The connection closed before the server's answer was complete.");
+    return stackText;
+}
+} // namespace
+
 QNetworkReply *LMServerConnection::sendRequest(const QString &address, const QByteArray &method, QIODevice *bodyDevice,
                                                const QByteArray &body, ReplyHandler handler)
 {
@@ -102,13 +116,16 @@ QNetworkReply *LMServerConnection::sendRequest(const QString &address, const QBy
     }
     QNetworkRequest request(url);
     QNetworkReply *networkReply = nullptr;
+    SendOnceBuffer *ownBody = nullptr;
+    if (!bodyDevice && method == "POST")
+        bodyDevice = ownBody = new SendOnceBuffer(body);
     if (bodyDevice)
         networkReply = urlSession()->sendCustomRequest(request, method, bodyDevice);
-    else if (method == "POST")
-        networkReply = urlSession()->sendCustomRequest(request, method, body);
     else
         networkReply = urlSession()->get(request);
     networkReply->setParent(this);
+    if (ownBody)
+        ownBody->setParent(networkReply);
     connect(networkReply, &QNetworkReply::finished, this, [networkReply, handler] {
         Reply reply;
         const QVariant status = networkReply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -121,7 +138,8 @@ QNetworkReply *LMServerConnection::sendRequest(const QString &address, const QBy
         if (reply.transportError) {
             reply.error = {{LMErrorKey::Domain, QStringLiteral("QNetworkReply")},
                            {LMErrorKey::Code, int(code)},
-                           {LMErrorKey::Description, networkReply->errorString()}};
+                           {LMErrorKey::Description, transportFailureText(code, status.isValid(),
+                                                                          networkReply->errorString())}};
         } else {
             reply.body = networkReply->readAll();
         }
@@ -183,6 +201,15 @@ QString LMServerConnection::failureReason(const Reply &reply, const std::optiona
     return QStringLiteral("The server's answer was not understood.");
 }
 
+QString LMServerConnection::statusAndReason(const Reply &reply, const std::optional<QJsonValue> &json)
+{
+    const QString reason = failureReason(reply, json);
+    if (reply.transportError || (reply.status >= 200 && reply.status <= 299))
+        return reason;
+    const QString status = QStringLiteral("HTTP %1 %2").arg(reply.status).arg(reply.statusText).trimmed();
+    return reason.contains(status) ? status : status + QStringLiteral(": ") + reason;
+}
+
 void LMServerConnection::post(const QString &name, const QVariantMap &userInfo)
 {
     NotificationCenter::defaultCenter()->post(name, this, userInfo);
@@ -234,10 +261,8 @@ void LMServerConnection::checkLMServer()
                 result = 2;
                 return;
             }
-            const QJsonValue version = about.value(QLatin1String("LumaroVersion"));
-            if (!version.isString())
-                return;
-            m_serverVersion = version.toString();
+            // Identity and interface version decide; a missing product version is recorded as "".
+            m_serverVersion = about.value(QLatin1String("LumaroVersion")).toString();
             result = 0;
         }();
         post(LMNotification::CheckedServer, {{LMUserInfoKey::ServerCheck, result}});
@@ -313,6 +338,9 @@ void LMServerConnection::selectCategory(qint64 column, qint64 row)
         postLater(LMNotification::HasCategories);
         return;
     }
+    // Until this category's own children arrive, the level below holds none: what it held
+    // belonged to the previous selection and must never pass for this one's.
+    m_categoryData[column + 1] = CategoryLevel{};
     const std::optional<qint64> id = integerValue(selected.value(QLatin1String("id")));
     if (!id) {
         postLater(LMNotification::HasCategories);
@@ -325,18 +353,30 @@ void LMServerConnection::selectCategory(qint64 column, qint64 row)
 void LMServerConnection::applyChildFetch(qint64 column, qint64 row, qint64 requestedID, const Reply &reply)
 {
     const std::optional<QJsonValue> json = decodeJson(reply);
-    // The level may have been reloaded meanwhile: only a row that still holds the requested
-    // category takes the full record.
-    const bool rowStillThere = column < m_categoryData.size() && row < m_categoryData.at(column).size() &&
-                               integerValue(m_categoryData.at(column).at(row).value(QLatin1String("id"))) ==
-                                   requestedID;
     const bool sameCategory = json && json->isObject() &&
                               integerValue(json->toObject().value(QLatin1String("id"))) == requestedID;
-    if (sameCategory && rowStillThere) {
-        const CategoryRecord full = json->toObject();
+    if (!sameCategory || reply.status >= 300) {
+        // Reported with the category it was for, so a view can tell whether it still matters.
+        QVariantMap error{{LMErrorKey::Domain, reply.transportError ? reply.error.value(LMErrorKey::Domain)
+                                                                    : QVariant(QStringLiteral("HTTP"))},
+                          {LMErrorKey::Code, reply.transportError ? reply.error.value(LMErrorKey::Code)
+                                                                  : QVariant(reply.status)},
+                          {LMErrorKey::Description, statusAndReason(reply, json)}};
+        post(LMNotification::HasCategories, {{LMUserInfoKey::Error, error}, {LMUserInfoKey::CategoryID, requestedID}});
+        return;
+    }
+    const CategoryRecord full = json->toObject();
+    // The level may have been reloaded meanwhile: only a row that still holds the requested
+    // category takes the full record.
+    if (column < m_categoryData.size() && row < m_categoryData.at(column).size() &&
+        integerValue(m_categoryData.at(column).at(row).value(QLatin1String("id"))) == requestedID)
         m_categoryData[column][row] = full;
-        if (column < m_categoryPath.size())
-            m_categoryPath[column] = full;
+    // The children go below the category only while it is still the selection there; a late
+    // answer must not show them under whatever was selected since.
+    const bool stillSelected = m_pathLevel >= column && column < m_categoryPath.size() &&
+                               integerValue(m_categoryPath.at(column).value(QLatin1String("id"))) == requestedID;
+    if (stillSelected) {
+        m_categoryPath[column] = full;
         if (m_categoryData.size() < column + 2)
             m_categoryData.append(CategoryLevel{});
         m_categoryData[column + 1] = childRecords(full).value_or(CategoryLevel{});
@@ -448,8 +488,11 @@ void LMServerConnection::buildCategoryPath(const Notification &notification)
     const bool hasError = info.value(LMUserInfoKey::HasError, true).toBool();
 
     if (hasError || pathList.size() > MAXPATHLEVEL) {
+        // An abandoned climb selects nothing: the browser opens with nothing selected, and a
+        // new category or an upload must not quietly go to the stored one.
         m_categoryPath.clear();
         m_pathLevel = -1;
+        m_selectedCategory.reset();
         post(LMNotification::HasCategoryPath);
         return;
     }

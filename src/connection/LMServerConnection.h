@@ -142,6 +142,8 @@ private:
     static std::optional<QJsonValue> decodeJson(const Reply &reply);
     static QVariantMap errorInfo(const Reply &reply);
     static QString failureReason(const Reply &reply, const std::optional<QJsonValue> &json);
+    // The HTTP status first when it is no success, then what the server said.
+    static QString statusAndReason(const Reply &reply, const std::optional<QJsonValue> &json);
 
     void loadTopLevel();
     void applyChildFetch(qint64 column, qint64 row, qint64 requestedID, const Reply &reply);

@@ -85,6 +85,9 @@ void LMServerConnection::uploadNextAsset(const QString &importStatusID)
                               {QStringLiteral("category"), *m_selectedCategory},
                               {QStringLiteral("importStatusID"), importStatusID}};
     auto *body = new AssetBodyDevice(asset->filePath().value_or(QString()), members, QStringLiteral("assetData"), this);
+    // Every file of the batch is announced, also one that then cannot be read, so the count
+    // the user follows never skips a number.
+    post(LMNotification::UploadingAsset, assetInfo(asset));
     QString reason;
     if (!body->openBody(&reason)) {
         delete body;
@@ -94,7 +97,6 @@ void LMServerConnection::uploadNextAsset(const QString &importStatusID)
         QMetaObject::invokeMethod(this, [this] { uploadNextAsset(m_currentAssetImportID); }, Qt::QueuedConnection);
         return;
     }
-    post(LMNotification::UploadingAsset, assetInfo(asset));
 
     QPointer<Asset> record(asset);
     QNetworkReply *reply = sendRequest(requestAddress(QStringLiteral("/ra/categoryAssets.json"), true), "POST", body,

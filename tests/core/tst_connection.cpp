@@ -33,10 +33,13 @@ private slots:
     void selectingExpandsLocallyOrFetches();
     void staleEntriesStay();
     void childFetchForARowThatIsGone();
+    void failedChildFetchShowsNoChildren_data();
+    void failedChildFetchShowsNoChildren();
     void pathClimb_data();
     void pathClimb();
     void parentCycleStopsAfter51();
     void newCategoryBody();
+    void categoryCreationClosedUnanswered();
     void twoConnectionsKeepApart();
     void unusableAddressFailsLikeTransport();
 };
@@ -147,21 +150,28 @@ void TestConnection::loginValuesArriveAsTyped()
 
 void TestConnection::serverCheck_data()
 {
+    const QString aboutBody = QStringLiteral(R"(GET /ra/abouts.json=body:{"LumaroUID":"5c02ad91e7b311e6","RestAPIVersion":%1%2})");
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<bool>("closedPort");
     QTest::addColumn<int>("result");
-    QTest::newRow("match") << QStringList{} << false << 0;
-    QTest::newRow("other identity") << QStringList{"--identity", "0000000000000000"} << false << 1;
-    QTest::newRow("identity in capitals") << QStringList{"--identity", "5C02AD91E7B311E6"} << false << 1;
-    QTest::newRow("other version") << QStringList{"--api-version", "5"} << false << 2;
-    QTest::newRow("identity checked first") << QStringList{"--identity", "x", "--api-version", "5"} << false << 1;
-    QTest::newRow("html page") << QStringList{"--fault", "GET /ra/abouts.json=html"} << false << 1;
-    QTest::newRow("json array") << QStringList{"--fault", "GET /ra/abouts.json=body:[1,2]"} << false << 1;
-    QTest::newRow("version not a string")
-        << QStringList{"--fault", R"(GET /ra/abouts.json=body:{"LumaroUID":"5c02ad91e7b311e6","RestAPIVersion":4})"}
-        << false << 1;
-    QTest::newRow("dropped") << QStringList{"--fault", "GET /ra/abouts.json=drop"} << false << 1;
-    QTest::newRow("closed port") << QStringList{} << true << 1;
+    QTest::addColumn<QString>("version"); // serverVersion afterwards
+    QTest::newRow("match") << QStringList{} << false << 0 << "7.4.1-dev";
+    QTest::newRow("other identity") << QStringList{"--identity", "0000000000000000"} << false << 1 << "earlier";
+    QTest::newRow("identity in capitals") << QStringList{"--identity", "5C02AD91E7B311E6"} << false << 1 << "earlier";
+    QTest::newRow("other version") << QStringList{"--api-version", "5"} << false << 2 << "earlier";
+    QTest::newRow("identity checked first") << QStringList{"--identity", "x", "--api-version", "5"} << false << 1
+                                            << "earlier";
+    QTest::newRow("html page") << QStringList{"--fault", "GET /ra/abouts.json=html"} << false << 1 << "earlier";
+    QTest::newRow("json array") << QStringList{"--fault", "GET /ra/abouts.json=body:[1,2]"} << false << 1 << "earlier";
+    QTest::newRow("interface version not a string") << QStringList{"--fault", aboutBody.arg(QStringLiteral("4"), QString())} << false << 1
+                                                    << "earlier";
+    // Only identity and interface version decide; the product version is recorded as found.
+    QTest::newRow("product version missing") << QStringList{"--fault", aboutBody.arg(QStringLiteral("\"4\""), QString())} << false << 0
+                                             << "";
+    QTest::newRow("product version not a string")
+        << QStringList{"--fault", aboutBody.arg(QStringLiteral("\"4\""), QStringLiteral(",\"LumaroVersion\":7"))} << false << 0 << "";
+    QTest::newRow("dropped") << QStringList{"--fault", "GET /ra/abouts.json=drop"} << false << 1 << "earlier";
+    QTest::newRow("closed port") << QStringList{} << true << 1 << "earlier";
 }
 
 void TestConnection::serverCheck()
@@ -169,6 +179,7 @@ void TestConnection::serverCheck()
     QFETCH(QStringList, args);
     QFETCH(bool, closedPort);
     QFETCH(int, result);
+    QFETCH(QString, version);
     DevServer server(args);
     QVERIFY(server.isRunning());
     ConnectionKit kit(closedPort ? DevServer::freeClosedPort() : server.port());
@@ -177,7 +188,7 @@ void TestConnection::serverCheck()
     QCOMPARE(kit.recorder->count(LMNotification::CheckedServer), 0); // never inside the call
     QVERIFY(kit.recorder->waitFor(LMNotification::CheckedServer));
     QCOMPARE(kit.recorder->last(LMNotification::CheckedServer).userInfo.value("server check").toInt(), result);
-    QCOMPARE(kit.connection->serverVersion(), result == 0 ? QStringLiteral("7.4.1-dev") : QStringLiteral("earlier"));
+    QCOMPARE(kit.connection->serverVersion(), version);
     if (!closedPort) {
         QCOMPARE(server.requests().size(), 1);
         QCOMPARE(server.requests().first().value("rawQuery").toString(), QString());
@@ -189,7 +200,6 @@ void TestConnection::applicationPathDiscovery_data()
     QTest::addColumn<QString>("mode");
     QTest::addColumn<QString>("expected");
     QTest::newRow("redirect") << "redirect" << "cgi-bin/WebObjects/Lumaro.woa";
-    QTest::newRow("absolute location") << "absolute" << "cgi-bin/WebObjects/Lumaro.woa";
     QTest::newRow("not found") << "notfound" << "";
     QTest::newRow("302 without location") << "no-location" << "";
     QTest::newRow("closed port") << "closed" << "";
@@ -371,12 +381,68 @@ void TestConnection::childFetchForARowThatIsGone()
     QVERIFY(c.categoryData().at(1).isEmpty());
     QCOMPARE(c.categoryData().size(), 3);
 
+    // A late answer for a category no longer selected shows no children under the one that is.
+    c.selectCategory(0, c.findCategory(1, 0));
+    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 4));
+    c.selectCategory(1, c.findCategory(2, 1));
+    c.selectCategory(1, c.findCategory(6, 1));
+    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 6));
+    QCOMPARE(c.getSelectedCategoryPath(), QStringLiteral("/Photos/2025"));
+    QCOMPARE(c.categoryData().at(2).size(), 1);
+    QCOMPARE(recordId(c.categoryData().at(2).at(0)), qint64(7));
+    QVERIFY(c.categoryData().at(1).at(c.findCategory(2, 1)).contains("directChildCategoryStructuresSorted"));
+
     // A selection outside the model changes nothing and still reports, later.
     const auto snapshot = c.categoryData();
     c.selectCategory(7, 3);
     c.selectCategory(0, 999);
     QCOMPARE(c.categoryData(), snapshot);
-    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 5));
+    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 8));
+}
+
+void TestConnection::failedChildFetchShowsNoChildren_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("reason"); // part of the reported reason
+    QTest::newRow("500") << "status:500" << "HTTP 500";
+    QTest::newRow("403") << "status:403" << "HTTP 403";
+    QTest::newRow("not json") << "html" << "not understood";
+    QTest::newRow("json error object") << R"(body:{"error":"category 10 is gone"})" << "category 10 is gone";
+    QTest::newRow("cut short") << "drop" << "closed";
+}
+
+void TestConnection::failedChildFetchShowsNoChildren()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, reason);
+    DevServer server({"--short-records", "--fault", "GET /ra/categories/10.json#1=" + action});
+    QVERIFY(server.isRunning());
+    ConnectionKit kit(server.port());
+    LMServerConnection &c = *kit.connection;
+    c.retrieveTopCategories();
+    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 1));
+    c.selectCategory(0, c.findCategory(1, 0));
+    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 2));
+    QCOMPARE(c.categoryData().at(1).size(), 2); // Photos' children
+
+    // From the moment Video is selected, Photos' children are no longer below it.
+    c.selectCategory(0, c.findCategory(10, 0));
+    QVERIFY(c.categoryData().at(1).isEmpty());
+    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 3));
+    QVERIFY(c.categoryData().at(1).isEmpty());
+    QCOMPARE(c.getSelectedCategoryPath(), QStringLiteral("/Video"));
+    const QVariantMap info = kit.recorder->last(LMNotification::HasCategories).userInfo;
+    QCOMPARE(info.value("category id").toLongLong(), qint64(10));
+    const QString said = info.value("error").toMap().value("description").toString();
+    QVERIFY2(said.contains(reason), qPrintable(said));
+
+    // Selecting it again asks again; this time the children arrive.
+    c.selectCategory(0, c.findCategory(10, 0));
+    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 4));
+    QVERIFY(kit.recorder->last(LMNotification::HasCategories).userInfo.isEmpty());
+    QCOMPARE(c.categoryData().at(1).size(), 2);
+    QCOMPARE(recordId(c.categoryData().at(1).at(0)) + recordId(c.categoryData().at(1).at(1)), qint64(11 + 12));
+    QCOMPARE(server.requests("/ra/categories/10.json").size(), 2);
 }
 
 void TestConnection::pathClimb_data()
@@ -427,7 +493,8 @@ void TestConnection::parentCycleStopsAfter51()
     QVERIFY(kit.connection->categoryPath().isEmpty());
     QCOMPARE(kit.connection->pathLevel(), qint64(-1));
     QCOMPARE(kit.recorder->count(LMNotification::HasCategoryPath), 1);
-    QCOMPARE(recordId(*kit.connection->selectedCategory()), qint64(14));
+    // An abandoned climb leaves nothing selected, like the browser that then opens.
+    QVERIFY(!kit.connection->selectedCategory());
 }
 
 void TestConnection::newCategoryBody()
@@ -474,6 +541,18 @@ void TestConnection::newCategoryBody()
     QCOMPARE(kit.recorder->count(LMNotification::CreatedNewCategory), 1);
     const QJsonObject created = kit.recorder->last(LMNotification::CreatedNewCategory).userInfo.value("new category").toJsonObject();
     QCOMPARE(created.value("name").toString(), name);
+}
+
+void TestConnection::categoryCreationClosedUnanswered()
+{
+    DevServer server({"--fault", "POST /ra/categories.json#1=close"});
+    QVERIFY(server.isRunning());
+    ConnectionKit kit(server.port());
+    kit.connection->createNewCategory(QStringLiteral("Once"));
+    QVERIFY(kit.recorder->waitFor(LMNotification::CreateCategoryFailed));
+    QCOMPARE(kit.recorder->last(LMNotification::CreateCategoryFailed).userInfo.value("error").toString(),
+             QStringLiteral("The connection closed before the server answered."));
+    QCOMPARE(server.requests("/ra/categories.json").size(), 1); // the server may hold it: never sent twice
 }
 
 void TestConnection::twoConnectionsKeepApart()

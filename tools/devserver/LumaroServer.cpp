@@ -3,8 +3,12 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 
+#include <arpa/inet.h>
+#include <dirent.h>
+
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <sys/socket.h>
@@ -29,6 +33,34 @@ std::string garbageBytes(long long seed)
     // A UTF-8 continuation byte can start neither JSON nor text.
     bytes[0] = static_cast<char>(0x80 | (rng() & 0x3F));
     return bytes;
+}
+
+// cpp-httplib keeps the connection's socket to itself: find it by its two ports and shut it,
+// so the client sees the connection end with no answer at all, and the reply cpp-httplib then
+// tries to write goes nowhere.
+bool shutConnection(const httplib::Request &req)
+{
+    DIR *fds = opendir("/proc/self/fd");
+    if (!fds)
+        return false;
+    bool found = false;
+    while (const dirent *entry = readdir(fds)) {
+        const int fd = std::atoi(entry->d_name);
+        if (fd <= 2 || fd == dirfd(fds))
+            continue;
+        sockaddr_in local{}, peer{};
+        socklen_t localLength = sizeof local, peerLength = sizeof peer;
+        if (getsockname(fd, reinterpret_cast<sockaddr *>(&local), &localLength) != 0 ||
+            getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &peerLength) != 0 || local.sin_family != AF_INET)
+            continue;
+        if (ntohs(local.sin_port) == req.local_port && ntohs(peer.sin_port) == req.remote_port) {
+            shutdown(fd, SHUT_RDWR);
+            found = true;
+            break;
+        }
+    }
+    closedir(fds);
+    return found;
 }
 
 } // namespace
@@ -166,7 +198,10 @@ void LumaroServer::serve(const Request &req, Response &res, const httplib::Conte
     }
     try {
         readBody(ex, req, reader);
-        if (ex.fault && ex.fault->kind == FaultAction::Kind::Delay) {
+        if (ex.fault && ex.fault->kind == FaultAction::Kind::Close) {
+            ex.note = shutConnection(req) ? "closed without answering" : "connection to close not found";
+            sendError(res, 500, "this answer was never meant to arrive");
+        } else if (ex.fault && ex.fault->kind == FaultAction::Kind::Delay) {
             sleepUnlessStopping(ex.fault->delayMs);
             route(ex, res);
         } else if (ex.fault) {
@@ -280,6 +315,7 @@ void LumaroServer::answerFault(Exchange &ex, Response &res)
         res.set_content(action.text, kJsonType);
         break;
     case FaultAction::Kind::Delay:
+    case FaultAction::Kind::Close:
         break; // handled by serve()
     }
 }

@@ -88,6 +88,8 @@ Diagnostics:
                          ACTION is one of:
                            status:CODE  answer CODE with a JSON error body
                            drop         send headers, then cut the connection
+                           close        read the whole request, then close the
+                                        connection without answering
                            delay:MS     wait MS milliseconds, then answer normally
                            html         200 with an HTML page
                            garbage      200 with random non-JSON bytes
