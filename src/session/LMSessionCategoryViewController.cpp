@@ -178,12 +178,13 @@ void LMSessionCategoryViewController::askConnectionToSelect(Position position)
     conn->selectCategory(position.column, position.row);
 }
 
-void LMSessionCategoryViewController::gotCategories(const Notification &)
+void LMSessionCategoryViewController::gotCategories(const Notification &notification)
 {
     if (!m_categoryBrowser)
         return;
     m_pendingLoads = std::max(0, m_pendingLoads - 1);
     const Position clicked = m_clickedCategory;
+    noteLoadFailure(notification, clicked);
     // Answers arrive in reply order; only when none is outstanding and the model shows the
     // position asked for last is the column to its right worth showing.
     if (m_awaitingSelection && m_pendingLoads == 0 && selectionMatchesModel(clicked.column, clicked.row))
@@ -212,9 +213,36 @@ void LMSessionCategoryViewController::gotCategories(const Notification &)
     finishLoading();
 }
 
+void LMSessionCategoryViewController::noteLoadFailure(const Notification &notification, Position clicked)
+{
+    const QVariantMap error = notification.userInfo.value(LMUserInfoKey::Error).toMap();
+    if (error.isEmpty())
+        return;
+    const LMServerConnection *conn = connection();
+    const QVariant failedID = notification.userInfo.value(LMUserInfoKey::CategoryID);
+    QString what;
+    if (!failedID.isValid()) {
+        what = tr("Could not load the categories");
+    } else {
+        // Only the failure of what is selected now is worth telling.
+        if (!conn || clicked.column < 0 || clicked.column >= conn->categoryData().size() || clicked.row < 0 ||
+            clicked.row >= conn->categoryData().at(clicked.column).size())
+            return;
+        const CategoryRecord &record = conn->categoryData().at(clicked.column).at(clicked.row);
+        if (integerId(record) != failedID.toLongLong())
+            return;
+        what = tr("Could not load the sub-categories of %1").arg(record.value(kName).toString());
+    }
+    m_loadFailure = what + QStringLiteral(": ") + error.value(LMErrorKey::Description).toString();
+}
+
 void LMSessionCategoryViewController::finishLoading()
 {
-    m_loadingCategoryLabel->setText(QString());
+    // A failure stays in view until the next load; selecting the category again retries.
+    m_loadingCategoryLabel->setText(m_loadFailure);
+    m_loadingCategoryLabel->setToolTip(m_loadFailure);
+    m_loadingCategoryLabel->setForegroundRole(m_loadFailure.isEmpty() ? QPalette::PlaceholderText
+                                                                      : QPalette::WindowText);
     showSelection();
     m_categoryBrowser->setEnabled(true);
     m_setCategoryButton->setEnabled(true);
@@ -261,7 +289,9 @@ void LMSessionCategoryViewController::categoryBrowserWasClicked()
     if (!m_categoryBrowser->isEnabled())
         return;
     m_clickedCategory = Position{column, row};
+    m_loadFailure.clear();
     m_loadingCategoryLabel->setText(GettingCategoriesText);
+    m_loadingCategoryLabel->setForegroundRole(QPalette::PlaceholderText);
     m_setCategoryButton->setEnabled(false);
     m_askedAgain = false;
     askConnectionToSelect(m_clickedCategory);

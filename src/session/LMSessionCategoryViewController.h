@@ -95,6 +95,8 @@ private:
     [[nodiscard]] LMServerConnection *connection() const;
     void askConnectionToSelect(Position position);
     void finishLoading();
+    // Keeps the reason of a failed load that concerns the clicked position, for finishLoading().
+    void noteLoadFailure(const Notification &notification, Position clicked);
     void showSelection();
     // Whether the connection's model holds what the browser shows selected in column.
     [[nodiscard]] bool selectionMatchesModel(qint64 column, qint64 row) const;
@@ -117,6 +119,7 @@ private:
     int m_pendingLoads = 0;
     bool m_awaitingSelection = false;
     bool m_askedAgain = false;
+    QString m_loadFailure;
 
     QPointer<ColumnBrowser> m_categoryBrowser; // checked: handlers may outlive a torn-down view
     QPushButton *m_newCategoryButton = nullptr;
