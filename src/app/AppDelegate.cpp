@@ -6,6 +6,7 @@
 #include "platform/ConsoleLog.h"
 #include "platform/widgets/Alert.h"
 #include "platform/widgets/Storyboard.h"
+#include "platform/widgets/WindowController.h"
 #include "session/LMImportLogWindowController.h"
 #include "session/SessionStoryboard.h"
 #include "store/ObjectContext.h"
@@ -113,6 +114,11 @@ LMBookmarksWindowController *AppDelegate::bookmarksWindowController() const
 
 void AppDelegate::applicationDidFinishLaunching()
 {
+    // The store first: a failure to open it is told in a blocking alert, and a quit asked for
+    // meanwhile must find no windows opened behind it.
+    (void)managedObjectContext();
+    if (m_exited)
+        return;
     Storyboard &storyboard = Storyboard::main();
     registerSessionControllers(storyboard);
     registerBookmarkControllers(storyboard);
@@ -236,17 +242,23 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
     if (type == QEvent::Show)
         m_menus->install(window);
     else if (!event->spontaneous())
-        lastWindowMayHaveClosed();
+        lastWindowMayHaveClosed(WindowController::closedByApplication(window));
     return false;
 }
 
-void AppDelegate::lastWindowMayHaveClosed()
+void AppDelegate::lastWindowMayHaveClosed(bool closedByApplication)
 {
     if (!m_launched || !m_quitOnLastWindowClosed || m_terminating || m_exited)
         return;
     // Checked once the closing is over, so a window replaced by another is not taken for the last.
-    QTimer::singleShot(0, this, [this] {
-        if (!m_terminating && !m_exited && !anyWindowVisible())
+    QTimer::singleShot(0, this, [this, closedByApplication] {
+        if (m_terminating || m_exited || anyWindowVisible())
+            return;
+        // Only a person closing the last window quits; a session that failed to start leaves
+        // the user at home instead.
+        if (closedByApplication)
+            showBookmarksWindow();
+        else
             terminate();
     });
 }

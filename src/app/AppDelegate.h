@@ -81,7 +81,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void lastWindowMayHaveClosed();
+    void lastWindowMayHaveClosed(bool closedByApplication);
     [[nodiscard]] static bool anyWindowVisible();
 
     std::unique_ptr<ObjectContext> m_context;

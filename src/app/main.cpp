@@ -21,14 +21,21 @@ int main(int argc, char *argv[])
 
     {
         AppDelegate delegate;
-        QObject::connect(&delegate, &AppDelegate::terminated, &app, [] { QCoreApplication::exit(0); });
+        // A quit may come while launching, inside a blocking alert before the main loop runs;
+        // exit() only ends the loops running then, so the main loop must not start afterwards.
+        bool ended = false;
+        QObject::connect(&delegate, &AppDelegate::terminated, &app, [&ended] {
+            ended = true;
+            QCoreApplication::exit(0);
+        });
 
         TerminationSignals signals_;
         QObject::connect(&signals_, &TerminationSignals::terminationRequested, &delegate,
                          &AppDelegate::terminate);
 
         delegate.applicationDidFinishLaunching();
-        app.exec();
+        if (!ended)
+            app.exec();
     }
     return 0;
 }

@@ -143,8 +143,17 @@ void LMBookmarkEditViewController::saveButtonClicked()
     m_form->commit();
     showBookmarksWindow();
     ObjectContext *context = managedObjectContext();
+    if (!context || !m_bookmark) {
+        // Nothing could keep it: say so, and leave what was typed in front of the user.
+        Alert::beginSheet(view()->window(), Alert::Style::Warning,
+                          tr("The bookmark could not be saved: the data store is not available"),
+                          tr("The data store could not be opened when LumaroImporter started. Close the "
+                             "application, mend the cause that was reported then, and start it again."),
+                          {}, nullptr);
+        return;
+    }
     QString error;
-    if (context && !context->save(&error)) {
+    if (!context->save(&error)) {
         // The edits stay in the context; the user may try again or cancel.
         Alert::beginSheet(view()->window(), Alert::Style::Warning, tr("The bookmark could not be saved."),
                           error, {}, nullptr);

@@ -179,8 +179,12 @@ void LMBookmarksWindowController::prepareForSegue(Segue &segue, QObject *)
         }
     } else if (segue.identifier == SegueIdentifiers::newEditBookmarkViewController) {
         auto *editor = segue.destinationController<LMBookmarkEditViewController>();
+        if (!editor)
+            return;
+        editor->setIsNew(true);
+        // Without a store there is no record to edit; the editor says so when asked to save.
         ObjectContext *context = managedObjectContext();
-        if (!editor || !context)
+        if (!context)
             return;
         auto *bookmark = qobject_cast<ServerBookmark *>(context->insertNewObject(ServerBookmark::EntityName));
         bookmark->setBookmarkName(NewBookmarkName);

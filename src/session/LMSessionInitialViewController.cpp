@@ -220,6 +220,6 @@ void LMSessionInitialViewController::showFailureAlert(const QString &message)
                           if (!session)
                               return;
                           session->setSessionWindowClosed(true);
-                          session->close();
+                          session->closeByApplication();
                       });
 }

@@ -19,8 +19,8 @@ namespace {
 constexpr QSize kDefaultWindowSize(880, 560);
 constexpr QSize kMinimumWindowSize(560, 380);
 
-// The session state is this bookmark's own; other records being edited elsewhere are not ours to
-// commit, and the outcome is not reported (a later save picks the change up).
+// Opening a session writes only this bookmark's own state; other records being edited elsewhere
+// are not ours to commit. The outcome is not reported (a later save picks the change up).
 void saveBookmark(ServerBookmark *bookmark)
 {
     ObjectContext *context = bookmark->managedObjectContext();
@@ -29,6 +29,18 @@ void saveBookmark(ServerBookmark *bookmark)
     QString error;
     if (!context->saveObjects({bookmark}, &error))
         qCWarning(lcSession) << "could not save the session state of a bookmark:" << error;
+}
+
+// Closing a session saves everything: queue entries removed with Delete and a cleared log must
+// not come back after a crash later on.
+void saveEverything(ServerBookmark *bookmark)
+{
+    ObjectContext *context = bookmark->managedObjectContext();
+    if (!context)
+        return;
+    QString error;
+    if (!context->save(&error))
+        qCWarning(lcSession) << "could not save when a session window closed:" << error;
 }
 } // namespace
 
@@ -153,7 +165,7 @@ void LMSessionWindowController::windowWillClose()
         bookmark->setLastCategoryView(m_currentView);
         bookmark->setLastCategoryID(categoryID);
         bookmark->setSessionWindowOpen(!m_sessionWindowClosed);
-        saveBookmark(bookmark);
+        saveEverything(bookmark);
     }
 
     // A batch under way finishes the file in flight, so it is stamped and saved, and stops there.

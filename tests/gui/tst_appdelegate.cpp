@@ -134,6 +134,26 @@ private slots:
         QCOMPARE(readStore().named(QStringLiteral("Kept open"))->sessionWindowOpen(), true);
     }
 
+    void aSessionThatCannotStartNeverQuitsTheApplication()
+    {
+        // The only window is a reopened session whose server is gone; its failure alert closes it.
+        seed(context(), BookmarkSeed(QStringLiteral("Gone"), QStringLiteral("127.0.0.1"))
+                            .withPort(DevServer::freeClosedPort())
+                            .withOpenSession());
+        QVERIFY(context()->save());
+        QSettings().setValue(AppDelegate::ShowBookmarksKey, false);
+        AlertAnswerer answerer;
+        QSignalSpy terminated(m_app.get(), &AppDelegate::terminated);
+        m_app->applicationDidFinishLaunching();
+        QVERIFY(!bookmarksWindow()->window()->isVisible());
+
+        QTRY_VERIFY(bookmarksWindow()->sessionWindowControllers().isEmpty());
+        QTRY_VERIFY(bookmarksWindow()->window()->isVisible());
+        QVERIFY(terminated.isEmpty());
+        QCOMPARE(answerer.seen().size(), 1);
+        QCOMPARE(readStore().named(QStringLiteral("Gone"))->sessionWindowOpen(), false);
+    }
+
     void everyWindowGetsTheApplicationMenus()
     {
         m_app->applicationDidFinishLaunching();

@@ -4,6 +4,7 @@
 #include "DevServer.h"
 #include "app/AppDelegate.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
@@ -45,6 +46,13 @@ class TestRelaunch : public QObject {
     // desktop does at logout (SIGTERM).
     static Run runUntil(const std::function<bool()> &ready, bool *becameReady)
     {
+        return runUntil([&](const QByteArray &) { return ready(); }, becameReady, {});
+    }
+
+    // ready() also sees what the application wrote to standard error so far.
+    static Run runUntil(const std::function<bool(const QByteArray &)> &ready, bool *becameReady,
+                        const QStringList &extraEnvironment)
+    {
         QProcess app;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -55,6 +63,8 @@ class TestRelaunch : public QObject {
         if (env.contains(QStringLiteral("ASAN_OPTIONS")))
             env.insert(QStringLiteral("ASAN_OPTIONS"), env.value(QStringLiteral("ASAN_OPTIONS")) +
                                                           QStringLiteral(":detect_leaks=0"));
+        for (const QString &setting : extraEnvironment)
+            env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
         app.setProcessEnvironment(env);
         app.setProcessChannelMode(QProcess::SeparateChannels);
         app.setReadChannel(QProcess::StandardOutput);
@@ -64,17 +74,25 @@ class TestRelaunch : public QObject {
             *becameReady = false;
             return run;
         }
-        *becameReady = QTest::qWaitFor(ready, 20000);
+        QByteArray errors;
+        *becameReady = QTest::qWaitFor(
+            [&] {
+                errors += app.readAllStandardError();
+                return ready(errors);
+            },
+            20000);
         app.terminate();
         if (!app.waitForFinished(20000)) {
             app.kill();
             app.waitForFinished(5000);
+            run.exitStatus = QProcess::CrashExit; // it had to be killed: no normal end
+        } else {
+            run.exitStatus = app.exitStatus();
         }
         run.exitCode = app.exitCode();
-        run.exitStatus = app.exitStatus();
         run.stdoutLines =
             QString::fromUtf8(app.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        const QByteArray errors = app.readAllStandardError();
+        errors += app.readAllStandardError();
         if (run.exitCode != 0)
             qWarning().noquote() << "LumaroImporter stderr:" << QString::fromUtf8(errors.right(4000));
         return run;
@@ -159,6 +177,33 @@ private slots:
                  QVariant(false));
         QCOMPARE(categoryRequestsBy(server, QStringLiteral("wes")), 0);
         QCOMPARE(readStore().named(QStringLiteral("Vic's server"))->sessionWindowOpen(), true);
+    }
+
+    void terminationDuringTheLaunchAlertEndsTheProcess()
+    {
+        // A store file of random bytes: the launch stops in a blocking alert before the main loop.
+        resetPersistentState();
+        QDir().mkpath(PersistentStore::applicationDocumentsDirectory());
+        QFile store(PersistentStore::applicationDocumentsDirectory() + QLatin1Char('/') + PersistentStore::FileName);
+        QVERIFY(store.open(QIODevice::WriteOnly));
+        QByteArray noise(8192, Qt::Uninitialized);
+        for (int i = 0; i < noise.size(); ++i)
+            noise[i] = char((i * 7919 + 13) % 251);
+        store.write(noise);
+        store.close();
+
+        bool ready = false;
+        const Run run = runUntil(
+            [](const QByteArray &errors) {
+                return errors.contains("blocking alert: Failed to initialize the application's saved data");
+            },
+            &ready, {QStringLiteral("QT_LOGGING_RULES=lumaro.platform.info=true")});
+        QVERIFY2(ready, "the store alert never came up");
+        QCOMPARE(run.exitStatus, QProcess::NormalExit);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(exitLines(run), QStringList{QStringLiteral("bookmarks window showing on exit = true")});
+        QVERIFY(store.open(QIODevice::ReadOnly));
+        QCOMPARE(store.readAll(), noise); // never overwritten or reset
     }
 };
 

@@ -111,7 +111,13 @@ private slots:
         DevServer server;
         QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
         ServerBookmark *bookmark = makeBookmark(context(), server);
+        Asset *removed = context()->insertAsset();
+        removed->setFilePath(QStringLiteral("/nowhere/removed.jpg"));
+        removed->setBookmark(bookmark);
+        QVERIFY(context()->save());
         QPointer<LMSessionWindowController> session = openSession(m_storyboard, bookmark);
+        // Removed from the queue as the Delete key does it: not saved there and then.
+        context()->deleteObject(removed);
         LMSessionCategoryViewController *categories = session->categoryView();
         QVERIFY(waitUntilIdle(categories));
         QVERIFY(clickRow(categories->categoryBrowser(), 0, QStringLiteral("Photos")));
@@ -146,6 +152,8 @@ private slots:
         QCOMPARE(saved->sessionWindowOpen(), std::optional<bool>(!closeButton));
         QCOMPARE(saved->lastCategoryID(), std::optional<qint64>(6));
         QCOMPARE(saved->lastCategoryView(), std::optional<QString>(setCategory ? "upload" : "category"));
+        // The close saved the whole context, the removal with it.
+        QVERIFY(reopened->fetchPendingAssets(saved).isEmpty());
     }
 
     void setAndBackToTheCategories()

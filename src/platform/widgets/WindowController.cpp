@@ -65,6 +65,23 @@ void WindowController::close()
     m_window->close();
 }
 
+namespace {
+const char *const ClosedByApplicationProperty = "lumaroClosedByApplication";
+}
+
+void WindowController::closeByApplication()
+{
+    if (!m_window)
+        return;
+    m_window->setProperty(ClosedByApplicationProperty, true);
+    close();
+}
+
+bool WindowController::closedByApplication(const QWidget *window)
+{
+    return window && window->property(ClosedByApplicationProperty).toBool();
+}
+
 void WindowController::handleCloseEvent(QCloseEvent *event)
 {
     QScopedValueRollback inEvent(m_inCloseEvent, true);
