@@ -82,9 +82,17 @@ QVariant fromSql(const QVariant &value, Kind kind)
     return {};
 }
 
-QString sqlError(const QSqlQuery &query)
+// SQLite's primary result codes: the lock of another connection, and a file it may not write.
+bool isBusy(const QSqlError &error)
 {
-    return query.lastError().text();
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    return code == 5 || code == 6;
+}
+
+bool isUnwritable(const QSqlError &error)
+{
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    return code == 8 || code == 14;
 }
 
 } // namespace
@@ -101,12 +109,25 @@ StoreFile::~StoreFile()
     QSqlDatabase::removeDatabase(m_connectionName);
 }
 
+QString StoreFile::reasonFor(const QSqlError &error) const
+{
+    // SQLite's own words ("database is locked Unable to fetch row") tell a user nothing.
+    if (isBusy(error)) {
+        m_lastFailure = Failure::InUse;
+        return QStringLiteral("The data store is in use by another program: %1").arg(m_path);
+    }
+    m_lastFailure = isUnwritable(error) ? Failure::Unwritable : Failure::Other;
+    if (m_lastFailure == Failure::Unwritable)
+        return QStringLiteral("The data store %1 cannot be written: %2").arg(m_path, error.text());
+    return error.text();
+}
+
 bool StoreFile::exec(const QString &sql, QString *error)
 {
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
     if (!query.exec(sql)) {
         if (error)
-            *error = sqlError(query);
+            *error = reasonFor(query.lastError());
         return false;
     }
     return true;
@@ -134,11 +155,14 @@ bool StoreFile::open(const QString &path, QString *error)
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     if (!db.open()) {
         if (error)
-            *error = db.lastError().text();
+            *error = reasonFor(db.lastError());
         return false;
     }
     QString ignored;
-    exec(QStringLiteral("PRAGMA journal_mode=WAL"), &ignored);
+    // Another program holding the store is found here; waiting for it again on every later
+    // statement would only keep the user waiting longer for the same answer.
+    if (!exec(QStringLiteral("PRAGMA journal_mode=WAL"), error) && m_lastFailure == Failure::InUse)
+        return false;
     exec(QStringLiteral("PRAGMA synchronous=NORMAL"), &ignored);
     if (!exec(QStringLiteral("PRAGMA foreign_keys=ON"), error))
         return false;
@@ -156,11 +180,15 @@ int StoreFile::schemaVersion() const
 bool StoreFile::migrate(QString *error)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-    int version = schemaVersion();
-    if (version < 0) {
-        if (error)
-            *error = QStringLiteral("Cannot read the schema version of %1").arg(m_path);
-        return false;
+    int version = -1;
+    {
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
+            if (error)
+                *error = reasonFor(query.lastError());
+            return false;
+        }
+        version = query.value(0).toInt();
     }
     if (version > SchemaVersion) {
         if (error)
@@ -200,7 +228,7 @@ bool StoreFile::migrate(QString *error)
         const int next = version == 0 ? 1 : version + 1;
         if (!db.transaction()) {
             if (error)
-                *error = db.lastError().text();
+                *error = reasonFor(db.lastError());
             return false;
         }
         for (const QString &sql : std::as_const(steps)) {
@@ -229,7 +257,7 @@ std::optional<QList<StoreFile::Row>> StoreFile::loadRows(bool assets, QString *e
     const QString table = assets ? QStringLiteral("Asset") : QStringLiteral("ServerBookmark");
     if (!query.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY id").arg(names.join(u','), table))) {
         if (error)
-            *error = sqlError(query);
+            *error = reasonFor(query.lastError());
         return std::nullopt;
     }
     QList<Row> rows;
@@ -259,7 +287,7 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     if (!db.transaction()) {
         if (error)
-            *error = db.lastError().text();
+            *error = reasonFor(db.lastError());
         return std::nullopt;
     }
     // Ids given inside this transaction; they only become the records' own after commit.
@@ -281,7 +309,7 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
             query.prepare(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(table));
             query.addBindValue(change.id);
             if (!query.exec())
-                return fail(sqlError(query));
+                return fail(reasonFor(query.lastError()));
             continue;
         }
         QStringList names;
@@ -306,7 +334,7 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
         if (change.kind == Change::Update)
             query.addBindValue(change.id);
         if (!query.exec())
-            return fail(sqlError(query));
+            return fail(reasonFor(query.lastError()));
         if (change.kind == Change::Insert) {
             const qint64 id = query.lastInsertId().toLongLong();
             newIds.insert(change.record, id);
@@ -314,6 +342,6 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
         }
     }
     if (!db.commit())
-        return fail(db.lastError().text());
+        return fail(reasonFor(db.lastError()));
     return inserted;
 }

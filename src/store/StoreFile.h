@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QVariantMap>
 
@@ -49,6 +50,10 @@ public:
                                                      const std::function<qint64(ManagedObject *)> &idOfSaved,
                                                      QString *error);
 
+    // What kind of failure the last error reported, for messages that say what happened.
+    enum class Failure { None, InUse, Unwritable, Other };
+    [[nodiscard]] Failure lastFailure() const { return m_lastFailure; }
+
     // Test seam: the next writes fail with this reason while it is set.
     void setFailureForTesting(const QString &reason) { m_injectedFailure = reason; }
 
@@ -56,8 +61,10 @@ private:
     [[nodiscard]] std::optional<QList<Row>> loadRows(bool assets, QString *error) const;
     bool migrate(QString *error);
     bool exec(const QString &sql, QString *error);
+    [[nodiscard]] QString reasonFor(const QSqlError &error) const;
 
     QString m_path;
     QString m_connectionName;
     QString m_injectedFailure;
+    mutable Failure m_lastFailure = Failure::None;
 };
