@@ -10,9 +10,8 @@
 #include "session/LMSessionWindowController.h"
 
 #include <QAction>
-#include <QDir>
 #include <QHeaderView>
-#include <QImage>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QSignalSpy>
 #include <QTableView>
@@ -291,8 +290,9 @@ private slots:
         QCOMPARE(logins, (QStringList{QStringLiteral("abe"), QStringLiteral("zoe")}));
     }
 
-    // For looking at, in the build folder: the window with two bookmarks, and the editor sheet.
-    void screenshotsOfTheWindowAndTheEditor()
+    // What the user sees of two bookmarks and of the editor on the clicked one; the pictures go
+    // to the build folder for looking at.
+    void theWindowAndTheEditorShowTheBookmarks()
     {
         seed(context(),
              BookmarkSeed(QStringLiteral("Studio archive"), QStringLiteral("assets.studio.example"))
@@ -300,27 +300,35 @@ private slots:
                  .withLogin(QStringLiteral("ann"), QStringLiteral("pw")));
         seed(context(), BookmarkSeed(QStringLiteral("Local Lumaro"), QStringLiteral("127.0.0.1"))
                             .withPort(8080)
-                            .withLogin(QStringLiteral("admin"), QStringLiteral("pw")));
+                            .withLogin(QStringLiteral("admin"), QStringLiteral("secret")));
         QVERIFY(context()->save());
         launch();
         QMainWindow *window = bookmarksWindow()->window();
         window->resize(620, 360);
-        clickRow(1);
-        QTest::qWait(50);
-
-        const QString folder = QStringLiteral(LUMARO_BINARY_DIR "/screenshots/");
-        QVERIFY(QDir().mkpath(folder));
-        const QImage windowShot = window->grab().toImage();
-        QVERIFY(windowShot.save(folder + QStringLiteral("bookmarks-window.png")));
+        QCOMPARE(listedNames(), (QStringList{"Local Lumaro", "Studio archive"}));
+        const int local = int(listedNames().indexOf(QStringLiteral("Local Lumaro")));
+        const int studio = 1 - local;
+        QCOMPARE(table()->model()->index(studio, 1).data().toString(),
+                 QStringLiteral("https://assets.studio.example"));
+        QVERIFY(controlsEnabled(false));
+        clickRow(local);
+        QVERIFY(controlsEnabled(true));
+        QCOMPARE(list()->selectedBookmark()->bookmarkName(), QStringLiteral("Local Lumaro"));
+        QVERIFY(table()->selectionModel()->isRowSelected(local, {}));
+        QVERIFY(saveScreenshot(window, QStringLiteral("bookmarks-window")));
 
         bookmarksWindow()->editToolbarItem()->trigger();
         QCOMPARE(list()->presentedViewControllers().size(), 1);
-        QWidget *sheet = list()->presentedViewControllers().constFirst()->view()->window();
-        QVERIFY(QTest::qWaitForWindowExposed(sheet));
-        QTest::qWait(50);
-        const QImage editor = sheet->grab().toImage();
-        QVERIFY(editor.save(folder + QStringLiteral("bookmark-editor.png")));
-        QVERIFY(editor.width() >= 400 && windowShot.width() >= 600);
+        auto *editor = qobject_cast<LMBookmarkEditViewController *>(list()->presentedViewControllers().constFirst());
+        QVERIFY(editor);
+        QVERIFY(QTest::qWaitForWindowExposed(editor->view()->window()));
+        QCOMPARE(editor->labelTextField()->text(), QStringLiteral("Local Lumaro"));
+        QCOMPARE(editor->hostTextField()->text(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(editor->userTextField()->text(), QStringLiteral("admin"));
+        QCOMPARE(editor->passwordTextField()->text(), QStringLiteral("secret"));
+        QCOMPARE(editor->passwordTextField()->echoMode(), QLineEdit::Password);
+        QVERIFY(editor->deleteButton()->isEnabled());
+        QVERIFY(saveScreenshot(editor->view()->window(), QStringLiteral("bookmark-editor")));
     }
 
     void anUnknownSegueIsOnlyLogged()
