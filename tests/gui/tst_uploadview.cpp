@@ -253,37 +253,41 @@ private slots:
             m_context, QStringLiteral("Failure"),
             {QStringLiteral("--fault"), QStringLiteral("POST /ra/categoryAssets.json#2=status:500")});
         QVERIFY(s.waitUntilReady());
-        const QStringList paths = writeFiles(m_files.filePath(QStringLiteral("failure")), 3);
+        const QStringList paths = writeFiles(m_files.filePath(QStringLiteral("failure")), 4);
         s.upload()->AddAssetsToImportQueue(fileUrls(paths));
         const QList<Asset *> records = s.upload()->importQueue();
+        QVERIFY(QFile::remove(paths.at(2))); // gone before its turn comes
         StatusLog log(s);
 
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
-        QCOMPARE(log.seen,
-                 (QStringList{"uploading asset 1 of 3", "uploading asset 2 of 3", "uploading asset 3 of 3"}));
-        QCOMPARE(s.status(), QStringLiteral("1 file could not be uploaded"));
-        QCOMPARE(s.upload()->importQueue(), QList<Asset *>{records.at(1)});
+        // Every file gets its number, the unreadable one too.
+        QCOMPARE(log.seen, (QStringList{"uploading asset 1 of 4", "uploading asset 2 of 4", "uploading asset 3 of 4",
+                                        "uploading asset 4 of 4"}));
+        QCOMPARE(s.status(), QStringLiteral("2 files could not be uploaded"));
+        QCOMPARE(s.upload()->importQueue(), (QList<Asset *>{records.at(1), records.at(2)}));
         QVERIFY(records.at(0)->uploadDateTime());
         QVERIFY(!records.at(1)->uploadDateTime());
-        QVERIFY(records.at(2)->uploadDateTime());
+        QVERIFY(!records.at(2)->uploadDateTime());
+        QVERIFY(records.at(3)->uploadDateTime());
 
         // Marked in the list, with the reason as tooltip.
         const QString reason = s.upload()->failureReason(0);
         QVERIFY2(reason.contains(QLatin1String("500")), qPrintable(reason));
+        QVERIFY2(s.upload()->failureReason(1).contains(paths.at(2)), qPrintable(s.upload()->failureReason(1)));
         const QModelIndex row = s.list()->model()->index(0, 0);
         QCOMPARE(row.data(Qt::ToolTipRole).toString(), reason);
         QVERIFY(!row.data(Qt::DecorationRole).value<QIcon>().isNull());
 
         QVERIFY(saveScreenshot(s.session->window(), QStringLiteral("upload-failed-file")));
-        // The next batch tries it again (the fault was for one request only) and clears the mark.
+        // The next batch tries them again (the fault was for one request only) and clears the marks.
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
         QCOMPARE(s.status(), QString());
         QVERIFY(s.upload()->failureReason(0).isEmpty());
         QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
-        QVERIFY(s.upload()->importQueue().isEmpty());
+        QCOMPARE(s.upload()->importQueue(), QList<Asset *>{records.at(2)});
         QVERIFY(records.at(1)->uploadDateTime());
-        QCOMPARE(s.status(), QString());
+        QCOMPARE(s.status(), QStringLiteral("1 file could not be uploaded"));
         QCOMPARE(QDir(s.server.uploadDir()).entryList(QDir::Files).size(), 3);
     }
 
