@@ -92,6 +92,13 @@ void LMSessionCategoryViewController::loadView()
     // A deep path is cut off rather than widening the window.
     m_selectionLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
+    m_loadFailureLabel = new QLabel(view);
+    m_loadFailureLabel->setObjectName(QStringLiteral("loadFailureLabel"));
+    m_loadFailureLabel->setTextFormat(Qt::PlainText);
+    m_loadFailureLabel->setWordWrap(true);
+    m_loadFailureLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_loadFailureLabel->hide();
+
     m_loadingCategoryLabel = new QLabel(GettingCategoriesText, view);
     m_loadingCategoryLabel->setObjectName(QStringLiteral("loadingCategoryLabel"));
     m_loadingCategoryLabel->setForegroundRole(QPalette::PlaceholderText);
@@ -117,6 +124,7 @@ void LMSessionCategoryViewController::loadView()
     layout->setSpacing(10);
     layout->addWidget(m_headerLabel);
     layout->addWidget(m_categoryBrowser, 1);
+    layout->addWidget(m_loadFailureLabel);
     layout->addLayout(buttons);
     setView(view);
 }
@@ -233,16 +241,16 @@ void LMSessionCategoryViewController::noteLoadFailure(const Notification &notifi
             return;
         what = tr("Could not load the sub-categories of %1").arg(record.value(kName).toString());
     }
-    m_loadFailure = what + QStringLiteral(": ") + error.value(LMErrorKey::Description).toString();
+    m_loadFailure = what + QStringLiteral(": ") + error.value(LMErrorKey::Description).toString() +
+                    (failedID.isValid() ? tr(". Select it again to retry.") : QString());
 }
 
 void LMSessionCategoryViewController::finishLoading()
 {
+    m_loadingCategoryLabel->setText(QString());
     // A failure stays in view until the next load; selecting the category again retries.
-    m_loadingCategoryLabel->setText(m_loadFailure);
-    m_loadingCategoryLabel->setToolTip(m_loadFailure);
-    m_loadingCategoryLabel->setForegroundRole(m_loadFailure.isEmpty() ? QPalette::PlaceholderText
-                                                                      : QPalette::WindowText);
+    m_loadFailureLabel->setText(m_loadFailure);
+    m_loadFailureLabel->setVisible(!m_loadFailure.isEmpty());
     showSelection();
     m_categoryBrowser->setEnabled(true);
     m_setCategoryButton->setEnabled(true);
@@ -290,8 +298,8 @@ void LMSessionCategoryViewController::categoryBrowserWasClicked()
         return;
     m_clickedCategory = Position{column, row};
     m_loadFailure.clear();
+    m_loadFailureLabel->hide();
     m_loadingCategoryLabel->setText(GettingCategoriesText);
-    m_loadingCategoryLabel->setForegroundRole(QPalette::PlaceholderText);
     m_setCategoryButton->setEnabled(false);
     m_askedAgain = false;
     askConnectionToSelect(m_clickedCategory);

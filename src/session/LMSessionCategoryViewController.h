@@ -50,6 +50,8 @@ public:
     [[nodiscard]] ColumnBrowser *categoryBrowser() const { return m_categoryBrowser.data(); }
     [[nodiscard]] QPushButton *newCategoryButton() const { return m_newCategoryButton; }
     [[nodiscard]] QLabel *loadingCategoryLabel() const { return m_loadingCategoryLabel; }
+    // Why the last load failed, shown until the next one; hidden otherwise.
+    [[nodiscard]] QLabel *loadFailureLabel() const { return m_loadFailureLabel; }
     [[nodiscard]] QPushButton *setCategoryButton() const { return m_setCategoryButton; }
     // The connection's selected path, as uploads will see it.
     [[nodiscard]] QLabel *selectionLabel() const { return m_selectionLabel; }
@@ -124,6 +126,7 @@ private:
     QPointer<ColumnBrowser> m_categoryBrowser; // checked: handlers may outlive a torn-down view
     QPushButton *m_newCategoryButton = nullptr;
     QLabel *m_loadingCategoryLabel = nullptr;
+    QLabel *m_loadFailureLabel = nullptr;
     QPushButton *m_setCategoryButton = nullptr;
     QLabel *m_headerLabel = nullptr;
     QLabel *m_selectionLabel = nullptr;

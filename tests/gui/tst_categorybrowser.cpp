@@ -194,15 +194,18 @@ private slots:
         QVERIFY(waitUntilIdle(view));
         QCOMPARE(columnTexts(browser, 1), (QStringList{"2024", "2025"}));
         QVERIFY(clickRow(browser, 0, QStringLiteral("Documents")));
-        QTRY_VERIFY(view->loadingCategoryLabel()->text().startsWith(
+        QTRY_VERIFY(view->loadFailureLabel()->text().startsWith(
             QLatin1String("Could not load the sub-categories of Documents: HTTP 500")));
+        QVERIFY(view->loadFailureLabel()->isVisible());
+        QVERIFY(isIdle(view));
         QCOMPARE(columnTexts(browser, 1), QStringList());
         QVERIFY(view->setCategoryButton()->isEnabled());
         QCOMPARE(connection->getSelectedCategoryPath(), QStringLiteral("/Documents"));
+        QVERIFY(saveScreenshot(m_session->window(), QStringLiteral("session-category-load-failed")));
         QVERIFY(clickRow(browser, 0, QStringLiteral("Documents")));
         QVERIFY(waitUntilIdle(view));
         QCOMPARE(columnTexts(browser, 1), (QStringList{"Contracts", "Invoices"}));
-        QVERIFY(view->loadingCategoryLabel()->text().isEmpty());
+        QVERIFY(!view->loadFailureLabel()->isVisible());
     }
 
     void storedCategoryIsWalkedOneLevelPerNotification()
