@@ -183,6 +183,14 @@ QString LMServerConnection::failureReason(const Reply &reply, const std::optiona
     return QStringLiteral("The server's answer was not understood.");
 }
 
+QVariantMap LMServerConnection::listingInfo(const Reply &reply, const std::optional<QJsonValue> &json, bool usable)
+{
+    QVariantMap info = errorInfo(reply);
+    if (!usable)
+        info.insert(LMUserInfoKey::Failure, failureReason(reply, json));
+    return info;
+}
+
 void LMServerConnection::post(const QString &name, const QVariantMap &userInfo)
 {
     NotificationCenter::defaultCenter()->post(name, this, userInfo);
@@ -250,7 +258,8 @@ void LMServerConnection::retrieveCategoryTypes()
 {
     sendGet(QStringLiteral("/ra/categoryTypes.json"), true, [this](const Reply &reply) {
         const std::optional<QJsonValue> json = decodeJson(reply);
-        if (json && objectList(*json)) {
+        const bool usable = json && objectList(*json);
+        if (usable) {
             const QJsonArray types = json->toArray();
             m_categoryTypes = types;
             for (const QJsonValue &type : types) {
@@ -262,7 +271,7 @@ void LMServerConnection::retrieveCategoryTypes()
                     m_folderCategoryTypeID = *id;
             }
         }
-        post(LMNotification::RetrievedCategoryTypes, errorInfo(reply));
+        post(LMNotification::RetrievedCategoryTypes, listingInfo(reply, json, usable));
     });
 }
 
@@ -275,11 +284,10 @@ void LMServerConnection::loadTopLevel()
 {
     sendGet(QStringLiteral("/ra/categories.json"), true, [this](const Reply &reply) {
         const std::optional<QJsonValue> json = decodeJson(reply);
-        if (json) {
-            if (const std::optional<QList<QJsonObject>> level = objectList(*json))
-                m_categoryData[0] = *level;
-        }
-        post(LMNotification::HasCategories, errorInfo(reply));
+        const std::optional<QList<QJsonObject>> level = json ? objectList(*json) : std::nullopt;
+        if (level)
+            m_categoryData[0] = *level;
+        post(LMNotification::HasCategories, listingInfo(reply, json, level.has_value()));
     });
 }
 
@@ -341,7 +349,7 @@ void LMServerConnection::applyChildFetch(qint64 column, qint64 row, qint64 reque
             m_categoryData.append(CategoryLevel{});
         m_categoryData[column + 1] = childRecords(full).value_or(CategoryLevel{});
     }
-    post(LMNotification::HasCategories);
+    post(LMNotification::HasCategories, sameCategory ? QVariantMap() : listingInfo(reply, json, false));
 }
 
 QString LMServerConnection::getSelectedCategoryPath() const
@@ -362,6 +370,15 @@ qint64 LMServerConnection::findCategory(qint64 categoryID, qint64 level) const
             return row;
     }
     return -1;
+}
+
+void LMServerConnection::forgetChildren(qint64 column, qint64 row)
+{
+    if (column < 0 || column >= m_categoryData.size() || row < 0 || row >= m_categoryData.at(column).size())
+        return;
+    CategoryRecord &record = m_categoryData[column][row];
+    record.remove(QLatin1String("directChildCategoryStructuresSorted"));
+    record.remove(QLatin1String("visibleChildCategoryStructures"));
 }
 
 // ---- category creation --------------------------------------------------------------------

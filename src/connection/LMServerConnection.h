@@ -104,6 +104,9 @@ public:
     Q_INVOKABLE void selectCategory(qint64 column, qint64 row);
     [[nodiscard]] Q_INVOKABLE QString getSelectedCategoryPath() const;
     [[nodiscard]] Q_INVOKABLE qint64 findCategory(qint64 categoryID, qint64 level) const;
+    // Drops the child lists held for that row, so its next selection asks the server again
+    // (a category was created below it).
+    void forgetChildren(qint64 column, qint64 row);
 
     Q_INVOKABLE void createNewCategory(const QString &name);
 
@@ -142,6 +145,7 @@ private:
     static std::optional<QJsonValue> decodeJson(const Reply &reply);
     static QVariantMap errorInfo(const Reply &reply);
     static QString failureReason(const Reply &reply, const std::optional<QJsonValue> &json);
+    static QVariantMap listingInfo(const Reply &reply, const std::optional<QJsonValue> &json, bool usable);
 
     void loadTopLevel();
     void applyChildFetch(qint64 column, qint64 row, qint64 requestedID, const Reply &reply);

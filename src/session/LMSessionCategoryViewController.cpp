@@ -25,8 +25,6 @@ namespace {
 const QLatin1String kId("id");
 const QLatin1String kName("name");
 const QLatin1String kIsLeaf("isLeaf");
-const QLatin1String kSortedChildren("directChildCategoryStructuresSorted");
-const QLatin1String kVisibleChildren("visibleChildCategoryStructures");
 
 std::optional<qint64> integerId(const QJsonObject &record)
 {
@@ -293,18 +291,8 @@ void LMSessionCategoryViewController::newCategoryWasCreated(const Notification &
 
 void LMSessionCategoryViewController::forgetChildren(Position position)
 {
-    LMServerConnection *conn = connection();
-    if (!conn || position.column < 0 || position.row < 0)
-        return;
-    QList<CategoryLevel> data = conn->categoryData();
-    if (position.column >= data.size() || position.row >= data.at(position.column).size())
-        return;
-    CategoryRecord &record = data[position.column][position.row];
-    if (!record.contains(kSortedChildren) && !record.contains(kVisibleChildren))
-        return;
-    record.remove(kSortedChildren);
-    record.remove(kVisibleChildren);
-    conn->setCategoryData(data);
+    if (LMServerConnection *conn = connection())
+        conn->forgetChildren(position.column, position.row);
 }
 
 void LMSessionCategoryViewController::categoryCreationFailed(const Notification &notification)

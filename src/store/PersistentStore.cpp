@@ -15,7 +15,7 @@ QString applicationDocumentsDirectory()
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QLatin1Char('/') + FolderName;
 }
 
-OpenResult open(const QString &folder)
+OpenResult open(const QString &folder, Contents contents)
 {
     const QFileInfo info(folder);
     if (info.exists() && !info.isDir()) {
@@ -35,7 +35,8 @@ OpenResult open(const QString &folder)
     if (!store->open(folder + QLatin1Char('/') + FileName, &reason))
         return StoreOpenError{StoreOpenError::GeneralReason, reason};
     auto context = std::make_unique<ObjectContext>(std::move(store));
-    if (!context->load(&reason))
+    const bool loaded = contents == Contents::Everything ? context->load(&reason) : context->loadBookmarks(&reason);
+    if (!loaded)
         return StoreOpenError{StoreOpenError::GeneralReason, reason};
     return context;
 }
