@@ -28,8 +28,8 @@ inline const QString ParentID = QStringLiteral("parent id");
 inline const QString PathList = QStringLiteral("path list");
 inline const QString HasError = QStringLiteral("has error");
 inline const QString NewCategory = QStringLiteral("new category");
-// Why a category listing's reply could not be used (the server's own words when it gave any);
-// present only then.
+// Why a server check or category listing could not use its reply (the server's own words when
+// it gave any); present only then.
 inline const QString Failure = QStringLiteral("failure");
 inline const QString FileName = QStringLiteral("file name");
 // Progress of the file in flight, in body bytes.

@@ -72,6 +72,15 @@ void LMServerConnection::setCurrentImportQueue(const QList<Asset *> &queue)
         m_currentImportQueue.append(asset);
 }
 
+void LMServerConnection::cancelRequests()
+{
+    const QList<QNetworkReply *> replies = findChildren<QNetworkReply *>(Qt::FindDirectChildrenOnly);
+    for (QNetworkReply *reply : replies) {
+        if (reply->isRunning())
+            reply->abort();
+    }
+}
+
 // ---- request rule -------------------------------------------------------------------------
 
 QString LMServerConnection::requestAddress(const QString &resourcePath, bool withLogin) const
@@ -248,7 +257,10 @@ void LMServerConnection::checkLMServer()
             m_serverVersion = version.toString();
             result = 0;
         }();
-        post(LMNotification::CheckedServer, {{LMUserInfoKey::ServerCheck, result}});
+        QVariantMap info{{LMUserInfoKey::ServerCheck, result}};
+        if (reply.transportError)
+            info.insert(LMUserInfoKey::Failure, failureReason(reply, std::nullopt));
+        post(LMNotification::CheckedServer, info);
     });
 }
 

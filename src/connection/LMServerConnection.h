@@ -120,6 +120,10 @@ public:
     Q_INVOKABLE void uploadNextAsset(const QString &importStatusID);
     Q_INVOKABLE void uploadedAsset();
 
+    // Aborts every request in flight; each reports as a transport failure, as any cut
+    // connection does (a batch fails its file in flight and, halted, ends).
+    void cancelRequests();
+
     // Whether a batch is between its start and its done notification.
     [[nodiscard]] bool isUploading() const { return m_uploading; }
 
