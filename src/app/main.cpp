@@ -1,5 +1,5 @@
 #include "app/AppDelegate.h"
-#include "app/TerminationSignals.h"
+#include "platform/TerminationSignals.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -28,6 +28,9 @@ inline const QString ParentID = QStringLiteral("parent id");
 inline const QString PathList = QStringLiteral("path list");
 inline const QString HasError = QStringLiteral("has error");
 inline const QString NewCategory = QStringLiteral("new category");
+// Why a server check or category listing could not use its reply (the server's own words when
+// it gave any); present only then.
+inline const QString Failure = QStringLiteral("failure");
 inline const QString FileName = QStringLiteral("file name");
 // The category whose children could not be loaded.
 inline const QString CategoryID = QStringLiteral("category id");

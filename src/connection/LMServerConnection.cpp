@@ -73,6 +73,15 @@ void LMServerConnection::setCurrentImportQueue(const QList<Asset *> &queue)
         m_currentImportQueue.append(asset);
 }
 
+void LMServerConnection::cancelRequests()
+{
+    const QList<QNetworkReply *> replies = findChildren<QNetworkReply *>(Qt::FindDirectChildrenOnly);
+    for (QNetworkReply *reply : replies) {
+        if (reply->isRunning())
+            reply->abort();
+    }
+}
+
 // ---- request rule -------------------------------------------------------------------------
 
 QString LMServerConnection::requestAddress(const QString &resourcePath, bool withLogin) const
@@ -210,6 +219,14 @@ QString LMServerConnection::statusAndReason(const Reply &reply, const std::optio
     return reason.contains(status) ? status : status + QStringLiteral(": ") + reason;
 }
 
+QVariantMap LMServerConnection::listingInfo(const Reply &reply, const std::optional<QJsonValue> &json, bool usable)
+{
+    QVariantMap info = errorInfo(reply);
+    if (!usable)
+        info.insert(LMUserInfoKey::Failure, failureReason(reply, json));
+    return info;
+}
+
 void LMServerConnection::post(const QString &name, const QVariantMap &userInfo)
 {
     NotificationCenter::defaultCenter()->post(name, this, userInfo);
@@ -265,7 +282,10 @@ void LMServerConnection::checkLMServer()
             m_serverVersion = about.value(QLatin1String("LumaroVersion")).toString();
             result = 0;
         }();
-        post(LMNotification::CheckedServer, {{LMUserInfoKey::ServerCheck, result}});
+        QVariantMap info{{LMUserInfoKey::ServerCheck, result}};
+        if (reply.transportError)
+            info.insert(LMUserInfoKey::Failure, failureReason(reply, std::nullopt));
+        post(LMNotification::CheckedServer, info);
     });
 }
 
@@ -275,7 +295,8 @@ void LMServerConnection::retrieveCategoryTypes()
 {
     sendGet(QStringLiteral("/ra/categoryTypes.json"), true, [this](const Reply &reply) {
         const std::optional<QJsonValue> json = decodeJson(reply);
-        if (json && objectList(*json)) {
+        const bool usable = json && objectList(*json);
+        if (usable) {
             const QJsonArray types = json->toArray();
             m_categoryTypes = types;
             for (const QJsonValue &type : types) {
@@ -287,7 +308,7 @@ void LMServerConnection::retrieveCategoryTypes()
                     m_folderCategoryTypeID = *id;
             }
         }
-        post(LMNotification::RetrievedCategoryTypes, errorInfo(reply));
+        post(LMNotification::RetrievedCategoryTypes, listingInfo(reply, json, usable));
     });
 }
 
@@ -300,11 +321,10 @@ void LMServerConnection::loadTopLevel()
 {
     sendGet(QStringLiteral("/ra/categories.json"), true, [this](const Reply &reply) {
         const std::optional<QJsonValue> json = decodeJson(reply);
-        if (json) {
-            if (const std::optional<QList<QJsonObject>> level = objectList(*json))
-                m_categoryData[0] = *level;
-        }
-        post(LMNotification::HasCategories, errorInfo(reply));
+        const std::optional<QList<QJsonObject>> level = json ? objectList(*json) : std::nullopt;
+        if (level)
+            m_categoryData[0] = *level;
+        post(LMNotification::HasCategories, listingInfo(reply, json, level.has_value()));
     });
 }
 
@@ -357,12 +377,10 @@ void LMServerConnection::applyChildFetch(qint64 column, qint64 row, qint64 reque
                               integerValue(json->toObject().value(QLatin1String("id"))) == requestedID;
     if (!sameCategory || reply.status >= 300) {
         // Reported with the category it was for, so a view can tell whether it still matters.
-        QVariantMap error{{LMErrorKey::Domain, reply.transportError ? reply.error.value(LMErrorKey::Domain)
-                                                                    : QVariant(QStringLiteral("HTTP"))},
-                          {LMErrorKey::Code, reply.transportError ? reply.error.value(LMErrorKey::Code)
-                                                                  : QVariant(reply.status)},
-                          {LMErrorKey::Description, statusAndReason(reply, json)}};
-        post(LMNotification::HasCategories, {{LMUserInfoKey::Error, error}, {LMUserInfoKey::CategoryID, requestedID}});
+        QVariantMap info = errorInfo(reply);
+        info.insert(LMUserInfoKey::Failure, statusAndReason(reply, json));
+        info.insert(LMUserInfoKey::CategoryID, requestedID);
+        post(LMNotification::HasCategories, info);
         return;
     }
     const CategoryRecord full = json->toObject();
@@ -402,6 +420,15 @@ qint64 LMServerConnection::findCategory(qint64 categoryID, qint64 level) const
             return row;
     }
     return -1;
+}
+
+void LMServerConnection::forgetChildren(qint64 column, qint64 row)
+{
+    if (column < 0 || column >= m_categoryData.size() || row < 0 || row >= m_categoryData.at(column).size())
+        return;
+    CategoryRecord &record = m_categoryData[column][row];
+    record.remove(QLatin1String("directChildCategoryStructuresSorted"));
+    record.remove(QLatin1String("visibleChildCategoryStructures"));
 }
 
 // ---- category creation --------------------------------------------------------------------

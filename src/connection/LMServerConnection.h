@@ -104,6 +104,9 @@ public:
     Q_INVOKABLE void selectCategory(qint64 column, qint64 row);
     [[nodiscard]] Q_INVOKABLE QString getSelectedCategoryPath() const;
     [[nodiscard]] Q_INVOKABLE qint64 findCategory(qint64 categoryID, qint64 level) const;
+    // Drops the child lists held for that row, so its next selection asks the server again
+    // (a category was created below it).
+    void forgetChildren(qint64 column, qint64 row);
 
     Q_INVOKABLE void createNewCategory(const QString &name);
 
@@ -116,6 +119,10 @@ public:
     void startAssetImport(const QList<Asset *> &batch);
     Q_INVOKABLE void uploadNextAsset(const QString &importStatusID);
     Q_INVOKABLE void uploadedAsset();
+
+    // Aborts every request in flight; each reports as a transport failure, as any cut
+    // connection does (a batch fails its file in flight and, halted, ends).
+    void cancelRequests();
 
     // Whether a batch is between its start and its done notification.
     [[nodiscard]] bool isUploading() const { return m_uploading; }
@@ -144,6 +151,7 @@ private:
     static QString failureReason(const Reply &reply, const std::optional<QJsonValue> &json);
     // The HTTP status first when it is no success, then what the server said.
     static QString statusAndReason(const Reply &reply, const std::optional<QJsonValue> &json);
+    static QVariantMap listingInfo(const Reply &reply, const std::optional<QJsonValue> &json, bool usable);
 
     void loadTopLevel();
     void applyChildFetch(qint64 column, qint64 row, qint64 requestedID, const Reply &reply);

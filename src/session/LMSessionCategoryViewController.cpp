@@ -25,8 +25,6 @@ namespace {
 const QLatin1String kId("id");
 const QLatin1String kName("name");
 const QLatin1String kIsLeaf("isLeaf");
-const QLatin1String kSortedChildren("directChildCategoryStructuresSorted");
-const QLatin1String kVisibleChildren("visibleChildCategoryStructures");
 
 std::optional<qint64> integerId(const QJsonObject &record)
 {
@@ -223,8 +221,8 @@ void LMSessionCategoryViewController::gotCategories(const Notification &notifica
 
 void LMSessionCategoryViewController::noteLoadFailure(const Notification &notification, Position clicked)
 {
-    const QVariantMap error = notification.userInfo.value(LMUserInfoKey::Error).toMap();
-    if (error.isEmpty())
+    const QString failure = notification.userInfo.value(LMUserInfoKey::Failure).toString();
+    if (failure.isEmpty())
         return;
     const LMServerConnection *conn = connection();
     const QVariant failedID = notification.userInfo.value(LMUserInfoKey::CategoryID);
@@ -241,7 +239,7 @@ void LMSessionCategoryViewController::noteLoadFailure(const Notification &notifi
             return;
         what = tr("Could not load the sub-categories of %1").arg(record.value(kName).toString());
     }
-    m_loadFailure = what + QStringLiteral(": ") + error.value(LMErrorKey::Description).toString() +
+    m_loadFailure = what + QStringLiteral(": ") + failure +
                     (failedID.isValid() ? tr(". Select it again to retry.") : QString());
 }
 
@@ -331,18 +329,8 @@ void LMSessionCategoryViewController::newCategoryWasCreated(const Notification &
 
 void LMSessionCategoryViewController::forgetChildren(Position position)
 {
-    LMServerConnection *conn = connection();
-    if (!conn || position.column < 0 || position.row < 0)
-        return;
-    QList<CategoryLevel> data = conn->categoryData();
-    if (position.column >= data.size() || position.row >= data.at(position.column).size())
-        return;
-    CategoryRecord &record = data[position.column][position.row];
-    if (!record.contains(kSortedChildren) && !record.contains(kVisibleChildren))
-        return;
-    record.remove(kSortedChildren);
-    record.remove(kVisibleChildren);
-    conn->setCategoryData(data);
+    if (LMServerConnection *conn = connection())
+        conn->forgetChildren(position.column, position.row);
 }
 
 void LMSessionCategoryViewController::categoryCreationFailed(const Notification &notification)

@@ -31,26 +31,34 @@ void ObjectContext::adopt(ManagedObject *record)
 
 bool ObjectContext::load(QString *error)
 {
+    if (!loadBookmarks(error))
+        return false;
     if (!m_store)
         return true;
-    const auto bookmarks = m_store->loadBookmarks(error);
-    if (!bookmarks)
-        return false;
     const auto assets = m_store->loadAssets(error);
     if (!assets)
         return false;
     QHash<qint64, ServerBookmark *> byId;
-    for (const StoreFile::Row &row : *bookmarks) {
-        auto *bookmark = new ServerBookmark(this, row.values, row.id);
-        byId.insert(row.id, bookmark);
-        adopt(bookmark);
-    }
+    for (ServerBookmark *bookmark : fetchAllBookmarks())
+        byId.insert(bookmark->objectId(), bookmark);
     for (const StoreFile::Row &row : *assets) {
         QVariantMap values = row.values;
         if (ServerBookmark *bookmark = byId.value(row.bookmarkId))
             values.insert(Asset::kBookmark, QVariant::fromValue<QObject *>(bookmark));
         adopt(new Asset(this, values, row.id));
     }
+    return true;
+}
+
+bool ObjectContext::loadBookmarks(QString *error)
+{
+    if (!m_store)
+        return true;
+    const auto bookmarks = m_store->loadBookmarks(error);
+    if (!bookmarks)
+        return false;
+    for (const StoreFile::Row &row : *bookmarks)
+        adopt(new ServerBookmark(this, row.values, row.id));
     return true;
 }
 

@@ -30,6 +30,8 @@ public:
 
     // Loads every record of the store file. Returns false with a reason when it cannot.
     [[nodiscard]] bool load(QString *error);
+    // Loads only the bookmarks: for a process that adds log entries without reading the log.
+    [[nodiscard]] bool loadBookmarks(QString *error);
 
     ServerBookmark *insertBookmark();
     Asset *insertAsset();

@@ -20,7 +20,7 @@ QString applicationDocumentsDirectory()
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QLatin1Char('/') + FolderName;
 }
 
-OpenResult open(const QString &folder)
+OpenResult open(const QString &folder, Contents contents)
 {
     const QFileInfo info(folder);
     if (info.exists() && !info.isDir()) {
@@ -50,7 +50,7 @@ OpenResult open(const QString &folder)
     QString reason;
     const bool opened = store->open(folder + QLatin1Char('/') + FileName, &reason);
     auto context = opened ? std::make_unique<ObjectContext>(std::move(store)) : nullptr;
-    if (context && context->load(&reason))
+    if (context && (contents == Contents::Everything ? context->load(&reason) : context->loadBookmarks(&reason)))
         return context;
     const StoreFile::Failure kind = context ? context->storeFile()->lastFailure() : store->lastFailure();
     // A lock held by another program, or a file that cannot be written, is said as it is; the

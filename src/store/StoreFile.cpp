@@ -247,6 +247,19 @@ bool StoreFile::migrate(QString *error)
     return true;
 }
 
+bool StoreFile::checkWritable(QString *error) const
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        if (error)
+            *error = reasonFor(query.lastError());
+        return false;
+    }
+    query.exec(QStringLiteral("ROLLBACK"));
+    return true;
+}
+
 std::optional<QList<StoreFile::Row>> StoreFile::loadRows(bool assets, QString *error) const
 {
     const QList<Column> &columns = assets ? assetColumns() : bookmarkColumns();
@@ -317,11 +330,18 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
             names << QLatin1String(c.name);
         if (isAsset)
             names << QStringLiteral("bookmark");
+        // Another process may have deleted the bookmark meanwhile: the asset then keeps its
+        // row without one, as the delete rule leaves a log entry, instead of failing the save.
+        QStringList placeholders(names.size(), QStringLiteral("?"));
+        if (isAsset)
+            placeholders.last() = QStringLiteral("(SELECT id FROM ServerBookmark WHERE id = ?)");
         if (change.kind == Change::Insert) {
-            query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                              .arg(table, names.join(u','), QStringList(names.size(), QStringLiteral("?")).join(u',')));
+            query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(u','), placeholders.join(u',')));
         } else {
-            query.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE id = ?").arg(table, names.join(QStringLiteral(" = ?, "))));
+            QStringList sets;
+            for (int i = 0; i < names.size(); ++i)
+                sets << names.at(i) + QStringLiteral(" = ") + placeholders.at(i);
+            query.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE id = ?").arg(table, sets.join(QStringLiteral(", "))));
         }
         for (const Column &c : columns)
             query.addBindValue(toSql(change.values.value(QLatin1String(c.name)), c.kind));

@@ -54,6 +54,10 @@ public:
     enum class Failure { None, InUse, Unwritable, Other };
     [[nodiscard]] Failure lastFailure() const { return m_lastFailure; }
 
+    // Waits up to the busy timeout for the write lock and gives it back at once: false with
+    // the reason when another process holds it longer.
+    [[nodiscard]] bool checkWritable(QString *error) const;
+
     // Test seam: the next writes fail with this reason while it is set.
     void setFailureForTesting(const QString &reason) { m_injectedFailure = reason; }
 

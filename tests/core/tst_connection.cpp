@@ -433,7 +433,7 @@ void TestConnection::failedChildFetchShowsNoChildren()
     QCOMPARE(c.getSelectedCategoryPath(), QStringLiteral("/Video"));
     const QVariantMap info = kit.recorder->last(LMNotification::HasCategories).userInfo;
     QCOMPARE(info.value("category id").toLongLong(), qint64(10));
-    const QString said = info.value("error").toMap().value("description").toString();
+    const QString said = info.value("failure").toString();
     QVERIFY2(said.contains(reason), qPrintable(said));
 
     // Selecting it again asks again; this time the children arrive.
