@@ -4,6 +4,7 @@
 #include "bookmarks/BookmarksStoryboard.h"
 #include "bookmarks/LMBookmarksWindowController.h"
 #include "platform/ConsoleLog.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/widgets/Alert.h"
 #include "platform/widgets/Storyboard.h"
 #include "session/LMImportLogWindowController.h"
@@ -28,7 +29,9 @@ AppDelegate *g_shared = nullptr;
 
 AppDelegate::AppDelegate()
     : m_connectMenuItem(new QAction(tr("&Connect"), this)),
-      m_newMenuItem(new QAction(tr("&New Bookmark…"), this))
+      m_newMenuItem(new QAction(tr("&New Bookmark…"), this)),
+      m_desktopNotifier(new DesktopNotifier(QGuiApplication::applicationDisplayName(),
+                                            QGuiApplication::desktopFileName(), this))
 {
     g_shared = this;
     m_connectMenuItem->setObjectName(QStringLiteral("connectMenuItem"));
@@ -114,7 +117,7 @@ LMBookmarksWindowController *AppDelegate::bookmarksWindowController() const
 void AppDelegate::applicationDidFinishLaunching()
 {
     Storyboard &storyboard = Storyboard::main();
-    registerSessionControllers(storyboard);
+    registerSessionControllers(storyboard, m_desktopNotifier);
     registerBookmarkControllers(storyboard);
 
     auto *bookmarks = storyboard.instantiate<LMBookmarksWindowController>(
