@@ -4,6 +4,7 @@
 #include "bookmarks/BookmarksStoryboard.h"
 #include "bookmarks/LMBookmarksWindowController.h"
 #include "platform/ConsoleLog.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/widgets/Alert.h"
 #include "platform/widgets/Storyboard.h"
 #include "platform/widgets/WindowController.h"
@@ -29,7 +30,9 @@ AppDelegate *g_shared = nullptr;
 
 AppDelegate::AppDelegate()
     : m_connectMenuItem(new QAction(tr("&Connect"), this)),
-      m_newMenuItem(new QAction(tr("&New Bookmark…"), this))
+      m_newMenuItem(new QAction(tr("&New Bookmark…"), this)),
+      m_desktopNotifier(new DesktopNotifier(QGuiApplication::applicationDisplayName(),
+                                            QGuiApplication::desktopFileName(), this))
 {
     g_shared = this;
     m_connectMenuItem->setObjectName(QStringLiteral("connectMenuItem"));
@@ -120,7 +123,7 @@ void AppDelegate::applicationDidFinishLaunching()
     if (m_exited)
         return;
     Storyboard &storyboard = Storyboard::main();
-    registerSessionControllers(storyboard);
+    registerSessionControllers(storyboard, m_desktopNotifier);
     registerBookmarkControllers(storyboard);
 
     auto *bookmarks = storyboard.instantiate<LMBookmarksWindowController>(

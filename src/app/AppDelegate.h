@@ -7,6 +7,7 @@
 #include <memory>
 
 class ApplicationMenus;
+class DesktopNotifier;
 class LMBookmarksWindowController;
 class LMImportLogWindowController;
 class ObjectContext;
@@ -94,6 +95,7 @@ private:
     QAction *m_connectMenuItem;
     QAction *m_newMenuItem;
     ApplicationMenus *m_menus = nullptr;
+    DesktopNotifier *m_desktopNotifier;
     bool m_launched = false;
     bool m_terminating = false;
     bool m_exited = false;

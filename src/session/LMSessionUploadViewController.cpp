@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "connection/LMServerConnection.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/NotificationCenter.h"
 #include "session/AssetChooserDialog.h"
 #include "session/ImportQueue.h"
@@ -13,6 +14,7 @@
 #include "session/UploadViewWidget.h"
 #include "store/Asset.h"
 #include "store/ObjectContext.h"
+#include "store/ServerBookmark.h"
 
 #include <QAbstractItemView>
 #include <QLabel>
@@ -54,6 +56,11 @@ LMSessionWindowController *LMSessionUploadViewController::sessionWindow() const
 void LMSessionUploadViewController::setSessionWindow(LMSessionWindowController *window)
 {
     m_sessionWindow = window;
+}
+
+void LMSessionUploadViewController::setDesktopNotifier(DesktopNotifier *notifier)
+{
+    m_desktopNotifier = notifier;
 }
 
 LMServerConnection *LMSessionUploadViewController::connection() const
@@ -301,6 +308,28 @@ void LMSessionUploadViewController::uploadHasFinished(const Notification &notifi
     m_assetBrowser->reloadColumn(0);
     m_progressPanel->endBatch();
     setUploading(false);
+    notifyDesktop(error);
+}
+
+void LMSessionUploadViewController::notifyDesktop(const QString &error)
+{
+    // The window in front shows the outcome itself.
+    if (!m_desktopNotifier || (isViewLoaded() && view()->window()->isActiveWindow()))
+        return;
+    const ServerBookmark *bookmark = m_sessionWindow ? m_sessionWindow->connectionBookmark() : nullptr;
+    const QString name = bookmark ? bookmark->bookmarkName().value_or(QString()) : QString();
+    if (!error.isEmpty()) {
+        m_desktopNotifier->notify(tr("Upload to %1 stopped").arg(name),
+                                  m_uploadedCount > 0 ? tr("%1 uploaded; %2").arg(m_uploadedCount).arg(error)
+                                                      : error);
+        return;
+    }
+    const QString body =
+        m_failedCount > 0 ? tr("%1 uploaded, %2 failed").arg(m_uploadedCount).arg(m_failedCount)
+        : m_uploadedCount == 1
+            ? tr("1 file uploaded to %1").arg(m_categoryNameTextField->text())
+            : tr("%1 files uploaded to %2").arg(m_uploadedCount).arg(m_categoryNameTextField->text());
+    m_desktopNotifier->notify(tr("Upload to %1 finished").arg(name), body);
 }
 
 void LMSessionUploadViewController::backToCategoriesButtonClicked()

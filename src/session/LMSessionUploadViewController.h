@@ -12,6 +12,7 @@
 
 class Asset;
 class AssetChooserDialog;
+class DesktopNotifier;
 class ImportQueue;
 class LMAssetBrowser;
 class LMServerConnection;
@@ -40,6 +41,8 @@ public:
 
     [[nodiscard]] LMSessionWindowController *sessionWindow() const;
     void setSessionWindow(LMSessionWindowController *window);
+    // Tells the desktop how a batch ended when the session window is not in front; none, no word.
+    void setDesktopNotifier(DesktopNotifier *notifier);
 
     // Interface elements; null until the view is loaded.
     [[nodiscard]] LMAssetBrowser *assetBrowser() const { return m_assetBrowser; }
@@ -108,11 +111,13 @@ private:
     void selectAndShowRow(int row);
     void setUploading(bool uploading);
     void setStatusText(const QString &text);
+    void notifyDesktop(const QString &error);
     // The queue row of the record a notification is about; -1 when it is not listed.
     [[nodiscard]] int rowOfNotifiedAsset(const Notification &notification) const;
     [[nodiscard]] LMServerConnection *connection() const;
 
     QPointer<LMSessionWindowController> m_sessionWindow;
+    QPointer<DesktopNotifier> m_desktopNotifier;
     ImportQueue *m_importQueue = nullptr;
     SharedContext m_managedObjectContext;
     bool m_registeredUploadNotification = false;

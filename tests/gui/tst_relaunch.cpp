@@ -3,6 +3,7 @@
 #include "AppTestSupport.h"
 #include "DevServer.h"
 #include "app/AppDelegate.h"
+#include "app/SingleInstance.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -42,18 +43,8 @@ class TestRelaunch : public QObject {
         QStringList stdoutLines;
     };
 
-    // Starts the application, waits until ready() says it is up, then asks it to quit as the
-    // desktop does at logout (SIGTERM).
-    static Run runUntil(const std::function<bool()> &ready, bool *becameReady)
+    static bool start(QProcess &app, const QStringList &extraEnvironment = {})
     {
-        return runUntil([&](const QByteArray &) { return ready(); }, becameReady, {});
-    }
-
-    // ready() also sees what the application wrote to standard error so far.
-    static Run runUntil(const std::function<bool(const QByteArray &)> &ready, bool *becameReady,
-                        const QStringList &extraEnvironment)
-    {
-        QProcess app;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_DATA_HOME"), TestEnvironment::dataHome());
@@ -61,41 +52,43 @@ class TestRelaunch : public QObject {
         // Quitting while a session's request is still in flight leaves Qt's network objects
         // behind at process exit; leaks are the in-process tests' business, not this one's.
         if (env.contains(QStringLiteral("ASAN_OPTIONS")))
-            env.insert(QStringLiteral("ASAN_OPTIONS"), env.value(QStringLiteral("ASAN_OPTIONS")) +
-                                                          QStringLiteral(":detect_leaks=0"));
+            env.insert(QStringLiteral("ASAN_OPTIONS"),
+                       env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
         for (const QString &setting : extraEnvironment)
             env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
         app.setProcessEnvironment(env);
         app.setProcessChannelMode(QProcess::SeparateChannels);
         app.setReadChannel(QProcess::StandardOutput);
         app.start(binary(), {});
-        Run run;
-        if (!app.waitForStarted(10000)) {
-            *becameReady = false;
-            return run;
-        }
-        QByteArray errors;
-        *becameReady = QTest::qWaitFor(
-            [&] {
-                errors += app.readAllStandardError();
-                return ready(errors);
-            },
-            20000);
+        return app.waitForStarted(10000);
+    }
+
+    // Asks the application to quit as the desktop does at logout (SIGTERM).
+    static Run finish(QProcess &app)
+    {
         app.terminate();
+        Run run;
         if (!app.waitForFinished(20000)) {
             app.kill();
             app.waitForFinished(5000);
-            run.exitStatus = QProcess::CrashExit; // it had to be killed: no normal end
         } else {
-            run.exitStatus = app.exitStatus();
+            run.exitStatus = app.exitStatus(); // one that had to be killed did not end normally
         }
         run.exitCode = app.exitCode();
         run.stdoutLines =
             QString::fromUtf8(app.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        errors += app.readAllStandardError();
+        const QByteArray errors = app.readAllStandardError();
         if (run.exitCode != 0)
             qWarning().noquote() << "LumaroImporter stderr:" << QString::fromUtf8(errors.right(4000));
         return run;
+    }
+
+    // Starts the application, waits until ready() says it is up, then asks it to quit.
+    static Run runUntil(const std::function<bool()> &ready, bool *becameReady)
+    {
+        QProcess app;
+        *becameReady = start(app) && QTest::qWaitFor(ready, 20000);
+        return finish(app);
     }
 
     static QStringList exitLines(const Run &run)
@@ -179,6 +172,52 @@ private slots:
         QCOMPARE(readStore().named(QStringLiteral("Vic's server"))->sessionWindowOpen(), true);
     }
 
+    void aSecondStartHandsOverToTheFirst()
+    {
+        resetPersistentState();
+        QFile::remove(settingsFile());
+        DevServer server({QStringLiteral("--user"), QStringLiteral("una:pw-una")});
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        {
+            auto seeded = readStore();
+            QVERIFY(seeded.context);
+            seed(seeded.context.get(),
+                 BookmarkSeed(QStringLiteral("Una's server"), QStringLiteral("127.0.0.1"))
+                     .withPort(server.port())
+                     .withLogin(QStringLiteral("una"), QStringLiteral("pw-una"))
+                     .withOpenSession());
+            QVERIFY(seeded.context->save());
+            QSettings(settingsFile(), QSettings::IniFormat).setValue(AppDelegate::ShowBookmarksKey, false);
+        }
+        const auto sessionsStarted = [&](int count) {
+            return QTest::qWaitFor([&] { return categoryRequestsBy(server, QStringLiteral("una")) >= count; },
+                                   20000);
+        };
+
+        // An instance that dies without cleaning up leaves its socket behind...
+        QProcess crashed;
+        QVERIFY(start(crashed) && sessionsStarted(1));
+        crashed.kill();
+        QVERIFY(crashed.waitForFinished(10000));
+        QVERIFY(QFileInfo::exists(
+            SingleInstance::socketPathFor(PersistentStore::applicationDocumentsDirectory())));
+        // ...which does not keep the next start from running.
+        QProcess first;
+        QVERIFY(start(first));
+        QVERIFY2(sessionsStarted(2), "a socket left by a crash kept the application from starting");
+
+        // A second start hands over and ends, without opening the session a second time.
+        QProcess second;
+        QVERIFY(start(second));
+        QVERIFY2(second.waitForFinished(20000), "a second instance kept running");
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(categoryRequestsBy(server, QStringLiteral("una")), 2);
+        // The first brought up its bookmarks window, hidden at launch by the preference.
+        const Run run = finish(first);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(exitLines(run), QStringList{QStringLiteral("bookmarks window showing on exit = true")});
+    }
     void terminationDuringTheLaunchAlertEndsTheProcess()
     {
         // A store file of random bytes: the launch stops in a blocking alert before the main loop.
@@ -192,13 +231,18 @@ private slots:
         store.write(noise);
         store.close();
 
-        bool ready = false;
-        const Run run = runUntil(
-            [](const QByteArray &errors) {
-                return errors.contains("blocking alert: Failed to initialize the application's saved data");
-            },
-            &ready, {QStringLiteral("QT_LOGGING_RULES=lumaro.platform.info=true")});
-        QVERIFY2(ready, "the store alert never came up");
+        QProcess app;
+        QVERIFY(start(app, {QStringLiteral("QT_LOGGING_RULES=lumaro.platform.info=true")}));
+        app.setReadChannel(QProcess::StandardError);
+        QByteArray errors;
+        QVERIFY2(QTest::qWaitFor(
+                     [&] {
+                         errors += app.readAllStandardError();
+                         return errors.contains("blocking alert: Failed to initialize the application's saved data");
+                     },
+                     20000),
+                 "the store alert never came up");
+        const Run run = finish(app);
         QCOMPARE(run.exitStatus, QProcess::NormalExit);
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(exitLines(run), QStringList{QStringLiteral("bookmarks window showing on exit = true")});

@@ -46,6 +46,8 @@ void WindowController::windowWillClose() {}
 void WindowController::showWindow()
 {
     QMainWindow *w = window();
+    // Showing a minimised window means bringing it back, not only marking it visible.
+    w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
     w->show();
     w->raise();
     w->activateWindow();
