@@ -201,12 +201,15 @@ void LMSessionInitialViewController::restoreInitialCategory(const Notification &
     if (categoryView)
         categoryView->setInitialCategoryID(m_sessionWindow->startingCategory().value_or(-1));
 
-    if (m_sessionWindow->currentView() == LMSessionWindowController::CategoryViewName)
-        m_sessionWindow->showView(categoryView);
-    else if (rebuiltPathIsUsable())
+    if (m_sessionWindow->currentView() != LMSessionWindowController::CategoryViewName &&
+        rebuiltPathIsUsable()) {
         m_sessionWindow->showView(m_sessionWindow->uploadView());
-    else
-        m_sessionWindow->showView(categoryView);
+        return;
+    }
+    // The view the session is in is the one remembered, so the next launch opens where the
+    // user really was.
+    m_sessionWindow->setCurrentView(LMSessionWindowController::CategoryViewName);
+    m_sessionWindow->showView(categoryView);
 }
 
 void LMSessionInitialViewController::showFailureAlert(const QString &message)

@@ -1,5 +1,6 @@
 #include "GuiTestMain.h"
 
+#include "AccessibleTree.h"
 #include "AppTestSupport.h"
 #include "DevServer.h"
 #include "app/ApplicationMenus.h"
@@ -124,6 +125,23 @@ private slots:
         m_app->menus()->bookmarksItem()->trigger();
         QVERIFY(QTest::qWaitForWindowExposed(bookmarksWindow()->window()));
         QVERIFY(m_app->showingBookmarksWindow());
+
+        // A screen reader reads the session window's menus first, then the session window
+        // goes: the bookmarks window's menus keep every item for it.
+        const QStringList file{QStringLiteral("New Bookmark…"), QStringLiteral("Connect"),
+                               QStringLiteral("Save"),          QStringLiteral("Import Log"),
+                               QStringLiteral("Bookmarks"),     QStringLiteral("Quit")};
+        const QStringList edit{QStringLiteral("Undo"), QStringLiteral("Redo")};
+        auto menu = [](QMainWindow *window, const char *name) {
+            return AccessibleTree::menuItems(window->menuBar()->findChild<QMenu *>(QLatin1String(name)));
+        };
+        QCOMPARE(menu(session->window(), "fileMenu"), file);
+        QCOMPARE(menu(session->window(), "editMenu"), edit);
+        QPointer<LMSessionWindowController> closing = session;
+        session->close();
+        QTRY_VERIFY(closing.isNull());
+        QCOMPARE(menu(bookmarksWindow()->window(), "fileMenu"), file);
+        QCOMPARE(menu(bookmarksWindow()->window(), "editMenu"), edit);
 
         // Quitting keeps the session marked open for the next launch.
         StdoutCapture out;

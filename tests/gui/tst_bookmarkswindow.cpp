@@ -1,5 +1,6 @@
 #include "GuiTestMain.h"
 
+#include "AccessibleTree.h"
 #include "AppTestSupport.h"
 #include "DevServer.h"
 #include "bookmarks/BookmarksTableModel.h"
@@ -93,10 +94,7 @@ class TestBookmarksWindow : public QObject {
     }
 
 private slots:
-    void init()
-    {
-        m_app = freshDelegate();
-    }
+    void init() { m_app = freshDelegate(); }
 
     void cleanup()
     {
@@ -130,6 +128,36 @@ private slots:
                  QStringLiteral("https://g.example"));
         context()->deleteObject(added);
         QCOMPARE(listedNames().size(), 3);
+    }
+
+    void serverColumnShowsAPortThatIsNotTheSchemes_data()
+    {
+        QTest::addColumn<bool>("secure");
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<qint64>("port");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("http on 80") << false << "a.example" << qint64(80) << "http://a.example";
+        QTest::newRow("https on 443") << true << "a.example" << qint64(443) << "https://a.example";
+        QTest::newRow("demo server") << false << "127.0.0.1" << qint64(43837) << "http://127.0.0.1:43837";
+        QTest::newRow("http on 443") << false << "a.example" << qint64(443) << "http://a.example:443";
+        QTest::newRow("IPv6 address") << true << "::1" << qint64(8443) << "https://[::1]:8443";
+    }
+
+    void serverColumnShowsAPortThatIsNotTheSchemes()
+    {
+        QFETCH(bool, secure);
+        QFETCH(QString, host);
+        QFETCH(qint64, port);
+        QFETCH(QString, shown);
+        BookmarkSeed bookmark(QStringLiteral("Only"), host);
+        if (secure)
+            bookmark.withSecure();
+        ServerBookmark *seeded = seed(context(), bookmark.withPort(port));
+        launch();
+        QCOMPARE(table()->model()->index(0, BookmarksTableModel::ServerColumn).data().toString(), shown);
+        QCOMPARE(seeded->urlShortString(),
+                 (secure ? QStringLiteral("https://") : QStringLiteral("http://")) + host);
+        QCOMPARE(AccessibleTree::unnamedControls(bookmarksWindow()->window()), QStringList());
     }
 
     void clicksEnableAndDisableTheConnectAndEditControls()
@@ -319,7 +347,8 @@ private slots:
 
         bookmarksWindow()->editToolbarItem()->trigger();
         QCOMPARE(list()->presentedViewControllers().size(), 1);
-        auto *editor = qobject_cast<LMBookmarkEditViewController *>(list()->presentedViewControllers().constFirst());
+        auto *editor =
+            qobject_cast<LMBookmarkEditViewController *>(list()->presentedViewControllers().constFirst());
         QVERIFY(editor);
         QVERIFY(QTest::qWaitForWindowExposed(editor->view()->window()));
         QCOMPARE(editor->labelTextField()->text(), QStringLiteral("Local Lumaro"));

@@ -1,15 +1,18 @@
 #include "GuiTestMain.h"
 
-#include "AppTestSupport.h"
-#include "DevServer.h"
-#include "app/AppDelegate.h"
+#include "SessionTestKit.h"
+#include "bookmarks/LMBookmarksWindowController.h"
+#include "store/Asset.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
+#include <QSignalSpy>
 
-using namespace AppTestSupport;
+#include <cstdio>
+
+using namespace SessionTestKit;
 
 // Runs the real application, several times over one store, the way a user starts and quits it.
 class TestRelaunch : public QObject {
@@ -61,8 +64,8 @@ class TestRelaunch : public QObject {
         // Quitting while a session's request is still in flight leaves Qt's network objects
         // behind at process exit; leaks are the in-process tests' business, not this one's.
         if (env.contains(QStringLiteral("ASAN_OPTIONS")))
-            env.insert(QStringLiteral("ASAN_OPTIONS"), env.value(QStringLiteral("ASAN_OPTIONS")) +
-                                                          QStringLiteral(":detect_leaks=0"));
+            env.insert(QStringLiteral("ASAN_OPTIONS"),
+                       env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
         for (const QString &setting : extraEnvironment)
             env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
         app.setProcessEnvironment(env);
@@ -96,6 +99,40 @@ class TestRelaunch : public QObject {
         if (run.exitCode != 0)
             qWarning().noquote() << "LumaroImporter stderr:" << QString::fromUtf8(errors.right(4000));
         return run;
+    }
+
+    // Plays the user in a process of its own over this test's store: this test binary running
+    // playTheUser, which is the application's own code driven by the keyboard. A "pick" run
+    // quits the way the application does at a logout; a "set" run is killed (kill -9) when done.
+    static bool runUser(const QByteArray &role)
+    {
+        QProcess user;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LUMARO_PLAY_USER"), QString::fromLatin1(role));
+        env.insert(QStringLiteral("LUMARO_PLAY_DATA"), TestEnvironment::dataHome());
+        if (env.contains(QStringLiteral("ASAN_OPTIONS")))
+            env.insert(QStringLiteral("ASAN_OPTIONS"),
+                       env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+        user.setProcessEnvironment(env);
+        user.start(QCoreApplication::applicationFilePath(), {QStringLiteral("playTheUser")});
+        QByteArray out;
+        const bool done = user.waitForStarted(10000) &&
+                          QTest::qWaitFor(
+                              [&] {
+                                  out += user.readAllStandardOutput();
+                                  return out.contains("PASS   : TestRelaunch::playTheUser") ||
+                                         out.contains("user: done") || user.state() == QProcess::NotRunning;
+                              },
+                              40000) &&
+                          out.contains("user: done");
+        if (role == "set")
+            user.kill();
+        user.waitForFinished(20000);
+        out += user.readAllStandardOutput();
+        if (!done || out.contains("FAIL!"))
+            qWarning().noquote() << "the user's run:" << QString::fromUtf8(out.right(3000));
+        return done && !out.contains("FAIL!") &&
+               (role == "set" || (user.exitStatus() == QProcess::NormalExit && user.exitCode() == 0));
     }
 
     static QStringList exitLines(const Run &run)
@@ -179,12 +216,109 @@ private slots:
         QCOMPARE(readStore().named(QStringLiteral("Vic's server"))->sessionWindowOpen(), true);
     }
 
+    void reopensWhereTheUserWas()
+    {
+        resetPersistentState();
+        QFile::remove(settingsFile());
+        DevServer server;
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        {
+            auto seeded = readStore();
+            QVERIFY(seeded.context);
+            ServerBookmark *bookmark =
+                seed(seeded.context.get(), BookmarkSeed(QStringLiteral("Studio"), QStringLiteral("127.0.0.1"))
+                                               .withPort(server.port())
+                                               .withLogin(QStringLiteral("admin"), QStringLiteral("lumaro"))
+                                               .withOpenSession());
+            Asset *queued = seeded.context->insertAsset();
+            queued->setFilePath(QStringLiteral("/srv/shots/queued.jpg"));
+            queued->setBookmark(bookmark);
+            QVERIFY(seeded.context->save());
+        }
+        const QStringList logSession{QStringLiteral("QT_LOGGING_RULES=lumaro.session.info=true")};
+        bool ready = false;
+
+        // Summer picked with the keyboard, then a quit: the next launch walks there.
+        QVERIFY(runUser("pick"));
+        Run run = runUntil(
+            [](const QByteArray &errors) {
+                return errors.contains("category browser ready at /Photos/2024/Summer");
+            },
+            &ready, logSession);
+        QVERIFY2(ready, "the relaunch did not walk to the category picked before the quit");
+        QCOMPARE(run.exitCode, 0);
+
+        // Set takes the session to the upload view, then the process is killed: the next launch
+        // opens the upload view at once, with its queue.
+        QVERIFY(runUser("set"));
+        {
+            const StoredBookmarks stored = readStore();
+            QCOMPARE(stored.named(QStringLiteral("Studio"))->lastCategoryID(), std::optional<qint64>(4));
+            QCOMPARE(stored.named(QStringLiteral("Studio"))->lastCategoryView(),
+                     std::optional<QString>(QStringLiteral("upload")));
+        }
+        run = runUntil(
+            [](const QByteArray &errors) {
+                return errors.contains("upload view ready at /Photos/2024/Summer with 1 queued files");
+            },
+            &ready, logSession);
+        QVERIFY2(ready, "the relaunch after kill -9 did not open the upload view where the user was");
+        QCOMPARE(run.exitCode, 0);
+    }
+
+    // Run only as the user of reopensWhereTheUserWas, in a process of its own.
+    void playTheUser()
+    {
+        const QByteArray role = qgetenv("LUMARO_PLAY_USER");
+        if (role.isEmpty())
+            QSKIP("the user of reopensWhereTheUserWas; runs in its own process");
+        qputenv("XDG_DATA_HOME", qgetenv("LUMARO_PLAY_DATA"));
+        AppDelegate app;
+        app.setQuitOnLastWindowClosed(false);
+        app.applicationDidFinishLaunching();
+        QTRY_COMPARE_WITH_TIMEOUT(app.bookmarksWindowController()->sessionWindowControllers().size(), 1,
+                                  kTimeout);
+        LMSessionWindowController *session =
+            app.bookmarksWindowController()->sessionWindowControllers().constFirst();
+        LMSessionCategoryViewController *categories = session->categoryView();
+        QVERIFY(waitForContent(session, categories) && waitUntilIdle(categories));
+        ColumnBrowser *browser = categories->categoryBrowser();
+        if (role == "pick") {
+            // Photos by its first letters; Return opens it and takes 2024, then Spring; "su" is Summer.
+            QTest::keyClicks(browser->columnView(0), QStringLiteral("ph"));
+            QVERIFY(waitUntilIdle(categories));
+            QTest::keyClick(browser->columnView(0), Qt::Key_Return);
+            QVERIFY(waitUntilIdle(categories));
+            QTest::keyClick(browser->columnView(1), Qt::Key_Return);
+            QVERIFY(waitUntilIdle(categories));
+            QTest::keyClicks(browser->columnView(2), QStringLiteral("su"));
+            QVERIFY(waitUntilIdle(categories));
+            QCOMPARE(session->serverConnection()->getSelectedCategoryPath(),
+                     QStringLiteral("/Photos/2024/Summer"));
+            QSignalSpy terminated(&app, &AppDelegate::terminated);
+            app.terminate(); // what SIGTERM does in the application
+            QCOMPARE(terminated.size(), 1);
+        } else {
+            // The walk of this launch ended at Summer.
+            QCOMPARE(session->serverConnection()->getSelectedCategoryPath(),
+                     QStringLiteral("/Photos/2024/Summer"));
+            QCOMPARE(browser->selectedColumn(), 2);
+            categories->setCategoryButton()->click();
+            QVERIFY(waitForContent(session, session->uploadView()));
+        }
+        std::printf("user: done\n");
+        std::fflush(stdout);
+        if (role == "set")
+            QTest::qWaitFor([] { return false; }, 60000); // until killed
+    }
+
     void terminationDuringTheLaunchAlertEndsTheProcess()
     {
         // A store file of random bytes: the launch stops in a blocking alert before the main loop.
         resetPersistentState();
         QDir().mkpath(PersistentStore::applicationDocumentsDirectory());
-        QFile store(PersistentStore::applicationDocumentsDirectory() + QLatin1Char('/') + PersistentStore::FileName);
+        QFile store(PersistentStore::applicationDocumentsDirectory() + QLatin1Char('/') +
+                    PersistentStore::FileName);
         QVERIFY(store.open(QIODevice::WriteOnly));
         QByteArray noise(8192, Qt::Uninitialized);
         for (int i = 0; i < noise.size(); ++i)
