@@ -67,6 +67,7 @@ void LMSessionInitialViewController::loadView()
 
     m_busyIndicator = new QProgressBar(view);
     m_busyIndicator->setObjectName(QStringLiteral("busyIndicator"));
+    m_busyIndicator->setAccessibleName(tr("Connecting"));
     m_busyIndicator->setRange(0, 0); // busy: no known end
     m_busyIndicator->setTextVisible(false);
     m_busyIndicator->setFixedWidth(320);

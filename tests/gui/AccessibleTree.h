@@ -23,8 +23,9 @@ inline QStringList menuItems(QMenu *menu)
     return names;
 }
 
-// Visible controls a screen reader would announce without a name, by object name (or class).
-inline QStringList unnamedControls(QWidget *root)
+// Visible controls a screen reader would announce without a name, by object name (or class),
+// comma-separated so a failed comparison shows them.
+inline QString unnamedControls(QWidget *root)
 {
     static const QList<QAccessible::Role> controls{
         QAccessible::PushButton,  QAccessible::ButtonMenu,  QAccessible::CheckBox,
@@ -49,7 +50,7 @@ inline QStringList unnamedControls(QWidget *root)
             walk(iface->child(i));
     };
     walk(QAccessible::queryAccessibleInterface(root));
-    return unnamed;
+    return unnamed.join(QLatin1String(", "));
 }
 
 } // namespace AccessibleTree

@@ -231,8 +231,8 @@ private slots:
         QCOMPARE(advanced->portTextField()->value(), 443);
         QVERIFY(advanced->sslTextField()->isChecked());
         QCOMPARE(advanced->appTextField()->text(), ServerBookmark::DefaultApplicationPath);
-        QCOMPARE(AccessibleTree::unnamedControls(editor->view()->window()), QStringList());
-        QCOMPARE(AccessibleTree::unnamedControls(advanced->view()->window()), QStringList());
+        QCOMPARE(AccessibleTree::unnamedControls(editor->view()->window()), QString());
+        QCOMPARE(AccessibleTree::unnamedControls(advanced->view()->window()), QString());
 
         // Unchecking secure switches the scheme at once and keeps the port.
         QTest::mouseClick(advanced->sslTextField(), Qt::LeftButton);

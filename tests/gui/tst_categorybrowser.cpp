@@ -406,7 +406,7 @@ private slots:
         QCOMPARE(sheet->view()->window()->windowModality(), Qt::WindowModal);
         QTest::keyClicks(sheet->textNewCategory(), QStringLiteral("  Night Shots "));
         QVERIFY(saveScreenshot(sheet->view()->window(), QStringLiteral("session-new-category-sheet")));
-        QCOMPARE(AccessibleTree::unnamedControls(sheet->view()->window()), QStringList());
+        QCOMPARE(AccessibleTree::unnamedControls(sheet->view()->window()), QString());
         sheet->saveButton()->click();
         QVERIFY(view->presentedViewControllers().isEmpty());
 

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 
+using namespace AppTestSupport;
 using namespace SessionTestKit;
 
 // Runs the real application, several times over one store, the way a user starts and quits it.
@@ -309,7 +310,7 @@ private slots:
         std::printf("user: done\n");
         std::fflush(stdout);
         if (role == "set")
-            QTest::qWaitFor([] { return false; }, 60000); // until killed
+            QVERIFY(!QTest::qWaitFor([] { return false; }, 60000)); // until killed
     }
 
     void terminationDuringTheLaunchAlertEndsTheProcess()

@@ -305,7 +305,7 @@ private slots:
             QVERIFY2(
                 cells->cellAt(r, 0)->text(QAccessible::Description).contains(s.upload()->failureReason(r)),
                 qPrintable(cells->cellAt(r, 0)->text(QAccessible::Description)));
-        QCOMPARE(AccessibleTree::unnamedControls(s.session->window()), QStringList());
+        QCOMPARE(AccessibleTree::unnamedControls(s.session->window()), QString());
 
         // The next batch tries them again (the fault was for one request only) and clears the marks.
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
