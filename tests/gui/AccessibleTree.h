@@ -1,7 +1,7 @@
 #pragma once
 
 // What a screen reader gets from our windows, read through Qt's accessibility interfaces (the
-// same objects the AT-SPI bridge serves), never through pixels.
+// objects the AT-SPI bridge serves), never through pixels.
 
 #include <QAccessible>
 #include <QMenu>
@@ -10,11 +10,11 @@
 
 namespace AccessibleTree {
 
-// The items a screen reader can read in a menu: the names of its valid, non-separator children.
+// The names of a menu's readable items: valid children other than separators.
 inline QStringList menuItems(QMenu *menu)
 {
     QStringList names;
-    QAccessibleInterface *iface = menu ? QAccessible::queryAccessibleInterface(menu) : nullptr;
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(menu);
     for (int i = 0; iface && i < iface->childCount(); ++i) {
         QAccessibleInterface *child = iface->child(i);
         if (child && child->isValid() && child->role() != QAccessible::Separator)
@@ -23,31 +23,23 @@ inline QStringList menuItems(QMenu *menu)
     return names;
 }
 
-// Visible controls a screen reader would announce without a name, by object name (or class),
-// comma-separated so a failed comparison shows them.
+// Visible controls that would be announced without a name, by object name, comma-separated.
 inline QString unnamedControls(QWidget *root)
 {
-    static const QList<QAccessible::Role> controls{
-        QAccessible::PushButton,  QAccessible::ButtonMenu,  QAccessible::CheckBox,
-        QAccessible::RadioButton, QAccessible::ComboBox,    QAccessible::EditableText,
-        QAccessible::SpinBox,     QAccessible::List,        QAccessible::Table,
-        QAccessible::Tree,        QAccessible::ProgressBar, QAccessible::Slider};
+    using A = QAccessible;
+    static const QList<A::Role> controls{A::PushButton, A::ButtonMenu,   A::CheckBox,   A::RadioButton,
+                                         A::ComboBox,   A::EditableText, A::SpinBox,    A::List,
+                                         A::Table,      A::Tree,         A::ProgressBar};
     QStringList unnamed;
     std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *iface) {
         if (!iface || !iface->isValid() || iface->state().invisible)
             return;
-        const QAccessible::Role role = iface->role();
-        if (controls.contains(role) && iface->text(QAccessible::Name).trimmed().isEmpty()) {
-            const QObject *object = iface->object();
-            unnamed.append(object && !object->objectName().isEmpty()
-                               ? object->objectName()
-                               : QString::fromLatin1(object ? object->metaObject()->className() : "?"));
-        }
+        if (controls.contains(iface->role()) && iface->text(A::Name).trimmed().isEmpty())
+            unnamed.append(iface->object() ? iface->object()->objectName() : QStringLiteral("?"));
         // The rows of item views are their own business.
-        if (role == QAccessible::List || role == QAccessible::Table || role == QAccessible::Tree)
-            return;
-        for (int i = 0; i < iface->childCount(); ++i)
-            walk(iface->child(i));
+        if (iface->role() != A::List && iface->role() != A::Table && iface->role() != A::Tree)
+            for (int i = 0; i < iface->childCount(); ++i)
+                walk(iface->child(i));
     };
     walk(QAccessible::queryAccessibleInterface(root));
     return unnamed.join(QLatin1String(", "));

@@ -285,9 +285,8 @@ private slots:
         // The selected failed file says why beside its path, in text that can be selected; the
         // keyboard reaches the next one, and a screen reader hears each reason with its row.
         QLabel *why = s.upload()->failureReasonField();
-        QVERIFY(why->isVisible());
+        QVERIFY(why->isVisible() && why->textInteractionFlags() & Qt::TextSelectableByKeyboard);
         QCOMPARE(why->text(), reason);
-        QVERIFY(why->textInteractionFlags() & Qt::TextSelectableByKeyboard);
         s.list()->setFocus();
         QTest::keyClick(s.list(), Qt::Key_Down);
         QCOMPARE(s.upload()->assetNameTextField()->text(), paths.at(2));
@@ -300,12 +299,9 @@ private slots:
         QTest::keyClick(why, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), s.upload()->backToCategoriesButton());
         QAccessibleTableInterface *cells = QAccessible::queryAccessibleInterface(s.list())->tableInterface();
-        QVERIFY(cells);
         for (int r = 0; r < 2; ++r)
-            QVERIFY2(
-                cells->cellAt(r, 0)->text(QAccessible::Description).contains(s.upload()->failureReason(r)),
-                qPrintable(cells->cellAt(r, 0)->text(QAccessible::Description)));
-        QCOMPARE(AccessibleTree::unnamedControls(s.session->window()), QString());
+            QCOMPARE(cells->cellAt(r, 0)->text(QAccessible::Description),
+                     QStringLiteral("Upload failed: ") + s.upload()->failureReason(r));
 
         // The next batch tries them again (the fault was for one request only) and clears the marks.
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
@@ -396,11 +392,7 @@ private slots:
         // time left is for the four files still to send.
         QVERIFY2(panel->rateLabel()->text().startsWith(QStringLiteral("Waiting for the server… · about ")),
                  qPrintable(panel->rateLabel()->text()));
-        for (QProgressBar *bar : {panel->fileBar(), panel->batchBar()}) {
-            QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(bar);
-            QVERIFY(!iface->text(QAccessible::Name).isEmpty());
-            QCOMPARE(iface->valueInterface()->currentValue().toInt(), bar->value());
-        }
+        QCOMPARE(AccessibleTree::unnamedControls(s.session->window()), QString());
         // The path and the picture describe the file being sent.
         QCOMPARE(s.upload()->assetNameTextField()->text(), paths.at(1));
         QCOMPARE(s.upload()->previewPane()->filePath(), paths.at(1));
