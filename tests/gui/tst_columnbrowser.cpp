@@ -5,7 +5,6 @@
 #include "platform/widgets/ColumnBrowserDelegate.h"
 
 #include <QAbstractItemView>
-#include <QAccessible>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -339,11 +338,6 @@ private slots:
         QTest::keyClicks(browser().columnView(1), QStringLiteral("f"));
         QCOMPARE(browser().selectedRowInColumn(1), 1);
         QCOMPARE(actions.count(), 11);
-
-        // Columns are named after the browser for assistive technology.
-        browser().setAccessibleTitle(QStringLiteral("Things"));
-        QCOMPARE(QAccessible::queryAccessibleInterface(browser().columnView(1))->text(QAccessible::Name),
-                 QStringLiteral("Things, level 2"));
     }
 
     void longColumnAsksOnlyForShownCells()

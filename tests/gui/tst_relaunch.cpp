@@ -46,17 +46,13 @@ class TestRelaunch : public QObject {
         QStringList stdoutLines;
     };
 
-    // Starts the application, waits until ready() says it is up, then asks it to quit as the
-    // desktop does at logout (SIGTERM).
-    static Run runUntil(const std::function<bool()> &ready, bool *becameReady)
-    {
-        return runUntil([&](const QByteArray &) { return ready(); }, becameReady, {});
-    }
-
-    // ready() also sees what the application wrote to standard error so far. With a user, this
-    // test binary runs playTheUser in the application's place; "set" is killed (kill -9) once ready.
+    // Starts the application, waits until ready() says it is up (it also sees what the
+    // application wrote to standard error so far), then asks it to quit as the desktop does at
+    // logout (SIGTERM).
+    // With a user, this test binary runs playTheUser in the application's place; "set" is
+    // killed (kill -9) once ready.
     static Run runUntil(const std::function<bool(const QByteArray &)> &ready, bool *becameReady,
-                        const QStringList &extraEnvironment, const QString &user = {})
+                        const QStringList &extraEnvironment = {}, const QString &user = {})
     {
         QProcess app;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -150,7 +146,7 @@ private slots:
         // First launch: no preference yet, so the bookmarks window shows; both sessions connect.
         bool ready = false;
         Run first = runUntil(
-            [&] {
+            [&](const QByteArray &) {
                 return categoryRequestsBy(server, QStringLiteral("una")) >= 1 &&
                        categoryRequestsBy(server, QStringLiteral("vic")) >= 1;
             },
@@ -175,7 +171,7 @@ private slots:
             settings.setValue(AppDelegate::ShowBookmarksKey, false);
         }
         Run second = runUntil(
-            [&] {
+            [&](const QByteArray &) {
                 return categoryRequestsBy(server, QStringLiteral("una")) >= 2 &&
                        categoryRequestsBy(server, QStringLiteral("vic")) >= 2;
             },
