@@ -1,7 +1,6 @@
 #include "GuiTestMain.h"
 
 #include "AccessibleTree.h"
-
 #include "AppTestSupport.h"
 #include "bookmarks/LMBookmarkAdvancedViewController.h"
 #include "bookmarks/LMBookmarkEditViewController.h"

@@ -1,7 +1,6 @@
 #include "GuiTestMain.h"
 
 #include "AccessibleTree.h"
-
 #include "SessionTestKit.h"
 
 #include "platform/widgets/BrowserColumnModel.h"

@@ -1,7 +1,6 @@
 #include "GuiTestMain.h"
 
 #include "AccessibleTree.h"
-
 #include "UploadTestKit.h"
 
 #include "session/ImportLogModel.h"
