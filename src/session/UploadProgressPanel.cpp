@@ -262,6 +262,10 @@ void UploadProgressPanel::refresh()
             m_rate = double(bytes) * 1e9 / double(ns);
         stalled = ns >= StallNs && bytes == 0;
     }
+    // Sizes that came in late start the window over; until it fills, the batch so far will do.
+    if (m_rate <= 0 && m_sizesKnown && (m_finishedFiles > 0 || awaitingServer()) && doneBytes() > 0 &&
+        sendingElapsed() > 0)
+        m_rate = double(doneBytes()) * 1e9 / double(sendingElapsed());
     // Time left is for the bytes still to send; the file in flight counts as sent once its
     // body is out.
     const qint64 toSend = m_batchBytes - doneBytes();
