@@ -63,7 +63,10 @@ void LMBookmarkAdvancedViewController::loadView()
     portRow->addWidget(m_portTextField);
     portRow->addStretch();
     form->addRow(tr("Application &path:"), m_appTextField);
-    form->addRow(tr("P&ort:"), portRow);
+    // The label names the spin box itself (not its row), for Alt+O and for screen readers.
+    auto *portLabel = new QLabel(tr("P&ort:"), root);
+    portLabel->setBuddy(m_portTextField);
+    form->addRow(portLabel, portRow);
     form->addRow(QString(), m_sslTextField);
     m_form->addAddressRow(form, root);
     layout->addLayout(form);

@@ -62,6 +62,7 @@ void LMImportLogViewController::loadView()
 
     m_tableView = new QTableView(root);
     m_tableView->setObjectName(QStringLiteral("ImportLogTableView"));
+    m_tableView->setAccessibleName(tr("Uploaded files"));
     m_tableView->setModel(m_model);
     m_tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -82,6 +82,7 @@ void LMSessionCategoryViewController::loadView()
     m_categoryBrowser = new ColumnBrowser(view);
     m_categoryBrowser->setObjectName(QStringLiteral("categoryBrowser"));
     m_categoryBrowser->setColumnWidth(210);
+    m_categoryBrowser->setAccessibleTitle(tr("Categories"));
     m_categoryBrowser->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
     m_selectionLabel = new QLabel(view);
@@ -250,6 +251,7 @@ void LMSessionCategoryViewController::finishLoading()
     m_loadFailureLabel->setText(m_loadFailure);
     m_loadFailureLabel->setVisible(!m_loadFailure.isEmpty());
     showSelection();
+    qCInfo(lcSession).noquote() << "category browser ready at" << m_selectionLabel->toolTip();
     m_categoryBrowser->setEnabled(true);
     m_setCategoryButton->setEnabled(true);
     m_newCategoryButton->setEnabled(true);
@@ -301,6 +303,9 @@ void LMSessionCategoryViewController::categoryBrowserWasClicked()
     m_setCategoryButton->setEnabled(false);
     m_askedAgain = false;
     askConnectionToSelect(m_clickedCategory);
+    // The connection holds the new selection from here on.
+    if (m_sessionWindow)
+        m_sessionWindow->rememberPosition();
     // The column to the right shows nothing until the connection has the rows that belong there.
     m_categoryBrowser->reloadColumn(column + 1);
 }
@@ -367,6 +372,7 @@ void LMSessionCategoryViewController::setCategoryButtonWasClicked()
     if (!conn || conn->categoryPath().isEmpty())
         return;
     m_sessionWindow->setCurrentView(LMSessionWindowController::UploadViewName);
+    m_sessionWindow->rememberPosition();
     m_sessionWindow->showView(m_sessionWindow->uploadView());
 }
 

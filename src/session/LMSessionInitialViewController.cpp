@@ -67,6 +67,7 @@ void LMSessionInitialViewController::loadView()
 
     m_busyIndicator = new QProgressBar(view);
     m_busyIndicator->setObjectName(QStringLiteral("busyIndicator"));
+    m_busyIndicator->setAccessibleName(tr("Connecting"));
     m_busyIndicator->setRange(0, 0); // busy: no known end
     m_busyIndicator->setTextVisible(false);
     m_busyIndicator->setFixedWidth(320);
@@ -201,12 +202,15 @@ void LMSessionInitialViewController::restoreInitialCategory(const Notification &
     if (categoryView)
         categoryView->setInitialCategoryID(m_sessionWindow->startingCategory().value_or(-1));
 
-    if (m_sessionWindow->currentView() == LMSessionWindowController::CategoryViewName)
-        m_sessionWindow->showView(categoryView);
-    else if (rebuiltPathIsUsable())
+    if (m_sessionWindow->currentView() != LMSessionWindowController::CategoryViewName &&
+        rebuiltPathIsUsable()) {
         m_sessionWindow->showView(m_sessionWindow->uploadView());
-    else
-        m_sessionWindow->showView(categoryView);
+        return;
+    }
+    // The view the session is in is the one remembered, so the next launch opens where the
+    // user really was.
+    m_sessionWindow->setCurrentView(LMSessionWindowController::CategoryViewName);
+    m_sessionWindow->showView(categoryView);
 }
 
 void LMSessionInitialViewController::showFailureAlert(const QString &message)

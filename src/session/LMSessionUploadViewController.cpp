@@ -73,6 +73,11 @@ QLabel *LMSessionUploadViewController::assetPreview() const
     return m_previewPane ? m_previewPane->imageLabel() : nullptr;
 }
 
+QLabel *LMSessionUploadViewController::failureReasonField() const
+{
+    return m_viewWidget ? m_viewWidget->failureReasonField : nullptr;
+}
+
 QList<Asset *> LMSessionUploadViewController::importQueue() const
 {
     return m_importQueue->records();
@@ -96,6 +101,8 @@ void LMSessionUploadViewController::viewWillAppear()
     (void)view(); // the elements below exist once the view is loaded
     LMServerConnection *server = connection();
     m_categoryNameTextField->setText(server ? server->getSelectedCategoryPath() : QString());
+    qCInfo(lcSession).noquote() << "upload view ready at" << m_categoryNameTextField->text() << "with"
+                                << m_importQueue->size() << "queued files";
     registerUploadObservers();
     m_assetBrowser->setUploadView(this);
     m_assetBrowser->registerForDraggedTypes({LMAssetBrowser::FileListMimeType});
@@ -227,6 +234,7 @@ void LMSessionUploadViewController::startUploadButtonWasClicked()
         return;
     setStatusText({});
     m_importQueue->clearFailures();
+    m_viewWidget->showFailureReason({});
     const QList<Asset *> batch = m_importQueue->records();
     m_uploadBatchTotal = batch.size();
     m_uploadedCount = 0;
@@ -337,6 +345,7 @@ void LMSessionUploadViewController::backToCategoriesButtonClicked()
     if (m_uploadInProgress || !m_sessionWindow || !m_sessionWindow->categoryView())
         return;
     m_sessionWindow->setCurrentView(LMSessionWindowController::CategoryViewName);
+    m_sessionWindow->rememberPosition();
     m_sessionWindow->showView(m_sessionWindow->categoryView());
 }
 
@@ -355,6 +364,8 @@ void LMSessionUploadViewController::willDisplayCell(ColumnBrowser *, BrowserCell
     if (!failure.isEmpty()) {
         cell.icon = view()->style()->standardIcon(QStyle::SP_MessageBoxCritical);
         cell.toolTip = failure;
+        // The icon alone says nothing to a screen reader.
+        cell.description = tr("Upload failed: %1").arg(failure);
     } else if (record) {
         cell.toolTip = record->filePath().value_or(QString());
     }
@@ -369,6 +380,7 @@ void LMSessionUploadViewController::showRecord(Asset *asset)
     const QString path = asset->filePath().value_or(QString());
     m_previewPane->showFile(path);
     m_assetNameTextField->setText(path);
+    m_viewWidget->showFailureReason(m_importQueue->failure(m_importQueue->rowOf(asset)));
 }
 
 void LMSessionUploadViewController::clearPreview()
@@ -377,6 +389,7 @@ void LMSessionUploadViewController::clearPreview()
         return;
     m_previewPane->clear();
     m_assetNameTextField->clear();
+    m_viewWidget->showFailureReason({});
 }
 
 void LMSessionUploadViewController::reloadList()
@@ -419,6 +432,7 @@ void LMSessionUploadViewController::loadView()
 {
     auto *root = new UploadViewWidget;
     root->setObjectName(QStringLiteral("uploadView"));
+    m_viewWidget = root;
     m_assetBrowser = root->assetBrowser;
     m_previewPane = root->previewPane;
     m_chooseAssetsButton = root->chooseAssetsButton;

@@ -23,6 +23,7 @@ class QLineEdit;
 class QPushButton;
 class UploadPreviewPane;
 class UploadProgressPanel;
+class UploadViewWidget;
 struct Notification;
 
 // The upload view of a session: the import queue of the session's bookmark as a list, the
@@ -55,6 +56,8 @@ public:
     [[nodiscard]] QLineEdit *assetNameTextField() const { return m_assetNameTextField; }
     [[nodiscard]] UploadProgressPanel *progressPanel() const { return m_progressPanel; }
     [[nodiscard]] UploadPreviewPane *previewPane() const { return m_previewPane; }
+    // Why the shown file failed in the last batch; empty and hidden otherwise.
+    [[nodiscard]] QLabel *failureReasonField() const;
 
     // The pending records shown in the list; row i is element i.
     [[nodiscard]] QList<Asset *> importQueue() const;
@@ -128,6 +131,7 @@ private:
 
     // Owned by the view, which lives as long as this controller.
     QPointer<AssetChooserDialog> m_chooser;
+    UploadViewWidget *m_viewWidget = nullptr;
     LMAssetBrowser *m_assetBrowser = nullptr;
     UploadPreviewPane *m_previewPane = nullptr;
     QPushButton *m_chooseAssetsButton = nullptr;

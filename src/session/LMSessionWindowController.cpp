@@ -19,8 +19,9 @@ namespace {
 constexpr QSize kDefaultWindowSize(880, 560);
 constexpr QSize kMinimumWindowSize(560, 380);
 
-// Opening a session writes only this bookmark's own state; other records being edited elsewhere
-// are not ours to commit. The outcome is not reported (a later save picks the change up).
+// Opening a session or moving in it writes only this bookmark's own state; other records being
+// edited elsewhere are not ours to commit. The outcome is not reported (a later save picks the
+// change up).
 void saveBookmark(ServerBookmark *bookmark)
 {
     ObjectContext *context = bookmark->managedObjectContext();
@@ -152,18 +153,32 @@ void LMSessionWindowController::showView(ViewController *view)
     setContentViewController(view);
 }
 
+qint64 LMSessionWindowController::selectedCategoryID() const
+{
+    if (!m_serverConnection || !m_serverConnection->selectedCategory())
+        return -1;
+    const QJsonValue id = m_serverConnection->selectedCategory()->value(QLatin1String("id"));
+    return id.isDouble() ? id.toInteger(-1) : -1;
+}
+
+void LMSessionWindowController::rememberPosition()
+{
+    ServerBookmark *bookmark = m_connectionBookmark;
+    if (!bookmark)
+        return;
+    const qint64 categoryID = selectedCategoryID();
+    if (bookmark->lastCategoryView() == m_currentView && bookmark->lastCategoryID() == categoryID)
+        return;
+    bookmark->setLastCategoryView(m_currentView);
+    bookmark->setLastCategoryID(categoryID);
+    saveBookmark(bookmark);
+}
+
 void LMSessionWindowController::windowWillClose()
 {
-    qint64 categoryID = -1;
-    if (m_serverConnection && m_serverConnection->selectedCategory()) {
-        const QJsonValue id = m_serverConnection->selectedCategory()->value(QLatin1String("id"));
-        if (id.isDouble())
-            categoryID = id.toInteger(-1);
-    }
-
     if (ServerBookmark *bookmark = m_connectionBookmark) {
         bookmark->setLastCategoryView(m_currentView);
-        bookmark->setLastCategoryID(categoryID);
+        bookmark->setLastCategoryID(selectedCategoryID());
         bookmark->setSessionWindowOpen(!m_sessionWindowClosed);
         saveEverything(bookmark);
     }

@@ -62,6 +62,11 @@ public:
     // The close button's action.
     void closeThisWindow();
 
+    // Writes the current view and the selected category into the bookmark and saves that record
+    // alone, so that a session never closed (a quit, a logout, a crash) reopens where the user
+    // was. Called when the user changes either; cheap when nothing changed.
+    void rememberPosition();
+
     // Makes a view the window's content, giving it the frame of the view it replaces.
     void showView(ViewController *view);
 
@@ -71,6 +76,8 @@ protected:
 
 private:
     void releaseConnection();
+    // The connection's selected category, or -1.
+    [[nodiscard]] qint64 selectedCategoryID() const;
 
     QPointer<LMServerConnection> m_serverConnection;
     QPointer<LMSessionInitialViewController> m_initialView;

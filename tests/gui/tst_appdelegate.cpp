@@ -1,5 +1,6 @@
 #include "GuiTestMain.h"
 
+#include "AccessibleTree.h"
 #include "AppTestSupport.h"
 #include "DevServer.h"
 #include "app/ApplicationMenus.h"
@@ -124,6 +125,19 @@ private slots:
         m_app->menus()->bookmarksItem()->trigger();
         QVERIFY(QTest::qWaitForWindowExposed(bookmarksWindow()->window()));
         QVERIFY(m_app->showingBookmarksWindow());
+
+        // A screen reader reads the session window's menus first, then that window goes: the
+        // bookmarks window's menus keep every item for it.
+        for (QMainWindow *window : {session->window(), bookmarksWindow()->window()}) {
+            if (window == bookmarksWindow()->window()) {
+                QPointer<LMSessionWindowController> closing = session;
+                session->close();
+                QTRY_VERIFY(closing.isNull());
+            }
+            for (const QString &name : {QStringLiteral("fileMenu"), QStringLiteral("editMenu")})
+                QCOMPARE(AccessibleTree::menuItems(window->menuBar()->findChild<QMenu *>(name)),
+                         menuTitles(window, name));
+        }
 
         // Quitting keeps the session marked open for the next launch.
         StdoutCapture out;

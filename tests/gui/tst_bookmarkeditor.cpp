@@ -1,5 +1,6 @@
 #include "GuiTestMain.h"
 
+#include "AccessibleTree.h"
 #include "AppTestSupport.h"
 #include "bookmarks/LMBookmarkAdvancedViewController.h"
 #include "bookmarks/LMBookmarkEditViewController.h"
@@ -75,10 +76,7 @@ class TestBookmarkEditor : public QObject {
     }
 
 private slots:
-    void init()
-    {
-        m_app = freshDelegate();
-    }
+    void init() { m_app = freshDelegate(); }
 
     void cleanup()
     {
@@ -232,6 +230,8 @@ private slots:
         QCOMPARE(advanced->portTextField()->value(), 443);
         QVERIFY(advanced->sslTextField()->isChecked());
         QCOMPARE(advanced->appTextField()->text(), ServerBookmark::DefaultApplicationPath);
+        QCOMPARE(AccessibleTree::unnamedControls(editor->view()->window()), QString());
+        QCOMPARE(AccessibleTree::unnamedControls(advanced->view()->window()), QString());
 
         // Unchecking secure switches the scheme at once and keeps the port.
         QTest::mouseClick(advanced->sslTextField(), Qt::LeftButton);

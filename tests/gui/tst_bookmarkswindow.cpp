@@ -1,5 +1,6 @@
 #include "GuiTestMain.h"
 
+#include "AccessibleTree.h"
 #include "AppTestSupport.h"
 #include "DevServer.h"
 #include "bookmarks/BookmarksTableModel.h"
@@ -93,10 +94,7 @@ class TestBookmarksWindow : public QObject {
     }
 
 private slots:
-    void init()
-    {
-        m_app = freshDelegate();
-    }
+    void init() { m_app = freshDelegate(); }
 
     void cleanup()
     {
@@ -108,28 +106,33 @@ private slots:
     {
         seed(context(), BookmarkSeed(QStringLiteral("beta"), QStringLiteral("b.example")));
         seed(context(), BookmarkSeed(QStringLiteral("Alpha"), QStringLiteral("a.example")).withSecure());
+        ServerBookmark *demo =
+            seed(context(), BookmarkSeed(QStringLiteral("demo"), QStringLiteral("::1")).withPort(43837));
         ServerBookmark *gamma =
             seed(context(), BookmarkSeed(QStringLiteral("gamma"), QStringLiteral("g.example")));
         QVERIFY(context()->save());
         launch();
 
-        QCOMPARE(listedNames(),
-                 (QStringList{QStringLiteral("Alpha"), QStringLiteral("beta"), QStringLiteral("gamma")}));
-        QCOMPARE(table()->model()->index(0, BookmarksTableModel::ServerColumn).data().toString(),
-                 QStringLiteral("https://a.example"));
+        QCOMPARE(listedNames(), (QStringList{"Alpha", "beta", "demo", "gamma"}));
+        // A port shows when it is not the scheme's own; the bookmark's own short form stays.
+        auto server = [this](int row) {
+            return table()->model()->index(row, BookmarksTableModel::ServerColumn).data().toString();
+        };
+        QCOMPARE(server(0), QStringLiteral("https://a.example"));
+        QCOMPARE(server(2), QStringLiteral("http://[::1]:43837"));
+        QCOMPARE(demo->urlShortString(), QStringLiteral("http://::1"));
+        QCOMPARE(AccessibleTree::unnamedControls(bookmarksWindow()->window()), QString());
 
         // Unsaved inserts, renames and deletions show at once.
         ServerBookmark *added = context()->insertBookmark();
-        QCOMPARE(listedNames().value(3), QStringLiteral("untitled"));
+        QCOMPARE(listedNames().value(4), QStringLiteral("untitled"));
         added->setBookmarkName(QStringLiteral("delta"));
         gamma->setBookmarkName(QStringLiteral("Aardvark"));
-        QCOMPARE(listedNames(), (QStringList{QStringLiteral("Aardvark"), QStringLiteral("Alpha"),
-                                             QStringLiteral("beta"), QStringLiteral("delta")}));
-        gamma->setSecureConnect(true);
-        QCOMPARE(table()->model()->index(0, BookmarksTableModel::ServerColumn).data().toString(),
-                 QStringLiteral("https://g.example"));
+        QCOMPARE(listedNames(), (QStringList{"Aardvark", "Alpha", "beta", "delta", "demo"}));
+        gamma->setSecureConnect(true); // port 80 stays, no longer the scheme's own
+        QCOMPARE(server(0), QStringLiteral("https://g.example:80"));
         context()->deleteObject(added);
-        QCOMPARE(listedNames().size(), 3);
+        QCOMPARE(listedNames().size(), 4);
     }
 
     void clicksEnableAndDisableTheConnectAndEditControls()
@@ -319,7 +322,8 @@ private slots:
 
         bookmarksWindow()->editToolbarItem()->trigger();
         QCOMPARE(list()->presentedViewControllers().size(), 1);
-        auto *editor = qobject_cast<LMBookmarkEditViewController *>(list()->presentedViewControllers().constFirst());
+        auto *editor =
+            qobject_cast<LMBookmarkEditViewController *>(list()->presentedViewControllers().constFirst());
         QVERIFY(editor);
         QVERIFY(QTest::qWaitForWindowExposed(editor->view()->window()));
         QCOMPARE(editor->labelTextField()->text(), QStringLiteral("Local Lumaro"));

@@ -1,5 +1,6 @@
 #include "GuiTestMain.h"
 
+#include "AccessibleTree.h"
 #include "SessionTestKit.h"
 
 #include "platform/widgets/BrowserColumnModel.h"
@@ -8,7 +9,6 @@
 #include <QJsonDocument>
 #include <QLineEdit>
 #include <QTemporaryFile>
-
 
 using namespace SessionTestKit;
 
@@ -408,6 +408,7 @@ private slots:
         QCOMPARE(sheet->view()->window()->windowModality(), Qt::WindowModal);
         QTest::keyClicks(sheet->textNewCategory(), QStringLiteral("  Night Shots "));
         QVERIFY(saveScreenshot(sheet->view()->window(), QStringLiteral("session-new-category-sheet")));
+        QCOMPARE(AccessibleTree::unnamedControls(sheet->view()->window()), QString());
         sheet->saveButton()->click();
         QVERIFY(view->presentedViewControllers().isEmpty());
 

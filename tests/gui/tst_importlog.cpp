@@ -1,5 +1,6 @@
 #include "GuiTestMain.h"
 
+#include "AccessibleTree.h"
 #include "UploadTestKit.h"
 
 #include "session/ImportLogModel.h"
@@ -103,6 +104,7 @@ private slots:
                      (QStringList{"—", "—", "Harbour", "Harbour"}));
 
         QVERIFY(saveScreenshot(log.window(), QStringLiteral("import-log")));
+        QCOMPARE(AccessibleTree::unnamedControls(log.window()), QString());
         // Clear Log: gone at once, the waiting file untouched, nothing saved.
         QVERIFY(context->save());
         QTest::mouseClick(log.importLogView()->clearLogButton(), Qt::LeftButton);

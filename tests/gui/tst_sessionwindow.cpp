@@ -128,6 +128,12 @@ private slots:
             categories->setCategoryButton()->click();
             QCOMPARE(session->contentViewController(), session->uploadView());
         }
+        // Where the user is was written at once, that record alone: the removal is not saved yet.
+        std::unique_ptr<ObjectContext> now = reopenStore();
+        QCOMPARE(stored(*now, bookmark)->lastCategoryID(), std::optional<qint64>(6));
+        QCOMPARE(stored(*now, bookmark)->lastCategoryView(),
+                 std::optional<QString>(setCategory ? "upload" : "category"));
+        QCOMPARE(now->fetchPendingAssets(stored(*now, bookmark)).size(), 1);
 
         QPointer<LMServerConnection> connection = session->serverConnection();
         QPointer<ViewController> views[] = {session->initialView(), categories, session->uploadView()};
@@ -185,6 +191,7 @@ private slots:
         session->uploadView()->backToCategoriesButtonClicked();
         QCOMPARE(session->contentViewController(), categories);
         QCOMPARE(session->currentView(), std::optional<QString>(QStringLiteral("category")));
+        QCOMPARE(stored(*reopenStore(), bookmark)->lastCategoryView(), std::optional<QString>("category"));
         QCOMPARE(browser->selectedRowInColumn(0), rowOf(browser, 0, QStringLiteral("Photos")));
         QCOMPARE(columnTexts(browser, 1), (QStringList{"2024", "2025"}));
         QVERIFY(isIdle(categories));

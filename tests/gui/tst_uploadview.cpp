@@ -1,11 +1,13 @@
 #include "GuiTestMain.h"
 
+#include "AccessibleTree.h"
 #include "UploadTestKit.h"
 
 #include "platform/DesktopNotifier.h"
 #include "session/UploadPreviewPane.h"
 #include "session/UploadProgressPanel.h"
 
+#include <QAccessible>
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDialogButtonBox>
@@ -292,8 +294,8 @@ private slots:
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
         // Every file gets its number, the unreadable one too.
-        QCOMPARE(log.seen, (QStringList{"uploading asset 1 of 4", "uploading asset 2 of 4", "uploading asset 3 of 4",
-                                        "uploading asset 4 of 4"}));
+        QCOMPARE(log.seen, (QStringList{"uploading asset 1 of 4", "uploading asset 2 of 4",
+                                        "uploading asset 3 of 4", "uploading asset 4 of 4"}));
         QCOMPARE(s.status(), QStringLiteral("2 files could not be uploaded"));
         QCOMPARE(s.upload()->importQueue(), (QList<Asset *>{records.at(1), records.at(2)}));
         QVERIFY(records.at(0)->uploadDateTime());
@@ -304,16 +306,38 @@ private slots:
         // Marked in the list, with the reason as tooltip.
         const QString reason = s.upload()->failureReason(0);
         QVERIFY2(reason.contains(QLatin1String("500")), qPrintable(reason));
-        QVERIFY2(s.upload()->failureReason(1).contains(paths.at(2)), qPrintable(s.upload()->failureReason(1)));
+        QVERIFY2(s.upload()->failureReason(1).contains(paths.at(2)),
+                 qPrintable(s.upload()->failureReason(1)));
         const QModelIndex row = s.list()->model()->index(0, 0);
         QCOMPARE(row.data(Qt::ToolTipRole).toString(), reason);
         QVERIFY(!row.data(Qt::DecorationRole).value<QIcon>().isNull());
 
+        // The selected failed file says why beside its path, in text that can be selected; the
+        // keyboard reaches the next one, and a screen reader hears each reason with its row.
+        QLabel *why = s.upload()->failureReasonField();
+        QVERIFY(why->isVisible() && why->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+        QCOMPARE(why->text(), reason);
+        s.list()->setFocus();
+        QTest::keyClick(s.list(), Qt::Key_Down);
+        QCOMPARE(s.upload()->assetNameTextField()->text(), paths.at(2));
+        QCOMPARE(why->text(), s.upload()->failureReason(1));
+        QCOMPARE(s.status(), QStringLiteral("2 files could not be uploaded"));
         QVERIFY(saveScreenshot(s.session->window(), QStringLiteral("upload-failed-file")));
+        // Tab goes on in reading order: the reason, then the buttons from the left.
+        QTest::keyClick(s.list(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), why);
+        QTest::keyClick(why, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), s.upload()->backToCategoriesButton());
+        QAccessibleTableInterface *cells = QAccessible::queryAccessibleInterface(s.list())->tableInterface();
+        for (int r = 0; r < 2; ++r)
+            QCOMPARE(cells->cellAt(r, 0)->text(QAccessible::Description),
+                     QStringLiteral("Upload failed: ") + s.upload()->failureReason(r));
+
         // The next batch tries them again (the fault was for one request only) and clears the marks.
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
         QCOMPARE(s.status(), QString());
         QVERIFY(s.upload()->failureReason(0).isEmpty());
+        QVERIFY(!why->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
         QCOMPARE(s.upload()->importQueue(), QList<Asset *>{records.at(2)});
         QVERIFY(records.at(1)->uploadDateTime());
@@ -436,7 +460,8 @@ private slots:
     {
         UploadSession s(
             m_context, QStringLiteral("Screenshot"),
-            {QStringLiteral("--fault"), QStringLiteral("POST /ra/categoryAssets.json#2=delay:4000")});
+            {QStringLiteral("--fault"), QStringLiteral("POST /ra/categoryAssets.json#2=delay:4000"),
+             QStringLiteral("--fault"), QStringLiteral("POST /ra/categoryAssets.json#6=delay:1500")});
         QVERIFY(s.waitUntilReady());
         const QString folder = m_files.filePath(QStringLiteral("screenshot"));
         QImage picture(1600, 1000, QImage::Format_RGB32);
@@ -461,12 +486,20 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             panel->sizesKnown() && panel->fileBar()->value() == panel->fileBar()->maximum(), kTimeout);
         QTRY_VERIFY_WITH_TIMEOUT(s.upload()->previewPane()->isShowingPicture(), kTimeout);
-        QTRY_VERIFY_WITH_TIMEOUT(panel->rateLabel()->text().contains(QLatin1String("/s")), kTimeout);
+        // The body is out and the server keeps its answer: the line says so at once, and the
+        // time left is for the four files still to send.
+        QVERIFY2(panel->rateLabel()->text().startsWith(QStringLiteral("Waiting for the server… · about ")),
+                 qPrintable(panel->rateLabel()->text()));
+        QCOMPARE(AccessibleTree::unnamedControls(s.session->window()), QString());
         // The path and the picture describe the file being sent.
         QCOMPARE(s.upload()->assetNameTextField()->text(), paths.at(1));
         QCOMPARE(s.upload()->previewPane()->filePath(), paths.at(1));
         QVERIFY(panel->batchBar()->value() > 0 && panel->batchBar()->value() < panel->batchBar()->maximum());
         QVERIFY(saveScreenshot(s.session->window(), QStringLiteral("upload-mid-batch")));
+        // The last body out: nothing is left to send, so no time is promised.
+        QTRY_COMPARE_WITH_TIMEOUT(s.status(), QStringLiteral("uploading asset 6 of 6"), kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(panel->rateLabel()->text(), QStringLiteral("Waiting for the server…"),
+                                  kTimeout);
         QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
     }
 };
