@@ -114,6 +114,20 @@ void ObjectContext::deleteObject(ManagedObject *record)
     emit objectDeleted(record);
 }
 
+QStringList ObjectContext::changedKeys(const ManagedObject *record)
+{
+    const QVariantMap &now = record->values();
+    const QVariantMap before = record->committedValues();
+    QStringList keys;
+    for (auto it = now.cbegin(); it != now.cend(); ++it)
+        if (it.value() != before.value(it.key()))
+            keys.append(it.key());
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        if (!now.contains(it.key()))
+            keys.append(it.key());
+    return keys;
+}
+
 QList<ManagedObject *> ObjectContext::live() const
 {
     return m_records;
@@ -222,6 +236,8 @@ bool ObjectContext::saveObjects(const QList<ManagedObject *> &records, QString *
         }
         if (auto *asset = qobject_cast<Asset *>(record))
             change.bookmark = asset->bookmark();
+        if (change.kind == StoreFile::Change::Update)
+            change.changedKeys = changedKeys(record);
         change.values.remove(Asset::kBookmark);
         changes.append(change);
     }

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -69,6 +70,8 @@ signals:
 private:
     void adopt(ManagedObject *record);
     [[nodiscard]] QList<ManagedObject *> live() const;
+    // The fields changed since the record was last saved.
+    [[nodiscard]] static QStringList changedKeys(const ManagedObject *record);
 
     std::unique_ptr<StoreFile> m_store;
     QList<ManagedObject *> m_records; // owned (QObject children), store order

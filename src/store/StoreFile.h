@@ -3,11 +3,13 @@
 #include <QList>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariantMap>
 
 #include <functional>
 #include <optional>
+#include <unordered_map>
 
 class ManagedObject;
 
@@ -43,9 +45,12 @@ public:
         qint64 id;             // for updates and deletes
         QVariantMap values;
         ManagedObject *bookmark = nullptr; // assets: the related record, resolved to its id here
+        // Updates: the fields that changed ("bookmark" for the relation); every field when empty.
+        QStringList changedKeys = {};
     };
     // Writes all changes in one transaction; returns the ids given to inserted records, in
-    // the order of the inserts, or nothing with the reason in error.
+    // the order of the inserts, or nothing with the reason in error. An update writes only its
+    // changed fields, and a single change is a single prepared statement.
     [[nodiscard]] std::optional<QList<qint64>> write(const QList<Change> &changes,
                                                      const std::function<qint64(ManagedObject *)> &idOfSaved,
                                                      QString *error);
@@ -65,10 +70,13 @@ private:
     [[nodiscard]] std::optional<QList<Row>> loadRows(bool assets, QString *error) const;
     bool migrate(QString *error);
     bool exec(const QString &sql, QString *error);
+    // Prepared once per connection and kept: SQLite then skips parsing and planning.
+    [[nodiscard]] QSqlQuery *statement(const QString &sql, QString *error);
     [[nodiscard]] QString reasonFor(const QSqlError &error) const;
 
     QString m_path;
     QString m_connectionName;
     QString m_injectedFailure;
+    std::unordered_map<QString, QSqlQuery> m_statements;
     mutable Failure m_lastFailure = Failure::None;
 };
