@@ -12,6 +12,7 @@
 
 class Asset;
 class AssetChooserDialog;
+class CoalescedUpdate;
 class DesktopNotifier;
 class ImportQueue;
 class LMAssetBrowser;
@@ -21,6 +22,7 @@ class ObjectContext;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 class UploadPreviewPane;
 class UploadProgressPanel;
 class UploadViewWidget;
@@ -108,6 +110,8 @@ protected:
 
 private:
     void registerUploadObservers();
+    // Brings the list, the status line and the selection up to date with the batch.
+    void updateDisplay();
     void showRecord(Asset *asset);
     void clearPreview();
     void reloadList();
@@ -128,6 +132,14 @@ private:
     qint64 m_uploadedCount = 0;
     qint64 m_failedCount = 0;
     bool m_uploadInProgress = false;
+    // The record being sent and its number in the batch (0 before the first).
+    QPointer<Asset> m_inFlight;
+    qint64 m_inFlightNumber = 0;
+    // Failed records whose rows have yet to show their mark.
+    QList<QPointer<Asset>> m_markedRecords;
+    CoalescedUpdate *m_display;
+    // Started for each file sent; the preview follows the file only if it is still in flight.
+    QTimer *m_previewDwell;
 
     // Owned by the view, which lives as long as this controller.
     QPointer<AssetChooserDialog> m_chooser;
