@@ -61,7 +61,8 @@ public:
     // Why the shown file failed in the last batch; empty and hidden otherwise.
     [[nodiscard]] QLabel *failureReasonField() const;
 
-    // The pending records shown in the list; row i is element i.
+    // The records shown in the list; row i is element i. During a batch a sent record stays
+    // listed until the next display update takes it out.
     [[nodiscard]] QList<Asset *> importQueue() const;
     // Why the upload of the record in row failed in the last batch; empty when it did not.
     [[nodiscard]] QString failureReason(int row) const;
