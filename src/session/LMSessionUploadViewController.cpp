@@ -264,6 +264,8 @@ void LMSessionUploadViewController::startUploadButtonWasClicked()
     m_failedCount = 0;
     m_inFlight = nullptr;
     m_inFlightNumber = 0;
+    // What was selected before says nothing about the file being sent.
+    clearPreview();
     m_progressPanel->beginBatch(batch);
     setUploading(true);
     server->startAssetImport(batch);
@@ -323,6 +325,9 @@ void LMSessionUploadViewController::updateDisplay()
             m_assetBrowser->reloadRows(row, row, 0);
     }
     m_markedRecords.clear();
+    // A picture stays while its file is listed: one sent and gone is not what is being sent.
+    if (m_shownRecord && m_importQueue->rowOf(m_shownRecord) < 0)
+        clearPreview();
     if (!m_uploadInProgress || !isViewLoaded() || m_inFlightNumber == 0)
         return;
     setStatusText(QStringLiteral("uploading asset %1 of %2").arg(m_inFlightNumber).arg(m_uploadBatchTotal));
@@ -426,6 +431,7 @@ void LMSessionUploadViewController::showRecord(Asset *asset)
         clearPreview();
         return;
     }
+    m_shownRecord = asset;
     const QString path = asset->filePath().value_or(QString());
     m_previewPane->showFile(path);
     m_assetNameTextField->setText(path);
@@ -434,6 +440,7 @@ void LMSessionUploadViewController::showRecord(Asset *asset)
 
 void LMSessionUploadViewController::clearPreview()
 {
+    m_shownRecord = nullptr;
     if (!isViewLoaded())
         return;
     m_previewPane->clear();

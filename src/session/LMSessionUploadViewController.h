@@ -141,6 +141,8 @@ private:
     CoalescedUpdate *m_display;
     // Started for each file sent; the preview follows the file only if it is still in flight.
     QTimer *m_previewDwell;
+    // The record whose picture and path are shown.
+    QPointer<Asset> m_shownRecord;
 
     // Owned by the view, which lives as long as this controller.
     QPointer<AssetChooserDialog> m_chooser;

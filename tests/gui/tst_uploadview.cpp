@@ -21,8 +21,8 @@ namespace {
 // Follows a batch as the user and the store file see it and notes every departure: the list's
 // model is never reset; after every upload notification and every change of the list, the list
 // shows the queue, every file the store holds as pending is listed in order, every other listed
-// file is stamped in the store, and the status line counts up, never past the files that have
-// an outcome.
+// file is stamped in the store, the status line counts up, never past the files that have an
+// outcome, and the path shown is of a file whose turn has come.
 class BatchWatch : public QObject {
 public:
     explicit BatchWatch(const UploadSession &s) : m_s(s)
@@ -32,8 +32,12 @@ public:
         connect(list, &QAbstractItemModel::rowsRemoved, this, &BatchWatch::check);
         connect(list, &QAbstractItemModel::dataChanged, this, &BatchWatch::check);
         NotificationCenter *center = NotificationCenter::defaultCenter();
-        center->addObserver(this, LMNotification::UploadingAsset, s.connection(),
-                            [this](const Notification &) { check(); });
+        center->addObserver(
+            this, LMNotification::UploadingAsset, s.connection(), [this](const Notification &n) {
+                if (const auto *record = qobject_cast<Asset *>(n.userInfo.value("asset").value<QObject *>()))
+                    m_started.append(record->filePath().value_or(QString()));
+                check();
+            });
         for (const QString &done : {LMNotification::UploadedAsset, LMNotification::UploadFailedAsset})
             center->addObserver(this, done, s.connection(), [this](const Notification &) {
                 ++m_outcomes;
@@ -55,6 +59,9 @@ private:
                 problems.append(QStringLiteral("\"%1\" after %2 files").arg(status).arg(m_outcomes));
             m_number = number;
         }
+        if (const QString shown = m_s.upload()->assetNameTextField()->text();
+            m_s.upload()->uploadInProgress() && !shown.isEmpty() && !m_started.contains(shown))
+            problems.append(QStringLiteral("%1 shown before its turn").arg(shown));
         const QList<Asset *> queue = m_s.upload()->importQueue();
         QStringList names;
         for (const Asset *record : queue)
@@ -75,6 +82,7 @@ private:
     }
 
     const UploadSession &m_s;
+    QStringList m_started;
     int m_outcomes = 0;
     int m_number = 0;
 };
