@@ -2,7 +2,7 @@
 // alone in the same run: how much the window costs per file, whether that cost grows with the
 // batch, and what an open import log adds.
 //
-//   bench_batch [--small N] [--large N] [--kib N] [--stamps N] [--without-log]
+//   bench_batch [--small N] [--large N] [--kib N] [--stamps N] [--without-log] [--screenshot PNG]
 //
 // A session window is opened offscreen on a private store (its own XDG folders) against
 // lumaro-devserver --discard-bodies, shown in its upload view with a category selected; the
@@ -34,12 +34,14 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonObject>
+#include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <QWidget>
 
 #include <cstdio>
 #include <ctime>
@@ -103,7 +105,7 @@ struct Run {
 
 // The whole batch through the window: queued, Start Upload clicked, until the view is idle
 // again. Every record must end stamped and saved.
-Run guiBatch(LMSessionUploadViewController *upload, const QStringList &paths)
+Run guiBatch(LMSessionUploadViewController *upload, const QStringList &paths, const QString &screenshot = {})
 {
     QList<QUrl> urls;
     for (const QString &path : paths)
@@ -125,6 +127,9 @@ Run guiBatch(LMSessionUploadViewController *upload, const QStringList &paths)
     clock.start();
     meter.start();
     upload->startUploadButton()->click();
+    // A look at the window a second into the batch (the grab itself holds the event loop).
+    if (!screenshot.isEmpty())
+        QTimer::singleShot(1000, upload, [upload, screenshot] { upload->view()->window()->grab().save(screenshot); });
     loop.exec();
     meter.stop();
     run.seconds = double(clock.nsecsElapsed()) / 1e9;
@@ -277,6 +282,7 @@ int main(int argc, char *argv[])
     const QStringList args = app.arguments();
     // For profiling the window alone.
     const bool withLog = !args.contains(QLatin1String("--without-log"));
+    QString screenshot;
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args.at(i) == QLatin1String("--small"))
             small = qMax(1, args.at(i + 1).toInt());
@@ -286,6 +292,8 @@ int main(int argc, char *argv[])
             kib = qMax(0, args.at(i + 1).toInt());
         else if (args.at(i) == QLatin1String("--stamps"))
             stamps = qMax(1, args.at(i + 1).toInt());
+        else if (args.at(i) == QLatin1String("--screenshot"))
+            screenshot = args.at(i + 1);
     }
     std::printf("load_average_at_start %.2f\n", loadAverage());
 
@@ -343,7 +351,7 @@ int main(int argc, char *argv[])
     }
 
     const Run smallRun = guiBatch(upload, paths.mid(0, small));
-    const Run largeRun = guiBatch(upload, paths.mid(0, large));
+    const Run largeRun = guiBatch(upload, paths.mid(0, large), screenshot);
     Run logRun;
     if (withLog) {
         delegate.menus()->importLogItem()->trigger();
