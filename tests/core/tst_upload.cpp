@@ -4,8 +4,10 @@
 #include "TestEnvironment.h"
 #include "store/Asset.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QJsonDocument>
+#include <QSslCertificate>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -75,6 +77,10 @@ private slots:
     void batchThatCannotStart();
     void emptyBatchEndsAtOnce();
     void noSelectedCategory();
+    void slowAnswerAfterTheLastByte_data();
+    void slowAnswerAfterTheLastByte();
+    void certificateQuestionHoldsEveryRequest_data();
+    void certificateQuestionHoldsEveryRequest();
 };
 
 void TestUpload::batchOfThree()
@@ -303,6 +309,107 @@ void TestUpload::noSelectedCategory()
     QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone));
     QVERIFY(!kit.recorder->last(LMNotification::UploadDone).userInfo.value("error").toString().isEmpty());
     QCOMPARE(server.requests("/ra/categoryAssets.json").size(), 0);
+}
+
+void TestUpload::slowAnswerAfterTheLastByte_data()
+{
+    // The server takes 6 s to answer a 1 MiB file (1.33 MiB of body) it has read whole; nothing
+    // moves meanwhile. The limit for no progress is 3 s.
+    QTest::addColumn<qint64>("answerMsPerGiB");
+    QTest::addColumn<bool>("uploaded");
+    QTest::newRow("waiting grows with the body") << qint64(20000) * 1024 << true;
+    QTest::newRow("no more than the idle limit") << qint64(0) << false;
+}
+
+void TestUpload::slowAnswerAfterTheLastByte()
+{
+    QFETCH(qint64, answerMsPerGiB);
+    QFETCH(bool, uploaded);
+    DevServer server({"--fault", "POST /ra/categoryAssets.json=delay:6000", "--discard-bodies"});
+    QVERIFY(server.isRunning());
+    UploadKit kit(server.port());
+    kit.connection->setTimeouts({3000, answerMsPerGiB});
+    Asset *asset = kit.queue(QStringLiteral("large.bin"), QByteArray(1 << 20, 'x'));
+    kit.connection->startAssetImport({asset});
+    QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone, 1, 30000));
+    QCOMPARE(!asset->isPending(), uploaded);
+    QCOMPARE(server.requests("/ra/categoryAssets.json").size(), 1);
+    if (!uploaded)
+        QCOMPARE(kit.recorder->last(LMNotification::UploadFailedAsset).userInfo.value("error").toString(),
+                 QStringLiteral("The server did not answer within 3 seconds"));
+}
+
+void TestUpload::certificateQuestionHoldsEveryRequest_data()
+{
+    QTest::addColumn<bool>("trustedBefore"); // another certificate was trusted for the bookmark
+    QTest::addColumn<bool>("trust");
+    QTest::newRow("first contact, trusted") << false << true;
+    QTest::newRow("first contact, refused") << false << false;
+    QTest::newRow("changed certificate, trusted") << true << true;
+}
+
+void TestUpload::certificateQuestionHoldsEveryRequest()
+{
+    QFETCH(bool, trustedBefore);
+    QFETCH(bool, trust);
+    QTemporaryDir certificates;
+    const QStringList tls = DevServer::makeTlsArguments(certificates.path(), QStringLiteral("server"));
+    QVERIFY(!tls.isEmpty());
+    DevServer server(tls);
+    QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+    const QList<QSslCertificate> pem = QSslCertificate::fromPath(tls.at(1));
+    QCOMPARE(pem.size(), 1);
+    const QString fingerprint = QString::fromLatin1(pem.first().digest(QCryptographicHash::Sha256).toHex(':').toUpper());
+    const QString earlier = QStringLiteral("AB:CD");
+
+    UploadKit kit(server.port());
+    kit.bookmark->setSecureConnect(true);
+    if (trustedBefore)
+        kit.bookmark->setTrustedCertificate(earlier);
+    NotificationRecorder questions(kit.connection.get(), {LMNotification::CertificateNeedsTrust});
+    // A check, a category load and an upload batch, all at once: one question for all of them.
+    kit.connection->checkLMServer();
+    kit.connection->retrieveCategoryTypes();
+    const QList<Asset *> batch = kit.queueNumbered(2);
+    kit.connection->startAssetImport(batch);
+    QVERIFY(questions.waitFor(LMNotification::CertificateNeedsTrust));
+    const QVariantMap question = questions.last(LMNotification::CertificateNeedsTrust).userInfo;
+    QCOMPARE(question.value("host and port").toString(), QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    QCOMPARE(question.value("fingerprint").toString(), fingerprint);
+    QCOMPARE(question.value("changed").toBool(), trustedBefore);
+    QVERIFY(question.value("problems").toStringList().join(' ').contains(QLatin1String("self-signed")));
+    QVERIFY(question.value("subject").toString().contains(QLatin1String("127.0.0.1")));
+    QVERIFY(kit.connection->isAwaitingCertificateAnswer());
+    // Everything waits: nothing answered, nothing reached the server.
+    QCOMPARE(kit.recorder->all().size(), 0);
+    QCOMPARE(server.requests().size(), 0);
+
+    kit.connection->answerCertificateQuestion(trust);
+    QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone));
+    QVERIFY(kit.recorder->waitFor(LMNotification::CheckedServer));
+    QVERIFY(kit.recorder->waitFor(LMNotification::RetrievedCategoryTypes));
+    QCOMPARE(questions.count(LMNotification::CertificateNeedsTrust), 1);
+    const QVariantMap check = kit.recorder->last(LMNotification::CheckedServer).userInfo;
+    if (trust) {
+        QCOMPARE(check.value("server check").toInt(), 0);
+        QCOMPARE(kit.bookmark->trustedCertificate(), fingerprint);
+        QCOMPARE(kit.recorder->count(LMNotification::UploadedAsset), 2);
+        QCOMPARE(savedFiles(server).size(), 2);
+        // The next session on the bookmark trusts it without asking.
+        LMServerConnection next(kit.bookmark);
+        NotificationRecorder nextSeen(&next, {LMNotification::CheckedServer, LMNotification::CertificateNeedsTrust});
+        next.checkLMServer();
+        QVERIFY(nextSeen.waitFor(LMNotification::CheckedServer));
+        QCOMPARE(nextSeen.names(), QStringList{LMNotification::CheckedServer});
+        QCOMPARE(nextSeen.last(LMNotification::CheckedServer).userInfo.value("server check").toInt(), 0);
+    } else {
+        QCOMPARE(check.value("server check").toInt(), 1);
+        QCOMPARE(check.value("error").toMap().value("domain").toString(), QStringLiteral("LMCertificateRefused"));
+        QVERIFY(!kit.recorder->last(LMNotification::UploadDone).userInfo.value("error").toString().isEmpty());
+        QCOMPARE(kit.bookmark->trustedCertificate(), QString());
+        QCOMPARE(server.requests().size(), 0);
+        QVERIFY(batch.at(0)->isPending() && batch.at(1)->isPending());
+    }
 }
 
 LUMARO_TEST_MAIN(TestUpload)

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QSignalSpy>
@@ -329,6 +330,20 @@ private slots:
         QCOMPARE(editor->passwordTextField()->echoMode(), QLineEdit::Password);
         QVERIFY(editor->deleteButton()->isEnabled());
         QVERIFY(saveScreenshot(editor->view()->window(), QStringLiteral("bookmark-editor")));
+    }
+
+    void withoutAKeyringPasswordsStayAndTheWindowSaysSoOnce()
+    {
+        // This test sees no session bus at all: no secret service.
+        seed(context(), BookmarkSeed(QStringLiteral("Kept"), QStringLiteral("kept.example"))
+                            .withLogin(QStringLiteral("ann"), QStringLiteral("kept-password")));
+        QVERIFY(context()->save());
+        AlertAnswerer alerts;
+        launch();
+        QTRY_VERIFY(!bookmarksWindow()->keyringNotice().isEmpty());
+        QVERIFY(bookmarksWindow()->window()->findChild<QLabel *>(QStringLiteral("keyringNotice"))->isVisible());
+        QVERIFY(alerts.seen().isEmpty());
+        QCOMPARE(readStore().named(QStringLiteral("Kept"))->password(), QStringLiteral("kept-password"));
     }
 
     void anUnknownSegueIsOnlyLogged()
