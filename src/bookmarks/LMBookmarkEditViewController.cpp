@@ -177,6 +177,7 @@ void LMBookmarkEditViewController::hostEdited(const QString &text)
     if (!parts->path.isEmpty())
         fields.append({ServerBookmark::kApplicationNameURL, parts->path});
     context->undoManager()->setValues(m_bookmark, fields);
+    m_splitHost = parts->host;
     m_hostTextField->setText(parts->host);
     m_hostLength = parts->host.size();
     m_hostNoteLabel->setText(tr("The pasted address was taken apart: host %1, port %2, %3%4.")
@@ -192,6 +193,10 @@ void LMBookmarkEditViewController::updateHostNote()
 {
     QString why;
     const QString text = m_hostTextField->text();
+    // The note on a split paste stays while the field shows what the paste left there.
+    if (!m_splitHost.isEmpty() && text == m_splitHost)
+        return;
+    m_splitHost.clear();
     const bool unusable = !text.trimmed().isEmpty() && !ServerAddress::checkHost(text, &why);
     m_hostNoteLabel->setStyleSheet(unusable ? QStringLiteral("color: #b3261e;") : QString());
     m_hostNoteLabel->setText(why);
@@ -216,12 +221,20 @@ void LMBookmarkEditViewController::loadPassword()
         return;
     m_readingPassword = true;
     updatePasswordField();
-    m_passwords->passwordFor(m_bookmark, this, [this](const BookmarkPasswords::Answer &answer) {
-        m_readingPassword = false;
-        updatePasswordField();
-        if (m_passwordTextField && !answer.reason.isEmpty())
-            m_passwordTextField->setPlaceholderText(tr("Could not be read from the keyring"));
-    });
+    QPointer<ServerBookmark> bookmark = m_bookmark;
+    m_passwords->passwordFor(
+        m_bookmark, this,
+        [this, bookmark](const BookmarkPasswords::Answer &answer) {
+            m_readingPassword = false;
+            // Shown (masked) unless the user has begun to type a new one meanwhile.
+            if (bookmark && answer.password && bookmark->passwordIsInKeyring() && m_passwordTextField &&
+                !m_passwordTextField->isModified())
+                bookmark->adoptKeyringPassword(*answer.password);
+            updatePasswordField();
+            if (m_passwordTextField && !answer.reason.isEmpty())
+                m_passwordTextField->setPlaceholderText(tr("Could not be read from the keyring"));
+        },
+        false);
 }
 
 void LMBookmarkEditViewController::updatePasswordField()
@@ -229,8 +242,7 @@ void LMBookmarkEditViewController::updatePasswordField()
     if (!m_passwordTextField || !m_bookmark)
         return;
     const bool ask = m_bookmark->askForPassword();
-    // Not typed over while the keyring's answer is on its way, nor when nothing is kept.
-    m_passwordTextField->setEnabled(!ask && !m_readingPassword);
+    m_passwordTextField->setEnabled(!ask);
     m_passwordTextField->setPlaceholderText(ask                  ? tr("Asked for when connecting")
                                             : m_readingPassword ? tr("Reading from the keyring…")
                                                                  : QString());

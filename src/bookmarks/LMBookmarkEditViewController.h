@@ -91,6 +91,7 @@ private:
     QPointer<BookmarkPasswords> m_passwords;
     bool m_readingPassword = false;
     qsizetype m_hostLength = 0;
+    QString m_splitHost;
 
     BookmarkForm *m_form;
     QPointer<ServerBookmark> m_bookmark;

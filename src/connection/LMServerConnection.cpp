@@ -263,8 +263,7 @@ QNetworkReply *LMServerConnection::dispatch(const std::shared_ptr<Outgoing> &req
             return;
         }
         state->certificateProblems = CertificateTrust::describe(errors);
-        if (m_trust == Trust::Refused)
-            return;
+        // After a refusal the request fails as refused, without a second question.
         state->awaitingTrust = true;
         if (m_trust == Trust::Open)
             askAboutCertificate(leaf, errors, networkReply->url());
@@ -433,10 +432,11 @@ void LMServerConnection::postLater(const QString &name, const QVariantMap &userI
 
 void LMServerConnection::getFullURL()
 {
-    // Scheme and host only: the root page of the host, on the scheme's own port.
+    // The root page of the bookmark's server: on its own port, where the server listens, not on
+    // the scheme's usual one.
     const QUrl url = m_serverBookmark ? ServerAddress::requestUrl(m_serverBookmark->secureConnect() == true,
                                                                   m_serverBookmark->hostName().value_or(QString()),
-                                                                  std::nullopt, QString())
+                                                                  m_serverBookmark->portNumber(), QStringLiteral("/"))
                                       : QUrl();
     sendRequest(url, "GET", nullptr, {}, [this](const Reply &reply) {
         QString appURL;

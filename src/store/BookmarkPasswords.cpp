@@ -107,7 +107,7 @@ void BookmarkPasswords::removeAfterSave()
 }
 
 void BookmarkPasswords::passwordFor(ServerBookmark *bookmark, QObject *receiver,
-                                    std::function<void(const Answer &)> done)
+                                    std::function<void(const Answer &)> done, bool takeIntoRecord)
 {
     QPointer<QObject> guard(receiver);
     auto later = [this, guard, done](const Answer &answer) {
@@ -132,11 +132,11 @@ void BookmarkPasswords::passwordFor(ServerBookmark *bookmark, QObject *receiver,
         return;
     }
     QPointer<ServerBookmark> record(bookmark);
-    m_secrets->read(bookmark->uuid(), receiver, [record, done](const SecretStore::Result &result) {
+    m_secrets->read(bookmark->uuid(), receiver, [record, done, takeIntoRecord](const SecretStore::Result &result) {
         switch (result.status) {
         case SecretStore::Status::Ok:
             // Known from now on, so the editor shows it and an undo of an edit can restore it.
-            if (record && record->passwordIsInKeyring())
+            if (takeIntoRecord && record && record->passwordIsInKeyring())
                 record->adoptKeyringPassword(result.secret);
             done({result.secret, false, {}});
             return;

@@ -41,7 +41,9 @@ public:
         bool mustAsk = false;
         QString reason;
     };
-    void passwordFor(ServerBookmark *bookmark, QObject *receiver, std::function<void(const Answer &)> done);
+    // takeIntoRecord false leaves the record as it is (an editor whose user may be typing).
+    void passwordFor(ServerBookmark *bookmark, QObject *receiver, std::function<void(const Answer &)> done,
+                     bool takeIntoRecord = true);
 
 signals:
     // A bookmark's password is in the keyring now and the store file keeps no copy.

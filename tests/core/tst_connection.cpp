@@ -183,7 +183,7 @@ void TestConnection::serverCheck_data()
                              << "The connection closed before";
     QTest::newRow("closed port") << QStringList{} << true << 1 << "earlier" << "Connection refused by 127.0.0.1:";
     // No progress for the limit (3 s here) fails the request, and says so.
-    QTest::newRow("no answer in time") << QStringList{"--fault", "GET /ra/abouts.json=delay:8000"} << false << 1
+    QTest::newRow("no answer in time") << QStringList{"--fault", "GET /ra/abouts.json=delay:5000"} << false << 1
                                        << "earlier" << "The server did not answer within 3 seconds";
 }
 
@@ -208,7 +208,8 @@ void TestConnection::serverCheck()
     const QString description = info.value("error").toMap().value("description").toString();
     QVERIFY2(reason.isEmpty() ? !info.contains("error") : description.startsWith(reason), qPrintable(description));
     if (!closedPort) {
-        QCOMPARE(server.requests().size(), 1);
+        // Logged once answered, which a server too slow for the limit does later.
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, 10000);
         QCOMPARE(server.requests().first().value("rawQuery").toString(), QString());
     }
 }
@@ -231,8 +232,6 @@ void TestConnection::applicationPathDiscovery()
     QVERIFY(server.isRunning());
     const quint16 port = mode == QLatin1String("closed") ? DevServer::freeClosedPort() : server.port();
     ConnectionKit kit(port);
-    // The root page is asked of scheme and host only, so the port travels inside the host here.
-    kit.bookmark->setHostName(QStringLiteral("127.0.0.1:%1").arg(port));
     kit.connection->getFullURL();
     QVERIFY(kit.recorder->waitFor(LMNotification::GotFullURL));
     const QVariantMap info = kit.recorder->last(LMNotification::GotFullURL).userInfo;
@@ -272,7 +271,10 @@ void TestConnection::categoryTypes()
     QVERIFY(kit.recorder->waitFor(LMNotification::RetrievedCategoryTypes));
     QCOMPARE(kit.connection->folderCategoryTypeID(), folder);
     QVERIFY(kit.connection->categoryTypes().has_value());
-    QVERIFY(kit.recorder->last(LMNotification::RetrievedCategoryTypes).userInfo.isEmpty());
+    // Without a folder type the notification says so, for the alert that ends the session.
+    const QVariantMap info = kit.recorder->last(LMNotification::RetrievedCategoryTypes).userInfo;
+    QCOMPARE(info.value("error").toMap().value("description").toString(),
+             folder ? QString() : QStringLiteral("The server lists no “Folder” category type."));
 }
 
 void TestConnection::statusIsNoTransportError_data()

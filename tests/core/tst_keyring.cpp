@@ -106,10 +106,8 @@ class TestKeyring : public QObject {
             answer = a;
             answered = true;
         });
-        // Never answered inside the call.
-        if (answered)
-            qWarning("passwordFor answered inside the call");
-        QTest::qWaitFor([&] { return answered; }, 10000);
+        if (!QTest::qWaitFor([&] { return answered; }, 10000))
+            qWarning("passwordFor never answered");
         return answer;
     }
 

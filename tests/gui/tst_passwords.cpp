@@ -83,8 +83,13 @@ private slots:
         DevServer server;
         QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
         ObjectContext *context = m_app->managedObjectContext();
-        ServerBookmark *bookmark = makeBookmark(context, server);
-        bookmark->setPassword(std::nullopt);
+        ServerBookmark *bookmark = context->insertBookmark();
+        bookmark->setBookmarkName(QStringLiteral("Dev Server"));
+        bookmark->setHostName(QStringLiteral("127.0.0.1"));
+        bookmark->setSecureConnect(false);
+        bookmark->setPortNumber(server.port());
+        bookmark->setApplicationNameURL(server.appPath());
+        bookmark->setUserName(QStringLiteral("admin"));
         bookmark->setAskForPassword(true);
         QVERIFY(context->save());
 
