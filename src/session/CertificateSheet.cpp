@@ -7,7 +7,6 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -17,14 +16,22 @@ QLabel *selectable(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    label->setWordWrap(true);
     return label;
 }
 
 QString when(const QVariant &moment)
 {
     const QDateTime time = moment.toDateTime();
-    return time.isValid() ? QLocale().toString(time.toLocalTime(), QLocale::LongFormat) : QObject::tr("unknown");
+    return time.isValid() ? time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QObject::tr("unknown");
+}
+
+// 32 hex pairs in two rows of 16, so the whole fingerprint can be compared at a glance.
+QString inTwoRows(const QString &fingerprint)
+{
+    const QStringList pairs = fingerprint.split(QLatin1Char(':'));
+    if (pairs.size() != 32)
+        return fingerprint;
+    return pairs.mid(0, 16).join(QLatin1Char(':')) + QStringLiteral(":\n") + pairs.mid(16).join(QLatin1Char(':'));
 }
 } // namespace
 
@@ -33,7 +40,7 @@ CertificateSheet::CertificateSheet(QWidget *window, const QVariantMap &info) : Q
     setObjectName(QStringLiteral("CertificateSheet"));
     setWindowTitle(tr("Server certificate"));
     setWindowModality(Qt::WindowModal);
-    setMinimumWidth(560);
+    setMinimumWidth(600);
 
     const QString place = info.value(LMUserInfoKey::HostAndPort).toString();
     const bool changed = info.value(LMUserInfoKey::Changed).toBool();
@@ -47,6 +54,7 @@ CertificateSheet::CertificateSheet(QWidget *window, const QVariantMap &info) : Q
     auto *heading = new QLabel(this);
     heading->setObjectName(QStringLiteral("certificateHeading"));
     heading->setWordWrap(true);
+    heading->setMinimumWidth(520);
     heading->setText(changed ? tr("<b>The certificate of %1 has changed since you trusted it.</b><br>If the server's "
                                   "owner did not tell you about a new certificate, someone may be listening in.")
                                    .arg(place.toHtmlEscaped())
@@ -58,6 +66,7 @@ CertificateSheet::CertificateSheet(QWidget *window, const QVariantMap &info) : Q
 
     auto *problems = selectable(info.value(LMUserInfoKey::Problems).toStringList().join(QLatin1Char('\n')), this);
     problems->setObjectName(QStringLiteral("certificateProblems"));
+    problems->setWordWrap(true);
     layout->addWidget(problems);
 
     auto *form = new QFormLayout;
@@ -66,7 +75,7 @@ CertificateSheet::CertificateSheet(QWidget *window, const QVariantMap &info) : Q
     form->addRow(tr("Issuer:"), selectable(info.value(LMUserInfoKey::Issuer).toString(), this));
     form->addRow(tr("Valid from:"), selectable(when(info.value(LMUserInfoKey::ValidFrom)), this));
     form->addRow(tr("Valid until:"), selectable(when(info.value(LMUserInfoKey::ValidUntil)), this));
-    auto *fingerprint = selectable(info.value(LMUserInfoKey::Fingerprint).toString(), this);
+    auto *fingerprint = selectable(inTwoRows(info.value(LMUserInfoKey::Fingerprint).toString()), this);
     fingerprint->setObjectName(QStringLiteral("certificateFingerprint"));
     fingerprint->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     form->addRow(tr("SHA-256:"), fingerprint);
@@ -83,6 +92,7 @@ CertificateSheet::CertificateSheet(QWidget *window, const QVariantMap &info) : Q
     buttons->addWidget(m_trustButton);
     buttons->addWidget(m_cancelButton);
     layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     connect(m_trustButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }

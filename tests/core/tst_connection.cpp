@@ -41,6 +41,7 @@ private slots:
     void newCategoryBody();
     void categoryCreationClosedUnanswered();
     void twoConnectionsKeepApart();
+    void systemProxyButNeverForLoopback();
     void addressesMeanWhatTheySay_data();
     void addressesMeanWhatTheySay();
 };
@@ -592,6 +593,29 @@ void TestConnection::twoConnectionsKeepApart()
     QCOMPARE(a.recorder->last(LMNotification::CheckedServer).userInfo.value("server check").toInt(), 0);
     QCOMPARE(b.recorder->last(LMNotification::CheckedServer).userInfo.value("server check").toInt(), 2);
     QCOMPARE(b.recorder->count(LMNotification::CheckedServer), 1);
+}
+
+void TestConnection::systemProxyButNeverForLoopback()
+{
+    // The proxy is a dev server too: a request it receives arrives in its log, in proxy form.
+    DevServer proxy;
+    DevServer server;
+    QVERIFY(proxy.isRunning() && server.isRunning());
+    qputenv("http_proxy", QStringLiteral("http://127.0.0.1:%1").arg(proxy.port()).toLatin1());
+    ConnectionKit direct(server.port());
+    direct.connection->checkLMServer();
+    // 0.0.0.0 is no loopback address, yet nothing but this machine could answer for it.
+    ConnectionKit proxied(80);
+    proxied.bookmark->setHostName(QStringLiteral("0.0.0.0"));
+    proxied.connection->checkLMServer();
+    QVERIFY(direct.recorder->waitFor(LMNotification::CheckedServer));
+    QVERIFY(proxied.recorder->waitFor(LMNotification::CheckedServer));
+    qunsetenv("http_proxy");
+    QCOMPARE(direct.recorder->last(LMNotification::CheckedServer).userInfo.value("server check").toInt(), 0);
+    QCOMPARE(server.requests().size(), 1);
+    QCOMPARE(proxy.requests().size(), 1);
+    QVERIFY2(proxy.requests().constFirst().value("path").toString().startsWith(QLatin1String("http://0.0.0.0")),
+             qPrintable(proxy.requests().constFirst().value("path").toString()));
 }
 
 void TestConnection::addressesMeanWhatTheySay_data()

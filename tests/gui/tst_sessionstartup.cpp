@@ -204,7 +204,8 @@ private slots:
         CertificateSheet *sheet = session->certificateSheet();
         QCOMPARE(sheet->windowModality(), Qt::WindowModal);
         QCOMPARE(sheet->parentWidget(), session->window());
-        QCOMPARE(sheet->findChild<QLabel *>(QStringLiteral("certificateFingerprint"))->text(), fingerprint);
+        QCOMPARE(sheet->findChild<QLabel *>(QStringLiteral("certificateFingerprint"))->text().remove(QLatin1Char('\n')),
+                 fingerprint);
         QVERIFY(sheet->findChild<QLabel *>(QStringLiteral("certificateHeading"))
                     ->text()
                     .contains(QStringLiteral("127.0.0.1:%1").arg(server.port())));
