@@ -6,7 +6,6 @@
 #include "store/PersistentStore.h"
 #include "store/SecretStore.h"
 #include "store/ServerBookmark.h"
-#include "store/StoreFile.h"
 #include "store/UndoManager.h"
 
 #include <QDir>
@@ -16,7 +15,6 @@
 #include <QSqlQuery>
 #include <QTest>
 
-#include <memory>
 #include <variant>
 
 // Bookmark passwords against a real keyring daemon: moved out of the store file at launch, kept
@@ -26,89 +24,59 @@ class TestKeyring : public QObject {
 
     KeyringDaemon m_keyring;
 
-    static std::unique_ptr<ObjectContext> openStore()
-    {
-        auto opened = PersistentStore::open(PersistentStore::applicationDocumentsDirectory());
-        auto *context = std::get_if<std::unique_ptr<ObjectContext>>(&opened);
-        return context ? std::move(*context) : nullptr;
-    }
-
     static QString storePath()
     {
         return PersistentStore::applicationDocumentsDirectory() + QLatin1Char('/') + PersistentStore::FileName;
     }
 
-    // The password column as SQLite has it, read past the application's own code; a null
-    // QVariant for NULL.
+    // The password column as SQLite has it, read past the application's own code.
     static QVariant passwordInFile(const QString &uuid)
     {
         QVariant result;
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
             db.setDatabaseName(storePath());
-            if (db.open()) {
-                QSqlQuery query(db);
-                query.prepare(QStringLiteral("SELECT password FROM ServerBookmark WHERE uuid = ?"));
-                query.addBindValue(uuid);
-                if (query.exec() && query.next())
-                    result = query.value(0);
-            }
+            QSqlQuery query(db);
+            if (db.open() && query.exec(QStringLiteral("SELECT password FROM ServerBookmark WHERE uuid = '%1'").arg(uuid)) &&
+                query.next())
+                result = query.value(0);
         }
         QSqlDatabase::removeDatabase(QStringLiteral("raw"));
         return result;
     }
 
-    // Every byte the store keeps on disk, journal included.
-    static QByteArray storeBytes()
-    {
-        QByteArray bytes;
-        for (const QString &suffix : {QString(), QStringLiteral("-wal")}) {
-            QFile file(storePath() + suffix);
-            if (file.open(QIODevice::ReadOnly))
-                bytes += file.readAll();
-        }
-        return bytes;
-    }
-
-    // A bookmark saved with its password in the file, as every store before the keyring had it.
-    static QString seedStoredPassword(const QString &name, const QString &password)
-    {
-        std::unique_ptr<ObjectContext> context = openStore();
-        ServerBookmark *bookmark = context->insertBookmark();
-        bookmark->setBookmarkName(name);
-        bookmark->setHostName(QStringLiteral("assets.example"));
-        bookmark->setPassword(password);
-        context->save();
-        return bookmark->uuid();
-    }
-
-    static ServerBookmark *byUUID(const ObjectContext &context, const QString &uuid)
-    {
-        for (ServerBookmark *bookmark : context.fetchAllBookmarks())
-            if (bookmark->uuid() == uuid)
-                return bookmark;
-        return nullptr;
-    }
-
-    // One launch's worth: the store, the keyring and the mover over both.
+    // One run of the application: the store, the keyring and the mover over both.
     struct Launch {
-        std::unique_ptr<ObjectContext> context = openStore();
+        std::unique_ptr<ObjectContext> context =
+            std::get<std::unique_ptr<ObjectContext>>(PersistentStore::open(PersistentStore::applicationDocumentsDirectory()));
         SecretStore secrets;
         BookmarkPasswords passwords{context.get(), &secrets};
+        QSignalSpy moved{&passwords, &BookmarkPasswords::passwordMoved};
+
+        ServerBookmark *byUUID(const QString &uuid) const
+        {
+            for (ServerBookmark *bookmark : context->fetchAllBookmarks())
+                if (bookmark->uuid() == uuid)
+                    return bookmark;
+            return nullptr;
+        }
+        BookmarkPasswords::Answer passwordFor(ServerBookmark *bookmark)
+        {
+            std::optional<BookmarkPasswords::Answer> answer;
+            QObject receiver;
+            passwords.passwordFor(bookmark, &receiver, [&](const BookmarkPasswords::Answer &a) { answer = a; });
+            return QTest::qWaitFor([&] { return answer.has_value(); }, 10000) ? *answer : BookmarkPasswords::Answer{};
+        }
     };
 
-    static BookmarkPasswords::Answer passwordFor(BookmarkPasswords &passwords, ServerBookmark *bookmark)
+    // A bookmark saved with its password in the file, as every store before the keyring had it.
+    static QString seedStoredPassword(const QString &password)
     {
-        BookmarkPasswords::Answer answer;
-        bool answered = false;
-        QObject receiver;
-        passwords.passwordFor(bookmark, &receiver, [&](const BookmarkPasswords::Answer &a) {
-            answer = a;
-            answered = true;
-        });
-        if (!QTest::qWaitFor([&] { return answered; }, 10000))
-            qWarning("passwordFor never answered");
-        return answer;
+        Launch before; // never started: nothing is moved
+        ServerBookmark *bookmark = before.context->insertBookmark();
+        bookmark->setPassword(password);
+        before.context->save();
+        return bookmark->uuid();
     }
 
 private slots:
@@ -123,121 +91,105 @@ private slots:
     void launchMovesStoredPasswordsIntoTheKeyring()
     {
         const QString password = QStringLiteral("s3cret &+ä moved");
-        const QString uuid = seedStoredPassword(QStringLiteral("Old store"), password);
+        const QString uuid = seedStoredPassword(password);
         QCOMPARE(passwordInFile(uuid).toString(), password);
         {
             Launch launch;
-            QSignalSpy moved(&launch.passwords, &BookmarkPasswords::passwordMoved);
             launch.passwords.start();
-            QVERIFY(moved.wait(10000));
+            QVERIFY(launch.moved.wait(10000));
         }
         QCOMPARE(m_keyring.lookup(uuid), password);
         QVERIFY(passwordInFile(uuid).isNull());
         // No copy left behind in freed pages or in the journal.
-        QVERIFY(!storeBytes().contains(password.toUtf8()));
-
-        // The next launch reads it from the keyring, for a session.
+        for (const QString &suffix : {QString(), QStringLiteral("-wal")}) {
+            QFile file(storePath() + suffix);
+            QVERIFY(!file.open(QIODevice::ReadOnly) || !file.readAll().contains(password.toUtf8()));
+        }
+        // The next run reads it from the keyring, for a session, without an edit.
         Launch next;
-        ServerBookmark *bookmark = byUUID(*next.context, uuid);
-        QVERIFY(bookmark && !bookmark->password());
-        const BookmarkPasswords::Answer answer = passwordFor(next.passwords, bookmark);
-        QCOMPARE(answer.password, std::optional<QString>(password));
-        QVERIFY(!answer.mustAsk);
+        ServerBookmark *bookmark = next.byUUID(uuid);
+        QVERIFY(!bookmark->password());
+        QCOMPARE(next.passwordFor(bookmark).password, std::optional<QString>(password));
         QVERIFY(!bookmark->hasChanges());
     }
 
     void failedKeyringWriteKeepsThePasswordInTheStore()
     {
-        const QString uuid = seedStoredPassword(QStringLiteral("Kept"), QStringLiteral("kept-1"));
+        const QString uuid = seedStoredPassword(QStringLiteral("kept-1"));
         m_keyring.stop();
         {
             Launch launch;
             QSignalSpy unavailable(&launch.passwords, &BookmarkPasswords::keyringUnavailable);
             launch.passwords.start();
             QVERIFY(unavailable.wait(10000));
-            // A second password saved while the keyring is gone, and a session that needs one from
-            // the keyring: no second notice, and the session is to ask its user, saying why.
+            // Another password saved meanwhile, and a session that needs one from the keyring: no
+            // second notice; the session is to ask its user, saying why.
             ServerBookmark *other = launch.context->insertBookmark();
             other->setPassword(QStringLiteral("kept-2"));
             ServerBookmark *inKeyring = launch.context->insertBookmark();
             launch.context->save();
-            const BookmarkPasswords::Answer answer = passwordFor(launch.passwords, inKeyring);
-            QVERIFY(answer.mustAsk);
-            QVERIFY(answer.reason.contains(QLatin1String("keyring")));
+            const BookmarkPasswords::Answer answer = launch.passwordFor(inKeyring);
+            QVERIFY(answer.mustAsk && answer.reason.contains(QLatin1String("keyring")));
             QCOMPARE(unavailable.count(), 1);
             QCOMPARE(passwordInFile(uuid).toString(), QStringLiteral("kept-1"));
             QCOMPARE(passwordInFile(other->uuid()).toString(), QStringLiteral("kept-2"));
         }
         QString error;
         QVERIFY2(m_keyring.start(&error), qPrintable(error));
-        // Back next time: both move.
+        // Back for the next run: both move.
         Launch launch;
-        QSignalSpy moved(&launch.passwords, &BookmarkPasswords::passwordMoved);
         launch.passwords.start();
-        QTRY_COMPARE_WITH_TIMEOUT(moved.count(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(launch.moved.count(), 2, 10000);
         QVERIFY(passwordInFile(uuid).isNull());
         QCOMPARE(m_keyring.lookup(uuid), QStringLiteral("kept-1"));
     }
 
-    void undoOfAPasswordEditReachesTheKeyring()
+    void keyringFollowsEditsUndoAndRetirement_data()
     {
-        const QString uuid = seedStoredPassword(QStringLiteral("Edited"), QStringLiteral("before"));
+        QTest::addColumn<QString>("change");
+        QTest::newRow("edit, then undo") << "edit";
+        QTest::newRow("bookmark deleted") << "delete";
+        QTest::newRow("bookmark asks each time") << "ask";
+    }
+
+    void keyringFollowsEditsUndoAndRetirement()
+    {
+        QFETCH(QString, change);
+        const QString uuid = seedStoredPassword(QStringLiteral("before"));
         Launch launch;
-        QSignalSpy moved(&launch.passwords, &BookmarkPasswords::passwordMoved);
         launch.passwords.start();
-        QVERIFY(moved.wait(10000));
-        ServerBookmark *bookmark = byUUID(*launch.context, uuid);
+        QVERIFY(launch.moved.wait(10000));
+        ServerBookmark *bookmark = launch.byUUID(uuid);
         UndoManager *undo = launch.context->undoManager();
-
-        // As the editor commits a typed password: one undo step, saved, moved.
-        undo->setValue(bookmark, ServerBookmark::kPassword, QStringLiteral("after"));
-        QVERIFY(launch.context->save());
-        QVERIFY(moved.wait(10000));
-        QCOMPARE(m_keyring.lookup(uuid), QStringLiteral("after"));
-        QVERIFY(passwordInFile(uuid).isNull());
-
-        undo->undo();
-        QCOMPARE(bookmark->password(), std::optional<QString>(QStringLiteral("before")));
-        QVERIFY(bookmark->hasChanges());
-        QVERIFY(launch.context->save());
-        QVERIFY(moved.wait(10000));
-        QCOMPARE(m_keyring.lookup(uuid), QStringLiteral("before"));
-        QVERIFY(passwordInFile(uuid).isNull());
-        QVERIFY(!bookmark->hasChanges());
-    }
-
-    void entryGoesWhenTheBookmarkKeepsNoPassword_data()
-    {
-        QTest::addColumn<bool>("deleteIt");
-        QTest::newRow("bookmark deleted") << true;
-        QTest::newRow("bookmark asks each time") << false;
-    }
-
-    void entryGoesWhenTheBookmarkKeepsNoPassword()
-    {
-        QFETCH(bool, deleteIt);
-        const QString uuid = seedStoredPassword(QStringLiteral("Retired"), QStringLiteral("retired"));
-        Launch launch;
-        QSignalSpy moved(&launch.passwords, &BookmarkPasswords::passwordMoved);
-        launch.passwords.start();
-        QVERIFY(moved.wait(10000));
-        QCOMPARE(m_keyring.lookup(uuid), QStringLiteral("retired"));
-        ServerBookmark *bookmark = byUUID(*launch.context, uuid);
-        if (deleteIt)
+        if (change == QLatin1String("edit")) {
+            // As the editor commits a typed password: one undo step, saved, moved.
+            undo->setValue(bookmark, ServerBookmark::kPassword, QStringLiteral("after"));
+            QVERIFY(launch.context->save());
+            QVERIFY(launch.moved.wait(10000));
+            QCOMPARE(m_keyring.lookup(uuid), QStringLiteral("after"));
+            undo->undo();
+            QVERIFY(bookmark->hasChanges());
+            QVERIFY(launch.context->save());
+            QVERIFY(launch.moved.wait(10000));
+            QCOMPARE(m_keyring.lookup(uuid), QStringLiteral("before"));
+            QVERIFY(passwordInFile(uuid).isNull());
+            return;
+        }
+        if (change == QLatin1String("delete"))
             launch.context->deleteObject(bookmark);
         else
-            launch.context->undoManager()->setValue(bookmark, ServerBookmark::kAskForPassword, true);
+            undo->setValue(bookmark, ServerBookmark::kAskForPassword, true);
         // Not before the change is saved: a removal asked for now would be answered before this
-        // read, which goes to the keyring after it.
-        SecretStore::Result stillThere;
+        // read, which reaches the keyring after it.
+        QString stillThere;
         QObject receiver;
-        launch.secrets.read(uuid, &receiver, [&](const SecretStore::Result &r) { stillThere = r; });
-        QTRY_COMPARE_WITH_TIMEOUT(stillThere.secret, QStringLiteral("retired"), 10000);
+        launch.secrets.read(uuid, &receiver, [&](const SecretStore::Result &r) { stillThere = r.secret; });
+        QTRY_COMPARE_WITH_TIMEOUT(stillThere, QStringLiteral("before"), 10000);
         QVERIFY(launch.context->save());
         QTRY_VERIFY_WITH_TIMEOUT(m_keyring.lookup(uuid).isEmpty(), 10000);
         QVERIFY(passwordInFile(uuid).isNull());
-        if (!deleteIt)
-            QVERIFY(passwordFor(launch.passwords, bookmark).mustAsk);
+        if (change == QLatin1String("ask"))
+            QVERIFY(launch.passwordFor(bookmark).mustAsk);
     }
 };
 
