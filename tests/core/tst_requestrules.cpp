@@ -144,11 +144,8 @@ void TestRequestRules::hosts_data()
     QTest::newRow("IPv6 in brackets") << "[2001:db8::1]" << "[2001:db8::1]";
     QTest::newRow("port and path") << "127.0.0.1:8080/x?y#z" << "";
     QTest::newRow("user part") << "127.0.0.1@evil.com" << "";
-    QTest::newRow("path") << "assets.example/lumaro" << "";
-    QTest::newRow("scheme") << "https://assets.example" << "";
     QTest::newRow("IPv6 without brackets") << "2001:db8::1" << "";
     QTest::newRow("not an IPv4 address") << "192.0.2.300" << "";
-    QTest::newRow("label starting with a hyphen") << "-bad.example" << "";
     QTest::newRow("underscore") << "bad_name.example" << "";
     QTest::newRow("empty") << "   " << "";
 }
@@ -178,9 +175,7 @@ void TestRequestRules::pastedAddresses_data()
     QTest::newRow("plain, no port, no path") << "http://192.0.2.10" << "192.0.2.10|0|-|";
     QTest::newRow("IPv6") << "https://[::1]:9443/x" << "[::1]|1|9443|x";
     QTest::newRow("with a query") << "https://assets.example/x?y" << "";
-    QTest::newRow("with a login") << "https://me@assets.example/" << "";
     QTest::newRow("other scheme") << "ftp://assets.example/" << "";
-    QTest::newRow("just a host") << "assets.example" << "";
 }
 
 void TestRequestRules::pastedAddresses()
