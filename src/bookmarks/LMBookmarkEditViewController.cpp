@@ -109,7 +109,9 @@ void LMBookmarkEditViewController::loadView()
     hostColumn->addWidget(m_hostTextField);
     hostColumn->addWidget(m_hostNoteLabel);
     form->addRow(tr("&Name:"), m_labelTextField);
-    form->addRow(tr("&Host:"), hostColumn);
+    auto *hostLabel = new QLabel(tr("&Host:"), root);
+    hostLabel->setBuddy(m_hostTextField);
+    form->addRow(hostLabel, hostColumn);
     form->addRow(tr("&User name:"), m_userTextField);
     form->addRow(tr("&Password:"), m_passwordTextField);
     m_form->addAddressRow(form, root);

@@ -103,12 +103,15 @@ void LMBookmarksWindowController::showKeyringNotice(const QString &reason)
     // not loaded yet says it when it loads.
     if (m_keyringNotice || !isWindowLoaded())
         return;
-    m_keyringNotice = new QLabel(tr("The desktop keyring cannot be used, so passwords stay in LumaroImporter's own "
-                                    "data file, readable by you only."),
+    m_keyringNotice = new QLabel(tr("No desktop keyring: passwords stay in the application's own data file."),
                                  window());
     m_keyringNotice->setObjectName(QStringLiteral("keyringNotice"));
-    m_keyringNotice->setToolTip(reason);
+    m_keyringNotice->setToolTip(tr("The desktop keyring cannot be used (%1). The data file is readable by you only.")
+                                    .arg(reason));
+    // Made after the window is up, so neither line nor bar would show by themselves.
     window()->statusBar()->addWidget(m_keyringNotice, 1);
+    m_keyringNotice->show();
+    window()->statusBar()->show();
 }
 
 void LMBookmarksWindowController::windowDidLoad()

@@ -341,7 +341,8 @@ private slots:
         AlertAnswerer alerts;
         launch();
         QTRY_VERIFY(!bookmarksWindow()->keyringNotice().isEmpty());
-        QVERIFY(bookmarksWindow()->window()->findChild<QLabel *>(QStringLiteral("keyringNotice"))->isVisible());
+        QTRY_VERIFY(bookmarksWindow()->window()->findChild<QLabel *>(QStringLiteral("keyringNotice"))->isVisible());
+        QVERIFY(saveScreenshot(bookmarksWindow()->window(), QStringLiteral("bookmarks-window-keyring-notice")));
         QVERIFY(alerts.seen().isEmpty());
         QCOMPARE(readStore().named(QStringLiteral("Kept"))->password(), QStringLiteral("kept-password"));
     }
