@@ -7,6 +7,8 @@
 #include <QLoggingCategory>
 #include <QSet>
 
+#include <algorithm>
+
 Q_DECLARE_LOGGING_CATEGORY(lcStore)
 
 ObjectContext::ObjectContext() = default;
@@ -162,6 +164,12 @@ bool ObjectContext::hasChanges() const
     return false;
 }
 
+bool ObjectContext::isPendingDeletion(const ManagedObject *record) const
+{
+    return std::any_of(m_deleted.cbegin(), m_deleted.cend(),
+                       [record](const QPointer<ManagedObject> &deleted) { return deleted == record; });
+}
+
 bool ObjectContext::save(QString *error)
 {
     QList<ManagedObject *> all = m_records;
@@ -213,7 +221,7 @@ bool ObjectContext::saveObjects(const QList<ManagedObject *> &records, QString *
     QList<StoreFile::Change> changes;
     QList<ManagedObject *> insertedRecords;
     for (ManagedObject *record : std::as_const(targets)) {
-        StoreFile::Change change{StoreFile::Change::Update, record, record->objectId(), record->values()};
+        StoreFile::Change change{StoreFile::Change::Update, record, record->objectId(), record->storedValues()};
         if (record->isDeleted()) {
             change.kind = StoreFile::Change::Delete;
         } else if (record->isInserted()) {

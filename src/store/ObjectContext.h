@@ -47,6 +47,8 @@ public:
     [[nodiscard]] QList<Asset *> fetchUploadedAssets() const;
 
     [[nodiscard]] bool hasChanges() const;
+    // Deleted, and the deletion not saved yet.
+    [[nodiscard]] bool isPendingDeletion(const ManagedObject *record) const;
 
     // Saves every change. On failure every change stays in the context and error says why.
     bool save(QString *error = nullptr);

@@ -30,6 +30,7 @@ const QList<Column> &bookmarkColumns()
         {"password", Kind::Text},           {"portNumber", Kind::Integer},     {"secureConnect", Kind::Boolean},
         {"applicationNameURL", Kind::Text}, {"lastCategoryView", Kind::Text},  {"lastCategoryID", Kind::Integer},
         {"sessionWindowOpen", Kind::Boolean}, {"lastConnectedDate", Kind::Date},
+        {"uuid", Kind::Text},               {"askForPassword", Kind::Boolean}, {"trustedCertificate", Kind::Text},
     };
     return columns;
 }
@@ -164,9 +165,17 @@ bool StoreFile::open(const QString &path, QString *error)
     if (!exec(QStringLiteral("PRAGMA journal_mode=WAL"), error) && m_lastFailure == Failure::InUse)
         return false;
     exec(QStringLiteral("PRAGMA synchronous=NORMAL"), &ignored);
+    // A password moved out to the keyring must not linger in freed pages of the file.
+    exec(QStringLiteral("PRAGMA secure_delete=ON"), &ignored);
     if (!exec(QStringLiteral("PRAGMA foreign_keys=ON"), error))
         return false;
     return migrate(error);
+}
+
+void StoreFile::truncateJournal()
+{
+    QString ignored;
+    exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), &ignored);
 }
 
 int StoreFile::schemaVersion() const
@@ -224,6 +233,17 @@ bool StoreFile::migrate(QString *error)
                   << QStringLiteral("ALTER TABLE ServerBookmark RENAME COLUMN connectedMs TO lastConnectedDate")
                   << QStringLiteral("CREATE INDEX AssetQueue ON Asset(bookmark, uploadDateTime)")
                   << QStringLiteral("CREATE INDEX AssetLog ON Asset(uploadDateTime)");
+        } else if (version == 2) {
+            // Each bookmark gets a lasting random id (its keyring entry is found by it), the
+            // choice to be asked for its password, and the certificate its user trusted.
+            steps << QStringLiteral("ALTER TABLE ServerBookmark ADD COLUMN uuid TEXT")
+                  << QStringLiteral("ALTER TABLE ServerBookmark ADD COLUMN askForPassword INTEGER")
+                  << QStringLiteral("ALTER TABLE ServerBookmark ADD COLUMN trustedCertificate TEXT")
+                  << QStringLiteral("UPDATE ServerBookmark SET uuid = lower(hex(randomblob(4)) || '-' || "
+                                    "hex(randomblob(2)) || '-4' || substr(hex(randomblob(2)), 2) || '-' || "
+                                    "substr('89ab', 1 + abs(random()) % 4, 1) || substr(hex(randomblob(2)), 2) "
+                                    "|| '-' || hex(randomblob(6)))")
+                  << QStringLiteral("CREATE UNIQUE INDEX BookmarkUUID ON ServerBookmark(uuid)");
         }
         const int next = version == 0 ? 1 : version + 1;
         if (!db.transaction()) {

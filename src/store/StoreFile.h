@@ -15,7 +15,7 @@ class ManagedObject;
 // transactional write of a set of changes.
 class StoreFile {
 public:
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 3;
 
     struct Row {
         qint64 id = 0;
@@ -49,6 +49,10 @@ public:
     [[nodiscard]] std::optional<QList<qint64>> write(const QList<Change> &changes,
                                                      const std::function<qint64(ManagedObject *)> &idOfSaved,
                                                      QString *error);
+
+    // Folds the write-ahead journal into the file and empties it, so values since cleared
+    // (a password moved to the keyring) leave no copy in the journal.
+    void truncateJournal();
 
     // What kind of failure the last error reported, for messages that say what happened.
     enum class Failure { None, InUse, Unwritable, Other };

@@ -4,8 +4,10 @@
 #include "TestEnvironment.h"
 #include "store/Asset.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QJsonDocument>
+#include <QSslCertificate>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -75,6 +77,10 @@ private slots:
     void batchThatCannotStart();
     void emptyBatchEndsAtOnce();
     void noSelectedCategory();
+    void slowAnswerAfterTheLastByte_data();
+    void slowAnswerAfterTheLastByte();
+    void certificateQuestionHoldsEveryRequest_data();
+    void certificateQuestionHoldsEveryRequest();
 };
 
 void TestUpload::batchOfThree()
@@ -303,6 +309,84 @@ void TestUpload::noSelectedCategory()
     QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone));
     QVERIFY(!kit.recorder->last(LMNotification::UploadDone).userInfo.value("error").toString().isEmpty());
     QCOMPARE(server.requests("/ra/categoryAssets.json").size(), 0);
+}
+
+void TestUpload::slowAnswerAfterTheLastByte_data()
+{
+    // The server takes 6 s to answer a 1 MiB file (1.33 MiB of body) it has read whole; nothing
+    // moves meanwhile. The limit for no progress is 3 s.
+    QTest::addColumn<qint64>("answerMsPerGiB");
+    QTest::addColumn<bool>("uploaded");
+    QTest::newRow("waiting grows with the body") << qint64(20000) * 1024 << true;
+    QTest::newRow("no more than the idle limit") << qint64(0) << false;
+}
+
+void TestUpload::slowAnswerAfterTheLastByte()
+{
+    QFETCH(qint64, answerMsPerGiB);
+    QFETCH(bool, uploaded);
+    DevServer server({"--fault", "POST /ra/categoryAssets.json=delay:6000", "--discard-bodies"});
+    QVERIFY(server.isRunning());
+    UploadKit kit(server.port());
+    kit.connection->setTimeouts({3000, answerMsPerGiB});
+    Asset *asset = kit.queue(QStringLiteral("large.bin"), QByteArray(1 << 20, 'x'));
+    kit.connection->startAssetImport({asset});
+    QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone, 1, 30000));
+    QCOMPARE(!asset->isPending(), uploaded);
+    // Logged once answered, also when the client gave up first.
+    QTRY_COMPARE_WITH_TIMEOUT(server.requests("/ra/categoryAssets.json").size(), 1, 10000);
+    if (!uploaded)
+        QCOMPARE(kit.recorder->last(LMNotification::UploadFailedAsset).userInfo.value("error").toString(),
+                 QStringLiteral("The server did not answer within 3 seconds"));
+}
+
+void TestUpload::certificateQuestionHoldsEveryRequest_data()
+{
+    QTest::addColumn<bool>("trust");
+    QTest::newRow("trusted") << true;
+    QTest::newRow("refused") << false;
+}
+
+void TestUpload::certificateQuestionHoldsEveryRequest()
+{
+    QFETCH(bool, trust);
+    QTemporaryDir certificates;
+    const QStringList tls = DevServer::makeTlsArguments(certificates.path(), QStringLiteral("server"));
+    DevServer server(tls);
+    QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+    UploadKit kit(server.port());
+    kit.bookmark->setSecureConnect(true);
+    NotificationRecorder questions(kit.connection.get(), {LMNotification::CertificateNeedsTrust});
+    // A check, a category load and an upload batch, all at once: one question for all of them.
+    kit.connection->checkLMServer();
+    kit.connection->retrieveCategoryTypes();
+    const QList<Asset *> batch = kit.queueNumbered(2);
+    kit.connection->startAssetImport(batch);
+    QVERIFY(questions.waitFor(LMNotification::CertificateNeedsTrust));
+    const QVariantMap question = questions.last(LMNotification::CertificateNeedsTrust).userInfo;
+    const QString fingerprint = QString::fromLatin1(
+        QSslCertificate::fromPath(tls.at(1)).value(0).digest(QCryptographicHash::Sha256).toHex(':').toUpper());
+    QCOMPARE(question.value("fingerprint").toString(), fingerprint);
+    QCOMPARE(question.value("host and port").toString(), QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    // Everything waits: nothing answered, nothing reached the server.
+    QCOMPARE(kit.recorder->all().size(), 0);
+    QCOMPARE(server.requests().size(), 0);
+
+    kit.connection->answerCertificateQuestion(trust);
+    QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone));
+    QVERIFY(kit.recorder->waitFor(LMNotification::CheckedServer));
+    QVERIFY(kit.recorder->waitFor(LMNotification::RetrievedCategoryTypes));
+    QCOMPARE(questions.count(LMNotification::CertificateNeedsTrust), 1);
+    const QVariantMap check = kit.recorder->last(LMNotification::CheckedServer).userInfo;
+    QCOMPARE(check.value("server check").toInt(), trust ? 0 : 1);
+    QCOMPARE(kit.bookmark->trustedCertificate(), trust ? fingerprint : QString());
+    QCOMPARE(kit.recorder->count(LMNotification::UploadedAsset), trust ? 2 : 0);
+    QCOMPARE(savedFiles(server).size(), trust ? 2 : 0);
+    if (!trust) {
+        QCOMPARE(check.value("error").toMap().value("domain").toString(), QStringLiteral("LMCertificateRefused"));
+        QVERIFY(!kit.recorder->last(LMNotification::UploadDone).userInfo.value("error").toString().isEmpty());
+        QCOMPARE(server.requests().size(), 0);
+    }
 }
 
 LUMARO_TEST_MAIN(TestUpload)

@@ -153,6 +153,7 @@ private slots:
         // The only window is a reopened session whose server is gone; its failure alert closes it.
         seed(context(), BookmarkSeed(QStringLiteral("Gone"), QStringLiteral("127.0.0.1"))
                             .withPort(DevServer::freeClosedPort())
+                            .withLogin(QStringLiteral("admin"), QStringLiteral("lumaro"))
                             .withOpenSession());
         QVERIFY(context()->save());
         QSettings().setValue(AppDelegate::ShowBookmarksKey, false);
