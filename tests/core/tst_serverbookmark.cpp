@@ -106,6 +106,5 @@ private slots:
     }
 };
 
-
 LUMARO_TEST_MAIN(TestServerBookmark)
 #include "tst_serverbookmark.moc"

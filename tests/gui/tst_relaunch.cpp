@@ -174,7 +174,8 @@ private slots:
             const int vicBefore = categoryRequestsBy(server, QStringLiteral("vic"));
             return runUntil(
                 [&](const QByteArray &err) {
-                    return categoryRequestsBy(server, QStringLiteral("vic")) > vicBefore && err.contains(logged);
+                    return categoryRequestsBy(server, QStringLiteral("vic")) > vicBefore &&
+                           err.contains(logged);
                 },
                 &ready, {QStringLiteral("QT_LOGGING_RULES=lumaro.session.info=true")});
         };
@@ -261,7 +262,8 @@ private slots:
         QCOMPARE(second.exitCode(), 0);
         QCOMPARE(categoryRequestsBy(server, QStringLiteral("una")), 2);
         // The first brought up its bookmarks window, hidden at launch by the preference.
-        QCOMPARE(exitLines(finish(first)), QStringList{QStringLiteral("bookmarks window showing on exit = true")});
+        QCOMPARE(exitLines(finish(first)),
+                 QStringList{QStringLiteral("bookmarks window showing on exit = true")});
     }
     // Run only as the user of sessionsOpenAtQuitComeBackWhereTheUserWas, in a process of its own.
     void playTheUser()
