@@ -86,13 +86,6 @@ class TestRelaunch : public QObject {
         return run;
     }
 
-    // Asks the application to quit as the desktop does at logout (SIGTERM).
-    static Run finish(QProcess &app)
-    {
-        app.terminate();
-        return collect(app);
-    }
-
     // Starts, waits until ready() says it is up (it also sees what was written to standard error
     // so far), then asks it to quit. The user who picks quits by itself; "set" is killed (kill -9).
     static Run runUntil(const std::function<bool(const QByteArray &)> &ready, bool *becameReady,
@@ -262,7 +255,8 @@ private slots:
         QCOMPARE(second.exitCode(), 0);
         QCOMPARE(categoryRequestsBy(server, QStringLiteral("una")), 2);
         // The first brought up its bookmarks window, hidden at launch by the preference.
-        QCOMPARE(exitLines(finish(first)),
+        first.terminate(); // as the desktop does at logout
+        QCOMPARE(exitLines(collect(first)),
                  QStringList{QStringLiteral("bookmarks window showing on exit = true")});
     }
     // Run only as the user of sessionsOpenAtQuitComeBackWhereTheUserWas, in a process of its own.
