@@ -166,8 +166,8 @@ private slots:
         QVERIFY(clickRow(browser, 0, QStringLiteral("Video")));
         QCOMPARE(columnTexts(browser, 1), QStringList());
 
-        // Both answers arrive, Photos' last; the last click wins and nothing else shows up below
-        // it on the way.
+        // Both answers arrive, Photos' last, with no round more; the last click wins and nothing
+        // else shows up below it on the way.
         QTRY_COMPARE_WITH_TIMEOUT(recorder.steps.size(), 2, kTimeout);
         QVERIFY(waitUntilIdle(view));
         QCOMPARE(columnTexts(browser, 1), (QStringList{"Edited", "Raw"}));
