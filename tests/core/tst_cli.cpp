@@ -272,14 +272,12 @@ private slots:
         QCOMPARE(run.status, 0);
         QCOMPARE(run.out, "uploaded " + m_dir + "/a.jpg (1 of 1, 5 bytes)\n");
 
-        const auto created = server.requests("/ra/categories.json");
         QStringList made;
-        for (const QJsonObject &request : created) {
-            if (request.value("method") == "POST") {
-                const QJsonObject body = bodyOf(request);
+        for (const QJsonObject &request : server.requests("/ra/categories.json")) {
+            const QJsonObject body = bodyOf(request);
+            if (request.value("method") == "POST")
                 made << QStringLiteral("%1 under %2").arg(body.value("name").toString()).arg(
                             body.value("parentCategoryStructures")[0]["parentCategory"]["id"].toInt());
-            }
         }
         const Run listed = cli({"categories", "-b", "Shop", "/Photos/2026"});
         QCOMPARE(listed.status, 0);
