@@ -73,9 +73,11 @@ std::unique_ptr<ObjectContext> openStore()
 }
 
 // A fresh store with the bookmark "Shop" on this server, one file queued in the window and
-// one older log entry.
-void seedStore(const DevServer &server)
+// one older log entry; false when the server is not up.
+bool seedStore(const DevServer &server)
 {
+    if (!server.isRunning())
+        return false;
     QSqlDatabase::removeDatabase("raw");
     QDir(PersistentStore::applicationDocumentsDirectory()).removeRecursively();
     auto store = openStore();
@@ -93,7 +95,7 @@ void seedStore(const DevServer &server)
     old->setFilePath(QStringLiteral("/sent/last/year.jpg"));
     old->setBookmark(shop);
     old->setUploadDateTime(QDateTime::currentDateTimeUtc().addYears(-1));
-    QVERIFY(store->save());
+    return store->save();
 }
 
 QJsonObject bodyOf(const QJsonObject &request)
@@ -159,8 +161,7 @@ private slots:
     {
         writeFile(m_dir + "/deeper/c.jpg", "third");
         DevServer server({"--user", "ann:" + Password});
-        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        seedStore(server);
+        QVERIFY2(seedStore(server), qPrintable(server.errorString()));
         const Run run = cli({"upload", "--bookmark", "Shop", "--category", "/Photos/2025/Events", "--json", m_dir});
         QFile::remove(m_dir + "/deeper/c.jpg");
         QCOMPARE(run.status, 0);
@@ -244,8 +245,7 @@ private slots:
         QFETCH(bool, lockStore);
         QFETCH(int, status);
         DevServer server(serverArgs + QStringList{"--user", "ann:" + Password});
-        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        seedStore(server);
+        QVERIFY2(seedStore(server), qPrintable(server.errorString()));
         // As a window saving at that moment would, for longer than the wait allows.
         if (lockStore)
             QVERIFY(QSqlQuery(rawStore()).exec("BEGIN IMMEDIATE"));
@@ -267,20 +267,17 @@ private slots:
     void createsMissingLevelsAndListsThem()
     {
         DevServer server({"--user", "ann:" + Password});
-        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        seedStore(server);
+        QVERIFY2(seedStore(server), qPrintable(server.errorString()));
         const Run run = cli({"upload", "-b", "Shop", "-c", "/Photos/2026/Summer", "--create", m_dir + "/a.jpg"});
         QCOMPARE(run.status, 0);
         QCOMPARE(run.out, "uploaded " + m_dir + "/a.jpg (1 of 1, 5 bytes)\n");
 
-        const auto created = server.requests("/ra/categories.json");
         QStringList made;
-        for (const QJsonObject &request : created) {
-            if (request.value("method") == "POST") {
-                const QJsonObject body = bodyOf(request);
+        for (const QJsonObject &request : server.requests("/ra/categories.json")) {
+            const QJsonObject body = bodyOf(request);
+            if (request.value("method") == "POST")
                 made << QStringLiteral("%1 under %2").arg(body.value("name").toString()).arg(
                             body.value("parentCategoryStructures")[0]["parentCategory"]["id"].toInt());
-            }
         }
         const Run listed = cli({"categories", "-b", "Shop", "/Photos/2026"});
         QCOMPARE(listed.status, 0);
@@ -313,8 +310,7 @@ private slots:
     {
         QFETCH(int, interrupts);
         DevServer server({"--user", "ann:" + Password, "--fault", "POST /ra/categoryAssets.json=delay:1500"});
-        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        seedStore(server);
+        QVERIFY2(seedStore(server), qPrintable(server.errorString()));
         QProcess process;
         startCli(process, {"upload", "-b", "Shop", "-c", "/Photos", "--json", m_dir}, {}, interrupts == 1);
         QByteArray out;
@@ -349,8 +345,7 @@ private slots:
     {
         QFETCH(bool, deleteBookmark);
         DevServer server({"--user", "ann:" + Password, "--fault", "POST /ra/categoryAssets.json=delay:600"});
-        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        seedStore(server);
+        QVERIFY2(seedStore(server), qPrintable(server.errorString()));
         auto window = openStore();
         ServerBookmark *shop = window->fetchAllBookmarks().first();
 
