@@ -14,7 +14,7 @@ class ManagedObject;
 // transactional write of a set of changes.
 class StoreFile {
 public:
-    static constexpr int SchemaVersion = 2;
+    static constexpr int SchemaVersion = 3;
 
     struct Row {
         qint64 id = 0;
@@ -33,8 +33,17 @@ public:
     [[nodiscard]] const QString &path() const { return m_path; }
     [[nodiscard]] int schemaVersion() const;
 
-    [[nodiscard]] std::optional<QList<Row>> loadBookmarks(QString *error) const { return loadRows(false, error); }
-    [[nodiscard]] std::optional<QList<Row>> loadAssets(QString *error) const { return loadRows(true, error); }
+    [[nodiscard]] std::optional<QList<Row>> loadBookmarks(QString *error) const;
+    // What a launch reads: the queues. Uploaded records are read on demand.
+    [[nodiscard]] std::optional<QList<Row>> loadPendingAssets(QString *error) const;
+    // Those of these ids that exist, in id order.
+    [[nodiscard]] std::optional<QList<Row>> loadAssetsById(const QList<qint64> &ids, QString *error) const;
+    [[nodiscard]] std::optional<QList<qint64>> uploadedAssetIds(QString *error) const;
+    // Uploaded records of the server (ServerBookmark::serverKey()) with a content hash and one
+    // of these sizes, newest first.
+    [[nodiscard]] std::optional<QList<Row>> uploadsOfSizes(const QString &serverKey,
+                                                           const QList<qint64> &sizes, QString *error) const;
+    [[nodiscard]] bool hasUploadsFor(const QString &serverKey) const;
 
     struct Change {
         enum Kind { Insert, Update, Delete } kind;
@@ -44,16 +53,19 @@ public:
         ManagedObject *bookmark = nullptr; // assets: the related record, resolved to its id here
     };
     // Writes all changes in one transaction; returns the ids given to inserted records, in
-    // the order of the inserts, or nothing with the reason in error.
+    // the order of the inserts, or nothing with the reason in error. clearedAssetIds: uploaded
+    // records deleted without ever being loaded (a cleared log).
     [[nodiscard]] std::optional<QList<qint64>> write(const QList<Change> &changes,
                                                      const std::function<qint64(ManagedObject *)> &idOfSaved,
-                                                     QString *error);
+                                                     QString *error,
+                                                     const QList<qint64> &clearedAssetIds = {});
 
     // Test seam: the next writes fail with this reason while it is set.
     void setFailureForTesting(const QString &reason) { m_injectedFailure = reason; }
 
 private:
-    [[nodiscard]] std::optional<QList<Row>> loadRows(bool assets, QString *error) const;
+    [[nodiscard]] std::optional<QList<Row>> loadRows(bool assets, const QString &where,
+                                                     const QVariantList &binds, QString *error) const;
     bool migrate(QString *error);
     bool exec(const QString &sql, QString *error);
 

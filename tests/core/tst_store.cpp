@@ -1,5 +1,6 @@
 #include "TestEnvironment.h"
 #include "store/Asset.h"
+#include "store/LogQuery.h"
 #include "store/ObjectContext.h"
 #include "store/PersistentStore.h"
 #include "store/ServerBookmark.h"
@@ -35,12 +36,17 @@ private slots:
     void firstOpenCreatesPrivateFolderAndFile();
     void recordsSurviveRestart();
     void pendingQueryIsPerBookmark();
-    void deletingBookmarkKeepsItsLog();
     void undoTakesBackOneEdit();
     void failedSaveKeepsChanges();
     void saveObjectsWritesOnlyThoseRecords();
     void fileWhereFolderShouldBe();
+    void olderVersionIsMigrated_data();
     void olderVersionIsMigrated();
+    void uploadedRecordsLoadOnDemand();
+    void logQuery_data();
+    void logQuery();
+    void csvEscaping_data();
+    void csvEscaping();
 };
 
 void TestStore::firstOpenCreatesPrivateFolderAndFile()
@@ -136,33 +142,6 @@ void TestStore::pendingQueryIsPerBookmark()
     QVERIFY(!context.fetchPendingAssets(b).contains(ofA.first()));
     QCOMPARE(context.fetchUploadedAssets(), (QList<Asset *>{uploadedB, uploadedA}));
     QVERIFY(context.fetchPendingAssets(nullptr).isEmpty());
-}
-
-void TestStore::deletingBookmarkKeepsItsLog()
-{
-    const QString folder = freshFolder(QStringLiteral("delete"));
-    {
-        auto context = openStore(folder);
-        ServerBookmark *bookmark = context->insertBookmark();
-        Asset *pending = context->insertAsset();
-        pending->setBookmark(bookmark);
-        Asset *done = context->insertAsset();
-        done->setBookmark(bookmark);
-        done->setFilePath(QStringLiteral("/x"));
-        done->setUploadDateTime(QDateTime::currentDateTimeUtc());
-        QVERIFY(context->save());
-        context->deleteObject(bookmark);
-        QVERIFY(context->fetchAllBookmarks().isEmpty());
-        QCOMPARE(context->fetchUploadedAssets().size(), 1);
-        QVERIFY(!context->fetchUploadedAssets().first()->bookmark());
-        QVERIFY(context->save());
-    }
-    auto context = openStore(folder);
-    QVERIFY(context->fetchAllBookmarks().isEmpty());
-    const auto log = context->fetchUploadedAssets();
-    QCOMPARE(log.size(), 1);
-    QCOMPARE(log.first()->filePath(), std::optional(QStringLiteral("/x")));
-    QVERIFY(!log.first()->bookmark());
 }
 
 void TestStore::undoTakesBackOneEdit()
@@ -265,16 +244,24 @@ void TestStore::fileWhereFolderShouldBe()
     QVERIFY(!nestedError->underlying.isEmpty());
 }
 
+void TestStore::olderVersionIsMigrated_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::newRow("version 1") << QStringLiteral("fixtures/store-v1.sql");
+    QTest::newRow("version 2") << QStringLiteral("fixtures/store-v2.sql");
+}
+
 void TestStore::olderVersionIsMigrated()
 {
-    const QString folder = freshFolder(QStringLiteral("migrate"));
+    QFETCH(QString, fixture);
+    const QString folder = freshFolder(QStringLiteral("migrate-") + QLatin1String(QTest::currentDataTag()));
     QDir().mkpath(folder);
     const QString path = folder + QStringLiteral("/LumaroImporter.storedata");
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixture"));
         db.setDatabaseName(path);
         QVERIFY(db.open());
-        QFile script(QFINDTESTDATA("fixtures/store-v1.sql"));
+        QFile script(QFINDTESTDATA(fixture));
         QVERIFY(script.open(QIODevice::ReadOnly));
         for (const QByteArray &statement : script.readAll().split(';')) {
             const QString sql = QString::fromUtf8(statement).split(QLatin1Char('\n')).filter(QRegularExpression("^(?!--)")).join(QLatin1Char('\n')).trimmed();
@@ -305,6 +292,155 @@ void TestStore::olderVersionIsMigrated()
     QCOMPARE(context->fetchPendingAssets(bookmarks.at(0)).size(), 1);
     QCOMPARE(context->fetchPendingAssets(bookmarks.at(1)).size(), 1);
     QVERIFY(context->save());
+    // The log finds a record by its file name, not by the folder it lies in.
+    LogReader reader;
+    QVERIFY(reader.open(path, nullptr));
+    QCOMPARE(reader.keys({QStringLiteral("A.JPG")}, {}, nullptr)->keys, QList<qint64>{1});
+    QVERIFY(reader.keys({QStringLiteral("home")}, {}, nullptr)->keys.isEmpty());
+}
+
+void TestStore::uploadedRecordsLoadOnDemand()
+{
+    const QString folder = freshFolder(QStringLiteral("on-demand"));
+    {
+        auto context = openStore(folder);
+        ServerBookmark *bookmark = context->insertBookmark();
+        for (int i = 0; i < 3; ++i) {
+            Asset *asset = context->insertAsset();
+            asset->setBookmark(bookmark);
+            asset->setFilePath(QStringLiteral("/f%1").arg(i));
+            if (i > 0)
+                asset->setUploadDateTime(QDateTime::currentDateTimeUtc());
+        }
+        QVERIFY(context->save());
+    }
+    auto context = openStore(folder);
+    ServerBookmark *bookmark = context->fetchAllBookmarks().first();
+    // A launch reads the queues only; the log's records come one by one, one object each.
+    const qint64 sentId = context->fetchPendingAssets(bookmark).first()->objectId() + 1;
+    QVERIFY(!context->registeredAsset(sentId));
+    Asset *sent = context->assetWithId(sentId);
+    QVERIFY(sent);
+    QCOMPARE(context->assetWithId(sentId), sent);
+    QCOMPARE(sent->bookmark(), bookmark);
+    // The delete rule reaches records never loaded: the log stays, without its bookmark.
+    context->deleteObject(bookmark);
+    QVERIFY(!sent->bookmark());
+    QVERIFY(context->save());
+    {
+        auto after = openStore(folder);
+        QVERIFY(after->fetchAllBookmarks().isEmpty());
+        const auto log = after->fetchUploadedAssets();
+        QCOMPARE(log.size(), 2);
+        QCOMPARE(log.last()->filePath(), std::optional(QStringLiteral("/f2")));
+        QVERIFY(!log.last()->bookmark());
+    }
+    // A cleared log reaches the file with the next save, and no sooner.
+    context->deleteUploadedAssets();
+    QVERIFY(context->hasChanges());
+    QVERIFY(!context->assetWithId(sentId));
+    QCOMPARE(openStore(folder)->fetchUploadedAssets().size(), 2);
+    QVERIFY(context->save());
+    QVERIFY(openStore(folder)->fetchUploadedAssets().isEmpty());
+}
+
+void TestStore::logQuery_data()
+{
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("order");
+    QTest::addColumn<bool>("unsaved"); // gamma deleted, Studio renamed Zeta, a new stamp
+    QTest::addColumn<QString>("expected");
+    const int desc = Qt::DescendingOrder;
+    const int asc = Qt::AscendingOrder;
+    QTest::newRow("newest first") << "" << int(LogQuery::Time) << desc << false << "gamma beta alpha";
+    QTest::newRow("by name") << "" << int(LogQuery::File) << asc << false << "alpha beta gamma";
+    QTest::newRow("by size") << "" << int(LogQuery::Size) << desc << false << "alpha gamma beta";
+    QTest::newRow("by bookmark") << "" << int(LogQuery::Bookmark) << asc << false << "beta alpha gamma";
+    QTest::newRow("every word") << "JPG photos" << int(LogQuery::Time) << desc << false << "alpha";
+    QTest::newRow("wildcards are text") << "%" << int(LogQuery::Time) << desc << false << "beta";
+    QTest::newRow("bookmark name") << "studio" << int(LogQuery::Time) << desc << false << "gamma alpha";
+    QTest::newRow("unsaved, newest first") << "" << int(LogQuery::Time) << desc << true << "new beta alpha";
+    QTest::newRow("unsaved name") << "zeta" << int(LogQuery::Bookmark) << asc << true << "new alpha";
+    QTest::newRow("unsaved, by name") << "" << int(LogQuery::File) << desc << true << "new beta alpha";
+}
+
+void TestStore::logQuery()
+{
+    QFETCH(QString, search);
+    QFETCH(int, column);
+    QFETCH(int, order);
+    QFETCH(bool, unsaved);
+    QFETCH(QString, expected);
+    const QString folder = freshFolder(QStringLiteral("log-") + QLatin1String(QTest::currentDataTag()));
+    auto context = openStore(folder);
+    ServerBookmark *studio = context->insertBookmark();
+    studio->setBookmarkName(QStringLiteral("Studio"));
+    ServerBookmark *archive = context->insertBookmark();
+    archive->setBookmarkName(QStringLiteral("Archive"));
+    const QDateTime t0 = QDateTime::currentDateTimeUtc();
+    QHash<qint64, QString> names;
+    auto add = [&](const QString &path, const QString &category, int minutes, qint64 size,
+                   ServerBookmark *b) {
+        Asset *asset = context->insertAsset();
+        asset->setFilePath(path);
+        asset->setCategoryPath(category);
+        asset->setUploadDateTime(t0.addSecs(60 * minutes));
+        asset->setFingerprint(size, std::nullopt, QStringLiteral("h:80/"));
+        asset->setBookmark(b);
+        return asset;
+    };
+    QList<Asset *> stored{add("/p/alpha.jpg", "/Photos/Summer", 1, 300, studio),
+                          add("/p/Beta 50%.png", "/Photos/Winter", 2, 100, archive),
+                          add("/p/gamma.jpg", "/Docs", 4, 200, studio)};
+    context->insertAsset()->setFilePath(QStringLiteral("/p/pending.jpg"));
+    QVERIFY(context->save());
+    for (Asset *asset : stored)
+        names.insert(asset->objectId(),
+                     asset->fileName().section(QLatin1Char('.'), 0, 0).section(' ', 0, 0).toLower());
+    if (unsaved) {
+        context->deleteObject(stored.at(2));
+        studio->setBookmarkName(QStringLiteral("Zeta"));
+        add("/p/new.jpg", "/New", 3, 1, studio);
+    }
+    const LogSnapshot snapshot = context->logSnapshot();
+    for (const LogRow &row : snapshot.rows)
+        names.insert(row.key, QStringLiteral("new"));
+    LogReader reader;
+    QVERIFY(reader.open(context->storeFile()->path(), nullptr));
+    const auto keys =
+        reader.keys({search, LogQuery::Column(column), Qt::SortOrder(order)}, snapshot, nullptr);
+    QVERIFY(keys);
+    QStringList shown;
+    for (qint64 key : keys->keys)
+        shown << names.value(key, QString::number(key));
+    QCOMPARE(shown.join(QLatin1Char(' ')), expected);
+    QCOMPARE(keys->total, 3);
+}
+
+void TestStore::csvEscaping_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("plain") << "/a b/c.jpg"
+                           << "/a b/c.jpg";
+    QTest::newRow("comma") << "a,b.jpg"
+                           << "\"a,b.jpg\"";
+    QTest::newRow("quotes") << "say \"hi\".jpg"
+                            << "\"say \"\"hi\"\".jpg\"";
+    QTest::newRow("newline") << "a\nb"
+                             << "\"a\nb\"";
+    QTest::newRow("carriage return") << "a\r\nb"
+                                     << "\"a\r\nb\"";
+    QTest::newRow("non-ASCII") << QString::fromUtf8("St\xc3\xa4dte \xe6\x9d\xb1\xe4\xba\xac.jpg")
+                               << QString::fromUtf8("St\xc3\xa4dte \xe6\x9d\xb1\xe4\xba\xac.jpg");
+}
+
+void TestStore::csvEscaping()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, field);
+    QCOMPARE(Csv::line({text, QStringLiteral("x")}), field + QStringLiteral(",x\r\n"));
 }
 
 LUMARO_TEST_MAIN(TestStore)

@@ -4,17 +4,13 @@
 #include "TestEnvironment.h"
 #include "store/Asset.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
-
-QJsonObject bodyOf(const QJsonObject &request)
-{
-    return QJsonDocument::fromJson(request.value("body").toString().toUtf8()).object();
-}
 
 const QJsonObject Category{{"id", 3}, {"name", "Spring"}, {"isLeaf", true}};
 
@@ -99,19 +95,19 @@ void TestUpload::batchOfThree()
 
     const QList<QJsonObject> status = server.requests("/ra/assetImportStatus.json");
     QCOMPARE(status.size(), 1);
-    QCOMPARE(bodyOf(status.first()), QJsonObject({{"name", "LumaroImporter v2.0"}, {"count", 3}}));
+    QCOMPARE(requestBody(status.first()), QJsonObject({{"name", "LumaroImporter v2.0"}, {"count", 3}}));
     const QList<QJsonObject> assets = server.requests("/ra/categoryAssets.json");
     QCOMPARE(assets.size(), 3);
     const QStringList names{"holiday photo.jpg", "empty.txt", QString::fromUtf8("bin\xc3\xa4r.dat")};
     for (int i = 0; i < 3; ++i) {
-        const QJsonObject body = bodyOf(assets.at(i));
+        const QJsonObject body = requestBody(assets.at(i));
         QCOMPARE(body.value("assetFileName").toString(), names.at(i));
         QCOMPARE(body.value("importStatusID"), QJsonValue(QStringLiteral("1")));
         QCOMPARE(body.value("category").toObject(), Category);
         QCOMPARE(assets.at(i).value("rawQuery").toString(),
                  QStringLiteral("loginName=admin&password=lumaro&roleName=CategoryAdmin"));
     }
-    QCOMPARE(bodyOf(assets.at(1)).value("assetData"), QJsonValue(QString()));
+    QCOMPARE(requestBody(assets.at(1)).value("assetData"), QJsonValue(QString()));
 
     // What the server decoded is what was on disk.
     const QStringList saved = savedFiles(server);
@@ -120,8 +116,17 @@ void TestUpload::batchOfThree()
     QVERIFY(third.open(QIODevice::ReadOnly));
     QCOMPARE(third.readAll(), binary);
 
+    const QList<QByteArray> contents{"jpeg bytes", QByteArray(), binary};
     for (Asset *asset : batch) {
         QVERIFY(asset->uploadDateTime());
+        const QByteArray &content = contents.at(batch.indexOf(asset));
+        QCOMPARE(asset->fileSize(), std::optional<qint64>(content.size()));
+        QCOMPARE(asset->contentHash(),
+                 std::optional(QString::fromLatin1(
+                     QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex())));
+        QCOMPARE(
+            asset->serverKey(),
+            std::optional(QStringLiteral("127.0.0.1:%1/cgi-bin/WebObjects/Lumaro.woa").arg(server.port())));
         QCOMPARE(asset->categoryID(), std::optional<qint64>(3));
         QCOMPARE(asset->categoryPath(), std::optional(QStringLiteral("/Photos/2024/Spring")));
     }
@@ -162,8 +167,8 @@ void TestUpload::haltDuringSecondOfFive()
     QCOMPARE(kit.recorder->count(LMNotification::UploadedAsset), 3);
     const QList<QJsonObject> assets = server.requests("/ra/categoryAssets.json");
     QCOMPARE(assets.size(), 5);
-    QCOMPARE(bodyOf(assets.at(4)).value("importStatusID"), QJsonValue(QStringLiteral("2")));
-    QCOMPARE(bodyOf(assets.at(4)).value("assetFileName").toString(), QStringLiteral("file 5.txt"));
+    QCOMPARE(requestBody(assets.at(4)).value("importStatusID"), QJsonValue(QStringLiteral("2")));
+    QCOMPARE(requestBody(assets.at(4)).value("assetFileName").toString(), QStringLiteral("file 5.txt"));
 }
 
 void TestUpload::failedRequestsStayPending()

@@ -2,12 +2,15 @@
 
 #include "UploadTestKit.h"
 
+#include "session/DuplicateSheet.h"
 #include "session/UploadPreviewPane.h"
 #include "session/UploadProgressPanel.h"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QListWidget>
 #include <QProgressBar>
+#include <QSignalSpy>
 
 using namespace UploadTestKit;
 
@@ -229,7 +232,7 @@ private slots:
         QCOMPARE(s.server.requests(QStringLiteral("/ra/categoryAssets.json")).size(), 2);
 
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
         QVERIFY(s.upload()->importQueue().isEmpty());
         const QList<QJsonObject> statuses = s.server.requests(QStringLiteral("/ra/assetImportStatus.json"));
         QCOMPARE(statuses.size(), 2);
@@ -278,13 +281,64 @@ private slots:
         QVERIFY(saveScreenshot(s.session->window(), QStringLiteral("upload-failed-file")));
         // The next batch tries it again (the fault was for one request only) and clears the mark.
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
-        QCOMPARE(s.status(), QString());
-        QVERIFY(s.upload()->failureReason(0).isEmpty());
-        QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
         QVERIFY(s.upload()->importQueue().isEmpty());
         QVERIFY(records.at(1)->uploadDateTime());
         QCOMPARE(s.status(), QString());
         QCOMPARE(QDir(s.server.uploadDir()).entryList(QDir::Files).size(), 3);
+    }
+
+    void duplicatesAreAskedAbout_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("sent"); // by the second batch, as the server logged it
+        QTest::newRow("skip") << int(DuplicateSheet::SkipDuplicates)
+                              << QStringList{"same-size.txt", "other.txt"};
+        QTest::newRow("upload all") << int(DuplicateSheet::UploadAll)
+                                    << QStringList{"a.txt", "b copy.txt", "same-size.txt", "other.txt"};
+        QTest::newRow("cancel") << int(DuplicateSheet::Cancel) << QStringList{};
+    }
+
+    void duplicatesAreAskedAbout()
+    {
+        QFETCH(int, answer);
+        QFETCH(QStringList, sent);
+        UploadSession s(m_context, QStringLiteral("Duplicates ") + QLatin1String(QTest::currentDataTag()));
+        QVERIFY(s.waitUntilReady());
+        const QString dir = m_files.filePath(QStringLiteral("dup-") + QLatin1String(QTest::currentDataTag()));
+        const QString a = writeFile(dir + QStringLiteral("/a.txt"), QByteArray(3000, 'a'));
+        // Nothing logged for this server yet: the batch starts at once, nothing compared.
+        s.upload()->AddAssetsToImportQueue(fileUrls({a, writeFile(dir + QStringLiteral("/b.txt"), "bbbb")}));
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QVERIFY(s.upload()->uploadInProgress());
+        QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
+
+        // Again, with a copy under another name, a file of a's size and one of no logged size.
+        s.upload()->AddAssetsToImportQueue(
+            fileUrls({a, writeFile(dir + QStringLiteral("/b copy.txt"), "bbbb"),
+                      writeFile(dir + QStringLiteral("/same-size.txt"), QByteArray(3000, 'z')),
+                      writeFile(dir + QStringLiteral("/other.txt"), "other")}));
+        QSignalSpy progress(s.upload()->findChild<DuplicateCheck *>(), &DuplicateCheck::progress);
+        const qsizetype before = s.server.requests().size();
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        DuplicateSheet *sheet = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((sheet = s.session->window()->findChild<DuplicateSheet *>()), kTimeout);
+        QCOMPARE(sheet->list()->count(), 2);
+        const QString where = QStringLiteral(" — already uploaded to /Photos/2024/Spring on ");
+        QVERIFY(sheet->list()->item(0)->text().startsWith(QStringLiteral("a.txt") + where));
+        QVERIFY(sheet->list()->item(1)->text().startsWith(QStringLiteral("b copy.txt") + where));
+        // Only files of a logged size were read, and nothing goes out before the answer.
+        QCOMPARE(progress.first().at(1).toLongLong(), 3000 + 4 + 3000);
+        QCOMPARE(s.server.requests().size(), before);
+        if (answer == DuplicateSheet::SkipDuplicates)
+            QVERIFY(saveScreenshot(sheet, QStringLiteral("duplicate-sheet")));
+        QTest::mouseClick(sheet->button(DuplicateSheet::Answer(answer)), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
+        QStringList names;
+        for (const QJsonObject &request : s.server.requests(QStringLiteral("/ra/categoryAssets.json")).mid(2))
+            names << requestBody(request).value(QLatin1String("assetFileName")).toString();
+        QCOMPARE(names, sent);
+        QCOMPARE(m_context->fetchPendingAssets(s.bookmark).size(), answer == DuplicateSheet::Cancel ? 4 : 0);
     }
 
     void batchThatCannotStartReportsWhy()

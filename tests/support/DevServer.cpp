@@ -150,3 +150,8 @@ quint16 DevServer::freeClosedPort()
     probe.close();
     return port;
 }
+
+QJsonObject requestBody(const QJsonObject &request)
+{
+    return QJsonDocument::fromJson(request.value(QLatin1String("body")).toString().toUtf8()).object();
+}

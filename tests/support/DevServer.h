@@ -50,3 +50,6 @@ private:
     QString m_error;
     quint16 m_port = 0;
 };
+
+// The JSON body the server received with a request.
+[[nodiscard]] QJsonObject requestBody(const QJsonObject &request);
