@@ -97,7 +97,8 @@ std::optional<QString> AssetBodyDevice::contentHash()
 {
     if (m_prefix.isEmpty() || m_hashedBytes != m_rawSize) // never opened, or not read through
         return std::nullopt;
-    return m_hash->result();
+    const QString hash = m_hash->result();
+    return hash.isEmpty() ? std::nullopt : std::optional(hash);
 }
 
 bool AssetBodyDevice::seek(qint64 pos)

@@ -58,8 +58,10 @@ ObjectContext *LMImportLogViewController::managedObjectContext() const
 void LMImportLogViewController::viewWillAppear()
 {
     (void)view();
-    // Another process may have written to the log since it was last shown.
-    m_model->refresh();
+    // Another process may have written to the log since it was last shown (the first showing
+    // has its answer on the way already).
+    if (m_model->isLoaded())
+        m_model->refresh();
 }
 
 void LMImportLogViewController::clearLogButtonWasClicked()

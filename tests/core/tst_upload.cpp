@@ -4,7 +4,6 @@
 #include "TestEnvironment.h"
 #include "store/Asset.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QJsonDocument>
 #include <QTemporaryDir>
@@ -121,9 +120,7 @@ void TestUpload::batchOfThree()
         QVERIFY(asset->uploadDateTime());
         const QByteArray &content = contents.at(batch.indexOf(asset));
         QCOMPARE(asset->fileSize(), std::optional<qint64>(content.size()));
-        QCOMPARE(asset->contentHash(),
-                 std::optional(QString::fromLatin1(
-                     QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex())));
+        QCOMPARE(asset->contentHash(), sha256(content));
         QCOMPARE(
             asset->serverKey(),
             std::optional(QStringLiteral("127.0.0.1:%1/cgi-bin/WebObjects/Lumaro.woa").arg(server.port())));

@@ -179,6 +179,15 @@ inline bool saveScreenshot(QWidget *window, const QString &name)
     return window->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
+// A delegate with its store, and a storyboard of its own with the session controllers.
+struct SessionFixture {
+    AppDelegate m_delegate;
+    Storyboard m_storyboard{QStringLiteral("Main")};
+
+    SessionFixture() { registerSessionControllers(m_storyboard); }
+    ObjectContext *context() { return m_delegate.managedObjectContext(); }
+};
+
 // Catches every alert box as it comes up; they stay open until a test presses a button.
 class AlertCatcher {
 public:
