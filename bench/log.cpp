@@ -359,6 +359,8 @@ int main(int argc, char *argv[])
     clock.restart();
     const bool saved = app.managedObjectContext()->save();
     const double clearSaveMs = double(clock.nsecsElapsed()) / 1e6;
+    waitFor([&] { return !app.managedObjectContext()->isDeletingLog(); });
+    const double clearFileMs = double(clock.nsecsElapsed()) / 1e6;
 
     std::printf("log_records %d\n", records);
     std::printf("launch_rss_mib_empty %.1f\n", rssEmpty);
@@ -374,6 +376,7 @@ int main(int argc, char *argv[])
     std::printf("log_clear_ms %.1f\n", clearMs);
     std::printf("log_stall_clear_ms %.1f\n", stalls.at(5));
     std::printf("log_clear_save_ms %.1f\n", clearSaveMs);
+    std::printf("log_clear_file_ms %.1f\n", clearFileMs);
     std::printf("log_sort_ms %.1f\n", sortMs);
     std::printf("log_filter_ms %.1f\n", filterMs);
     std::printf("log_filter_rows %d\n", filtered);

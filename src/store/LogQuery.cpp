@@ -240,7 +240,7 @@ bool LogReader::apply(const LogSnapshot &snapshot, QString *error)
         if (!query.exec())
             return fail();
     }
-    // A cleared log hides every row; write that set only when it changed.
+    m_cleared = snapshot.cleared;
     if (snapshot.hidden != m_hidden) {
         if (!query.exec(QStringLiteral("DELETE FROM temp.logHidden")))
             return fail();
@@ -281,6 +281,10 @@ QString LogReader::select(const QString &projection, const LogQuery &query, bool
                                     "WHERE a.uploadDateTime IS NOT NULL");
     if (!m_hidden.isEmpty())
         source += QStringLiteral(" AND a.id NOT IN (SELECT id FROM temp.logHidden)");
+    if (m_cleared.isSet())
+        source += QStringLiteral(" AND NOT (a.id <= %1 AND a.uploadDateTime <= %2)")
+                      .arg(m_cleared.lastId)
+                      .arg(m_cleared.lastUploadMs);
     if (m_hasOverlay)
         source += QStringLiteral(" UNION ALL SELECT %1 FROM temp.logOverlay").arg(Columns);
     QString sql = QStringLiteral("SELECT %1 FROM (%2) AS log").arg(projection, source);

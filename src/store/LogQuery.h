@@ -31,11 +31,25 @@ struct LogRow {
     [[nodiscard]] static LogRow of(const Asset *asset, qint64 key);
 };
 
+// A cleared log: the uploaded records up to this id and upload time (those in the file when
+// it was cleared; anything uploaded later has a later time).
+struct LogClear {
+    qint64 lastId = 0;
+    qint64 lastUploadMs = 0;
+
+    [[nodiscard]] bool isSet() const { return lastId > 0; }
+    [[nodiscard]] bool covers(qint64 id, qint64 uploadMs) const
+    {
+        return isSet() && id <= lastId && uploadMs <= lastUploadMs;
+    }
+};
+
 // What the object context knows and the file does not yet: the log's queries apply it on top of
 // the file, so unsaved deletions, a cleared log, unsaved stamps and renamed bookmarks show (and
 // filter and sort) as they are in the context.
 struct LogSnapshot {
     QSet<qint64> hidden;                  // ids whose row in the file is not to be shown
+    LogClear cleared;                     // rows of the file that a Clear Log took out
     QList<LogRow> rows;                   // uploaded records whose state is not (all) in the file
     QHash<qint64, QString> bookmarkNames; // every saved bookmark, by id
 };
@@ -90,5 +104,6 @@ private:
     QString m_connectionName;
     // What the temporary tables hold now.
     QSet<qint64> m_hidden;
+    LogClear m_cleared;
     bool m_hasOverlay = false;
 };

@@ -7,6 +7,7 @@
 
 #include <QLoggingCategory>
 #include <QSet>
+#include <QThread>
 
 Q_DECLARE_LOGGING_CATEGORY(lcStore)
 
@@ -16,6 +17,11 @@ ObjectContext::ObjectContext(std::unique_ptr<StoreFile> store) : m_store(std::mo
 
 ObjectContext::~ObjectContext()
 {
+    // A cleared log that was saved is deleted before the process ends.
+    if (m_logDeleter) {
+        m_logDeleter->wait();
+        delete m_logDeleter;
+    }
     // Records go before the store file they belong to.
     qDeleteAll(m_records);
     m_records.clear();
@@ -131,17 +137,13 @@ void ObjectContext::deleteUploadedAssets()
         if (asset && !asset->isPending())
             deleteObject(asset);
     }
-    if (m_store) {
-        QString error;
-        const auto ids = m_store->uploadedAssetIds(&error);
-        if (!ids)
-            qCWarning(lcStore) << "cannot list the log to clear it:" << error;
-        for (qint64 id : ids.value_or(QList<qint64>())) {
-            // Loaded ones are deleted above, or are pending here with a stamp not yet saved.
-            if (!m_assetsById.contains(id))
-                m_clearedAssetIds.insert(id);
-        }
-    }
+    // The rest as a mark, whatever its length: the highest id and upload time in the file.
+    QString error;
+    const auto mark = m_store ? m_store->logMark(&error) : std::nullopt;
+    if (m_store && !mark)
+        qCWarning(lcStore) << "cannot clear the log:" << error;
+    if (mark && mark->second > 0)
+        m_clearedLog = {mark->first, mark->second};
     emit uploadedAssetsDeleted();
 }
 
@@ -236,7 +238,7 @@ Asset *ObjectContext::assetWithId(qint64 id)
 {
     if (Asset *asset = m_assetsById.value(id))
         return asset;
-    if (!m_store || id <= 0 || m_clearedAssetIds.contains(id))
+    if (!m_store || id <= 0)
         return nullptr;
     for (const QPointer<ManagedObject> &gone : std::as_const(m_deleted)) {
         if (gone && gone->objectId() == id && gone->entityName() == Asset::EntityName)
@@ -247,6 +249,9 @@ Asset *ObjectContext::assetWithId(qint64 id)
     if (!rows || rows->isEmpty())
         return nullptr;
     QVariantMap values = rows->constFirst().values;
+    const qint64 uploadMs = values.value(Asset::kUploadDateTime).toDateTime().toMSecsSinceEpoch();
+    if (m_clearedLog.covers(id, uploadMs) || m_deletingLog.covers(id, uploadMs))
+        return nullptr;
     // A bookmark deleted here but not yet in the file takes its link with it.
     if (ServerBookmark *bookmark = m_bookmarksById.value(rows->constFirst().bookmarkId))
         values.insert(Asset::kBookmark, QVariant::fromValue<QObject *>(bookmark));
@@ -258,7 +263,8 @@ Asset *ObjectContext::assetWithId(qint64 id)
 LogSnapshot ObjectContext::logSnapshot()
 {
     LogSnapshot snapshot;
-    snapshot.hidden = m_clearedAssetIds;
+    // A later clear covers an earlier one.
+    snapshot.cleared = m_clearedLog.isSet() ? m_clearedLog : m_deletingLog;
     for (const QPointer<ManagedObject> &gone : std::as_const(m_deleted)) {
         if (gone && gone->entityName() == Asset::EntityName && gone->objectId() > 0)
             snapshot.hidden.insert(gone->objectId());
@@ -302,7 +308,7 @@ Asset *ObjectContext::assetForLogKey(qint64 key)
 
 bool ObjectContext::hasChanges() const
 {
-    if (!m_deleted.isEmpty() || !m_clearedAssetIds.isEmpty())
+    if (!m_deleted.isEmpty() || m_clearedLog.isSet())
         return true;
     for (ManagedObject *record : m_records) {
         if (record->hasChanges())
@@ -342,8 +348,8 @@ bool ObjectContext::saveChanges(const QList<ManagedObject *> &records, bool with
             include(asset->bookmark());
         include(record);
     }
-    const QList<qint64> cleared = withCleared ? m_clearedAssetIds.values() : QList<qint64>();
-    if (targets.isEmpty() && cleared.isEmpty())
+    const bool clearing = withCleared && m_clearedLog.isSet();
+    if (targets.isEmpty() && !clearing)
         return true;
     if (!m_store) {
         for (ManagedObject *record : std::as_const(targets)) {
@@ -381,8 +387,10 @@ bool ObjectContext::saveChanges(const QList<ManagedObject *> &records, bool with
         changes.append(change);
     }
     QString reason;
-    const auto ids = m_store->write(
-        changes, [](ManagedObject *r) { return r->objectId(); }, &reason, cleared);
+    const auto ids = targets.isEmpty()
+                         ? std::optional(QList<qint64>())
+                         : m_store->write(
+                               changes, [](ManagedObject *r) { return r->objectId(); }, &reason);
     if (!ids) {
         qCWarning(lcStore) << "save failed:" << reason;
         if (error)
@@ -403,10 +411,51 @@ bool ObjectContext::saveChanges(const QList<ManagedObject *> &records, bool with
             record->markSaved(record->objectId());
         }
     }
-    for (qint64 id : cleared)
-        m_clearedAssetIds.remove(id);
+    if (clearing)
+        deleteClearedLog();
     emit didSave();
     return true;
+}
+
+void ObjectContext::deleteClearedLog()
+{
+    if (m_logDeleter) {
+        // The new clear covers the one still being deleted.
+        m_logDeleter->wait();
+        logDeleted();
+    }
+    m_deletingLog = m_clearedLog;
+    m_clearedLog = {};
+    const LogClear mark = m_deletingLog;
+    const QString path = m_store->path();
+    auto error = std::make_shared<QString>();
+    m_logDeletionError = error;
+    m_logDeleter = QThread::create([path, mark, error] {
+        if (!StoreFile::deleteLogUpTo(path, mark.lastId, mark.lastUploadMs, error.get()) && error->isEmpty())
+            *error = QStringLiteral("unknown error");
+    });
+    const quint64 deletion = ++m_logDeletion;
+    connect(m_logDeleter, &QThread::finished, this, [this, deletion] {
+        if (deletion == m_logDeletion)
+            logDeleted();
+    });
+    m_logDeleter->start();
+}
+
+void ObjectContext::logDeleted()
+{
+    if (!m_logDeleter)
+        return;
+    m_logDeleter->wait();
+    delete m_logDeleter;
+    m_logDeleter = nullptr;
+    if (!m_logDeletionError->isEmpty()) {
+        qCWarning(lcStore) << "could not delete the cleared log:" << *m_logDeletionError;
+        // Still a change to save: the next save tries again.
+        if (!m_clearedLog.isSet())
+            m_clearedLog = m_deletingLog;
+    }
+    m_deletingLog = {};
 }
 
 void ObjectContext::addEditor(QObject *editor, std::function<bool()> commit)

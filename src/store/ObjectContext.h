@@ -1,20 +1,20 @@
 #pragma once
 
+#include "LogQuery.h"
 #include "UndoManager.h"
 
 #include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QSet>
 #include <QString>
 
 #include <functional>
 #include <memory>
 
 class Asset;
-struct LogSnapshot;
 class ManagedObject;
+class QThread;
 class ServerBookmark;
 class StoreFile;
 
@@ -44,8 +44,10 @@ public:
     void deleteObject(ManagedObject *record);
 
     // Deletes every uploaded record, loaded or not; pending ones stay. Like any deletion it
-    // reaches the file with the next save.
+    // reaches the file with the next save, which hands it to a worker thread: a long log takes
+    // a while to delete, and the window goes on meanwhile.
     void deleteUploadedAssets();
+    [[nodiscard]] bool isDeletingLog() const { return m_logDeleter != nullptr; }
 
     // Named queries, in store order (saved records by id, then unsaved ones as inserted).
     [[nodiscard]] QList<ServerBookmark *> fetchAllBookmarks() const;
@@ -97,6 +99,8 @@ private:
     [[nodiscard]] QList<ManagedObject *> live() const;
     bool saveChanges(const QList<ManagedObject *> &records, bool withCleared, QString *error);
     void registerId(ManagedObject *record);
+    void deleteClearedLog();
+    void logDeleted();
 
     std::unique_ptr<StoreFile> m_store;
     QList<ManagedObject *> m_records; // owned (QObject children), store order
@@ -104,8 +108,12 @@ private:
     // Saved records by id, loaded and not deleted.
     QHash<qint64, Asset *> m_assetsById;
     QHash<qint64, ServerBookmark *> m_bookmarksById;
-    // Uploaded records deleted by deleteUploadedAssets() that were never loaded.
-    QSet<qint64> m_clearedAssetIds;
+    // What deleteUploadedAssets() took out since the last save, and what a worker is deleting.
+    LogClear m_clearedLog;
+    LogClear m_deletingLog;
+    QThread *m_logDeleter = nullptr;
+    quint64 m_logDeletion = 0;
+    std::shared_ptr<QString> m_logDeletionError;
     // Keys of unsaved records in the log's queries.
     QHash<const Asset *, qint64> m_logKeys;
     qint64 m_nextLogKey = -1;

@@ -284,6 +284,49 @@ std::optional<QList<qint64>> StoreFile::uploadedAssetIds(QString *error) const
     return ids;
 }
 
+std::optional<std::pair<qint64, qint64>> StoreFile::logMark(QString *error) const
+{
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    if (!query.exec(
+            QStringLiteral("SELECT (SELECT max(id) FROM Asset), (SELECT max(uploadDateTime) FROM Asset)")) ||
+        !query.next()) {
+        if (error)
+            *error = sqlError(query);
+        return std::nullopt;
+    }
+    return std::pair(query.value(0).toLongLong(), query.value(1).toLongLong());
+}
+
+bool StoreFile::deleteLogUpTo(const QString &path, qint64 lastId, qint64 lastUploadMs, QString *error)
+{
+    const QString name = QStringLiteral("lumaro-clear-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        ok = db.open();
+        QSqlQuery query(db);
+        // Small transactions: a save of the application waits for one of them at most.
+        ok = ok && query.prepare(QStringLiteral("DELETE FROM Asset WHERE id IN (SELECT id FROM Asset "
+                                                "WHERE uploadDateTime IS NOT NULL AND id <= ? "
+                                                "AND uploadDateTime <= ? LIMIT 2000)"));
+        while (ok) {
+            query.addBindValue(lastId);
+            query.addBindValue(lastUploadMs);
+            ok = query.exec();
+            if (!ok || query.numRowsAffected() <= 0)
+                break;
+        }
+        if (!ok && error)
+            *error = db.isOpen() ? sqlError(query) : db.lastError().text();
+        query.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
 std::optional<QList<StoreFile::Row>>
 StoreFile::uploadsOfSizes(const QString &serverKey, const QList<qint64> &sizes, QString *error) const
 {
@@ -340,7 +383,7 @@ std::optional<QList<StoreFile::Row>> StoreFile::loadRows(bool assets, const QStr
 
 std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
                                               const std::function<qint64(ManagedObject *)> &idOfSaved,
-                                              QString *error, const QList<qint64> &clearedAssetIds)
+                                              QString *error)
 {
     if (!m_injectedFailure.isEmpty()) {
         if (error)
@@ -407,16 +450,6 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
             newIds.insert(change.record, id);
             inserted.append(id);
         }
-    }
-    if (!clearedAssetIds.isEmpty()) {
-        QSqlQuery query(db);
-        // Only what is still a log entry: a record cannot have gone back to pending, but
-        // nothing else may ever be deleted by a cleared log.
-        query.prepare(QStringLiteral("DELETE FROM Asset WHERE uploadDateTime IS NOT NULL "
-                                     "AND id IN (SELECT value FROM json_each(?))"));
-        query.addBindValue(jsonIds(clearedAssetIds));
-        if (!query.exec())
-            return fail(sqlError(query));
     }
     if (!db.commit())
         return fail(db.lastError().text());

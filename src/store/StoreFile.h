@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 class ManagedObject;
 
@@ -39,6 +40,12 @@ public:
     // Those of these ids that exist, in id order.
     [[nodiscard]] std::optional<QList<Row>> loadAssetsById(const QList<qint64> &ids, QString *error) const;
     [[nodiscard]] std::optional<QList<qint64>> uploadedAssetIds(QString *error) const;
+    // The highest asset id and upload time in the file: what a cleared log covers.
+    [[nodiscard]] std::optional<std::pair<qint64, qint64>> logMark(QString *error) const;
+    // Deletes the uploaded records up to such a mark, a few thousand per transaction, through a
+    // connection of its own: for a worker thread, while the application goes on writing.
+    [[nodiscard]] static bool deleteLogUpTo(const QString &path, qint64 lastId, qint64 lastUploadMs,
+                                            QString *error);
     // Uploaded records of the server (ServerBookmark::serverKey()) with a content hash and one
     // of these sizes, newest first.
     [[nodiscard]] std::optional<QList<Row>> uploadsOfSizes(const QString &serverKey,
@@ -53,12 +60,10 @@ public:
         ManagedObject *bookmark = nullptr; // assets: the related record, resolved to its id here
     };
     // Writes all changes in one transaction; returns the ids given to inserted records, in
-    // the order of the inserts, or nothing with the reason in error. clearedAssetIds: uploaded
-    // records deleted without ever being loaded (a cleared log).
+    // the order of the inserts, or nothing with the reason in error.
     [[nodiscard]] std::optional<QList<qint64>> write(const QList<Change> &changes,
                                                      const std::function<qint64(ManagedObject *)> &idOfSaved,
-                                                     QString *error,
-                                                     const QList<qint64> &clearedAssetIds = {});
+                                                     QString *error);
 
     // Test seam: the next writes fail with this reason while it is set.
     void setFailureForTesting(const QString &reason) { m_injectedFailure = reason; }

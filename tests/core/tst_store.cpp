@@ -340,6 +340,7 @@ void TestStore::uploadedRecordsLoadOnDemand()
     QVERIFY(!context->assetWithId(sentId));
     QCOMPARE(openStore(folder)->fetchUploadedAssets().size(), 2);
     QVERIFY(context->save());
+    QTRY_VERIFY(!context->isDeletingLog());
     QVERIFY(openStore(folder)->fetchUploadedAssets().isEmpty());
 }
 

@@ -195,6 +195,7 @@ private slots:
         log.importLogView()->clearLogButtonWasClicked();
         QCOMPARE(model->rowCount(), 0);
         QVERIFY(context->save());
+        QTRY_VERIFY(!context->isDeletingLog());
         auto reopened = reopenStore();
         QVERIFY(reopened->fetchUploadedAssets().isEmpty());
         log.close();
