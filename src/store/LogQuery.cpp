@@ -69,6 +69,18 @@ LogRow rowOf(const QSqlQuery &query)
 
 } // namespace
 
+QString LogClear::condition() const
+{
+    QStringList kept;
+    for (qint64 id : pending)
+        kept << QString::number(id);
+    return QStringLiteral("(a.uploadDateTime IS NOT NULL AND a.id <= %1 AND a.uploadDateTime <= %2 AND a.id "
+                          "NOT IN (%3))")
+        .arg(lastId)
+        .arg(lastUploadMs)
+        .arg(kept.join(QLatin1Char(',')));
+}
+
 QString LogRow::fileName() const
 {
     return filePath.mid(filePath.lastIndexOf(QLatin1Char('/')) + 1);
@@ -282,9 +294,7 @@ QString LogReader::select(const QString &projection, const LogQuery &query, bool
     if (!m_hidden.isEmpty())
         source += QStringLiteral(" AND a.id NOT IN (SELECT id FROM temp.logHidden)");
     if (m_cleared.isSet())
-        source += QStringLiteral(" AND NOT (a.id <= %1 AND a.uploadDateTime <= %2)")
-                      .arg(m_cleared.lastId)
-                      .arg(m_cleared.lastUploadMs);
+        source += QStringLiteral(" AND NOT ") + m_cleared.condition();
     if (m_hasOverlay)
         source += QStringLiteral(" UNION ALL SELECT %1 FROM temp.logOverlay").arg(Columns);
     QString sql = QStringLiteral("SELECT %1 FROM (%2) AS log").arg(projection, source);

@@ -31,17 +31,21 @@ struct LogRow {
     [[nodiscard]] static LogRow of(const Asset *asset, qint64 key);
 };
 
-// A cleared log: the uploaded records up to this id and upload time (those in the file when
-// it was cleared; anything uploaded later has a later time).
+// A cleared log: the uploaded records up to this id and upload time, which were in the file
+// when it was cleared. The context's pending records are named: they are the ones that can be
+// stamped later under an earlier id (another process's come later, with later times).
 struct LogClear {
     qint64 lastId = 0;
     qint64 lastUploadMs = 0;
+    QList<qint64> pending;
 
     [[nodiscard]] bool isSet() const { return lastId > 0; }
     [[nodiscard]] bool covers(qint64 id, qint64 uploadMs) const
     {
-        return isSet() && id <= lastId && uploadMs <= lastUploadMs;
+        return isSet() && id <= lastId && uploadMs <= lastUploadMs && !pending.contains(id);
     }
+    // The SQL condition on the table aliased as a.
+    [[nodiscard]] QString condition() const;
 };
 
 // What the object context knows and the file does not yet: the log's queries apply it on top of

@@ -142,8 +142,13 @@ void ObjectContext::deleteUploadedAssets()
     const auto mark = m_store ? m_store->logMark(&error) : std::nullopt;
     if (m_store && !mark)
         qCWarning(lcStore) << "cannot clear the log:" << error;
-    if (mark && mark->second > 0)
-        m_clearedLog = {mark->first, mark->second};
+    if (mark && mark->second > 0) {
+        m_clearedLog = {mark->first, mark->second, {}};
+        for (ManagedObject *record : std::as_const(m_records)) {
+            if (record->objectId() > 0 && record->entityName() == Asset::EntityName)
+                m_clearedLog.pending.append(record->objectId());
+        }
+    }
     emit uploadedAssetsDeleted();
 }
 
@@ -431,7 +436,7 @@ void ObjectContext::deleteClearedLog()
     auto error = std::make_shared<QString>();
     m_logDeletionError = error;
     m_logDeleter = QThread::create([path, mark, error] {
-        if (!StoreFile::deleteLogUpTo(path, mark.lastId, mark.lastUploadMs, error.get()) && error->isEmpty())
+        if (!StoreFile::deleteLog(path, mark, error.get()) && error->isEmpty())
             *error = QStringLiteral("unknown error");
     });
     const quint64 deletion = ++m_logDeletion;

@@ -1,6 +1,7 @@
 #include "StoreFile.h"
 
 #include "Asset.h"
+#include "LogQuery.h"
 #include "ManagedObject.h"
 #include "ServerBookmark.h"
 
@@ -297,7 +298,7 @@ std::optional<std::pair<qint64, qint64>> StoreFile::logMark(QString *error) cons
     return std::pair(query.value(0).toLongLong(), query.value(1).toLongLong());
 }
 
-bool StoreFile::deleteLogUpTo(const QString &path, qint64 lastId, qint64 lastUploadMs, QString *error)
+bool StoreFile::deleteLog(const QString &path, const LogClear &cleared, QString *error)
 {
     const QString name = QStringLiteral("lumaro-clear-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     bool ok = false;
@@ -308,13 +309,10 @@ bool StoreFile::deleteLogUpTo(const QString &path, qint64 lastId, qint64 lastUpl
         ok = db.open();
         QSqlQuery query(db);
         // Small transactions: a save of the application waits for one of them at most.
-        ok = ok && query.prepare(QStringLiteral("DELETE FROM Asset WHERE id IN (SELECT id FROM Asset "
-                                                "WHERE uploadDateTime IS NOT NULL AND id <= ? "
-                                                "AND uploadDateTime <= ? LIMIT 2000)"));
+        const QString sql =
+            QStringLiteral("DELETE FROM Asset WHERE id IN (SELECT a.id FROM Asset a WHERE %1 LIMIT 2000)");
         while (ok) {
-            query.addBindValue(lastId);
-            query.addBindValue(lastUploadMs);
-            ok = query.exec();
+            ok = query.exec(sql.arg(cleared.condition()));
             if (!ok || query.numRowsAffected() <= 0)
                 break;
         }

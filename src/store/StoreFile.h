@@ -10,6 +10,7 @@
 #include <utility>
 
 class ManagedObject;
+struct LogClear;
 
 // The SQLite file behind the object context: schema, stepwise migrations and the
 // transactional write of a set of changes.
@@ -44,8 +45,7 @@ public:
     [[nodiscard]] std::optional<std::pair<qint64, qint64>> logMark(QString *error) const;
     // Deletes the uploaded records up to such a mark, a few thousand per transaction, through a
     // connection of its own: for a worker thread, while the application goes on writing.
-    [[nodiscard]] static bool deleteLogUpTo(const QString &path, qint64 lastId, qint64 lastUploadMs,
-                                            QString *error);
+    [[nodiscard]] static bool deleteLog(const QString &path, const LogClear &cleared, QString *error);
     // Uploaded records of the server (ServerBookmark::serverKey()) with a content hash and one
     // of these sizes, newest first.
     [[nodiscard]] std::optional<QList<Row>> uploadsOfSizes(const QString &serverKey,
