@@ -135,7 +135,8 @@ void ImportLogModel::applyKeys(const QList<qint64> &keys, qint64 total)
 bool ImportLogModel::applyDifference(const QList<qint64> &keys)
 {
     const QList<qint64> &old = m_keys;
-    if (old == keys)
+    // (Qt 6.4 compares two empty lists with a null pointer to memcmp.)
+    if (old.size() == keys.size() && (old.isEmpty() || old == keys))
         return true;
     // The usual case: one block came or went (a new entry at its place, deletions).
     qsizetype prefix = 0;
