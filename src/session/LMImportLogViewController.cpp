@@ -221,6 +221,8 @@ void LMImportLogViewController::loadView()
     header->resizeSection(ImportLogModel::UploadTimeColumn, 150);
     header->resizeSection(ImportLogModel::BookmarkColumn, 150);
     header->resizeSection(ImportLogModel::SizeColumn, 80);
+    // A new search or sort starts at its first rows.
+    connect(m_model, &QAbstractItemModel::modelReset, m_tableView, &QTableView::scrollToTop);
     connect(m_tableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &LMImportLogViewController::updateActions);
     connect(m_tableView->selectionModel(), &QItemSelectionModel::currentChanged, this,
