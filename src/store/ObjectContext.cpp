@@ -181,17 +181,20 @@ QList<Asset *> ObjectContext::fetchPendingAssets(const ServerBookmark *bookmark)
 QList<Asset *> ObjectContext::fetchUploadedAssets()
 {
     QList<Asset *> out;
+    QSet<Asset *> seen;
     if (m_store) {
         QString error;
         for (qint64 id : m_store->uploadedAssetIds(&error).value_or(QList<qint64>())) {
             Asset *asset = assetWithId(id);
-            if (asset && !asset->isPending())
+            if (asset && !asset->isPending()) {
                 out.append(asset);
+                seen.insert(asset);
+            }
         }
     }
     for (ManagedObject *record : std::as_const(m_records)) {
         auto *asset = qobject_cast<Asset *>(record);
-        if (asset && !asset->isPending() && !out.contains(asset))
+        if (asset && !asset->isPending() && !seen.contains(asset))
             out.append(asset);
     }
     return out;
