@@ -131,6 +131,8 @@ bool AssetBodyDevice::fillChunk(qint64 group)
         setErrorString(QStringLiteral("%1 changed while it was being sent").arg(m_filePath));
         return false;
     }
+    // Hashed here, from the chunk just read: a hashing thread of its own was no faster on two
+    // cores (the server and the HTTP stack want the other one) and needed a bounded queue.
     if (rawOffset == m_hashedBytes) {
         m_hash->addData(m_raw.constData(), rawLength);
         m_hashedBytes += rawLength;
