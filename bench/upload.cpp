@@ -6,6 +6,9 @@
 //
 //   bench_upload [--size-mib N] [--small-files N] [--rounds N]
 //
+// lumaro-import uploading the same file takes its turn too, timed as a user would time it:
+// the whole process, start-up and category lookup included.
+//
 // The contenders take turns for several rounds and each reports its median, so a burst of
 // other load on the machine does not favour one of them. Prints "name value" lines.
 #include "connection/LMServerConnection.h"
@@ -253,6 +256,42 @@ BatchResult connectionUpload(const Server &server, const QStringList &paths, Sta
     return result;
 }
 
+// Upload rate of the body (as for the connection above) over the process's whole run; the
+// peak resident size it reached comes back in peakKiB.
+double cliUpload(const Server &server, const QString &path, const QString &dataHome, qint64 *peakKiB)
+{
+    QProcess cli;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    env.insert(QStringLiteral("LUMARO_PASSWORD"), QStringLiteral("bench"));
+    cli.setProcessEnvironment(env);
+    cli.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer clock;
+    clock.start();
+    cli.start(QStringLiteral(LUMARO_IMPORT_PATH),
+              {QStringLiteral("upload"), QStringLiteral("--url"), QStringLiteral("http://bench@127.0.0.1:%1").arg(server.port),
+               QStringLiteral("--category-id"), QStringLiteral("1"), path});
+    if (!cli.waitForStarted(5000))
+        return 0;
+    // VmHWM only grows, so the last reading before the exit is the peak.
+    QFile status(QStringLiteral("/proc/%1/status").arg(cli.processId()));
+    while (!cli.waitForFinished(20)) {
+        if (status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : status.readAll().split('\n')) {
+                if (line.startsWith("VmHWM:"))
+                    *peakKiB = qMax(*peakKiB, line.mid(6).trimmed().split(' ').first().toLongLong());
+            }
+            status.close();
+        }
+    }
+    const double seconds = double(clock.nsecsElapsed()) / 1e9;
+    if (cli.exitCode() != 0) {
+        std::fprintf(stderr, "lumaro-import: %s\n", cli.readAllStandardError().constData());
+        return 0;
+    }
+    return double((QFileInfo(path).size() + 2) / 3 * 4) / seconds / 1e6;
+}
+
 double median(QList<double> values)
 {
     if (values.isEmpty())
@@ -299,8 +338,9 @@ int main(int argc, char *argv[])
 
     // Warm the page cache so every contender reads the file from memory.
     qtFileUpload(server, big);
-    QList<double> qtRates, curlRates, ourRates, qtHashRates, stalls;
-    qint64 peak = 0;
+    QList<double> qtRates, curlRates, ourRates, qtHashRates, cliRates, stalls;
+    qint64 peak = 0, cliPeak = 0;
+    const QString cliData = dir.filePath(QStringLiteral("cli-data"));
     bool allSent = true;
     for (int round = 0; round < rounds; ++round) {
         qtRates << qtFileUpload(server, big);
@@ -317,11 +357,13 @@ int main(int argc, char *argv[])
         const BatchResult qtHashed = connectionUpload(server, {big}, nullptr);
         ContentHash::setImplementation(ContentHash::Implementation::OpenSsl);
         qtHashRates << (qtHashed.seconds > 0 ? double(qtHashed.bodyBytes) / qtHashed.seconds / 1e6 : 0);
+        cliRates << cliUpload(server, big, cliData, &cliPeak);
     }
     const double qtFile = median(qtRates);
     const double curl = median(curlRates);
     const double ourRate = median(ourRates);
     const double qtHashRate = median(qtHashRates);
+    const double cliRate = median(cliRates);
     const qint64 rssBefore = readStatusKiB("VmRSS:");
     const BatchResult many = connectionUpload(server, small, nullptr);
 
@@ -341,6 +383,10 @@ int main(int argc, char *argv[])
     std::printf("ratio_vs_qt_file_qt_hash %.2f\n", qtFile > 0 ? qtHashRate / qtFile : 0.0);
     std::printf("peak_rss_mib %.1f\n", double(peak) / 1024.0);
     std::printf("max_stall_ms %.1f\n", *std::max_element(stalls.cbegin(), stalls.cend()));
+    std::printf("cli_mb_per_s %.1f\n", cliRate);
+    std::printf("cli_ratio_vs_qt_file %.2f\n", qtFile > 0 ? cliRate / qtFile : 0.0);
+    std::printf("cli_peak_rss_mib %.1f\n", double(cliPeak) / 1024.0);
     std::printf("small_files_per_s %.1f\n", many.seconds > 0 ? double(many.uploaded) / many.seconds : 0.0);
-    return (allSent && many.uploaded == smallFiles) ? 0 : 1;
+    const bool cliSent = std::all_of(cliRates.cbegin(), cliRates.cend(), [](double rate) { return rate > 0; });
+    return (allSent && cliSent && many.uploaded == smallFiles) ? 0 : 1;
 }

@@ -4,12 +4,16 @@
 #include "bookmarks/BookmarksStoryboard.h"
 #include "bookmarks/LMBookmarksWindowController.h"
 #include "platform/ConsoleLog.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/widgets/Alert.h"
 #include "platform/widgets/Storyboard.h"
+#include "platform/widgets/WindowController.h"
 #include "session/LMImportLogWindowController.h"
 #include "session/SessionStoryboard.h"
+#include "store/BookmarkPasswords.h"
 #include "store/ObjectContext.h"
 #include "store/PersistentStore.h"
+#include "store/SecretStore.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,7 +32,9 @@ AppDelegate *g_shared = nullptr;
 
 AppDelegate::AppDelegate()
     : m_connectMenuItem(new QAction(tr("&Connect"), this)),
-      m_newMenuItem(new QAction(tr("&New Bookmark…"), this))
+      m_newMenuItem(new QAction(tr("&New Bookmark…"), this)),
+      m_desktopNotifier(new DesktopNotifier(QGuiApplication::applicationDisplayName(),
+                                            QGuiApplication::desktopFileName(), this))
 {
     g_shared = this;
     m_connectMenuItem->setObjectName(QStringLiteral("connectMenuItem"));
@@ -54,6 +60,7 @@ AppDelegate::~AppDelegate()
     // marked open for the next launch.
     delete m_importLogWindowController.data();
     delete m_bookmarksWindowController.data();
+    delete m_passwords;
     m_context.reset();
     if (g_shared == this)
         g_shared = nullptr;
@@ -82,6 +89,9 @@ ObjectContext *AppDelegate::managedObjectContext()
         return nullptr;
     }
     m_context = std::move(std::get<std::unique_ptr<ObjectContext>>(opened));
+    // Passwords still in the store file move to the keyring from here on, without holding the launch.
+    m_passwords = new BookmarkPasswords(m_context.get(), new SecretStore(SecretStore::ServiceName, this), this);
+    m_passwords->start();
     emit storeOpened(m_context.get());
     return m_context.get();
 }
@@ -113,8 +123,13 @@ LMBookmarksWindowController *AppDelegate::bookmarksWindowController() const
 
 void AppDelegate::applicationDidFinishLaunching()
 {
+    // The store first: a failure to open it is told in a blocking alert, and a quit asked for
+    // meanwhile must find no windows opened behind it.
+    (void)managedObjectContext();
+    if (m_exited)
+        return;
     Storyboard &storyboard = Storyboard::main();
-    registerSessionControllers(storyboard);
+    registerSessionControllers(storyboard, m_desktopNotifier);
     registerBookmarkControllers(storyboard);
 
     auto *bookmarks = storyboard.instantiate<LMBookmarksWindowController>(
@@ -124,6 +139,7 @@ void AppDelegate::applicationDidFinishLaunching()
         return;
     }
     bookmarks->setParent(this);
+    bookmarks->setBookmarkPasswords(m_passwords);
     m_bookmarksWindowController = bookmarks;
     m_launched = true;
 
@@ -236,17 +252,23 @@ bool AppDelegate::eventFilter(QObject *watched, QEvent *event)
     if (type == QEvent::Show)
         m_menus->install(window);
     else if (!event->spontaneous())
-        lastWindowMayHaveClosed();
+        lastWindowMayHaveClosed(WindowController::closedByApplication(window));
     return false;
 }
 
-void AppDelegate::lastWindowMayHaveClosed()
+void AppDelegate::lastWindowMayHaveClosed(bool closedByApplication)
 {
     if (!m_launched || !m_quitOnLastWindowClosed || m_terminating || m_exited)
         return;
     // Checked once the closing is over, so a window replaced by another is not taken for the last.
-    QTimer::singleShot(0, this, [this] {
-        if (!m_terminating && !m_exited && !anyWindowVisible())
+    QTimer::singleShot(0, this, [this, closedByApplication] {
+        if (m_terminating || m_exited || anyWindowVisible())
+            return;
+        // Only a person closing the last window quits; a session that failed to start leaves
+        // the user at home instead.
+        if (closedByApplication)
+            showBookmarksWindow();
+        else
             terminate();
     });
 }

@@ -7,6 +7,8 @@
 #include <memory>
 
 class ApplicationMenus;
+class DesktopNotifier;
+class BookmarkPasswords;
 class LMBookmarksWindowController;
 class LMImportLogWindowController;
 class ObjectContext;
@@ -39,6 +41,8 @@ public:
     // the application then runs on without a store.
     [[nodiscard]] ObjectContext *managedObjectContext();
     [[nodiscard]] bool storeOpeningFailed() const { return m_storeFailed; }
+    // Bookmark passwords in the desktop keyring; made with the store, none without one.
+    [[nodiscard]] BookmarkPasswords *bookmarkPasswords() const { return m_passwords; }
 
     // The explicit save command.
     Q_INVOKABLE void saveAction();
@@ -81,10 +85,11 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void lastWindowMayHaveClosed();
+    void lastWindowMayHaveClosed(bool closedByApplication);
     [[nodiscard]] static bool anyWindowVisible();
 
     std::unique_ptr<ObjectContext> m_context;
+    BookmarkPasswords *m_passwords = nullptr;
     bool m_storeTried = false;
     bool m_storeFailed = false;
 
@@ -94,6 +99,7 @@ private:
     QAction *m_connectMenuItem;
     QAction *m_newMenuItem;
     ApplicationMenus *m_menus = nullptr;
+    DesktopNotifier *m_desktopNotifier;
     bool m_launched = false;
     bool m_terminating = false;
     bool m_exited = false;

@@ -67,23 +67,45 @@ void ApplicationMenus::install(QMainWindow *window)
 
     auto *file = new QMenu(tr("&File"), bar);
     file->setObjectName(QStringLiteral("fileMenu"));
-    file->addAction(m_app->newMenuItem());
-    file->addAction(m_app->connectMenuItem());
+    addItem(file, m_app->newMenuItem());
+    addItem(file, m_app->connectMenuItem());
     file->addSeparator();
-    file->addAction(m_save);
+    addItem(file, m_save);
     file->addSeparator();
-    file->addAction(m_importLog);
-    file->addAction(m_bookmarks);
+    addItem(file, m_importLog);
+    addItem(file, m_bookmarks);
     file->addSeparator();
-    file->addAction(m_quit);
+    addItem(file, m_quit);
 
     auto *edit = new QMenu(tr("&Edit"), bar);
     edit->setObjectName(QStringLiteral("editMenu"));
-    edit->addAction(m_undo);
-    edit->addAction(m_redo);
+    addItem(edit, m_undo);
+    addItem(edit, m_redo);
 
     bar->insertMenu(before, file);
     bar->insertMenu(before, edit);
+}
+
+QAction *ApplicationMenus::addItem(QMenu *menu, QAction *command)
+{
+    // Never the command itself: an action placed in several windows' menus has one
+    // accessibility object, tied to the first menu that was asked for it, and when that window
+    // goes the item is gone for assistive technology in every other window too.
+    auto *item = new QAction(menu);
+    item->setObjectName(command->objectName());
+    item->setMenuRole(command->menuRole());
+    auto follow = [item, command] {
+        item->setText(command->text());
+        item->setToolTip(command->toolTip());
+        item->setShortcuts(command->shortcuts());
+        item->setEnabled(command->isEnabled());
+        item->setVisible(command->isVisible());
+    };
+    follow();
+    connect(command, &QAction::changed, item, follow);
+    connect(item, &QAction::triggered, command, &QAction::trigger);
+    menu->addAction(item);
+    return item;
 }
 
 void ApplicationMenus::watch(UndoManager *undoManager)

@@ -6,11 +6,13 @@
 class AppDelegate;
 class QAction;
 class QMainWindow;
+class QMenu;
 class UndoManager;
 
 // The application's File and Edit menus, put into the menu bar of every main window (there is
-// no global menu bar). The actions are shared by all windows; the connect and new-bookmark items
-// are the delegate's, wired by the bookmarks window.
+// no global menu bar). The commands below are the application's; each window's menus hold items
+// of their own that follow a command's text, shortcut and enabled state and trigger it. The
+// connect and new-bookmark commands are the delegate's, wired by the bookmarks window.
 class ApplicationMenus : public QObject {
     Q_OBJECT
 public:
@@ -20,6 +22,7 @@ public:
     ~ApplicationMenus() override;
 
     // Puts the menus in front of whatever the window's menu bar holds; once per window.
+    // The window's items live and die with its menus.
     void install(QMainWindow *window);
     [[nodiscard]] static bool isInstalled(const QMainWindow *window);
 
@@ -29,6 +32,9 @@ public:
     [[nodiscard]] QAction *quitItem() const { return m_quit; }
     [[nodiscard]] QAction *undoItem() const { return m_undo; }
     [[nodiscard]] QAction *redoItem() const { return m_redo; }
+
+    // A menu item of its own for command, in menu.
+    static QAction *addItem(QMenu *menu, QAction *command);
 
 private:
     void watch(UndoManager *undoManager);

@@ -39,6 +39,22 @@ ObjectContext *BookmarksTableModel::context() const
     return m_context;
 }
 
+QString BookmarksTableModel::serverText(const ServerBookmark *bookmark)
+{
+    const std::optional<qint64> port = bookmark->portNumber();
+    const qint64 schemePort = bookmark->secureConnect() == true ? 443 : 80;
+    QString text = bookmark->urlShortString();
+    if (!port || *port == 0 || *port == schemePort)
+        return text;
+    // An IPv6 address keeps its colons apart from the port's.
+    const QString host = bookmark->hostName().value_or(QString());
+    if (host.contains(QLatin1Char(':')) && !host.startsWith(QLatin1Char('['))) {
+        text.chop(host.size());
+        text += QLatin1Char('[') + host + QLatin1Char(']');
+    }
+    return text + QLatin1Char(':') + QString::number(*port);
+}
+
 ServerBookmark *BookmarksTableModel::bookmarkAt(int row) const
 {
     return row >= 0 && row < m_rows.size() ? m_rows.at(row).data() : nullptr;
@@ -71,7 +87,7 @@ QVariant BookmarksTableModel::data(const QModelIndex &index, int role) const
     const bool sessionOpen = bookmark->sessionWindowOpen().value_or(false);
     switch (role) {
     case Qt::DisplayRole:
-        return index.column() == NameColumn ? bookmark->bookmarkLongName() : bookmark->urlShortString();
+        return index.column() == NameColumn ? bookmark->bookmarkLongName() : serverText(bookmark);
     case Qt::ToolTipRole:
         return sessionOpen ? tr("%1 (session window open)").arg(bookmark->urlString())
                            : bookmark->urlString();

@@ -26,6 +26,10 @@ public:
     void setContext(ObjectContext *context);
     [[nodiscard]] ObjectContext *context() const;
 
+    // The Server column: scheme and host, and the port when it is not the scheme's own, so two
+    // bookmarks to one host on different ports can be told apart.
+    [[nodiscard]] static QString serverText(const ServerBookmark *bookmark);
+
     [[nodiscard]] ServerBookmark *bookmarkAt(int row) const;
     [[nodiscard]] int rowOf(const ServerBookmark *bookmark) const;
 

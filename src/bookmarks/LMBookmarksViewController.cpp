@@ -45,6 +45,7 @@ void LMBookmarksViewController::loadView()
 
     m_table = new QTableView(root);
     m_table->setObjectName(QStringLiteral("bookmarksTableView"));
+    m_table->setAccessibleName(tr("Bookmarks"));
     m_table->setModel(m_proxy);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);

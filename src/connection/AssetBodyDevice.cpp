@@ -103,7 +103,7 @@ std::optional<QString> AssetBodyDevice::contentHash()
 
 bool AssetBodyDevice::seek(qint64 pos)
 {
-    if (pos < 0 || pos > size())
+    if (pos < 0 || pos > size() || (m_consumed && pos != m_position))
         return false;
     QIODevice::seek(pos);
     m_position = pos;
@@ -145,6 +145,7 @@ bool AssetBodyDevice::fillChunk(qint64 group)
 
 qint64 AssetBodyDevice::readData(char *data, qint64 maxSize)
 {
+    m_consumed = true;
     qint64 written = 0;
     while (written < maxSize && m_position < size()) {
         const qint64 want = maxSize - written;

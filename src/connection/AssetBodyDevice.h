@@ -14,6 +14,7 @@ class ContentHash;
 // serialised by the JSON library and the Base64 of the file is generated chunk by chunk
 // between them, so memory stays flat whatever the file's size. Its length is known up front.
 // The content's SHA-256 is taken from the same reads.
+// Like SendOnceBuffer it cannot be rewound once read, so the HTTP stack never sends it twice.
 class AssetBodyDevice : public QIODevice {
     Q_OBJECT
 public:
@@ -58,6 +59,7 @@ private:
     QByteArray m_prefix;
     QByteArray m_suffix;
     qint64 m_position = 0;
+    bool m_consumed = false;
     // The encoded chunk in hand: groups of 4 output bytes for 3 input bytes, starting at m_chunkGroup.
     QByteArray m_raw;
     QByteArray m_chunk;

@@ -85,6 +85,9 @@ void LMServerConnection::uploadNextAsset(const QString &importStatusID)
                               {QStringLiteral("category"), *m_selectedCategory},
                               {QStringLiteral("importStatusID"), importStatusID}};
     auto *body = new AssetBodyDevice(asset->filePath().value_or(QString()), members, QStringLiteral("assetData"), this);
+    // Every file of the batch is announced, also one that then cannot be read, so the count
+    // the user follows never skips a number.
+    post(LMNotification::UploadingAsset, assetInfo(asset));
     QString reason;
     if (!body->openBody(&reason)) {
         delete body;
@@ -94,34 +97,33 @@ void LMServerConnection::uploadNextAsset(const QString &importStatusID)
         QMetaObject::invokeMethod(this, [this] { uploadNextAsset(m_currentAssetImportID); }, Qt::QueuedConnection);
         return;
     }
-    post(LMNotification::UploadingAsset, assetInfo(asset));
 
     QPointer<Asset> record(asset);
-    QNetworkReply *reply = sendRequest(requestAddress(QStringLiteral("/ra/categoryAssets.json"), true), "POST", body,
-                                       {}, [this, record, body](const Reply &r) {
-                                           body->deleteLater();
-                                           // What went out, for the log's duplicate check.
-                                           if (record && m_serverBookmark && !r.transportError &&
-                                               r.status >= 200 && r.status <= 299)
-                                               record->setFingerprint(body->fileSize(), body->contentHash(),
-                                                                      m_serverBookmark->serverKey());
-                                           assetRequestFinished(record, r);
-                                       });
-    if (!reply)
-        return;
-    auto *clock = new QElapsedTimer;
-    clock->start();
-    connect(reply, &QNetworkReply::uploadProgress, this, [this, record, clock](qint64 sent, qint64 total) {
-        // Progress is for people: a few updates a second are plenty.
-        if (sent != total && clock->elapsed() < 50)
-            return;
-        clock->restart();
-        QVariantMap info{{LMUserInfoKey::BytesSent, sent}, {LMUserInfoKey::BytesTotal, total}};
-        if (record)
-            info.insert(assetInfo(record));
-        post(LMNotification::UploadProgress, info);
-    });
-    connect(reply, &QObject::destroyed, this, [clock] { delete clock; });
+    // Progress is for people: a few updates a second are plenty. Hooked to every reply made for
+    // the request, also one sent after a certificate was trusted.
+    auto reportProgress = [this, record](QNetworkReply *reply) {
+        auto *clock = new QElapsedTimer;
+        clock->start();
+        connect(reply, &QNetworkReply::uploadProgress, this, [this, record, clock](qint64 sent, qint64 total) {
+            if (sent != total && clock->elapsed() < 50)
+                return;
+            clock->restart();
+            QVariantMap info{{LMUserInfoKey::BytesSent, sent}, {LMUserInfoKey::BytesTotal, total}};
+            if (record)
+                info.insert(assetInfo(record));
+            post(LMNotification::UploadProgress, info);
+        });
+        connect(reply, &QObject::destroyed, this, [clock] { delete clock; });
+    };
+    sendRequest(requestUrl(QStringLiteral("/ra/categoryAssets.json"), true), "POST", body, {},
+                [this, record, body](const Reply &r) {
+                    body->deleteLater();
+                    // What went out, for the log's duplicate check.
+                    if (record && m_serverBookmark && !r.transportError && r.status >= 200 && r.status <= 299)
+                        record->setFingerprint(body->fileSize(), body->contentHash(), m_serverBookmark->serverKey());
+                    assetRequestFinished(record, r);
+                },
+                reportProgress);
 }
 
 void LMServerConnection::assetRequestFinished(Asset *asset, const Reply &reply)

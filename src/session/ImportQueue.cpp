@@ -1,9 +1,9 @@
 #include "session/ImportQueue.h"
 
+#include "platform/FolderFiles.h"
 #include "store/Asset.h"
 #include "store/ObjectContext.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 ImportQueue::ImportQueue(QObject *parent) : QObject(parent) {}
@@ -27,14 +27,7 @@ QStringList ImportQueue::filesToQueue(const QList<QUrl> &urls)
             paths.append(path);
             continue;
         }
-        const QDir dir(path);
-        if (!dir.isReadable())
-            continue;
-        // Without QDir::Hidden and QDir::System: no dot files, sockets or devices.
-        const QFileInfoList entries =
-            dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
-        for (const QFileInfo &entry : entries)
-            paths.append(dir.filePath(entry.fileName()));
+        paths.append(FolderFiles::list(path, FolderFiles::Depth::TopLevel));
     }
     return paths;
 }

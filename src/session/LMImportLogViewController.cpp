@@ -193,6 +193,7 @@ void LMImportLogViewController::loadView()
     m_searchField->setObjectName(QStringLiteral("searchField"));
     m_searchField->setPlaceholderText(tr("Search file, category or server"));
     m_searchField->setClearButtonEnabled(true);
+    m_searchField->setAccessibleName(tr("Search the import log"));
     connect(m_searchField, &QLineEdit::textChanged, m_searchDelay, qOverload<>(&QTimer::start));
     m_countLabel = new QLabel(root);
     m_countLabel->setObjectName(QStringLiteral("countLabel"));
@@ -200,6 +201,7 @@ void LMImportLogViewController::loadView()
 
     m_tableView = new QTableView(root);
     m_tableView->setObjectName(QStringLiteral("ImportLogTableView"));
+    m_tableView->setAccessibleName(tr("Uploaded files"));
     m_tableView->setModel(m_model);
     m_tableView->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_tableView->setEditTriggers(QAbstractItemView::NoEditTriggers);

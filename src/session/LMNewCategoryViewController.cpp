@@ -42,6 +42,8 @@ void LMNewCategoryViewController::loadView()
     m_textNewCategory = new QLineEdit(view);
     m_textNewCategory->setObjectName(QStringLiteral("textNewCategory"));
     m_textNewCategory->setPlaceholderText(tr("Name of the category"));
+    // The placeholder is gone once typing starts; the name stays.
+    m_textNewCategory->setAccessibleName(tr("Name of the category"));
 
     auto *buttons = new QDialogButtonBox(view);
     m_cancelButton = buttons->addButton(tr("Cancel"), QDialogButtonBox::RejectRole);

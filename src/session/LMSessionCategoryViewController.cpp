@@ -25,8 +25,6 @@ namespace {
 const QLatin1String kId("id");
 const QLatin1String kName("name");
 const QLatin1String kIsLeaf("isLeaf");
-const QLatin1String kSortedChildren("directChildCategoryStructuresSorted");
-const QLatin1String kVisibleChildren("visibleChildCategoryStructures");
 
 std::optional<qint64> integerId(const QJsonObject &record)
 {
@@ -84,6 +82,7 @@ void LMSessionCategoryViewController::loadView()
     m_categoryBrowser = new ColumnBrowser(view);
     m_categoryBrowser->setObjectName(QStringLiteral("categoryBrowser"));
     m_categoryBrowser->setColumnWidth(210);
+    m_categoryBrowser->setAccessibleTitle(tr("Categories"));
     m_categoryBrowser->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 
     m_selectionLabel = new QLabel(view);
@@ -91,6 +90,13 @@ void LMSessionCategoryViewController::loadView()
     m_selectionLabel->setTextFormat(Qt::PlainText);
     // A deep path is cut off rather than widening the window.
     m_selectionLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+
+    m_loadFailureLabel = new QLabel(view);
+    m_loadFailureLabel->setObjectName(QStringLiteral("loadFailureLabel"));
+    m_loadFailureLabel->setTextFormat(Qt::PlainText);
+    m_loadFailureLabel->setWordWrap(true);
+    m_loadFailureLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_loadFailureLabel->hide();
 
     m_loadingCategoryLabel = new QLabel(GettingCategoriesText, view);
     m_loadingCategoryLabel->setObjectName(QStringLiteral("loadingCategoryLabel"));
@@ -117,6 +123,7 @@ void LMSessionCategoryViewController::loadView()
     layout->setSpacing(10);
     layout->addWidget(m_headerLabel);
     layout->addWidget(m_categoryBrowser, 1);
+    layout->addWidget(m_loadFailureLabel);
     layout->addLayout(buttons);
     setView(view);
 }
@@ -178,12 +185,13 @@ void LMSessionCategoryViewController::askConnectionToSelect(Position position)
     conn->selectCategory(position.column, position.row);
 }
 
-void LMSessionCategoryViewController::gotCategories(const Notification &)
+void LMSessionCategoryViewController::gotCategories(const Notification &notification)
 {
     if (!m_categoryBrowser)
         return;
     m_pendingLoads = std::max(0, m_pendingLoads - 1);
     const Position clicked = m_clickedCategory;
+    noteLoadFailure(notification, clicked);
     // Answers arrive in reply order; only when none is outstanding and the model shows the
     // position asked for last is the column to its right worth showing.
     if (m_awaitingSelection && m_pendingLoads == 0 && selectionMatchesModel(clicked.column, clicked.row))
@@ -212,10 +220,38 @@ void LMSessionCategoryViewController::gotCategories(const Notification &)
     finishLoading();
 }
 
+void LMSessionCategoryViewController::noteLoadFailure(const Notification &notification, Position clicked)
+{
+    const QString failure = notification.userInfo.value(LMUserInfoKey::Failure).toString();
+    if (failure.isEmpty())
+        return;
+    const LMServerConnection *conn = connection();
+    const QVariant failedID = notification.userInfo.value(LMUserInfoKey::CategoryID);
+    QString what;
+    if (!failedID.isValid()) {
+        what = tr("Could not load the categories");
+    } else {
+        // Only the failure of what is selected now is worth telling.
+        if (!conn || clicked.column < 0 || clicked.column >= conn->categoryData().size() || clicked.row < 0 ||
+            clicked.row >= conn->categoryData().at(clicked.column).size())
+            return;
+        const CategoryRecord &record = conn->categoryData().at(clicked.column).at(clicked.row);
+        if (integerId(record) != failedID.toLongLong())
+            return;
+        what = tr("Could not load the sub-categories of %1").arg(record.value(kName).toString());
+    }
+    m_loadFailure = what + QStringLiteral(": ") + failure +
+                    (failedID.isValid() ? tr(". Select it again to retry.") : QString());
+}
+
 void LMSessionCategoryViewController::finishLoading()
 {
     m_loadingCategoryLabel->setText(QString());
+    // A failure stays in view until the next load; selecting the category again retries.
+    m_loadFailureLabel->setText(m_loadFailure);
+    m_loadFailureLabel->setVisible(!m_loadFailure.isEmpty());
     showSelection();
+    qCInfo(lcSession).noquote() << "category browser ready at" << m_selectionLabel->toolTip();
     m_categoryBrowser->setEnabled(true);
     m_setCategoryButton->setEnabled(true);
     m_newCategoryButton->setEnabled(true);
@@ -261,10 +297,15 @@ void LMSessionCategoryViewController::categoryBrowserWasClicked()
     if (!m_categoryBrowser->isEnabled())
         return;
     m_clickedCategory = Position{column, row};
+    m_loadFailure.clear();
+    m_loadFailureLabel->hide();
     m_loadingCategoryLabel->setText(GettingCategoriesText);
     m_setCategoryButton->setEnabled(false);
     m_askedAgain = false;
     askConnectionToSelect(m_clickedCategory);
+    // The connection holds the new selection from here on.
+    if (m_sessionWindow)
+        m_sessionWindow->rememberPosition();
     // The column to the right shows nothing until the connection has the rows that belong there.
     m_categoryBrowser->reloadColumn(column + 1);
 }
@@ -293,18 +334,8 @@ void LMSessionCategoryViewController::newCategoryWasCreated(const Notification &
 
 void LMSessionCategoryViewController::forgetChildren(Position position)
 {
-    LMServerConnection *conn = connection();
-    if (!conn || position.column < 0 || position.row < 0)
-        return;
-    QList<CategoryLevel> data = conn->categoryData();
-    if (position.column >= data.size() || position.row >= data.at(position.column).size())
-        return;
-    CategoryRecord &record = data[position.column][position.row];
-    if (!record.contains(kSortedChildren) && !record.contains(kVisibleChildren))
-        return;
-    record.remove(kSortedChildren);
-    record.remove(kVisibleChildren);
-    conn->setCategoryData(data);
+    if (LMServerConnection *conn = connection())
+        conn->forgetChildren(position.column, position.row);
 }
 
 void LMSessionCategoryViewController::categoryCreationFailed(const Notification &notification)
@@ -341,6 +372,7 @@ void LMSessionCategoryViewController::setCategoryButtonWasClicked()
     if (!conn || conn->categoryPath().isEmpty())
         return;
     m_sessionWindow->setCurrentView(LMSessionWindowController::UploadViewName);
+    m_sessionWindow->rememberPosition();
     m_sessionWindow->showView(m_sessionWindow->uploadView());
 }
 

@@ -50,6 +50,8 @@ public:
     [[nodiscard]] ColumnBrowser *categoryBrowser() const { return m_categoryBrowser.data(); }
     [[nodiscard]] QPushButton *newCategoryButton() const { return m_newCategoryButton; }
     [[nodiscard]] QLabel *loadingCategoryLabel() const { return m_loadingCategoryLabel; }
+    // Why the last load failed, shown until the next one; hidden otherwise.
+    [[nodiscard]] QLabel *loadFailureLabel() const { return m_loadFailureLabel; }
     [[nodiscard]] QPushButton *setCategoryButton() const { return m_setCategoryButton; }
     // The connection's selected path, as uploads will see it.
     [[nodiscard]] QLabel *selectionLabel() const { return m_selectionLabel; }
@@ -95,6 +97,8 @@ private:
     [[nodiscard]] LMServerConnection *connection() const;
     void askConnectionToSelect(Position position);
     void finishLoading();
+    // Keeps the reason of a failed load that concerns the clicked position, for finishLoading().
+    void noteLoadFailure(const Notification &notification, Position clicked);
     void showSelection();
     // Whether the connection's model holds what the browser shows selected in column.
     [[nodiscard]] bool selectionMatchesModel(qint64 column, qint64 row) const;
@@ -117,10 +121,12 @@ private:
     int m_pendingLoads = 0;
     bool m_awaitingSelection = false;
     bool m_askedAgain = false;
+    QString m_loadFailure;
 
     QPointer<ColumnBrowser> m_categoryBrowser; // checked: handlers may outlive a torn-down view
     QPushButton *m_newCategoryButton = nullptr;
     QLabel *m_loadingCategoryLabel = nullptr;
+    QLabel *m_loadFailureLabel = nullptr;
     QPushButton *m_setCategoryButton = nullptr;
     QLabel *m_headerLabel = nullptr;
     QLabel *m_selectionLabel = nullptr;

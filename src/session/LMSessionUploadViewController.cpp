@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "connection/LMServerConnection.h"
+#include "platform/DesktopNotifier.h"
 #include "platform/NotificationCenter.h"
 #include "session/AssetChooserDialog.h"
 #include "session/DuplicateSheet.h"
@@ -15,6 +16,7 @@
 #include "store/Asset.h"
 #include "store/DuplicateCheck.h"
 #include "store/ObjectContext.h"
+#include "store/ServerBookmark.h"
 
 #include <QAbstractItemView>
 #include <QLabel>
@@ -58,6 +60,11 @@ void LMSessionUploadViewController::setSessionWindow(LMSessionWindowController *
     m_sessionWindow = window;
 }
 
+void LMSessionUploadViewController::setDesktopNotifier(DesktopNotifier *notifier)
+{
+    m_desktopNotifier = notifier;
+}
+
 LMServerConnection *LMSessionUploadViewController::connection() const
 {
     return m_sessionWindow ? m_sessionWindow->serverConnection() : nullptr;
@@ -66,6 +73,11 @@ LMServerConnection *LMSessionUploadViewController::connection() const
 QLabel *LMSessionUploadViewController::assetPreview() const
 {
     return m_previewPane ? m_previewPane->imageLabel() : nullptr;
+}
+
+QLabel *LMSessionUploadViewController::failureReasonField() const
+{
+    return m_viewWidget ? m_viewWidget->failureReasonField : nullptr;
 }
 
 QList<Asset *> LMSessionUploadViewController::importQueue() const
@@ -91,6 +103,8 @@ void LMSessionUploadViewController::viewWillAppear()
     (void)view(); // the elements below exist once the view is loaded
     LMServerConnection *server = connection();
     m_categoryNameTextField->setText(server ? server->getSelectedCategoryPath() : QString());
+    qCInfo(lcSession).noquote() << "upload view ready at" << m_categoryNameTextField->text() << "with"
+                                << m_importQueue->size() << "queued files";
     registerUploadObservers();
     m_assetBrowser->setUploadView(this);
     m_assetBrowser->registerForDraggedTypes({LMAssetBrowser::FileListMimeType});
@@ -323,6 +337,7 @@ void LMSessionUploadViewController::beginBatch(const QList<Asset *> &batch)
     }
     setStatusText({});
     m_importQueue->clearFailures();
+    m_viewWidget->showFailureReason({});
     m_uploadBatchTotal = batch.size();
     m_uploadedCount = 0;
     m_failedCount = 0;
@@ -403,6 +418,28 @@ void LMSessionUploadViewController::uploadHasFinished(const Notification &notifi
     m_assetBrowser->reloadColumn(0);
     m_progressPanel->endBatch();
     setUploading(false);
+    notifyDesktop(error);
+}
+
+void LMSessionUploadViewController::notifyDesktop(const QString &error)
+{
+    // The window in front shows the outcome itself.
+    if (!m_desktopNotifier || (isViewLoaded() && view()->window()->isActiveWindow()))
+        return;
+    const ServerBookmark *bookmark = m_sessionWindow ? m_sessionWindow->connectionBookmark() : nullptr;
+    const QString name = bookmark ? bookmark->bookmarkName().value_or(QString()) : QString();
+    if (!error.isEmpty()) {
+        m_desktopNotifier->notify(tr("Upload to %1 stopped").arg(name),
+                                  m_uploadedCount > 0 ? tr("%1 uploaded; %2").arg(m_uploadedCount).arg(error)
+                                                      : error);
+        return;
+    }
+    const QString body =
+        m_failedCount > 0 ? tr("%1 uploaded, %2 failed").arg(m_uploadedCount).arg(m_failedCount)
+        : m_uploadedCount == 1
+            ? tr("1 file uploaded to %1").arg(m_categoryNameTextField->text())
+            : tr("%1 files uploaded to %2").arg(m_uploadedCount).arg(m_categoryNameTextField->text());
+    m_desktopNotifier->notify(tr("Upload to %1 finished").arg(name), body);
 }
 
 void LMSessionUploadViewController::backToCategoriesButtonClicked()
@@ -410,6 +447,7 @@ void LMSessionUploadViewController::backToCategoriesButtonClicked()
     if (m_uploadInProgress || m_checking || !m_sessionWindow || !m_sessionWindow->categoryView())
         return;
     m_sessionWindow->setCurrentView(LMSessionWindowController::CategoryViewName);
+    m_sessionWindow->rememberPosition();
     m_sessionWindow->showView(m_sessionWindow->categoryView());
 }
 
@@ -428,6 +466,8 @@ void LMSessionUploadViewController::willDisplayCell(ColumnBrowser *, BrowserCell
     if (!failure.isEmpty()) {
         cell.icon = view()->style()->standardIcon(QStyle::SP_MessageBoxCritical);
         cell.toolTip = failure;
+        // The icon alone says nothing to a screen reader.
+        cell.description = tr("Upload failed: %1").arg(failure);
     } else if (record) {
         cell.toolTip = record->filePath().value_or(QString());
     }
@@ -442,6 +482,7 @@ void LMSessionUploadViewController::showRecord(Asset *asset)
     const QString path = asset->filePath().value_or(QString());
     m_previewPane->showFile(path);
     m_assetNameTextField->setText(path);
+    m_viewWidget->showFailureReason(m_importQueue->failure(m_importQueue->rowOf(asset)));
 }
 
 void LMSessionUploadViewController::clearPreview()
@@ -450,6 +491,7 @@ void LMSessionUploadViewController::clearPreview()
         return;
     m_previewPane->clear();
     m_assetNameTextField->clear();
+    m_viewWidget->showFailureReason({});
 }
 
 void LMSessionUploadViewController::reloadList()
@@ -497,6 +539,7 @@ void LMSessionUploadViewController::loadView()
 {
     auto *root = new UploadViewWidget;
     root->setObjectName(QStringLiteral("uploadView"));
+    m_viewWidget = root;
     m_assetBrowser = root->assetBrowser;
     m_previewPane = root->previewPane;
     m_chooseAssetsButton = root->chooseAssetsButton;

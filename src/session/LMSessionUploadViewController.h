@@ -12,6 +12,7 @@
 
 class Asset;
 class AssetChooserDialog;
+class DesktopNotifier;
 class DuplicateCheck;
 struct DuplicateMatch;
 class ImportQueue;
@@ -24,6 +25,7 @@ class QLineEdit;
 class QPushButton;
 class UploadPreviewPane;
 class UploadProgressPanel;
+class UploadViewWidget;
 struct Notification;
 
 // The upload view of a session: the import queue of the session's bookmark as a list, the
@@ -42,6 +44,8 @@ public:
 
     [[nodiscard]] LMSessionWindowController *sessionWindow() const;
     void setSessionWindow(LMSessionWindowController *window);
+    // Tells the desktop how a batch ended when the session window is not in front; none, no word.
+    void setDesktopNotifier(DesktopNotifier *notifier);
 
     // Interface elements; null until the view is loaded.
     [[nodiscard]] LMAssetBrowser *assetBrowser() const { return m_assetBrowser; }
@@ -54,6 +58,8 @@ public:
     [[nodiscard]] QLineEdit *assetNameTextField() const { return m_assetNameTextField; }
     [[nodiscard]] UploadProgressPanel *progressPanel() const { return m_progressPanel; }
     [[nodiscard]] UploadPreviewPane *previewPane() const { return m_previewPane; }
+    // Why the shown file failed in the last batch; empty and hidden otherwise.
+    [[nodiscard]] QLabel *failureReasonField() const;
 
     // The pending records shown in the list; row i is element i.
     [[nodiscard]] QList<Asset *> importQueue() const;
@@ -118,11 +124,13 @@ private:
     void duplicatesFound(const QList<DuplicateMatch> &duplicates);
     [[nodiscard]] QList<Asset *> checkedBatch() const;
     void setStatusText(const QString &text);
+    void notifyDesktop(const QString &error);
     // The queue row of the record a notification is about; -1 when it is not listed.
     [[nodiscard]] int rowOfNotifiedAsset(const Notification &notification) const;
     [[nodiscard]] LMServerConnection *connection() const;
 
     QPointer<LMSessionWindowController> m_sessionWindow;
+    QPointer<DesktopNotifier> m_desktopNotifier;
     ImportQueue *m_importQueue = nullptr;
     SharedContext m_managedObjectContext;
     bool m_registeredUploadNotification = false;
@@ -137,6 +145,7 @@ private:
 
     // Owned by the view, which lives as long as this controller.
     QPointer<AssetChooserDialog> m_chooser;
+    UploadViewWidget *m_viewWidget = nullptr;
     LMAssetBrowser *m_assetBrowser = nullptr;
     UploadPreviewPane *m_previewPane = nullptr;
     QPushButton *m_chooseAssetsButton = nullptr;

@@ -4,9 +4,11 @@
 #include "platform/NotificationCenter.h"
 #include "platform/widgets/Storyboard.h"
 #include "platform/widgets/ViewController.h"
+#include "session/CertificateSheet.h"
 #include "session/LMSessionCategoryViewController.h"
 #include "session/LMSessionInitialViewController.h"
 #include "session/LMSessionUploadViewController.h"
+#include "store/BookmarkPasswords.h"
 #include "store/ObjectContext.h"
 #include "store/ServerBookmark.h"
 
@@ -19,8 +21,9 @@ namespace {
 constexpr QSize kDefaultWindowSize(880, 560);
 constexpr QSize kMinimumWindowSize(560, 380);
 
-// The session state is this bookmark's own; other records being edited elsewhere are not ours to
-// commit, and the outcome is not reported (a later save picks the change up).
+// Opening a session or moving in it writes only this bookmark's own state; other records being
+// edited elsewhere are not ours to commit. The outcome is not reported (a later save picks the
+// change up).
 void saveBookmark(ServerBookmark *bookmark)
 {
     ObjectContext *context = bookmark->managedObjectContext();
@@ -29,6 +32,18 @@ void saveBookmark(ServerBookmark *bookmark)
     QString error;
     if (!context->saveObjects({bookmark}, &error))
         qCWarning(lcSession) << "could not save the session state of a bookmark:" << error;
+}
+
+// Closing a session saves everything: queue entries removed with Delete and a cleared log must
+// not come back after a crash later on.
+void saveEverything(ServerBookmark *bookmark)
+{
+    ObjectContext *context = bookmark->managedObjectContext();
+    if (!context)
+        return;
+    QString error;
+    if (!context->save(&error))
+        qCWarning(lcSession) << "could not save when a session window closed:" << error;
 }
 } // namespace
 
@@ -50,8 +65,47 @@ void LMSessionWindowController::setServerConnection(LMServerConnection *connecti
         return;
     releaseConnection();
     m_serverConnection = connection;
-    if (connection)
-        connection->setParent(this);
+    if (!connection)
+        return;
+    connection->setParent(this);
+    // Whichever view is up, the session asks about a certificate once, here.
+    NotificationCenter::defaultCenter()->addObserver(this, LMNotification::CertificateNeedsTrust, connection,
+                                                     &LMSessionWindowController::certificateNeedsTrust);
+}
+
+void LMSessionWindowController::setBookmarkPasswords(BookmarkPasswords *passwords)
+{
+    m_passwords = passwords;
+}
+
+BookmarkPasswords *LMSessionWindowController::bookmarkPasswords() const
+{
+    return m_passwords;
+}
+
+CertificateSheet *LMSessionWindowController::certificateSheet() const
+{
+    return m_certificateSheet;
+}
+
+void LMSessionWindowController::certificateNeedsTrust(const Notification &notification)
+{
+    if (m_certificateSheet || !isWindowLoaded())
+        return;
+    auto *sheet = new CertificateSheet(window(), notification.userInfo);
+    m_certificateSheet = sheet;
+    QPointer<LMServerConnection> connection = m_serverConnection;
+    connect(sheet, &QDialog::finished, this, [this, sheet, connection](int result) {
+        sheet->deleteLater();
+        if (!connection)
+            return;
+        const bool trusted = result == QDialog::Accepted;
+        connection->answerCertificateQuestion(trusted);
+        // The pin is the bookmark's from now on, also for the next launch.
+        if (trusted && m_connectionBookmark)
+            saveBookmark(m_connectionBookmark);
+    });
+    sheet->open();
 }
 
 LMSessionInitialViewController *LMSessionWindowController::initialView() const
@@ -140,20 +194,34 @@ void LMSessionWindowController::showView(ViewController *view)
     setContentViewController(view);
 }
 
+qint64 LMSessionWindowController::selectedCategoryID() const
+{
+    if (!m_serverConnection || !m_serverConnection->selectedCategory())
+        return -1;
+    const QJsonValue id = m_serverConnection->selectedCategory()->value(QLatin1String("id"));
+    return id.isDouble() ? id.toInteger(-1) : -1;
+}
+
+void LMSessionWindowController::rememberPosition()
+{
+    ServerBookmark *bookmark = m_connectionBookmark;
+    if (!bookmark)
+        return;
+    const qint64 categoryID = selectedCategoryID();
+    if (bookmark->lastCategoryView() == m_currentView && bookmark->lastCategoryID() == categoryID)
+        return;
+    bookmark->setLastCategoryView(m_currentView);
+    bookmark->setLastCategoryID(categoryID);
+    saveBookmark(bookmark);
+}
+
 void LMSessionWindowController::windowWillClose()
 {
-    qint64 categoryID = -1;
-    if (m_serverConnection && m_serverConnection->selectedCategory()) {
-        const QJsonValue id = m_serverConnection->selectedCategory()->value(QLatin1String("id"));
-        if (id.isDouble())
-            categoryID = id.toInteger(-1);
-    }
-
     if (ServerBookmark *bookmark = m_connectionBookmark) {
         bookmark->setLastCategoryView(m_currentView);
-        bookmark->setLastCategoryID(categoryID);
+        bookmark->setLastCategoryID(selectedCategoryID());
         bookmark->setSessionWindowOpen(!m_sessionWindowClosed);
-        saveBookmark(bookmark);
+        saveEverything(bookmark);
     }
 
     // A batch under way finishes the file in flight, so it is stamped and saved, and stops there.

@@ -8,12 +8,15 @@
 
 #include <optional>
 
+class BookmarkPasswords;
+class CertificateSheet;
 class LMServerConnection;
 class LMSessionCategoryViewController;
 class LMSessionInitialViewController;
 class LMSessionUploadViewController;
 class ServerBookmark;
 class ViewController;
+struct Notification;
 
 Q_DECLARE_LOGGING_CATEGORY(lcSession)
 
@@ -54,6 +57,13 @@ public:
     [[nodiscard]] bool sessionWindowClosed() const { return m_sessionWindowClosed; }
     void setSessionWindowClosed(bool closed) { m_sessionWindowClosed = closed; }
 
+    // Where the session reads its bookmark's password; none means the bookmark's own field.
+    void setBookmarkPasswords(BookmarkPasswords *passwords);
+    [[nodiscard]] BookmarkPasswords *bookmarkPasswords() const;
+
+    // The question about the server's certificate while it is up.
+    [[nodiscard]] CertificateSheet *certificateSheet() const;
+
     [[nodiscard]] ServerBookmark *connectionBookmark() const;
     // Runs the bookmark-set steps: title, frame autosave name, starting state, marks the
     // session open and saves, loads the upload queue.
@@ -61,6 +71,11 @@ public:
 
     // The close button's action.
     void closeThisWindow();
+
+    // Writes the current view and the selected category into the bookmark and saves that record
+    // alone, so that a session never closed (a quit, a logout, a crash) reopens where the user
+    // was. Called when the user changes either; cheap when nothing changed.
+    void rememberPosition();
 
     // Makes a view the window's content, giving it the frame of the view it replaces.
     void showView(ViewController *view);
@@ -71,6 +86,9 @@ protected:
 
 private:
     void releaseConnection();
+    // The connection's selected category, or -1.
+    [[nodiscard]] qint64 selectedCategoryID() const;
+    void certificateNeedsTrust(const Notification &notification);
 
     QPointer<LMServerConnection> m_serverConnection;
     QPointer<LMSessionInitialViewController> m_initialView;
@@ -80,4 +98,6 @@ private:
     std::optional<qint64> m_startingCategory;
     bool m_sessionWindowClosed = false;
     QPointer<ServerBookmark> m_connectionBookmark;
+    QPointer<BookmarkPasswords> m_passwords;
+    QPointer<CertificateSheet> m_certificateSheet;
 };

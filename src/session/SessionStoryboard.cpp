@@ -1,5 +1,6 @@
 #include "session/SessionStoryboard.h"
 
+#include "platform/DesktopNotifier.h"
 #include "platform/widgets/Storyboard.h"
 #include "session/LMNewCategoryViewController.h"
 #include "session/LMSessionCategoryViewController.h"
@@ -7,7 +8,7 @@
 #include "session/LMSessionUploadViewController.h"
 #include "session/LMSessionWindowController.h"
 
-void registerSessionControllers(Storyboard &storyboard)
+void registerSessionControllers(Storyboard &storyboard, DesktopNotifier *notifier)
 {
     storyboard.registerController(LMSessionWindowController::StoryboardIdentifier, [] {
         auto *session = new LMSessionWindowController;
@@ -18,7 +19,11 @@ void registerSessionControllers(Storyboard &storyboard)
     storyboard.registerController(LMSessionCategoryViewController::StoryboardIdentifier,
                                   [] { return new LMSessionCategoryViewController; });
     storyboard.registerController(LMSessionUploadViewController::StoryboardIdentifier,
-                                  [] { return new LMSessionUploadViewController; });
+                                  [notifier = QPointer<DesktopNotifier>(notifier)] {
+                                      auto *upload = new LMSessionUploadViewController;
+                                      upload->setDesktopNotifier(notifier);
+                                      return upload;
+                                  });
     storyboard.registerController(LMNewCategoryViewController::StoryboardIdentifier,
                                   [] { return new LMNewCategoryViewController; });
     storyboard.registerSegue(LMSessionCategoryViewController::SegueIdentifiers::showNewCategoryViewController,

@@ -1,6 +1,8 @@
 #pragma once
 
+class DesktopNotifier;
 class Storyboard;
 
-// Registers the session window, its views, the new-category sheet and the sheet's segue.
-void registerSessionControllers(Storyboard &storyboard);
+// Registers the session window, its views, the new-category sheet and the sheet's segue. The
+// upload views tell the desktop through notifier how their batches end (none: they do not).
+void registerSessionControllers(Storyboard &storyboard, DesktopNotifier *notifier = nullptr);

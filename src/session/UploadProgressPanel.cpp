@@ -17,7 +17,9 @@
 
 namespace {
 constexpr int BarSteps = 1000;
-constexpr qint64 RateWindowMs = 4000;
+constexpr qint64 RateWindowNs = 4'000'000'000;
+constexpr qint64 SteadyWindowNs = 300'000'000;
+constexpr qint64 StallNs = 2'000'000'000;
 
 QString dataSize(qint64 bytes)
 {
@@ -32,11 +34,15 @@ UploadProgressPanel::UploadProgressPanel(QWidget *parent)
 {
     m_tick->setInterval(500);
     connect(m_tick, &QTimer::timeout, this, [this] {
-        sample();
+        // The sending clock stands still while the server works on a file.
+        if (!awaitingServer())
+            sample();
         refresh();
     });
     m_fileBar->setObjectName(QStringLiteral("fileProgressBar"));
     m_batchBar->setObjectName(QStringLiteral("batchProgressBar"));
+    m_fileBar->setAccessibleName(tr("Progress of this file"));
+    m_batchBar->setAccessibleName(tr("Progress of all files"));
     m_rateLabel->setObjectName(QStringLiteral("uploadRateLabel"));
     for (QProgressBar *bar : {m_fileBar, m_batchBar}) {
         bar->setRange(0, BarSteps);
@@ -78,6 +84,9 @@ void UploadProgressPanel::beginBatch(const QList<Asset *> &records)
     m_currentFraction = 0;
     m_halting = false;
     m_samples.clear();
+    m_rate = 0;
+    m_waitedNs = 0;
+    m_waitStartedNs = -1;
     m_clock.start();
     m_samples.append({0, 0});
     m_tick->start();
@@ -131,6 +140,7 @@ void UploadProgressPanel::takeSizes(quint64 batch, const QList<qint64> &sizes)
 
 void UploadProgressPanel::fileStarted(const QObject *record, const QString &fileName)
 {
+    setAwaitingServer(false);
     m_current = record;
     m_currentFraction = 0;
     m_fileLabel->setText(fileName);
@@ -144,12 +154,14 @@ void UploadProgressPanel::fileProgress(const QObject *record, qint64 sent, qint6
         return;
     m_currentFraction = std::clamp(double(sent) / double(total), 0.0, 1.0);
     sample();
+    setAwaitingServer(awaitingServer());
     refresh();
 }
 
 void UploadProgressPanel::fileFinished(const QObject *record)
 {
     // Files finish in batch order; counting them keeps the late size scan consistent.
+    setAwaitingServer(false);
     ++m_finishedFiles;
     m_finishedBytes += m_sizes.value(record, 0);
     if (record == m_current) {
@@ -181,11 +193,29 @@ qint64 UploadProgressPanel::doneBytes() const
     return std::min(m_finishedBytes + current, m_batchBytes);
 }
 
+qint64 UploadProgressPanel::sendingElapsed() const
+{
+    const qint64 now = m_clock.nsecsElapsed();
+    return now - m_waitedNs - (m_waitStartedNs >= 0 ? now - m_waitStartedNs : 0);
+}
+
+void UploadProgressPanel::setAwaitingServer(bool awaiting)
+{
+    if (awaiting == (m_waitStartedNs >= 0))
+        return;
+    if (awaiting) {
+        m_waitStartedNs = m_clock.nsecsElapsed();
+    } else {
+        m_waitedNs += m_clock.nsecsElapsed() - m_waitStartedNs;
+        m_waitStartedNs = -1;
+    }
+}
+
 void UploadProgressPanel::sample()
 {
-    const qint64 now = m_clock.elapsed();
+    const qint64 now = sendingElapsed();
     m_samples.append({now, doneBytes()});
-    while (m_samples.size() > 2 && now - m_samples.constFirst().first > RateWindowMs)
+    while (m_samples.size() > 2 && now - m_samples.constFirst().first > RateWindowNs)
         m_samples.removeFirst();
 }
 
@@ -218,22 +248,38 @@ void UploadProgressPanel::refresh()
         m_batchBar->setFormat(tr("%1 of %2 files").arg(m_finishedFiles).arg(files));
     }
 
-    // The rate over the last few seconds, so it follows the network rather than the whole past.
-    QString rate = tr("Measuring speed…");
+    // The rate over the last few seconds of sending, so it follows the network rather than the
+    // whole past, and the server's time with each file does not drag it down.
+    bool stalled = false;
     if (m_sizesKnown && m_samples.size() >= 2) {
         const auto &first = m_samples.constFirst();
         const auto &last = m_samples.constLast();
-        const qint64 ms = last.first - first.first;
+        const qint64 ns = last.first - first.first;
         const qint64 bytes = last.second - first.second;
-        if (ms >= 300 && bytes > 0) {
-            const double perSecond = double(bytes) * 1000.0 / double(ms);
-            const qint64 left = qint64(std::ceil(double(m_batchBytes - doneBytes()) / perSecond));
-            rate = tr("%1/s · about %2 left").arg(dataSize(qint64(perSecond)), formatDuration(left));
-        } else if (ms >= 2000) {
-            rate = tr("Waiting for the server…");
-        }
+        // A whole body sent is a measure too, however fast it went.
+        const bool bodySent = m_finishedFiles > 0 || awaitingServer();
+        if (bytes > 0 && ns > 0 && (ns >= SteadyWindowNs || bodySent))
+            m_rate = double(bytes) * 1e9 / double(ns);
+        stalled = ns >= StallNs && bytes == 0;
     }
+    // Sizes that came in late start the window over; until it fills, the batch so far will do.
+    if (m_rate <= 0 && m_sizesKnown && (m_finishedFiles > 0 || awaitingServer()) && doneBytes() > 0 &&
+        sendingElapsed() > 0)
+        m_rate = double(doneBytes()) * 1e9 / double(sendingElapsed());
+    // Time left is for the bytes still to send; the file in flight counts as sent once its
+    // body is out.
+    const qint64 toSend = m_batchBytes - doneBytes();
+    auto timeLeft = [&] { return formatDuration(qint64(std::ceil(double(toSend) / m_rate))); };
+    QString rate = tr("Measuring speed…");
     if (m_halting)
         rate = tr("Stopping after this file…");
+    else if (awaitingServer())
+        rate = m_sizesKnown && toSend > 0 && m_rate > 0
+                   ? tr("Waiting for the server… · about %1 left").arg(timeLeft())
+                   : tr("Waiting for the server…");
+    else if (stalled)
+        rate = tr("No data is moving…");
+    else if (m_sizesKnown && m_rate > 0)
+        rate = tr("%1/s · about %2 left").arg(dataSize(qint64(m_rate)), timeLeft());
     m_rateLabel->setText(rate);
 }

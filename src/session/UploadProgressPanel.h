@@ -48,6 +48,11 @@ private:
     void takeSizes(quint64 batch, const QList<qint64> &sizes);
     void refresh();
     void sample();
+    // The whole body of the file in flight is out; what remains is the server's answer.
+    [[nodiscard]] bool awaitingServer() const { return m_current && m_currentFraction >= 1.0; }
+    // Nanoseconds of the batch spent sending, not waiting for the server's answers.
+    [[nodiscard]] qint64 sendingElapsed() const;
+    void setAwaitingServer(bool awaiting);
 
     QLabel *m_fileLabel;
     QProgressBar *m_fileBar;
@@ -68,6 +73,11 @@ private:
     double m_currentFraction = 0;
     bool m_halting = false;
     QElapsedTimer m_clock;
-    // (milliseconds since the batch started, bytes done) over the last few seconds.
+    qint64 m_waitedNs = 0;
+    qint64 m_waitStartedNs = -1;
+    // (sending nanoseconds since the batch started, bytes done) over the last few seconds; fine
+    // grained, as a small file's body may leave in a millisecond.
     QList<QPair<qint64, qint64>> m_samples;
+    // Bytes per second while sending, kept through the waits between files.
+    double m_rate = 0;
 };

@@ -4,6 +4,7 @@
 #include "session/UploadPreviewPane.h"
 #include "session/UploadProgressPanel.h"
 
+#include <QAbstractItemView>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -32,7 +33,8 @@ UploadViewWidget::UploadViewWidget(QWidget *parent)
       backToCategoriesButton(new QPushButton(tr("Back to Categories"), this)),
       categoryNameTextField(readOnlyField("categoryNameTextField", this)),
       uploadStatusField(new QLabel(this)), assetNameTextField(readOnlyField("assetNameTextField", this)),
-      progressPanel(new UploadProgressPanel(this))
+      failureReasonField(new QLabel(this)), progressPanel(new UploadProgressPanel(this)),
+      m_pathRow(new QFormLayout)
 {
     assetBrowser->setObjectName(QStringLiteral("assetBrowser"));
     chooseAssetsButton->setObjectName(QStringLiteral("chooseAssetsButton"));
@@ -49,6 +51,17 @@ UploadViewWidget::UploadViewWidget(QWidget *parent)
     assetBrowser->setToolTip(tr("Drop files or folders here to queue them."));
     assetBrowser->setMinimumWidth(200);
     categoryNameTextField->setPlaceholderText(tr("No category selected"));
+    // Selectable from the keyboard too, so the reason can be reached, read and copied.
+    failureReasonField->setObjectName(QStringLiteral("failureReasonField"));
+    failureReasonField->setTextFormat(Qt::PlainText);
+    failureReasonField->setWordWrap(true);
+    failureReasonField->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    failureReasonField->setFocusPolicy(Qt::StrongFocus); // a label only takes clicks by default
+    failureReasonField->setAccessibleName(tr("Why the upload failed"));
+
+    // Names for assistive technology where no visible label says what a control is.
+    assetBrowser->setAccessibleTitle(tr("Files to upload"));
+    uploadStatusField->setAccessibleName(tr("Upload status"));
 
     auto *fields = new QFormLayout;
     fields->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
@@ -61,9 +74,10 @@ UploadViewWidget::UploadViewWidget(QWidget *parent)
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
 
-    auto *pathRow = new QFormLayout;
-    pathRow->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
-    pathRow->addRow(tr("File:"), assetNameTextField);
+    m_pathRow->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    m_pathRow->addRow(tr("File:"), assetNameTextField);
+    m_pathRow->addRow(tr("Failed:"), failureReasonField);
+    m_pathRow->setRowVisible(failureReasonField, false);
 
     auto *buttons = new QHBoxLayout;
     buttons->addWidget(backToCategoriesButton);
@@ -76,12 +90,24 @@ UploadViewWidget::UploadViewWidget(QWidget *parent)
     column->setSpacing(8);
     column->addLayout(fields);
     column->addWidget(splitter, 1);
-    column->addLayout(pathRow);
+    column->addLayout(m_pathRow);
     column->addWidget(progressPanel);
     column->addWidget(uploadStatusField);
     column->addLayout(buttons);
 
     progressPanel->hide();
+
+    // Keyboard order follows the reading order: the list, what failed, then the buttons.
+    QWidget::setTabOrder(assetBrowser->columnView(0), failureReasonField);
+    QWidget::setTabOrder(failureReasonField, backToCategoriesButton);
+    QWidget::setTabOrder(backToCategoriesButton, chooseAssetsButton);
+    QWidget::setTabOrder(chooseAssetsButton, startUploadButton);
 }
 
 UploadViewWidget::~UploadViewWidget() = default;
+
+void UploadViewWidget::showFailureReason(const QString &reason)
+{
+    failureReasonField->setText(reason);
+    m_pathRow->setRowVisible(failureReasonField, !reason.isEmpty());
+}

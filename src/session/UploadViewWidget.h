@@ -5,6 +5,7 @@
 class LMAssetBrowser;
 class QLabel;
 class QLineEdit;
+class QFormLayout;
 class QPushButton;
 class UploadPreviewPane;
 class UploadProgressPanel;
@@ -26,5 +27,12 @@ public:
     QLineEdit *const categoryNameTextField;
     QLabel *const uploadStatusField;
     QLineEdit *const assetNameTextField;
+    // Why the shown file failed in the last batch; its row is hidden while there is none.
+    QLabel *const failureReasonField;
     UploadProgressPanel *const progressPanel;
+
+    void showFailureReason(const QString &reason);
+
+private:
+    QFormLayout *m_pathRow;
 };

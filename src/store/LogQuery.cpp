@@ -18,7 +18,8 @@ namespace {
 
 // Every column of a log row, in the order LogRow is read back.
 const QString Columns = QStringLiteral(
-    "key, filePath, fileName, categoryID, categoryPath, uploadDateTime, fileSize, contentHash, bookmarkName");
+    "key, filePath, fileName, categoryID, categoryPath, uploadDateTime, fileSize, contentHash, bookmarkName, "
+    "bookmarkId");
 
 QString likePattern(const QString &word)
 {
@@ -64,6 +65,7 @@ LogRow rowOf(const QSqlQuery &query)
         row.fileSize = query.value(6).toLongLong();
     row.contentHash = query.value(7).toString();
     row.bookmarkName = query.value(8).toString();
+    row.bookmarkId = query.value(9).toLongLong();
     return row;
 }
 
@@ -221,7 +223,7 @@ bool LogReader::open(const QString &path, QString *error)
           QStringLiteral(
               "CREATE TEMP TABLE logOverlay (key INTEGER PRIMARY KEY, filePath TEXT, fileName TEXT, "
               "categoryID INTEGER, categoryPath TEXT, uploadDateTime INTEGER, fileSize INTEGER, "
-              "contentHash TEXT, bookmarkName TEXT)")}) {
+              "contentHash TEXT, bookmarkName TEXT, bookmarkId INTEGER)")}) {
         if (!query.exec(sql)) {
             if (error)
                 *error = query.lastError().text();
@@ -267,12 +269,13 @@ bool LogReader::apply(const LogSnapshot &snapshot, QString *error)
     if (!query.exec(QStringLiteral("DELETE FROM temp.logOverlay")))
         return fail();
     query.prepare(
-        QStringLiteral("INSERT INTO temp.logOverlay (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(Columns));
+        QStringLiteral("INSERT INTO temp.logOverlay (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)").arg(Columns));
     for (const LogRow &row : snapshot.rows) {
         for (const QVariant &v :
              {QVariant(row.key), QVariant(row.filePath), QVariant(row.fileName()), row.categoryID,
               QVariant(row.categoryPath), QVariant(row.uploadMs), row.fileSize,
-              QVariant(row.contentHash.isEmpty() ? QString() : row.contentHash), QVariant(row.bookmarkName)})
+              QVariant(row.contentHash.isEmpty() ? QString() : row.contentHash), QVariant(row.bookmarkName),
+              QVariant(row.bookmarkId)})
             query.addBindValue(v.isValid() ? v : QVariant(QMetaType::fromType<qlonglong>()));
         if (!query.exec())
             return fail();
@@ -288,7 +291,7 @@ QString LogReader::select(const QString &projection, const LogQuery &query, bool
     QString source = QStringLiteral("SELECT a.id AS key, a.filePath AS filePath, a.fileName AS fileName, "
                                     "a.categoryID AS categoryID, a.categoryPath AS categoryPath, "
                                     "a.uploadDateTime AS uploadDateTime, a.fileSize AS fileSize, "
-                                    "a.contentHash AS contentHash, n.name AS bookmarkName "
+                                    "a.contentHash AS contentHash, n.name AS bookmarkName, a.bookmark AS bookmarkId "
                                     "FROM main.Asset a LEFT JOIN temp.logNames n ON n.id = a.bookmark "
                                     "WHERE a.uploadDateTime IS NOT NULL");
     if (!m_hidden.isEmpty())
@@ -350,11 +353,11 @@ std::optional<LogReader::Keys> LogReader::keys(const LogQuery &query, const LogS
     return result;
 }
 
-std::optional<qint64> LogReader::writeCsv(const LogQuery &query, const LogSnapshot &snapshot, QIODevice *out,
-                                          const std::atomic<bool> &cancel, QString *error)
+bool LogReader::forEachRow(const LogQuery &query, const LogSnapshot &snapshot,
+                           const std::function<bool(const LogRow &)> &row, QString *error)
 {
     if (!apply(snapshot, error))
-        return std::nullopt;
+        return false;
     QSqlQuery sql(QSqlDatabase::database(m_connectionName, false));
     sql.setForwardOnly(true);
     sql.prepare(select(Columns, query, true));
@@ -365,32 +368,43 @@ std::optional<qint64> LogReader::writeCsv(const LogQuery &query, const LogSnapsh
     if (!sql.exec()) {
         if (error)
             *error = sql.lastError().text();
-        return std::nullopt;
+        return false;
     }
-    auto write = [&](const QString &text) { return out->write(text.toUtf8()) >= 0; };
-    if (!write(Csv::line(Csv::header()))) {
-        if (error)
-            *error = out->errorString();
-        return std::nullopt;
-    }
-    qint64 rows = 0;
-    QString chunk;
     while (sql.next()) {
-        Csv::appendLine(chunk, Csv::fields(rowOf(sql)));
-        ++rows;
-        if (chunk.size() > 64 * 1024) {
-            if (cancel.load() || !write(chunk)) {
-                if (error)
-                    *error = cancel.load() ? QStringLiteral("cancelled") : out->errorString();
-                return std::nullopt;
-            }
-            chunk.clear();
+        if (!row(rowOf(sql))) {
+            if (error && error->isEmpty())
+                *error = QStringLiteral("cancelled");
+            return false;
         }
     }
-    if (!write(chunk)) {
+    return true;
+}
+
+std::optional<qint64> LogReader::writeCsv(const LogQuery &query, const LogSnapshot &snapshot, QIODevice *out,
+                                          const std::atomic<bool> &cancel, QString *error)
+{
+    auto write = [&](const QString &text) {
+        if (out->write(text.toUtf8()) >= 0)
+            return true;
         if (error)
             *error = out->errorString();
+        return false;
+    };
+    if (!write(Csv::line(Csv::header())))
         return std::nullopt;
-    }
+    qint64 rows = 0;
+    QString chunk;
+    const bool read = forEachRow(query, snapshot, [&](const LogRow &row) {
+        Csv::appendLine(chunk, Csv::fields(row));
+        ++rows;
+        if (chunk.size() <= 64 * 1024)
+            return true;
+        if (cancel.load() || !write(chunk))
+            return false;
+        chunk.clear();
+        return true;
+    }, error);
+    if (!read || !write(chunk))
+        return std::nullopt;
     return rows;
 }

@@ -8,6 +8,7 @@
 #include <QVariant>
 
 #include <atomic>
+#include <functional>
 #include <optional>
 
 class Asset;
@@ -96,6 +97,10 @@ public:
     [[nodiscard]] std::optional<Keys> keys(const LogQuery &query, const LogSnapshot &snapshot,
                                            QString *error);
 
+    // The shown rows one at a time, in order, without holding them; row returns false to stop
+    // (which fails with "cancelled").
+    [[nodiscard]] bool forEachRow(const LogQuery &query, const LogSnapshot &snapshot,
+                                  const std::function<bool(const LogRow &)> &row, QString *error);
     // The shown rows as CSV with a header; returns how many rows were written.
     [[nodiscard]] std::optional<qint64> writeCsv(const LogQuery &query, const LogSnapshot &snapshot,
                                                  QIODevice *out, const std::atomic<bool> &cancel,

@@ -9,6 +9,8 @@
 #include <QSet>
 #include <QThread>
 
+#include <algorithm>
+
 Q_DECLARE_LOGGING_CATEGORY(lcStore)
 
 ObjectContext::ObjectContext() = default;
@@ -49,26 +51,34 @@ void ObjectContext::registerId(ManagedObject *record)
 
 bool ObjectContext::load(QString *error)
 {
+    if (!loadBookmarks(error))
+        return false;
     if (!m_store)
         return true;
-    const auto bookmarks = m_store->loadBookmarks(error);
-    if (!bookmarks)
-        return false;
     const auto assets = m_store->loadPendingAssets(error);
     if (!assets)
         return false;
     QHash<qint64, ServerBookmark *> byId;
-    for (const StoreFile::Row &row : *bookmarks) {
-        auto *bookmark = new ServerBookmark(this, row.values, row.id);
-        byId.insert(row.id, bookmark);
-        adopt(bookmark);
-    }
+    for (ServerBookmark *bookmark : fetchAllBookmarks())
+        byId.insert(bookmark->objectId(), bookmark);
     for (const StoreFile::Row &row : *assets) {
         QVariantMap values = row.values;
         if (ServerBookmark *bookmark = byId.value(row.bookmarkId))
             values.insert(Asset::kBookmark, QVariant::fromValue<QObject *>(bookmark));
         adopt(new Asset(this, values, row.id));
     }
+    return true;
+}
+
+bool ObjectContext::loadBookmarks(QString *error)
+{
+    if (!m_store)
+        return true;
+    const auto bookmarks = m_store->loadBookmarks(error);
+    if (!bookmarks)
+        return false;
+    for (const StoreFile::Row &row : *bookmarks)
+        adopt(new ServerBookmark(this, row.values, row.id));
     return true;
 }
 
@@ -325,6 +335,12 @@ bool ObjectContext::hasChanges() const
     return false;
 }
 
+bool ObjectContext::isPendingDeletion(const ManagedObject *record) const
+{
+    return std::any_of(m_deleted.cbegin(), m_deleted.cend(),
+                       [record](const QPointer<ManagedObject> &deleted) { return deleted == record; });
+}
+
 bool ObjectContext::save(QString *error)
 {
     QList<ManagedObject *> all = m_records;
@@ -382,7 +398,7 @@ bool ObjectContext::saveChanges(const QList<ManagedObject *> &records, bool with
     QList<StoreFile::Change> changes;
     QList<ManagedObject *> insertedRecords;
     for (ManagedObject *record : std::as_const(targets)) {
-        StoreFile::Change change{StoreFile::Change::Update, record, record->objectId(), record->values()};
+        StoreFile::Change change{StoreFile::Change::Update, record, record->objectId(), record->storedValues()};
         if (record->isDeleted()) {
             change.kind = StoreFile::Change::Delete;
         } else if (record->isInserted()) {

@@ -34,6 +34,8 @@ public:
 
     // Loads the bookmarks and the pending assets. Returns false with a reason when it cannot.
     [[nodiscard]] bool load(QString *error);
+    // Loads only the bookmarks: for a process that adds log entries without reading the log.
+    [[nodiscard]] bool loadBookmarks(QString *error);
 
     ServerBookmark *insertBookmark();
     Asset *insertAsset();
@@ -73,6 +75,8 @@ public:
     [[nodiscard]] Asset *assetForLogKey(qint64 key);
 
     [[nodiscard]] bool hasChanges() const;
+    // Deleted, and the deletion not saved yet.
+    [[nodiscard]] bool isPendingDeletion(const ManagedObject *record) const;
 
     // Saves every change. On failure every change stays in the context and error says why.
     bool save(QString *error = nullptr);

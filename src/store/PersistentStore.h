@@ -29,6 +29,7 @@ inline const QString FileName = QStringLiteral("LumaroImporter.storedata");
 [[nodiscard]] QString applicationDocumentsDirectory();
 
 using OpenResult = std::variant<std::unique_ptr<ObjectContext>, StoreOpenError>;
-[[nodiscard]] OpenResult open(const QString &folder);
+enum class Contents { Everything, BookmarksOnly };
+[[nodiscard]] OpenResult open(const QString &folder, Contents contents = Contents::Everything);
 
 } // namespace PersistentStore

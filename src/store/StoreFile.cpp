@@ -31,6 +31,7 @@ const QList<Column> &bookmarkColumns()
         {"password", Kind::Text},           {"portNumber", Kind::Integer},     {"secureConnect", Kind::Boolean},
         {"applicationNameURL", Kind::Text}, {"lastCategoryView", Kind::Text},  {"lastCategoryID", Kind::Integer},
         {"sessionWindowOpen", Kind::Boolean}, {"lastConnectedDate", Kind::Date},
+        {"uuid", Kind::Text},               {"askForPassword", Kind::Boolean}, {"trustedCertificate", Kind::Text},
     };
     return columns;
 }
@@ -82,9 +83,17 @@ QVariant fromSql(const QVariant &value, Kind kind)
     return {};
 }
 
-QString sqlError(const QSqlQuery &query)
+// SQLite's primary result codes: the lock of another connection, and a file it may not write.
+bool isBusy(const QSqlError &error)
 {
-    return query.lastError().text();
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    return code == 5 || code == 6;
+}
+
+bool isUnwritable(const QSqlError &error)
+{
+    const int code = error.nativeErrorCode().toInt() & 0xff;
+    return code == 8 || code == 14;
 }
 
 // A list of ids bound as one value and read back by json_each: one statement, whatever its length.
@@ -113,12 +122,25 @@ StoreFile::~StoreFile()
     QSqlDatabase::removeDatabase(m_connectionName);
 }
 
+QString StoreFile::reasonFor(const QSqlError &error) const
+{
+    // SQLite's own words ("database is locked Unable to fetch row") tell a user nothing.
+    if (isBusy(error)) {
+        m_lastFailure = Failure::InUse;
+        return QStringLiteral("The data store is in use by another program: %1").arg(m_path);
+    }
+    m_lastFailure = isUnwritable(error) ? Failure::Unwritable : Failure::Other;
+    if (m_lastFailure == Failure::Unwritable)
+        return QStringLiteral("The data store %1 cannot be written: %2").arg(m_path, error.text());
+    return error.text();
+}
+
 bool StoreFile::exec(const QString &sql, QString *error)
 {
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
     if (!query.exec(sql)) {
         if (error)
-            *error = sqlError(query);
+            *error = reasonFor(query.lastError());
         return false;
     }
     return true;
@@ -146,15 +168,26 @@ bool StoreFile::open(const QString &path, QString *error)
     db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
     if (!db.open()) {
         if (error)
-            *error = db.lastError().text();
+            *error = reasonFor(db.lastError());
         return false;
     }
     QString ignored;
-    exec(QStringLiteral("PRAGMA journal_mode=WAL"), &ignored);
+    // Another program holding the store is found here; waiting for it again on every later
+    // statement would only keep the user waiting longer for the same answer.
+    if (!exec(QStringLiteral("PRAGMA journal_mode=WAL"), error) && m_lastFailure == Failure::InUse)
+        return false;
     exec(QStringLiteral("PRAGMA synchronous=NORMAL"), &ignored);
+    // A password moved out to the keyring must not linger in freed pages of the file.
+    exec(QStringLiteral("PRAGMA secure_delete=ON"), &ignored);
     if (!exec(QStringLiteral("PRAGMA foreign_keys=ON"), error))
         return false;
     return migrate(error);
+}
+
+void StoreFile::truncateJournal()
+{
+    QString ignored;
+    exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), &ignored);
 }
 
 int StoreFile::schemaVersion() const
@@ -168,11 +201,15 @@ int StoreFile::schemaVersion() const
 bool StoreFile::migrate(QString *error)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-    int version = schemaVersion();
-    if (version < 0) {
-        if (error)
-            *error = QStringLiteral("Cannot read the schema version of %1").arg(m_path);
-        return false;
+    int version = -1;
+    {
+        QSqlQuery query(db);
+        if (!query.exec(QStringLiteral("PRAGMA user_version")) || !query.next()) {
+            if (error)
+                *error = reasonFor(query.lastError());
+            return false;
+        }
+        version = query.value(0).toInt();
     }
     if (version > SchemaVersion) {
         if (error)
@@ -209,6 +246,17 @@ bool StoreFile::migrate(QString *error)
                   << QStringLiteral("CREATE INDEX AssetQueue ON Asset(bookmark, uploadDateTime)")
                   << QStringLiteral("CREATE INDEX AssetLog ON Asset(uploadDateTime)");
         } else if (version == 2) {
+            // Each bookmark gets a lasting random id (its keyring entry is found by it), the
+            // choice to be asked for its password, and the certificate its user trusted.
+            steps << QStringLiteral("ALTER TABLE ServerBookmark ADD COLUMN uuid TEXT")
+                  << QStringLiteral("ALTER TABLE ServerBookmark ADD COLUMN askForPassword INTEGER")
+                  << QStringLiteral("ALTER TABLE ServerBookmark ADD COLUMN trustedCertificate TEXT")
+                  << QStringLiteral("UPDATE ServerBookmark SET uuid = lower(hex(randomblob(4)) || '-' || "
+                                    "hex(randomblob(2)) || '-4' || substr(hex(randomblob(2)), 2) || '-' || "
+                                    "substr('89ab', 1 + abs(random()) % 4, 1) || substr(hex(randomblob(2)), 2) "
+                                    "|| '-' || hex(randomblob(6)))")
+                  << QStringLiteral("CREATE UNIQUE INDEX BookmarkUUID ON ServerBookmark(uuid)");
+        } else if (version == 3) {
             // What was sent and to which server, for the duplicate check; the file name as a
             // column of its own (written with filePath) so the log can search it and sort by it
             // through an index. Each sort of the log has its index, limited to uploaded records.
@@ -233,7 +281,7 @@ bool StoreFile::migrate(QString *error)
         const int next = version == 0 ? 1 : version + 1;
         if (!db.transaction()) {
             if (error)
-                *error = db.lastError().text();
+                *error = reasonFor(db.lastError());
             return false;
         }
         for (const QString &sql : std::as_const(steps)) {
@@ -249,6 +297,19 @@ bool StoreFile::migrate(QString *error)
         qCDebug(lcStore) << "store schema now at version" << next;
         version = next;
     }
+    return true;
+}
+
+bool StoreFile::checkWritable(QString *error) const
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        if (error)
+            *error = reasonFor(query.lastError());
+        return false;
+    }
+    query.exec(QStringLiteral("ROLLBACK"));
     return true;
 }
 
@@ -276,7 +337,7 @@ std::optional<QList<qint64>> StoreFile::uploadedAssetIds(QString *error) const
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT id FROM Asset WHERE uploadDateTime IS NOT NULL"))) {
         if (error)
-            *error = sqlError(query);
+            *error = reasonFor(query.lastError());
         return std::nullopt;
     }
     QList<qint64> ids;
@@ -292,7 +353,7 @@ std::optional<std::pair<qint64, qint64>> StoreFile::logMark(QString *error) cons
             QStringLiteral("SELECT (SELECT max(id) FROM Asset), (SELECT max(uploadDateTime) FROM Asset)")) ||
         !query.next()) {
         if (error)
-            *error = sqlError(query);
+            *error = reasonFor(query.lastError());
         return std::nullopt;
     }
     return std::pair(query.value(0).toLongLong(), query.value(1).toLongLong());
@@ -317,7 +378,7 @@ bool StoreFile::deleteLog(const QString &path, const LogClear &cleared, QString 
                 break;
         }
         if (!ok && error)
-            *error = db.isOpen() ? sqlError(query) : db.lastError().text();
+            *error = db.isOpen() ? query.lastError().text() : db.lastError().text();
         query.finish();
         db.close();
     }
@@ -361,7 +422,7 @@ std::optional<QList<StoreFile::Row>> StoreFile::loadRows(bool assets, const QStr
         query.addBindValue(value);
     if (!query.exec()) {
         if (error)
-            *error = sqlError(query);
+            *error = reasonFor(query.lastError());
         return std::nullopt;
     }
     QList<Row> rows;
@@ -391,7 +452,7 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     if (!db.transaction()) {
         if (error)
-            *error = db.lastError().text();
+            *error = reasonFor(db.lastError());
         return std::nullopt;
     }
     // Ids given inside this transaction; they only become the records' own after commit.
@@ -413,7 +474,7 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
             query.prepare(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(table));
             query.addBindValue(change.id);
             if (!query.exec())
-                return fail(sqlError(query));
+                return fail(reasonFor(query.lastError()));
             continue;
         }
         QStringList names;
@@ -421,11 +482,18 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
             names << QLatin1String(c.name);
         if (isAsset)
             names << QStringLiteral("bookmark") << QStringLiteral("fileName");
+        // Another process may have deleted the bookmark meanwhile: the asset then keeps its
+        // row without one, as the delete rule leaves a log entry, instead of failing the save.
+        QStringList placeholders(names.size(), QStringLiteral("?"));
+        if (isAsset)
+            placeholders[names.size() - 2] = QStringLiteral("(SELECT id FROM ServerBookmark WHERE id = ?)");
         if (change.kind == Change::Insert) {
-            query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                              .arg(table, names.join(u','), QStringList(names.size(), QStringLiteral("?")).join(u',')));
+            query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(u','), placeholders.join(u',')));
         } else {
-            query.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE id = ?").arg(table, names.join(QStringLiteral(" = ?, "))));
+            QStringList sets;
+            for (int i = 0; i < names.size(); ++i)
+                sets << names.at(i) + QStringLiteral(" = ") + placeholders.at(i);
+            query.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE id = ?").arg(table, sets.join(QStringLiteral(", "))));
         }
         for (const Column &c : columns)
             query.addBindValue(toSql(change.values.value(QLatin1String(c.name)), c.kind));
@@ -442,7 +510,7 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
         if (change.kind == Change::Update)
             query.addBindValue(change.id);
         if (!query.exec())
-            return fail(sqlError(query));
+            return fail(reasonFor(query.lastError()));
         if (change.kind == Change::Insert) {
             const qint64 id = query.lastInsertId().toLongLong();
             newIds.insert(change.record, id);
@@ -450,6 +518,6 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
         }
     }
     if (!db.commit())
-        return fail(db.lastError().text());
+        return fail(reasonFor(db.lastError()));
     return inserted;
 }

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QVariantMap>
 
@@ -16,7 +17,7 @@ struct LogClear;
 // transactional write of a set of changes.
 class StoreFile {
 public:
-    static constexpr int SchemaVersion = 3;
+    static constexpr int SchemaVersion = 4;
 
     struct Row {
         qint64 id = 0;
@@ -65,6 +66,18 @@ public:
                                                      const std::function<qint64(ManagedObject *)> &idOfSaved,
                                                      QString *error);
 
+    // Folds the write-ahead journal into the file and empties it, so values since cleared
+    // (a password moved to the keyring) leave no copy in the journal.
+    void truncateJournal();
+
+    // What kind of failure the last error reported, for messages that say what happened.
+    enum class Failure { None, InUse, Unwritable, Other };
+    [[nodiscard]] Failure lastFailure() const { return m_lastFailure; }
+
+    // Waits up to the busy timeout for the write lock and gives it back at once: false with
+    // the reason when another process holds it longer.
+    [[nodiscard]] bool checkWritable(QString *error) const;
+
     // Test seam: the next writes fail with this reason while it is set.
     void setFailureForTesting(const QString &reason) { m_injectedFailure = reason; }
 
@@ -73,8 +86,10 @@ private:
                                                      const QVariantList &binds, QString *error) const;
     bool migrate(QString *error);
     bool exec(const QString &sql, QString *error);
+    [[nodiscard]] QString reasonFor(const QSqlError &error) const;
 
     QString m_path;
     QString m_connectionName;
     QString m_injectedFailure;
+    mutable Failure m_lastFailure = Failure::None;
 };

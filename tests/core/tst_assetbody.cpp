@@ -1,5 +1,6 @@
 #include "TestEnvironment.h"
 #include "connection/AssetBodyDevice.h"
+#include "connection/SendOnceBuffer.h"
 
 #include <QJsonDocument>
 #include <QRandomGenerator>
@@ -12,7 +13,7 @@ private slots:
     void encoderMatchesReference();
     void bodyIsTheCompactJsonObject_data();
     void bodyIsTheCompactJsonObject();
-    void seekAnywhere();
+    void neverRewoundOnceRead();
     void unreadableFileIsReported();
 };
 
@@ -72,7 +73,7 @@ void TestAssetBody::bodyIsTheCompactJsonObject()
     QCOMPARE(device.contentHash(), sha256(content));
 }
 
-void TestAssetBody::seekAnywhere()
+void TestAssetBody::neverRewoundOnceRead()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("f"));
@@ -83,20 +84,27 @@ void TestAssetBody::seekAnywhere()
         content[i] = char(i * 7);
     file.write(content);
     file.close();
-    AssetBodyDevice device(path, {{"assetFileName", "f"}}, QStringLiteral("assetData"));
-    QVERIFY(device.openBody(nullptr));
-    const QByteArray whole = device.readAll();
-    QRandomGenerator rng(9);
-    // Qt rewinds an upload device to resend it after a redirect or a dropped keep-alive.
-    for (int i = 0; i < 50; ++i) {
-        const qint64 at = rng.bounded(int(whole.size()));
-        QVERIFY(device.seek(at));
-        QCOMPARE(device.read(1000), whole.mid(at, 1000));
+    const QJsonObject members{{"assetFileName", "f"}};
+    AssetBodyDevice reference(path, members, QStringLiteral("assetData"));
+    QVERIFY(reference.openBody(nullptr));
+    const QByteArray whole = reference.readAll();
+
+    // The HTTP stack rewinds a body to send the request again on a fresh connection: before the
+    // first byte went out that is harmless, after it the server may already hold the file.
+    AssetBodyDevice asset(path, members, QStringLiteral("assetData"));
+    QVERIFY(asset.openBody(nullptr));
+    SendOnceBuffer small(whole);
+    for (QIODevice *device : std::initializer_list<QIODevice *>{&asset, &small}) {
+        QVERIFY(device->seek(1000));
+        QVERIFY(device->reset());
+        const QByteArray head = device->read(70000);
+        QVERIFY(!device->reset());
+        QVERIFY(!device->seek(10));
+        QVERIFY(device->seek(device->pos()));
+        QCOMPARE(head + device->readAll(), whole);
     }
-    QVERIFY(device.reset());
-    QCOMPARE(device.readAll(), whole);
-    // Read out of order and twice over, hashed once in order.
-    QCOMPARE(device.contentHash(), sha256(content));
+    // Rewound only before the first byte: hashed once, in order.
+    QCOMPARE(asset.contentHash(), sha256(content));
 }
 
 void TestAssetBody::unreadableFileIsReported()

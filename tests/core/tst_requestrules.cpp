@@ -1,5 +1,7 @@
 #include "TestEnvironment.h"
 #include "connection/LMRequestRules.h"
+#include "connection/ServerAddress.h"
+#include "platform/ConsoleLog.h"
 
 #include <QDateTime>
 #include <QJsonDocument>
@@ -19,6 +21,12 @@ private slots:
     void integers_data();
     void integers();
     void childListChoice();
+    void hosts_data();
+    void hosts();
+    void pastedAddresses_data();
+    void pastedAddresses();
+    void logLines_data();
+    void logLines();
 };
 
 void TestRequestRules::queryValueEncoding_data()
@@ -123,6 +131,85 @@ void TestRequestRules::childListChoice()
     QCOMPARE(children->size(), 1);
     QVERIFY(!childRecords(parse(R"({"id":5})")));
     QVERIFY(!childRecords(parse(R"({"visibleChildCategoryStructures":[1,2]})")));
+}
+
+void TestRequestRules::hosts_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("host"); // empty: refused
+    QTest::newRow("name") << "assets.example.com" << "assets.example.com";
+    QTest::newRow("spaces trimmed") << "  assets.example  " << "assets.example";
+    QTest::newRow("international name") << QStringLiteral("b\u00fccher.example") << QStringLiteral("b\u00fccher.example");
+    QTest::newRow("IPv4") << "192.0.2.10" << "192.0.2.10";
+    QTest::newRow("IPv6 in brackets") << "[2001:db8::1]" << "[2001:db8::1]";
+    QTest::newRow("port and path") << "127.0.0.1:8080/x?y#z" << "";
+    QTest::newRow("user part") << "127.0.0.1@evil.com" << "";
+    QTest::newRow("IPv6 without brackets") << "2001:db8::1" << "";
+    QTest::newRow("not an IPv4 address") << "192.0.2.300" << "";
+    QTest::newRow("underscore") << "bad_name.example" << "";
+    QTest::newRow("empty") << "   " << "";
+}
+
+void TestRequestRules::hosts()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, host);
+    QString why;
+    const std::optional<QString> checked = ServerAddress::checkHost(typed, &why);
+    QCOMPARE(checked.value_or(QString()), host);
+    QCOMPARE(why.isEmpty(), !host.isEmpty());
+    // A host that passes cannot change anything but the host of a request.
+    const QUrl url = ServerAddress::requestUrl(true, typed, 8443, QStringLiteral("/app/ra/abouts.json"));
+    QCOMPARE(url.isValid(), !host.isEmpty());
+    const QString wire = host.startsWith(QLatin1Char('[')) ? host : QString::fromLatin1(QUrl::toAce(host));
+    if (url.isValid())
+        QCOMPARE(url.toString(QUrl::FullyEncoded), QStringLiteral("https://%1:8443/app/ra/abouts.json").arg(wire));
+}
+
+void TestRequestRules::pastedAddresses_data()
+{
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("fields"); // host|secure|port|path, or empty: not an address to split
+    QTest::newRow("everything") << " https://assets.example:8443/cgi-bin/WebObjects/Lumaro.woa/ "
+                                << "assets.example|1|8443|cgi-bin/WebObjects/Lumaro.woa";
+    QTest::newRow("plain, no port, no path") << "http://192.0.2.10" << "192.0.2.10|0|-|";
+    QTest::newRow("IPv6") << "https://[::1]:9443/x" << "[::1]|1|9443|x";
+    QTest::newRow("with a query") << "https://assets.example/x?y" << "";
+    QTest::newRow("other scheme") << "ftp://assets.example/" << "";
+}
+
+void TestRequestRules::pastedAddresses()
+{
+    QFETCH(QString, pasted);
+    QFETCH(QString, fields);
+    const std::optional<ServerAddress::PastedParts> parts = ServerAddress::splitPastedUrl(pasted);
+    QCOMPARE(parts.has_value(), !fields.isEmpty());
+    if (parts)
+        QCOMPARE(QStringList({parts->host, parts->secure ? "1" : "0",
+                              parts->port ? QString::number(*parts->port) : QStringLiteral("-"), parts->path})
+                     .join(QLatin1Char('|')),
+                 fields);
+}
+
+void TestRequestRules::logLines_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("shown");
+    QTest::newRow("short") << "server check values = 4, x" << QByteArray("server check values = 4, x");
+    QTest::newRow("line breaks and a terminal escape") << QStringLiteral("a\nb\x1b[2Jc")
+                                                       << QByteArray("a\\x0ab\\x1b[2Jc");
+    QTest::newRow("ten megabytes") << QString(10 << 20, QLatin1Char('x'))
+                                   << QByteArray(ConsoleLog::MaxLineBytes, 'x') + "… (10485760 bytes in all)";
+    // Two-byte letters from byte 399 on: the cut never splits one.
+    QTest::newRow("cut between characters") << QString(399, QLatin1Char('x')) + QString(10, QChar(0xe4))
+                                            << QByteArray(399, 'x') + "… (419 bytes in all)";
+}
+
+void TestRequestRules::logLines()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, shown);
+    QCOMPARE(ConsoleLog::render(text), shown);
 }
 
 LUMARO_TEST_MAIN(TestRequestRules)

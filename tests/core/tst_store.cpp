@@ -39,7 +39,8 @@ private slots:
     void undoTakesBackOneEdit();
     void failedSaveKeepsChanges();
     void saveObjectsWritesOnlyThoseRecords();
-    void fileWhereFolderShouldBe();
+    void openingFailuresSayWhatHappened_data();
+    void openingFailuresSayWhatHappened();
     void olderVersionIsMigrated_data();
     void olderVersionIsMigrated();
     void uploadedRecordsLoadOnDemand();
@@ -218,37 +219,84 @@ void TestStore::saveObjectsWritesOnlyThoseRecords()
     QCOMPARE(context->fetchPendingAssets(context->fetchAllBookmarks().first()).size(), 1);
 }
 
-void TestStore::fileWhereFolderShouldBe()
+void TestStore::openingFailuresSayWhatHappened_data()
 {
-    const QString parent = TestEnvironment::dataHome() + QStringLiteral("/blocked");
-    QDir().mkpath(parent);
-    const QString folder = parent + QLatin1Char('/') + PersistentStore::FolderName;
-    QFile blocker(folder);
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<QString>("reason"); // "%1": the folder, "%2": the store file
+    QTest::addColumn<bool>("underlying");
+    QTest::newRow("a file where the folder belongs")
+        << "file" << "Expected a folder to store application data, found a file %1." << false;
+    QTest::newRow("folder cannot be created")
+        << "uncreatable" << "There was an error creating or loading the application's saved data." << true;
+    QTest::newRow("store in use by another program")
+        << "locked" << "The data store is in use by another program: %2" << false;
+    QTest::newRow("store of random bytes")
+        << "noise" << "There was an error creating or loading the application's saved data." << true;
+}
+
+void TestStore::openingFailuresSayWhatHappened()
+{
+    QFETCH(QString, situation);
+    QFETCH(QString, reason);
+    QFETCH(bool, underlying);
+    const QString parent = TestEnvironment::dataHome() + QLatin1Char('/') + situation;
+    QString folder = parent + QLatin1Char('/') + PersistentStore::FolderName;
+    const QString file = folder + QLatin1Char('/') + PersistentStore::FileName;
+    QByteArray before;
+    QSqlDatabase locker;
+    if (situation == QLatin1String("file") || situation == QLatin1String("uncreatable")) {
+        QDir().mkpath(parent);
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        if (situation == QLatin1String("uncreatable"))
+            folder += QStringLiteral("/inner");
+    } else if (situation == QLatin1String("noise")) {
+        QDir().mkpath(folder);
+        QFile noise(file);
+        QVERIFY(noise.open(QIODevice::WriteOnly));
+        noise.write(QByteArray(4096, '\x5a'));
+    } else {
+        QVERIFY(openStore(folder));
+        // Another program holds the store for itself, longer than the store waits for it.
+        locker = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+        locker.setDatabaseName(file);
+        QVERIFY(locker.open());
+        QSqlQuery hold(locker);
+        QVERIFY(hold.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE")));
+        QVERIFY(hold.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        QVERIFY(hold.exec(QStringLiteral("UPDATE ServerBookmark SET id = id")));
+    }
+    if (QFileInfo(file).isFile()) {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        before = f.readAll();
+    }
+
     auto opened = PersistentStore::open(folder);
     auto *error = std::get_if<StoreOpenError>(&opened);
     QVERIFY(error);
-    QCOMPARE(StoreOpenError::Description, QStringLiteral("Failed to initialize the application's saved data"));
-    QCOMPARE(error->reason,
-             QStringLiteral("Expected a folder to store application data, found a file ") + folder + QLatin1Char('.'));
-    QVERIFY(error->underlying.isEmpty());
-    QVERIFY(QFileInfo(folder).isFile());
-
-    // A folder that cannot be created gives the general reason with the cause attached.
-    auto nested = PersistentStore::open(folder + QStringLiteral("/inner"));
-    auto *nestedError = std::get_if<StoreOpenError>(&nested);
-    QVERIFY(nestedError);
-    QCOMPARE(nestedError->reason,
-             QStringLiteral("There was an error creating or loading the application's saved data."));
-    QVERIFY(!nestedError->underlying.isEmpty());
+    QCOMPARE(error->reason, QString(reason).replace(QLatin1String("%1"), folder).replace(QLatin1String("%2"), file));
+    QCOMPARE(!error->underlying.isEmpty(), underlying);
+    if (!before.isEmpty()) {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before); // never reset or overwritten
+    }
+    if (locker.isValid()) {
+        locker.close();
+        locker = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+    }
 }
 
 void TestStore::olderVersionIsMigrated_data()
 {
     QTest::addColumn<QString>("fixture");
-    QTest::newRow("version 1") << QStringLiteral("fixtures/store-v1.sql");
-    QTest::newRow("version 2") << QStringLiteral("fixtures/store-v2.sql");
+    QTest::addColumn<QString>("uuid"); // kept when the file has one, made when it has none
+    QTest::newRow("version 1") << QStringLiteral("fixtures/store-v1.sql") << QString();
+    QTest::newRow("version 2") << QStringLiteral("fixtures/store-v2.sql") << QString();
+    QTest::newRow("version 3") << QStringLiteral("fixtures/store-v3.sql")
+                               << QStringLiteral("0f5e3c1a-9b2d-4c7e-8a41-6d2f0b9e7c35");
 }
 
 void TestStore::olderVersionIsMigrated()
@@ -280,6 +328,9 @@ void TestStore::olderVersionIsMigrated()
     const auto bookmarks = context->fetchAllBookmarks();
     QCOMPARE(bookmarks.size(), 2);
     QCOMPARE(bookmarks.at(0)->password(), std::optional(QStringLiteral("pa ss&word")));
+    QFETCH(QString, uuid);
+    QCOMPARE(bookmarks.at(0)->uuid().size(), 36);
+    QVERIFY(uuid.isEmpty() || bookmarks.at(0)->uuid() == uuid);
     QCOMPARE(bookmarks.at(0)->lastCategoryView(), std::optional(QStringLiteral("upload")));
     QCOMPARE(bookmarks.at(0)->value(ServerBookmark::kLastConnectedDate).toDateTime(),
              QDateTime(QDate(2024, 5, 1), QTime(8, 30), Qt::UTC));

@@ -19,12 +19,21 @@
 #include <QSettings>
 #include <QTemporaryFile>
 #include <QTest>
+#include <QWidget>
 
 #include <cstdio>
 #include <optional>
 #include <unistd.h>
 
 namespace AppTestSupport {
+
+// For looking at: the window's picture goes to <build>/screenshots/<name>.png.
+inline bool saveScreenshot(QWidget *window, const QString &name)
+{
+    const QString folder = QStringLiteral(LUMARO_BINARY_DIR) + QStringLiteral("/screenshots");
+    QDir().mkpath(folder);
+    return window->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
 
 // No store file, no preference, no saved window frames.
 inline void resetPersistentState()

@@ -3,6 +3,7 @@
 // Shared by the session window tests: bookmarks pointing at a DevServer, sessions opened from a
 // private storyboard, clicks on the category browser, alerts caught as they come up.
 
+#include "AppTestSupport.h"
 #include "DevServer.h"
 
 #include "app/AppDelegate.h"
@@ -172,12 +173,7 @@ inline qint64 recordId(const std::optional<QJsonObject> &record)
 }
 
 // Written where a person can look at it: <build>/screenshots/<name>.png.
-inline bool saveScreenshot(QWidget *window, const QString &name)
-{
-    const QString folder = QStringLiteral(LUMARO_BINARY_DIR) + QStringLiteral("/screenshots");
-    QDir().mkpath(folder);
-    return window->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
-}
+using AppTestSupport::saveScreenshot;
 
 // A delegate with its store, and a storyboard of its own with the session controllers.
 struct SessionFixture {

@@ -1,5 +1,6 @@
 #include "GuiTestMain.h"
 
+#include "AccessibleTree.h"
 #include "AppTestSupport.h"
 #include "bookmarks/LMBookmarkAdvancedViewController.h"
 #include "bookmarks/LMBookmarkEditViewController.h"
@@ -10,6 +11,7 @@
 #include "store/UndoManager.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QLabel>
 #include <QMainWindow>
 #include <QSortFilterProxyModel>
@@ -67,10 +69,7 @@ class TestBookmarkEditor : public QObject, DelegateFixture {
     }
 
 private slots:
-    void init()
-    {
-        m_app = freshDelegate();
-    }
+    void init() { m_app = freshDelegate(); }
 
     void cleanup()
     {
@@ -177,6 +176,64 @@ private slots:
         QCOMPARE(readStore().named(QStringLiteral("Studio"))->hostName(), QStringLiteral("studio.example"));
     }
 
+    void hostIsCheckedAtTheField_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved"); // empty: Save is refused
+        QTest::addColumn<QString>("note");  // part of the text under the field
+        QTest::newRow("port and path") << "127.0.0.1:8080/x?y#z" << "" << "without a scheme or port";
+        QTest::newRow("user part") << "127.0.0.1@evil.com" << "" << "cannot contain @";
+        QTest::newRow("IPv6 without brackets") << "::1" << "" << "[::1]";
+        QTest::newRow("spaces around a name") << "  assets.example  " << "assets.example" << "";
+        QTest::newRow("IPv6 in brackets") << "[::1]" << "[::1]" << "";
+    }
+
+    void hostIsCheckedAtTheField()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        QFETCH(QString, note);
+        ServerBookmark *record = seed(context(), BookmarkSeed(QStringLiteral("Studio"), QStringLiteral("studio.example")));
+        QVERIFY(context()->save());
+        launch();
+        LMBookmarkEditViewController *editor = openEditorFor(record);
+        QVERIFY(editor);
+        typeInto(editor->hostTextField(), typed);
+        QCOMPARE(editor->hostNoteLabel()->isVisible(), saved.isEmpty());
+        QVERIFY2(editor->hostNoteLabel()->text().contains(note), qPrintable(editor->hostNoteLabel()->text()));
+        QTest::mouseClick(editor->saveButton(), Qt::LeftButton);
+        if (saved.isEmpty()) {
+            // The editor stays, the record keeps its host, nothing is saved.
+            QCOMPARE(list()->presentedViewControllers().size(), 1);
+            QCOMPARE(record->hostName(), QStringLiteral("studio.example"));
+            QVERIFY(editor->hostTextField()->hasFocus());
+            QTest::mouseClick(editor->cancelButton(), Qt::LeftButton);
+        }
+        QTRY_VERIFY(list()->presentedViewControllers().isEmpty());
+        QCOMPARE(readStore().named(QStringLiteral("Studio"))->hostName(),
+                 saved.isEmpty() ? QStringLiteral("studio.example") : saved);
+    }
+
+    void pastedAddressIsTakenApartAsOneStep()
+    {
+        ServerBookmark *record = seed(context(), BookmarkSeed(QStringLiteral("Studio"), QStringLiteral("studio.example")));
+        QVERIFY(context()->save());
+        launch();
+        LMBookmarkEditViewController *editor = openEditorFor(record);
+        QVERIFY(editor);
+        QApplication::clipboard()->setText(QStringLiteral(" https://assets.example:8443/lumaro/app/ "));
+        editor->hostTextField()->setFocus();
+        editor->hostTextField()->selectAll();
+        QTest::keyClick(editor->hostTextField(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(editor->hostTextField()->text(), QStringLiteral("assets.example"));
+        QCOMPARE(record->urlString(), QStringLiteral("https://assets.example:8443/lumaro/app"));
+        QVERIFY(editor->hostNoteLabel()->text().contains(QLatin1String("8443")));
+        QCOMPARE(editor->view()->findChild<QLabel *>(QStringLiteral("addressLabel"))->text(), record->urlString());
+        // Cancel takes the whole paste back.
+        QTest::mouseClick(editor->cancelButton(), Qt::LeftButton);
+        QCOMPARE(record->urlString(), QStringLiteral("http://studio.example:80/") + ServerBookmark::DefaultApplicationPath);
+    }
+
     void typedTextIsCommittedBySaveAndByCommitEditing()
     {
         ServerBookmark *record =
@@ -224,6 +281,8 @@ private slots:
         QCOMPARE(advanced->portTextField()->value(), 443);
         QVERIFY(advanced->sslTextField()->isChecked());
         QCOMPARE(advanced->appTextField()->text(), ServerBookmark::DefaultApplicationPath);
+        QCOMPARE(AccessibleTree::unnamedControls(editor->view()->window()), QString());
+        QCOMPARE(AccessibleTree::unnamedControls(advanced->view()->window()), QString());
 
         // Unchecking secure switches the scheme at once and keeps the port.
         QTest::mouseClick(advanced->sslTextField(), Qt::LeftButton);

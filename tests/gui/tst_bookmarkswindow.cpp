@@ -1,5 +1,6 @@
 #include "GuiTestMain.h"
 
+#include "AccessibleTree.h"
 #include "AppTestSupport.h"
 #include "DevServer.h"
 #include "bookmarks/BookmarksTableModel.h"
@@ -10,9 +11,9 @@
 #include "session/LMSessionWindowController.h"
 
 #include <QAction>
-#include <QDir>
 #include <QHeaderView>
-#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QSignalSpy>
 #include <QTableView>
@@ -86,10 +87,7 @@ class TestBookmarksWindow : public QObject, DelegateFixture {
     }
 
 private slots:
-    void init()
-    {
-        m_app = freshDelegate();
-    }
+    void init() { m_app = freshDelegate(); }
 
     void cleanup()
     {
@@ -101,28 +99,33 @@ private slots:
     {
         seed(context(), BookmarkSeed(QStringLiteral("beta"), QStringLiteral("b.example")));
         seed(context(), BookmarkSeed(QStringLiteral("Alpha"), QStringLiteral("a.example")).withSecure());
+        ServerBookmark *demo =
+            seed(context(), BookmarkSeed(QStringLiteral("demo"), QStringLiteral("::1")).withPort(43837));
         ServerBookmark *gamma =
             seed(context(), BookmarkSeed(QStringLiteral("gamma"), QStringLiteral("g.example")));
         QVERIFY(context()->save());
         launch();
 
-        QCOMPARE(listedNames(),
-                 (QStringList{QStringLiteral("Alpha"), QStringLiteral("beta"), QStringLiteral("gamma")}));
-        QCOMPARE(table()->model()->index(0, BookmarksTableModel::ServerColumn).data().toString(),
-                 QStringLiteral("https://a.example"));
+        QCOMPARE(listedNames(), (QStringList{"Alpha", "beta", "demo", "gamma"}));
+        // A port shows when it is not the scheme's own; the bookmark's own short form stays.
+        auto server = [this](int row) {
+            return table()->model()->index(row, BookmarksTableModel::ServerColumn).data().toString();
+        };
+        QCOMPARE(server(0), QStringLiteral("https://a.example"));
+        QCOMPARE(server(2), QStringLiteral("http://[::1]:43837"));
+        QCOMPARE(demo->urlShortString(), QStringLiteral("http://::1"));
+        QCOMPARE(AccessibleTree::unnamedControls(bookmarksWindow()->window()), QString());
 
         // Unsaved inserts, renames and deletions show at once.
         ServerBookmark *added = context()->insertBookmark();
-        QCOMPARE(listedNames().value(3), QStringLiteral("untitled"));
+        QCOMPARE(listedNames().value(4), QStringLiteral("untitled"));
         added->setBookmarkName(QStringLiteral("delta"));
         gamma->setBookmarkName(QStringLiteral("Aardvark"));
-        QCOMPARE(listedNames(), (QStringList{QStringLiteral("Aardvark"), QStringLiteral("Alpha"),
-                                             QStringLiteral("beta"), QStringLiteral("delta")}));
-        gamma->setSecureConnect(true);
-        QCOMPARE(table()->model()->index(0, BookmarksTableModel::ServerColumn).data().toString(),
-                 QStringLiteral("https://g.example"));
+        QCOMPARE(listedNames(), (QStringList{"Aardvark", "Alpha", "beta", "delta", "demo"}));
+        gamma->setSecureConnect(true); // port 80 stays, no longer the scheme's own
+        QCOMPARE(server(0), QStringLiteral("https://g.example:80"));
         context()->deleteObject(added);
-        QCOMPARE(listedNames().size(), 3);
+        QCOMPARE(listedNames().size(), 4);
     }
 
     void clicksEnableAndDisableTheConnectAndEditControls()
@@ -283,8 +286,9 @@ private slots:
         QCOMPARE(logins, (QStringList{QStringLiteral("abe"), QStringLiteral("zoe")}));
     }
 
-    // For looking at, in the build folder: the window with two bookmarks, and the editor sheet.
-    void screenshotsOfTheWindowAndTheEditor()
+    // What the user sees of two bookmarks and of the editor on the clicked one; the pictures go
+    // to the build folder for looking at.
+    void theWindowAndTheEditorShowTheBookmarks()
     {
         seed(context(),
              BookmarkSeed(QStringLiteral("Studio archive"), QStringLiteral("assets.studio.example"))
@@ -292,27 +296,51 @@ private slots:
                  .withLogin(QStringLiteral("ann"), QStringLiteral("pw")));
         seed(context(), BookmarkSeed(QStringLiteral("Local Lumaro"), QStringLiteral("127.0.0.1"))
                             .withPort(8080)
-                            .withLogin(QStringLiteral("admin"), QStringLiteral("pw")));
+                            .withLogin(QStringLiteral("admin"), QStringLiteral("secret")));
         QVERIFY(context()->save());
         launch();
         QMainWindow *window = bookmarksWindow()->window();
         window->resize(620, 360);
-        clickRow(1);
-        QTest::qWait(50);
-
-        const QString folder = QStringLiteral(LUMARO_BINARY_DIR "/screenshots/");
-        QVERIFY(QDir().mkpath(folder));
-        const QImage windowShot = window->grab().toImage();
-        QVERIFY(windowShot.save(folder + QStringLiteral("bookmarks-window.png")));
+        QCOMPARE(listedNames(), (QStringList{"Local Lumaro", "Studio archive"}));
+        const int local = int(listedNames().indexOf(QStringLiteral("Local Lumaro")));
+        const int studio = 1 - local;
+        QCOMPARE(table()->model()->index(studio, 1).data().toString(),
+                 QStringLiteral("https://assets.studio.example"));
+        QVERIFY(controlsEnabled(false));
+        clickRow(local);
+        QVERIFY(controlsEnabled(true));
+        QCOMPARE(list()->selectedBookmark()->bookmarkName(), QStringLiteral("Local Lumaro"));
+        QVERIFY(table()->selectionModel()->isRowSelected(local, {}));
+        QVERIFY(saveScreenshot(window, QStringLiteral("bookmarks-window")));
 
         bookmarksWindow()->editToolbarItem()->trigger();
         QCOMPARE(list()->presentedViewControllers().size(), 1);
-        QWidget *sheet = list()->presentedViewControllers().constFirst()->view()->window();
-        QVERIFY(QTest::qWaitForWindowExposed(sheet));
-        QTest::qWait(50);
-        const QImage editor = sheet->grab().toImage();
-        QVERIFY(editor.save(folder + QStringLiteral("bookmark-editor.png")));
-        QVERIFY(editor.width() >= 400 && windowShot.width() >= 600);
+        auto *editor =
+            qobject_cast<LMBookmarkEditViewController *>(list()->presentedViewControllers().constFirst());
+        QVERIFY(editor);
+        QVERIFY(QTest::qWaitForWindowExposed(editor->view()->window()));
+        QCOMPARE(editor->labelTextField()->text(), QStringLiteral("Local Lumaro"));
+        QCOMPARE(editor->hostTextField()->text(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(editor->userTextField()->text(), QStringLiteral("admin"));
+        QCOMPARE(editor->passwordTextField()->text(), QStringLiteral("secret"));
+        QCOMPARE(editor->passwordTextField()->echoMode(), QLineEdit::Password);
+        QVERIFY(editor->deleteButton()->isEnabled());
+        QVERIFY(saveScreenshot(editor->view()->window(), QStringLiteral("bookmark-editor")));
+    }
+
+    void withoutAKeyringPasswordsStayAndTheWindowSaysSoOnce()
+    {
+        // This test sees no session bus at all: no secret service.
+        seed(context(), BookmarkSeed(QStringLiteral("Kept"), QStringLiteral("kept.example"))
+                            .withLogin(QStringLiteral("ann"), QStringLiteral("kept-password")));
+        QVERIFY(context()->save());
+        AlertAnswerer alerts;
+        launch();
+        QTRY_VERIFY(!bookmarksWindow()->keyringNotice().isEmpty());
+        QTRY_VERIFY(bookmarksWindow()->window()->findChild<QLabel *>(QStringLiteral("keyringNotice"))->isVisible());
+        QVERIFY(saveScreenshot(bookmarksWindow()->window(), QStringLiteral("bookmarks-window-keyring-notice")));
+        QVERIFY(alerts.seen().isEmpty());
+        QCOMPARE(readStore().named(QStringLiteral("Kept"))->password(), QStringLiteral("kept-password"));
     }
 
     void anUnknownSegueIsOnlyLogged()

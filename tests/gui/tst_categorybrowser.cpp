@@ -1,5 +1,6 @@
 #include "GuiTestMain.h"
 
+#include "AccessibleTree.h"
 #include "SessionTestKit.h"
 
 #include "platform/widgets/BrowserColumnModel.h"
@@ -8,7 +9,6 @@
 #include <QJsonDocument>
 #include <QLineEdit>
 #include <QTemporaryFile>
-
 
 using namespace SessionTestKit;
 
@@ -155,8 +155,9 @@ private slots:
 
     void aColumnNeverShowsAnotherSelectionsRows()
     {
-        // Photos answers late; Video, clicked after it, answers first.
-        DevServer server({"--short-records", "--fault", "GET /ra/categories/1.json#1=delay:1500"});
+        // Photos answers late; Video, clicked after it, answers first. Documents fails once.
+        DevServer server({"--short-records", "--fault", "GET /ra/categories/1.json#1=delay:1500", "--fault",
+                          "GET /ra/categories/13.json#1=status:500"});
         QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
         const LMSessionCategoryViewController *viewSlot = nullptr;
         StepRecorder recorder(&viewSlot);
@@ -187,6 +188,24 @@ private slots:
         }
         QTRY_COMPARE(server.requests(QStringLiteral("/ra/categories/1.json")).size(), 1);
         QCOMPARE(server.requests(QStringLiteral("/ra/categories/10.json")).size(), 1);
+
+        // A failed load shows nothing below the category and says why, until a click retries it.
+        QVERIFY(clickRow(browser, 0, QStringLiteral("Photos")));
+        QVERIFY(waitUntilIdle(view));
+        QCOMPARE(columnTexts(browser, 1), (QStringList{"2024", "2025"}));
+        QVERIFY(clickRow(browser, 0, QStringLiteral("Documents")));
+        QTRY_VERIFY(view->loadFailureLabel()->text().startsWith(
+            QLatin1String("Could not load the sub-categories of Documents: HTTP 500")));
+        QVERIFY(view->loadFailureLabel()->isVisible());
+        QVERIFY(isIdle(view));
+        QCOMPARE(columnTexts(browser, 1), QStringList());
+        QVERIFY(view->setCategoryButton()->isEnabled());
+        QCOMPARE(connection->getSelectedCategoryPath(), QStringLiteral("/Documents"));
+        QVERIFY(saveScreenshot(m_session->window(), QStringLiteral("session-category-load-failed")));
+        QVERIFY(clickRow(browser, 0, QStringLiteral("Documents")));
+        QVERIFY(waitUntilIdle(view));
+        QCOMPARE(columnTexts(browser, 1), (QStringList{"Contracts", "Invoices"}));
+        QVERIFY(!view->loadFailureLabel()->isVisible());
     }
 
     void storedCategoryIsWalkedOneLevelPerNotification()
@@ -237,31 +256,51 @@ private slots:
         QVERIFY(saveScreenshot(m_session->window(), QStringLiteral("session-category-browser")));
     }
 
-    void storedCategoryTheServerNoLongerKnows()
+    void storedCategoryThatCannotBeRebuilt_data()
     {
-        DevServer server;
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<qint64>("stored");
+        QTest::newRow("unknown to the server") << QStringList{} << qint64(999);
+        QTest::newRow("parent cycle") << QStringList{"--parent-cycle", "14,15"} << qint64(14);
+    }
+
+    void storedCategoryThatCannotBeRebuilt()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(qint64, stored);
+        DevServer server(args);
         QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        LMSessionCategoryViewController *view = open(server, 999);
+        LMSessionCategoryViewController *view = open(server, stored);
         QVERIFY(view);
         QCOMPARE(view->categoryBrowser()->selectedColumn(), -1);
         QCOMPARE(view->categoryBrowser()->columnCount(), 1);
         QCOMPARE(columnTexts(view->categoryBrowser(), 0).size(), 5);
         QVERIFY(!m_session->serverConnection()->selectedCategory());
-        // The unknown id, then the top level (once more if the walk had to clear a selection).
-        QTRY_COMPARE(categoryRequestLines(server).mid(0, 2),
-                     (QStringList{"GET /ra/categories/999.json", "GET /ra/categories.json"}));
-        for (const QString &line : categoryRequestLines(server).mid(2))
+        // The climb, then the top level (once more if the walk had to clear a selection).
+        const QString climb = QStringLiteral("GET /ra/categories/%1.json").arg(stored);
+        QTRY_VERIFY(categoryRequestLines(server).contains(QStringLiteral("GET /ra/categories.json")));
+        const QStringList lines = categoryRequestLines(server);
+        const qsizetype top = lines.indexOf(QStringLiteral("GET /ra/categories.json"));
+        for (const QString &line : lines.mid(top))
             QCOMPARE(line, QStringLiteral("GET /ra/categories.json"));
-        QCOMPARE(server.requests(QStringLiteral("/ra/categories/999.json"))
-                     .constFirst()
-                     .value(QLatin1String("status"))
-                     .toInt(),
-                 404);
+        QCOMPARE(lines.constFirst(), climb);
 
         // Set has nothing to go to.
         view->setCategoryButton()->click();
         QCOMPARE(m_session->contentViewController(), view);
         QCOMPARE(m_session->currentView(), std::optional<QString>(QStringLiteral("category")));
+
+        // Nothing shown selected means nothing selected: the sheet and the request agree.
+        LMNewCategoryViewController *sheet = openSheet(view);
+        QVERIFY(sheet);
+        QCOMPARE(sheet->view()->findChild<QLabel *>(QStringLiteral("newCategoryPlaceLabel"))->text(),
+                 QStringLiteral("The category is created at the top level."));
+        QTest::keyClicks(sheet->textNewCategory(), QStringLiteral("Fresh"));
+        sheet->saveButton()->click();
+        QTRY_VERIFY(requestLines(server).contains(QStringLiteral("POST /ra/categories.json")));
+        for (const QJsonObject &request : server.requests(QStringLiteral("/ra/categories.json")))
+            QVERIFY(!postedBody(request).contains(QLatin1String("parentCategoryStructures")));
+        QVERIFY(waitUntilIdle(view));
     }
 
     void walkEndsWhereThePathNoLongerMatches()
@@ -369,6 +408,7 @@ private slots:
         QCOMPARE(sheet->view()->window()->windowModality(), Qt::WindowModal);
         QTest::keyClicks(sheet->textNewCategory(), QStringLiteral("  Night Shots "));
         QVERIFY(saveScreenshot(sheet->view()->window(), QStringLiteral("session-new-category-sheet")));
+        QCOMPARE(AccessibleTree::unnamedControls(sheet->view()->window()), QString());
         sheet->saveButton()->click();
         QVERIFY(view->presentedViewControllers().isEmpty());
 

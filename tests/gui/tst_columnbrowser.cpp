@@ -327,6 +327,17 @@ private slots:
         QTest::keyClick(first, Qt::Key_Left);
         QCOMPARE(browser().selectedRowInColumn(0), 0);
         QCOMPARE(actions.count(), 8);
+
+        // Typing a name's first letters jumps to it; Return opens it like Right.
+        QTest::keyClicks(first, QStringLiteral("pl"));
+        QCOMPARE(browser().selectedRowInColumn(0), 1);
+        QCOMPARE(texts(browser(), 1), (QStringList{"Trees", "Fern"}));
+        QTest::keyClick(first, Qt::Key_Return);
+        QCOMPARE(browser().selectedColumn(), 1);
+        QVERIFY(browser().columnView(1)->hasFocus());
+        QTest::keyClicks(browser().columnView(1), QStringLiteral("f"));
+        QCOMPARE(browser().selectedRowInColumn(1), 1);
+        QCOMPARE(actions.count(), 11);
     }
 
     void longColumnAsksOnlyForShownCells()

@@ -1,5 +1,6 @@
 #include "GuiTestMain.h"
 
+#include "AccessibleTree.h"
 #include "UploadTestKit.h"
 
 #include "session/ImportLogModel.h"
@@ -146,6 +147,7 @@ private slots:
         table->selectRow(1);
         QVERIFY(!view->showInFolderButton()->isEnabled());
 
+        QCOMPARE(AccessibleTree::unnamedControls(log.window()), QString());
         // Clear Log: gone at once, the waiting file untouched, nothing saved.
         QVERIFY(context->save());
         QTest::mouseClick(view->clearLogButton(), Qt::LeftButton);

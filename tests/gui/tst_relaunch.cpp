@@ -1,14 +1,20 @@
 #include "GuiTestMain.h"
 
-#include "AppTestSupport.h"
-#include "DevServer.h"
-#include "app/AppDelegate.h"
+#include "SessionTestKit.h"
+#include "app/SingleInstance.h"
+#include "bookmarks/LMBookmarksWindowController.h"
+#include "store/Asset.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
+#include <QSignalSpy>
+
+#include <cstdio>
 
 using namespace AppTestSupport;
+using namespace SessionTestKit;
 
 // Runs the real application, several times over one store, the way a user starts and quits it.
 class TestRelaunch : public QObject {
@@ -41,11 +47,9 @@ class TestRelaunch : public QObject {
         QStringList stdoutLines;
     };
 
-    // Starts the application, waits until ready() says it is up, then asks it to quit as the
-    // desktop does at logout (SIGTERM).
-    static Run runUntil(const std::function<bool()> &ready, bool *becameReady)
+    // With a user, this test binary runs playTheUser in the application's place.
+    static bool start(QProcess &app, const QStringList &extraEnvironment = {}, const QString &user = {})
     {
-        QProcess app;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_DATA_HOME"), TestEnvironment::dataHome());
@@ -53,31 +57,77 @@ class TestRelaunch : public QObject {
         // Quitting while a session's request is still in flight leaves Qt's network objects
         // behind at process exit; leaks are the in-process tests' business, not this one's.
         if (env.contains(QStringLiteral("ASAN_OPTIONS")))
-            env.insert(QStringLiteral("ASAN_OPTIONS"), env.value(QStringLiteral("ASAN_OPTIONS")) +
-                                                          QStringLiteral(":detect_leaks=0"));
+            env.insert(QStringLiteral("ASAN_OPTIONS"),
+                       env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+        for (const QString &setting : extraEnvironment)
+            env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
+        env.insert(QStringLiteral("LUMARO_PLAY_USER"), user);
+        env.insert(QStringLiteral("LUMARO_PLAY_DATA"), TestEnvironment::dataHome());
         app.setProcessEnvironment(env);
         app.setProcessChannelMode(QProcess::SeparateChannels);
         app.setReadChannel(QProcess::StandardOutput);
-        app.start(binary(), {});
+        app.start(user.isEmpty() ? binary() : QCoreApplication::applicationFilePath(),
+                  user.isEmpty() ? QStringList() : QStringList{QStringLiteral("playTheUser")});
+        return app.waitForStarted(10000);
+    }
+
+    // Waits for the end of a process asked to quit (or killed); one that had to be killed here
+    // did not end normally.
+    static Run collect(QProcess &app, QByteArray errors = {})
+    {
         Run run;
-        if (!app.waitForStarted(10000)) {
-            *becameReady = false;
-            return run;
-        }
-        *becameReady = QTest::qWaitFor(ready, 20000);
-        app.terminate();
         if (!app.waitForFinished(20000)) {
             app.kill();
             app.waitForFinished(5000);
+        } else {
+            run.exitStatus = app.exitStatus();
         }
         run.exitCode = app.exitCode();
-        run.exitStatus = app.exitStatus();
         run.stdoutLines =
             QString::fromUtf8(app.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        const QByteArray errors = app.readAllStandardError();
+        errors += app.readAllStandardError();
         if (run.exitCode != 0)
             qWarning().noquote() << "LumaroImporter stderr:" << QString::fromUtf8(errors.right(4000));
         return run;
+    }
+
+    // Asks the application to quit as the desktop does at logout (SIGTERM).
+    static Run finish(QProcess &app)
+    {
+        app.terminate();
+        return collect(app);
+    }
+
+    // Starts, waits until ready() says it is up (it also sees what was written to standard error
+    // so far), then asks it to quit. The user who picks quits by itself; "set" is killed (kill -9).
+    static Run runUntil(const std::function<bool(const QByteArray &)> &ready, bool *becameReady,
+                        const QStringList &extraEnvironment = {}, const QString &user = {})
+    {
+        QProcess app;
+        if (!start(app, extraEnvironment, user)) {
+            *becameReady = false;
+            return Run{};
+        }
+        QByteArray errors;
+        *becameReady = QTest::qWaitFor(
+            [&] {
+                errors += app.readAllStandardError();
+                return ready(errors);
+            },
+            20000);
+        if (user == QLatin1String("set"))
+            app.kill();
+        else if (user.isEmpty())
+            app.terminate();
+        return collect(app, errors);
+    }
+
+    static LMSessionWindowController *sessionOf(AppDelegate &app, const QString &user)
+    {
+        for (LMSessionWindowController *session : app.bookmarksWindowController()->sessionWindowControllers())
+            if (session->connectionBookmark()->userName() == user)
+                return session;
+        return nullptr;
     }
 
     static QStringList exitLines(const Run &run)
@@ -94,7 +144,7 @@ private slots:
         QVERIFY2(QFileInfo(binary()).isExecutable(), qPrintable(binary() + QStringLiteral(" is not built")));
     }
 
-    void sessionsOpenAtQuitComeBackAtTheNextLaunch()
+    void sessionsOpenAtQuitComeBackWhereTheUserWas()
     {
         resetPersistentState();
         QFile::remove(settingsFile());
@@ -110,23 +160,35 @@ private slots:
                     .withPort(server.port())
                     .withLogin(user, QStringLiteral("pw-") + user);
             };
-            seed(seeded.context.get(),
-                 bookmark(QStringLiteral("Una's server"), QStringLiteral("una")).withOpenSession());
+            Asset *queued = seeded.context->insertAsset();
+            queued->setFilePath(QStringLiteral("/srv/shots/queued.jpg"));
+            queued->setBookmark(
+                seed(seeded.context.get(),
+                     bookmark(QStringLiteral("Una's server"), QStringLiteral("una")).withOpenSession()));
             seed(seeded.context.get(), bookmark(QStringLiteral("Wes's server"), QStringLiteral("wes")));
             seed(seeded.context.get(),
                  bookmark(QStringLiteral("Vic's server"), QStringLiteral("vic")).withOpenSession());
             QVERIFY(seeded.context->save());
         }
-
-        // First launch: no preference yet, so the bookmarks window shows; both sessions connect.
+        const QStringList logSession{QStringLiteral("QT_LOGGING_RULES=lumaro.session.info=true")};
         bool ready = false;
+
+        // The user, played by this test binary with the application's own code and the keyboard,
+        // picks Summer in Una's session and quits.
+        Run run = runUntil([](const QByteArray &err) { return err.contains("user: done"); }, &ready, {},
+                           QStringLiteral("pick"));
+        QVERIFY(ready && run.exitCode == 0);
+
+        // First launch: no preference yet, so the bookmarks window shows; both sessions connect,
+        // Una's walked to where the user was.
+        const int vicBefore = categoryRequestsBy(server, QStringLiteral("vic"));
         Run first = runUntil(
-            [&] {
-                return categoryRequestsBy(server, QStringLiteral("una")) >= 1 &&
-                       categoryRequestsBy(server, QStringLiteral("vic")) >= 1;
+            [&](const QByteArray &err) {
+                return categoryRequestsBy(server, QStringLiteral("vic")) > vicBefore &&
+                       err.contains("category browser ready at /Photos/2024/Summer");
             },
-            &ready);
-        QVERIFY2(ready, "the reopened sessions did not reach the server");
+            &ready, logSession);
+        QVERIFY2(ready, "the reopened sessions did not reach the server, or Una's not her category");
         QCOMPARE(first.exitStatus, QProcess::NormalExit);
         QCOMPARE(first.exitCode, 0);
         QCOMPARE(exitLines(first), QStringList{QStringLiteral("bookmarks window showing on exit = true")});
@@ -138,20 +200,26 @@ private slots:
             QCOMPARE(stored.named(QStringLiteral("Vic's server"))->sessionWindowOpen(), true);
             QCOMPARE(stored.named(QStringLiteral("Wes's server"))->sessionWindowOpen(), false);
         }
-        QCOMPARE(categoryRequestsBy(server, QStringLiteral("wes")), 0);
 
-        // Second launch with the bookmarks window switched off: the sessions still come back.
+        // Set takes Una's session to the upload view, then the process is killed (kill -9).
+        runUntil([](const QByteArray &err) { return err.contains("user: done"); }, &ready, {},
+                 QStringLiteral("set"));
+        QVERIFY(ready);
+
+        // Second launch with the bookmarks window switched off: the sessions still come back, Una's
+        // straight into the upload view with its queue.
         {
             QSettings settings(settingsFile(), QSettings::IniFormat);
             settings.setValue(AppDelegate::ShowBookmarksKey, false);
         }
+        const int vicAgain = categoryRequestsBy(server, QStringLiteral("vic"));
         Run second = runUntil(
-            [&] {
-                return categoryRequestsBy(server, QStringLiteral("una")) >= 2 &&
-                       categoryRequestsBy(server, QStringLiteral("vic")) >= 2;
+            [&](const QByteArray &err) {
+                return categoryRequestsBy(server, QStringLiteral("vic")) > vicAgain &&
+                       err.contains("upload view ready at /Photos/2024/Summer with 1 queued files");
             },
-            &ready);
-        QVERIFY2(ready, "the sessions were not reopened at the second launch");
+            &ready, logSession);
+        QVERIFY2(ready, "the sessions were not reopened at the second launch, or Una's not where she was");
         QCOMPARE(second.exitStatus, QProcess::NormalExit);
         QCOMPARE(second.exitCode, 0);
         QCOMPARE(exitLines(second), QStringList{QStringLiteral("bookmarks window showing on exit = false")});
@@ -159,6 +227,119 @@ private slots:
                  QVariant(false));
         QCOMPARE(categoryRequestsBy(server, QStringLiteral("wes")), 0);
         QCOMPARE(readStore().named(QStringLiteral("Vic's server"))->sessionWindowOpen(), true);
+    }
+
+    void aSecondStartHandsOverToTheFirst()
+    {
+        resetPersistentState();
+        QFile::remove(settingsFile());
+        DevServer server({QStringLiteral("--user"), QStringLiteral("una:pw-una")});
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        {
+            auto seeded = readStore();
+            QVERIFY(seeded.context);
+            seed(seeded.context.get(),
+                 BookmarkSeed(QStringLiteral("Una's server"), QStringLiteral("127.0.0.1"))
+                     .withPort(server.port())
+                     .withLogin(QStringLiteral("una"), QStringLiteral("pw-una"))
+                     .withOpenSession());
+            QVERIFY(seeded.context->save());
+            QSettings(settingsFile(), QSettings::IniFormat).setValue(AppDelegate::ShowBookmarksKey, false);
+        }
+        const auto sessionsStarted = [&](int count) {
+            return QTest::qWaitFor([&] { return categoryRequestsBy(server, QStringLiteral("una")) >= count; },
+                                   20000);
+        };
+
+        // An instance that dies without cleaning up leaves its socket behind...
+        QProcess crashed;
+        QVERIFY(start(crashed) && sessionsStarted(1));
+        crashed.kill();
+        QVERIFY(crashed.waitForFinished(10000));
+        QVERIFY(QFileInfo::exists(
+            SingleInstance::socketPathFor(PersistentStore::applicationDocumentsDirectory())));
+        // ...which does not keep the next start from running.
+        QProcess first;
+        QVERIFY(start(first));
+        QVERIFY2(sessionsStarted(2), "a socket left by a crash kept the application from starting");
+
+        // A second start hands over and ends, without opening the session a second time.
+        QProcess second;
+        QVERIFY(start(second));
+        QVERIFY2(second.waitForFinished(20000), "a second instance kept running");
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(categoryRequestsBy(server, QStringLiteral("una")), 2);
+        // The first brought up its bookmarks window, hidden at launch by the preference.
+        const Run run = finish(first);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(exitLines(run), QStringList{QStringLiteral("bookmarks window showing on exit = true")});
+    }
+    // Run only as the user of sessionsOpenAtQuitComeBackWhereTheUserWas, in a process of its own.
+    void playTheUser()
+    {
+        const QByteArray role = qgetenv("LUMARO_PLAY_USER");
+        if (role.isEmpty())
+            QSKIP("the user of sessionsOpenAtQuitComeBackWhereTheUserWas; runs in its own process");
+        // The application's store, not the one this process's own test set-up made.
+        qputenv("XDG_DATA_HOME", qgetenv("LUMARO_PLAY_DATA"));
+        AppDelegate app;
+        app.setQuitOnLastWindowClosed(false);
+        app.applicationDidFinishLaunching();
+        LMSessionWindowController *session = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT(session = sessionOf(app, QStringLiteral("una")), kTimeout);
+        LMSessionCategoryViewController *categories = session->categoryView();
+        QVERIFY(waitForContent(session, categories) && waitUntilIdle(categories));
+        ColumnBrowser *browser = categories->categoryBrowser();
+        if (role == "pick") {
+            // Photos by its first letters; Return opens it and takes 2024, then Spring; "su" is Summer.
+            for (const auto &[column, keys] : {std::pair{0, "ph"}, {0, "\r"}, {1, "\r"}, {2, "su"}}) {
+                QTest::keyClicks(browser->columnView(column), QLatin1String(keys));
+                QVERIFY(waitUntilIdle(categories));
+            }
+            QCOMPARE(session->serverConnection()->getSelectedCategoryPath(),
+                     QStringLiteral("/Photos/2024/Summer"));
+            QSignalSpy terminated(&app, &AppDelegate::terminated);
+            app.terminate(); // what SIGTERM does in the application
+            QCOMPARE(terminated.size(), 1);
+        } else {
+            // The walk of this launch ended at Summer.
+            QCOMPARE(session->serverConnection()->getSelectedCategoryPath(),
+                     QStringLiteral("/Photos/2024/Summer"));
+            categories->setCategoryButton()->click();
+            QVERIFY(waitForContent(session, session->uploadView()));
+        }
+        std::fprintf(stderr, "user: done\n");
+        if (role == "set")
+            QVERIFY(!QTest::qWaitFor([] { return false; }, 60000)); // until killed
+    }
+
+    void terminationDuringTheLaunchAlertEndsTheProcess()
+    {
+        // A store file of random bytes: the launch stops in a blocking alert before the main loop.
+        resetPersistentState();
+        QDir().mkpath(PersistentStore::applicationDocumentsDirectory());
+        QFile store(PersistentStore::applicationDocumentsDirectory() + QLatin1Char('/') +
+                    PersistentStore::FileName);
+        QVERIFY(store.open(QIODevice::WriteOnly));
+        QByteArray noise(8192, Qt::Uninitialized);
+        for (int i = 0; i < noise.size(); ++i)
+            noise[i] = char((i * 7919 + 13) % 251);
+        store.write(noise);
+        store.close();
+
+        bool ready = false;
+        const Run run = runUntil(
+            [](const QByteArray &errors) {
+                return errors.contains("blocking alert: Failed to initialize the application's saved data");
+            },
+            &ready, {QStringLiteral("QT_LOGGING_RULES=lumaro.platform.info=true")});
+        QVERIFY2(ready, "the store alert never came up");
+        QCOMPARE(run.exitStatus, QProcess::NormalExit);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(exitLines(run), QStringList{QStringLiteral("bookmarks window showing on exit = true")});
+        QVERIFY(store.open(QIODevice::ReadOnly));
+        QCOMPARE(store.readAll(), noise); // never overwritten or reset
     }
 };
 

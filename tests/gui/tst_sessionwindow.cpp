@@ -102,7 +102,13 @@ private slots:
         DevServer server;
         QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
         ServerBookmark *bookmark = makeBookmark(context(), server);
+        Asset *removed = context()->insertAsset();
+        removed->setFilePath(QStringLiteral("/nowhere/removed.jpg"));
+        removed->setBookmark(bookmark);
+        QVERIFY(context()->save());
         QPointer<LMSessionWindowController> session = openSession(m_storyboard, bookmark);
+        // Removed from the queue as the Delete key does it: not saved there and then.
+        context()->deleteObject(removed);
         LMSessionCategoryViewController *categories = session->categoryView();
         QVERIFY(waitUntilIdle(categories));
         QVERIFY(clickRow(categories->categoryBrowser(), 0, QStringLiteral("Photos")));
@@ -113,6 +119,12 @@ private slots:
             categories->setCategoryButton()->click();
             QCOMPARE(session->contentViewController(), session->uploadView());
         }
+        // Where the user is was written at once, that record alone: the removal is not saved yet.
+        std::unique_ptr<ObjectContext> now = reopenStore();
+        QCOMPARE(stored(*now, bookmark)->lastCategoryID(), std::optional<qint64>(6));
+        QCOMPARE(stored(*now, bookmark)->lastCategoryView(),
+                 std::optional<QString>(setCategory ? "upload" : "category"));
+        QCOMPARE(now->fetchPendingAssets(stored(*now, bookmark)).size(), 1);
 
         QPointer<LMServerConnection> connection = session->serverConnection();
         QPointer<ViewController> views[] = {session->initialView(), categories, session->uploadView()};
@@ -137,6 +149,8 @@ private slots:
         QCOMPARE(saved->sessionWindowOpen(), std::optional<bool>(!closeButton));
         QCOMPARE(saved->lastCategoryID(), std::optional<qint64>(6));
         QCOMPARE(saved->lastCategoryView(), std::optional<QString>(setCategory ? "upload" : "category"));
+        // The close saved the whole context, the removal with it.
+        QVERIFY(reopened->fetchPendingAssets(saved).isEmpty());
     }
 
     void setAndBackToTheCategories()
@@ -168,6 +182,7 @@ private slots:
         session->uploadView()->backToCategoriesButtonClicked();
         QCOMPARE(session->contentViewController(), categories);
         QCOMPARE(session->currentView(), std::optional<QString>(QStringLiteral("category")));
+        QCOMPARE(stored(*reopenStore(), bookmark)->lastCategoryView(), std::optional<QString>("category"));
         QCOMPARE(browser->selectedRowInColumn(0), rowOf(browser, 0, QStringLiteral("Photos")));
         QCOMPARE(columnTexts(browser, 1), (QStringList{"2024", "2025"}));
         QVERIFY(isIdle(categories));

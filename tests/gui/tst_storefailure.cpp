@@ -3,12 +3,15 @@
 #include "GuiTestMain.h"
 
 #include "app/AppDelegate.h"
+#include "bookmarks/LMBookmarkEditViewController.h"
+#include "bookmarks/LMBookmarksViewController.h"
 #include "bookmarks/LMBookmarksWindowController.h"
 #include "platform/widgets/Alert.h"
 #include "store/PersistentStore.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
@@ -49,6 +52,21 @@ void TestStoreFailure::folderIsAFile()
              QStringLiteral("Expected a folder to store application data, found a file ") + folder + QLatin1Char('.'));
     QVERIFY(app.storeOpeningFailed());
     QVERIFY(QFileInfo(folder).isFile());
+
+    // A new bookmark cannot be kept: the save says so and the sheet stays with what was typed.
+    LMBookmarksViewController *list = app.bookmarksWindowController()->bookmarksViewController();
+    app.bookmarksWindowController()->showNewBookmarkView();
+    QCOMPARE(list->presentedViewControllers().size(), 1);
+    auto *editor = qobject_cast<LMBookmarkEditViewController *>(list->presentedViewControllers().constFirst());
+    QVERIFY(editor);
+    QVERIFY(editor->isNew());
+    QVERIFY(!editor->deleteButton()->isEnabled());
+    QTest::keyClicks(editor->hostTextField(), QStringLiteral("kept.example"));
+    editor->saveButton()->click();
+    QCOMPARE(alerts.size(), 2);
+    QCOMPARE(alerts.last().at(0), QStringLiteral("The bookmark could not be saved: the data store is not available"));
+    QCOMPARE(list->presentedViewControllers().size(), 1);
+    QCOMPARE(editor->hostTextField()->text(), QStringLiteral("kept.example"));
     Alert::setTestHook({});
 }
 

@@ -4,11 +4,9 @@
 
 #include "session/UploadPreviewPane.h"
 
-#include <QElapsedTimer>
 #include <QImageWriter>
 #include <QLabel>
 #include <QPainter>
-#include <QTimer>
 
 using namespace UploadTestKit;
 
@@ -54,26 +52,12 @@ private slots:
         QVERIFY(!pane->isShowingPicture());
         QVERIFY(!s.upload()->assetPreview()->pixmap().isNull()); // the text file's type icon
 
-        // Timer ticks stand for the window's own work; the longest gap shows any freeze.
-        QElapsedTimer clock;
-        qint64 last = 0;
-        qint64 longest = 0;
-        QTimer ticker;
-        ticker.setInterval(5);
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            const qint64 now = clock.elapsed();
-            longest = std::max(longest, now - last);
-            last = now;
-        });
-        clock.start();
-        ticker.start();
+        // The call returns with the picture still being decoded elsewhere: the window goes on.
         s.upload()->AddAssetsToImportQueue(fileUrls({path}));
         QCOMPARE(pane->filePath(), path);
+        QVERIFY(pane->isLoading());
+        QVERIFY(!pane->isShowingPicture());
         QTRY_VERIFY_WITH_TIMEOUT(pane->isShowingPicture(), 120000);
-        ticker.stop();
-        qInfo("longest gap between timer ticks while a 100-megapixel preview loaded: %lld ms (load took %lld "
-              "ms)",
-              longest, clock.elapsed());
 
         const QPixmap shown = s.upload()->assetPreview()->pixmap();
         QVERIFY(!shown.isNull());

@@ -1,11 +1,16 @@
 #include "GuiTestMain.h"
 
+#include "AccessibleTree.h"
 #include "UploadTestKit.h"
 
+#include "platform/DesktopNotifier.h"
 #include "session/DuplicateSheet.h"
 #include "session/UploadPreviewPane.h"
 #include "session/UploadProgressPanel.h"
 
+#include <QAccessible>
+#include <QDBusConnection>
+#include <QDBusError>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QListWidget>
@@ -23,14 +28,40 @@ public:
     {
         NotificationCenter::defaultCenter()->addObserver(
             this, LMNotification::UploadingAsset, session.connection(),
-            [this, &session](const Notification &) { seen.append(session.status()); });
+            [this, &session](const Notification &) {
+                seen.append(session.status());
+                marked.append(!session.upload()->failureReason(0).isEmpty() ||
+                              session.upload()->failureReasonField()->isVisible());
+            });
     }
     QStringList seen;
+    QList<bool> marked; // a failure reason still shown when a file starts
+};
+
+const QString ServiceName = QStringLiteral("org.freedesktop.Notifications");
+
+// Stands in for the desktop's notification service. It sits on a bus connection of its own, so
+// every call travels through the bus daemon as a call to a real service does.
+class NotificationService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    // Application name, desktop entry, summary and body of each call, in order.
+    QList<QStringList> received;
+
+public slots:
+    uint Notify(const QString &appName, uint, const QString &, const QString &summary, const QString &body,
+                const QStringList &, const QVariantMap &hints, int)
+    {
+        received.append({appName, hints.value(QStringLiteral("desktop-entry")).toString(), summary, body});
+        return uint(received.size());
+    }
 };
 } // namespace
 
 // The upload view in a real session window against lumaro-devserver: queueing, removing,
-// uploading, stopping and failures, checked on screen, in the store and on the server.
+// uploading, stopping and failures, checked on screen, in the store and on the server; and a
+// batch's end told to the desktop's notification service (a double on a private bus).
 class TestUploadView : public QObject {
     Q_OBJECT
 
@@ -38,6 +69,12 @@ private:
     AppDelegate m_app;
     ObjectContext *m_context = nullptr;
     QTemporaryDir m_files;
+    DesktopNotifier m_notifier{QStringLiteral("Lumaro Importer"),
+                               QStringLiteral("com.veltrane.LumaroImporter")};
+    NotificationService m_service;
+    QDBusConnection m_serviceBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "service");
+    // Some other window the user went to while the batch ran.
+    QWidget m_elsewhere;
 
 private slots:
     void initTestCase()
@@ -45,7 +82,7 @@ private slots:
         m_context = m_app.managedObjectContext();
         QVERIFY(m_context);
         QVERIFY(m_files.isValid());
-        registerSessionControllers(Storyboard::main());
+        registerSessionControllers(Storyboard::main(), &m_notifier);
     }
 
     void chooserTakesFilesAndFoldersTogether()
@@ -256,35 +293,65 @@ private slots:
             m_context, QStringLiteral("Failure"),
             {QStringLiteral("--fault"), QStringLiteral("POST /ra/categoryAssets.json#2=status:500")});
         QVERIFY(s.waitUntilReady());
-        const QStringList paths = writeFiles(m_files.filePath(QStringLiteral("failure")), 3);
+        const QStringList paths = writeFiles(m_files.filePath(QStringLiteral("failure")), 4);
         s.upload()->AddAssetsToImportQueue(fileUrls(paths));
         const QList<Asset *> records = s.upload()->importQueue();
+        QVERIFY(QFile::remove(paths.at(2))); // gone before its turn comes
         StatusLog log(s);
 
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
-        QCOMPARE(log.seen,
-                 (QStringList{"uploading asset 1 of 3", "uploading asset 2 of 3", "uploading asset 3 of 3"}));
-        QCOMPARE(s.status(), QStringLiteral("1 file could not be uploaded"));
-        QCOMPARE(s.upload()->importQueue(), QList<Asset *>{records.at(1)});
+        // Every file gets its number, the unreadable one too.
+        QCOMPARE(log.seen, (QStringList{"uploading asset 1 of 4", "uploading asset 2 of 4",
+                                        "uploading asset 3 of 4", "uploading asset 4 of 4"}));
+        QCOMPARE(s.status(), QStringLiteral("2 files could not be uploaded"));
+        QCOMPARE(s.upload()->importQueue(), (QList<Asset *>{records.at(1), records.at(2)}));
         QVERIFY(records.at(0)->uploadDateTime());
         QVERIFY(!records.at(1)->uploadDateTime());
-        QVERIFY(records.at(2)->uploadDateTime());
+        QVERIFY(!records.at(2)->uploadDateTime());
+        QVERIFY(records.at(3)->uploadDateTime());
 
         // Marked in the list, with the reason as tooltip.
         const QString reason = s.upload()->failureReason(0);
         QVERIFY2(reason.contains(QLatin1String("500")), qPrintable(reason));
+        QVERIFY2(s.upload()->failureReason(1).contains(paths.at(2)),
+                 qPrintable(s.upload()->failureReason(1)));
         const QModelIndex row = s.list()->model()->index(0, 0);
         QCOMPARE(row.data(Qt::ToolTipRole).toString(), reason);
         QVERIFY(!row.data(Qt::DecorationRole).value<QIcon>().isNull());
 
+        // The selected failed file says why beside its path, in text that can be selected; the
+        // keyboard reaches the next one, and a screen reader hears each reason with its row.
+        QLabel *why = s.upload()->failureReasonField();
+        QVERIFY(why->isVisible() && why->textInteractionFlags() & Qt::TextSelectableByKeyboard);
+        QCOMPARE(why->text(), reason);
+        s.list()->setFocus();
+        QTest::keyClick(s.list(), Qt::Key_Down);
+        QCOMPARE(s.upload()->assetNameTextField()->text(), paths.at(2));
+        QCOMPARE(why->text(), s.upload()->failureReason(1));
+        QCOMPARE(s.status(), QStringLiteral("2 files could not be uploaded"));
         QVERIFY(saveScreenshot(s.session->window(), QStringLiteral("upload-failed-file")));
-        // The next batch tries it again (the fault was for one request only) and clears the mark.
+        // Tab goes on in reading order: the reason, then the buttons from the left.
+        QTest::keyClick(s.list(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), why);
+        QTest::keyClick(why, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), s.upload()->backToCategoriesButton());
+        QAccessibleTableInterface *cells = QAccessible::queryAccessibleInterface(s.list())->tableInterface();
+        for (int r = 0; r < 2; ++r)
+            QCOMPARE(cells->cellAt(r, 0)->text(QAccessible::Description),
+                     QStringLiteral("Upload failed: ") + s.upload()->failureReason(r));
+
+        // The next batch tries them again (the fault was for one request only) and clears the marks
+        // when it starts, after the duplicate check (their size is that of the logged files).
+        log.seen.clear();
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QCOMPARE(s.status(), QStringLiteral("Looking for files uploaded before…"));
         QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
-        QVERIFY(s.upload()->importQueue().isEmpty());
+        QCOMPARE(log.seen, (QStringList{"uploading asset 1 of 2", "uploading asset 2 of 2"}));
+        QCOMPARE(log.marked.at(log.marked.size() - 2), false);
+        QCOMPARE(s.upload()->importQueue(), QList<Asset *>{records.at(2)});
         QVERIFY(records.at(1)->uploadDateTime());
-        QCOMPARE(s.status(), QString());
+        QCOMPARE(s.status(), QStringLiteral("1 file could not be uploaded"));
         QCOMPARE(QDir(s.server.uploadDir()).entryList(QDir::Files).size(), 3);
     }
 
@@ -366,6 +433,74 @@ private slots:
         QCOMPARE(s.status(), QString());
     }
 
+    void batchEndReachesTheDesktopInTheBackground_data()
+    {
+        QTest::addColumn<int>("files");
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("inFront");
+        QTest::addColumn<bool>("serviceUp");
+        QTest::addColumn<QStringList>("notification"); // summary and body; empty: none
+        const QString finished = QStringLiteral("Upload to Studio finished");
+        QTest::newRow("all uploaded") << 3 << QString() << false << true
+                                      << QStringList{finished, "3 files uploaded to /Photos/2024/Spring"};
+        QTest::newRow("one file") << 1 << QString() << false << true
+                                  << QStringList{finished, "1 file uploaded to /Photos/2024/Spring"};
+        QTest::newRow("one failed") << 3 << QStringLiteral("POST /ra/categoryAssets.json#2=status:500")
+                                    << false << true << QStringList{finished, "2 uploaded, 1 failed"};
+        QTest::newRow("cannot start")
+            << 2 << QStringLiteral("POST /ra/assetImportStatus.json#1=garbage") << false << true
+            << QStringList{"Upload to Studio stopped",
+                           "Could not start the upload: the server gave no import status id (HTTP 200 OK)"};
+        QTest::newRow("window in front") << 2 << QString() << true << true << QStringList();
+        QTest::newRow("no service") << 2 << QString() << false << false << QStringList();
+    }
+
+    void batchEndReachesTheDesktopInTheBackground()
+    {
+        // The double takes the desktop's own service name: never on the user's real bus.
+        if (!qEnvironmentVariableIsSet("LUMARO_PRIVATE_BUS"))
+            QSKIP("needs the private session bus that ctest starts");
+        QVERIFY2(m_serviceBus.isConnected(), qPrintable(m_serviceBus.lastError().message()));
+        const QString path = QStringLiteral("/org/freedesktop/Notifications");
+        QVERIFY(m_serviceBus.objectRegisteredAt(path) ||
+                m_serviceBus.registerObject(path, &m_service, QDBusConnection::ExportAllSlots));
+        QFETCH(int, files);
+        QFETCH(QString, fault);
+        QFETCH(bool, inFront);
+        QFETCH(bool, serviceUp);
+        QFETCH(QStringList, notification);
+        // Nothing is said about the bus or the service, whether it is there or not.
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("QDBus|D-Bus|freedesktop")));
+        m_service.received.clear();
+        if (serviceUp)
+            QVERIFY(m_serviceBus.registerService(ServiceName));
+        else
+            m_serviceBus.unregisterService(ServiceName);
+
+        UploadSession s(m_context, QStringLiteral("Studio"),
+                        fault.isEmpty() ? QStringList() : QStringList{QStringLiteral("--fault"), fault});
+        QVERIFY(s.waitUntilReady());
+        s.upload()->AddAssetsToImportQueue(
+            fileUrls(writeFiles(m_files.filePath(QString::fromUtf8(QTest::currentDataTag())), files)));
+        QWidget *front = inFront ? static_cast<QWidget *>(s.session->window()) : &m_elsewhere;
+        front->show();
+        front->activateWindow();
+        QTRY_VERIFY(front->isActiveWindow());
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
+
+        // One sender, one receiver: the bus keeps the order, so once a marker sent now has
+        // arrived, anything the batch's end sent has arrived before it.
+        QVERIFY(m_serviceBus.registerService(ServiceName));
+        m_notifier.notify(QStringLiteral("marker"), {});
+        QTRY_VERIFY(!m_service.received.isEmpty() && m_service.received.constLast().at(2) == "marker");
+        m_service.received.removeLast();
+        QList<QStringList> expected;
+        if (!notification.isEmpty())
+            expected.append(QStringList{"Lumaro Importer", "com.veltrane.LumaroImporter"} + notification);
+        QCOMPARE(m_service.received, expected);
+    }
+
     void backToCategoriesKeepsTheQueue()
     {
         UploadSession s(m_context, QStringLiteral("Back"));
@@ -388,7 +523,8 @@ private slots:
     {
         UploadSession s(
             m_context, QStringLiteral("Screenshot"),
-            {QStringLiteral("--fault"), QStringLiteral("POST /ra/categoryAssets.json#2=delay:4000")});
+            {QStringLiteral("--fault"), QStringLiteral("POST /ra/categoryAssets.json#2=delay:4000"),
+             QStringLiteral("--fault"), QStringLiteral("POST /ra/categoryAssets.json#6=delay:1500")});
         QVERIFY(s.waitUntilReady());
         const QString folder = m_files.filePath(QStringLiteral("screenshot"));
         QImage picture(1600, 1000, QImage::Format_RGB32);
@@ -413,12 +549,20 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             panel->sizesKnown() && panel->fileBar()->value() == panel->fileBar()->maximum(), kTimeout);
         QTRY_VERIFY_WITH_TIMEOUT(s.upload()->previewPane()->isShowingPicture(), kTimeout);
-        QTRY_VERIFY_WITH_TIMEOUT(panel->rateLabel()->text().contains(QLatin1String("/s")), kTimeout);
+        // The body is out and the server keeps its answer: the line says so at once, and the
+        // time left is for the four files still to send.
+        QVERIFY2(panel->rateLabel()->text().startsWith(QStringLiteral("Waiting for the server… · about ")),
+                 qPrintable(panel->rateLabel()->text()));
+        QCOMPARE(AccessibleTree::unnamedControls(s.session->window()), QString());
         // The path and the picture describe the file being sent.
         QCOMPARE(s.upload()->assetNameTextField()->text(), paths.at(1));
         QCOMPARE(s.upload()->previewPane()->filePath(), paths.at(1));
         QVERIFY(panel->batchBar()->value() > 0 && panel->batchBar()->value() < panel->batchBar()->maximum());
         QVERIFY(saveScreenshot(s.session->window(), QStringLiteral("upload-mid-batch")));
+        // The last body out: nothing is left to send, so no time is promised.
+        QTRY_COMPARE_WITH_TIMEOUT(s.status(), QStringLiteral("uploading asset 6 of 6"), kTimeout);
+        QTRY_COMPARE_WITH_TIMEOUT(panel->rateLabel()->text(), QStringLiteral("Waiting for the server…"),
+                                  kTimeout);
         QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
     }
 };

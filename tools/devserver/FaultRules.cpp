@@ -21,6 +21,8 @@ FaultAction parseAction(const std::string &text)
     long long number = 0;
     if (text == "drop") {
         action.kind = FaultAction::Kind::Drop;
+    } else if (text == "close") {
+        action.kind = FaultAction::Kind::Close;
     } else if (text == "html") {
         action.kind = FaultAction::Kind::Html;
     } else if (text == "garbage") {

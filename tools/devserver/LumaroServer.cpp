@@ -3,8 +3,12 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 
+#include <arpa/inet.h>
+#include <dirent.h>
+
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <sys/socket.h>
@@ -29,6 +33,34 @@ std::string garbageBytes(long long seed)
     // A UTF-8 continuation byte can start neither JSON nor text.
     bytes[0] = static_cast<char>(0x80 | (rng() & 0x3F));
     return bytes;
+}
+
+// cpp-httplib keeps the connection's socket to itself: find it by its two ports and shut it,
+// so the client sees the connection end with no answer at all, and the reply cpp-httplib then
+// tries to write goes nowhere.
+bool shutConnection(const httplib::Request &req)
+{
+    DIR *fds = opendir("/proc/self/fd");
+    if (!fds)
+        return false;
+    bool found = false;
+    while (const dirent *entry = readdir(fds)) {
+        const int fd = std::atoi(entry->d_name);
+        if (fd <= 2 || fd == dirfd(fds))
+            continue;
+        sockaddr_in local{}, peer{};
+        socklen_t localLength = sizeof local, peerLength = sizeof peer;
+        if (getsockname(fd, reinterpret_cast<sockaddr *>(&local), &localLength) != 0 ||
+            getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &peerLength) != 0 || local.sin_family != AF_INET)
+            continue;
+        if (ntohs(local.sin_port) == req.local_port && ntohs(peer.sin_port) == req.remote_port) {
+            shutdown(fd, SHUT_RDWR);
+            found = true;
+            break;
+        }
+    }
+    closedir(fds);
+    return found;
 }
 
 } // namespace
@@ -57,12 +89,21 @@ LumaroServer::LumaroServer(Options options, CategoryTree tree, nlohmann::json ca
     : options_(std::move(options)), appPrefix_("/" + options_.appPath), tree_(std::move(tree)),
       categoryTypes_(std::move(categoryTypes)), faults_(std::move(faults)), log_(std::move(log))
 {
+    if (options_.tlsCert.empty()) {
+        http_ = std::make_unique<httplib::Server>();
+    } else {
+        auto tls = std::make_unique<httplib::SSLServer>(options_.tlsCert.c_str(), options_.tlsKey.c_str());
+        if (!tls->is_valid())
+            throw std::runtime_error("--tls: cannot use the certificate " + options_.tlsCert + " with the key " +
+                                     options_.tlsKey);
+        http_ = std::move(tls);
+    }
     // Clients keep several keep-alive connections open, each holding a worker.
-    http_.new_task_queue = [] { return new httplib::ThreadPool(32); };
-    http_.set_keep_alive_max_count(100);
+    http_->new_task_queue = [] { return new httplib::ThreadPool(32); };
+    http_->set_keep_alive_max_count(100);
     // cpp-httplib's default sets SO_REUSEPORT, which lets a second server bind
     // a busy port and silently share it; a taken port must fail instead.
-    http_.set_socket_options([](socket_t sock) {
+    http_->set_socket_options([](socket_t sock) {
         int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
         // Replies go out in several writes; without this each small reply waits for the
@@ -77,13 +118,13 @@ LumaroServer::LumaroServer(Options options, CategoryTree tree, nlohmann::json ca
     auto withBody = [this](const Request &req, Response &res, const httplib::ContentReader &reader) {
         serve(req, res, &reader);
     };
-    http_.Get(any, plain);
-    http_.Options(any, plain);
-    http_.Post(any, withBody);
-    http_.Put(any, withBody);
-    http_.Patch(any, withBody);
-    http_.Delete(any, withBody);
-    http_.set_logger([this](const Request &req, const Response &res) {
+    http_->Get(any, plain);
+    http_->Options(any, plain);
+    http_->Post(any, withBody);
+    http_->Put(any, withBody);
+    http_->Patch(any, withBody);
+    http_->Delete(any, withBody);
+    http_->set_logger([this](const Request &req, const Response &res) {
         if (!tServed) {
             long long seq = 0;
             {
@@ -102,9 +143,9 @@ bool LumaroServer::bind(std::string &error)
 {
     errno = 0;
     if (options_.port == 0) {
-        port_ = http_.bind_to_any_port("127.0.0.1");
+        port_ = http_->bind_to_any_port("127.0.0.1");
     } else {
-        port_ = http_.bind_to_port("127.0.0.1", options_.port) ? options_.port : -1;
+        port_ = http_->bind_to_port("127.0.0.1", options_.port) ? options_.port : -1;
     }
     if (port_ <= 0) {
         error = "cannot listen on 127.0.0.1:" + std::to_string(options_.port) +
@@ -116,7 +157,7 @@ bool LumaroServer::bind(std::string &error)
 
 void LumaroServer::run()
 {
-    http_.listen_after_bind();
+    http_->listen_after_bind();
 }
 
 void LumaroServer::stop()
@@ -126,7 +167,7 @@ void LumaroServer::stop()
         stopping_ = true;
     }
     stopSignal_.notify_all();
-    http_.stop();
+    http_->stop();
 }
 
 bool LumaroServer::waitUntilIdle(std::chrono::milliseconds timeout)
@@ -166,7 +207,10 @@ void LumaroServer::serve(const Request &req, Response &res, const httplib::Conte
     }
     try {
         readBody(ex, req, reader);
-        if (ex.fault && ex.fault->kind == FaultAction::Kind::Delay) {
+        if (ex.fault && ex.fault->kind == FaultAction::Kind::Close) {
+            ex.note = shutConnection(req) ? "closed without answering" : "connection to close not found";
+            sendError(res, 500, "this answer was never meant to arrive");
+        } else if (ex.fault && ex.fault->kind == FaultAction::Kind::Delay) {
             sleepUnlessStopping(ex.fault->delayMs);
             route(ex, res);
         } else if (ex.fault) {
@@ -280,6 +324,7 @@ void LumaroServer::answerFault(Exchange &ex, Response &res)
         res.set_content(action.text, kJsonType);
         break;
     case FaultAction::Kind::Delay:
+    case FaultAction::Kind::Close:
         break; // handled by serve()
     }
 }

@@ -69,6 +69,7 @@ void RequestLog::record(const Exchange &ex, const httplib::Request &req, const h
         {"rawQuery", ex.rawQuery},
         {"query", ex.query ? queryJson(*ex.query) : nlohmann::json()},
         {"headers", headersJson(req.headers)},
+        {"clientPort", req.remote_port}, // tells which requests shared a connection
         {"status", res.status}};
     if (ex.hasBody) {
         e["bodySize"] = ex.bodySize;

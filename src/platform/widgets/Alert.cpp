@@ -76,6 +76,7 @@ int execBox(QMessageBox *box)
         QMetaObject::invokeMethod(
             box, [box] { testHook()(box); }, Qt::QueuedConnection);
     }
+    qCInfo(lcPlatformWidgets).noquote() << "blocking alert:" << box->text();
     // The parent may go away during the nested loop and take the box with it.
     QPointer<QMessageBox> guard(box);
     box->exec();

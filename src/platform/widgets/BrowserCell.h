@@ -9,4 +9,6 @@ struct BrowserCell {
     bool leaf = false;
     QIcon icon;
     QString toolTip;
+    // Read out by assistive technology after the name; says what the text and icon alone do not.
+    QString description;
 };

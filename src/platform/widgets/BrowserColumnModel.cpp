@@ -56,6 +56,10 @@ QVariant BrowserColumnModel::data(const QModelIndex &index, int role) const
         const QString &tip = cell(index.row()).toolTip;
         return tip.isEmpty() ? QVariant() : QVariant(tip);
     }
+    case Qt::AccessibleDescriptionRole: {
+        const QString &description = cell(index.row()).description;
+        return description.isEmpty() ? QVariant() : QVariant(description);
+    }
     case LeafRole:
         return cell(index.row()).leaf;
     default:

@@ -53,9 +53,12 @@ void BrowserColumnView::mouseReleaseEvent(QMouseEvent *event)
 void BrowserColumnView::keyPressEvent(QKeyEvent *event)
 {
     const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (plain && (event->key() == Qt::Key_Left || event->key() == Qt::Key_Right)) {
+    const int key = event->key();
+    // Return opens the selected row like Right does; typed letters jump (the view's own search).
+    if (plain &&
+        (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Return || key == Qt::Key_Enter)) {
         event->accept();
-        emit navigationRequested(m_column, event->key() == Qt::Key_Right ? 1 : -1);
+        emit navigationRequested(m_column, key == Qt::Key_Left ? -1 : 1);
         return;
     }
     if (tracking([&] { QListView::keyPressEvent(event); }))

@@ -17,7 +17,7 @@ public:
 signals:
     // A click on a row (even one already selected) or a selection change by mouse or key.
     void userSelected(int column);
-    // Left (-1) or Right (+1) arrow.
+    // Left (-1), or Right or Return (+1).
     void navigationRequested(int column, int step);
 
 protected:

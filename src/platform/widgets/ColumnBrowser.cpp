@@ -67,6 +67,7 @@ void ColumnBrowser::appendColumn()
 
     m_stripLayout->insertWidget(column, view);
     m_columns.append(view);
+    nameColumn(column);
     // Shown now rather than when the layout gets round to it, so it can be hit-tested at once.
     view->show();
     revealColumn(column);
@@ -196,6 +197,21 @@ void ColumnBrowser::setColumnWidth(int width)
     m_columnWidth = std::max(width, 40);
     for (BrowserColumnView *view : std::as_const(m_columns))
         view->setFixedWidth(m_columnWidth);
+}
+
+void ColumnBrowser::setAccessibleTitle(const QString &title)
+{
+    m_title = title;
+    setAccessibleName(title);
+    for (int column = 0; column < columnCount(); ++column)
+        nameColumn(column);
+}
+
+void ColumnBrowser::nameColumn(int column)
+{
+    const QString title = m_title.isEmpty() ? tr("Column browser") : m_title;
+    m_columns.at(column)->setAccessibleName(column == 0 ? title
+                                                        : tr("%1, level %2").arg(title).arg(column + 1));
 }
 
 int ColumnBrowser::rowCountInColumn(int column) const

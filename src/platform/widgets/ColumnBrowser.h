@@ -47,6 +47,9 @@ public:
     void setColumnWidth(int width);
     [[nodiscard]] int columnWidth() const { return m_columnWidth; }
 
+    // What assistive technology calls the browser; its columns are named after it.
+    void setAccessibleTitle(const QString &title);
+
     [[nodiscard]] int columnCount() const { return int(m_columns.size()); }
     [[nodiscard]] int lastColumn() const { return columnCount() - 1; }
     [[nodiscard]] int rowCountInColumn(int column) const;
@@ -70,12 +73,14 @@ private:
     void revealColumn(int column);
     void userSelected(int column);
     void navigate(int column, int step);
+    void nameColumn(int column);
 
     ColumnBrowserDelegate *m_delegate = nullptr;
     QScrollArea *m_scrollArea = nullptr;
     QWidget *m_strip = nullptr;
     QHBoxLayout *m_stripLayout = nullptr;
     QList<BrowserColumnView *> m_columns;
+    QString m_title;
     int m_columnWidth = 220;
     bool m_multipleSelection = false;
 };

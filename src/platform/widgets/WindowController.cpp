@@ -46,6 +46,8 @@ void WindowController::windowWillClose() {}
 void WindowController::showWindow()
 {
     QMainWindow *w = window();
+    // Showing a minimised window means bringing it back, not only marking it visible.
+    w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
     w->show();
     w->raise();
     w->activateWindow();
@@ -63,6 +65,23 @@ void WindowController::close()
     }
     QScopedValueRollback programmatic(m_programmaticClose, true);
     m_window->close();
+}
+
+namespace {
+const char *const ClosedByApplicationProperty = "lumaroClosedByApplication";
+}
+
+void WindowController::closeByApplication()
+{
+    if (!m_window)
+        return;
+    m_window->setProperty(ClosedByApplicationProperty, true);
+    close();
+}
+
+bool WindowController::closedByApplication(const QWidget *window)
+{
+    return window && window->property(ClosedByApplicationProperty).toBool();
 }
 
 void WindowController::handleCloseEvent(QCloseEvent *event)

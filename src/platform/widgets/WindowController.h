@@ -10,6 +10,7 @@ class ControlledWindow;
 class QCloseEvent;
 class QMainWindow;
 class QMenuBar;
+class QWidget;
 class Storyboard;
 class ViewController;
 struct Segue;
@@ -34,6 +35,10 @@ public:
     void showWindow();
     // Programmatic close: never routed to the close-button handler.
     void close();
+    // A close of the application's own making (a session that could not start), which never
+    // counts as a person closing the last window: see closedByApplication().
+    void closeByApplication();
+    [[nodiscard]] static bool closedByApplication(const QWidget *window);
 
     // The previous content's view is taken out and hidden but kept, so it can come back. A
     // controller without a parent is adopted by this one.

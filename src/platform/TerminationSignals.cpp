@@ -1,4 +1,4 @@
-#include "app/TerminationSignals.h"
+#include "platform/TerminationSignals.h"
 
 #include <QLoggingCategory>
 #include <QSocketNotifier>
@@ -8,7 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-Q_DECLARE_LOGGING_CATEGORY(lcApp)
+Q_LOGGING_CATEGORY(lcSignals, "lumaro.platform")
 
 namespace {
 // The handler may only write to a pipe; everything else happens on the event loop.
@@ -26,7 +26,7 @@ extern "C" void onTerminationSignal(int number)
 TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
 {
     if (g_pipe[0] >= 0 || ::pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        qCWarning(lcApp) << "termination signals are not watched";
+        qCWarning(lcSignals) << "termination signals are not watched";
         return;
     }
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);

@@ -5,8 +5,8 @@
 class QSocketNotifier;
 
 // Turns SIGTERM and SIGINT into a signal on the event loop, so a logout, `kill` or Ctrl+C in the
-// terminal quits through the normal quit flow (save, preference) instead of dropping the changes.
-// One per process.
+// terminal ends the program through its own orderly path (the application's quit flow, the
+// command line's stop after the file in flight) instead of dropping work. One per process.
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:

@@ -1,0 +1,274 @@
+#include "CliOptions.h"
+
+#include <QCommandLineParser>
+#include <QSet>
+
+namespace {
+
+using Command = CliOptions::Command;
+
+const QList<QPair<QString, Command>> Commands = {
+    {QStringLiteral("upload"), Command::Upload},
+    {QStringLiteral("categories"), Command::Categories},
+    {QStringLiteral("bookmarks"), Command::Bookmarks},
+    {QStringLiteral("log"), Command::Log},
+};
+
+// Options each command accepts besides --help and --version.
+QSet<QString> allowedOptions(Command command)
+{
+    switch (command) {
+    case Command::Upload:
+        return {"bookmark", "url", "category", "category-id", "create", "dry-run", "json", "password-stdin"};
+    case Command::Categories:
+        return {"bookmark", "url", "password-stdin"};
+    case Command::Log:
+        return {"bookmark", "since"};
+    default:
+        return {};
+    }
+}
+
+Failure usage(const QString &message)
+{
+    return {ExitUsage, message + QStringLiteral("\nTry 'lumaro-import --help'.")};
+}
+
+std::optional<QDateTime> parseSince(const QString &text)
+{
+    const QDate day = QDate::fromString(text, Qt::ISODate);
+    if (day.isValid())
+        return day.startOfDay();
+    const QDateTime moment = QDateTime::fromString(text, Qt::ISODate);
+    if (moment.isValid())
+        return moment;
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QStringList> splitCategoryPath(const QString &text, QString *error)
+{
+    QString trimmed = text;
+    if (trimmed.startsWith(QLatin1Char('/')))
+        trimmed.remove(0, 1);
+    if (trimmed.endsWith(QLatin1Char('/')))
+        trimmed.chop(1);
+    if (trimmed.isEmpty())
+        return QStringList{};
+    const QStringList names = trimmed.split(QLatin1Char('/'));
+    if (names.contains(QString())) {
+        *error = QStringLiteral("the category path \"%1\" has an empty name between two slashes").arg(text);
+        return std::nullopt;
+    }
+    return names;
+}
+
+std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments)
+{
+    // Said plainly, since the parser would only call it an unknown option.
+    for (const QString &argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--password") || argument.startsWith(QLatin1String("--password="))) {
+            return usage(QStringLiteral("a password is never taken as an argument (other users can read it in "
+                                        "the process list); use --password-stdin or LUMARO_PASSWORD"));
+        }
+    }
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions({
+        {{"b", "bookmark"}, {}, "NAME"},
+        {{"u", "url"}, {}, "URL"},
+        {{"c", "category"}, {}, "PATH"},
+        {"category-id", {}, "N"},
+        {"create", {}},
+        {{"n", "dry-run"}, {}},
+        {"json", {}},
+        {"password-stdin", {}},
+        {"since", {}, "DATE"},
+        {{"h", "help"}, {}},
+        {{"V", "version"}, {}},
+    });
+    if (!parser.parse(arguments))
+        return usage(parser.errorText());
+
+    CliOptions options;
+    if (parser.isSet("help"))
+        return options;
+    if (parser.isSet("version")) {
+        options.command = Command::Version;
+        return options;
+    }
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty())
+        return usage(QStringLiteral("no command given"));
+    const QString name = positional.takeFirst();
+    const auto found = std::find_if(Commands.cbegin(), Commands.cend(), [&](const auto &c) { return c.first == name; });
+    if (found == Commands.cend())
+        return usage(QStringLiteral("unknown command \"%1\"").arg(name));
+    options.command = found->second;
+
+    const QSet<QString> allowed = allowedOptions(options.command);
+    for (const QString &option : parser.optionNames()) {
+        const QString longName = option == "b"   ? "bookmark"
+                                 : option == "u" ? "url"
+                                 : option == "c" ? "category"
+                                 : option == "n" ? "dry-run"
+                                                 : option;
+        if (!allowed.contains(longName))
+            return usage(QStringLiteral("%1 does not take --%2").arg(name, longName));
+    }
+
+    options.bookmark = parser.value("bookmark");
+    options.url = parser.value("url");
+    options.create = parser.isSet("create");
+    options.dryRun = parser.isSet("dry-run");
+    options.json = parser.isSet("json");
+    options.passwordStdin = parser.isSet("password-stdin");
+    if (parser.isSet("bookmark") && parser.isSet("url"))
+        return usage(QStringLiteral("give either --bookmark or --url, not both"));
+    const bool needsServer = options.command == Command::Upload || options.command == Command::Categories;
+    if (needsServer && options.bookmark.isEmpty() && options.url.isEmpty())
+        return usage(QStringLiteral("%1 needs --bookmark NAME or --url URL").arg(name));
+
+    if (parser.isSet("since")) {
+        options.since = parseSince(parser.value("since"));
+        if (!options.since)
+            return usage(QStringLiteral("--since takes a date such as 2026-03-07 or 2026-03-07T18:00, not \"%1\"")
+                             .arg(parser.value("since")));
+    }
+
+    QString error;
+    switch (options.command) {
+    case Command::Upload: {
+        if (parser.isSet("category") == parser.isSet("category-id"))
+            return usage(QStringLiteral("upload needs exactly one of --category PATH and --category-id N"));
+        if (parser.isSet("category-id")) {
+            bool ok = false;
+            options.categoryId = parser.value("category-id").toLongLong(&ok);
+            if (!ok)
+                return usage(QStringLiteral("--category-id takes a number, not \"%1\"").arg(parser.value("category-id")));
+            if (options.create)
+                return usage(QStringLiteral("--create needs --category PATH"));
+        } else {
+            const auto names = splitCategoryPath(parser.value("category"), &error);
+            if (!names)
+                return usage(error);
+            if (names->isEmpty())
+                return usage(QStringLiteral("files go into a category, not the top level: give a path such as /Photos"));
+            options.categoryPath = *names;
+        }
+        if (positional.isEmpty())
+            return usage(QStringLiteral("upload needs at least one file or folder"));
+        options.inputs = positional;
+        break;
+    }
+    case Command::Categories: {
+        if (positional.size() > 1)
+            return usage(QStringLiteral("categories takes at most one path"));
+        const auto names = splitCategoryPath(positional.value(0), &error);
+        if (!names)
+            return usage(error);
+        options.categoryPath = *names;
+        break;
+    }
+    default:
+        if (!positional.isEmpty())
+            return usage(QStringLiteral("%1 takes no arguments").arg(name));
+    }
+    return options;
+}
+
+QString helpText()
+{
+    return QStringLiteral(R"(Usage: lumaro-import upload (--bookmark NAME | --url URL) (--category PATH | --category-id N) [--create] [--dry-run] [--json] [--password-stdin] FILE_OR_FOLDER...
+  or:  lumaro-import categories (--bookmark NAME | --url URL) [--password-stdin] [PATH]
+  or:  lumaro-import bookmarks
+  or:  lumaro-import log [--bookmark NAME] [--since DATE]
+
+Upload files into the category tree of a Lumaro asset server from the command
+line, with the bookmarks, the requests and the import log of LumaroImporter.
+
+Commands:
+  upload        Send the files as one batch under one import status id, one
+                after the other, each whole. A folder is walked with its
+                sub-folders; hidden files, hidden folders and symbolic links
+                inside it are skipped. Files go in path order.
+  categories    List the sub-categories at PATH, or the top level without
+                one: one "ID<tab>NAME" line each.
+  bookmarks     List the bookmarks of LumaroImporter: one
+                "NAME<tab>ADDRESS<tab>USER" line each, never a password.
+  log           Print the import log, oldest first: one "UPLOAD TIME<tab>
+                BOOKMARK<tab>CATEGORY ID<tab>CATEGORY PATH<tab>FILE" line each.
+
+Options:
+  -b, --bookmark NAME   Use the server of the bookmark NAME (for log: show only
+                        its entries).
+  -u, --url URL         Use a server without a bookmark:
+                        http[s]://USER@HOST[:PORT][/APP-PATH]. The application
+                        path defaults to cgi-bin/WebObjects/Lumaro.woa. Its
+                        uploads enter the import log without a bookmark.
+  -c, --category PATH   The target category as a path of names from the top
+                        level, such as /Photos/2026/Summer, resolved one level
+                        at a time. A missing name is an error that lists the
+                        names there; two siblings of that name are an error that
+                        lists their ids.
+      --category-id N   The target category by its id.
+      --create          Create the missing categories along PATH, each under its
+                        parent.
+  -n, --dry-run         Print what would go where; send nothing but the server
+                        check and the reads that find the category.
+      --json            Write one JSON object per line to standard output for
+                        each event: batch-started, file-started, file-uploaded,
+                        file-failed (with "reason") and batch-done (with
+                        "uploaded", "failed", "notSent" and "exitStatus").
+                        With --dry-run: would-create and would-upload.
+      --password-stdin  Read the password from the first line of standard input.
+      --since DATE      Only log entries uploaded at or after DATE, in local
+                        time: 2026-03-07 or 2026-03-07T18:00.
+  -h, --help            Show this help and exit.
+  -V, --version         Show the version and exit.
+
+Password:
+  The bookmark's stored password; when there is none, the first line of
+  standard input with --password-stdin; else the LUMARO_PASSWORD environment
+  variable. It is never taken as an argument, since other users can read
+  arguments in the process list.
+
+Output:
+  On a terminal, a live line shows the file (n of m), the bytes sent, the speed
+  and the time left, above one line per uploaded file; otherwise only the line
+  per uploaded file. Files that fail are listed on standard error with the
+  reason. Each uploaded file enters the import log of LumaroImporter (bookmark,
+  category id and path, upload time); the window's upload queues are never
+  touched, and LumaroImporter may run meanwhile.
+
+Interrupting:
+  Ctrl+C stops after the file in flight and lists what was not sent; a second
+  Ctrl+C stops at once.
+
+Exit status:
+  0   every file was uploaded (for the other commands: done).
+  1   some files failed or were not sent; each is listed on standard error.
+  2   usage error.
+  3   the server or the store could not be used: no connection, wrong login,
+      not a Lumaro server, category not found or ambiguous, store locked by
+      another program for longer than 5 seconds.
+
+Environment:
+  LUMARO_PASSWORD   The password, when neither the bookmark nor standard input
+                    gives one.
+  XDG_DATA_HOME     Where the store lies:
+                    $XDG_DATA_HOME/com.veltrane.LumaroImporter/LumaroImporter.storedata
+                    (by default under ~/.local/share).
+
+Examples:
+  Upload a camera card into a category, creating the missing levels:
+    lumaro-import upload --bookmark "Demo server" --category /Photos/2026/Summer --create ~/card/DCIM
+
+  Push render output to a server without a bookmark, with events for a script:
+    lumaro-import upload --url https://admin@assets.example.com --category-id 42 --json render/*.exr
+
+  Show what went up this month:
+    lumaro-import log --bookmark "Demo server" --since 2026-03-01
+)");
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <variant>
+
+// Exit statuses of lumaro-import.
+enum ExitStatus : int {
+    ExitSuccess = 0,
+    ExitSomeFailed = 1, // some files failed or were not sent
+    ExitUsage = 2,
+    ExitUnusable = 3, // the server or the store could not be used
+};
+
+// A reason to stop, with the status the process ends with.
+struct Failure {
+    int status = ExitUnusable;
+    QString message;
+};
+
+struct CliOptions {
+    enum class Command { Upload, Categories, Bookmarks, Log, Help, Version };
+    Command command = Command::Help;
+    QString bookmark;
+    QString url;
+    QStringList categoryPath; // names from the top level
+    std::optional<qint64> categoryId;
+    bool create = false;
+    bool dryRun = false;
+    bool json = false;
+    bool passwordStdin = false;
+    std::optional<QDateTime> since;
+    QStringList inputs; // files and folders to upload
+};
+
+[[nodiscard]] std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments);
+
+// "/A/B", "A/B" and "/A/B/" all name A then B; "" and "/" the top level. An empty name between
+// two slashes is refused: no category has one, so it is a typing slip.
+[[nodiscard]] std::optional<QStringList> splitCategoryPath(const QString &text, QString *error);
+
+[[nodiscard]] QString helpText();

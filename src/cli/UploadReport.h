@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QString>
+
+// What an upload tells its user: JSON events for scripts, or one line per uploaded file with,
+// on a terminal, a live progress line beneath. Failures always go to standard error.
+class UploadReport {
+public:
+    UploadReport(bool json, int fileCount, qint64 totalBytes);
+    UploadReport(const UploadReport &) = delete;
+    UploadReport &operator=(const UploadReport &) = delete;
+
+    void batchStarted(const QJsonObject &category);
+    void fileStarted(const QString &path, int index, qint64 bytes);
+    // Bytes of the file sent so far (a share of the encoded body, scaled to the file).
+    void fileProgress(qint64 sentOfFile);
+    void fileUploaded(const QString &path, int index, qint64 bytes, const QString &importStatusID);
+    void fileFailed(const QString &path, int index, const QString &reason);
+    void batchDone(int uploaded, int failed, const QStringList &notSent, int exitStatus);
+    // A line for standard error that does not tear the live line.
+    void note(const QString &text);
+
+    static void event(const QJsonObject &object);
+
+private:
+    void clearLiveLine();
+    void drawLiveLine();
+
+    bool m_json;
+    bool m_live; // standard output is a terminal
+    int m_fileCount;
+    qint64 m_totalBytes;
+    qint64 m_doneBytes = 0; // bytes of files finished, either way
+    qint64 m_currentBytes = 0;
+    qint64 m_currentSent = 0;
+    int m_currentIndex = 0;
+    QString m_currentName;
+    bool m_liveShown = false;
+    QElapsedTimer m_clock;
+    QElapsedTimer m_redraw;
+};
