@@ -33,6 +33,7 @@ DuplicateSheet::DuplicateSheet(QWidget *window, const QList<DuplicateMatch> &dup
 
     m_list = new QListWidget(this);
     m_list->setObjectName(QStringLiteral("duplicateList"));
+    m_list->setAccessibleName(tr("Files already uploaded"));
     m_list->setSelectionMode(QAbstractItemView::NoSelection);
     m_list->setTextElideMode(Qt::ElideMiddle);
     for (const DuplicateMatch &duplicate : duplicates) {

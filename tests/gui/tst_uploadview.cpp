@@ -397,8 +397,11 @@ private slots:
         // Only files of a logged size were read, and nothing goes out before the answer.
         QCOMPARE(progress.first().at(1).toLongLong(), 3000 + 4 + 3000);
         QCOMPARE(s.server.requests().size(), before);
-        if (answer == DuplicateSheet::SkipDuplicates)
+        if (answer == DuplicateSheet::SkipDuplicates) {
+            QVERIFY(sheet->button(DuplicateSheet::SkipDuplicates)->isDefault());
+            QCOMPARE(AccessibleTree::unnamedControls(sheet), QString());
             QVERIFY(saveScreenshot(sheet, QStringLiteral("duplicate-sheet")));
+        }
         QTest::mouseClick(sheet->button(DuplicateSheet::Answer(answer)), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
         QStringList names;
