@@ -118,6 +118,9 @@ void LMServerConnection::uploadNextAsset(const QString &importStatusID)
     sendRequest(requestUrl(QStringLiteral("/ra/categoryAssets.json"), true), "POST", body, {},
                 [this, record, body](const Reply &r) {
                     body->deleteLater();
+                    // What went out, for the log's duplicate check.
+                    if (record && m_serverBookmark && !r.transportError && r.status >= 200 && r.status <= 299)
+                        record->setFingerprint(body->fileSize(), body->contentHash(), m_serverBookmark->serverKey());
                     assetRequestFinished(record, r);
                 },
                 reportProgress);

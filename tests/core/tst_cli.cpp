@@ -98,11 +98,6 @@ bool seedStore(const DevServer &server)
     return store->save();
 }
 
-QJsonObject bodyOf(const QJsonObject &request)
-{
-    return QJsonDocument::fromJson(request.value("body").toString().toUtf8()).object();
-}
-
 // The store file as another program sees it, past any object context.
 QSqlDatabase rawStore()
 {
@@ -121,7 +116,7 @@ int pendingRows()
     return query.next() ? query.value(0).toInt() : -1;
 }
 
-QStringList uploadedPaths(const ObjectContext &store)
+QStringList uploadedPaths(ObjectContext &store)
 {
     QStringList paths;
     for (const Asset *asset : store.fetchUploadedAssets())
@@ -170,11 +165,11 @@ private slots:
 
         const auto status = server.requests("/ra/assetImportStatus.json");
         QCOMPARE(status.size(), 1);
-        QCOMPARE(bodyOf(status.first()).value("count").toInt(), 3);
+        QCOMPARE(requestBody(status.first()).value("count").toInt(), 3);
         QStringList names;
         QSet<QString> importIds;
         for (const QJsonObject &request : server.requests("/ra/categoryAssets.json")) {
-            const QJsonObject body = bodyOf(request);
+            const QJsonObject body = requestBody(request);
             names << body.value("assetFileName").toString();
             importIds << body.value("importStatusID").toString();
             QCOMPARE(body.value("category").toObject().value("id").toInt(), 7);
@@ -274,7 +269,7 @@ private slots:
 
         QStringList made;
         for (const QJsonObject &request : server.requests("/ra/categories.json")) {
-            const QJsonObject body = bodyOf(request);
+            const QJsonObject body = requestBody(request);
             if (request.value("method") == "POST")
                 made << QStringLiteral("%1 under %2").arg(body.value("name").toString()).arg(
                             body.value("parentCategoryStructures")[0]["parentCategory"]["id"].toInt());
@@ -283,7 +278,7 @@ private slots:
         QCOMPARE(listed.status, 0);
         const QStringList summer = listed.out.trimmed().split('\t');
         QCOMPARE(summer.value(1), QString("Summer"));
-        const QJsonObject target = bodyOf(server.requests("/ra/categoryAssets.json").first()).value("category").toObject();
+        const QJsonObject target = requestBody(server.requests("/ra/categoryAssets.json").first()).value("category").toObject();
         QCOMPARE(target.value("id").toInt(), summer.value(0).toInt());
         QCOMPARE(made.first(), QString("2026 under 1"));
         QCOMPARE(made.size(), 2);
