@@ -10,8 +10,10 @@
 #include "platform/widgets/WindowController.h"
 #include "session/LMImportLogWindowController.h"
 #include "session/SessionStoryboard.h"
+#include "store/BookmarkPasswords.h"
 #include "store/ObjectContext.h"
 #include "store/PersistentStore.h"
+#include "store/SecretStore.h"
 
 #include <QAction>
 #include <QApplication>
@@ -58,6 +60,7 @@ AppDelegate::~AppDelegate()
     // marked open for the next launch.
     delete m_importLogWindowController.data();
     delete m_bookmarksWindowController.data();
+    delete m_passwords;
     m_context.reset();
     if (g_shared == this)
         g_shared = nullptr;
@@ -86,6 +89,9 @@ ObjectContext *AppDelegate::managedObjectContext()
         return nullptr;
     }
     m_context = std::move(std::get<std::unique_ptr<ObjectContext>>(opened));
+    // Passwords still in the store file move to the keyring from here on, without holding the launch.
+    m_passwords = new BookmarkPasswords(m_context.get(), new SecretStore(SecretStore::ServiceName, this), this);
+    m_passwords->start();
     emit storeOpened(m_context.get());
     return m_context.get();
 }
@@ -133,6 +139,7 @@ void AppDelegate::applicationDidFinishLaunching()
         return;
     }
     bookmarks->setParent(this);
+    bookmarks->setBookmarkPasswords(m_passwords);
     m_bookmarksWindowController = bookmarks;
     m_launched = true;
 
@@ -222,7 +229,7 @@ void AppDelegate::showBookmarksWindow()
 void AppDelegate::showImportLog()
 {
     if (!m_importLogWindowController)
-        m_importLogWindowController = new LMImportLogWindowController(this);
+        m_importLogWindowController = new LMImportLogWindowController(managedObjectContext(), this);
     m_importLogWindowController->showWindow();
 }
 

@@ -8,6 +8,7 @@
 
 class ApplicationMenus;
 class DesktopNotifier;
+class BookmarkPasswords;
 class LMBookmarksWindowController;
 class LMImportLogWindowController;
 class ObjectContext;
@@ -40,6 +41,8 @@ public:
     // the application then runs on without a store.
     [[nodiscard]] ObjectContext *managedObjectContext();
     [[nodiscard]] bool storeOpeningFailed() const { return m_storeFailed; }
+    // Bookmark passwords in the desktop keyring; made with the store, none without one.
+    [[nodiscard]] BookmarkPasswords *bookmarkPasswords() const { return m_passwords; }
 
     // The explicit save command.
     Q_INVOKABLE void saveAction();
@@ -86,6 +89,7 @@ private:
     [[nodiscard]] static bool anyWindowVisible();
 
     std::unique_ptr<ObjectContext> m_context;
+    BookmarkPasswords *m_passwords = nullptr;
     bool m_storeTried = false;
     bool m_storeFailed = false;
 

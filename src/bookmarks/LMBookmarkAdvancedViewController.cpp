@@ -59,6 +59,9 @@ void LMBookmarkAdvancedViewController::loadView()
     m_portTextField->setMinimumWidth(100);
     m_sslTextField = new QCheckBox(tr("Use a &secure connection (HTTPS)"), root);
     m_sslTextField->setObjectName(QStringLiteral("SSLTextField"));
+    m_askPasswordCheckBox = new QCheckBox(tr("As&k for the password when connecting"), root);
+    m_askPasswordCheckBox->setObjectName(QStringLiteral("askPasswordCheckBox"));
+    m_askPasswordCheckBox->setToolTip(tr("Nothing is kept: each session asks, and forgets the password when it ends"));
     auto *portRow = new QHBoxLayout;
     portRow->addWidget(m_portTextField);
     portRow->addStretch();
@@ -68,6 +71,7 @@ void LMBookmarkAdvancedViewController::loadView()
     portLabel->setBuddy(m_portTextField);
     form->addRow(portLabel, portRow);
     form->addRow(QString(), m_sslTextField);
+    form->addRow(QString(), m_askPasswordCheckBox);
     m_form->addAddressRow(form, root);
     layout->addLayout(form);
     layout->addSpacing(8);
@@ -75,7 +79,8 @@ void LMBookmarkAdvancedViewController::loadView()
     m_form->setBindings(
         {RecordFieldBinding::bind(m_appTextField, ServerBookmark::kApplicationNameURL, m_bookmark),
          RecordFieldBinding::bind(m_portTextField, ServerBookmark::kPortNumber, m_bookmark),
-         RecordFieldBinding::bind(m_sslTextField, ServerBookmark::kSecureConnect, m_bookmark)});
+         RecordFieldBinding::bind(m_sslTextField, ServerBookmark::kSecureConnect, m_bookmark),
+         RecordFieldBinding::bind(m_askPasswordCheckBox, ServerBookmark::kAskForPassword, m_bookmark)});
 
     auto *buttons = new QHBoxLayout;
     m_cancelButton = new QPushButton(tr("Cancel"), root);

@@ -39,6 +39,7 @@ public:
     [[nodiscard]] QLineEdit *appTextField() const { return m_appTextField; }
     [[nodiscard]] QSpinBox *portTextField() const { return m_portTextField; }
     [[nodiscard]] QCheckBox *sslTextField() const { return m_sslTextField; }
+    [[nodiscard]] QCheckBox *askPasswordCheckBox() const { return m_askPasswordCheckBox; }
     [[nodiscard]] QPushButton *cancelButton() const { return m_cancelButton; }
     [[nodiscard]] QPushButton *saveButton() const { return m_saveButton; }
 
@@ -53,6 +54,7 @@ private:
     QPointer<QLineEdit> m_appTextField;
     QPointer<QSpinBox> m_portTextField;
     QPointer<QCheckBox> m_sslTextField;
+    QPointer<QCheckBox> m_askPasswordCheckBox;
     QPointer<QPushButton> m_cancelButton;
     QPointer<QPushButton> m_saveButton;
 

@@ -10,6 +10,8 @@
 #include "platform/widgets/Alert.h"
 #include "platform/widgets/RecordFieldBinding.h"
 #include "platform/widgets/Segue.h"
+#include "connection/ServerAddress.h"
+#include "store/BookmarkPasswords.h"
 #include "store/ObjectContext.h"
 #include "store/ServerBookmark.h"
 #include "store/UndoManager.h"
@@ -19,7 +21,24 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QValidator>
 #include <QVBoxLayout>
+
+namespace {
+// A host name, an IPv4 address or a bracketed IPv6 address; surrounding spaces are trimmed when
+// the edit is finished. An empty host is left for later.
+class HostValidator : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString &input, int &) const override
+    {
+        if (input.isEmpty())
+            return Acceptable;
+        return input == input.trimmed() && ServerAddress::checkHost(input) ? Acceptable : Intermediate;
+    }
+    void fixup(QString &input) const override { input = input.trimmed(); }
+};
+} // namespace
 
 LMBookmarkEditViewController::LMBookmarkEditViewController(QObject *parent)
     : ViewController(parent), m_form(new BookmarkForm(this))
@@ -39,6 +58,10 @@ void LMBookmarkEditViewController::setBookmark(ServerBookmark *bookmark)
     if (ObjectContext *context = bookmark ? bookmark->managedObjectContext() : nullptr)
         m_undoBaseline = context->undoManager()->undoCount();
     m_form->setBookmark(bookmark);
+    if (bookmark)
+        connect(bookmark, &ServerBookmark::fieldChanged, this, &LMBookmarkEditViewController::updatePasswordField,
+                Qt::UniqueConnection);
+    updatePasswordField();
 }
 
 void LMBookmarkEditViewController::setIsNew(bool isNew)
@@ -76,8 +99,19 @@ void LMBookmarkEditViewController::loadView()
     m_passwordTextField = new QLineEdit(root);
     m_passwordTextField->setObjectName(QStringLiteral("passwordTextField"));
     m_passwordTextField->setEchoMode(QLineEdit::Password);
+    m_hostTextField->setValidator(new HostValidator(m_hostTextField));
+    m_hostNoteLabel = new QLabel(root);
+    m_hostNoteLabel->setObjectName(QStringLiteral("hostNoteLabel"));
+    m_hostNoteLabel->setWordWrap(true);
+    m_hostNoteLabel->hide();
+    auto *hostColumn = new QVBoxLayout;
+    hostColumn->setSpacing(2);
+    hostColumn->addWidget(m_hostTextField);
+    hostColumn->addWidget(m_hostNoteLabel);
     form->addRow(tr("&Name:"), m_labelTextField);
-    form->addRow(tr("&Host:"), m_hostTextField);
+    auto *hostLabel = new QLabel(tr("&Host:"), root);
+    hostLabel->setBuddy(m_hostTextField);
+    form->addRow(hostLabel, hostColumn);
     form->addRow(tr("&User name:"), m_userTextField);
     form->addRow(tr("&Password:"), m_passwordTextField);
     m_form->addAddressRow(form, root);
@@ -112,6 +146,8 @@ void LMBookmarkEditViewController::loadView()
     buttons->addWidget(m_saveButton);
     layout->addLayout(buttons);
 
+    connect(m_hostTextField, &QLineEdit::textEdited, this, &LMBookmarkEditViewController::hostEdited);
+    connect(m_hostTextField, &QLineEdit::textChanged, this, &LMBookmarkEditViewController::updateHostNote);
     connect(m_advancedButton, &QPushButton::clicked, this,
             &LMBookmarkEditViewController::advancedButtonClicked);
     connect(m_deleteButton, &QPushButton::clicked, this, &LMBookmarkEditViewController::deleteButtonClicked);
@@ -119,11 +155,105 @@ void LMBookmarkEditViewController::loadView()
     connect(m_saveButton, &QPushButton::clicked, this, &LMBookmarkEditViewController::saveButtonClicked);
 
     setView(root);
+    updatePasswordField();
+}
+
+void LMBookmarkEditViewController::hostEdited(const QString &text)
+{
+    // Only a paste (or a drop) is taken apart: an address being typed would be split at its
+    // first letter.
+    const qsizetype before = m_hostLength;
+    m_hostLength = text.size();
+    if (text.size() - before < 2)
+        return;
+    const std::optional<ServerAddress::PastedParts> parts = ServerAddress::splitPastedUrl(text);
+    ObjectContext *context = m_bookmark ? m_bookmark->managedObjectContext() : nullptr;
+    if (!parts || !context)
+        return;
+    // A pasted address goes into its fields at once, as one step Cancel can take back, and the
+    // user sees where each part went.
+    const int port = parts->port.value_or(parts->secure ? 443 : 80);
+    QList<QPair<QString, QVariant>> fields{{ServerBookmark::kHostName, parts->host},
+                                           {ServerBookmark::kSecureConnect, parts->secure},
+                                           {ServerBookmark::kPortNumber, QVariant::fromValue<qint64>(port)}};
+    if (!parts->path.isEmpty())
+        fields.append({ServerBookmark::kApplicationNameURL, parts->path});
+    context->undoManager()->setValues(m_bookmark, fields);
+    m_splitHost = parts->host;
+    m_hostTextField->setText(parts->host);
+    m_hostLength = parts->host.size();
+    m_hostNoteLabel->setText(tr("The pasted address was taken apart: host %1, port %2, %3%4.")
+                                 .arg(parts->host)
+                                 .arg(port)
+                                 .arg(parts->secure ? tr("secure connection") : tr("plain connection"))
+                                 .arg(parts->path.isEmpty() ? QString()
+                                                            : tr(", application path “%1”").arg(parts->path)));
+    m_hostNoteLabel->show();
+}
+
+void LMBookmarkEditViewController::updateHostNote()
+{
+    QString why;
+    const QString text = m_hostTextField->text();
+    // The note on a split paste stays while the field shows what the paste left there.
+    if (!m_splitHost.isEmpty() && text == m_splitHost)
+        return;
+    m_splitHost.clear();
+    const bool unusable = !text.trimmed().isEmpty() && !ServerAddress::checkHost(text, &why);
+    m_hostNoteLabel->setStyleSheet(unusable ? QStringLiteral("color: #b3261e;") : QString());
+    m_hostNoteLabel->setText(why);
+    m_hostNoteLabel->setVisible(unusable);
+}
+
+bool LMBookmarkEditViewController::tidyHost()
+{
+    const QString text = m_hostTextField->text();
+    if (ServerAddress::checkHost(text) && text != text.trimmed())
+        m_hostTextField->setText(text.trimmed());
+    if (m_hostTextField->hasAcceptableInput())
+        return true;
+    updateHostNote();
+    m_hostTextField->setFocus();
+    return false;
+}
+
+void LMBookmarkEditViewController::loadPassword()
+{
+    if (!m_passwords || !m_bookmark || m_isNew || !m_bookmark->passwordIsInKeyring())
+        return;
+    m_readingPassword = true;
+    updatePasswordField();
+    QPointer<ServerBookmark> bookmark = m_bookmark;
+    m_passwords->passwordFor(
+        m_bookmark, this,
+        [this, bookmark](const BookmarkPasswords::Answer &answer) {
+            m_readingPassword = false;
+            // Shown (masked) unless the user has begun to type a new one meanwhile.
+            if (bookmark && answer.password && bookmark->passwordIsInKeyring() && m_passwordTextField &&
+                !m_passwordTextField->isModified())
+                bookmark->adoptKeyringPassword(*answer.password);
+            updatePasswordField();
+            if (m_passwordTextField && !answer.reason.isEmpty())
+                m_passwordTextField->setPlaceholderText(tr("Could not be read from the keyring"));
+        },
+        false);
+}
+
+void LMBookmarkEditViewController::updatePasswordField()
+{
+    if (!m_passwordTextField || !m_bookmark)
+        return;
+    const bool ask = m_bookmark->askForPassword();
+    m_passwordTextField->setEnabled(!ask);
+    m_passwordTextField->setPlaceholderText(ask                  ? tr("Asked for when connecting")
+                                            : m_readingPassword ? tr("Reading from the keyring…")
+                                                                 : QString());
 }
 
 void LMBookmarkEditViewController::viewWillAppear()
 {
     (void)view();
+    loadPassword();
     // A new record is removed by Cancel instead; a record with a session on it stays.
     m_deleteButton->setEnabled(!m_isNew && !LMBookmarksWindowController::hasOpenSession(m_bookmark));
     m_labelTextField->setFocus();
@@ -138,7 +268,7 @@ void LMBookmarkEditViewController::showBookmarksWindow()
 
 void LMBookmarkEditViewController::saveButtonClicked()
 {
-    if (m_finished)
+    if (m_finished || !tidyHost())
         return;
     m_form->commit();
     showBookmarksWindow();

@@ -3,7 +3,9 @@
 #include "app/SharedContext.h"
 
 #include "platform/widgets/ViewController.h"
+#include "store/BookmarkPasswords.h"
 #include "store/ServerBookmark.h"
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -12,6 +14,7 @@
 #include <QString>
 
 class BookmarkForm;
+class BookmarkPasswords;
 class ObjectContext;
 class QLabel;
 class RecordFieldBinding;
@@ -39,6 +42,10 @@ public:
 
     [[nodiscard]] ObjectContext *managedObjectContext();
 
+    // Where a password kept in the keyring is read from, to show it (masked) and to let an undo
+    // of an edit bring it back.
+    void setBookmarkPasswords(BookmarkPasswords *passwords) { m_passwords = passwords; }
+
     [[nodiscard]] QLineEdit *labelTextField() const { return m_labelTextField; }
     [[nodiscard]] QLineEdit *hostTextField() const { return m_hostTextField; }
     [[nodiscard]] QLineEdit *userTextField() const { return m_userTextField; }
@@ -47,6 +54,8 @@ public:
     [[nodiscard]] QPushButton *cancelButton() const { return m_cancelButton; }
     [[nodiscard]] QPushButton *saveButton() const { return m_saveButton; }
     [[nodiscard]] QPushButton *advancedButton() const { return m_advancedButton; }
+    // Under the host field: why the host cannot be used, or how a pasted address was taken apart.
+    [[nodiscard]] QLabel *hostNoteLabel() const { return m_hostNoteLabel; }
 
     void viewWillAppear() override;
     void prepareForSegue(Segue &segue, QObject *sender) override;
@@ -62,6 +71,12 @@ protected:
 
 private:
     static void showBookmarksWindow();
+    void hostEdited(const QString &text);
+    void updateHostNote();
+    // Trims a usable host; false (with the note shown) when the host cannot be used.
+    bool tidyHost();
+    void loadPassword();
+    void updatePasswordField();
 
     QPointer<QLabel> m_titleLabel;
     QPointer<QLineEdit> m_labelTextField;
@@ -72,6 +87,11 @@ private:
     QPointer<QPushButton> m_cancelButton;
     QPointer<QPushButton> m_saveButton;
     QPointer<QPushButton> m_advancedButton;
+    QPointer<QLabel> m_hostNoteLabel;
+    QPointer<BookmarkPasswords> m_passwords;
+    bool m_readingPassword = false;
+    qsizetype m_hostLength = 0;
+    QString m_splitHost;
 
     BookmarkForm *m_form;
     QPointer<ServerBookmark> m_bookmark;

@@ -7,12 +7,16 @@
 #include "platform/ConsoleLog.h"
 #include "platform/widgets/Segue.h"
 #include "session/LMSessionWindowController.h"
+#include "store/BookmarkPasswords.h"
 #include "store/ObjectContext.h"
+#include "store/SecretStore.h"
 #include "store/ServerBookmark.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QMainWindow>
+#include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 
@@ -78,6 +82,38 @@ ObjectContext *LMBookmarksWindowController::managedObjectContext()
     return m_context.get();
 }
 
+void LMBookmarksWindowController::setBookmarkPasswords(BookmarkPasswords *passwords)
+{
+    m_passwords = passwords;
+    if (!passwords)
+        return;
+    connect(passwords, &BookmarkPasswords::keyringUnavailable, this, &LMBookmarksWindowController::showKeyringNotice);
+    if (!passwords->secrets()->isAvailable())
+        showKeyringNotice(passwords->secrets()->unavailableReason());
+}
+
+QString LMBookmarksWindowController::keyringNotice() const
+{
+    return m_keyringNotice ? m_keyringNotice->text() : QString();
+}
+
+void LMBookmarksWindowController::showKeyringNotice(const QString &reason)
+{
+    // Said once and left standing: no alert, nothing to dismiss, nothing asked again. A window
+    // not loaded yet says it when it loads.
+    if (m_keyringNotice || !isWindowLoaded())
+        return;
+    m_keyringNotice = new QLabel(tr("No desktop keyring: passwords stay in the application's own data file."),
+                                 window());
+    m_keyringNotice->setObjectName(QStringLiteral("keyringNotice"));
+    m_keyringNotice->setToolTip(tr("The desktop keyring cannot be used (%1). The data file is readable by you only.")
+                                    .arg(reason));
+    // Made after the window is up, so neither line nor bar would show by themselves.
+    window()->statusBar()->addWidget(m_keyringNotice, 1);
+    m_keyringNotice->show();
+    window()->statusBar()->show();
+}
+
 void LMBookmarksWindowController::windowDidLoad()
 {
     QMainWindow *w = window();
@@ -103,6 +139,8 @@ void LMBookmarksWindowController::windowDidLoad()
     if (AppDelegate *app = AppDelegate::shared())
         app->setShowingBookmarksWindow(true);
     wireMenuItems();
+    if (m_passwords && !m_passwords->secrets()->isAvailable())
+        showKeyringNotice(m_passwords->secrets()->unavailableReason());
     m_connectToolbarItem->setEnabled(false);
     m_editToolbarItem->setEnabled(false);
     reopenSessions();
@@ -174,6 +212,7 @@ void LMBookmarksWindowController::prepareForSegue(Segue &segue, QObject *)
     if (segue.identifier == SegueIdentifiers::showEditBookmarkViewController) {
         auto *editor = segue.destinationController<LMBookmarkEditViewController>();
         if (ServerBookmark *bookmark = selectedBookmark(); bookmark && editor) {
+            editor->setBookmarkPasswords(m_passwords);
             editor->setBookmark(bookmark);
             editor->setIsNew(false);
         }
@@ -182,6 +221,7 @@ void LMBookmarksWindowController::prepareForSegue(Segue &segue, QObject *)
         if (!editor)
             return;
         editor->setIsNew(true);
+        editor->setBookmarkPasswords(m_passwords);
         // Without a store there is no record to edit; the editor says so when asked to save.
         ObjectContext *context = managedObjectContext();
         if (!context)
@@ -201,6 +241,7 @@ void LMBookmarksWindowController::prepareForSegue(Segue &segue, QObject *)
         session->setParent(this);
         m_sessions.removeAll(nullptr);
         m_sessions.append(session);
+        session->setBookmarkPasswords(m_passwords);
         session->setConnectionBookmark(bookmark);
     } else {
         ConsoleLog::line(QStringLiteral("should not be here - bookmarks window - prepare for segue"));

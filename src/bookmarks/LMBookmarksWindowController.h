@@ -3,16 +3,19 @@
 #include "app/SharedContext.h"
 
 #include "platform/widgets/WindowController.h"
+#include "store/BookmarkPasswords.h"
 #include "store/ServerBookmark.h"
 
 #include <QList>
 #include <QPointer>
 #include <QString>
 
+class BookmarkPasswords;
 class LMBookmarksViewController;
 class LMSessionWindowController;
 class ObjectContext;
 class QAction;
+class QLabel;
 
 // The home window: the bookmarks list with New, Edit and Connect. Created once at launch; when
 // its window loads it wires the application's connect and new menu items and reopens the
@@ -54,6 +57,13 @@ public:
 
     [[nodiscard]] ObjectContext *managedObjectContext();
 
+    // Handed on to the editors and sessions opened from here. When the keyring cannot be used,
+    // the window says once, in its status line, that passwords stay in the data file.
+    void setBookmarkPasswords(BookmarkPasswords *passwords);
+    [[nodiscard]] BookmarkPasswords *bookmarkPasswords() const { return m_passwords; }
+    // The status line's notice; empty while there is nothing to say.
+    [[nodiscard]] QString keyringNotice() const;
+
     [[nodiscard]] bool hasSelectedBookmark() const;
     bool shouldPerformSegue(const QString &identifier, QObject *sender) override;
     void prepareForSegue(Segue &segue, QObject *sender) override;
@@ -69,6 +79,7 @@ protected:
 
 private:
     void reopenSessions();
+    void showKeyringNotice(const QString &reason);
     void wireMenuItems();
     [[nodiscard]] bool sheetIsUp() const;
 
@@ -78,4 +89,6 @@ private:
     QPointer<ServerBookmark> m_bookmarkToOpen;
     QList<QPointer<LMSessionWindowController>> m_sessions;
     SharedContext m_context;
+    QPointer<BookmarkPasswords> m_passwords;
+    QPointer<QLabel> m_keyringNotice;
 };

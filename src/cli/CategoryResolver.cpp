@@ -54,16 +54,17 @@ std::optional<Failure> CategoryResolver::checkServer()
     const auto checked = m_waiter->waitFor({LMNotification::CheckedServer});
     if (!checked)
         return Failure{ExitSomeFailed, QStringLiteral("interrupted")};
+    const QString why = checked->userInfo.value(LMUserInfoKey::Failure).toString();
     switch (checked->userInfo.value(LMUserInfoKey::ServerCheck).toInt()) {
     case 0:
         return std::nullopt;
     case 2:
-        return serverFailure(QStringLiteral("the server speaks another version of the interface than %1")
-                                 .arg(LMServerConnection::RESTAPIVERSION));
+        return serverFailure(why.isEmpty() ? QStringLiteral("the server speaks another version of the interface than %1")
+                                                 .arg(LMServerConnection::RESTAPIVERSION)
+                                           : why);
     default:
-        return serverFailure(checked->userInfo.value(LMUserInfoKey::Failure,
-                                                     QStringLiteral("this does not seem to be a Lumaro server"))
-                                 .toString());
+        return serverFailure(QStringLiteral("this does not seem to be a Lumaro server") +
+                             (why.isEmpty() ? QString() : QStringLiteral(" (") + why + QLatin1Char(')')));
     }
 }
 

@@ -1,9 +1,12 @@
 #include "ServerAccess.h"
 
+#include "store/BookmarkPasswords.h"
 #include "store/ObjectContext.h"
+#include "store/SecretStore.h"
 #include "store/ServerBookmark.h"
 #include "store/StoreFile.h"
 
+#include <QEventLoop>
 #include <QFile>
 #include <QUrl>
 
@@ -15,12 +18,35 @@ namespace ServerAccess {
 
 namespace {
 
-// The one place the password comes from. The bookmark's own comes first (the secret service
-// will take the store's place here), then standard input, then the environment.
-std::variant<QString, Failure> obtainPassword(const ServerBookmark *stored, const CliOptions &options)
+// What the desktop's keyring (or, for a store not yet moved there, the store file) keeps for the
+// bookmark; nothing when the bookmark asks each time or no keyring answers.
+std::optional<QString> keptPassword(ServerBookmark *copy)
 {
-    if (stored && !stored->password().value_or(QString()).isEmpty())
-        return *stored->password();
+    SecretStore secrets;
+    BookmarkPasswords passwords(copy->managedObjectContext(), &secrets);
+    std::optional<QString> kept;
+    QEventLoop loop;
+    QObject receiver;
+    passwords.passwordFor(
+        copy, &receiver,
+        [&](const BookmarkPasswords::Answer &answer) {
+            if (!answer.mustAsk && answer.password && !answer.password->isEmpty())
+                kept = answer.password;
+            loop.quit();
+        },
+        false);
+    loop.exec();
+    return kept;
+}
+
+// The one place the password comes from: what the bookmark keeps, then standard input, then the
+// environment. Never an argument: other users can read those in the process list.
+std::variant<QString, Failure> obtainPassword(ServerBookmark *copy, const CliOptions &options)
+{
+    if (copy) {
+        if (std::optional<QString> kept = keptPassword(copy))
+            return *kept;
+    }
     if (options.passwordStdin) {
         std::string line;
         if (!std::getline(std::cin, line))
@@ -32,7 +58,7 @@ std::variant<QString, Failure> obtainPassword(const ServerBookmark *stored, cons
     if (qEnvironmentVariableIsSet("LUMARO_PASSWORD"))
         return qEnvironmentVariable("LUMARO_PASSWORD");
     return Failure{ExitUsage, QStringLiteral("no password: %1; use --password-stdin or set LUMARO_PASSWORD")
-                                  .arg(stored ? QStringLiteral("the bookmark keeps none")
+                                  .arg(copy ? QStringLiteral("the bookmark keeps none")
                                               : QStringLiteral("a server from --url needs one"))};
 }
 
@@ -111,7 +137,7 @@ std::variant<ServerBookmark *, Failure> connectionBookmark(ObjectContext *memory
             return *failure;
         bookmark = std::get<ServerBookmark *>(made);
     }
-    auto password = obtainPassword(stored, options);
+    auto password = obtainPassword(stored ? bookmark : nullptr, options);
     if (auto *failure = std::get_if<Failure>(&password))
         return *failure;
     bookmark->setPassword(std::get<QString>(password));

@@ -1,5 +1,7 @@
 #include "AssetBodyDevice.h"
 
+#include "store/ContentHash.h"
+
 #include <QJsonDocument>
 
 #include <cstring>
@@ -51,7 +53,8 @@ qint64 AssetBodyDevice::encodeBase64(const char *input, qint64 length, char *out
 
 AssetBodyDevice::AssetBodyDevice(const QString &filePath, const QJsonObject &members, const QString &dataKey,
                                  QObject *parent)
-    : QIODevice(parent), m_filePath(filePath), m_members(members), m_dataKey(dataKey), m_file(filePath)
+    : QIODevice(parent), m_filePath(filePath), m_members(members), m_dataKey(dataKey), m_file(filePath),
+      m_hash(std::make_unique<ContentHash>())
 {
 }
 
@@ -90,6 +93,14 @@ bool AssetBodyDevice::openBody(QString *error)
     return open(QIODevice::ReadOnly);
 }
 
+std::optional<QString> AssetBodyDevice::contentHash()
+{
+    if (m_prefix.isEmpty() || m_hashedBytes != m_rawSize) // never opened, or not read through
+        return std::nullopt;
+    const QString hash = m_hash->result();
+    return hash.isEmpty() ? std::nullopt : std::optional(hash);
+}
+
 bool AssetBodyDevice::seek(qint64 pos)
 {
     if (pos < 0 || pos > size() || (m_consumed && pos != m_position))
@@ -119,6 +130,12 @@ bool AssetBodyDevice::fillChunk(qint64 group)
     if (got != rawLength) {
         setErrorString(QStringLiteral("%1 changed while it was being sent").arg(m_filePath));
         return false;
+    }
+    // Hashed here, from the chunk just read: a hashing thread of its own was no faster on two
+    // cores (the server and the HTTP stack want the other one) and needed a bounded queue.
+    if (rawOffset == m_hashedBytes) {
+        m_hash->addData(m_raw.constData(), rawLength);
+        m_hashedBytes += rawLength;
     }
     m_chunk.resize(encodedLength(rawLength));
     encodeBase64(m_raw.constData(), rawLength, m_chunk.data());

@@ -6,10 +6,14 @@
 #include <QJsonObject>
 
 #include <memory>
+#include <optional>
+
+class ContentHash;
 
 // The JSON body of one asset request, produced while it is sent: the small members are
 // serialised by the JSON library and the Base64 of the file is generated chunk by chunk
 // between them, so memory stays flat whatever the file's size. Its length is known up front.
+// The content's SHA-256 is taken from the same reads.
 // Like SendOnceBuffer it cannot be rewound once read, so the HTTP stack never sends it twice.
 class AssetBodyDevice : public QIODevice {
     Q_OBJECT
@@ -30,6 +34,10 @@ public:
     bool reset() override { return seek(0); }
     [[nodiscard]] qint64 bytesAvailable() const override { return size() - pos() + QIODevice::bytesAvailable(); }
     [[nodiscard]] bool atEnd() const override { return pos() >= size(); }
+
+    [[nodiscard]] qint64 fileSize() const { return m_rawSize; }
+    // Known once every byte of the file has been read in order (rewinds do not read twice).
+    [[nodiscard]] std::optional<QString> contentHash();
 
     [[nodiscard]] static qint64 encodedLength(qint64 rawSize) { return (rawSize + 2) / 3 * 4; }
     // Standard alphabet with "=" padding; output must hold encodedLength(length) bytes.
@@ -56,4 +64,6 @@ private:
     QByteArray m_raw;
     QByteArray m_chunk;
     qint64 m_chunkGroup = -1;
+    std::unique_ptr<ContentHash> m_hash;
+    qint64 m_hashedBytes = 0;
 };

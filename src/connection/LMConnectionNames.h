@@ -18,6 +18,9 @@ inline const QString UploadedAsset = QStringLiteral("LMServerConnectionUploadedA
 inline const QString UploadFailedAsset = QStringLiteral("LMServerConnectionUploadFailedAsset");
 inline const QString UploadDone = QStringLiteral("LMServerConnectionUploadDone");
 inline const QString UploadProgress = QStringLiteral("LMServerConnectionUploadProgress");
+// The server's certificate failed verification and is not the one trusted for the bookmark; the
+// session's requests wait until answerCertificateQuestion(). Carries the Certificate keys.
+inline const QString CertificateNeedsTrust = QStringLiteral("LMServerConnectionCertificateNeedsTrust");
 } // namespace LMNotification
 
 namespace LMUserInfoKey {
@@ -37,6 +40,16 @@ inline const QString CategoryID = QStringLiteral("category id");
 // Progress of the file in flight, in body bytes.
 inline const QString BytesSent = QStringLiteral("bytes sent");
 inline const QString BytesTotal = QStringLiteral("bytes total");
+// CertificateNeedsTrust: "host:port", the problems in words, the certificate's subject, issuer,
+// validity and SHA-256 fingerprint, and whether another certificate was trusted before.
+inline const QString HostAndPort = QStringLiteral("host and port");
+inline const QString Problems = QStringLiteral("problems");
+inline const QString Subject = QStringLiteral("subject");
+inline const QString Issuer = QStringLiteral("issuer");
+inline const QString ValidFrom = QStringLiteral("valid from");
+inline const QString ValidUntil = QStringLiteral("valid until");
+inline const QString Fingerprint = QStringLiteral("fingerprint");
+inline const QString Changed = QStringLiteral("changed");
 } // namespace LMUserInfoKey
 
 // Keys of the transport error map carried under LMUserInfoKey::Error.
@@ -45,3 +58,11 @@ inline const QString Domain = QStringLiteral("domain");
 inline const QString Code = QStringLiteral("code");
 inline const QString Description = QStringLiteral("description");
 } // namespace LMErrorKey
+
+// Error domains of failures the connection itself decides.
+namespace LMErrorDomain {
+// The user did not trust the server's certificate.
+inline const QString CertificateRefused = QStringLiteral("LMCertificateRefused");
+// The reply was no usable answer (an HTTP error status, no JSON, another server).
+inline const QString Reply = QStringLiteral("LMReply");
+} // namespace LMErrorDomain

@@ -1,7 +1,9 @@
 #include "LMServerConnection.h"
 
+#include "CertificateTrust.h"
 #include "LMRequestRules.h"
 #include "SendOnceBuffer.h"
+#include "ServerAddress.h"
 #include "platform/ConsoleLog.h"
 #include "platform/NotificationCenter.h"
 #include "store/Asset.h"
@@ -11,17 +13,39 @@
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QLoggingCategory>
+#include <QHostAddress>
 #include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QSslConfiguration>
 #include <QStringDecoder>
 #include <QTimer>
 
 #include <algorithm>
+#include <climits>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcConnection, "lumaro.connection")
 
 using namespace LMRequestRules;
+
+namespace {
+// The system's proxies, but never for the machine itself: a proxy cannot reach its client's
+// loopback, and a test server there must be spoken to directly whatever the environment says.
+class SystemProxyFactory : public QNetworkProxyFactory {
+public:
+    QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
+    {
+        const QString host = query.peerHostName();
+        const QHostAddress address(host);
+        if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || address.isLoopback())
+            return {QNetworkProxy::NoProxy};
+        return systemProxyForQuery(query);
+    }
+};
+
+} // namespace
 
 LMServerConnection::LMServerConnection(ServerBookmark *bookmark, QObject *parent)
     : QObject(parent), m_serverBookmark(bookmark)
@@ -42,11 +66,8 @@ void LMServerConnection::setServerBookmark(ServerBookmark *bookmark)
 QNetworkAccessManager *LMServerConnection::urlSession()
 {
     if (!m_urlSession) {
-        // One manager for the whole process, like a shared URL session.
-        static QPointer<QNetworkAccessManager> shared;
-        if (!shared)
-            shared = new QNetworkAccessManager(QCoreApplication::instance());
-        m_urlSession = shared;
+        m_urlSession = new QNetworkAccessManager(this);
+        m_urlSession->setProxyFactory(new SystemProxyFactory);
     }
     return m_urlSession;
 }
@@ -84,58 +105,193 @@ void LMServerConnection::cancelRequests()
 
 // ---- request rule -------------------------------------------------------------------------
 
-QString LMServerConnection::requestAddress(const QString &resourcePath, bool withLogin) const
+QUrl LMServerConnection::requestUrl(const QString &resourcePath, bool withLogin) const
 {
     if (!m_serverBookmark)
         return {};
-    QString address = m_serverBookmark->urlString() + resourcePath;
+    QString query;
     if (withLogin) {
-        address += loginQuery(m_serverBookmark->userName().value_or(QString()),
-                              m_serverBookmark->password().value_or(QString()));
+        const QString password = m_sessionPassword ? *m_sessionPassword : m_serverBookmark->password().value_or(QString());
+        query = loginQuery(m_serverBookmark->userName().value_or(QString()), password).mid(1);
     }
-    return address;
+    // Set part by part: nothing the bookmark holds can move the request to another place.
+    return ServerAddress::requestUrl(m_serverBookmark->secureConnect() == true, m_serverBookmark->hostName().value_or(QString()),
+                                     m_serverBookmark->portNumber(),
+                                     QLatin1Char('/') + m_serverBookmark->applicationNameURL().value_or(QString()) +
+                                         resourcePath,
+                                     query);
+}
+
+QString LMServerConnection::addressProblem() const
+{
+    if (!m_serverBookmark)
+        return QStringLiteral("The session has no bookmark.");
+    QString why;
+    const QString host = m_serverBookmark->hostName().value_or(QString());
+    if (!ServerAddress::checkHost(host, &why))
+        return QStringLiteral("The host “%1” cannot be used: %2").arg(host, why);
+    const std::optional<qint64> port = m_serverBookmark->portNumber();
+    if (port && (*port < 1 || *port > 65535))
+        return QStringLiteral("%1 is not a port number.").arg(*port);
+    return QStringLiteral("The server address cannot be used.");
 }
 
 namespace {
-// A connection that ends before the answer leaves the outcome open: the server may have acted on
-// the request. Say so plainly; the stack's own words ("Unable to resend the data") do not.
-QString transportFailureText(QNetworkReply::NetworkError code, bool answered, const QString &stackText)
+constexpr qint64 GiB = qint64(1) << 30;
+
+QString seconds(int milliseconds)
 {
-    if (code == QNetworkReply::ContentReSendError || (code == QNetworkReply::RemoteHostClosedError && !answered))
-        return QStringLiteral("The connection closed before the server answered.");
-    if (code == QNetworkReply::RemoteHostClosedError)
-        return QStringLiteral("The connection closed before the server's answer was complete.");
-    return stackText;
+    if (milliseconds % 1000 == 0)
+        return QString::number(milliseconds / 1000);
+    return QString::number(milliseconds / 1000.0, 'f', 1);
 }
+
+// What went wrong below HTTP, in words that name the place: the stack's own texts ("Connection
+// refused", "Unable to resend the data") leave the user guessing.
+QString transportFailureText(QNetworkReply::NetworkError code, bool answered, const QUrl &url,
+                             const QString &stackText, const QStringList &certificateProblems)
+{
+    const QString place = ServerAddress::hostAndPort(url);
+    switch (code) {
+    case QNetworkReply::ConnectionRefusedError:
+        return QStringLiteral("Connection refused by %1").arg(place);
+    case QNetworkReply::HostNotFoundError:
+        return QStringLiteral("Host not found: %1").arg(url.host());
+    case QNetworkReply::SslHandshakeFailedError:
+        if (!certificateProblems.isEmpty())
+            return QStringLiteral("The certificate of %1 is not trusted: %2")
+                .arg(place, certificateProblems.join(QLatin1Char(' ')));
+        return QStringLiteral("No secure connection to %1 could be made: %2").arg(place, stackText);
+    case QNetworkReply::ContentReSendError:
+        // A connection that ends before the answer leaves the outcome open: the server may
+        // have acted on the request.
+        return QStringLiteral("The connection closed before the server answered.");
+    case QNetworkReply::RemoteHostClosedError:
+        return answered ? QStringLiteral("The connection closed before the server's answer was complete.")
+                        : QStringLiteral("The connection closed before the server answered.");
+    default:
+        return stackText;
+    }
+}
+
+// What one request is going through; shared by its reply's signal handlers.
+struct RequestState {
+    int timedOutAfterMs = 0;
+    bool bodySent = false;
+    bool awaitingTrust = false;
+    QStringList certificateProblems;
+};
 } // namespace
 
-QNetworkReply *LMServerConnection::sendRequest(const QString &address, const QByteArray &method, QIODevice *bodyDevice,
-                                               const QByteArray &body, ReplyHandler handler)
+QNetworkReply *LMServerConnection::sendRequest(const QUrl &url, const QByteArray &method, QIODevice *bodyDevice,
+                                               const QByteArray &body, ReplyHandler handler,
+                                               std::function<void(QNetworkReply *)> started)
 {
-    const QUrl url(address, QUrl::StrictMode);
-    if (!url.isValid() || url.scheme().isEmpty() || url.host().isEmpty()) {
-        // Reported like any transport failure, and never from inside the call.
-        Reply reply;
-        reply.transportError = true;
-        reply.error = {{LMErrorKey::Domain, QStringLiteral("QUrl")},
-                       {LMErrorKey::Code, -1},
-                       {LMErrorKey::Description, QStringLiteral("Invalid server address: %1").arg(address)}};
-        QMetaObject::invokeMethod(this, [handler, reply] { handler(reply); }, Qt::QueuedConnection);
+    auto request = std::make_shared<Outgoing>(Outgoing{url, method, bodyDevice, body, std::move(handler),
+                                                       std::move(started)});
+    if (!url.isValid() || url.host().isEmpty()) {
+        // Reported like any transport failure, and never from inside the call. No connection is
+        // opened to an address that does not mean what it says.
+        const QVariantMap error{{LMErrorKey::Domain, QStringLiteral("QUrl")},
+                                {LMErrorKey::Code, -1},
+                                {LMErrorKey::Description, addressProblem()}};
+        QMetaObject::invokeMethod(this, [this, request, error] { fail(request, error); }, Qt::QueuedConnection);
         return nullptr;
     }
-    QNetworkRequest request(url);
-    QNetworkReply *networkReply = nullptr;
+    return dispatch(request);
+}
+
+void LMServerConnection::fail(const std::shared_ptr<Outgoing> &request, const QVariantMap &error)
+{
+    Reply reply;
+    reply.transportError = true;
+    reply.error = error;
+    reply.finalUrl = request->url;
+    request->handler(reply);
+}
+
+QNetworkReply *LMServerConnection::dispatch(const std::shared_ptr<Outgoing> &request)
+{
+    if (m_trust == Trust::Asking) {
+        m_waitingForTrust.append(request);
+        return nullptr;
+    }
+    QNetworkRequest networkRequest(request->url);
+    QIODevice *bodyDevice = request->bodyDevice;
     SendOnceBuffer *ownBody = nullptr;
-    if (!bodyDevice && method == "POST")
-        bodyDevice = ownBody = new SendOnceBuffer(body);
-    if (bodyDevice)
-        networkReply = urlSession()->sendCustomRequest(request, method, bodyDevice);
-    else
-        networkReply = urlSession()->get(request);
+    if (request->bodyDevice) {
+        // A body goes again only when none of it went before: a refused handshake sends nothing.
+        if (!bodyDevice->reset()) {
+            fail(request, {{LMErrorKey::Domain, QStringLiteral("QNetworkReply")},
+                           {LMErrorKey::Code, int(QNetworkReply::ContentReSendError)},
+                           {LMErrorKey::Description, QStringLiteral("The request could not be sent again.")}});
+            return nullptr;
+        }
+    } else if (request->method == "POST") {
+        bodyDevice = ownBody = new SendOnceBuffer(request->body);
+    }
+    QNetworkReply *networkReply = bodyDevice ? urlSession()->sendCustomRequest(networkRequest, request->method, bodyDevice)
+                                             : urlSession()->get(networkRequest);
     networkReply->setParent(this);
     if (ownBody)
         ownBody->setParent(networkReply);
-    connect(networkReply, &QNetworkReply::finished, this, [networkReply, handler] {
+    auto state = std::make_shared<RequestState>();
+
+    // No progress for too long fails the request; a body sent whole earns its answer more time.
+    auto *watchdog = new QTimer(networkReply);
+    watchdog->setSingleShot(true);
+    watchdog->setInterval(m_timeouts.idleMs);
+    connect(watchdog, &QTimer::timeout, networkReply, [networkReply, watchdog, state] {
+        state->timedOutAfterMs = watchdog->interval();
+        networkReply->abort();
+    });
+    const Timeouts limits = m_timeouts;
+    connect(networkReply, &QNetworkReply::uploadProgress, watchdog, [watchdog, state, limits](qint64 sent, qint64 total) {
+        if (total > 0 && sent >= total && !state->bodySent) {
+            state->bodySent = true;
+            watchdog->setInterval(int(std::min<qint64>(INT_MAX, limits.idleMs + total * limits.answerMsPerGiB / GiB)));
+        }
+        watchdog->start();
+    });
+    auto answering = [watchdog, limits] {
+        watchdog->setInterval(limits.idleMs);
+        watchdog->start();
+    };
+    connect(networkReply, &QNetworkReply::metaDataChanged, watchdog, answering);
+    connect(networkReply, &QNetworkReply::downloadProgress, watchdog, answering);
+    watchdog->start();
+
+    connect(networkReply, &QNetworkReply::sslErrors, this, [this, networkReply, state](const QList<QSslError> &errors) {
+        QSslCertificate leaf = networkReply->sslConfiguration().peerCertificate();
+        if (leaf.isNull() && !errors.isEmpty())
+            leaf = errors.constFirst().certificate();
+        const QString pinned = m_serverBookmark ? m_serverBookmark->trustedCertificate() : QString();
+        const QList<QSslError> pinnedErrors = CertificateTrust::pinnedErrors(errors, leaf, pinned);
+        if (!pinnedErrors.isEmpty()) {
+            networkReply->ignoreSslErrors(pinnedErrors);
+            return;
+        }
+        state->certificateProblems = CertificateTrust::describe(errors);
+        // After a refusal the request fails as refused, without a second question.
+        state->awaitingTrust = true;
+        if (m_trust == Trust::Open)
+            askAboutCertificate(leaf, errors, networkReply->url());
+    });
+
+    connect(networkReply, &QNetworkReply::finished, this, [this, networkReply, request, state] {
+        networkReply->deleteLater();
+        if (state->awaitingTrust) {
+            // Held for the user's answer, or sent again when it has come already.
+            if (m_trust == Trust::Refused) {
+                fail(request, {{LMErrorKey::Domain, LMErrorDomain::CertificateRefused},
+                               {LMErrorKey::Code, int(QNetworkReply::SslHandshakeFailedError)},
+                               {LMErrorKey::Description, QStringLiteral("The certificate of %1 was not trusted.")
+                                                             .arg(ServerAddress::hostAndPort(request->url))}});
+            } else {
+                dispatch(request);
+            }
+            return;
+        }
         Reply reply;
         const QVariant status = networkReply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         const QNetworkReply::NetworkError code = networkReply->error();
@@ -144,11 +300,21 @@ QNetworkReply *LMServerConnection::sendRequest(const QString &address, const QBy
         const bool belowHttp = (code > QNetworkReply::NoError && code < QNetworkReply::ContentAccessDenied) ||
                                code == QNetworkReply::ProtocolUnknownError || code == QNetworkReply::ProtocolFailure;
         reply.transportError = code != QNetworkReply::NoError && (belowHttp || !status.isValid());
-        if (reply.transportError) {
+        if (state->timedOutAfterMs > 0) {
+            const bool uploading = request->method == "POST" && !state->bodySent;
+            reply.transportError = true;
+            reply.error = {{LMErrorKey::Domain, QStringLiteral("QNetworkReply")},
+                           {LMErrorKey::Code, int(QNetworkReply::TimeoutError)},
+                           {LMErrorKey::Description,
+                            (uploading ? QStringLiteral("Nothing could be sent to the server for %1 seconds")
+                                       : QStringLiteral("The server did not answer within %1 seconds"))
+                                .arg(seconds(state->timedOutAfterMs))}};
+        } else if (reply.transportError) {
             reply.error = {{LMErrorKey::Domain, QStringLiteral("QNetworkReply")},
                            {LMErrorKey::Code, int(code)},
-                           {LMErrorKey::Description, transportFailureText(code, status.isValid(),
-                                                                          networkReply->errorString())}};
+                           {LMErrorKey::Description,
+                            transportFailureText(code, status.isValid(), request->url, networkReply->errorString(),
+                                                 state->certificateProblems)}};
         } else {
             reply.body = networkReply->readAll();
         }
@@ -157,21 +323,63 @@ QNetworkReply *LMServerConnection::sendRequest(const QString &address, const QBy
         if (networkReply->hasRawHeader("Location"))
             reply.location = networkReply->rawHeader("Location");
         reply.finalUrl = networkReply->url();
-        networkReply->deleteLater();
-        handler(reply);
+        request->handler(reply);
     });
+    if (request->started)
+        request->started(networkReply);
     return networkReply;
+}
+
+void LMServerConnection::askAboutCertificate(const QSslCertificate &certificate, const QList<QSslError> &errors,
+                                             const QUrl &url)
+{
+    m_trust = Trust::Asking;
+    m_questionedCertificate = certificate;
+    const CertificateTrust::Summary summary = CertificateTrust::summarize(certificate);
+    const QString pinned = m_serverBookmark ? m_serverBookmark->trustedCertificate() : QString();
+    qCInfo(lcConnection) << "certificate of" << ServerAddress::hostAndPort(url) << "needs a decision:"
+                         << summary.fingerprint;
+    postLater(LMNotification::CertificateNeedsTrust,
+              {{LMUserInfoKey::HostAndPort, ServerAddress::hostAndPort(url)},
+               {LMUserInfoKey::Problems, CertificateTrust::describe(errors)},
+               {LMUserInfoKey::Subject, summary.subject},
+               {LMUserInfoKey::Issuer, summary.issuer},
+               {LMUserInfoKey::ValidFrom, summary.validFrom},
+               {LMUserInfoKey::ValidUntil, summary.validUntil},
+               {LMUserInfoKey::Fingerprint, summary.fingerprint},
+               {LMUserInfoKey::Changed, !pinned.isEmpty() && !CertificateTrust::isPinned(pinned, certificate.toDer())}});
+}
+
+void LMServerConnection::answerCertificateQuestion(bool trust)
+{
+    if (m_trust != Trust::Asking)
+        return;
+    const QList<std::shared_ptr<Outgoing>> waiting = std::exchange(m_waitingForTrust, {});
+    if (trust) {
+        if (m_serverBookmark)
+            m_serverBookmark->setTrustedCertificate(CertificateTrust::fingerprint(m_questionedCertificate));
+        m_trust = Trust::Open;
+        for (const std::shared_ptr<Outgoing> &request : waiting)
+            dispatch(request);
+        return;
+    }
+    m_trust = Trust::Refused;
+    for (const std::shared_ptr<Outgoing> &request : waiting)
+        fail(request, {{LMErrorKey::Domain, LMErrorDomain::CertificateRefused},
+                       {LMErrorKey::Code, int(QNetworkReply::SslHandshakeFailedError)},
+                       {LMErrorKey::Description, QStringLiteral("The certificate of %1 was not trusted.")
+                                                     .arg(ServerAddress::hostAndPort(request->url))}});
 }
 
 QNetworkReply *LMServerConnection::sendGet(const QString &resourcePath, bool withLogin, ReplyHandler handler)
 {
-    return sendRequest(requestAddress(resourcePath, withLogin), "GET", nullptr, {}, std::move(handler));
+    return sendRequest(requestUrl(resourcePath, withLogin), "GET", nullptr, {}, std::move(handler));
 }
 
 QNetworkReply *LMServerConnection::sendPost(const QString &resourcePath, const QJsonObject &body,
                                             ReplyHandler handler)
 {
-    return sendRequest(requestAddress(resourcePath, true), "POST", nullptr,
+    return sendRequest(requestUrl(resourcePath, true), "POST", nullptr,
                        QJsonDocument(body).toJson(QJsonDocument::Compact), std::move(handler));
 }
 
@@ -241,8 +449,13 @@ void LMServerConnection::postLater(const QString &name, const QVariantMap &userI
 
 void LMServerConnection::getFullURL()
 {
-    const QString address = m_serverBookmark ? m_serverBookmark->urlShortString() : QString();
-    sendRequest(address, "GET", nullptr, {}, [this](const Reply &reply) {
+    // The root page of the bookmark's server: on its own port, where the server listens, not on
+    // the scheme's usual one.
+    const QUrl url = m_serverBookmark ? ServerAddress::requestUrl(m_serverBookmark->secureConnect() == true,
+                                                                  m_serverBookmark->hostName().value_or(QString()),
+                                                                  m_serverBookmark->portNumber(), QStringLiteral("/"))
+                                      : QUrl();
+    sendRequest(url, "GET", nullptr, {}, [this](const Reply &reply) {
         QString appURL;
         if (!reply.transportError)
             appURL = appPathFromRootReply(reply.status, reply.location, reply.finalUrl);
@@ -250,32 +463,58 @@ void LMServerConnection::getFullURL()
     });
 }
 
+namespace {
+QVariantMap replyProblem(const QString &description)
+{
+    return {{LMErrorKey::Domain, LMErrorDomain::Reply}, {LMErrorKey::Code, 0}, {LMErrorKey::Description, description}};
+}
+} // namespace
+
 void LMServerConnection::checkLMServer()
 {
     sendGet(QStringLiteral("/ra/abouts.json"), false, [this](const Reply &reply) {
         int result = 1;
+        // Why the check failed, for the user: the transport's reason, the HTTP status, or what
+        // the answer said instead.
+        QVariantMap problem = reply.error;
         [&] {
             if (reply.transportError)
                 return;
+            const bool httpFailure = reply.status < 200 || reply.status > 299;
+            const QVariantMap statusProblem =
+                replyProblem(QStringLiteral("The server answered HTTP %1 %2").arg(reply.status).arg(reply.statusText).trimmed());
             QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
             const QString text = decoder(reply.body);
-            if (decoder.hasError())
+            if (decoder.hasError()) {
+                problem = httpFailure ? statusProblem : replyProblem(QStringLiteral("The server's answer is not text."));
                 return;
+            }
             ConsoleLog::line(QStringLiteral("server check response data = ") + text);
             const std::optional<QJsonValue> json = decodeJson(reply);
-            if (!json || !json->isObject())
+            if (!json || !json->isObject()) {
+                problem = httpFailure ? statusProblem
+                                      : replyProblem(QStringLiteral("The server's answer is no Lumaro identity."));
                 return;
+            }
             const QJsonObject about = json->toObject();
             const QJsonValue uid = about.value(QLatin1String("LumaroUID"));
             const QJsonValue api = about.value(QLatin1String("RestAPIVersion"));
             ConsoleLog::line(QStringLiteral("server check values = ") + api.toString() + QStringLiteral(", ") +
                              uid.toString());
-            if (!uid.isString() || uid.toString() != SERVERUID)
+            if (!uid.isString() || uid.toString() != SERVERUID) {
+                problem = httpFailure ? statusProblem
+                                      : replyProblem(QStringLiteral("The server's answer is no Lumaro identity."));
                 return;
-            if (!api.isString())
+            }
+            if (!api.isString()) {
+                problem = replyProblem(QStringLiteral("The server gives no interface version."));
                 return;
+            }
             if (api.toString() != RESTAPIVERSION) {
                 result = 2;
+                problem = replyProblem(QStringLiteral("The server speaks interface version %1; this application "
+                                                      "speaks version %2.")
+                                           .arg(api.toString().left(40), RESTAPIVERSION));
                 return;
             }
             // Identity and interface version decide; a missing product version is recorded as "".
@@ -283,8 +522,10 @@ void LMServerConnection::checkLMServer()
             result = 0;
         }();
         QVariantMap info{{LMUserInfoKey::ServerCheck, result}};
-        if (reply.transportError)
-            info.insert(LMUserInfoKey::Failure, failureReason(reply, std::nullopt));
+        if (result != 0 && !problem.isEmpty()) {
+            info.insert(LMUserInfoKey::Error, problem);
+            info.insert(LMUserInfoKey::Failure, problem.value(LMErrorKey::Description));
+        }
         post(LMNotification::CheckedServer, info);
     });
 }
@@ -308,7 +549,16 @@ void LMServerConnection::retrieveCategoryTypes()
                     m_folderCategoryTypeID = *id;
             }
         }
-        post(LMNotification::RetrievedCategoryTypes, listingInfo(reply, json, usable));
+        QVariantMap info = listingInfo(reply, json, usable);
+        if (!info.contains(LMUserInfoKey::Error) && m_folderCategoryTypeID == 0) {
+            const QVariantMap problem =
+                replyProblem(reply.status >= 200 && reply.status <= 299
+                                 ? QStringLiteral("The server lists no “Folder” category type.")
+                                 : statusAndReason(reply, json));
+            info.insert(LMUserInfoKey::Error, problem);
+            info.insert(LMUserInfoKey::Failure, problem.value(LMErrorKey::Description));
+        }
+        post(LMNotification::RetrievedCategoryTypes, info);
     });
 }
 

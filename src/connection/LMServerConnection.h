@@ -11,8 +11,12 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <QSslCertificate>
+#include <QUrl>
+
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class Asset;
@@ -89,8 +93,31 @@ public:
     [[nodiscard]] bool haltUpload() const { return m_haltUpload.load(); }
     void setHaltUpload(bool halt) { m_haltUpload.store(halt); }
 
+    // The session's own manager (made on first use), so a certificate trusted here is never
+    // taken for trusted by a connection that reuses the same server connection elsewhere. It
+    // uses the system's proxy settings, except for loopback addresses.
     [[nodiscard]] QNetworkAccessManager *urlSession();
     void setUrlSession(QNetworkAccessManager *session);
+
+    // How long a request may go without progress: idleMs with nothing sent or received; once a
+    // body has been sent whole, idleMs plus answerMsPerGiB for each GiB of it, because a server
+    // may take minutes to store a large file.
+    struct Timeouts {
+        int idleMs = 60000;
+        qint64 answerMsPerGiB = 300000;
+    };
+    [[nodiscard]] const Timeouts &timeouts() const { return m_timeouts; }
+    void setTimeouts(const Timeouts &timeouts) { m_timeouts = timeouts; }
+
+    // The password this session uses, held for the session only; without one the bookmark's.
+    void setSessionPassword(const std::optional<QString> &password) { m_sessionPassword = password; }
+
+    // A certificate that failed verification and is not the bookmark's trusted one makes the
+    // connection post CertificateNeedsTrust once and hold every request of the session until the
+    // answer comes. Trusting pins the certificate's fingerprint in the bookmark and sends the held
+    // requests; refusing fails them, and every later one that meets an untrusted certificate.
+    void answerCertificateQuestion(bool trust);
+    [[nodiscard]] bool isAwaitingCertificateAnswer() const { return m_trust == Trust::Asking; }
     [[nodiscard]] ObjectContext *managedObjectContext() const { return m_managedObjectContext; }
     void setManagedObjectContext(ObjectContext *context) { m_managedObjectContext = context; }
 
@@ -139,9 +166,26 @@ private:
     };
     using ReplyHandler = std::function<void(const Reply &)>;
 
-    [[nodiscard]] QString requestAddress(const QString &resourcePath, bool withLogin) const;
-    QNetworkReply *sendRequest(const QString &address, const QByteArray &method, QIODevice *bodyDevice,
-                               const QByteArray &body, ReplyHandler handler);
+    // One request, kept whole so it can be sent once a certificate question is answered.
+    struct Outgoing {
+        QUrl url;
+        QByteArray method;
+        QPointer<QIODevice> bodyDevice;
+        QByteArray body;
+        ReplyHandler handler;
+        // Called with each network reply made for the request.
+        std::function<void(QNetworkReply *)> started;
+    };
+
+    [[nodiscard]] QUrl requestUrl(const QString &resourcePath, bool withLogin) const;
+    // Why the bookmark's address cannot be used; empty when it can.
+    [[nodiscard]] QString addressProblem() const;
+    QNetworkReply *sendRequest(const QUrl &url, const QByteArray &method, QIODevice *bodyDevice,
+                               const QByteArray &body, ReplyHandler handler,
+                               std::function<void(QNetworkReply *)> started = {});
+    QNetworkReply *dispatch(const std::shared_ptr<Outgoing> &request);
+    void fail(const std::shared_ptr<Outgoing> &request, const QVariantMap &error);
+    void askAboutCertificate(const QSslCertificate &certificate, const QList<QSslError> &errors, const QUrl &url);
     QNetworkReply *sendGet(const QString &resourcePath, bool withLogin, ReplyHandler handler);
     QNetworkReply *sendPost(const QString &resourcePath, const QJsonObject &body, ReplyHandler handler);
     void post(const QString &name, const QVariantMap &userInfo = {});
@@ -177,5 +221,11 @@ private:
     std::atomic<bool> m_haltUpload{false};
     bool m_uploading = false;
     QPointer<QNetworkAccessManager> m_urlSession;
+    Timeouts m_timeouts;
+    std::optional<QString> m_sessionPassword;
+    enum class Trust { Open, Asking, Refused };
+    Trust m_trust = Trust::Open;
+    QSslCertificate m_questionedCertificate;
+    QList<std::shared_ptr<Outgoing>> m_waitingForTrust;
     ObjectContext *m_managedObjectContext = nullptr; // outlives every connection
 };

@@ -99,26 +99,31 @@ void LMServerConnection::uploadNextAsset(const QString &importStatusID)
     }
 
     QPointer<Asset> record(asset);
-    QNetworkReply *reply = sendRequest(requestAddress(QStringLiteral("/ra/categoryAssets.json"), true), "POST", body,
-                                       {}, [this, record, body](const Reply &r) {
-                                           body->deleteLater();
-                                           assetRequestFinished(record, r);
-                                       });
-    if (!reply)
-        return;
-    auto *clock = new QElapsedTimer;
-    clock->start();
-    connect(reply, &QNetworkReply::uploadProgress, this, [this, record, clock](qint64 sent, qint64 total) {
-        // Progress is for people: a few updates a second are plenty.
-        if (sent != total && clock->elapsed() < 50)
-            return;
-        clock->restart();
-        QVariantMap info{{LMUserInfoKey::BytesSent, sent}, {LMUserInfoKey::BytesTotal, total}};
-        if (record)
-            info.insert(assetInfo(record));
-        post(LMNotification::UploadProgress, info);
-    });
-    connect(reply, &QObject::destroyed, this, [clock] { delete clock; });
+    // Progress is for people: a few updates a second are plenty. Hooked to every reply made for
+    // the request, also one sent after a certificate was trusted.
+    auto reportProgress = [this, record](QNetworkReply *reply) {
+        auto *clock = new QElapsedTimer;
+        clock->start();
+        connect(reply, &QNetworkReply::uploadProgress, this, [this, record, clock](qint64 sent, qint64 total) {
+            if (sent != total && clock->elapsed() < 50)
+                return;
+            clock->restart();
+            QVariantMap info{{LMUserInfoKey::BytesSent, sent}, {LMUserInfoKey::BytesTotal, total}};
+            if (record)
+                info.insert(assetInfo(record));
+            post(LMNotification::UploadProgress, info);
+        });
+        connect(reply, &QObject::destroyed, this, [clock] { delete clock; });
+    };
+    sendRequest(requestUrl(QStringLiteral("/ra/categoryAssets.json"), true), "POST", body, {},
+                [this, record, body](const Reply &r) {
+                    body->deleteLater();
+                    // What went out, for the log's duplicate check.
+                    if (record && m_serverBookmark && !r.transportError && r.status >= 200 && r.status <= 299)
+                        record->setFingerprint(body->fileSize(), body->contentHash(), m_serverBookmark->serverKey());
+                    assetRequestFinished(record, r);
+                },
+                reportProgress);
 }
 
 void LMServerConnection::assetRequestFinished(Asset *asset, const Reply &reply)

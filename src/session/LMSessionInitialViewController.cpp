@@ -7,6 +7,8 @@
 #include "session/LMSessionCategoryViewController.h"
 #include "session/LMSessionUploadViewController.h"
 #include "session/LMSessionWindowController.h"
+#include "session/PasswordSheet.h"
+#include "store/BookmarkPasswords.h"
 #include "store/ServerBookmark.h"
 
 #include <QJsonValue>
@@ -29,6 +31,11 @@ QString LMSessionInitialViewController::messageForServerCheck(int code)
     default:
         return {};
     }
+}
+
+PasswordSheet *LMSessionInitialViewController::passwordSheet() const
+{
+    return m_passwordSheet;
 }
 
 LMSessionWindowController *LMSessionInitialViewController::sessionWindow() const
@@ -119,6 +126,77 @@ void LMSessionInitialViewController::viewWillAppear()
 
     static_cast<void>(view()); // loads the interface elements
     m_statusLabel->setText(QStringLiteral("Connecting to ") + hostText());
+    obtainPassword(bookmark);
+}
+
+namespace {
+// Why a notification reports a failure: the description of its error, if it carries one.
+QString reasonOf(const Notification &notification)
+{
+    const QVariant error = notification.userInfo.value(LMUserInfoKey::Error);
+    if (error.typeId() == QMetaType::QString)
+        return error.toString();
+    return error.toMap().value(LMErrorKey::Description).toString();
+}
+
+bool certificateRefused(const Notification &notification)
+{
+    return notification.userInfo.value(LMUserInfoKey::Error).toMap().value(LMErrorKey::Domain) ==
+           LMErrorDomain::CertificateRefused;
+}
+} // namespace
+
+void LMSessionInitialViewController::obtainPassword(ServerBookmark *bookmark)
+{
+    BookmarkPasswords *passwords = m_sessionWindow->bookmarkPasswords();
+    if (!passwords) {
+        if (bookmark->askForPassword())
+            askForPassword({});
+        else
+            startChecks();
+        return;
+    }
+    m_detailLabel->setText(tr("Reading the password…"));
+    // The keyring may be slow or ask its user to unlock it; the window stays live meanwhile.
+    passwords->passwordFor(bookmark, this, [this](const BookmarkPasswords::Answer &answer) {
+        if (m_failed || !connection())
+            return;
+        if (answer.mustAsk) {
+            askForPassword(answer.reason);
+            return;
+        }
+        connection()->setSessionPassword(answer.password.value_or(QString()));
+        startChecks();
+    });
+}
+
+void LMSessionInitialViewController::askForPassword(const QString &reason)
+{
+    const ServerBookmark *bookmark = m_sessionWindow->connectionBookmark();
+    m_detailLabel->setText(tr("Waiting for the password…"));
+    auto *sheet = new PasswordSheet(m_sessionWindow->window(), bookmark->userName().value_or(QString()), hostText(),
+                                    reason);
+    m_passwordSheet = sheet;
+    connect(sheet, &QDialog::finished, this, [this, sheet](int result) {
+        sheet->deleteLater();
+        if (m_failed || !connection())
+            return;
+        if (result != QDialog::Accepted) {
+            endStart();
+            return;
+        }
+        connection()->setSessionPassword(sheet->password());
+        startChecks();
+    });
+    sheet->open();
+}
+
+void LMSessionInitialViewController::startChecks()
+{
+    LMServerConnection *connection = this->connection();
+    const ServerBookmark *bookmark = m_sessionWindow->connectionBookmark();
+    if (!connection || !bookmark)
+        return;
     const std::optional<QString> path = bookmark->applicationNameURL();
     if (path && !path->isEmpty()) {
         m_detailLabel->setText(tr("Checking the server…"));
@@ -155,20 +233,24 @@ void LMSessionInitialViewController::checkedLMServer(const Notification &notific
         return;
     }
     if (code != SessionErrorCodes::noError) {
-        showFailureAlert(messageForServerCheck(code));
+        // The user declined the server's certificate: nothing more to tell.
+        if (certificateRefused(notification))
+            endStart();
+        else
+            showFailureAlert(messageForServerCheck(code), reasonOf(notification));
         return;
     }
     m_detailLabel->setText(tr("Loading the category types…"));
     conn->retrieveCategoryTypes();
 }
 
-void LMSessionInitialViewController::gotCategoryTypes(const Notification &)
+void LMSessionInitialViewController::gotCategoryTypes(const Notification &notification)
 {
     LMServerConnection *conn = connection();
     if (m_failed || !conn)
         return;
     if (conn->folderCategoryTypeID() == 0) {
-        showFailureAlert(NoFolderTypeText);
+        showFailureAlert(NoFolderTypeText, reasonOf(notification));
         return;
     }
     const qint64 startingCategory = m_sessionWindow->startingCategory().value_or(-1);
@@ -213,14 +295,24 @@ void LMSessionInitialViewController::restoreInitialCategory(const Notification &
     m_sessionWindow->showView(categoryView);
 }
 
-void LMSessionInitialViewController::showFailureAlert(const QString &message)
+void LMSessionInitialViewController::endStart()
+{
+    m_failed = true;
+    if (QPointer<LMSessionWindowController> session = m_sessionWindow) {
+        session->setSessionWindowClosed(true);
+        session->closeByApplication();
+    }
+}
+
+void LMSessionInitialViewController::showFailureAlert(const QString &message, const QString &reason)
 {
     m_failed = true;
     m_busyIndicator->setRange(0, 1);
     m_detailLabel->clear();
     QPointer<LMSessionWindowController> session = m_sessionWindow;
     Alert::beginSheet(session->window(), Alert::Style::Critical,
-                      tr("Cannot open a session on %1").arg(hostText()), message, {}, [session](int) {
+                      tr("Cannot open a session on %1").arg(hostText()),
+                      reason.isEmpty() ? message : message + QStringLiteral("\n\n") + reason, {}, [session](int) {
                           if (!session)
                               return;
                           session->setSessionWindowClosed(true);

@@ -8,7 +8,9 @@
 class LMServerConnection;
 class LMSessionWindowController;
 class QLabel;
+class PasswordSheet;
 class QProgressBar;
+class ServerBookmark;
 struct Notification;
 
 // The first content of a session window: creates the session's connection and drives it through
@@ -43,6 +45,9 @@ public:
     [[nodiscard]] QLabel *statusLabel() const { return m_statusLabel; }
     [[nodiscard]] QProgressBar *busyIndicator() const { return m_busyIndicator; }
 
+    // The password question, while it is up.
+    [[nodiscard]] PasswordSheet *passwordSheet() const;
+
     // Only the first call starts the session.
     void viewWillAppear() override;
 
@@ -58,7 +63,14 @@ protected:
 private:
     [[nodiscard]] LMServerConnection *connection() const;
     [[nodiscard]] QString hostText() const;
-    void showFailureAlert(const QString &message);
+    // The password first (from the record, the keyring or the user), then the server checks.
+    void obtainPassword(ServerBookmark *bookmark);
+    void askForPassword(const QString &reason);
+    void startChecks();
+    // The alert keeps its fixed message and adds why, when the notification says.
+    void showFailureAlert(const QString &message, const QString &reason = {});
+    // Ends the start without an alert: the user said no.
+    void endStart();
     // The rebuilt path names the category the session wants back.
     [[nodiscard]] bool rebuiltPathIsUsable() const;
 
@@ -69,4 +81,5 @@ private:
     QLabel *m_statusLabel = nullptr;
     QLabel *m_detailLabel = nullptr;
     QProgressBar *m_busyIndicator = nullptr;
+    QPointer<PasswordSheet> m_passwordSheet;
 };

@@ -4,9 +4,11 @@
 #include "platform/NotificationCenter.h"
 #include "platform/widgets/Storyboard.h"
 #include "platform/widgets/ViewController.h"
+#include "session/CertificateSheet.h"
 #include "session/LMSessionCategoryViewController.h"
 #include "session/LMSessionInitialViewController.h"
 #include "session/LMSessionUploadViewController.h"
+#include "store/BookmarkPasswords.h"
 #include "store/ObjectContext.h"
 #include "store/ServerBookmark.h"
 
@@ -63,8 +65,47 @@ void LMSessionWindowController::setServerConnection(LMServerConnection *connecti
         return;
     releaseConnection();
     m_serverConnection = connection;
-    if (connection)
-        connection->setParent(this);
+    if (!connection)
+        return;
+    connection->setParent(this);
+    // Whichever view is up, the session asks about a certificate once, here.
+    NotificationCenter::defaultCenter()->addObserver(this, LMNotification::CertificateNeedsTrust, connection,
+                                                     &LMSessionWindowController::certificateNeedsTrust);
+}
+
+void LMSessionWindowController::setBookmarkPasswords(BookmarkPasswords *passwords)
+{
+    m_passwords = passwords;
+}
+
+BookmarkPasswords *LMSessionWindowController::bookmarkPasswords() const
+{
+    return m_passwords;
+}
+
+CertificateSheet *LMSessionWindowController::certificateSheet() const
+{
+    return m_certificateSheet;
+}
+
+void LMSessionWindowController::certificateNeedsTrust(const Notification &notification)
+{
+    if (m_certificateSheet || !isWindowLoaded())
+        return;
+    auto *sheet = new CertificateSheet(window(), notification.userInfo);
+    m_certificateSheet = sheet;
+    QPointer<LMServerConnection> connection = m_serverConnection;
+    connect(sheet, &QDialog::finished, this, [this, sheet, connection](int result) {
+        sheet->deleteLater();
+        if (!connection)
+            return;
+        const bool trusted = result == QDialog::Accepted;
+        connection->answerCertificateQuestion(trusted);
+        // The pin is the bookmark's from now on, also for the next launch.
+        if (trusted && m_connectionBookmark)
+            saveBookmark(m_connectionBookmark);
+    });
+    sheet->open();
 }
 
 LMSessionInitialViewController *LMSessionWindowController::initialView() const

@@ -8,12 +8,15 @@
 
 #include <optional>
 
+class BookmarkPasswords;
+class CertificateSheet;
 class LMServerConnection;
 class LMSessionCategoryViewController;
 class LMSessionInitialViewController;
 class LMSessionUploadViewController;
 class ServerBookmark;
 class ViewController;
+struct Notification;
 
 Q_DECLARE_LOGGING_CATEGORY(lcSession)
 
@@ -54,6 +57,13 @@ public:
     [[nodiscard]] bool sessionWindowClosed() const { return m_sessionWindowClosed; }
     void setSessionWindowClosed(bool closed) { m_sessionWindowClosed = closed; }
 
+    // Where the session reads its bookmark's password; none means the bookmark's own field.
+    void setBookmarkPasswords(BookmarkPasswords *passwords);
+    [[nodiscard]] BookmarkPasswords *bookmarkPasswords() const;
+
+    // The question about the server's certificate while it is up.
+    [[nodiscard]] CertificateSheet *certificateSheet() const;
+
     [[nodiscard]] ServerBookmark *connectionBookmark() const;
     // Runs the bookmark-set steps: title, frame autosave name, starting state, marks the
     // session open and saves, loads the upload queue.
@@ -78,6 +88,7 @@ private:
     void releaseConnection();
     // The connection's selected category, or -1.
     [[nodiscard]] qint64 selectedCategoryID() const;
+    void certificateNeedsTrust(const Notification &notification);
 
     QPointer<LMServerConnection> m_serverConnection;
     QPointer<LMSessionInitialViewController> m_initialView;
@@ -87,4 +98,6 @@ private:
     std::optional<qint64> m_startingCategory;
     bool m_sessionWindowClosed = false;
     QPointer<ServerBookmark> m_connectionBookmark;
+    QPointer<BookmarkPasswords> m_passwords;
+    QPointer<CertificateSheet> m_certificateSheet;
 };

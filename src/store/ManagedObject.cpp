@@ -26,12 +26,12 @@ void ManagedObject::setValue(const QString &key, const QVariant &value)
 
 bool ManagedObject::hasChanges() const
 {
-    return m_inserted || m_deleted || m_values != m_committed;
+    return m_inserted || m_deleted || storedValues() != m_committed;
 }
 
 void ManagedObject::markSaved(qint64 objectId)
 {
     m_objectId = objectId;
-    m_committed = m_values;
+    m_committed = storedValues();
     m_inserted = false;
 }

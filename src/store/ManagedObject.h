@@ -30,7 +30,11 @@ public:
     void setValue(const QString &key, const QVariant &value);
     [[nodiscard]] const QVariantMap &values() const { return m_values; }
 
-    // Unsaved insertion, deletion or field change.
+    // What the store file keeps of the record; a field held elsewhere (a password in the
+    // desktop keyring) is left out.
+    [[nodiscard]] virtual QVariantMap storedValues() const { return m_values; }
+
+    // Unsaved insertion, deletion or change of what the store file keeps.
     [[nodiscard]] bool hasChanges() const;
     [[nodiscard]] bool isInserted() const { return m_inserted; }
     [[nodiscard]] bool isDeleted() const { return m_deleted; }

@@ -2,11 +2,42 @@
 
 #include "connection/LMServerConnection.h"
 
+#include <QUuid>
+
 ServerBookmark::ServerBookmark(ObjectContext *context, const QVariantMap &stored, qint64 objectId)
     : ManagedObject(EntityName, context, stored, objectId)
 {
     connect(this, &ManagedObject::valueChanged, this, &ServerBookmark::fieldChanged);
     validateConnectionParameters();
+    if (uuid().isEmpty())
+        setValue(kUUID, QUuid::createUuid().toString(QUuid::WithoutBraces));
+}
+
+void ServerBookmark::setKeyringPassword(const std::optional<QString> &password)
+{
+    if (m_keyringPassword == password)
+        return;
+    m_keyringPassword = password;
+    emit fieldChanged();
+}
+
+void ServerBookmark::adoptKeyringPassword(const QString &password)
+{
+    m_keyringPassword = password;
+    setPassword(password);
+}
+
+bool ServerBookmark::passwordIsInKeyring() const
+{
+    return !askForPassword() && !hasValue(kPassword);
+}
+
+QVariantMap ServerBookmark::storedValues() const
+{
+    QVariantMap stored = values();
+    if (askForPassword() || (m_keyringPassword && password() == m_keyringPassword))
+        stored.remove(kPassword);
+    return stored;
 }
 
 void ServerBookmark::validateConnectionParameters()
@@ -83,6 +114,17 @@ QString ServerBookmark::urlShortString() const
 QString ServerBookmark::bookmarkLongName() const
 {
     return bookmarkName().value_or(QStringLiteral("untitled"));
+}
+
+QString ServerBookmark::serverKey() const
+{
+    QString path = applicationNameURL().value_or(QString());
+    while (path.startsWith(QLatin1Char('/')))
+        path.remove(0, 1);
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return hostName().value_or(QString()).toLower() + QLatin1Char(':') +
+           QString::number(portNumber().value_or(0)) + QLatin1Char('/') + path;
 }
 
 LMServerConnection *ServerBookmark::serverConnection() const

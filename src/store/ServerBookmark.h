@@ -26,6 +26,9 @@ class ServerBookmark : public ManagedObject {
                    fieldChanged)
     Q_PROPERTY(QVariant lastConnectedDate READ lastConnectedDateValue WRITE setLastConnectedDateValue NOTIFY
                    fieldChanged)
+    Q_PROPERTY(QVariant askForPassword READ askForPasswordValue WRITE setAskForPasswordValue NOTIFY fieldChanged)
+    Q_PROPERTY(QVariant trustedCertificate READ trustedCertificateValue WRITE setTrustedCertificateValue NOTIFY
+                   fieldChanged)
     Q_PROPERTY(QString urlString READ urlString NOTIFY fieldChanged)
     Q_PROPERTY(QString urlShortString READ urlShortString NOTIFY fieldChanged)
     Q_PROPERTY(QString bookmarkLongName READ bookmarkLongName NOTIFY fieldChanged)
@@ -46,6 +49,13 @@ public:
     static inline const QString kLastCategoryID = QStringLiteral("lastCategoryID");
     static inline const QString kSessionWindowOpen = QStringLiteral("sessionWindowOpen");
     static inline const QString kLastConnectedDate = QStringLiteral("lastConnectedDate");
+    // The bookmark's own lasting name, given once when it is made: its password's entry in the
+    // desktop keyring is found by it, whatever the user renames the bookmark to.
+    static inline const QString kUUID = QStringLiteral("uuid");
+    // Nothing is kept: each session asks for the password.
+    static inline const QString kAskForPassword = QStringLiteral("askForPassword");
+    // SHA-256 fingerprint of the server certificate the user trusted for this bookmark.
+    static inline const QString kTrustedCertificate = QStringLiteral("trustedCertificate");
 
     // Every record object, new or loaded, is made here; the defaults pass runs right after.
     explicit ServerBookmark(ObjectContext *context, const QVariantMap &stored = {}, qint64 objectId = 0);
@@ -55,6 +65,9 @@ public:
     [[nodiscard]] QString urlString() const;
     [[nodiscard]] QString urlShortString() const;
     [[nodiscard]] QString bookmarkLongName() const;
+    // Which server this is for the import log's duplicate check: host (any case), port and
+    // application path, but not the scheme or login, nor the bookmark's own name.
+    [[nodiscard]] QString serverKey() const;
 
     [[nodiscard]] std::optional<QString> bookmarkName() const { return stringField(kBookmarkName); }
     [[nodiscard]] std::optional<QString> hostName() const { return stringField(kHostName); }
@@ -66,6 +79,9 @@ public:
     [[nodiscard]] std::optional<QString> lastCategoryView() const { return stringField(kLastCategoryView); }
     [[nodiscard]] std::optional<qint64> lastCategoryID() const { return intField(kLastCategoryID); }
     [[nodiscard]] std::optional<bool> sessionWindowOpen() const;
+    [[nodiscard]] QString uuid() const { return value(kUUID).toString(); }
+    [[nodiscard]] bool askForPassword() const { return value(kAskForPassword).toBool(); }
+    [[nodiscard]] QString trustedCertificate() const { return value(kTrustedCertificate).toString(); }
 
     void setBookmarkName(const std::optional<QString> &v) { setOptional(kBookmarkName, v); }
     void setHostName(const std::optional<QString> &v) { setOptional(kHostName, v); }
@@ -77,6 +93,20 @@ public:
     void setLastCategoryView(const std::optional<QString> &v) { setOptional(kLastCategoryView, v); }
     void setLastCategoryID(const std::optional<qint64> &v) { setOptional(kLastCategoryID, v); }
     void setSessionWindowOpen(const std::optional<bool> &v) { setOptional(kSessionWindowOpen, v); }
+    void setAskForPassword(bool ask) { setValue(kAskForPassword, ask); }
+    void setTrustedCertificate(const QString &fingerprint) { setValue(kTrustedCertificate, fingerprint); }
+
+    // The password the desktop keyring is known to hold for this bookmark (read from it or
+    // confirmed written), or none. While the record's password equals it, the store file keeps
+    // no copy.
+    [[nodiscard]] const std::optional<QString> &keyringPassword() const { return m_keyringPassword; }
+    void setKeyringPassword(const std::optional<QString> &password);
+    // A password read from the keyring becomes the record's without counting as an edit.
+    void adoptKeyringPassword(const QString &password);
+    // Whether the password has to be read from the keyring: none in the record, none to ask for.
+    [[nodiscard]] bool passwordIsInKeyring() const;
+
+    [[nodiscard]] QVariantMap storedValues() const override;
 
     // Transient: the connection of the open session, never stored.
     [[nodiscard]] LMServerConnection *serverConnection() const;
@@ -114,8 +144,13 @@ private:
     void setLastCategoryIDValue(const QVariant &v) { setValue(kLastCategoryID, v); }
     QVariant sessionWindowOpenValue() const { return value(kSessionWindowOpen); }
     void setSessionWindowOpenValue(const QVariant &v) { setValue(kSessionWindowOpen, v); }
+    QVariant askForPasswordValue() const { return value(kAskForPassword); }
+    void setAskForPasswordValue(const QVariant &v) { setValue(kAskForPassword, v); }
+    QVariant trustedCertificateValue() const { return value(kTrustedCertificate); }
+    void setTrustedCertificateValue(const QVariant &v) { setValue(kTrustedCertificate, v); }
     QVariant lastConnectedDateValue() const { return value(kLastConnectedDate); }
     void setLastConnectedDateValue(const QVariant &v) { setValue(kLastConnectedDate, v); }
 
     QPointer<LMServerConnection> m_serverConnection;
+    std::optional<QString> m_keyringPassword;
 };

@@ -4,13 +4,24 @@
 
 void UndoManager::setValue(ManagedObject *record, const QString &key, const QVariant &value)
 {
+    setValues(record, {{key, value}});
+}
+
+void UndoManager::setValues(ManagedObject *record, const QList<QPair<QString, QVariant>> &values)
+{
     if (!record)
         return;
-    const QVariant before = record->value(key);
-    if (before == value && before.isValid() == value.isValid())
+    Step step{record, {}};
+    for (const auto &[key, value] : values) {
+        const QVariant before = record->value(key);
+        if (before == value && before.isValid() == value.isValid())
+            continue;
+        record->setValue(key, value);
+        step.changes.append({key, before, value});
+    }
+    if (step.changes.isEmpty())
         return;
-    record->setValue(key, value);
-    m_undo.push_back(Step{record, key, before, value});
+    m_undo.push_back(step);
     m_redo.clear();
     emit changed();
 }
@@ -22,8 +33,10 @@ void UndoManager::undo()
     Step step = m_undo.back();
     m_undo.pop_back();
     // A step whose record is gone is used up all the same: one request, one step.
-    if (step.record)
-        step.record->setValue(step.key, step.before);
+    if (step.record) {
+        for (auto change = step.changes.crbegin(); change != step.changes.crend(); ++change)
+            step.record->setValue(change->key, change->before);
+    }
     m_redo.push_back(step);
     emit changed();
 }
@@ -34,8 +47,10 @@ void UndoManager::redo()
         return;
     Step step = m_redo.back();
     m_redo.pop_back();
-    if (step.record)
-        step.record->setValue(step.key, step.after);
+    if (step.record) {
+        for (const Change &change : std::as_const(step.changes))
+            step.record->setValue(change.key, change.after);
+    }
     m_undo.push_back(step);
     emit changed();
 }

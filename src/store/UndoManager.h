@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -20,6 +22,8 @@ public:
 
     // Sets the field and records the step.
     void setValue(ManagedObject *record, const QString &key, const QVariant &value);
+    // Sets several fields as one step (a pasted address split into its fields, say).
+    void setValues(ManagedObject *record, const QList<QPair<QString, QVariant>> &values);
 
     [[nodiscard]] bool canUndo() const { return !m_undo.empty(); }
     [[nodiscard]] bool canRedo() const { return !m_redo.empty(); }
@@ -32,11 +36,14 @@ signals:
     void changed();
 
 private:
-    struct Step {
-        QPointer<ManagedObject> record;
+    struct Change {
         QString key;
         QVariant before;
         QVariant after;
+    };
+    struct Step {
+        QPointer<ManagedObject> record;
+        QList<Change> changes;
     };
     std::vector<Step> m_undo;
     std::vector<Step> m_redo;

@@ -70,6 +70,7 @@ void TestAssetBody::bodyIsTheCompactJsonObject()
     QJsonObject expected = members;
     expected.insert("assetData", QString::fromLatin1(content.toBase64()));
     QCOMPARE(body, QJsonDocument(expected).toJson(QJsonDocument::Compact));
+    QCOMPARE(device.contentHash(), sha256(content));
 }
 
 void TestAssetBody::neverRewoundOnceRead()
@@ -102,6 +103,8 @@ void TestAssetBody::neverRewoundOnceRead()
         QVERIFY(device->seek(device->pos()));
         QCOMPARE(head + device->readAll(), whole);
     }
+    // Rewound only before the first byte: hashed once, in order.
+    QCOMPARE(asset.contentHash(), sha256(content));
 }
 
 void TestAssetBody::unreadableFileIsReported()

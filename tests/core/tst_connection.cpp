@@ -10,10 +10,6 @@
 namespace {
 const QString Login = QStringLiteral("loginName=admin&password=lumaro&roleName=CategoryAdmin");
 
-QJsonObject bodyOf(const QJsonObject &request)
-{
-    return QJsonDocument::fromJson(request.value("body").toString().toUtf8()).object();
-}
 } // namespace
 
 class TestConnection : public QObject {
@@ -41,7 +37,9 @@ private slots:
     void newCategoryBody();
     void categoryCreationClosedUnanswered();
     void twoConnectionsKeepApart();
-    void unusableAddressFailsLikeTransport();
+    void systemProxyButNeverForLoopback();
+    void addressesMeanWhatTheySay_data();
+    void addressesMeanWhatTheySay();
 };
 
 void TestConnection::newConnectionState()
@@ -103,7 +101,7 @@ void TestConnection::everyRequestOnTheWire()
     const QJsonObject create = log.at(4);
     const QString raw = create.value("body").toString();
     QVERIFY2(!raw.contains(QLatin1Char('\n')) && !raw.contains(QLatin1String(": ")), qPrintable(raw));
-    const QJsonObject body = bodyOf(create);
+    const QJsonObject body = requestBody(create);
     QCOMPARE(body.value("name").toString(), QStringLiteral("Winter"));
     QCOMPARE(body.value("creatorID").toDouble(), 1.0);
     QCOMPARE(body.value("categoryType").toObject(), QJsonObject({{"id", 7}}));
@@ -155,23 +153,35 @@ void TestConnection::serverCheck_data()
     QTest::addColumn<bool>("closedPort");
     QTest::addColumn<int>("result");
     QTest::addColumn<QString>("version"); // serverVersion afterwards
-    QTest::newRow("match") << QStringList{} << false << 0 << "7.4.1-dev";
-    QTest::newRow("other identity") << QStringList{"--identity", "0000000000000000"} << false << 1 << "earlier";
-    QTest::newRow("identity in capitals") << QStringList{"--identity", "5C02AD91E7B311E6"} << false << 1 << "earlier";
-    QTest::newRow("other version") << QStringList{"--api-version", "5"} << false << 2 << "earlier";
+    QTest::addColumn<QString>("reason");  // begins the error's description; none on success
+    const QString notLumaro = QStringLiteral("The server's answer is no Lumaro identity.");
+    QTest::newRow("match") << QStringList{} << false << 0 << "7.4.1-dev" << QString();
+    QTest::newRow("other identity") << QStringList{"--identity", "0000000000000000"} << false << 1 << "earlier" << notLumaro;
+    QTest::newRow("identity in capitals") << QStringList{"--identity", "5C02AD91E7B311E6"} << false << 1 << "earlier"
+                                          << notLumaro;
+    QTest::newRow("other version") << QStringList{"--api-version", "5"} << false << 2 << "earlier"
+                                   << "The server speaks interface version 5; this application speaks version 4.";
     QTest::newRow("identity checked first") << QStringList{"--identity", "x", "--api-version", "5"} << false << 1
-                                            << "earlier";
-    QTest::newRow("html page") << QStringList{"--fault", "GET /ra/abouts.json=html"} << false << 1 << "earlier";
-    QTest::newRow("json array") << QStringList{"--fault", "GET /ra/abouts.json=body:[1,2]"} << false << 1 << "earlier";
+                                            << "earlier" << notLumaro;
+    QTest::newRow("html page") << QStringList{"--fault", "GET /ra/abouts.json=html"} << false << 1 << "earlier" << notLumaro;
+    QTest::newRow("json array") << QStringList{"--fault", "GET /ra/abouts.json=body:[1,2]"} << false << 1 << "earlier"
+                                << notLumaro;
+    QTest::newRow("error status") << QStringList{"--fault", "GET /ra/abouts.json=status:503"} << false << 1 << "earlier"
+                                  << "The server answered HTTP 503";
     QTest::newRow("interface version not a string") << QStringList{"--fault", aboutBody.arg(QStringLiteral("4"), QString())} << false << 1
-                                                    << "earlier";
+                                                    << "earlier" << "The server gives no interface version.";
     // Only identity and interface version decide; the product version is recorded as found.
     QTest::newRow("product version missing") << QStringList{"--fault", aboutBody.arg(QStringLiteral("\"4\""), QString())} << false << 0
-                                             << "";
+                                             << "" << QString();
     QTest::newRow("product version not a string")
-        << QStringList{"--fault", aboutBody.arg(QStringLiteral("\"4\""), QStringLiteral(",\"LumaroVersion\":7"))} << false << 0 << "";
-    QTest::newRow("dropped") << QStringList{"--fault", "GET /ra/abouts.json=drop"} << false << 1 << "earlier";
-    QTest::newRow("closed port") << QStringList{} << true << 1 << "earlier";
+        << QStringList{"--fault", aboutBody.arg(QStringLiteral("\"4\""), QStringLiteral(",\"LumaroVersion\":7"))} << false << 0 << ""
+        << QString();
+    QTest::newRow("dropped") << QStringList{"--fault", "GET /ra/abouts.json=drop"} << false << 1 << "earlier"
+                             << "The connection closed before";
+    QTest::newRow("closed port") << QStringList{} << true << 1 << "earlier" << "Connection refused by 127.0.0.1:";
+    // No progress for the limit (3 s here) fails the request, and says so.
+    QTest::newRow("no answer in time") << QStringList{"--fault", "GET /ra/abouts.json=delay:5000"} << false << 1
+                                       << "earlier" << "The server did not answer within 3 seconds";
 }
 
 void TestConnection::serverCheck()
@@ -180,17 +190,23 @@ void TestConnection::serverCheck()
     QFETCH(bool, closedPort);
     QFETCH(int, result);
     QFETCH(QString, version);
+    QFETCH(QString, reason);
     DevServer server(args);
     QVERIFY(server.isRunning());
     ConnectionKit kit(closedPort ? DevServer::freeClosedPort() : server.port());
+    kit.connection->setTimeouts({3000, 0});
     kit.connection->setServerVersion(QStringLiteral("earlier"));
     kit.connection->checkLMServer();
     QCOMPARE(kit.recorder->count(LMNotification::CheckedServer), 0); // never inside the call
     QVERIFY(kit.recorder->waitFor(LMNotification::CheckedServer));
-    QCOMPARE(kit.recorder->last(LMNotification::CheckedServer).userInfo.value("server check").toInt(), result);
+    const QVariantMap info = kit.recorder->last(LMNotification::CheckedServer).userInfo;
+    QCOMPARE(info.value("server check").toInt(), result);
     QCOMPARE(kit.connection->serverVersion(), version);
+    const QString description = info.value("error").toMap().value("description").toString();
+    QVERIFY2(reason.isEmpty() ? !info.contains("error") : description.startsWith(reason), qPrintable(description));
     if (!closedPort) {
-        QCOMPARE(server.requests().size(), 1);
+        // Logged once answered, which a server too slow for the limit does later.
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, 10000);
         QCOMPARE(server.requests().first().value("rawQuery").toString(), QString());
     }
 }
@@ -213,8 +229,6 @@ void TestConnection::applicationPathDiscovery()
     QVERIFY(server.isRunning());
     const quint16 port = mode == QLatin1String("closed") ? DevServer::freeClosedPort() : server.port();
     ConnectionKit kit(port);
-    // The root page is asked of scheme and host only, so the port travels inside the host here.
-    kit.bookmark->setHostName(QStringLiteral("127.0.0.1:%1").arg(port));
     kit.connection->getFullURL();
     QVERIFY(kit.recorder->waitFor(LMNotification::GotFullURL));
     const QVariantMap info = kit.recorder->last(LMNotification::GotFullURL).userInfo;
@@ -254,7 +268,10 @@ void TestConnection::categoryTypes()
     QVERIFY(kit.recorder->waitFor(LMNotification::RetrievedCategoryTypes));
     QCOMPARE(kit.connection->folderCategoryTypeID(), folder);
     QVERIFY(kit.connection->categoryTypes().has_value());
-    QVERIFY(kit.recorder->last(LMNotification::RetrievedCategoryTypes).userInfo.isEmpty());
+    // Without a folder type the notification says so, for the alert that ends the session.
+    const QVariantMap info = kit.recorder->last(LMNotification::RetrievedCategoryTypes).userInfo;
+    QCOMPARE(info.value("error").toMap().value("description").toString(),
+             folder ? QString() : QStringLiteral("The server lists no “Folder” category type."));
 }
 
 void TestConnection::statusIsNoTransportError_data()
@@ -519,12 +536,12 @@ void TestConnection::newCategoryBody()
 
     const QList<QJsonObject> posts = server.requests("/ra/categories.json");
     QCOMPARE(posts.size(), 3);
-    QCOMPARE(bodyOf(posts.at(0)).value("categoryType").toObject(), QJsonObject({{"id", 0}}));
-    QCOMPARE(bodyOf(posts.at(1)).value("categoryType").toObject(), QJsonObject({{"id", 7}}));
-    QCOMPARE(bodyOf(posts.at(1)).value("name").toString(), name);
-    QCOMPARE(bodyOf(posts.at(2)).value("name"), QJsonValue(QString()));
+    QCOMPARE(requestBody(posts.at(0)).value("categoryType").toObject(), QJsonObject({{"id", 0}}));
+    QCOMPARE(requestBody(posts.at(1)).value("categoryType").toObject(), QJsonObject({{"id", 7}}));
+    QCOMPARE(requestBody(posts.at(1)).value("name").toString(), name);
+    QCOMPARE(requestBody(posts.at(2)).value("name"), QJsonValue(QString()));
     for (const QJsonObject &request : posts) {
-        const QJsonObject body = bodyOf(request);
+        const QJsonObject body = requestBody(request);
         QVERIFY(!body.contains("parentCategoryStructures"));
         QCOMPARE(body.value("topLevel"), QJsonValue(false));
         const QString date = body.value("creationDate").toString();
@@ -574,18 +591,72 @@ void TestConnection::twoConnectionsKeepApart()
     QCOMPARE(b.recorder->count(LMNotification::CheckedServer), 1);
 }
 
-void TestConnection::unusableAddressFailsLikeTransport()
+void TestConnection::systemProxyButNeverForLoopback()
 {
-    ConnectionKit kit(80);
-    kit.bookmark->setHostName(QStringLiteral("bad host name"));
+    // The proxy is a dev server too: a request it receives arrives in its log, in proxy form.
+    DevServer proxy;
+    DevServer server;
+    QVERIFY(proxy.isRunning() && server.isRunning());
+    qputenv("http_proxy", QStringLiteral("http://127.0.0.1:%1").arg(proxy.port()).toLatin1());
+    ConnectionKit direct(server.port());
+    direct.connection->checkLMServer();
+    // 0.0.0.0 is no loopback address, yet nothing but this machine could answer for it.
+    ConnectionKit proxied(80);
+    proxied.bookmark->setHostName(QStringLiteral("0.0.0.0"));
+    proxied.connection->checkLMServer();
+    QVERIFY(direct.recorder->waitFor(LMNotification::CheckedServer));
+    QVERIFY(proxied.recorder->waitFor(LMNotification::CheckedServer));
+    qunsetenv("http_proxy");
+    QCOMPARE(direct.recorder->last(LMNotification::CheckedServer).userInfo.value("server check").toInt(), 0);
+    QCOMPARE(server.requests().size(), 1);
+    QCOMPARE(proxy.requests().size(), 1);
+    QVERIFY2(proxy.requests().constFirst().value("path").toString().startsWith(QLatin1String("http://0.0.0.0")),
+             qPrintable(proxy.requests().constFirst().value("path").toString()));
+}
+
+void TestConnection::addressesMeanWhatTheySay_data()
+{
+    QTest::addColumn<QString>("host"); // %1: the server's port
+    QTest::addColumn<QString>("appPath");
+    QTest::addColumn<QString>("reason"); // part of the failure's description; none: the check passes
+    QTest::newRow("odd application path stays a path")
+        << "127.0.0.1" << "a b?c#d%e" << QString();
+    QTest::newRow("port and path typed into the host") << "127.0.0.1:%1/x?y#z" << "x" << "cannot be used";
+    QTest::newRow("user part typed into the host") << "127.0.0.1@127.0.0.1" << "x" << "cannot contain @";
+    QTest::newRow("space in the host") << "bad host name" << "x" << "cannot contain a space";
+    QTest::newRow("IPv6 without brackets") << "::1" << "x" << "[::1]";
+}
+
+void TestConnection::addressesMeanWhatTheySay()
+{
+    QFETCH(QString, host);
+    QFETCH(QString, appPath);
+    QFETCH(QString, reason);
+    DevServer server({"--app-path", appPath});
+    QVERIFY(server.isRunning());
+    ConnectionKit kit(server.port());
+    kit.bookmark->setHostName(host.arg(server.port()));
+    kit.bookmark->setApplicationNameURL(appPath);
     kit.connection->retrieveCategoryTypes();
     kit.connection->checkLMServer();
     QCOMPARE(kit.recorder->all().size(), 0);
     QVERIFY(kit.recorder->waitFor(LMNotification::CheckedServer));
     QVERIFY(kit.recorder->waitFor(LMNotification::RetrievedCategoryTypes));
-    QCOMPARE(kit.recorder->last(LMNotification::CheckedServer).userInfo.value("server check").toInt(), 1);
-    const QVariantMap error = kit.recorder->last(LMNotification::RetrievedCategoryTypes).userInfo.value("error").toMap();
-    QVERIFY(!error.value("description").toString().isEmpty());
+    const QVariantMap check = kit.recorder->last(LMNotification::CheckedServer).userInfo;
+    if (reason.isEmpty()) {
+        QCOMPARE(check.value("server check").toInt(), 0);
+        QTRY_COMPARE(server.requests().size(), 2);
+        for (const QJsonObject &request : server.requests())
+            QVERIFY(request.value("path").toString().startsWith(QLatin1Char('/') + appPath + QStringLiteral("/ra/")));
+        return;
+    }
+    // Nothing reached any server.
+    QCOMPARE(check.value("server check").toInt(), 1);
+    QCOMPARE(server.requests().size(), 0);
+    for (const QString &name : {LMNotification::CheckedServer, LMNotification::RetrievedCategoryTypes}) {
+        const QString description = kit.recorder->last(name).userInfo.value("error").toMap().value("description").toString();
+        QVERIFY2(description.contains(reason) && !description.contains(QLatin1String("lumaro")), qPrintable(description));
+    }
 }
 
 LUMARO_TEST_MAIN(TestConnection)

@@ -4,17 +4,14 @@
 #include "TestEnvironment.h"
 #include "store/Asset.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QJsonDocument>
+#include <QSslCertificate>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
-
-QJsonObject bodyOf(const QJsonObject &request)
-{
-    return QJsonDocument::fromJson(request.value("body").toString().toUtf8()).object();
-}
 
 const QJsonObject Category{{"id", 3}, {"name", "Spring"}, {"isLeaf", true}};
 
@@ -75,6 +72,10 @@ private slots:
     void batchThatCannotStart();
     void emptyBatchEndsAtOnce();
     void noSelectedCategory();
+    void slowAnswerAfterTheLastByte_data();
+    void slowAnswerAfterTheLastByte();
+    void certificateQuestionHoldsEveryRequest_data();
+    void certificateQuestionHoldsEveryRequest();
 };
 
 void TestUpload::batchOfThree()
@@ -100,19 +101,19 @@ void TestUpload::batchOfThree()
 
     const QList<QJsonObject> status = server.requests("/ra/assetImportStatus.json");
     QCOMPARE(status.size(), 1);
-    QCOMPARE(bodyOf(status.first()), QJsonObject({{"name", "LumaroImporter v2.0"}, {"count", 3}}));
+    QCOMPARE(requestBody(status.first()), QJsonObject({{"name", "LumaroImporter v2.0"}, {"count", 3}}));
     const QList<QJsonObject> assets = server.requests("/ra/categoryAssets.json");
     QCOMPARE(assets.size(), 3);
     const QStringList names{"holiday photo.jpg", "empty.txt", QString::fromUtf8("bin\xc3\xa4r.dat")};
     for (int i = 0; i < 3; ++i) {
-        const QJsonObject body = bodyOf(assets.at(i));
+        const QJsonObject body = requestBody(assets.at(i));
         QCOMPARE(body.value("assetFileName").toString(), names.at(i));
         QCOMPARE(body.value("importStatusID"), QJsonValue(QStringLiteral("1")));
         QCOMPARE(body.value("category").toObject(), Category);
         QCOMPARE(assets.at(i).value("rawQuery").toString(),
                  QStringLiteral("loginName=admin&password=lumaro&roleName=CategoryAdmin"));
     }
-    QCOMPARE(bodyOf(assets.at(1)).value("assetData"), QJsonValue(QString()));
+    QCOMPARE(requestBody(assets.at(1)).value("assetData"), QJsonValue(QString()));
 
     // What the server decoded is what was on disk.
     const QStringList saved = savedFiles(server);
@@ -121,8 +122,15 @@ void TestUpload::batchOfThree()
     QVERIFY(third.open(QIODevice::ReadOnly));
     QCOMPARE(third.readAll(), binary);
 
+    const QList<QByteArray> contents{"jpeg bytes", QByteArray(), binary};
     for (Asset *asset : batch) {
         QVERIFY(asset->uploadDateTime());
+        const QByteArray &content = contents.at(batch.indexOf(asset));
+        QCOMPARE(asset->fileSize(), std::optional<qint64>(content.size()));
+        QCOMPARE(asset->contentHash(), sha256(content));
+        QCOMPARE(
+            asset->serverKey(),
+            std::optional(QStringLiteral("127.0.0.1:%1/cgi-bin/WebObjects/Lumaro.woa").arg(server.port())));
         QCOMPARE(asset->categoryID(), std::optional<qint64>(3));
         QCOMPARE(asset->categoryPath(), std::optional(QStringLiteral("/Photos/2024/Spring")));
     }
@@ -163,8 +171,8 @@ void TestUpload::haltDuringSecondOfFive()
     QCOMPARE(kit.recorder->count(LMNotification::UploadedAsset), 3);
     const QList<QJsonObject> assets = server.requests("/ra/categoryAssets.json");
     QCOMPARE(assets.size(), 5);
-    QCOMPARE(bodyOf(assets.at(4)).value("importStatusID"), QJsonValue(QStringLiteral("2")));
-    QCOMPARE(bodyOf(assets.at(4)).value("assetFileName").toString(), QStringLiteral("file 5.txt"));
+    QCOMPARE(requestBody(assets.at(4)).value("importStatusID"), QJsonValue(QStringLiteral("2")));
+    QCOMPARE(requestBody(assets.at(4)).value("assetFileName").toString(), QStringLiteral("file 5.txt"));
 }
 
 void TestUpload::failedRequestsStayPending_data()
@@ -204,7 +212,7 @@ void TestUpload::failedRequestsStayPending()
     const QList<QJsonObject> assets = server.requests("/ra/categoryAssets.json");
     QStringList sent;
     for (const QJsonObject &request : assets)
-        sent << bodyOf(request).value("assetFileName").toString();
+        sent << requestBody(request).value("assetFileName").toString();
     QCOMPARE(sent, (QStringList{"file 1.txt", "file 2.txt", "file 3.txt", "file 4.txt", "file 5.txt"}));
     QCOMPARE(server.requests("/ra/assetImportStatus.json").size(), 1);
     if (failed.contains(1)) {
@@ -303,6 +311,84 @@ void TestUpload::noSelectedCategory()
     QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone));
     QVERIFY(!kit.recorder->last(LMNotification::UploadDone).userInfo.value("error").toString().isEmpty());
     QCOMPARE(server.requests("/ra/categoryAssets.json").size(), 0);
+}
+
+void TestUpload::slowAnswerAfterTheLastByte_data()
+{
+    // The server takes 6 s to answer a 1 MiB file (1.33 MiB of body) it has read whole; nothing
+    // moves meanwhile. The limit for no progress is 3 s.
+    QTest::addColumn<qint64>("answerMsPerGiB");
+    QTest::addColumn<bool>("uploaded");
+    QTest::newRow("waiting grows with the body") << qint64(20000) * 1024 << true;
+    QTest::newRow("no more than the idle limit") << qint64(0) << false;
+}
+
+void TestUpload::slowAnswerAfterTheLastByte()
+{
+    QFETCH(qint64, answerMsPerGiB);
+    QFETCH(bool, uploaded);
+    DevServer server({"--fault", "POST /ra/categoryAssets.json=delay:6000", "--discard-bodies"});
+    QVERIFY(server.isRunning());
+    UploadKit kit(server.port());
+    kit.connection->setTimeouts({3000, answerMsPerGiB});
+    Asset *asset = kit.queue(QStringLiteral("large.bin"), QByteArray(1 << 20, 'x'));
+    kit.connection->startAssetImport({asset});
+    QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone, 1, 30000));
+    QCOMPARE(!asset->isPending(), uploaded);
+    // Logged once answered, also when the client gave up first.
+    QTRY_COMPARE_WITH_TIMEOUT(server.requests("/ra/categoryAssets.json").size(), 1, 10000);
+    if (!uploaded)
+        QCOMPARE(kit.recorder->last(LMNotification::UploadFailedAsset).userInfo.value("error").toString(),
+                 QStringLiteral("The server did not answer within 3 seconds"));
+}
+
+void TestUpload::certificateQuestionHoldsEveryRequest_data()
+{
+    QTest::addColumn<bool>("trust");
+    QTest::newRow("trusted") << true;
+    QTest::newRow("refused") << false;
+}
+
+void TestUpload::certificateQuestionHoldsEveryRequest()
+{
+    QFETCH(bool, trust);
+    QTemporaryDir certificates;
+    const QStringList tls = DevServer::makeTlsArguments(certificates.path(), QStringLiteral("server"));
+    DevServer server(tls);
+    QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+    UploadKit kit(server.port());
+    kit.bookmark->setSecureConnect(true);
+    NotificationRecorder questions(kit.connection.get(), {LMNotification::CertificateNeedsTrust});
+    // A check, a category load and an upload batch, all at once: one question for all of them.
+    kit.connection->checkLMServer();
+    kit.connection->retrieveCategoryTypes();
+    const QList<Asset *> batch = kit.queueNumbered(2);
+    kit.connection->startAssetImport(batch);
+    QVERIFY(questions.waitFor(LMNotification::CertificateNeedsTrust));
+    const QVariantMap question = questions.last(LMNotification::CertificateNeedsTrust).userInfo;
+    const QString fingerprint = QString::fromLatin1(
+        QSslCertificate::fromPath(tls.at(1)).value(0).digest(QCryptographicHash::Sha256).toHex(':').toUpper());
+    QCOMPARE(question.value("fingerprint").toString(), fingerprint);
+    QCOMPARE(question.value("host and port").toString(), QStringLiteral("127.0.0.1:%1").arg(server.port()));
+    // Everything waits: nothing answered, nothing reached the server.
+    QCOMPARE(kit.recorder->all().size(), 0);
+    QCOMPARE(server.requests().size(), 0);
+
+    kit.connection->answerCertificateQuestion(trust);
+    QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone));
+    QVERIFY(kit.recorder->waitFor(LMNotification::CheckedServer));
+    QVERIFY(kit.recorder->waitFor(LMNotification::RetrievedCategoryTypes));
+    QCOMPARE(questions.count(LMNotification::CertificateNeedsTrust), 1);
+    const QVariantMap check = kit.recorder->last(LMNotification::CheckedServer).userInfo;
+    QCOMPARE(check.value("server check").toInt(), trust ? 0 : 1);
+    QCOMPARE(kit.bookmark->trustedCertificate(), trust ? fingerprint : QString());
+    QCOMPARE(kit.recorder->count(LMNotification::UploadedAsset), trust ? 2 : 0);
+    QCOMPARE(savedFiles(server).size(), trust ? 2 : 0);
+    if (!trust) {
+        QCOMPARE(check.value("error").toMap().value("domain").toString(), QStringLiteral("LMCertificateRefused"));
+        QVERIFY(!kit.recorder->last(LMNotification::UploadDone).userInfo.value("error").toString().isEmpty());
+        QCOMPARE(server.requests().size(), 0);
+    }
 }
 
 LUMARO_TEST_MAIN(TestUpload)

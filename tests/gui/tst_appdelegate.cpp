@@ -17,16 +17,8 @@
 
 using namespace AppTestSupport;
 
-class TestAppDelegate : public QObject {
+class TestAppDelegate : public QObject, DelegateFixture {
     Q_OBJECT
-
-    std::unique_ptr<AppDelegate> m_app;
-
-    [[nodiscard]] ObjectContext *context() { return m_app->managedObjectContext(); }
-    [[nodiscard]] LMBookmarksWindowController *bookmarksWindow()
-    {
-        return m_app->bookmarksWindowController();
-    }
 
     [[nodiscard]] static QStringList menuTitles(QMainWindow *window, const QString &menuName)
     {
@@ -153,6 +145,7 @@ private slots:
         // The only window is a reopened session whose server is gone; its failure alert closes it.
         seed(context(), BookmarkSeed(QStringLiteral("Gone"), QStringLiteral("127.0.0.1"))
                             .withPort(DevServer::freeClosedPort())
+                            .withLogin(QStringLiteral("admin"), QStringLiteral("lumaro"))
                             .withOpenSession());
         QVERIFY(context()->save());
         QSettings().setValue(AppDelegate::ShowBookmarksKey, false);

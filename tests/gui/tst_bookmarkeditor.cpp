@@ -11,6 +11,7 @@
 #include "store/UndoManager.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QLabel>
 #include <QMainWindow>
 #include <QSortFilterProxyModel>
@@ -18,16 +19,8 @@
 
 using namespace AppTestSupport;
 
-class TestBookmarkEditor : public QObject {
+class TestBookmarkEditor : public QObject, DelegateFixture {
     Q_OBJECT
-
-    std::unique_ptr<AppDelegate> m_app;
-
-    [[nodiscard]] ObjectContext *context() { return m_app->managedObjectContext(); }
-    [[nodiscard]] LMBookmarksWindowController *bookmarksWindow()
-    {
-        return m_app->bookmarksWindowController();
-    }
     [[nodiscard]] LMBookmarksViewController *list() { return bookmarksWindow()->bookmarksViewController(); }
 
     void launch()
@@ -181,6 +174,64 @@ private slots:
         QCOMPARE(context()->undoManager()->undoCount(), stepsBefore + 1);
         // Nothing was saved by Cancel.
         QCOMPARE(readStore().named(QStringLiteral("Studio"))->hostName(), QStringLiteral("studio.example"));
+    }
+
+    void hostIsCheckedAtTheField_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved"); // empty: Save is refused
+        QTest::addColumn<QString>("note");  // part of the text under the field
+        QTest::newRow("port and path") << "127.0.0.1:8080/x?y#z" << "" << "without a scheme or port";
+        QTest::newRow("user part") << "127.0.0.1@evil.com" << "" << "cannot contain @";
+        QTest::newRow("IPv6 without brackets") << "::1" << "" << "[::1]";
+        QTest::newRow("spaces around a name") << "  assets.example  " << "assets.example" << "";
+        QTest::newRow("IPv6 in brackets") << "[::1]" << "[::1]" << "";
+    }
+
+    void hostIsCheckedAtTheField()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
+        QFETCH(QString, note);
+        ServerBookmark *record = seed(context(), BookmarkSeed(QStringLiteral("Studio"), QStringLiteral("studio.example")));
+        QVERIFY(context()->save());
+        launch();
+        LMBookmarkEditViewController *editor = openEditorFor(record);
+        QVERIFY(editor);
+        typeInto(editor->hostTextField(), typed);
+        QCOMPARE(editor->hostNoteLabel()->isVisible(), saved.isEmpty());
+        QVERIFY2(editor->hostNoteLabel()->text().contains(note), qPrintable(editor->hostNoteLabel()->text()));
+        QTest::mouseClick(editor->saveButton(), Qt::LeftButton);
+        if (saved.isEmpty()) {
+            // The editor stays, the record keeps its host, nothing is saved.
+            QCOMPARE(list()->presentedViewControllers().size(), 1);
+            QCOMPARE(record->hostName(), QStringLiteral("studio.example"));
+            QVERIFY(editor->hostTextField()->hasFocus());
+            QTest::mouseClick(editor->cancelButton(), Qt::LeftButton);
+        }
+        QTRY_VERIFY(list()->presentedViewControllers().isEmpty());
+        QCOMPARE(readStore().named(QStringLiteral("Studio"))->hostName(),
+                 saved.isEmpty() ? QStringLiteral("studio.example") : saved);
+    }
+
+    void pastedAddressIsTakenApartAsOneStep()
+    {
+        ServerBookmark *record = seed(context(), BookmarkSeed(QStringLiteral("Studio"), QStringLiteral("studio.example")));
+        QVERIFY(context()->save());
+        launch();
+        LMBookmarkEditViewController *editor = openEditorFor(record);
+        QVERIFY(editor);
+        QApplication::clipboard()->setText(QStringLiteral(" https://assets.example:8443/lumaro/app/ "));
+        editor->hostTextField()->setFocus();
+        editor->hostTextField()->selectAll();
+        QTest::keyClick(editor->hostTextField(), Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(editor->hostTextField()->text(), QStringLiteral("assets.example"));
+        QCOMPARE(record->urlString(), QStringLiteral("https://assets.example:8443/lumaro/app"));
+        QVERIFY(editor->hostNoteLabel()->text().contains(QLatin1String("8443")));
+        QCOMPARE(editor->view()->findChild<QLabel *>(QStringLiteral("addressLabel"))->text(), record->urlString());
+        // Cancel takes the whole paste back.
+        QTest::mouseClick(editor->cancelButton(), Qt::LeftButton);
+        QCOMPARE(record->urlString(), QStringLiteral("http://studio.example:80/") + ServerBookmark::DefaultApplicationPath);
     }
 
     void typedTextIsCommittedBySaveAndByCommitEditing()

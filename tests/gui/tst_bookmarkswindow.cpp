@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QSignalSpy>
@@ -19,16 +20,8 @@
 
 using namespace AppTestSupport;
 
-class TestBookmarksWindow : public QObject {
+class TestBookmarksWindow : public QObject, DelegateFixture {
     Q_OBJECT
-
-    std::unique_ptr<AppDelegate> m_app;
-
-    [[nodiscard]] ObjectContext *context() { return m_app->managedObjectContext(); }
-    [[nodiscard]] LMBookmarksWindowController *bookmarksWindow()
-    {
-        return m_app->bookmarksWindowController();
-    }
     [[nodiscard]] LMBookmarksViewController *list() { return bookmarksWindow()->bookmarksViewController(); }
     [[nodiscard]] QTableView *table() { return list()->bookmarksTableView(); }
 
@@ -333,6 +326,21 @@ private slots:
         QCOMPARE(editor->passwordTextField()->echoMode(), QLineEdit::Password);
         QVERIFY(editor->deleteButton()->isEnabled());
         QVERIFY(saveScreenshot(editor->view()->window(), QStringLiteral("bookmark-editor")));
+    }
+
+    void withoutAKeyringPasswordsStayAndTheWindowSaysSoOnce()
+    {
+        // This test sees no session bus at all: no secret service.
+        seed(context(), BookmarkSeed(QStringLiteral("Kept"), QStringLiteral("kept.example"))
+                            .withLogin(QStringLiteral("ann"), QStringLiteral("kept-password")));
+        QVERIFY(context()->save());
+        AlertAnswerer alerts;
+        launch();
+        QTRY_VERIFY(!bookmarksWindow()->keyringNotice().isEmpty());
+        QTRY_VERIFY(bookmarksWindow()->window()->findChild<QLabel *>(QStringLiteral("keyringNotice"))->isVisible());
+        QVERIFY(saveScreenshot(bookmarksWindow()->window(), QStringLiteral("bookmarks-window-keyring-notice")));
+        QVERIFY(alerts.seen().isEmpty());
+        QCOMPARE(readStore().named(QStringLiteral("Kept"))->password(), QStringLiteral("kept-password"));
     }
 
     void anUnknownSegueIsOnlyLogged()

@@ -3,26 +3,22 @@
 #include "AccessibleTree.h"
 #include "SessionTestKit.h"
 
+#include "session/CertificateSheet.h"
+
+#include <QCryptographicHash>
 #include <QProgressBar>
+#include <QSslCertificate>
+#include <QTemporaryDir>
 
 using namespace SessionTestKit;
 
 // The connecting view's start-up chain against a real server: which requests go out in which
 // order, where it hands the window over, and how each kind of unusable server ends the session.
-class TestSessionStartup : public QObject {
+class TestSessionStartup : public QObject, SessionFixture {
     Q_OBJECT
 
-    AppDelegate m_delegate;
-    Storyboard m_storyboard{QStringLiteral("Main")};
-
-    ObjectContext *context() { return m_delegate.managedObjectContext(); }
-
 private slots:
-    void initTestCase()
-    {
-        registerSessionControllers(m_storyboard);
-        QVERIFY(context());
-    }
+    void initTestCase() { QVERIFY(context()); }
 
     void startupChainEndsInTheCategoryBrowser()
     {
@@ -70,69 +66,81 @@ private slots:
 
     void bookmarkWithoutPathDiscoversItFirst()
     {
-        // Discovery asks the host's root page, which for this server (on a port of its own) is
-        // not where it listens; what matters here is the order and what the view keeps.
+        // Discovery asks the root page of the bookmark's server, on the bookmark's port.
         DevServer server;
         QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
         ServerBookmark *bookmark = makeBookmark(context(), server);
         bookmark->setApplicationNameURL(QString());
         QStringList seen;
-        QVariant appURL;
         QObject observer;
         for (const QString &name : {LMNotification::GotFullURL, LMNotification::CheckedServer})
-            NotificationCenter::defaultCenter()->addObserver(
-                &observer, name, nullptr, [&](const Notification &n) {
-                    seen.append(n.name);
-                    if (n.name == LMNotification::GotFullURL)
-                        appURL = n.userInfo.value(LMUserInfoKey::AppURL);
-                });
-        AlertCatcher alerts;
+            NotificationCenter::defaultCenter()->addObserver(&observer, name, nullptr,
+                                                             [&](const Notification &n) { seen.append(n.name); });
         QPointer<LMSessionWindowController> session = openSession(m_storyboard, bookmark);
 
-        QTRY_VERIFY_WITH_TIMEOUT(seen.size() == 2, kTimeout);
+        QVERIFY(waitForContent(session, session->categoryView()));
         QCOMPARE(seen, (QStringList{LMNotification::GotFullURL, LMNotification::CheckedServer}));
-        QCOMPARE(bookmark->applicationNameURL(), std::optional<QString>(appURL.toString()));
-        // The check went to the path just found.
-        const QString expected = appURL.toString().isEmpty() ? QStringLiteral("/ra/abouts.json")
-                                                             : QLatin1Char('/') + appURL.toString() +
-                                                                   QStringLiteral("/ra/abouts.json");
-        if (!server.requests().isEmpty())
-            QCOMPARE(server.requests().constFirst().value(QLatin1String("path")).toString(), expected);
-        if (alerts.waitForAlert())
-            AlertCatcher::userButtons(alerts.last()).constFirst()->click();
+        QCOMPARE(bookmark->applicationNameURL(), std::optional<QString>(server.appPath()));
+        // The root page redirects to the application's page; the check went to the path found.
+        QCOMPARE(requestLines(server).mid(0, 3), (QStringList{"GET /", "GET /", "GET /ra/abouts.json"}));
+        QCOMPARE(server.requests().at(2).value(QLatin1String("path")).toString(),
+                 QLatin1Char('/') + server.appPath() + QStringLiteral("/ra/abouts.json"));
         QVERIFY(closeSession(session));
     }
 
     void failureAlertEndsTheSession_data()
     {
         QTest::addColumn<QStringList>("serverArguments");
-        QTest::addColumn<bool>("reachable");
+        QTest::addColumn<QString>("host"); // %1: a port nothing listens on, %2: the server's
         QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("reason"); // %1 and %2 as in host
         QTest::addColumn<QStringList>("expectedRequests");
         const QStringList check{"GET /ra/abouts.json"};
+        const QString server = QStringLiteral("127.0.0.1:%2");
         QTest::newRow("another kind of server")
-            << QStringList{"--identity", "5C02AD91E7B311E6"} << true
-            << LMSessionInitialViewController::NotLumaroServerText << check;
-        QTest::newRow("another API version") << QStringList{"--api-version", "5"} << true
-                                             << LMSessionInitialViewController::VersionMismatchText << check;
+            << QStringList{"--identity", "5C02AD91E7B311E6"} << server << LMSessionInitialViewController::NotLumaroServerText
+            << "The server's answer is no Lumaro identity." << check;
+        QTest::newRow("another API version")
+            << QStringList{"--api-version", "5"} << server << LMSessionInitialViewController::VersionMismatchText
+            << "The server speaks interface version 5; this application speaks version 4." << check;
         QTest::newRow("no folder type")
-            << QStringList{"--no-folder-type"} << true << LMSessionInitialViewController::NoFolderTypeText
-            << (check + QStringList{"GET /ra/categoryTypes.json"});
-        QTest::newRow("nothing listening")
-            << QStringList{} << false << LMSessionInitialViewController::NotLumaroServerText << QStringList{};
+            << QStringList{"--no-folder-type"} << server << LMSessionInitialViewController::NoFolderTypeText
+            << "The server lists no “Folder” category type." << (check + QStringList{"GET /ra/categoryTypes.json"});
+        QTest::newRow("error status") << QStringList{"--fault", "GET /ra/abouts.json=status:404"} << server
+                                      << LMSessionInitialViewController::NotLumaroServerText
+                                      << "The server answered HTTP 404 Not Found" << check;
+        QTest::newRow("nothing listening") << QStringList{} << QStringLiteral("127.0.0.1:%1")
+                                           << LMSessionInitialViewController::NotLumaroServerText
+                                           << "Connection refused by 127.0.0.1:%1" << QStringList{};
+        // Stored before hosts were checked: no request leaves, and the alert says why.
+        QTest::newRow("stored host with a path in it")
+            << QStringList{} << QStringLiteral("127.0.0.1:%2/x?y#z") << LMSessionInitialViewController::NotLumaroServerText
+            << "The host “127.0.0.1:%2/x?y#z” cannot be used: The host is only the server's name or address, without "
+               "a scheme or port; the port belongs in the advanced settings. A whole address pasted here is taken "
+               "apart."
+            << QStringList{};
     }
 
     void failureAlertEndsTheSession()
     {
         QFETCH(QStringList, serverArguments);
-        QFETCH(bool, reachable);
+        QFETCH(QString, host);
         QFETCH(QString, message);
+        QFETCH(QString, reason);
         QFETCH(QStringList, expectedRequests);
 
         DevServer server(serverArguments);
         QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        const quint16 port = reachable ? server.port() : DevServer::freeClosedPort();
-        ServerBookmark *bookmark = makeBookmark(context(), port, server.appPath());
+        const quint16 closed = DevServer::freeClosedPort();
+        auto ports = [&](QString text) {
+            return text.replace(QLatin1String("%1"), QString::number(closed))
+                .replace(QLatin1String("%2"), QString::number(server.port()));
+        };
+        const QString address = ports(host);
+        const qsizetype colon = address.indexOf(QLatin1Char(':'));
+        ServerBookmark *bookmark = makeBookmark(context(), address.mid(colon + 1).toUShort(), server.appPath());
+        if (address.contains(QLatin1Char('/')))
+            bookmark->setHostName(address);
         // A category remembered from before is forgotten: nothing was selected in this session.
         bookmark->setLastCategoryID(7);
         context()->save();
@@ -143,9 +151,11 @@ private slots:
         QMessageBox *box = alerts.last();
         QCOMPARE(box->objectName(), QStringLiteral("LumaroAlert"));
         QCOMPARE(box->icon(), QMessageBox::Critical);
-        QCOMPARE(box->informativeText(), message);
+        QCOMPARE(box->informativeText(), message + QStringLiteral("\n\n") + ports(reason));
         QCOMPARE(box->windowModality(), Qt::WindowModal);
         QCOMPARE(box->parentWidget(), session->window());
+        if (QByteArray(QTest::currentDataTag()) == "nothing listening")
+            QVERIFY(saveScreenshot(box, QStringLiteral("session-connection-refused")));
         const QList<QAbstractButton *> buttons = AlertCatcher::userButtons(box);
         QCOMPARE(buttons.size(), 1);
 
@@ -164,6 +174,59 @@ private slots:
         QCOMPARE(stored->sessionWindowOpen(), std::optional<bool>(false));
         QCOMPARE(stored->lastCategoryID(), std::optional<qint64>(-1));
         QCOMPARE(stored->lastCategoryView(), std::optional<QString>(QStringLiteral("category")));
+    }
+
+    void certificateIsAskedAboutOncePerBookmark()
+    {
+        QTemporaryDir certificates;
+        const QStringList first = DevServer::makeTlsArguments(certificates.path(), QStringLiteral("first"));
+        const QStringList second = DevServer::makeTlsArguments(certificates.path(), QStringLiteral("second"));
+        QVERIFY(!first.isEmpty() && !second.isEmpty());
+        const QString fingerprint = QString::fromLatin1(
+            QSslCertificate::fromPath(first.at(1)).value(0).digest(QCryptographicHash::Sha256).toHex(':').toUpper());
+        DevServer server(first);
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        ServerBookmark *bookmark = makeBookmark(context(), server, QStringLiteral("Self-signed"));
+        bookmark->setSecureConnect(true);
+        context()->save();
+
+        // First contact: the sheet, then trusted for the bookmark.
+        QPointer<LMSessionWindowController> session = openSession(m_storyboard, bookmark);
+        QTRY_VERIFY_WITH_TIMEOUT(session->certificateSheet(), kTimeout);
+        CertificateSheet *sheet = session->certificateSheet();
+        auto label = [](QWidget *sheet, const char *name) { return sheet->findChild<QLabel *>(QLatin1String(name))->text(); };
+        QCOMPARE(sheet->parentWidget(), session->window());
+        QCOMPARE(label(sheet, "certificateFingerprint").remove(QLatin1Char('\n')), fingerprint);
+        QVERIFY(label(sheet, "certificateHeading").contains(QStringLiteral("127.0.0.1:%1").arg(server.port())));
+        QVERIFY(label(sheet, "certificateProblems").contains(QLatin1String("self-signed")));
+        QVERIFY(QTest::qWaitForWindowExposed(sheet));
+        QVERIFY(saveScreenshot(sheet, QStringLiteral("session-certificate-sheet")));
+        sheet->trustButton()->click();
+        QVERIFY(waitForContent(session, session->categoryView()));
+        QVERIFY(closeSession(session));
+        QCOMPARE(findBookmark(*reopenStore(), bookmark->objectId())->trustedCertificate(), fingerprint);
+
+        // Trusted: the next session goes straight through.
+        session = openSession(m_storyboard, bookmark);
+        QVERIFY(waitForContent(session, session->categoryView()));
+        QVERIFY(!session->certificateSheet());
+        QVERIFY(closeSession(session));
+
+        // Another certificate where the trusted one was: asked again, said to have changed;
+        // Cancel ends the start without a further alert and without a request.
+        DevServer changed(second);
+        QVERIFY2(changed.isRunning(), qPrintable(changed.errorString()));
+        bookmark->setPortNumber(changed.port());
+        AlertCatcher alerts;
+        session = openSession(m_storyboard, bookmark);
+        QTRY_VERIFY_WITH_TIMEOUT(session->certificateSheet(), kTimeout);
+        QVERIFY(label(session->certificateSheet(), "certificateHeading").contains(QLatin1String("has changed")));
+        session->certificateSheet()->cancelButton()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(session.isNull(), kTimeout);
+        QCOMPARE(alerts.count(), 0);
+        QCOMPARE(changed.requests().size(), 0);
+        QCOMPARE(bookmark->trustedCertificate(), fingerprint);
+        QCOMPARE(bookmark->sessionWindowOpen(), std::optional<bool>(false));
     }
 
     void onlyOwnConnectionsResultsCount()

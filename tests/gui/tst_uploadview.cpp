@@ -4,6 +4,7 @@
 #include "UploadTestKit.h"
 
 #include "platform/DesktopNotifier.h"
+#include "session/DuplicateSheet.h"
 #include "session/UploadPreviewPane.h"
 #include "session/UploadProgressPanel.h"
 
@@ -12,8 +13,10 @@
 #include <QDBusError>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QRegularExpression>
+#include <QSignalSpy>
 
 using namespace UploadTestKit;
 
@@ -36,6 +39,9 @@ public:
             this, LMNotification::UploadingAsset, s.connection(), [this](const Notification &n) {
                 if (const auto *record = qobject_cast<Asset *>(n.userInfo.value("asset").value<QObject *>()))
                     m_started.append(record->filePath().value_or(QString()));
+                if (m_outcomes == 0)
+                    markedAtFirstFile = !m_s.upload()->failureReason(0).isEmpty() ||
+                                        m_s.upload()->failureReasonField()->isVisible();
                 check();
             });
         for (const QString &done : {LMNotification::UploadedAsset, LMNotification::UploadFailedAsset})
@@ -46,11 +52,13 @@ public:
     }
 
     QStringList problems;
+    // A failure reason from an earlier batch was still shown when the first file started.
+    bool markedAtFirstFile = false;
 
 private:
     void check()
     {
-        if (const QString status = m_s.status(); !status.isEmpty()) {
+        if (const QString status = m_s.status(); m_s.upload()->uploadInProgress() && !status.isEmpty()) {
             static const QRegularExpression counting(QStringLiteral("^uploading asset (\\d+) of (\\d+)$"));
             const QRegularExpressionMatch match = counting.match(status);
             const int number = match.captured(1).toInt();
@@ -336,7 +344,7 @@ private slots:
         QCOMPARE(s.server.requests(QStringLiteral("/ra/categoryAssets.json")).size(), 2);
 
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
         QVERIFY(s.upload()->importQueue().isEmpty());
         const QList<QJsonObject> statuses = s.server.requests(QStringLiteral("/ra/assetImportStatus.json"));
         QCOMPARE(statuses.size(), 2);
@@ -406,12 +414,14 @@ private slots:
             QCOMPARE(cells->cellAt(r, 0)->text(QAccessible::Description),
                      QStringLiteral("Upload failed: ") + s.upload()->failureReason(r));
 
-        // The next batch tries them again (the fault was for one request only) and clears the marks.
+        // The next batch tries them again (the fault was for one request only) and clears the marks
+        // when it starts, after the duplicate check (their size is that of the logged files).
+        BatchWatch again(s);
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
-        QCOMPARE(s.status(), QString());
-        QVERIFY(s.upload()->failureReason(0).isEmpty());
-        QVERIFY(!why->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
+        QCOMPARE(s.status(), QStringLiteral("Looking for files uploaded before…"));
+        QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
+        QCOMPARE(again.problems, QStringList());
+        QVERIFY(!again.markedAtFirstFile);
         QCOMPARE(s.upload()->importQueue(), QList<Asset *>{records.at(2)});
         QVERIFY(records.at(1)->uploadDateTime());
         QCOMPARE(s.status(), QStringLiteral("1 file could not be uploaded"));
@@ -419,6 +429,62 @@ private slots:
         QCOMPARE(std::count_if(sent.cbegin(), sent.cend(),
                                [](const QJsonObject &r) { return r.value("status") == 200; }),
                  3);
+    }
+
+    void duplicatesAreAskedAbout_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("sent"); // by the second batch, as the server logged it
+        QTest::newRow("skip") << int(DuplicateSheet::SkipDuplicates)
+                              << QStringList{"same-size.txt", "other.txt"};
+        QTest::newRow("upload all") << int(DuplicateSheet::UploadAll)
+                                    << QStringList{"a.txt", "b copy.txt", "same-size.txt", "other.txt"};
+        QTest::newRow("cancel") << int(DuplicateSheet::Cancel) << QStringList{};
+    }
+
+    void duplicatesAreAskedAbout()
+    {
+        QFETCH(int, answer);
+        QFETCH(QStringList, sent);
+        UploadSession s(m_context, QStringLiteral("Duplicates ") + QLatin1String(QTest::currentDataTag()));
+        QVERIFY(s.waitUntilReady());
+        const QString dir = m_files.filePath(QStringLiteral("dup-") + QLatin1String(QTest::currentDataTag()));
+        const QString a = writeFile(dir + QStringLiteral("/a.txt"), QByteArray(3000, 'a'));
+        // Nothing logged for this server yet: the batch starts at once, nothing compared.
+        s.upload()->AddAssetsToImportQueue(fileUrls({a, writeFile(dir + QStringLiteral("/b.txt"), "bbbb")}));
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QVERIFY(s.upload()->uploadInProgress());
+        QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
+
+        // Again, with a copy under another name, a file of a's size and one of no logged size.
+        s.upload()->AddAssetsToImportQueue(
+            fileUrls({a, writeFile(dir + QStringLiteral("/b copy.txt"), "bbbb"),
+                      writeFile(dir + QStringLiteral("/same-size.txt"), QByteArray(3000, 'z')),
+                      writeFile(dir + QStringLiteral("/other.txt"), "other")}));
+        QSignalSpy progress(s.upload()->findChild<DuplicateCheck *>(), &DuplicateCheck::progress);
+        const qsizetype before = s.server.requests().size();
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        DuplicateSheet *sheet = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((sheet = s.session->window()->findChild<DuplicateSheet *>()), kTimeout);
+        QCOMPARE(sheet->list()->count(), 2);
+        const QString where = QStringLiteral(" — already uploaded to /Photos/2024/Spring on ");
+        QVERIFY(sheet->list()->item(0)->text().startsWith(QStringLiteral("a.txt") + where));
+        QVERIFY(sheet->list()->item(1)->text().startsWith(QStringLiteral("b copy.txt") + where));
+        // Only files of a logged size were read, and nothing goes out before the answer.
+        QCOMPARE(progress.first().at(1).toLongLong(), 3000 + 4 + 3000);
+        QCOMPARE(s.server.requests().size(), before);
+        if (answer == DuplicateSheet::SkipDuplicates) {
+            QVERIFY(sheet->button(DuplicateSheet::SkipDuplicates)->isDefault());
+            QCOMPARE(AccessibleTree::unnamedControls(sheet), QString());
+            QVERIFY(saveScreenshot(sheet, QStringLiteral("duplicate-sheet")));
+        }
+        QTest::mouseClick(sheet->button(DuplicateSheet::Answer(answer)), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
+        QStringList names;
+        for (const QJsonObject &request : s.server.requests(QStringLiteral("/ra/categoryAssets.json")).mid(2))
+            names << requestBody(request).value(QLatin1String("assetFileName")).toString();
+        QCOMPARE(names, sent);
+        QCOMPARE(m_context->fetchPendingAssets(s.bookmark).size(), answer == DuplicateSheet::Cancel ? 4 : 0);
     }
 
     void batchThatCannotStartReportsWhy()

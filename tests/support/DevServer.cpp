@@ -26,6 +26,7 @@ DevServer::DevServer(const QStringList &extraArgs)
     if (appPathAt >= 0 && appPathAt + 1 < extraArgs.size())
         m_appPath = extraArgs.at(appPathAt + 1);
 
+    m_tls = extraArgs.contains(QStringLiteral("--tls"));
     QStringList args = extraArgs;
     // Ours come last so they win over anything in extraArgs.
     args << QStringLiteral("--log") << logPath() << QStringLiteral("--upload-dir") << uploadDir();
@@ -78,7 +79,7 @@ bool DevServer::isRunning() const
 
 QString DevServer::baseUrl() const
 {
-    return QStringLiteral("http://127.0.0.1:%1/").arg(m_port) + m_appPath;
+    return QStringLiteral("%1://127.0.0.1:%2/").arg(m_tls ? "https" : "http").arg(m_port) + m_appPath;
 }
 
 QString DevServer::uploadDir() const
@@ -149,4 +150,25 @@ quint16 DevServer::freeClosedPort()
     const quint16 port = probe.serverPort();
     probe.close();
     return port;
+}
+
+QJsonObject requestBody(const QJsonObject &request)
+{
+    return QJsonDocument::fromJson(request.value(QLatin1String("body")).toString().toUtf8()).object();
+}
+
+QStringList DevServer::makeTlsArguments(const QString &dir, const QString &stem, const QString &host)
+{
+    const QString cert = dir + QLatin1Char('/') + stem + QStringLiteral(".crt");
+    const QString key = dir + QLatin1Char('/') + stem + QStringLiteral(".key");
+    const bool isAddress = !QHostAddress(host).isNull();
+    QProcess openssl;
+    openssl.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                   "-days", "2", "-keyout", key, "-out", cert, "-subj", "/O=Lumaro Tests/CN=" + host,
+                   "-addext", QStringLiteral("subjectAltName=%1:%2").arg(isAddress ? "IP" : "DNS", host)});
+    if (!openssl.waitForFinished(30000) || openssl.exitStatus() != QProcess::NormalExit || openssl.exitCode() != 0)
+        return {};
+    return {QStringLiteral("--tls"), cert, key};
 }

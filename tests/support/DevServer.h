@@ -25,7 +25,7 @@ public:
 
     [[nodiscard]] quint16 port() const { return m_port; }
     [[nodiscard]] QString appPath() const { return m_appPath; }
-    // "http://127.0.0.1:PORT/" + application path; resource paths are appended to it.
+    // "http(s)://127.0.0.1:PORT/" + application path; resource paths are appended to it.
     [[nodiscard]] QString baseUrl() const;
     [[nodiscard]] QString uploadDir() const;
     [[nodiscard]] QString logPath() const;
@@ -43,10 +43,20 @@ public:
     // A loopback port with nothing listening on it, for connection-refused tests.
     [[nodiscard]] static quint16 freeClosedPort();
 
+    // A fresh self-signed certificate and key for --tls, made with the openssl tool. The
+    // common name and subject alternative name are the given host. Files are "<dir>/<stem>.crt"
+    // and "<dir>/<stem>.key"; the argument list to hand the server is returned (empty on failure).
+    [[nodiscard]] static QStringList makeTlsArguments(const QString &dir, const QString &stem,
+                                                      const QString &host = QStringLiteral("127.0.0.1"));
+
 private:
     QTemporaryDir m_dir;
     QProcess m_process;
     QString m_appPath = QStringLiteral("cgi-bin/WebObjects/Lumaro.woa");
     QString m_error;
     quint16 m_port = 0;
+    bool m_tls = false;
 };
+
+// The JSON body the server received with a request.
+[[nodiscard]] QJsonObject requestBody(const QJsonObject &request);

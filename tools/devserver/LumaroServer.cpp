@@ -89,12 +89,21 @@ LumaroServer::LumaroServer(Options options, CategoryTree tree, nlohmann::json ca
     : options_(std::move(options)), appPrefix_("/" + options_.appPath), tree_(std::move(tree)),
       categoryTypes_(std::move(categoryTypes)), faults_(std::move(faults)), log_(std::move(log))
 {
+    if (options_.tlsCert.empty()) {
+        http_ = std::make_unique<httplib::Server>();
+    } else {
+        auto tls = std::make_unique<httplib::SSLServer>(options_.tlsCert.c_str(), options_.tlsKey.c_str());
+        if (!tls->is_valid())
+            throw std::runtime_error("--tls: cannot use the certificate " + options_.tlsCert + " with the key " +
+                                     options_.tlsKey);
+        http_ = std::move(tls);
+    }
     // Clients keep several keep-alive connections open, each holding a worker.
-    http_.new_task_queue = [] { return new httplib::ThreadPool(32); };
-    http_.set_keep_alive_max_count(100);
+    http_->new_task_queue = [] { return new httplib::ThreadPool(32); };
+    http_->set_keep_alive_max_count(100);
     // cpp-httplib's default sets SO_REUSEPORT, which lets a second server bind
     // a busy port and silently share it; a taken port must fail instead.
-    http_.set_socket_options([](socket_t sock) {
+    http_->set_socket_options([](socket_t sock) {
         int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
         // Replies go out in several writes; without this each small reply waits for the
@@ -109,13 +118,13 @@ LumaroServer::LumaroServer(Options options, CategoryTree tree, nlohmann::json ca
     auto withBody = [this](const Request &req, Response &res, const httplib::ContentReader &reader) {
         serve(req, res, &reader);
     };
-    http_.Get(any, plain);
-    http_.Options(any, plain);
-    http_.Post(any, withBody);
-    http_.Put(any, withBody);
-    http_.Patch(any, withBody);
-    http_.Delete(any, withBody);
-    http_.set_logger([this](const Request &req, const Response &res) {
+    http_->Get(any, plain);
+    http_->Options(any, plain);
+    http_->Post(any, withBody);
+    http_->Put(any, withBody);
+    http_->Patch(any, withBody);
+    http_->Delete(any, withBody);
+    http_->set_logger([this](const Request &req, const Response &res) {
         if (!tServed) {
             long long seq = 0;
             {
@@ -134,9 +143,9 @@ bool LumaroServer::bind(std::string &error)
 {
     errno = 0;
     if (options_.port == 0) {
-        port_ = http_.bind_to_any_port("127.0.0.1");
+        port_ = http_->bind_to_any_port("127.0.0.1");
     } else {
-        port_ = http_.bind_to_port("127.0.0.1", options_.port) ? options_.port : -1;
+        port_ = http_->bind_to_port("127.0.0.1", options_.port) ? options_.port : -1;
     }
     if (port_ <= 0) {
         error = "cannot listen on 127.0.0.1:" + std::to_string(options_.port) +
@@ -148,7 +157,7 @@ bool LumaroServer::bind(std::string &error)
 
 void LumaroServer::run()
 {
-    http_.listen_after_bind();
+    http_->listen_after_bind();
 }
 
 void LumaroServer::stop()
@@ -158,7 +167,7 @@ void LumaroServer::stop()
         stopping_ = true;
     }
     stopSignal_.notify_all();
-    http_.stop();
+    http_->stop();
 }
 
 bool LumaroServer::waitUntilIdle(std::chrono::milliseconds timeout)

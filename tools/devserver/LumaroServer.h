@@ -60,7 +60,7 @@ private:
 
     Options options_;
     std::string appPrefix_; // "/" + application path, verbatim
-    httplib::Server http_;
+    std::unique_ptr<httplib::Server> http_; // an SSLServer with --tls
     int port_ = 0;
 
     std::mutex stateMutex_; // guards everything below up to log_

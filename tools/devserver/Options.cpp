@@ -49,6 +49,8 @@ Server:
                          a trailing "/" makes resources live under ".../woa//ra".
   --user NAME:PASSWORD   Accepted login, split at the first ":" (repeatable;
                          default admin:lumaro). UTF-8; any characters allowed.
+  --tls CERT KEY         Serve HTTPS with the PEM certificate (chain) CERT and
+                         the PEM private key KEY instead of plain HTTP.
   --quiet                No per-request summary on stderr.
   --help                 Show this text and exit.
 
@@ -97,6 +99,7 @@ Diagnostics:
 
 On start-up one line is printed to stdout:
   lumaro-devserver listening on http://127.0.0.1:PORT/APP (users: NAMES)
+(https:// with --tls).
 SIGTERM or SIGINT stops the server cleanly.
 )";
 }
@@ -198,6 +201,9 @@ ParseResult parseOptions(const std::vector<std::string> &args)
             o.faults.push_back(v);
         } else if (arg == "--upload-dir") {
             if (!value(o.uploadDir))
+                break;
+        } else if (arg == "--tls") {
+            if (!value(o.tlsCert) || !value(o.tlsKey))
                 break;
         } else if (arg == "--log") {
             if (!value(o.logFile))

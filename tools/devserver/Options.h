@@ -31,6 +31,9 @@ struct Options {
     bool discardBodies = false;
     std::string logFile;
     bool quiet = false;
+    // Both set: serve HTTPS with this certificate chain and private key (PEM files).
+    std::string tlsCert;
+    std::string tlsKey;
 };
 
 struct ParseResult {

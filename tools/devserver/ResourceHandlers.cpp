@@ -119,7 +119,8 @@ void LumaroServer::serveRoot(const Exchange &ex, Response &res) const
         break;
     case RootMode::Absolute:
         sendHtml(res, 302, "Moved", "See " + appUrl);
-        res.set_header("Location", "http://127.0.0.1:" + std::to_string(port_) + appUrl);
+        res.set_header("Location", std::string(options_.tlsCert.empty() ? "http" : "https") + "://127.0.0.1:" +
+                                      std::to_string(port_) + appUrl);
         break;
     case RootMode::NoLocation:
         sendHtml(res, 302, "Moved", "Somewhere.");

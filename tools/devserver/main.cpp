@@ -74,7 +74,8 @@ int main(int argc, char **argv)
     std::string users;
     for (const User &user : options.users)
         users += (users.empty() ? "" : ", ") + user.name;
-    std::printf("%s listening on http://127.0.0.1:%d/%s (users: %s)\n", program.c_str(), server->port(),
+    std::printf("%s listening on %s://127.0.0.1:%d/%s (users: %s)\n", program.c_str(),
+                options.tlsCert.empty() ? "http" : "https", server->port(),
                 options.appPath.c_str(), users.c_str());
     std::fflush(stdout);
 

@@ -111,8 +111,9 @@ bool RecordFieldBinding::commit()
     if (!acceptable)
         return false;
     const QVariant current = m_record->value(m_key);
-    // An untouched empty text field leaves an absent field absent.
-    if (m_kind == Kind::Text && !current.isValid() && value.toString().isEmpty())
+    // An untouched empty text field or unchecked box leaves an absent field absent.
+    if (!current.isValid() && ((m_kind == Kind::Text && value.toString().isEmpty()) ||
+                               (m_kind == Kind::Check && !value.toBool())))
         return true;
     if (current.isValid() && current == value)
         return true;

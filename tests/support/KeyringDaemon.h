@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// A real secret service for a test: gnome-keyring-daemon on the test's private session bus (the
+// test runs inside dbus-run-session), keeping its keyrings in a throw-away home. Its login keyring
+// is created on the first start and unlocked with a fixed password on every start, so stopping and
+// starting it again is a keyring that went away and came back with its entries.
+class KeyringDaemon {
+public:
+    KeyringDaemon();
+    ~KeyringDaemon();
+    KeyringDaemon(const KeyringDaemon &) = delete;
+    KeyringDaemon &operator=(const KeyringDaemon &) = delete;
+
+    // Waits until the service answers on the bus; false with the reason otherwise.
+    bool start(QString *error);
+    // Waits until the service has left the bus.
+    void stop();
+
+    // The secret stored for this application's key, asked of the service by another client
+    // (secret-tool); empty when there is none.
+    [[nodiscard]] QString lookup(const QString &key) const;
+
+private:
+    QTemporaryDir m_home;
+    QProcess m_daemon;
+};
