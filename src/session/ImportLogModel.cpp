@@ -10,6 +10,9 @@
 #include <QLoggingCategory>
 #include <QSet>
 
+#include <algorithm>
+#include <utility>
+
 Q_LOGGING_CATEGORY(lcImportLog, "lumaro.importlog")
 
 namespace {
@@ -29,13 +32,21 @@ ImportLogModel::ImportLogModel(ObjectContext *context, QObject *parent)
         return;
     m_source = new LogSource(context->storeFile()->path(), this);
     connect(m_source, &LogSource::keysReady, this, &ImportLogModel::applyKeys);
-    connect(m_source, &LogSource::fetchFailed, this,
-            [](const QString &error) { qCWarning(lcImportLog) << "cannot read the log:" << error; });
+    connect(m_source, &LogSource::fetchFailed, this, [this](const QString &error) {
+        qCWarning(lcImportLog) << "cannot read the log:" << error;
+        m_awaitingKeys = false;
+        m_placedMeanwhile.clear();
+    });
     connect(m_source, &LogSource::exportFinished, this, &ImportLogModel::exportFinished);
     connect(context, &ObjectContext::objectChanged, this, &ImportLogModel::contextChanged);
     connect(context, &ObjectContext::objectDeleted, this,
             [this](ManagedObject *record) { contextChanged(record, {}); });
-    connect(context, &ObjectContext::didSave, this, &ImportLogModel::scheduleRefresh);
+    connect(context, &ObjectContext::didSave, this, [this] {
+        // Saved rows keep their keys and places; only records saved for the first time get new
+        // keys.
+        if (m_unsavedRows > 0)
+            scheduleRefresh();
+    });
     connect(context, &ObjectContext::uploadedAssetsDeleted, this, [this] {
         // Everything shown is gone: no need to wait for the store to say so.
         if (!m_keys.isEmpty()) {
@@ -61,10 +72,77 @@ void ImportLogModel::contextChanged(ManagedObject *record, const QString &key)
     if (auto *asset = qobject_cast<Asset *>(record)) {
         if (asset->isPending() && key != Asset::kUploadDateTime)
             return; // queue business
+        if (key == Asset::kUploadDateTime && placeNewEntry(asset))
+            return;
     } else if (!key.isEmpty() && key != ServerBookmark::kBookmarkName) {
         return;
     }
     scheduleRefresh();
+}
+
+bool ImportLogModel::placeNewEntry(Asset *asset)
+{
+    // Anything but a first stamp of a saved record under a saved bookmark may move, drop or
+    // rename rows: the store says how.
+    const qint64 key = asset->objectId();
+    const ServerBookmark *bookmark = asset->bookmark();
+    if (!m_loaded || key <= 0 || asset->isPending() || (bookmark && bookmark->objectId() <= 0) ||
+        asset->committedValues().value(Asset::kUploadDateTime).isValid())
+        return false;
+    if (m_awaitingKeys)
+        m_placedMeanwhile.append(asset);
+    LogRow entry = LogRow::of(asset, key);
+    if (!m_query.matches(entry)) {
+        ++m_total;
+        emit countsChanged();
+        return true;
+    }
+    const int row = placeOf(entry);
+    // Stamped twice before a save: it is in its place already.
+    if (row < rowCount() && m_keys.at(row) == key)
+        return true;
+    insertEntry(row, key);
+    ++m_total;
+    emit countsChanged();
+    return true;
+}
+
+int ImportLogModel::placeOf(const LogRow &entry) const
+{
+    // Most entries are newest and land at one end: the ends are tried before halving.
+    const int rows = rowCount();
+    if (rows == 0 || m_query.before(entry, comparableRow(0)))
+        return 0;
+    if (m_query.before(comparableRow(rows - 1), entry))
+        return rows;
+    int first = 0;
+    int last = rows - 1;
+    while (first < last) {
+        const int middle = first + (last - first) / 2;
+        if (m_query.before(comparableRow(middle), entry))
+            first = middle + 1;
+        else
+            last = middle;
+    }
+    return first;
+}
+
+void ImportLogModel::insertEntry(int row, qint64 key)
+{
+    beginInsertRows({}, row, row);
+    m_keys.insert(row, key);
+    endInsertRows();
+}
+
+LogRow ImportLogModel::comparableRow(int row) const
+{
+    LogRow log = logRow(row);
+    // A row read from the file names its bookmark by id.
+    if (log.bookmarkName.isNull() && log.bookmarkId > 0 && m_context) {
+        if (const ServerBookmark *bookmark = m_context->registeredBookmark(log.bookmarkId))
+            log.bookmarkName = bookmark->bookmarkLongName();
+    }
+    return log;
 }
 
 void ImportLogModel::scheduleRefresh()
@@ -80,8 +158,11 @@ void ImportLogModel::scheduleRefresh()
 void ImportLogModel::refresh()
 {
     m_refreshPending = false;
-    if (m_source && m_context)
-        m_source->fetch(m_query, m_context->logSnapshot());
+    if (!m_source || !m_context)
+        return;
+    m_awaitingKeys = true;
+    m_placedMeanwhile.clear();
+    m_source->fetch(m_query, m_context->logSnapshot());
 }
 
 void ImportLogModel::setSearchText(const QString &text)
@@ -117,6 +198,7 @@ void ImportLogModel::applyKeys(const QList<qint64> &keys, qint64 total)
     const bool firstAnswer = !m_loaded;
     const qsizetype shown = m_keys.size();
     m_loaded = true;
+    m_awaitingKeys = false;
     if (!applyDifference(keys)) {
         beginResetModel();
         m_keys = keys;
@@ -124,6 +206,28 @@ void ImportLogModel::applyKeys(const QList<qint64> &keys, qint64 total)
     } else if (!m_keys.isEmpty()) {
         emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
     }
+    // Entries stamped after the question may be missing from the answer: they take their
+    // places again. Without a search the total is the rows listed; with one it may or may not
+    // count them, and the store is asked once more.
+    const QList<QPointer<Asset>> placed = std::exchange(m_placedMeanwhile, {});
+    bool missing = false;
+    if (!placed.isEmpty()) {
+        const QSet<qint64> answered(keys.cbegin(), keys.cend());
+        for (const QPointer<Asset> &asset : placed) {
+            if (!asset || asset->isPending() || answered.contains(asset->objectId()))
+                continue;
+            missing = true;
+            const LogRow entry = LogRow::of(asset, asset->objectId());
+            if (m_query.matches(entry)) {
+                insertEntry(placeOf(entry), entry.key);
+                if (m_query.search.trimmed().isEmpty())
+                    ++total;
+            }
+        }
+    }
+    if (missing && !m_query.search.trimmed().isEmpty())
+        scheduleRefresh();
+    m_unsavedRows = std::count_if(m_keys.cbegin(), m_keys.cend(), [](qint64 key) { return key <= 0; });
     if (firstAnswer || m_total != total || shown != m_keys.size()) {
         m_total = total;
         emit countsChanged();

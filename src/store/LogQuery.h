@@ -66,6 +66,12 @@ struct LogQuery {
     Column sortColumn = Time;
     Qt::SortOrder order = Qt::DescendingOrder;
 
+    // Whether the store's query shows the row, and whether it lists a before b: the same
+    // answers the SQL gives (ASCII-only case folding, NULL first, ties by key), so a new entry
+    // can take its place without asking the store again.
+    [[nodiscard]] bool matches(const LogRow &row) const;
+    [[nodiscard]] bool before(const LogRow &a, const LogRow &b) const;
+
     bool operator==(const LogQuery &) const = default;
 };
 
