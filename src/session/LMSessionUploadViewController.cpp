@@ -320,10 +320,10 @@ void LMSessionUploadViewController::duplicatesFound(const QList<DuplicateMatch> 
                 if (row < 0)
                     continue;
                 m_importQueue->removeAt(row);
+                m_assetBrowser->removeRows(row, 1, 0);
                 if (context)
                     context->deleteObject(duplicate.record);
             }
-            reloadList();
             if (m_importQueue->isEmpty())
                 clearPreview();
             if (checkedBatch().isEmpty()) {
