@@ -8,7 +8,8 @@
 // lumaro-devserver --discard-bodies, shown in its upload view with a category selected; the
 // files are queued, Start Upload is clicked and the batch runs to its end. Batches: N small
 // (default 1,000), N large (default 10,000), then N large again with the import log window
-// opened by the application's own menu command. The core reference sends the large batch
+// opened by the application's own menu command, each of files never sent before (the later
+// ones are compared with the log first, as a user's next card is). The core reference sends the large batch
 // through an LMServerConnection whose records live in a store file of their own, so it pays the
 // same per-file store write as the window. The per-file store write is timed on its own too,
 // against one prepared UPDATE run directly on the same file. Prints "name value" lines.
@@ -297,15 +298,20 @@ int main(int argc, char *argv[])
     }
     std::printf("load_average_at_start %.2f\n", loadAverage());
 
-    const QString folder = home.filePath(QStringLiteral("card"));
-    QDir().mkpath(folder);
-    QStringList paths;
-    for (int i = 0; i < qMax(small, large); ++i) {
-        paths << QStringLiteral("%1/IMG_%2.JPG").arg(folder).arg(i, 5, 10, QLatin1Char('0'));
-        if (!writeFile(paths.last(), qint64(kib) * 1024, quint32(i))) {
-            std::fputs("cannot write the test files\n", stderr);
-            return 1;
+    // A card of its own for each batch: a file sent before would be held back as a duplicate.
+    QList<QStringList> cards;
+    for (const int count : {small, large, large}) {
+        const QString folder = home.filePath(QStringLiteral("card%1").arg(cards.size()));
+        QDir().mkpath(folder);
+        QStringList paths;
+        for (int i = 0; i < count; ++i) {
+            paths << QStringLiteral("%1/IMG_%2.JPG").arg(folder).arg(i, 5, 10, QLatin1Char('0'));
+            if (!writeFile(paths.last(), qint64(kib) * 1024, quint32(cards.size() * 1000003 + i))) {
+                std::fputs("cannot write the test files\n", stderr);
+                return 1;
+            }
         }
+        cards.append(paths);
     }
 
     Server server;
@@ -315,7 +321,7 @@ int main(int argc, char *argv[])
     }
 
     const QPair<double, double> stamp = stampCost(home.filePath(QStringLiteral("stamp.storedata")), stamps);
-    const Run core = coreBatch(server, paths.mid(0, large), home.filePath(QStringLiteral("core.storedata")));
+    const Run core = coreBatch(server, cards.at(1), home.filePath(QStringLiteral("core.storedata")));
 
     AppDelegate delegate;
     ObjectContext *context = delegate.managedObjectContext();
@@ -350,13 +356,13 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    const Run smallRun = guiBatch(upload, paths.mid(0, small));
-    const Run largeRun = guiBatch(upload, paths.mid(0, large), screenshot);
+    const Run smallRun = guiBatch(upload, cards.at(0));
+    const Run largeRun = guiBatch(upload, cards.at(1), screenshot);
     Run logRun;
     if (withLog) {
         delegate.menus()->importLogItem()->trigger();
         settle(500);
-        logRun = guiBatch(upload, paths.mid(0, large));
+        logRun = guiBatch(upload, cards.at(2));
     }
 
     QPointer<LMSessionWindowController> closing(session);
