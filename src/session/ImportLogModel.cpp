@@ -1,5 +1,6 @@
 #include "session/ImportLogModel.h"
 
+#include "platform/CoalescedUpdate.h"
 #include "store/Asset.h"
 #include "store/LogSource.h"
 #include "store/ObjectContext.h"
@@ -26,7 +27,8 @@ constexpr qsizetype MaxRowChanges = 1000;
 } // namespace
 
 ImportLogModel::ImportLogModel(ObjectContext *context, QObject *parent)
-    : QAbstractTableModel(parent), m_context(context)
+    : QAbstractTableModel(parent), m_context(context),
+      m_arrivals(new CoalescedUpdate([this] { placeArrivals(); }, this))
 {
     if (!context || !context->storeFile())
         return;
@@ -49,6 +51,7 @@ ImportLogModel::ImportLogModel(ObjectContext *context, QObject *parent)
     });
     connect(context, &ObjectContext::uploadedAssetsDeleted, this, [this] {
         // Everything shown is gone: no need to wait for the store to say so.
+        m_arriving.clear();
         if (!m_keys.isEmpty()) {
             beginResetModel();
             m_keys.clear();
@@ -91,20 +94,30 @@ bool ImportLogModel::placeNewEntry(Asset *asset)
         return false;
     if (m_awaitingKeys)
         m_placedMeanwhile.append(asset);
-    LogRow entry = LogRow::of(asset, key);
-    if (!m_query.matches(entry)) {
-        ++m_total;
-        emit countsChanged();
-        return true;
-    }
-    const int row = placeOf(entry);
-    // Stamped twice before a save: it is in its place already.
-    if (row < rowCount() && m_keys.at(row) == key)
-        return true;
-    insertEntry(row, key);
-    ++m_total;
-    emit countsChanged();
+    m_arriving.append(asset);
+    m_arrivals->request();
     return true;
+}
+
+void ImportLogModel::placeArrivals()
+{
+    bool counted = false;
+    for (const QPointer<Asset> &asset : std::exchange(m_arriving, {})) {
+        if (!asset || asset->isPending())
+            continue;
+        const LogRow entry = LogRow::of(asset, asset->objectId());
+        if (m_query.matches(entry)) {
+            const int row = placeOf(entry);
+            // Stamped twice, or already in an answer: it is in its place.
+            if (row < rowCount() && m_keys.at(row) == entry.key)
+                continue;
+            insertEntry(row, entry.key);
+        }
+        ++m_total;
+        counted = true;
+    }
+    if (counted)
+        emit countsChanged();
 }
 
 int ImportLogModel::placeOf(const LogRow &entry) const
@@ -193,6 +206,7 @@ void ImportLogModel::sort(int column, Qt::SortOrder order)
 
 void ImportLogModel::applyKeys(const QList<qint64> &keys, qint64 total)
 {
+    m_arrivals->flush();
     // The file may have changed under any row: read again what is shown.
     m_rows.clear();
     const bool firstAnswer = !m_loaded;

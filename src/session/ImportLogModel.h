@@ -8,6 +8,7 @@
 #include <QPointer>
 
 class Asset;
+class CoalescedUpdate;
 class LogSource;
 class ManagedObject;
 class ObjectContext;
@@ -68,8 +69,10 @@ private:
     void scheduleRefresh();
     void contextChanged(ManagedObject *record, const QString &key);
     // A saved record stamped for the first time, as one row at its place; false when the store
-    // has to be asked instead.
+    // has to be asked instead. New entries are placed at most about 30 times a second, so a
+    // batch of tiny files does not redraw the table per file.
     bool placeNewEntry(Asset *asset);
+    void placeArrivals();
     // Where the entry goes among the rows, as the store's query would put it.
     [[nodiscard]] int placeOf(const LogRow &entry) const;
     void insertEntry(int row, qint64 key);
@@ -87,6 +90,8 @@ private:
     bool m_loaded = false;
     bool m_refreshPending = false;
     bool m_awaitingKeys = false;
+    CoalescedUpdate *m_arrivals;
+    QList<QPointer<Asset>> m_arriving;
     // Entries placed while the store was being asked: its answer may lack them.
     QList<QPointer<Asset>> m_placedMeanwhile;
     // Rows of records not yet saved, whose keys change when they are.

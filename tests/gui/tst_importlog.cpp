@@ -293,19 +293,17 @@ private slots:
             stamp(records.at(i), entries.at(i), 0);
             // The last is saved once the answer is in, so the answer surely lacks it.
             QVERIFY(last || context->saveObjects({records.at(i)}));
-            QVERIFY(inserted.size() <= 1);
-            QCOMPARE(model.rowCount(), rows + int(inserted.size()));
             if (last) {
-                // Once the answer is in (with a search, the total is asked for once more).
                 QTRY_VERIFY(refilled.size() > 0);
                 QVERIFY(context->saveObjects({records.at(i)}));
-                const QStringList now = asked();
-                QTRY_COMPARE(listed(model), now);
-            } else {
+            }
+            // With a search, the total is asked for once more after the last.
+            const QStringList now = asked();
+            QTRY_COMPARE(listed(model), now);
+            if (!last) {
+                QCOMPARE(inserted.size(), model.rowCount() - rows);
+                QVERIFY(inserted.size() <= 1);
                 QCOMPARE(refilled.size(), 0);
-                // As shown before anything else could happen.
-                const QStringList shown = listed(model);
-                QCOMPARE(shown, asked());
             }
         }
         QCOMPARE(reset.size(), 0);
