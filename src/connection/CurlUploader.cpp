@@ -368,8 +368,15 @@ CurlUploader::Result CurlUploader::send(void *handle, Transfer &transfer)
     const Job &job = *transfer.job;
     AssetBody &body = *transfer.body;
     const qint64 total = body.size();
+    // A kept connection was accepted under the pin of its time: one that changed since (the
+    // user trusted another certificate, or cleared the pin) calls for a new handshake.
+    const bool pinChanged = job.pinnedCertificate != m_tls->pinned;
     m_tls->pinned = job.pinnedCertificate;
     m_tls->host = job.url.host(QUrl::FullyEncoded);
+    // A reused connection was accepted; a new one is judged afresh when it is made.
+    m_tls->leafDer.clear();
+    m_tls->errors.clear();
+    m_tls->refused = false;
 
     char errorText[CURL_ERROR_SIZE] = {};
     // No header of our own, as on the session's other requests: none of libcurl's Accept,
@@ -404,6 +411,7 @@ CurlUploader::Result CurlUploader::send(void *handle, Transfer &transfer)
     // Every new connection is verified in full under the pin of its time: a resumed session
     // would carry the verdict of an earlier handshake (one that was refused, say).
     curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+    curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, pinChanged ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, prepareTls);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, m_tls.get());
     // The proxy the session's other requests use, never one of libcurl's own choosing.

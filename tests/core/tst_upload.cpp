@@ -13,6 +13,11 @@
 #include <QThread>
 #include <QtTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 QJsonObject bodyOf(const QJsonObject &request)
@@ -85,6 +90,8 @@ private slots:
     void certificateQuestionHoldsEveryRequest();
     void pinOnTheFileConnection_data();
     void pinOnTheFileConnection();
+    void fileFailsWithItsTransportReason_data();
+    void fileFailsWithItsTransportReason();
 };
 
 void TestUpload::batchOfThree()
@@ -489,6 +496,51 @@ void TestUpload::pinOnTheFileConnection()
     QCOMPARE(savedFiles(server).size(), uploaded ? 2 : 1);
     if (!uploaded)
         QVERIFY(kit.recorder->last(LMNotification::UploadFailedAsset).userInfo.value("error").toString().contains("not trusted"));
+}
+
+void TestUpload::fileFailsWithItsTransportReason_data()
+{
+    QTest::addColumn<QString>("peer");   // "closed port", "never reads" or "plain HTTP"
+    QTest::addColumn<QString>("reason"); // its start; %1: host and port
+    QTest::newRow("connection refused") << "closed port" << "Connection refused by %1";
+    QTest::newRow("body not taken") << "never reads" << "Nothing could be sent to the server for 1 seconds";
+    QTest::newRow("no TLS spoken") << "plain HTTP" << "No secure connection to %1 could be made: ";
+}
+
+void TestUpload::fileFailsWithItsTransportReason()
+{
+    QFETCH(QString, peer);
+    QFETCH(QString, reason);
+    // Bound, and listening only when asked: the kernel then takes what fits its buffers and no
+    // more, since nothing ever accepts.
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    QVERIFY(::bind(socket, reinterpret_cast<sockaddr *>(&address), length) == 0);
+    QVERIFY(::getsockname(socket, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+    QVERIFY(peer != "never reads" || ::listen(socket, 1) == 0);
+    const auto closeSocket = qScopeGuard([socket] { ::close(socket); });
+    std::unique_ptr<DevServer> server;
+    if (peer == "plain HTTP")
+        server = std::make_unique<DevServer>();
+    const quint16 port = server ? server->port() : ntohs(address.sin_port);
+
+    UploadKit kit(port);
+    kit.bookmark->setSecureConnect(bool(server));
+    kit.connection->setTimeouts({1000, 0});
+    Asset *asset = kit.queue(QStringLiteral("large.bin"), QByteArray(16 << 20, 'x'));
+    kit.connection->setCurrentImportQueue({asset});
+    kit.connection->uploadNextAsset(QStringLiteral("1"));
+    QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone, 1, 20000));
+    QCOMPARE(kit.recorder->names(),
+             (QStringList{LMNotification::UploadingAsset, LMNotification::UploadFailedAsset, LMNotification::UploadDone}));
+    const QString said = kit.recorder->last(LMNotification::UploadFailedAsset).userInfo.value("error").toString();
+    QVERIFY2(said.startsWith(reason.replace("%1", QStringLiteral("127.0.0.1:%1").arg(port))), qPrintable(said));
+    QVERIFY(asset->isPending());
+    if (server)
+        QCOMPARE(server->requests("/ra/categoryAssets.json").size(), 0);
 }
 
 LUMARO_TEST_MAIN(TestUpload)
