@@ -49,8 +49,6 @@ QByteArray derOf(X509 *certificate)
     return der;
 }
 
-// OpenSSL's verification errors as Qt names them, so the question about a certificate reads
-// the same whichever way the request went.
 QSslError::SslError qtError(int error)
 {
     switch (error) {
@@ -261,6 +259,14 @@ CurlUploader::Result cancelled()
 }
 
 } // namespace
+
+QList<QSslError> CurlUploader::Result::certificateErrors() const
+{
+    QList<QSslError> errors;
+    for (const auto &[error, der] : certificateProblems)
+        errors.append(QSslError(qtError(error), QSslCertificate(der, QSsl::Der)));
+    return errors;
+}
 
 CurlUploader::CurlUploader(QObject *parent) : QObject(parent), m_tls(std::make_unique<TlsCheck>())
 {
@@ -495,8 +501,7 @@ CurlUploader::Result CurlUploader::send(void *handle, Transfer &transfer)
         result.transportError = true;
         result.untrustedCertificate = true;
         result.certificateDer = m_tls->leafDer;
-        for (const auto &[error, der] : std::as_const(m_tls->errors))
-            result.certificateErrors.append(QSslError(qtError(error), QSslCertificate(der, QSsl::Der)));
+        result.certificateProblems = m_tls->errors;
     } else if (code != CURLE_OK) {
         // A request that would have gone again also ends here, as a connection closed unanswered.
         long osError = 0;

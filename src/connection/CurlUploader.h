@@ -67,7 +67,11 @@ public:
         // The server's certificate was not accepted; nothing of the request was sent.
         bool untrustedCertificate = false;
         QByteArray certificateDer;
-        QList<QSslError> certificateErrors;
+        // OpenSSL's verification errors, each with the certificate it is about (DER).
+        QList<QPair<int, QByteArray>> certificateProblems;
+        // The same in Qt's terms, so the question about a certificate reads alike whichever way
+        // the request went. Made on the receiving thread.
+        [[nodiscard]] QList<QSslError> certificateErrors() const;
     };
 
     using Progress = std::function<void(qint64 sent, qint64 total)>;

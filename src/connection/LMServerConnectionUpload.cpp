@@ -137,7 +137,7 @@ void LMServerConnection::dispatchAsset(const std::shared_ptr<Outgoing> &request)
             // Decided anew when the bookmark came to trust another certificate meanwhile.
             const QString pinned = m_serverBookmark ? m_serverBookmark->trustedCertificate() : QString();
             if (m_trust == Trust::Open && pinned == job.pinnedCertificate)
-                askAboutCertificate(QSslCertificate(result.certificateDer, QSsl::Der), result.certificateErrors,
+                askAboutCertificate(QSslCertificate(result.certificateDer, QSsl::Der), result.certificateErrors(),
                                     request->url);
             if (m_trust == Trust::Refused)
                 fail(request, certificateRefused(request->url));
