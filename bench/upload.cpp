@@ -2,6 +2,8 @@
 // references measured in the same run on the same server: Qt posting the raw file from a QFile
 // (the best the HTTP stack does here) and curl sending the same bytes (the machine's limit).
 // The same upload over HTTPS, to a self-signed certificate the bookmark pins, runs too.
+// The body hashes the file (SHA-256) as it streams; both implementations are measured, alone
+// and inside the upload (ratio_vs_qt_file is the application's, with OpenSSL's).
 //
 //   bench_upload [--size-mib N] [--small-files N] [--rounds N]
 //
@@ -14,6 +16,7 @@
 #include "connection/LMServerConnection.h"
 #include "platform/NotificationCenter.h"
 #include "store/Asset.h"
+#include "store/ContentHash.h"
 #include "store/ObjectContext.h"
 #include "store/ServerBookmark.h"
 
@@ -204,6 +207,23 @@ double curlUpload(const Server &server, const QString &path)
     return parts.at(0).toDouble() / parts.at(1).toDouble() / 1e6;
 }
 
+// Hashing alone, from memory: MB/s of input.
+double hashRate(ContentHash::Implementation implementation)
+{
+    ContentHash::setImplementation(implementation);
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    for (qsizetype i = 0; i < block.size(); ++i)
+        block[i] = char(i * 131);
+    ContentHash hash;
+    QElapsedTimer clock;
+    clock.start();
+    for (int i = 0; i < 256; ++i)
+        hash.addData(block.constData(), block.size());
+    (void)hash.result();
+    ContentHash::setImplementation(ContentHash::Implementation::OpenSsl);
+    return 256.0 * block.size() / (double(clock.nsecsElapsed()) / 1e9) / 1e6;
+}
+
 struct BatchResult {
     double seconds = 0;
     double cpuSeconds = 0; // of the whole process, every thread
@@ -211,6 +231,7 @@ struct BatchResult {
     qint64 bodyBytes = 0;
     int uploaded = 0;
     int failed = 0;
+    int hashed = 0;
 };
 
 BatchResult connectionUpload(const Server &server, const QStringList &paths, StallMeter *meter)
@@ -250,7 +271,12 @@ BatchResult connectionUpload(const Server &server, const QStringList &paths, Sta
         if (asset)
             result.bodyBytes += (QFileInfo(asset->filePath().value_or(QString())).size() + 2) / 3 * 4;
     });
-    center->addObserver(&observer, LMNotification::UploadedAsset, &connection, [&](const Notification &) { ++result.uploaded; });
+    center->addObserver(&observer, LMNotification::UploadedAsset, &connection, [&](const Notification &n) {
+        ++result.uploaded;
+        const auto *asset =
+            qobject_cast<Asset *>(n.userInfo.value(QStringLiteral("asset")).value<QObject *>());
+        result.hashed += asset && asset->contentHash() ? 1 : 0;
+    });
     center->addObserver(&observer, LMNotification::UploadFailedAsset, &connection, [&](const Notification &n) {
         ++result.failed;
         std::fprintf(stderr, "failed: %s\n", qPrintable(n.userInfo.value(LMUserInfoKey::Error).toString()));
@@ -350,7 +376,7 @@ int main(int argc, char *argv[])
 
     // Warm the page cache so every contender reads the file from memory.
     qtFileUpload(server, big);
-    QList<double> qtRates, curlRates, ourRates, cliRates, stalls, cpuPerGiB, tlsRates;
+    QList<double> qtRates, curlRates, ourRates, qtHashRates, cliRates, stalls, cpuPerGiB, tlsRates;
     qint64 peak = 0, cliPeak = 0;
     const QString cliData = dir.filePath(QStringLiteral("cli-data"));
     bool allSent = true;
@@ -362,9 +388,14 @@ int main(int argc, char *argv[])
         const BatchResult ours = connectionUpload(server, {big}, &meter);
         peak = qMax(peak, readStatusKiB("VmHWM:"));
         allSent = allSent && ours.uploaded == 1;
+        allSent = allSent && ours.hashed == 1;
         ourRates << (ours.seconds > 0 ? double(ours.bodyBytes) / ours.seconds / 1e6 : 0);
         cpuPerGiB << ours.cpuSeconds / (double(sizeMiB) / 1024.0);
         stalls << meter.maxMs();
+        ContentHash::setImplementation(ContentHash::Implementation::Qt);
+        const BatchResult qtHashed = connectionUpload(server, {big}, nullptr);
+        ContentHash::setImplementation(ContentHash::Implementation::OpenSsl);
+        qtHashRates << (qtHashed.seconds > 0 ? double(qtHashed.bodyBytes) / qtHashed.seconds / 1e6 : 0);
         cliRates << cliUpload(server, big, cliData, &cliPeak);
         const BatchResult overTls = connectionUpload(tlsServer, {big}, nullptr);
         allSent = allSent && overTls.uploaded == 1;
@@ -373,6 +404,7 @@ int main(int argc, char *argv[])
     const double qtFile = median(qtRates);
     const double curl = median(curlRates);
     const double ourRate = median(ourRates);
+    const double qtHashRate = median(qtHashRates);
     const double cliRate = median(cliRates);
     const qint64 rssBefore = readStatusKiB("VmRSS:");
     const BatchResult many = connectionUpload(server, small, nullptr);
@@ -390,6 +422,10 @@ int main(int argc, char *argv[])
     std::printf("ratio_vs_qt_file %.2f\n", qtFile > 0 ? ourRate / qtFile : 0.0);
     std::printf("ratio_vs_curl %.2f\n", curl > 0 ? ourRate / curl : 0.0);
     std::printf("cpu_s_per_gib %.2f\n", median(cpuPerGiB));
+    std::printf("sha256_openssl_mb_per_s %.1f\n", hashRate(ContentHash::Implementation::OpenSsl));
+    std::printf("sha256_qt_mb_per_s %.1f\n", hashRate(ContentHash::Implementation::Qt));
+    std::printf("body_mb_per_s_qt_hash %.1f\n", qtHashRate);
+    std::printf("ratio_vs_qt_file_qt_hash %.2f\n", qtFile > 0 ? qtHashRate / qtFile : 0.0);
     std::printf("peak_rss_mib %.1f\n", double(peak) / 1024.0);
     std::printf("max_stall_ms %.1f\n", *std::max_element(stalls.cbegin(), stalls.cend()));
     std::printf("cli_mb_per_s %.1f\n", cliRate);

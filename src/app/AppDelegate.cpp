@@ -229,7 +229,7 @@ void AppDelegate::showBookmarksWindow()
 void AppDelegate::showImportLog()
 {
     if (!m_importLogWindowController)
-        m_importLogWindowController = new LMImportLogWindowController(this);
+        m_importLogWindowController = new LMImportLogWindowController(managedObjectContext(), this);
     m_importLogWindowController->showWindow();
 }
 

@@ -5,12 +5,15 @@
 
 #include "connection/LMRequestRules.h"
 #include "connection/LMServerConnection.h"
-#include "store/Asset.h"
+#include "store/LogQuery.h"
 #include "store/ObjectContext.h"
 #include "store/ServerBookmark.h"
+#include "store/StoreFile.h"
 
-#include <algorithm>
+#include <QDateTime>
+
 #include <cstdio>
+#include <limits>
 
 namespace {
 
@@ -75,29 +78,36 @@ int Commands::categories(const CliOptions &options)
 
 int Commands::log(const CliOptions &options)
 {
-    auto opened = ServerAccess::openStore(PersistentStore::Contents::Everything);
+    auto opened = ServerAccess::openStore(PersistentStore::Contents::BookmarksOnly);
     if (auto *failure = std::get_if<Failure>(&opened))
         return report(*failure);
     ObjectContext *store = std::get<std::unique_ptr<ObjectContext>>(opened).get();
-    const ServerBookmark *only = nullptr;
+    qint64 only = 0;
     if (!options.bookmark.isEmpty()) {
         auto found = ServerAccess::findBookmark(store, options.bookmark);
         if (auto *failure = std::get_if<Failure>(&found))
             return report(*failure);
-        only = std::get<ServerBookmark *>(found);
+        only = std::get<ServerBookmark *>(found)->objectId();
     }
-    QList<Asset *> entries = store->fetchUploadedAssets();
-    entries.removeIf([&](const Asset *asset) {
-        return (only && asset->bookmark() != only) || (options.since && *asset->uploadDateTime() < *options.since);
-    });
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const Asset *a, const Asset *b) { return *a->uploadDateTime() < *b->uploadDateTime(); });
-    for (const Asset *asset : std::as_const(entries)) {
-        const auto categoryID = asset->categoryID();
-        line({asset->uploadDateTime()->toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-              asset->bookmark() ? asset->bookmark()->bookmarkLongName() : QStringLiteral("-"),
-              categoryID ? QString::number(*categoryID) : QString(), asset->categoryPath().value_or(QString()),
-              asset->filePath().value_or(QString())});
-    }
+    // Row by row from the file, oldest first: a long log is never held in memory.
+    LogQuery query;
+    query.order = Qt::AscendingOrder;
+    const qint64 since = options.since ? options.since->toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
+    LogReader reader;
+    QString error;
+    const bool read = reader.open(store->storeFile()->path(), &error) &&
+                      reader.forEachRow(query, store->logSnapshot(), [&](const LogRow &row) {
+                          if ((only && row.bookmarkId != only) || row.uploadMs < since)
+                              return true;
+                          line({QDateTime::fromMSecsSinceEpoch(row.uploadMs)
+                                    .toLocalTime()
+                                    .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                                row.bookmarkName.isNull() ? QStringLiteral("-") : row.bookmarkName,
+                                row.categoryID.isValid() ? QString::number(row.categoryID.toLongLong()) : QString(),
+                                row.categoryPath, row.filePath});
+                          return true;
+                      }, &error);
+    if (!read)
+        return report({ExitUnusable, QStringLiteral("Cannot read the import log: ") + error});
     return ExitSuccess;
 }

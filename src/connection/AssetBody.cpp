@@ -66,7 +66,7 @@ bool AssetBody::open(QString *error)
             *error = QStringLiteral("Cannot read %1: not a regular file").arg(m_filePath);
         return false;
     }
-    m_rawLeft = m_file.size();
+    m_fileSize = m_rawLeft = m_file.size();
     m_encodedSize = encodedLength(m_rawLeft);
 
     // Let the JSON library write every member, the data member holding a marker, then split

@@ -23,6 +23,8 @@ public:
     [[nodiscard]] bool open(QString *error);
 
     [[nodiscard]] qint64 size() const { return m_head.size() + m_encodedSize + m_tail.size(); }
+    // The file's own size, known once it is open.
+    [[nodiscard]] qint64 fileSize() const { return m_fileSize; }
     // Bytes handed out so far.
     [[nodiscard]] qint64 position() const { return m_position; }
     // Fills out with up to maxSize next bytes of the body; 0 at its end, -1 when the file could
@@ -47,6 +49,7 @@ private:
     QJsonObject m_members;
     QString m_dataKey;
     QFile m_file;
+    qint64 m_fileSize = 0;
     qint64 m_rawLeft = 0;
     qint64 m_encodedSize = 0;
     QByteArray m_head;

@@ -2,6 +2,7 @@
 
 #include "AssetBody.h"
 #include "CertificateTrust.h"
+#include "store/ContentHash.h"
 
 #include <QHostAddress>
 #include <QLoggingCategory>
@@ -337,6 +338,9 @@ void CurlUploader::run()
             m_jobs.pop_front();
         }
         AssetBody body(next.job.filePath, next.job.members, next.job.dataKey);
+        // Hashed here, from the blocks just read for the body: the file is read once.
+        ContentHash hash;
+        body.setFileBlockHook([&hash](const char *data, qint64 size) { hash.addData(data, size); });
         Transfer transfer;
         transfer.serial = next.serial;
         transfer.job = &next.job;
@@ -353,6 +357,12 @@ void CurlUploader::run()
             result.stackText = QStringLiteral("libcurl could not be started");
         } else {
             result = send(easy, transfer);
+            if (body.position() == body.size()) {
+                result.fileSize = body.fileSize();
+                const QString hex = hash.result();
+                if (!hex.isEmpty())
+                    result.contentHash = hex;
+            }
         }
         QMetaObject::invokeMethod(
             this,

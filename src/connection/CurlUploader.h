@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 // Sends asset bodies with libcurl on a thread of its own. Qt's HTTP stack moves a request body
@@ -64,6 +65,10 @@ public:
         int status = 0;
         QString statusText;
         QByteArray body;
+        // The file's size and SHA-256 (lower-case hex), taken from the very reads that made the
+        // body: none unless the body was produced whole.
+        qint64 fileSize = 0;
+        std::optional<QString> contentHash;
         // The server's certificate was not accepted; nothing of the request was sent.
         bool untrustedCertificate = false;
         QByteArray certificateDer;

@@ -164,6 +164,9 @@ private:
         QByteArray body;
         std::optional<QByteArray> location;
         QUrl finalUrl;
+        // Of a file's POST: the size and SHA-256 of the content that went out, taken as it streamed.
+        qint64 fileSize = 0;
+        std::optional<QString> contentHash;
     };
     using ReplyHandler = std::function<void(const Reply &)>;
 

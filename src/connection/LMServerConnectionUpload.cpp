@@ -99,7 +99,12 @@ void LMServerConnection::uploadNextAsset(const QString &importStatusID)
         post(LMNotification::UploadProgress, info);
     };
     sendRequest(requestUrl(QStringLiteral("/ra/categoryAssets.json"), true), "POST", {},
-                [this, record](const Reply &r) { assetRequestFinished(record, r); },
+                [this, record](const Reply &r) {
+                    // What went out, for the log's duplicate check.
+                    if (record && m_serverBookmark && !r.transportError && r.status >= 200 && r.status <= 299)
+                        record->setFingerprint(r.fileSize, r.contentHash, m_serverBookmark->serverKey());
+                    assetRequestFinished(record, r);
+                },
                 AssetPost{asset->filePath().value_or(QString()), members, progress});
 }
 
@@ -162,6 +167,8 @@ void LMServerConnection::dispatchAsset(const std::shared_ptr<Outgoing> &request)
             reply.status = result.status;
             reply.statusText = result.statusText;
             reply.body = result.body;
+            reply.fileSize = result.fileSize;
+            reply.contentHash = result.contentHash;
         }
         request->handler(reply);
     });

@@ -1,43 +1,77 @@
 #include "session/ImportLogModel.h"
 
 #include "store/Asset.h"
+#include "store/LogSource.h"
 #include "store/ObjectContext.h"
 #include "store/ServerBookmark.h"
+#include "store/StoreFile.h"
 
 #include <QLocale>
+#include <QLoggingCategory>
+#include <QSet>
 
-#include <algorithm>
+Q_LOGGING_CATEGORY(lcImportLog, "lumaro.importlog")
 
-ImportLogModel::ImportLogModel(QObject *parent) : QAbstractTableModel(parent) {}
+namespace {
+// Rows read around the one asked for: a screenful and then some, in one statement.
+constexpr int PageBefore = 32;
+constexpr int PageAfter = 96;
+// The cache never holds more than this; scrolling through the whole log keeps memory flat.
+constexpr int CacheLimit = 2048;
+// More changes than this at once are shown as a new list rather than row by row.
+constexpr qsizetype MaxRowChanges = 1000;
+} // namespace
 
-ImportLogModel::~ImportLogModel() = default;
-
-void ImportLogModel::setContext(ObjectContext *context)
+ImportLogModel::ImportLogModel(ObjectContext *context, QObject *parent)
+    : QAbstractTableModel(parent), m_context(context)
 {
-    if (context == m_context)
+    if (!context || !context->storeFile())
         return;
-    if (m_context)
-        m_context->disconnect(this);
-    m_context = context;
-    if (context) {
-        connect(context, &ObjectContext::objectInserted, this, &ImportLogModel::scheduleRefresh);
-        connect(context, &ObjectContext::objectDeleted, this, &ImportLogModel::scheduleRefresh);
-        connect(context, &ObjectContext::objectChanged, this, &ImportLogModel::scheduleRefresh);
-        connect(context, &ObjectContext::didSave, this, &ImportLogModel::scheduleRefresh);
-    }
+    m_source = new LogSource(context->storeFile()->path(), this);
+    connect(m_source, &LogSource::keysReady, this, &ImportLogModel::applyKeys);
+    connect(m_source, &LogSource::fetchFailed, this,
+            [](const QString &error) { qCWarning(lcImportLog) << "cannot read the log:" << error; });
+    connect(m_source, &LogSource::exportFinished, this, &ImportLogModel::exportFinished);
+    connect(context, &ObjectContext::objectChanged, this, &ImportLogModel::contextChanged);
+    connect(context, &ObjectContext::objectDeleted, this,
+            [this](ManagedObject *record) { contextChanged(record, {}); });
+    connect(context, &ObjectContext::didSave, this, &ImportLogModel::scheduleRefresh);
+    connect(context, &ObjectContext::uploadedAssetsDeleted, this, [this] {
+        // Everything shown is gone: no need to wait for the store to say so.
+        if (!m_keys.isEmpty()) {
+            beginResetModel();
+            m_keys.clear();
+            m_rows.clear();
+            endResetModel();
+        }
+        refresh();
+    });
     refresh();
 }
+
+ImportLogModel::~ImportLogModel() = default;
 
 ObjectContext *ImportLogModel::context() const
 {
     return m_context;
 }
 
+void ImportLogModel::contextChanged(ManagedObject *record, const QString &key)
+{
+    if (auto *asset = qobject_cast<Asset *>(record)) {
+        if (asset->isPending() && key != Asset::kUploadDateTime)
+            return; // queue business
+    } else if (!key.isEmpty() && key != ServerBookmark::kBookmarkName) {
+        return;
+    }
+    scheduleRefresh();
+}
+
 void ImportLogModel::scheduleRefresh()
 {
-    // A batch stamps records one by one and an editor changes fields key by key: one re-read
-    // per turn of the event loop is enough.
-    if (m_refreshPending)
+    // A batch stamps and saves record after record, an editor changes a name key by key: one
+    // question per turn of the event loop is enough.
+    if (m_refreshPending || !m_source)
         return;
     m_refreshPending = true;
     QMetaObject::invokeMethod(this, &ImportLogModel::refresh, Qt::QueuedConnection);
@@ -46,35 +80,196 @@ void ImportLogModel::scheduleRefresh()
 void ImportLogModel::refresh()
 {
     m_refreshPending = false;
-    QList<Asset *> records = m_context ? m_context->fetchUploadedAssets() : QList<Asset *>();
-    std::stable_sort(records.begin(), records.end(), [](const Asset *a, const Asset *b) {
-        return a->uploadDateTime().value_or(QDateTime()) > b->uploadDateTime().value_or(QDateTime());
-    });
+    if (m_source && m_context)
+        m_source->fetch(m_query, m_context->logSnapshot());
+}
 
-    bool same = records.size() == m_rows.size();
-    for (qsizetype i = 0; same && i < records.size(); ++i)
-        same = records.at(i) == m_rows.at(i);
-    if (same) {
-        // Same rows: only texts may have changed (a bookmark renamed, say); keep the selection.
-        if (!m_rows.isEmpty())
-            emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+void ImportLogModel::setSearchText(const QString &text)
+{
+    if (text == m_query.search)
         return;
-    }
-    beginResetModel();
+    m_query.search = text;
+    refresh();
+}
+
+void ImportLogModel::sort(int column, Qt::SortOrder order)
+{
+    static const QHash<int, LogQuery::Column> columns{{FileColumn, LogQuery::File},
+                                                      {CategoryColumn, LogQuery::Category},
+                                                      {UploadTimeColumn, LogQuery::Time},
+                                                      {BookmarkColumn, LogQuery::Bookmark},
+                                                      {SizeColumn, LogQuery::Size}};
+    if (!columns.contains(column))
+        return;
+    LogQuery query = m_query;
+    query.sortColumn = columns.value(column);
+    query.order = order;
+    if (query == m_query)
+        return;
+    m_query = query;
+    refresh();
+}
+
+void ImportLogModel::applyKeys(const QList<qint64> &keys, qint64 total)
+{
+    // The file may have changed under any row: read again what is shown.
     m_rows.clear();
-    for (Asset *record : std::as_const(records))
-        m_rows.append(record);
-    endResetModel();
+    const bool firstAnswer = !m_loaded;
+    const qsizetype shown = m_keys.size();
+    m_loaded = true;
+    if (!applyDifference(keys)) {
+        beginResetModel();
+        m_keys = keys;
+        endResetModel();
+    } else if (!m_keys.isEmpty()) {
+        emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1));
+    }
+    if (firstAnswer || m_total != total || shown != m_keys.size()) {
+        m_total = total;
+        emit countsChanged();
+    }
+}
+
+// Moves from the rows shown to these as rows removed and inserted, when the rows both have
+// keep their order; false when a reset says it better (a new sort, a new search).
+bool ImportLogModel::applyDifference(const QList<qint64> &keys)
+{
+    const QList<qint64> &old = m_keys;
+    // (Qt 6.4 compares two empty lists with a null pointer to memcmp.)
+    if (old.size() == keys.size() && (old.isEmpty() || old == keys))
+        return true;
+    // The usual case: one block came or went (a new entry at its place, deletions).
+    qsizetype prefix = 0;
+    const qsizetype shorter = std::min(old.size(), keys.size());
+    while (prefix < shorter && old.at(prefix) == keys.at(prefix))
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < shorter - prefix && old.at(old.size() - 1 - suffix) == keys.at(keys.size() - 1 - suffix))
+        ++suffix;
+    QList<qsizetype> removed;
+    QList<qsizetype> inserted;
+    if (prefix + suffix == old.size()) {
+        for (qsizetype i = prefix; i < keys.size() - suffix; ++i)
+            inserted.append(i);
+    } else if (prefix + suffix == keys.size()) {
+        for (qsizetype i = prefix; i < old.size() - suffix; ++i)
+            removed.append(i);
+    } else {
+        const QSet<qint64> now(keys.cbegin(), keys.cend());
+        const QSet<qint64> before(old.cbegin(), old.cend());
+        QList<qint64> kept;
+        for (qsizetype i = 0; i < old.size(); ++i) {
+            if (now.contains(old.at(i)))
+                kept.append(old.at(i));
+            else
+                removed.append(i);
+        }
+        qsizetype k = 0;
+        for (qsizetype i = 0; i < keys.size(); ++i) {
+            if (!before.contains(keys.at(i)))
+                inserted.append(i);
+            else if (k >= kept.size() || kept.at(k++) != keys.at(i))
+                return false; // rows that stay changed places
+        }
+    }
+    if (removed.size() + inserted.size() > MaxRowChanges)
+        return false;
+    // Removals from the back so the positions still hold, then insertions from the front.
+    for (qsizetype n = removed.size(); n > 0;) {
+        qsizetype first = --n;
+        while (first > 0 && removed.at(first - 1) == removed.at(first) - 1)
+            --first;
+        beginRemoveRows({}, int(removed.at(first)), int(removed.at(n)));
+        m_keys.remove(removed.at(first), removed.at(n) - removed.at(first) + 1);
+        endRemoveRows();
+        n = first;
+    }
+    for (qsizetype n = 0; n < inserted.size();) {
+        qsizetype last = n;
+        while (last + 1 < inserted.size() && inserted.at(last + 1) == inserted.at(last) + 1)
+            ++last;
+        beginInsertRows({}, int(inserted.at(n)), int(inserted.at(last)));
+        for (qsizetype i = inserted.at(n); i <= inserted.at(last); ++i)
+            m_keys.insert(i, keys.at(i));
+        endInsertRows();
+        n = last + 1;
+    }
+    return true;
+}
+
+const LogRow *ImportLogModel::storedRow(int row) const
+{
+    const qint64 key = m_keys.at(row);
+    auto found = m_rows.constFind(key);
+    if (found != m_rows.cend())
+        return &*found;
+    StoreFile *store = m_context ? m_context->storeFile() : nullptr;
+    if (!store)
+        return nullptr;
+    if (m_rows.size() > CacheLimit)
+        m_rows.clear();
+    QList<qint64> ids;
+    const int last = std::min(int(m_keys.size()) - 1, row + PageAfter);
+    for (int i = std::max(0, row - PageBefore); i <= last; ++i) {
+        if (m_keys.at(i) > 0 && !m_rows.contains(m_keys.at(i)))
+            ids.append(m_keys.at(i));
+    }
+    QString error;
+    const auto loaded = store->loadAssetsById(ids, &error);
+    if (!loaded)
+        qCWarning(lcImportLog) << "cannot read log rows:" << error;
+    for (const StoreFile::Row &stored : loaded.value_or(QList<StoreFile::Row>())) {
+        LogRow logRow = LogRow::of(stored.values, stored.id);
+        logRow.bookmarkId = stored.bookmarkId;
+        m_rows.insert(stored.id, logRow);
+    }
+    found = m_rows.constFind(key);
+    return found != m_rows.cend() ? &*found : nullptr;
+}
+
+LogRow ImportLogModel::logRow(int row) const
+{
+    if (row < 0 || row >= m_keys.size() || !m_context)
+        return {};
+    const qint64 key = m_keys.at(row);
+    // A record that has an object is shown as the object has it, saved or not.
+    Asset *asset = key > 0 ? m_context->registeredAsset(key) : m_context->assetForLogKey(key);
+    if (asset)
+        return LogRow::of(asset, key);
+    const LogRow *stored = key > 0 ? storedRow(row) : nullptr;
+    return stored ? *stored : LogRow{};
 }
 
 Asset *ImportLogModel::record(int row) const
 {
-    return row >= 0 && row < m_rows.size() ? m_rows.at(row).data() : nullptr;
+    if (row < 0 || row >= m_keys.size() || !m_context)
+        return nullptr;
+    return m_context->assetForLogKey(m_keys.at(row));
+}
+
+QString ImportLogModel::bookmarkText(const LogRow &row) const
+{
+    // The name as the context has it now: a rename shows before it is saved.
+    if (row.bookmarkId > 0) {
+        const ServerBookmark *bookmark = m_context ? m_context->registeredBookmark(row.bookmarkId) : nullptr;
+        return bookmark ? bookmark->bookmarkLongName() : NoBookmark;
+    }
+    return row.bookmarkName.isNull() ? NoBookmark : row.bookmarkName;
+}
+
+bool ImportLogModel::exportCsv(const QString &path)
+{
+    return m_source && m_context && m_source->exportCsv(path, m_query, m_context->logSnapshot());
+}
+
+bool ImportLogModel::isExporting() const
+{
+    return m_source && m_source->isExporting();
 }
 
 int ImportLogModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() ? 0 : int(m_keys.size());
 }
 
 int ImportLogModel::columnCount(const QModelIndex &parent) const
@@ -92,37 +287,40 @@ QString ImportLogModel::formatUploadTime(const QDateTime &when)
            local.time().toString(QStringLiteral("HH:mm:ss"));
 }
 
+QString ImportLogModel::formatSize(const QVariant &bytes)
+{
+    return bytes.isValid()
+               ? QLocale().formattedDataSize(bytes.toLongLong(), 1, QLocale::DataSizeTraditionalFormat)
+               : QString();
+}
+
 QVariant ImportLogModel::data(const QModelIndex &index, int role) const
 {
-    const Asset *asset = record(index.row());
-    if (!asset || !index.isValid())
+    if (!index.isValid() || index.row() >= m_keys.size())
         return {};
-    if (role == Qt::DisplayRole) {
-        switch (index.column()) {
-        case FileColumn:
-            return asset->fileName();
-        case CategoryColumn:
-            return asset->categoryPath().value_or(QString());
-        case UploadTimeColumn:
-            return formatUploadTime(asset->uploadDateTime().value_or(QDateTime()));
-        case BookmarkColumn:
-            return asset->bookmark() ? asset->bookmark()->bookmarkLongName() : NoBookmark;
-        default:
-            return {};
-        }
+    if (role == Qt::TextAlignmentRole && index.column() == SizeColumn)
+        return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+        return {};
+    const LogRow row = logRow(index.row());
+    const QDateTime when = QDateTime::fromMSecsSinceEpoch(row.uploadMs, Qt::UTC);
+    switch (index.column()) {
+    case FileColumn:
+        return role == Qt::ToolTipRole ? row.filePath : row.fileName();
+    case CategoryColumn:
+        return row.categoryPath;
+    case UploadTimeColumn:
+        return role == Qt::ToolTipRole ? QLocale().toString(when.toLocalTime(), QLocale::LongFormat)
+                                       : formatUploadTime(when);
+    case BookmarkColumn:
+        return bookmarkText(row);
+    case SizeColumn:
+        return role == Qt::ToolTipRole && row.fileSize.isValid()
+                   ? QLocale().toString(row.fileSize.toLongLong()) + tr(" bytes")
+                   : formatSize(row.fileSize);
+    default:
+        return {};
     }
-    if (role == Qt::ToolTipRole) {
-        switch (index.column()) {
-        case FileColumn:
-            return asset->filePath().value_or(QString());
-        case UploadTimeColumn:
-            return QLocale().toString(asset->uploadDateTime().value_or(QDateTime()).toLocalTime(),
-                                      QLocale::LongFormat);
-        default:
-            return data(index, Qt::DisplayRole);
-        }
-    }
-    return {};
 }
 
 QVariant ImportLogModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -138,6 +336,8 @@ QVariant ImportLogModel::headerData(int section, Qt::Orientation orientation, in
         return tr("Uploaded");
     case BookmarkColumn:
         return tr("Server");
+    case SizeColumn:
+        return tr("Size");
     default:
         return {};
     }

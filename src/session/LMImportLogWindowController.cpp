@@ -4,7 +4,10 @@
 
 #include <QMainWindow>
 
-LMImportLogWindowController::LMImportLogWindowController(QObject *parent) : WindowController(parent) {}
+LMImportLogWindowController::LMImportLogWindowController(ObjectContext *context, QObject *parent)
+    : WindowController(parent), m_context(context)
+{
+}
 
 LMImportLogWindowController::~LMImportLogWindowController() = default;
 
@@ -18,9 +21,9 @@ void LMImportLogWindowController::windowDidLoad()
 {
     QMainWindow *w = window();
     w->setWindowTitle(tr("Import Log"));
-    w->resize(760, 420);
+    w->resize(860, 480);
     w->setMinimumSize(420, 240);
-    m_importLogView = new LMImportLogViewController(this);
+    m_importLogView = new LMImportLogViewController(m_context, this);
     setContentViewController(m_importLogView);
     // After the default size, so a saved frame wins.
     setFrameAutosaveName(FrameAutosaveName);

@@ -5,6 +5,7 @@
 #include <QString>
 
 class LMImportLogViewController;
+class ObjectContext;
 
 // The import log's own window, independent of the session windows; the application shows it
 // from its menu and keeps it for the life of the process.
@@ -13,7 +14,8 @@ class LMImportLogWindowController : public WindowController {
 public:
     static inline const QString FrameAutosaveName = QStringLiteral("AssetImportLogWindow");
 
-    explicit LMImportLogWindowController(QObject *parent = nullptr);
+    // context: the store's, or null when it could not be opened.
+    explicit LMImportLogWindowController(ObjectContext *context, QObject *parent = nullptr);
     ~LMImportLogWindowController() override;
 
     // The window's content; created with the window.
@@ -23,5 +25,6 @@ protected:
     void windowDidLoad() override;
 
 private:
+    ObjectContext *m_context;
     LMImportLogViewController *m_importLogView = nullptr;
 };

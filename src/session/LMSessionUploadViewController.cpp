@@ -5,6 +5,7 @@
 #include "platform/DesktopNotifier.h"
 #include "platform/NotificationCenter.h"
 #include "session/AssetChooserDialog.h"
+#include "session/DuplicateSheet.h"
 #include "session/ImportQueue.h"
 #include "session/LMAssetBrowser.h"
 #include "session/LMSessionCategoryViewController.h"
@@ -13,6 +14,7 @@
 #include "session/UploadProgressPanel.h"
 #include "session/UploadViewWidget.h"
 #include "store/Asset.h"
+#include "store/DuplicateCheck.h"
 #include "store/ObjectContext.h"
 #include "store/ServerBookmark.h"
 
@@ -179,7 +181,7 @@ void LMSessionUploadViewController::assetBrowserWasClicked()
 
 void LMSessionUploadViewController::deleteSelectedAssets()
 {
-    if (m_uploadInProgress || !isViewLoaded())
+    if (m_uploadInProgress || m_checking || !isViewLoaded())
         return;
     QList<int> rows = m_assetBrowser->selectedRowsInColumn(0);
     if (rows.isEmpty())
@@ -224,6 +226,10 @@ void LMSessionUploadViewController::chooseAssetsButtonWasClicked()
 void LMSessionUploadViewController::startUploadButtonWasClicked()
 {
     LMServerConnection *server = connection();
+    if (m_checking) {
+        endCheck();
+        return;
+    }
     if (m_uploadInProgress) {
         if (server)
             server->setHaltUpload(true);
@@ -232,10 +238,106 @@ void LMSessionUploadViewController::startUploadButtonWasClicked()
     }
     if (m_importQueue->isEmpty() || !server)
         return;
+    ObjectContext *context = managedObjectContext();
+    if (context && !m_duplicateCheck) {
+        m_duplicateCheck = new DuplicateCheck(context, this);
+        connect(m_duplicateCheck, &DuplicateCheck::finished, this,
+                &LMSessionUploadViewController::duplicatesFound);
+        connect(m_duplicateCheck, &DuplicateCheck::progress, this, [this](qint64 done, qint64 total) {
+            setStatusText(
+                tr("Looking for files uploaded before… %1%").arg(total > 0 ? done * 100 / total : 100));
+        });
+    }
+    // Nothing logged for this server: nothing to compare, nothing read, the batch starts now.
+    ServerBookmark *bookmark = server->serverBookmark();
+    if (!m_duplicateCheck || !bookmark ||
+        !m_duplicateCheck->start(bookmark->serverKey(), m_importQueue->records())) {
+        beginBatch(m_importQueue->records());
+        return;
+    }
+    m_checking = true;
+    m_checkedBatch.clear();
+    for (Asset *record : m_importQueue->records())
+        m_checkedBatch.append(record);
+    setControlsEnabled(false);
+    m_startUploadButton->setText(tr("Cancel"));
+    setStatusText(tr("Looking for files uploaded before…"));
+}
+
+void LMSessionUploadViewController::endCheck()
+{
+    if (m_duplicateCheck)
+        m_duplicateCheck->cancel();
+    m_checking = false;
+    setStatusText({});
+    setControlsEnabled(true);
+    m_startUploadButton->setText(StartUploadTitle);
+}
+
+void LMSessionUploadViewController::duplicatesFound(const QList<DuplicateMatch> &duplicates)
+{
+    if (!m_checking)
+        return;
+    if (duplicates.isEmpty()) {
+        m_checking = false;
+        beginBatch(checkedBatch());
+        return;
+    }
+    setStatusText({});
+    auto *sheet = new DuplicateSheet(view()->window(), duplicates);
+    connect(sheet, &DuplicateSheet::answered, this, [this, duplicates](DuplicateSheet::Answer answer) {
+        if (!m_checking)
+            return;
+        if (answer == DuplicateSheet::Cancel) {
+            endCheck();
+            return;
+        }
+        if (answer == DuplicateSheet::SkipDuplicates) {
+            // Out of the queue as the Delete key takes them: gone from the context, saved later.
+            ObjectContext *context = managedObjectContext();
+            for (const DuplicateMatch &duplicate : duplicates) {
+                const int row = m_importQueue->rowOf(duplicate.record);
+                if (row < 0)
+                    continue;
+                m_importQueue->removeAt(row);
+                if (context)
+                    context->deleteObject(duplicate.record);
+            }
+            reloadList();
+            if (m_importQueue->isEmpty())
+                clearPreview();
+            if (checkedBatch().isEmpty()) {
+                endCheck();
+                setStatusText(tr("Every file was uploaded before; nothing to send."));
+                return;
+            }
+        }
+        m_checking = false;
+        beginBatch(checkedBatch());
+    });
+    sheet->show();
+}
+
+QList<Asset *> LMSessionUploadViewController::checkedBatch() const
+{
+    QList<Asset *> batch;
+    for (const QPointer<Asset> &record : m_checkedBatch) {
+        if (record && m_importQueue->rowOf(record) >= 0)
+            batch.append(record);
+    }
+    return batch;
+}
+
+void LMSessionUploadViewController::beginBatch(const QList<Asset *> &batch)
+{
+    LMServerConnection *server = connection();
+    if (!server || batch.isEmpty()) {
+        endCheck();
+        return;
+    }
     setStatusText({});
     m_importQueue->clearFailures();
     m_viewWidget->showFailureReason({});
-    const QList<Asset *> batch = m_importQueue->records();
     m_uploadBatchTotal = batch.size();
     m_uploadedCount = 0;
     m_failedCount = 0;
@@ -342,7 +444,7 @@ void LMSessionUploadViewController::notifyDesktop(const QString &error)
 
 void LMSessionUploadViewController::backToCategoriesButtonClicked()
 {
-    if (m_uploadInProgress || !m_sessionWindow || !m_sessionWindow->categoryView())
+    if (m_uploadInProgress || m_checking || !m_sessionWindow || !m_sessionWindow->categoryView())
         return;
     m_sessionWindow->setCurrentView(LMSessionWindowController::CategoryViewName);
     m_sessionWindow->rememberPosition();
@@ -404,11 +506,16 @@ void LMSessionUploadViewController::selectAndShowRow(int row)
     showRecord(m_importQueue->at(row));
 }
 
+void LMSessionUploadViewController::setControlsEnabled(bool enabled)
+{
+    m_assetBrowser->setListEnabled(enabled);
+    m_chooseAssetsButton->setEnabled(enabled);
+    m_backToCategoriesButton->setEnabled(enabled);
+}
+
 void LMSessionUploadViewController::setUploading(bool uploading)
 {
-    m_assetBrowser->setListEnabled(!uploading);
-    m_chooseAssetsButton->setEnabled(!uploading);
-    m_backToCategoriesButton->setEnabled(!uploading);
+    setControlsEnabled(!uploading);
     m_startUploadButton->setText(uploading ? StopUploadTitle : StartUploadTitle);
     m_progressPanel->setVisible(uploading);
     if (m_uploadInProgress != uploading) {

@@ -13,6 +13,8 @@
 class Asset;
 class AssetChooserDialog;
 class DesktopNotifier;
+class DuplicateCheck;
+struct DuplicateMatch;
 class ImportQueue;
 class LMAssetBrowser;
 class LMServerConnection;
@@ -68,6 +70,9 @@ public:
     [[nodiscard]] qint64 uploadBatchTotal() const { return m_uploadBatchTotal; }
     [[nodiscard]] qint64 uploadedCount() const { return m_uploadedCount; }
     [[nodiscard]] bool uploadInProgress() const { return m_uploadInProgress; }
+    // Start Upload was pressed and the queue is being compared with the log (or the duplicate
+    // sheet is waiting for an answer): nothing is sent yet.
+    [[nodiscard]] bool checkingForDuplicates() const { return m_checking; }
 
     // The shared store context, taken from the application delegate on first use; null when
     // the store could not be opened.
@@ -113,6 +118,11 @@ private:
     void reloadList();
     void selectAndShowRow(int row);
     void setUploading(bool uploading);
+    void setControlsEnabled(bool enabled);
+    void beginBatch(const QList<Asset *> &batch);
+    void endCheck();
+    void duplicatesFound(const QList<DuplicateMatch> &duplicates);
+    [[nodiscard]] QList<Asset *> checkedBatch() const;
     void setStatusText(const QString &text);
     void notifyDesktop(const QString &error);
     // The queue row of the record a notification is about; -1 when it is not listed.
@@ -128,6 +138,10 @@ private:
     qint64 m_uploadedCount = 0;
     qint64 m_failedCount = 0;
     bool m_uploadInProgress = false;
+    bool m_checking = false;
+    // The queue as it was checked; files added meanwhile wait for the next batch.
+    QList<QPointer<Asset>> m_checkedBatch;
+    DuplicateCheck *m_duplicateCheck = nullptr;
 
     // Owned by the view, which lives as long as this controller.
     QPointer<AssetChooserDialog> m_chooser;

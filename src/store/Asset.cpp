@@ -62,6 +62,31 @@ void Asset::setUploadDateTime(const std::optional<QDateTime> &when)
     setValue(kUploadDateTime, when ? QVariant(*when) : QVariant());
 }
 
+std::optional<qint64> Asset::fileSize() const
+{
+    const QVariant v = value(kFileSize);
+    return v.isValid() ? std::optional<qint64>(v.toLongLong()) : std::nullopt;
+}
+
+std::optional<QString> Asset::contentHash() const
+{
+    const QVariant v = value(kContentHash);
+    return v.isValid() ? std::optional<QString>(v.toString()) : std::nullopt;
+}
+
+std::optional<QString> Asset::serverKey() const
+{
+    const QVariant v = value(kServerKey);
+    return v.isValid() ? std::optional<QString>(v.toString()) : std::nullopt;
+}
+
+void Asset::setFingerprint(qint64 size, const std::optional<QString> &hash, const QString &serverKey)
+{
+    setValue(kFileSize, size);
+    setValue(kContentHash, hash ? QVariant(*hash) : QVariant());
+    setValue(kServerKey, serverKey);
+}
+
 QString Asset::fileName() const
 {
     const QString path = filePath().value_or(QString());

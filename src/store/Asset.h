@@ -15,6 +15,9 @@ class Asset : public ManagedObject {
     Q_PROPERTY(QVariant categoryID READ categoryIDValue WRITE setCategoryIDValue NOTIFY fieldChanged)
     Q_PROPERTY(QVariant categoryPath READ categoryPathValue WRITE setCategoryPathValue NOTIFY fieldChanged)
     Q_PROPERTY(QVariant uploadDateTime READ uploadDateTimeValue WRITE setUploadDateTimeValue NOTIFY fieldChanged)
+    Q_PROPERTY(QVariant fileSize READ fileSizeValue NOTIFY fieldChanged)
+    Q_PROPERTY(QVariant contentHash READ contentHashValue NOTIFY fieldChanged)
+    Q_PROPERTY(QVariant serverKey READ serverKeyValue NOTIFY fieldChanged)
 
 public:
     static inline const QString EntityName = QStringLiteral("Asset");
@@ -23,6 +26,10 @@ public:
     static inline const QString kCategoryID = QStringLiteral("categoryID");
     static inline const QString kCategoryPath = QStringLiteral("categoryPath");
     static inline const QString kUploadDateTime = QStringLiteral("uploadDateTime");
+    // What was sent, and where: set with the upload time, absent on records older than them.
+    static inline const QString kFileSize = QStringLiteral("fileSize");
+    static inline const QString kContentHash = QStringLiteral("contentHash");
+    static inline const QString kServerKey = QStringLiteral("serverKey");
 
     explicit Asset(ObjectContext *context, const QVariantMap &stored = {}, qint64 objectId = 0);
 
@@ -40,6 +47,13 @@ public:
     [[nodiscard]] std::optional<QDateTime> uploadDateTime() const;
     void setUploadDateTime(const std::optional<QDateTime> &when);
 
+    [[nodiscard]] std::optional<qint64> fileSize() const;
+    // SHA-256 of the content as sent, lower-case hex.
+    [[nodiscard]] std::optional<QString> contentHash() const;
+    // ServerBookmark::serverKey() of the server the file went to.
+    [[nodiscard]] std::optional<QString> serverKey() const;
+    void setFingerprint(qint64 size, const std::optional<QString> &hash, const QString &serverKey);
+
     [[nodiscard]] bool isPending() const { return !hasValue(kUploadDateTime); }
     // Last path component: what the list shows and what the server is told.
     [[nodiscard]] QString fileName() const;
@@ -56,4 +70,7 @@ private:
     void setCategoryPathValue(const QVariant &v) { setValue(kCategoryPath, v); }
     QVariant uploadDateTimeValue() const { return value(kUploadDateTime); }
     void setUploadDateTimeValue(const QVariant &v) { setValue(kUploadDateTime, v); }
+    QVariant fileSizeValue() const { return value(kFileSize); }
+    QVariant contentHashValue() const { return value(kContentHash); }
+    QVariant serverKeyValue() const { return value(kServerKey); }
 };

@@ -1,11 +1,13 @@
 #include "ObjectContext.h"
 
 #include "Asset.h"
+#include "LogQuery.h"
 #include "ServerBookmark.h"
 #include "StoreFile.h"
 
 #include <QLoggingCategory>
 #include <QSet>
+#include <QThread>
 
 #include <algorithm>
 
@@ -17,6 +19,11 @@ ObjectContext::ObjectContext(std::unique_ptr<StoreFile> store) : m_store(std::mo
 
 ObjectContext::~ObjectContext()
 {
+    // A cleared log that was saved is deleted before the process ends.
+    if (m_logDeleter) {
+        m_logDeleter->wait();
+        delete m_logDeleter;
+    }
     // Records go before the store file they belong to.
     qDeleteAll(m_records);
     m_records.clear();
@@ -27,8 +34,19 @@ ObjectContext::~ObjectContext()
 void ObjectContext::adopt(ManagedObject *record)
 {
     m_records.append(record);
+    registerId(record);
     connect(record, &ManagedObject::valueChanged, this,
             [this, record](const QString &key) { emit objectChanged(record, key); });
+}
+
+void ObjectContext::registerId(ManagedObject *record)
+{
+    if (record->objectId() <= 0)
+        return;
+    if (auto *asset = qobject_cast<Asset *>(record))
+        m_assetsById.insert(record->objectId(), asset);
+    else if (auto *bookmark = qobject_cast<ServerBookmark *>(record))
+        m_bookmarksById.insert(record->objectId(), bookmark);
 }
 
 bool ObjectContext::load(QString *error)
@@ -37,7 +55,7 @@ bool ObjectContext::load(QString *error)
         return false;
     if (!m_store)
         return true;
-    const auto assets = m_store->loadAssets(error);
+    const auto assets = m_store->loadPendingAssets(error);
     if (!assets)
         return false;
     QHash<qint64, ServerBookmark *> byId;
@@ -105,6 +123,12 @@ void ObjectContext::deleteObject(ManagedObject *record)
         }
     }
     m_records.removeOne(record);
+    if (auto *asset = qobject_cast<Asset *>(record))
+        m_logKeys.remove(asset);
+    if (qobject_cast<ServerBookmark *>(record))
+        m_bookmarksById.remove(record->objectId());
+    else
+        m_assetsById.remove(record->objectId());
     record->markDeleted(true);
     if (record->isInserted()) {
         // Never written: nothing to remove from the file.
@@ -114,6 +138,28 @@ void ObjectContext::deleteObject(ManagedObject *record)
     }
     m_deleted.append(record);
     emit objectDeleted(record);
+}
+
+void ObjectContext::deleteUploadedAssets()
+{
+    for (ManagedObject *record : live()) {
+        auto *asset = qobject_cast<Asset *>(record);
+        if (asset && !asset->isPending())
+            deleteObject(asset);
+    }
+    // The rest as a mark, whatever its length: the highest id and upload time in the file.
+    QString error;
+    const auto mark = m_store ? m_store->logMark(&error) : std::nullopt;
+    if (m_store && !mark)
+        qCWarning(lcStore) << "cannot clear the log:" << error;
+    if (mark && mark->second > 0) {
+        m_clearedLog = {mark->first, mark->second, {}};
+        for (ManagedObject *record : std::as_const(m_records)) {
+            if (record->objectId() > 0 && record->entityName() == Asset::EntityName)
+                m_clearedLog.pending.append(record->objectId());
+        }
+    }
+    emit uploadedAssetsDeleted();
 }
 
 QList<ManagedObject *> ObjectContext::live() const
@@ -142,20 +188,145 @@ QList<Asset *> ObjectContext::fetchPendingAssets(const ServerBookmark *bookmark)
     return out;
 }
 
-QList<Asset *> ObjectContext::fetchUploadedAssets() const
+QList<Asset *> ObjectContext::fetchUploadedAssets()
 {
     QList<Asset *> out;
-    for (ManagedObject *record : m_records) {
+    QSet<Asset *> seen;
+    if (m_store) {
+        QString error;
+        for (qint64 id : m_store->uploadedAssetIds(&error).value_or(QList<qint64>())) {
+            Asset *asset = assetWithId(id);
+            if (asset && !asset->isPending()) {
+                out.append(asset);
+                seen.insert(asset);
+            }
+        }
+    }
+    for (ManagedObject *record : std::as_const(m_records)) {
         auto *asset = qobject_cast<Asset *>(record);
-        if (asset && !asset->isPending())
+        if (asset && !asset->isPending() && !seen.contains(asset))
             out.append(asset);
     }
     return out;
 }
 
+namespace {
+bool isLoggedUpload(const Asset *asset, const QString &serverKey)
+{
+    return !asset->isPending() && asset->contentHash() && asset->fileSize() &&
+           asset->serverKey() == serverKey;
+}
+} // namespace
+
+bool ObjectContext::hasUploadsFor(const QString &serverKey) const
+{
+    for (ManagedObject *record : m_records) {
+        auto *asset = qobject_cast<Asset *>(record);
+        if (asset && isLoggedUpload(asset, serverKey))
+            return true;
+    }
+    return m_store && m_store->hasUploadsFor(serverKey);
+}
+
+QList<Asset *> ObjectContext::uploadedAssetsOfSizes(const QString &serverKey, const QList<qint64> &sizes)
+{
+    QList<Asset *> out;
+    if (m_store && !sizes.isEmpty()) {
+        QString error;
+        const auto rows = m_store->uploadsOfSizes(serverKey, sizes, &error);
+        if (!rows)
+            qCWarning(lcStore) << "cannot look for earlier uploads:" << error;
+        for (const StoreFile::Row &row : rows.value_or(QList<StoreFile::Row>())) {
+            // Deleted or cleared here: not in the log any more. Loaded: as the object says.
+            Asset *asset = assetWithId(row.id);
+            if (asset && isLoggedUpload(asset, serverKey) && sizes.contains(*asset->fileSize()))
+                out.append(asset);
+        }
+    }
+    for (ManagedObject *record : std::as_const(m_records)) {
+        auto *asset = qobject_cast<Asset *>(record);
+        if (asset && !out.contains(asset) && isLoggedUpload(asset, serverKey) &&
+            sizes.contains(*asset->fileSize()))
+            out.append(asset);
+    }
+    return out;
+}
+
+Asset *ObjectContext::assetWithId(qint64 id)
+{
+    if (Asset *asset = m_assetsById.value(id))
+        return asset;
+    if (!m_store || id <= 0)
+        return nullptr;
+    for (const QPointer<ManagedObject> &gone : std::as_const(m_deleted)) {
+        if (gone && gone->objectId() == id && gone->entityName() == Asset::EntityName)
+            return nullptr;
+    }
+    QString error;
+    const auto rows = m_store->loadAssetsById({id}, &error);
+    if (!rows || rows->isEmpty())
+        return nullptr;
+    QVariantMap values = rows->constFirst().values;
+    const qint64 uploadMs = values.value(Asset::kUploadDateTime).toDateTime().toMSecsSinceEpoch();
+    if (m_clearedLog.covers(id, uploadMs) || m_deletingLog.covers(id, uploadMs))
+        return nullptr;
+    // A bookmark deleted here but not yet in the file takes its link with it.
+    if (ServerBookmark *bookmark = m_bookmarksById.value(rows->constFirst().bookmarkId))
+        values.insert(Asset::kBookmark, QVariant::fromValue<QObject *>(bookmark));
+    auto *asset = new Asset(this, values, id);
+    adopt(asset);
+    return asset;
+}
+
+LogSnapshot ObjectContext::logSnapshot()
+{
+    LogSnapshot snapshot;
+    // A later clear covers an earlier one.
+    snapshot.cleared = m_clearedLog.isSet() ? m_clearedLog : m_deletingLog;
+    for (const QPointer<ManagedObject> &gone : std::as_const(m_deleted)) {
+        if (gone && gone->entityName() == Asset::EntityName && gone->objectId() > 0)
+            snapshot.hidden.insert(gone->objectId());
+    }
+    for (ManagedObject *record : std::as_const(m_records)) {
+        if (auto *bookmark = qobject_cast<ServerBookmark *>(record)) {
+            if (bookmark->objectId() > 0)
+                snapshot.bookmarkNames.insert(bookmark->objectId(), bookmark->bookmarkLongName());
+            continue;
+        }
+        auto *asset = qobject_cast<Asset *>(record);
+        if (!asset || !asset->hasChanges())
+            continue;
+        // The file's row, if any, is out of date: the object's state replaces it.
+        if (asset->objectId() > 0)
+            snapshot.hidden.insert(asset->objectId());
+        if (asset->isPending())
+            continue;
+        qint64 key = asset->objectId();
+        if (key <= 0) {
+            auto known = m_logKeys.constFind(asset);
+            key = known != m_logKeys.cend() ? *known : m_nextLogKey--;
+            m_logKeys.insert(asset, key);
+        }
+        snapshot.rows.append(LogRow::of(asset, key));
+    }
+    return snapshot;
+}
+
+Asset *ObjectContext::assetForLogKey(qint64 key)
+{
+    if (key > 0)
+        return assetWithId(key);
+    for (auto it = m_logKeys.cbegin(); it != m_logKeys.cend(); ++it) {
+        if (it.value() == key)
+            return m_records.contains(const_cast<Asset *>(it.key())) ? const_cast<Asset *>(it.key())
+                                                                     : nullptr;
+    }
+    return nullptr;
+}
+
 bool ObjectContext::hasChanges() const
 {
-    if (!m_deleted.isEmpty())
+    if (!m_deleted.isEmpty() || m_clearedLog.isSet())
         return true;
     for (ManagedObject *record : m_records) {
         if (record->hasChanges())
@@ -177,10 +348,15 @@ bool ObjectContext::save(QString *error)
         if (record)
             all.append(record);
     }
-    return saveObjects(all, error);
+    return saveChanges(all, true, error);
 }
 
 bool ObjectContext::saveObjects(const QList<ManagedObject *> &records, QString *error)
+{
+    return saveChanges(records, false, error);
+}
+
+bool ObjectContext::saveChanges(const QList<ManagedObject *> &records, bool withCleared, QString *error)
 {
     QList<ManagedObject *> targets;
     QSet<ManagedObject *> seen;
@@ -196,7 +372,8 @@ bool ObjectContext::saveObjects(const QList<ManagedObject *> &records, QString *
             include(asset->bookmark());
         include(record);
     }
-    if (targets.isEmpty())
+    const bool clearing = withCleared && m_clearedLog.isSet();
+    if (targets.isEmpty() && !clearing)
         return true;
     if (!m_store) {
         for (ManagedObject *record : std::as_const(targets)) {
@@ -234,7 +411,10 @@ bool ObjectContext::saveObjects(const QList<ManagedObject *> &records, QString *
         changes.append(change);
     }
     QString reason;
-    const auto ids = m_store->write(changes, [](ManagedObject *r) { return r->objectId(); }, &reason);
+    const auto ids = targets.isEmpty()
+                         ? std::optional(QList<qint64>())
+                         : m_store->write(
+                               changes, [](ManagedObject *r) { return r->objectId(); }, &reason);
     if (!ids) {
         qCWarning(lcStore) << "save failed:" << reason;
         if (error)
@@ -248,12 +428,58 @@ bool ObjectContext::saveObjects(const QList<ManagedObject *> &records, QString *
             record->deleteLater();
         } else if (record->isInserted()) {
             record->markSaved(ids->at(next++));
+            registerId(record);
+            if (auto *asset = qobject_cast<Asset *>(record))
+                m_logKeys.remove(asset);
         } else {
             record->markSaved(record->objectId());
         }
     }
+    if (clearing)
+        deleteClearedLog();
     emit didSave();
     return true;
+}
+
+void ObjectContext::deleteClearedLog()
+{
+    if (m_logDeleter) {
+        // The new clear covers the one still being deleted.
+        m_logDeleter->wait();
+        logDeleted();
+    }
+    m_deletingLog = m_clearedLog;
+    m_clearedLog = {};
+    const LogClear mark = m_deletingLog;
+    const QString path = m_store->path();
+    auto error = std::make_shared<QString>();
+    m_logDeletionError = error;
+    m_logDeleter = QThread::create([path, mark, error] {
+        if (!StoreFile::deleteLog(path, mark, error.get()) && error->isEmpty())
+            *error = QStringLiteral("unknown error");
+    });
+    const quint64 deletion = ++m_logDeletion;
+    connect(m_logDeleter, &QThread::finished, this, [this, deletion] {
+        if (deletion == m_logDeletion)
+            logDeleted();
+    });
+    m_logDeleter->start();
+}
+
+void ObjectContext::logDeleted()
+{
+    if (!m_logDeleter)
+        return;
+    m_logDeleter->wait();
+    delete m_logDeleter;
+    m_logDeleter = nullptr;
+    if (!m_logDeletionError->isEmpty()) {
+        qCWarning(lcStore) << "could not delete the cleared log:" << *m_logDeletionError;
+        // Still a change to save: the next save tries again.
+        if (!m_clearedLog.isSet())
+            m_clearedLog = m_deletingLog;
+    }
+    m_deletingLog = {};
 }
 
 void ObjectContext::addEditor(QObject *editor, std::function<bool()> commit)

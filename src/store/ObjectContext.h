@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LogQuery.h"
 #include "UndoManager.h"
 
 #include <QHash>
@@ -13,12 +14,15 @@
 
 class Asset;
 class ManagedObject;
+class QThread;
 class ServerBookmark;
 class StoreFile;
 
-// The one object context of the process: every record lives here, views edit records in place,
-// and a save writes all changes (or the given records' changes) to the store file in one
-// transaction. Without a store file the context still works in memory (tests of the protocol).
+// The one object context of the process: views edit records in place, and a save writes all
+// changes (or the given records' changes) to the store file in one transaction. It holds every
+// bookmark and every pending asset; uploaded records stay in the file until something asks for
+// one (assetWithId), and there is never more than one object per record. Without a store file
+// the context works in memory (tests of the protocol).
 class ObjectContext : public QObject {
     Q_OBJECT
 public:
@@ -28,7 +32,7 @@ public:
     ObjectContext(const ObjectContext &) = delete;
     ObjectContext &operator=(const ObjectContext &) = delete;
 
-    // Loads every record of the store file. Returns false with a reason when it cannot.
+    // Loads the bookmarks and the pending assets. Returns false with a reason when it cannot.
     [[nodiscard]] bool load(QString *error);
     // Loads only the bookmarks: for a process that adds log entries without reading the log.
     [[nodiscard]] bool loadBookmarks(QString *error);
@@ -41,10 +45,34 @@ public:
     // without a bookmark.
     void deleteObject(ManagedObject *record);
 
+    // Deletes every uploaded record, loaded or not; pending ones stay. Like any deletion it
+    // reaches the file with the next save, which hands it to a worker thread: a long log takes
+    // a while to delete, and the window goes on meanwhile.
+    void deleteUploadedAssets();
+    [[nodiscard]] bool isDeletingLog() const { return m_logDeleter != nullptr; }
+
     // Named queries, in store order (saved records by id, then unsaved ones as inserted).
     [[nodiscard]] QList<ServerBookmark *> fetchAllBookmarks() const;
     [[nodiscard]] QList<Asset *> fetchPendingAssets(const ServerBookmark *bookmark) const;
-    [[nodiscard]] QList<Asset *> fetchUploadedAssets() const;
+    // Loads every uploaded record: for small stores and tests. The import log pages instead.
+    [[nodiscard]] QList<Asset *> fetchUploadedAssets();
+
+    // Logged uploads to a server (ServerBookmark::serverKey()) with a content hash, for the
+    // duplicate check: whether there are any, and those of these sizes, newest first.
+    [[nodiscard]] bool hasUploadsFor(const QString &serverKey) const;
+    [[nodiscard]] QList<Asset *> uploadedAssetsOfSizes(const QString &serverKey, const QList<qint64> &sizes);
+
+    // The object of a stored asset, loaded when nothing holds it yet; null when the record is
+    // gone or deleted here.
+    [[nodiscard]] Asset *assetWithId(qint64 id);
+    // Only when already loaded.
+    [[nodiscard]] Asset *registeredAsset(qint64 id) const { return m_assetsById.value(id); }
+    [[nodiscard]] ServerBookmark *registeredBookmark(qint64 id) const { return m_bookmarksById.value(id); }
+    // What the import log's queries must see besides the file: unsaved uploads and changes,
+    // deleted and cleared records, the bookmarks' current names.
+    [[nodiscard]] LogSnapshot logSnapshot();
+    // The record behind a key of the snapshot (negative for records never saved).
+    [[nodiscard]] Asset *assetForLogKey(qint64 key);
 
     [[nodiscard]] bool hasChanges() const;
     // Deleted, and the deletion not saved yet.
@@ -66,15 +94,33 @@ signals:
     void objectInserted(ManagedObject *record);
     void objectDeleted(ManagedObject *record);
     void objectChanged(ManagedObject *record, const QString &key);
+    // deleteUploadedAssets() ran.
+    void uploadedAssetsDeleted();
     void didSave();
 
 private:
     void adopt(ManagedObject *record);
     [[nodiscard]] QList<ManagedObject *> live() const;
+    bool saveChanges(const QList<ManagedObject *> &records, bool withCleared, QString *error);
+    void registerId(ManagedObject *record);
+    void deleteClearedLog();
+    void logDeleted();
 
     std::unique_ptr<StoreFile> m_store;
     QList<ManagedObject *> m_records; // owned (QObject children), store order
     QList<QPointer<ManagedObject>> m_deleted;
+    // Saved records by id, loaded and not deleted.
+    QHash<qint64, Asset *> m_assetsById;
+    QHash<qint64, ServerBookmark *> m_bookmarksById;
+    // What deleteUploadedAssets() took out since the last save, and what a worker is deleting.
+    LogClear m_clearedLog;
+    LogClear m_deletingLog;
+    QThread *m_logDeleter = nullptr;
+    quint64 m_logDeletion = 0;
+    std::shared_ptr<QString> m_logDeletionError;
+    // Keys of unsaved records in the log's queries.
+    QHash<const Asset *, qint64> m_logKeys;
+    qint64 m_nextLogKey = -1;
     QHash<QObject *, std::function<bool()>> m_editors;
     UndoManager m_undoManager;
 };

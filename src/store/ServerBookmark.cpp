@@ -116,6 +116,17 @@ QString ServerBookmark::bookmarkLongName() const
     return bookmarkName().value_or(QStringLiteral("untitled"));
 }
 
+QString ServerBookmark::serverKey() const
+{
+    QString path = applicationNameURL().value_or(QString());
+    while (path.startsWith(QLatin1Char('/')))
+        path.remove(0, 1);
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    return hostName().value_or(QString()).toLower() + QLatin1Char(':') +
+           QString::number(portNumber().value_or(0)) + QLatin1Char('/') + path;
+}
+
 LMServerConnection *ServerBookmark::serverConnection() const
 {
     return m_serverConnection;

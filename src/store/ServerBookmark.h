@@ -65,6 +65,9 @@ public:
     [[nodiscard]] QString urlString() const;
     [[nodiscard]] QString urlShortString() const;
     [[nodiscard]] QString bookmarkLongName() const;
+    // Which server this is for the import log's duplicate check: host (any case), port and
+    // application path, but not the scheme or login, nor the bookmark's own name.
+    [[nodiscard]] QString serverKey() const;
 
     [[nodiscard]] std::optional<QString> bookmarkName() const { return stringField(kBookmarkName); }
     [[nodiscard]] std::optional<QString> hostName() const { return stringField(kHostName); }

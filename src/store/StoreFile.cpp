@@ -1,6 +1,7 @@
 #include "StoreFile.h"
 
 #include "Asset.h"
+#include "LogQuery.h"
 #include "ManagedObject.h"
 #include "ServerBookmark.h"
 
@@ -38,10 +39,9 @@ const QList<Column> &bookmarkColumns()
 const QList<Column> &assetColumns()
 {
     static const QList<Column> columns = {
-        {"filePath", Kind::Text},
-        {"categoryID", Kind::Integer},
-        {"categoryPath", Kind::Text},
-        {"uploadDateTime", Kind::Date},
+        {"filePath", Kind::Text},       {"categoryID", Kind::Integer}, {"categoryPath", Kind::Text},
+        {"uploadDateTime", Kind::Date}, {"fileSize", Kind::Integer},   {"contentHash", Kind::Text},
+        {"serverKey", Kind::Text},
     };
     return columns;
 }
@@ -94,6 +94,18 @@ bool isUnwritable(const QSqlError &error)
 {
     const int code = error.nativeErrorCode().toInt() & 0xff;
     return code == 8 || code == 14;
+}
+
+// A list of ids bound as one value and read back by json_each: one statement, whatever its length.
+QString jsonIds(const QList<qint64> &ids)
+{
+    QString text = QStringLiteral("[");
+    for (qsizetype i = 0; i < ids.size(); ++i) {
+        if (i)
+            text += QLatin1Char(',');
+        text += QString::number(ids.at(i));
+    }
+    return text + QLatin1Char(']');
 }
 
 } // namespace
@@ -244,6 +256,27 @@ bool StoreFile::migrate(QString *error)
                                     "substr('89ab', 1 + abs(random()) % 4, 1) || substr(hex(randomblob(2)), 2) "
                                     "|| '-' || hex(randomblob(6)))")
                   << QStringLiteral("CREATE UNIQUE INDEX BookmarkUUID ON ServerBookmark(uuid)");
+        } else if (version == 3) {
+            // What was sent and to which server, for the duplicate check; the file name as a
+            // column of its own (written with filePath) so the log can search it and sort by it
+            // through an index. Each sort of the log has its index, limited to uploaded records.
+            steps << QStringLiteral("ALTER TABLE Asset ADD COLUMN fileSize INTEGER")
+                  << QStringLiteral("ALTER TABLE Asset ADD COLUMN contentHash TEXT")
+                  << QStringLiteral("ALTER TABLE Asset ADD COLUMN serverKey TEXT")
+                  << QStringLiteral("ALTER TABLE Asset ADD COLUMN fileName TEXT")
+                  // The last path component: what is left after trimming every character but "/"
+                  // from the right. Too slow to compute per row in searches, so it is kept.
+                  << QStringLiteral(
+                         "UPDATE Asset SET fileName = "
+                         "substr(filePath, length(rtrim(filePath, replace(filePath, '/', ''))) + 1)")
+                  << QStringLiteral("CREATE INDEX AssetLogFile ON Asset(fileName COLLATE NOCASE) "
+                                    "WHERE uploadDateTime IS NOT NULL")
+                  << QStringLiteral("CREATE INDEX AssetLogCategory ON Asset(categoryPath COLLATE NOCASE) "
+                                    "WHERE uploadDateTime IS NOT NULL")
+                  << QStringLiteral(
+                         "CREATE INDEX AssetLogSize ON Asset(fileSize) WHERE uploadDateTime IS NOT NULL")
+                  << QStringLiteral("CREATE INDEX AssetLogServer ON Asset(serverKey, fileSize) "
+                                    "WHERE uploadDateTime IS NOT NULL");
         }
         const int next = version == 0 ? 1 : version + 1;
         if (!db.transaction()) {
@@ -280,15 +313,114 @@ bool StoreFile::checkWritable(QString *error) const
     return true;
 }
 
-std::optional<QList<StoreFile::Row>> StoreFile::loadRows(bool assets, QString *error) const
+std::optional<QList<StoreFile::Row>> StoreFile::loadBookmarks(QString *error) const
+{
+    return loadRows(false, {}, {}, error);
+}
+
+std::optional<QList<StoreFile::Row>> StoreFile::loadPendingAssets(QString *error) const
+{
+    return loadRows(true, QStringLiteral("WHERE uploadDateTime IS NULL"), {}, error);
+}
+
+std::optional<QList<StoreFile::Row>> StoreFile::loadAssetsById(const QList<qint64> &ids, QString *error) const
+{
+    if (ids.isEmpty())
+        return QList<Row>();
+    return loadRows(true, QStringLiteral("WHERE id IN (SELECT value FROM json_each(?))"), {jsonIds(ids)},
+                    error);
+}
+
+std::optional<QList<qint64>> StoreFile::uploadedAssetIds(QString *error) const
+{
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT id FROM Asset WHERE uploadDateTime IS NOT NULL"))) {
+        if (error)
+            *error = reasonFor(query.lastError());
+        return std::nullopt;
+    }
+    QList<qint64> ids;
+    while (query.next())
+        ids.append(query.value(0).toLongLong());
+    return ids;
+}
+
+std::optional<std::pair<qint64, qint64>> StoreFile::logMark(QString *error) const
+{
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    if (!query.exec(
+            QStringLiteral("SELECT (SELECT max(id) FROM Asset), (SELECT max(uploadDateTime) FROM Asset)")) ||
+        !query.next()) {
+        if (error)
+            *error = reasonFor(query.lastError());
+        return std::nullopt;
+    }
+    return std::pair(query.value(0).toLongLong(), query.value(1).toLongLong());
+}
+
+bool StoreFile::deleteLog(const QString &path, const LogClear &cleared, QString *error)
+{
+    const QString name = QStringLiteral("lumaro-clear-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        ok = db.open();
+        QSqlQuery query(db);
+        // Small transactions: a save of the application waits for one of them at most.
+        const QString sql =
+            QStringLiteral("DELETE FROM Asset WHERE id IN (SELECT a.id FROM Asset a WHERE %1 LIMIT 2000)");
+        while (ok) {
+            ok = query.exec(sql.arg(cleared.condition()));
+            if (!ok || query.numRowsAffected() <= 0)
+                break;
+        }
+        if (!ok && error)
+            *error = db.isOpen() ? query.lastError().text() : db.lastError().text();
+        query.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+std::optional<QList<StoreFile::Row>>
+StoreFile::uploadsOfSizes(const QString &serverKey, const QList<qint64> &sizes, QString *error) const
+{
+    return loadRows(
+        true,
+        QStringLiteral("WHERE serverKey = ? AND uploadDateTime IS NOT NULL AND contentHash IS NOT NULL "
+                       "AND fileSize IN (SELECT value FROM json_each(?)) ORDER BY uploadDateTime DESC"),
+        {serverKey, jsonIds(sizes)}, error);
+}
+
+bool StoreFile::hasUploadsFor(const QString &serverKey) const
+{
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    query.prepare(QStringLiteral("SELECT 1 FROM Asset WHERE serverKey = ? AND uploadDateTime IS NOT NULL "
+                                 "AND contentHash IS NOT NULL LIMIT 1"));
+    query.addBindValue(serverKey);
+    return query.exec() && query.next();
+}
+
+std::optional<QList<StoreFile::Row>> StoreFile::loadRows(bool assets, const QString &where,
+                                                         const QVariantList &binds, QString *error) const
 {
     const QList<Column> &columns = assets ? assetColumns() : bookmarkColumns();
     QStringList names{QStringLiteral("id"), assets ? QStringLiteral("bookmark") : QStringLiteral("NULL")};
     for (const Column &c : columns)
         names << QLatin1String(c.name);
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    query.setForwardOnly(true);
     const QString table = assets ? QStringLiteral("Asset") : QStringLiteral("ServerBookmark");
-    if (!query.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY id").arg(names.join(u','), table))) {
+    const QString order =
+        where.contains(QLatin1String("ORDER BY")) ? QString() : QStringLiteral(" ORDER BY id");
+    query.prepare(QStringLiteral("SELECT %1 FROM %2 %3%4").arg(names.join(u','), table, where, order));
+    for (const QVariant &value : binds)
+        query.addBindValue(value);
+    if (!query.exec()) {
         if (error)
             *error = reasonFor(query.lastError());
         return std::nullopt;
@@ -349,12 +481,12 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
         for (const Column &c : columns)
             names << QLatin1String(c.name);
         if (isAsset)
-            names << QStringLiteral("bookmark");
+            names << QStringLiteral("bookmark") << QStringLiteral("fileName");
         // Another process may have deleted the bookmark meanwhile: the asset then keeps its
         // row without one, as the delete rule leaves a log entry, instead of failing the save.
         QStringList placeholders(names.size(), QStringLiteral("?"));
         if (isAsset)
-            placeholders.last() = QStringLiteral("(SELECT id FROM ServerBookmark WHERE id = ?)");
+            placeholders[names.size() - 2] = QStringLiteral("(SELECT id FROM ServerBookmark WHERE id = ?)");
         if (change.kind == Change::Insert) {
             query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(u','), placeholders.join(u',')));
         } else {
@@ -370,6 +502,10 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
             if (change.bookmark)
                 bookmarkId = newIds.value(change.bookmark, idOfSaved(change.bookmark));
             query.addBindValue(bookmarkId > 0 ? QVariant(bookmarkId) : QVariant(QMetaType::fromType<qlonglong>()));
+            const QVariant path = change.values.value(Asset::kFilePath);
+            const QString text = path.toString();
+            query.addBindValue(path.isValid() ? QVariant(text.mid(text.lastIndexOf(QLatin1Char('/')) + 1))
+                                              : QVariant(QMetaType::fromType<QString>()));
         }
         if (change.kind == Change::Update)
             query.addBindValue(change.id);

@@ -8,14 +8,16 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 class ManagedObject;
+struct LogClear;
 
 // The SQLite file behind the object context: schema, stepwise migrations and the
 // transactional write of a set of changes.
 class StoreFile {
 public:
-    static constexpr int SchemaVersion = 3;
+    static constexpr int SchemaVersion = 4;
 
     struct Row {
         qint64 id = 0;
@@ -34,8 +36,22 @@ public:
     [[nodiscard]] const QString &path() const { return m_path; }
     [[nodiscard]] int schemaVersion() const;
 
-    [[nodiscard]] std::optional<QList<Row>> loadBookmarks(QString *error) const { return loadRows(false, error); }
-    [[nodiscard]] std::optional<QList<Row>> loadAssets(QString *error) const { return loadRows(true, error); }
+    [[nodiscard]] std::optional<QList<Row>> loadBookmarks(QString *error) const;
+    // What a launch reads: the queues. Uploaded records are read on demand.
+    [[nodiscard]] std::optional<QList<Row>> loadPendingAssets(QString *error) const;
+    // Those of these ids that exist, in id order.
+    [[nodiscard]] std::optional<QList<Row>> loadAssetsById(const QList<qint64> &ids, QString *error) const;
+    [[nodiscard]] std::optional<QList<qint64>> uploadedAssetIds(QString *error) const;
+    // The highest asset id and upload time in the file: what a cleared log covers.
+    [[nodiscard]] std::optional<std::pair<qint64, qint64>> logMark(QString *error) const;
+    // Deletes the uploaded records up to such a mark, a few thousand per transaction, through a
+    // connection of its own: for a worker thread, while the application goes on writing.
+    [[nodiscard]] static bool deleteLog(const QString &path, const LogClear &cleared, QString *error);
+    // Uploaded records of the server (ServerBookmark::serverKey()) with a content hash and one
+    // of these sizes, newest first.
+    [[nodiscard]] std::optional<QList<Row>> uploadsOfSizes(const QString &serverKey,
+                                                           const QList<qint64> &sizes, QString *error) const;
+    [[nodiscard]] bool hasUploadsFor(const QString &serverKey) const;
 
     struct Change {
         enum Kind { Insert, Update, Delete } kind;
@@ -66,7 +82,8 @@ public:
     void setFailureForTesting(const QString &reason) { m_injectedFailure = reason; }
 
 private:
-    [[nodiscard]] std::optional<QList<Row>> loadRows(bool assets, QString *error) const;
+    [[nodiscard]] std::optional<QList<Row>> loadRows(bool assets, const QString &where,
+                                                     const QVariantList &binds, QString *error) const;
     bool migrate(QString *error);
     bool exec(const QString &sql, QString *error);
     [[nodiscard]] QString reasonFor(const QSqlError &error) const;

@@ -73,9 +73,11 @@ std::unique_ptr<ObjectContext> openStore()
 }
 
 // A fresh store with the bookmark "Shop" on this server, one file queued in the window and
-// one older log entry.
-void seedStore(const DevServer &server)
+// one older log entry; false when the server is not up.
+bool seedStore(const DevServer &server)
 {
+    if (!server.isRunning())
+        return false;
     QSqlDatabase::removeDatabase("raw");
     QDir(PersistentStore::applicationDocumentsDirectory()).removeRecursively();
     auto store = openStore();
@@ -93,12 +95,7 @@ void seedStore(const DevServer &server)
     old->setFilePath(QStringLiteral("/sent/last/year.jpg"));
     old->setBookmark(shop);
     old->setUploadDateTime(QDateTime::currentDateTimeUtc().addYears(-1));
-    QVERIFY(store->save());
-}
-
-QJsonObject bodyOf(const QJsonObject &request)
-{
-    return QJsonDocument::fromJson(request.value("body").toString().toUtf8()).object();
+    return store->save();
 }
 
 // The store file as another program sees it, past any object context.
@@ -119,7 +116,7 @@ int pendingRows()
     return query.next() ? query.value(0).toInt() : -1;
 }
 
-QStringList uploadedPaths(const ObjectContext &store)
+QStringList uploadedPaths(ObjectContext &store)
 {
     QStringList paths;
     for (const Asset *asset : store.fetchUploadedAssets())
@@ -159,8 +156,7 @@ private slots:
     {
         writeFile(m_dir + "/deeper/c.jpg", "third");
         DevServer server({"--user", "ann:" + Password});
-        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        seedStore(server);
+        QVERIFY2(seedStore(server), qPrintable(server.errorString()));
         const Run run = cli({"upload", "--bookmark", "Shop", "--category", "/Photos/2025/Events", "--json", m_dir});
         QFile::remove(m_dir + "/deeper/c.jpg");
         QCOMPARE(run.status, 0);
@@ -169,11 +165,11 @@ private slots:
 
         const auto status = server.requests("/ra/assetImportStatus.json");
         QCOMPARE(status.size(), 1);
-        QCOMPARE(bodyOf(status.first()).value("count").toInt(), 3);
+        QCOMPARE(requestBody(status.first()).value("count").toInt(), 3);
         QStringList names;
         QSet<QString> importIds;
         for (const QJsonObject &request : server.requests("/ra/categoryAssets.json")) {
-            const QJsonObject body = bodyOf(request);
+            const QJsonObject body = requestBody(request);
             names << body.value("assetFileName").toString();
             importIds << body.value("importStatusID").toString();
             QCOMPARE(body.value("category").toObject().value("id").toInt(), 7);
@@ -244,8 +240,7 @@ private slots:
         QFETCH(bool, lockStore);
         QFETCH(int, status);
         DevServer server(serverArgs + QStringList{"--user", "ann:" + Password});
-        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        seedStore(server);
+        QVERIFY2(seedStore(server), qPrintable(server.errorString()));
         // As a window saving at that moment would, for longer than the wait allows.
         if (lockStore)
             QVERIFY(QSqlQuery(rawStore()).exec("BEGIN IMMEDIATE"));
@@ -267,26 +262,23 @@ private slots:
     void createsMissingLevelsAndListsThem()
     {
         DevServer server({"--user", "ann:" + Password});
-        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        seedStore(server);
+        QVERIFY2(seedStore(server), qPrintable(server.errorString()));
         const Run run = cli({"upload", "-b", "Shop", "-c", "/Photos/2026/Summer", "--create", m_dir + "/a.jpg"});
         QCOMPARE(run.status, 0);
         QCOMPARE(run.out, "uploaded " + m_dir + "/a.jpg (1 of 1, 5 bytes)\n");
 
-        const auto created = server.requests("/ra/categories.json");
         QStringList made;
-        for (const QJsonObject &request : created) {
-            if (request.value("method") == "POST") {
-                const QJsonObject body = bodyOf(request);
+        for (const QJsonObject &request : server.requests("/ra/categories.json")) {
+            const QJsonObject body = requestBody(request);
+            if (request.value("method") == "POST")
                 made << QStringLiteral("%1 under %2").arg(body.value("name").toString()).arg(
                             body.value("parentCategoryStructures")[0]["parentCategory"]["id"].toInt());
-            }
         }
         const Run listed = cli({"categories", "-b", "Shop", "/Photos/2026"});
         QCOMPARE(listed.status, 0);
         const QStringList summer = listed.out.trimmed().split('\t');
         QCOMPARE(summer.value(1), QString("Summer"));
-        const QJsonObject target = bodyOf(server.requests("/ra/categoryAssets.json").first()).value("category").toObject();
+        const QJsonObject target = requestBody(server.requests("/ra/categoryAssets.json").first()).value("category").toObject();
         QCOMPARE(target.value("id").toInt(), summer.value(0).toInt());
         QCOMPARE(made.first(), QString("2026 under 1"));
         QCOMPARE(made.size(), 2);
@@ -313,8 +305,7 @@ private slots:
     {
         QFETCH(int, interrupts);
         DevServer server({"--user", "ann:" + Password, "--fault", "POST /ra/categoryAssets.json=delay:1500"});
-        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        seedStore(server);
+        QVERIFY2(seedStore(server), qPrintable(server.errorString()));
         QProcess process;
         startCli(process, {"upload", "-b", "Shop", "-c", "/Photos", "--json", m_dir}, {}, interrupts == 1);
         QByteArray out;
@@ -349,8 +340,7 @@ private slots:
     {
         QFETCH(bool, deleteBookmark);
         DevServer server({"--user", "ann:" + Password, "--fault", "POST /ra/categoryAssets.json=delay:600"});
-        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        seedStore(server);
+        QVERIFY2(seedStore(server), qPrintable(server.errorString()));
         auto window = openStore();
         ServerBookmark *shop = window->fetchAllBookmarks().first();
 

@@ -11,10 +11,6 @@
 namespace {
 const QString Login = QStringLiteral("loginName=admin&password=lumaro&roleName=CategoryAdmin");
 
-QJsonObject bodyOf(const QJsonObject &request)
-{
-    return QJsonDocument::fromJson(request.value("body").toString().toUtf8()).object();
-}
 } // namespace
 
 class TestConnection : public QObject {
@@ -106,7 +102,7 @@ void TestConnection::everyRequestOnTheWire()
     const QJsonObject create = log.at(4);
     const QString raw = create.value("body").toString();
     QVERIFY2(!raw.contains(QLatin1Char('\n')) && !raw.contains(QLatin1String(": ")), qPrintable(raw));
-    const QJsonObject body = bodyOf(create);
+    const QJsonObject body = requestBody(create);
     QCOMPARE(body.value("name").toString(), QStringLiteral("Winter"));
     QCOMPARE(body.value("creatorID").toDouble(), 1.0);
     QCOMPARE(body.value("categoryType").toObject(), QJsonObject({{"id", 7}}));
@@ -541,12 +537,12 @@ void TestConnection::newCategoryBody()
 
     const QList<QJsonObject> posts = server.requests("/ra/categories.json");
     QCOMPARE(posts.size(), 3);
-    QCOMPARE(bodyOf(posts.at(0)).value("categoryType").toObject(), QJsonObject({{"id", 0}}));
-    QCOMPARE(bodyOf(posts.at(1)).value("categoryType").toObject(), QJsonObject({{"id", 7}}));
-    QCOMPARE(bodyOf(posts.at(1)).value("name").toString(), name);
-    QCOMPARE(bodyOf(posts.at(2)).value("name"), QJsonValue(QString()));
+    QCOMPARE(requestBody(posts.at(0)).value("categoryType").toObject(), QJsonObject({{"id", 0}}));
+    QCOMPARE(requestBody(posts.at(1)).value("categoryType").toObject(), QJsonObject({{"id", 7}}));
+    QCOMPARE(requestBody(posts.at(1)).value("name").toString(), name);
+    QCOMPARE(requestBody(posts.at(2)).value("name"), QJsonValue(QString()));
     for (const QJsonObject &request : posts) {
-        const QJsonObject body = bodyOf(request);
+        const QJsonObject body = requestBody(request);
         QVERIFY(!body.contains("parentCategoryStructures"));
         QCOMPARE(body.value("topLevel"), QJsonValue(false));
         const QString date = body.value("creationDate").toString();

@@ -3,111 +3,108 @@
 
 #include <QtTest>
 
+namespace {
+const QString DefaultPath = QStringLiteral("cgi-bin/WebObjects/Lumaro.woa");
+}
+
 class TestServerBookmark : public QObject {
     Q_OBJECT
 private slots:
-    void freshRecordGetsDefaults();
-    void storedValuesPassThroughDefaults_data();
-    void storedValuesPassThroughDefaults();
-    void urlStrings();
-    void longName();
-    void fieldsByName();
+    void freshRecordGetsDefaults()
+    {
+        ServerBookmark bookmark(nullptr);
+        QCOMPARE(bookmark.secureConnect(), std::optional<bool>(true));
+        QCOMPARE(bookmark.portNumber(), std::optional<qint64>(443));
+        QCOMPARE(bookmark.applicationNameURL(), std::optional<QString>(DefaultPath));
+        QCOMPARE(bookmark.lastCategoryView(), std::optional<QString>(QStringLiteral("category")));
+        QCOMPARE(bookmark.lastCategoryID(), std::optional<qint64>(-1));
+        QCOMPARE(bookmark.sessionWindowOpen(), std::optional<bool>(false));
+        QVERIFY(!bookmark.bookmarkName());
+        QVERIFY(!bookmark.hostName());
+        QVERIFY(!bookmark.userName());
+        QVERIFY(!bookmark.password());
+    }
+
+    void storedValuesPassThroughDefaults_data()
+    {
+        QTest::addColumn<QVariantMap>("stored");
+        QTest::addColumn<qint64>("port");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("view");
+
+        QTest::newRow("plain, no port") << QVariantMap{{"secureConnect", false}} << qint64(80) << DefaultPath
+                                        << "category";
+        QTest::newRow("port 0 replaced") << QVariantMap{{"secureConnect", true}, {"portNumber", 0}}
+                                         << qint64(443) << DefaultPath << "category";
+        QTest::newRow("mismatched port stays") << QVariantMap{{"secureConnect", false}, {"portNumber", 443}}
+                                               << qint64(443) << DefaultPath << "category";
+        QTest::newRow("empty path replaced") << QVariantMap{{"applicationNameURL", ""}} << qint64(443)
+                                             << DefaultPath << "category";
+        QTest::newRow("one-letter path kept") << QVariantMap{{"applicationNameURL", "x"}} << qint64(443) << "x"
+                                              << "category";
+        QTest::newRow("empty view kept") << QVariantMap{{"lastCategoryView", ""}} << qint64(443) << DefaultPath
+                                         << "";
+    }
+
+    void storedValuesPassThroughDefaults()
+    {
+        QFETCH(QVariantMap, stored);
+        QFETCH(qint64, port);
+        QFETCH(QString, path);
+        QFETCH(QString, view);
+        ServerBookmark bookmark(nullptr, stored, 7);
+        QCOMPARE(bookmark.portNumber(), std::optional<qint64>(port));
+        QCOMPARE(bookmark.applicationNameURL(), std::optional<QString>(path));
+        QCOMPARE(bookmark.lastCategoryView(), std::optional<QString>(view));
+        QCOMPARE(bookmark.objectId(), qint64(7));
+    }
+
+    void urlStrings()
+    {
+        ServerBookmark bookmark(nullptr);
+        bookmark.setHostName(QStringLiteral("assets.example"));
+        QCOMPARE(bookmark.urlString(), "https://assets.example:443/" + DefaultPath);
+        QCOMPARE(bookmark.urlShortString(), QStringLiteral("https://assets.example"));
+
+        // Switching to a plain connection keeps the stored port.
+        bookmark.setSecureConnect(false);
+        QCOMPARE(bookmark.urlString(), "http://assets.example:443/" + DefaultPath);
+        QCOMPARE(bookmark.urlShortString(), QStringLiteral("http://assets.example"));
+
+        bookmark.setApplicationNameURL(QStringLiteral("/app/"));
+        QCOMPARE(bookmark.urlString(), QStringLiteral("http://assets.example:443//app/"));
+        QVERIFY(!bookmark.urlShortString().contains(QLatin1String("443")));
+
+        // A bookmark saved without a host yields an address that reaches nothing, without failing.
+        ServerBookmark empty(nullptr);
+        QCOMPARE(empty.urlShortString(), QStringLiteral("https://"));
+    }
+
+    void longName()
+    {
+        ServerBookmark bookmark(nullptr);
+        QCOMPARE(bookmark.bookmarkLongName(), QStringLiteral("untitled"));
+        bookmark.setBookmarkName(QString(""));
+        QCOMPARE(bookmark.bookmarkLongName(), QString());
+        bookmark.setBookmarkName(QStringLiteral("Studio"));
+        QCOMPARE(bookmark.bookmarkLongName(), QStringLiteral("Studio"));
+    }
+
+    void fieldsByName()
+    {
+        ServerBookmark bookmark(nullptr);
+        QSignalSpy changed(&bookmark, &ServerBookmark::fieldChanged);
+        QVERIFY(bookmark.setProperty("hostName", QStringLiteral("h")));
+        QVERIFY(bookmark.setProperty("portNumber", 8443));
+        QCOMPARE(bookmark.property("urlString").toString(), "https://h:8443/" + DefaultPath);
+        QCOMPARE(changed.count(), 2);
+        // An absent number is not 0.
+        QVERIFY(bookmark.setProperty("portNumber", QVariant()));
+        QVERIFY(!bookmark.portNumber());
+        QVERIFY(!bookmark.property("portNumber").isValid());
+        QVERIFY(bookmark.hasChanges());
+    }
 };
-
-void TestServerBookmark::freshRecordGetsDefaults()
-{
-    ServerBookmark bookmark(nullptr);
-    QCOMPARE(bookmark.secureConnect(), std::optional<bool>(true));
-    QCOMPARE(bookmark.portNumber(), std::optional<qint64>(443));
-    QCOMPARE(bookmark.applicationNameURL(), std::optional<QString>(QStringLiteral("cgi-bin/WebObjects/Lumaro.woa")));
-    QCOMPARE(bookmark.lastCategoryView(), std::optional<QString>(QStringLiteral("category")));
-    QCOMPARE(bookmark.lastCategoryID(), std::optional<qint64>(-1));
-    QCOMPARE(bookmark.sessionWindowOpen(), std::optional<bool>(false));
-    QVERIFY(!bookmark.bookmarkName());
-    QVERIFY(!bookmark.hostName());
-    QVERIFY(!bookmark.userName());
-    QVERIFY(!bookmark.password());
-}
-
-void TestServerBookmark::storedValuesPassThroughDefaults_data()
-{
-    QTest::addColumn<QVariantMap>("stored");
-    QTest::addColumn<qint64>("port");
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("view");
-
-    QTest::newRow("plain, no port") << QVariantMap{{"secureConnect", false}} << qint64(80)
-                                    << "cgi-bin/WebObjects/Lumaro.woa" << "category";
-    QTest::newRow("port 0 replaced") << QVariantMap{{"secureConnect", true}, {"portNumber", 0}} << qint64(443)
-                                     << "cgi-bin/WebObjects/Lumaro.woa" << "category";
-    QTest::newRow("mismatched port stays") << QVariantMap{{"secureConnect", false}, {"portNumber", 443}}
-                                           << qint64(443) << "cgi-bin/WebObjects/Lumaro.woa" << "category";
-    QTest::newRow("empty path replaced") << QVariantMap{{"applicationNameURL", ""}} << qint64(443)
-                                         << "cgi-bin/WebObjects/Lumaro.woa" << "category";
-    QTest::newRow("one-letter path kept") << QVariantMap{{"applicationNameURL", "x"}} << qint64(443) << "x"
-                                          << "category";
-    QTest::newRow("empty view kept") << QVariantMap{{"lastCategoryView", ""}} << qint64(443)
-                                     << "cgi-bin/WebObjects/Lumaro.woa" << "";
-}
-
-void TestServerBookmark::storedValuesPassThroughDefaults()
-{
-    QFETCH(QVariantMap, stored);
-    QFETCH(qint64, port);
-    QFETCH(QString, path);
-    QFETCH(QString, view);
-    ServerBookmark bookmark(nullptr, stored, 7);
-    QCOMPARE(bookmark.portNumber(), std::optional<qint64>(port));
-    QCOMPARE(bookmark.applicationNameURL(), std::optional<QString>(path));
-    QCOMPARE(bookmark.lastCategoryView(), std::optional<QString>(view));
-    QCOMPARE(bookmark.objectId(), qint64(7));
-}
-
-void TestServerBookmark::urlStrings()
-{
-    ServerBookmark bookmark(nullptr);
-    bookmark.setHostName(QStringLiteral("assets.example"));
-    QCOMPARE(bookmark.urlString(), QStringLiteral("https://assets.example:443/cgi-bin/WebObjects/Lumaro.woa"));
-    QCOMPARE(bookmark.urlShortString(), QStringLiteral("https://assets.example"));
-
-    // Switching to a plain connection keeps the stored port.
-    bookmark.setSecureConnect(false);
-    QCOMPARE(bookmark.urlString(), QStringLiteral("http://assets.example:443/cgi-bin/WebObjects/Lumaro.woa"));
-    QCOMPARE(bookmark.urlShortString(), QStringLiteral("http://assets.example"));
-
-    bookmark.setApplicationNameURL(QStringLiteral("/app/"));
-    QCOMPARE(bookmark.urlString(), QStringLiteral("http://assets.example:443//app/"));
-    QVERIFY(!bookmark.urlShortString().contains(QLatin1String("443")));
-
-    // A bookmark saved without a host yields an address that reaches nothing, without failing.
-    ServerBookmark empty(nullptr);
-    QCOMPARE(empty.urlShortString(), QStringLiteral("https://"));
-}
-
-void TestServerBookmark::longName()
-{
-    ServerBookmark bookmark(nullptr);
-    QCOMPARE(bookmark.bookmarkLongName(), QStringLiteral("untitled"));
-    bookmark.setBookmarkName(QString(""));
-    QCOMPARE(bookmark.bookmarkLongName(), QString());
-    bookmark.setBookmarkName(QStringLiteral("Studio"));
-    QCOMPARE(bookmark.bookmarkLongName(), QStringLiteral("Studio"));
-}
-
-void TestServerBookmark::fieldsByName()
-{
-    ServerBookmark bookmark(nullptr);
-    QSignalSpy changed(&bookmark, &ServerBookmark::fieldChanged);
-    QVERIFY(bookmark.setProperty("hostName", QStringLiteral("h")));
-    QVERIFY(bookmark.setProperty("portNumber", 8443));
-    QCOMPARE(bookmark.property("urlString").toString(), QStringLiteral("https://h:8443/cgi-bin/WebObjects/Lumaro.woa"));
-    QCOMPARE(changed.count(), 2);
-    // An absent number is not 0.
-    QVERIFY(bookmark.setProperty("portNumber", QVariant()));
-    QVERIFY(!bookmark.portNumber());
-    QVERIFY(!bookmark.property("portNumber").isValid());
-    QVERIFY(bookmark.hasChanges());
-}
 
 LUMARO_TEST_MAIN(TestServerBookmark)
 #include "tst_serverbookmark.moc"

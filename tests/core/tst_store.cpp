@@ -1,5 +1,6 @@
 #include "TestEnvironment.h"
 #include "store/Asset.h"
+#include "store/LogQuery.h"
 #include "store/ObjectContext.h"
 #include "store/PersistentStore.h"
 #include "store/ServerBookmark.h"
@@ -35,13 +36,18 @@ private slots:
     void firstOpenCreatesPrivateFolderAndFile();
     void recordsSurviveRestart();
     void pendingQueryIsPerBookmark();
-    void deletingBookmarkKeepsItsLog();
     void undoTakesBackOneEdit();
     void failedSaveKeepsChanges();
     void saveObjectsWritesOnlyThoseRecords();
     void openingFailuresSayWhatHappened_data();
     void openingFailuresSayWhatHappened();
+    void olderVersionIsMigrated_data();
     void olderVersionIsMigrated();
+    void uploadedRecordsLoadOnDemand();
+    void logQuery_data();
+    void logQuery();
+    void csvEscaping_data();
+    void csvEscaping();
 };
 
 void TestStore::firstOpenCreatesPrivateFolderAndFile()
@@ -137,33 +143,6 @@ void TestStore::pendingQueryIsPerBookmark()
     QVERIFY(!context.fetchPendingAssets(b).contains(ofA.first()));
     QCOMPARE(context.fetchUploadedAssets(), (QList<Asset *>{uploadedB, uploadedA}));
     QVERIFY(context.fetchPendingAssets(nullptr).isEmpty());
-}
-
-void TestStore::deletingBookmarkKeepsItsLog()
-{
-    const QString folder = freshFolder(QStringLiteral("delete"));
-    {
-        auto context = openStore(folder);
-        ServerBookmark *bookmark = context->insertBookmark();
-        Asset *pending = context->insertAsset();
-        pending->setBookmark(bookmark);
-        Asset *done = context->insertAsset();
-        done->setBookmark(bookmark);
-        done->setFilePath(QStringLiteral("/x"));
-        done->setUploadDateTime(QDateTime::currentDateTimeUtc());
-        QVERIFY(context->save());
-        context->deleteObject(bookmark);
-        QVERIFY(context->fetchAllBookmarks().isEmpty());
-        QCOMPARE(context->fetchUploadedAssets().size(), 1);
-        QVERIFY(!context->fetchUploadedAssets().first()->bookmark());
-        QVERIFY(context->save());
-    }
-    auto context = openStore(folder);
-    QVERIFY(context->fetchAllBookmarks().isEmpty());
-    const auto log = context->fetchUploadedAssets();
-    QCOMPARE(log.size(), 1);
-    QCOMPARE(log.first()->filePath(), std::optional(QStringLiteral("/x")));
-    QVERIFY(!log.first()->bookmark());
 }
 
 void TestStore::undoTakesBackOneEdit()
@@ -310,16 +289,27 @@ void TestStore::openingFailuresSayWhatHappened()
     }
 }
 
+void TestStore::olderVersionIsMigrated_data()
+{
+    QTest::addColumn<QString>("fixture");
+    QTest::addColumn<QString>("uuid"); // kept when the file has one, made when it has none
+    QTest::newRow("version 1") << QStringLiteral("fixtures/store-v1.sql") << QString();
+    QTest::newRow("version 2") << QStringLiteral("fixtures/store-v2.sql") << QString();
+    QTest::newRow("version 3") << QStringLiteral("fixtures/store-v3.sql")
+                               << QStringLiteral("0f5e3c1a-9b2d-4c7e-8a41-6d2f0b9e7c35");
+}
+
 void TestStore::olderVersionIsMigrated()
 {
-    const QString folder = freshFolder(QStringLiteral("migrate"));
+    QFETCH(QString, fixture);
+    const QString folder = freshFolder(QStringLiteral("migrate-") + QLatin1String(QTest::currentDataTag()));
     QDir().mkpath(folder);
     const QString path = folder + QStringLiteral("/LumaroImporter.storedata");
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("fixture"));
         db.setDatabaseName(path);
         QVERIFY(db.open());
-        QFile script(QFINDTESTDATA("fixtures/store-v1.sql"));
+        QFile script(QFINDTESTDATA(fixture));
         QVERIFY(script.open(QIODevice::ReadOnly));
         for (const QByteArray &statement : script.readAll().split(';')) {
             const QString sql = QString::fromUtf8(statement).split(QLatin1Char('\n')).filter(QRegularExpression("^(?!--)")).join(QLatin1Char('\n')).trimmed();
@@ -338,6 +328,9 @@ void TestStore::olderVersionIsMigrated()
     const auto bookmarks = context->fetchAllBookmarks();
     QCOMPARE(bookmarks.size(), 2);
     QCOMPARE(bookmarks.at(0)->password(), std::optional(QStringLiteral("pa ss&word")));
+    QFETCH(QString, uuid);
+    QCOMPARE(bookmarks.at(0)->uuid().size(), 36);
+    QVERIFY(uuid.isEmpty() || bookmarks.at(0)->uuid() == uuid);
     QCOMPARE(bookmarks.at(0)->lastCategoryView(), std::optional(QStringLiteral("upload")));
     QCOMPARE(bookmarks.at(0)->value(ServerBookmark::kLastConnectedDate).toDateTime(),
              QDateTime(QDate(2024, 5, 1), QTime(8, 30), Qt::UTC));
@@ -350,6 +343,150 @@ void TestStore::olderVersionIsMigrated()
     QCOMPARE(context->fetchPendingAssets(bookmarks.at(0)).size(), 1);
     QCOMPARE(context->fetchPendingAssets(bookmarks.at(1)).size(), 1);
     QVERIFY(context->save());
+    // The log finds a record by its file name, not by the folder it lies in.
+    LogReader reader;
+    QVERIFY(reader.open(path, nullptr));
+    QCOMPARE(reader.keys({QStringLiteral("A.JPG")}, {}, nullptr)->keys, QList<qint64>{1});
+    QVERIFY(reader.keys({QStringLiteral("home")}, {}, nullptr)->keys.isEmpty());
+}
+
+void TestStore::uploadedRecordsLoadOnDemand()
+{
+    const QString folder = freshFolder(QStringLiteral("on-demand"));
+    {
+        auto context = openStore(folder);
+        ServerBookmark *bookmark = context->insertBookmark();
+        for (int i = 0; i < 3; ++i) {
+            Asset *asset = context->insertAsset();
+            asset->setBookmark(bookmark);
+            asset->setFilePath(QStringLiteral("/f%1").arg(i));
+            if (i > 0)
+                asset->setUploadDateTime(QDateTime::currentDateTimeUtc());
+        }
+        QVERIFY(context->save());
+    }
+    auto context = openStore(folder);
+    ServerBookmark *bookmark = context->fetchAllBookmarks().first();
+    // A launch reads the queues only; the log's records come one by one, one object each.
+    const qint64 sentId = context->fetchPendingAssets(bookmark).first()->objectId() + 1;
+    QVERIFY(!context->registeredAsset(sentId));
+    Asset *sent = context->assetWithId(sentId);
+    QVERIFY(sent);
+    QCOMPARE(context->assetWithId(sentId), sent);
+    QCOMPARE(sent->bookmark(), bookmark);
+    // The delete rule reaches records never loaded: the log stays, without its bookmark.
+    context->deleteObject(bookmark);
+    QVERIFY(!sent->bookmark());
+    QVERIFY(context->save());
+    {
+        auto after = openStore(folder);
+        QVERIFY(after->fetchAllBookmarks().isEmpty());
+        const auto log = after->fetchUploadedAssets();
+        QCOMPARE(log.size(), 2);
+        QVERIFY(!log.last()->bookmark());
+    }
+    // A cleared log reaches the file with the next save, and no sooner; a queued file stamped
+    // after the clear stays, whatever its clock said.
+    Asset *late = context->insertAsset();
+    QVERIFY(context->save());
+    context->deleteUploadedAssets();
+    late->setUploadDateTime(QDateTime::fromMSecsSinceEpoch(1, Qt::UTC));
+    QVERIFY(context->hasChanges());
+    QVERIFY(!context->assetWithId(sentId));
+    QCOMPARE(openStore(folder)->fetchUploadedAssets().size(), 2);
+    QVERIFY(context->save());
+    QTRY_VERIFY(!context->isDeletingLog());
+    QCOMPARE(openStore(folder)->fetchUploadedAssets().size(), 1);
+}
+
+void TestStore::logQuery_data()
+{
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("order");
+    QTest::addColumn<bool>("unsaved"); // gamma deleted, Studio renamed Zeta, a new stamp
+    QTest::addColumn<QString>("expected");
+    const int desc = Qt::DescendingOrder;
+    const int asc = Qt::AscendingOrder;
+    const int time = LogQuery::Time;
+    QTest::newRow("newest first") << "" << time << desc << false << "gamma.jpg,Beta %.png,alpha.jpg";
+    QTest::newRow("by name") << "" << int(LogQuery::File) << asc << false << "alpha.jpg,Beta %.png,gamma.jpg";
+    QTest::newRow("by size") << "" << int(LogQuery::Size) << desc << false
+                             << "alpha.jpg,gamma.jpg,Beta %.png";
+    QTest::newRow("by bookmark") << "" << int(LogQuery::Bookmark) << asc << false
+                                 << "Beta %.png,alpha.jpg,gamma.jpg";
+    QTest::newRow("every word") << "JPG photos" << time << desc << false << "alpha.jpg";
+    QTest::newRow("wildcards are text") << "%" << time << desc << false << "Beta %.png";
+    QTest::newRow("bookmark name") << "studio" << time << desc << false << "gamma.jpg,alpha.jpg";
+    QTest::newRow("unsaved, newest first") << "" << time << desc << true << "new.jpg,Beta %.png,alpha.jpg";
+    QTest::newRow("unsaved name") << "zeta" << int(LogQuery::Bookmark) << asc << true << "new.jpg,alpha.jpg";
+    QTest::newRow("unsaved, by name")
+        << "" << int(LogQuery::File) << desc << true << "new.jpg,Beta %.png,alpha.jpg";
+}
+
+void TestStore::logQuery()
+{
+    QFETCH(QString, search);
+    QFETCH(int, column);
+    QFETCH(int, order);
+    QFETCH(bool, unsaved);
+    QFETCH(QString, expected);
+    auto context = openStore(freshFolder(QStringLiteral("log-") + QLatin1String(QTest::currentDataTag())));
+    ServerBookmark *studio = context->insertBookmark();
+    studio->setBookmarkName(QStringLiteral("Studio"));
+    ServerBookmark *archive = context->insertBookmark();
+    archive->setBookmarkName(QStringLiteral("Archive"));
+    auto add = [&](const QString &name, const QString &category, int minutes, qint64 size,
+                   ServerBookmark *b) {
+        Asset *asset = context->insertAsset();
+        asset->setFilePath(QStringLiteral("/p/") + name);
+        asset->setCategoryPath(category);
+        asset->setUploadDateTime(QDateTime::fromSecsSinceEpoch(60 * minutes, Qt::UTC));
+        asset->setFingerprint(size, std::nullopt, QStringLiteral("h:80/"));
+        asset->setBookmark(b);
+        return asset;
+    };
+    add("alpha.jpg", "/Photos/Summer", 1, 300, studio);
+    add("Beta %.png", "/Photos/Winter", 2, 100, archive);
+    Asset *gamma = add("gamma.jpg", "/Docs", 4, 200, studio);
+    context->insertAsset()->setFilePath(QStringLiteral("/p/pending.jpg"));
+    QVERIFY(context->save());
+    if (unsaved) {
+        context->deleteObject(gamma);
+        studio->setBookmarkName(QStringLiteral("Zeta"));
+        add("new.jpg", "/New", 3, 1, studio);
+    }
+    LogReader reader;
+    QVERIFY(reader.open(context->storeFile()->path(), nullptr));
+    const auto keys = reader.keys({search, LogQuery::Column(column), Qt::SortOrder(order)},
+                                  context->logSnapshot(), nullptr);
+    QVERIFY(keys);
+    QStringList shown;
+    for (qint64 key : keys->keys)
+        shown << context->assetForLogKey(key)->fileName();
+    QCOMPARE(shown.join(QLatin1Char(',')), expected);
+    QCOMPARE(keys->total, 3);
+}
+
+void TestStore::csvEscaping_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("field");
+    QTest::newRow("plain") << QStringLiteral("/a b/c.jpg") << QStringLiteral("/a b/c.jpg");
+    QTest::newRow("comma") << QStringLiteral("a,b.jpg") << QStringLiteral("\"a,b.jpg\"");
+    QTest::newRow("quotes") << QStringLiteral("say \"hi\".jpg") << QStringLiteral("\"say \"\"hi\"\".jpg\"");
+    QTest::newRow("line feed") << QStringLiteral("a\nb") << QStringLiteral("\"a\nb\"");
+    QTest::newRow("carriage return") << QStringLiteral("a\rb") << QStringLiteral("\"a\rb\"");
+    const QString nonAscii = QString::fromUtf8("St\xc3\xa4"
+                                               "dte \xe6\x9d\xb1\xe4\xba\xac.jpg");
+    QTest::newRow("non-ASCII") << nonAscii << nonAscii;
+}
+
+void TestStore::csvEscaping()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, field);
+    QCOMPARE(Csv::line({text, QStringLiteral("x")}), field + QStringLiteral(",x\r\n"));
 }
 
 LUMARO_TEST_MAIN(TestStore)

@@ -20,11 +20,6 @@
 
 namespace {
 
-QJsonObject bodyOf(const QJsonObject &request)
-{
-    return QJsonDocument::fromJson(request.value("body").toString().toUtf8()).object();
-}
-
 const QJsonObject Category{{"id", 3}, {"name", "Spring"}, {"isLeaf", true}};
 
 struct UploadKit : ConnectionKit {
@@ -128,7 +123,7 @@ void TestUpload::batchOfThree()
 
     const QList<QJsonObject> status = server.requests("/ra/assetImportStatus.json");
     QCOMPARE(status.size(), 1);
-    QCOMPARE(bodyOf(status.first()), QJsonObject({{"name", "LumaroImporter v2.0"}, {"count", 3}}));
+    QCOMPARE(requestBody(status.first()), QJsonObject({{"name", "LumaroImporter v2.0"}, {"count", 3}}));
     const QList<QJsonObject> assets = server.requests("/ra/categoryAssets.json");
     QCOMPARE(assets.size(), 3);
     const QStringList names{"holiday photo.jpg", "empty.txt", QString::fromUtf8("bin\xc3\xa4r.dat")};
@@ -176,6 +171,12 @@ void TestUpload::batchOfThree()
 
     for (Asset *asset : batch) {
         QVERIFY(asset->uploadDateTime());
+        const QByteArray &content = contents.at(batch.indexOf(asset));
+        QCOMPARE(asset->fileSize(), std::optional<qint64>(content.size()));
+        QCOMPARE(asset->contentHash(), sha256(content));
+        QCOMPARE(
+            asset->serverKey(),
+            std::optional(QStringLiteral("127.0.0.1:%1/cgi-bin/WebObjects/Lumaro.woa").arg(server.port())));
         QCOMPARE(asset->categoryID(), std::optional<qint64>(3));
         QCOMPARE(asset->categoryPath(), std::optional(QStringLiteral("/Photos/2024/Spring")));
     }
@@ -216,8 +217,8 @@ void TestUpload::haltDuringSecondOfFive()
     QCOMPARE(kit.recorder->count(LMNotification::UploadedAsset), 3);
     const QList<QJsonObject> assets = server.requests("/ra/categoryAssets.json");
     QCOMPARE(assets.size(), 5);
-    QCOMPARE(bodyOf(assets.at(4)).value("importStatusID"), QJsonValue(QStringLiteral("2")));
-    QCOMPARE(bodyOf(assets.at(4)).value("assetFileName").toString(), QStringLiteral("file 5.txt"));
+    QCOMPARE(requestBody(assets.at(4)).value("importStatusID"), QJsonValue(QStringLiteral("2")));
+    QCOMPARE(requestBody(assets.at(4)).value("assetFileName").toString(), QStringLiteral("file 5.txt"));
 }
 
 void TestUpload::failedRequestsStayPending_data()
@@ -257,7 +258,7 @@ void TestUpload::failedRequestsStayPending()
     const QList<QJsonObject> assets = server.requests("/ra/categoryAssets.json");
     QStringList sent;
     for (const QJsonObject &request : assets)
-        sent << bodyOf(request).value("assetFileName").toString();
+        sent << requestBody(request).value("assetFileName").toString();
     QCOMPARE(sent, (QStringList{"file 1.txt", "file 2.txt", "file 3.txt", "file 4.txt", "file 5.txt"}));
     QCOMPARE(server.requests("/ra/assetImportStatus.json").size(), 1);
     // The first failure came on the connection of the file before it: the files of a batch share

@@ -53,6 +53,14 @@ inline std::unique_ptr<AppDelegate> freshDelegate()
     return app;
 }
 
+// What the shell and bookmarks tests reach through their delegate.
+struct DelegateFixture {
+    std::unique_ptr<AppDelegate> m_app;
+
+    [[nodiscard]] ObjectContext *context() { return m_app->managedObjectContext(); }
+    [[nodiscard]] LMBookmarksWindowController *bookmarksWindow() { return m_app->bookmarksWindowController(); }
+};
+
 struct BookmarkSeed {
     BookmarkSeed(QString name, QString host) : name(std::move(name)), host(std::move(host)) {}
     BookmarkSeed &withPort(qint64 p)

@@ -62,6 +62,11 @@ public:
     [[nodiscard]] LMAssetBrowser *browser() const { return upload()->assetBrowser(); }
     [[nodiscard]] QAbstractItemView *list() const { return browser()->columnView(0); }
     [[nodiscard]] QString status() const { return upload()->uploadStatusField()->text(); }
+    // Neither comparing the queue with the log nor uploading.
+    [[nodiscard]] bool isIdle() const
+    {
+        return !upload()->uploadInProgress() && !upload()->checkingForDuplicates();
+    }
 
     DevServer server;
     ServerBookmark *bookmark = nullptr;
@@ -108,12 +113,6 @@ inline QStringList filePaths(const QList<Asset *> &records)
     for (const Asset *record : records)
         paths.append(record->filePath().value_or(QString()));
     return paths;
-}
-
-// The JSON body the server received with a request.
-inline QJsonObject requestBody(const QJsonObject &request)
-{
-    return QJsonDocument::fromJson(request.value(QLatin1String("body")).toString().toUtf8()).object();
 }
 
 } // namespace UploadTestKit

@@ -1,3 +1,4 @@
+#include "AppTestSupport.h"
 #include "GuiTestMain.h"
 
 #include "platform/widgets/Alert.h"
@@ -25,14 +26,9 @@ QStringList titlesLeftToRight(QMessageBox *box)
         titles.append(button->text());
     return titles;
 }
-
-QAbstractButton *buttonTitled(QMessageBox *box, const QString &title)
-{
-    const QList<QAbstractButton *> buttons = box->buttons();
-    const auto it = std::find_if(buttons.begin(), buttons.end(), [&](auto *b) { return b->text() == title; });
-    return it == buttons.end() ? nullptr : *it;
-}
 } // namespace
+
+using AppTestSupport::buttonTitled;
 
 class TestAlert : public QObject {
     Q_OBJECT

@@ -17,16 +17,8 @@
 
 using namespace AppTestSupport;
 
-class TestAppDelegate : public QObject {
+class TestAppDelegate : public QObject, DelegateFixture {
     Q_OBJECT
-
-    std::unique_ptr<AppDelegate> m_app;
-
-    [[nodiscard]] ObjectContext *context() { return m_app->managedObjectContext(); }
-    [[nodiscard]] LMBookmarksWindowController *bookmarksWindow()
-    {
-        return m_app->bookmarksWindowController();
-    }
 
     [[nodiscard]] static QStringList menuTitles(QMainWindow *window, const QString &menuName)
     {

@@ -11,13 +11,6 @@
 using namespace UploadTestKit;
 
 namespace {
-QMimeData *uriList(const QList<QUrl> &urls)
-{
-    auto *data = new QMimeData;
-    data->setUrls(urls);
-    return data;
-}
-
 // What a file manager's drop delivers to the widget under the cursor.
 bool drop(QWidget *target, const QMimeData *data, Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction)
 {
@@ -33,6 +26,13 @@ bool drop(QWidget *target, const QMimeData *data, Qt::DropActions actions = Qt::
     QDropEvent dropped(at, actions, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &dropped);
     return dropped.isAccepted() && dropped.dropAction() == Qt::CopyAction;
+}
+
+bool dropUrls(QWidget *target, const QList<QUrl> &urls)
+{
+    QMimeData data;
+    data.setUrls(urls);
+    return drop(target, &data);
 }
 } // namespace
 
@@ -69,8 +69,7 @@ private slots:
         writeFile(folder + QStringLiteral("/.DS_Store"), "x");
         writeFile(folder + QStringLiteral("/deeper/n.txt"), "n");
 
-        std::unique_ptr<QMimeData> data(uriList(fileUrls({loose, folder})));
-        QVERIFY(drop(s.browser(), data.get()));
+        QVERIFY(dropUrls(s.browser(), fileUrls({loose, folder})));
         const QStringList expected{loose, folder + QStringLiteral("/m.txt"),
                                    folder + QStringLiteral("/z.txt")};
         QCOMPARE(filePaths(s.upload()->importQueue()), expected);
@@ -89,8 +88,7 @@ private slots:
         QCOMPARE(s.upload()->assetNameTextField()->text(), loose);
 
         // The same file again is a second record.
-        std::unique_ptr<QMimeData> again(uriList(fileUrls({loose})));
-        QVERIFY(drop(s.browser(), again.get()));
+        QVERIFY(dropUrls(s.browser(), fileUrls({loose})));
         QCOMPARE(s.upload()->importQueue().size(), 4);
         QCOMPARE(s.upload()->importQueue().at(3)->filePath(), std::optional<QString>(loose));
     }
@@ -107,12 +105,10 @@ private slots:
         QMimeData text;
         text.setText(QStringLiteral("/etc/hostname"));
         QVERIFY(drop(s.browser(), &text, Qt::MoveAction | Qt::CopyAction));
-        std::unique_ptr<QMimeData> web(uriList({QUrl(QStringLiteral("https://example.invalid/photo.jpg"))}));
-        QVERIFY(drop(s.browser(), web.get()));
+        QVERIFY(dropUrls(s.browser(), {QUrl(QStringLiteral("https://example.invalid/photo.jpg"))}));
         // A folder with nothing usable in it adds nothing either.
         QDir().mkpath(m_files.filePath(QStringLiteral("empty/sub")));
-        std::unique_ptr<QMimeData> empty(uriList(fileUrls({m_files.filePath(QStringLiteral("empty"))})));
-        QVERIFY(drop(s.browser(), empty.get()));
+        QVERIFY(dropUrls(s.browser(), fileUrls({m_files.filePath(QStringLiteral("empty"))})));
         QCOMPARE(s.upload()->importQueue(), before);
         QCOMPARE(s.upload()->assetNameTextField()->text(), shown);
         QCOMPARE(m_context->fetchPendingAssets(s.bookmark), before);
@@ -131,8 +127,7 @@ private slots:
         QVERIFY(!s.browser()->isListEnabled());
 
         const QString late = writeFile(m_files.filePath(QStringLiteral("late.txt")), "late");
-        std::unique_ptr<QMimeData> data(uriList(fileUrls({late})));
-        QVERIFY(drop(s.browser(), data.get()));
+        QVERIFY(dropUrls(s.browser(), fileUrls({late})));
         QCOMPARE(s.upload()->importQueue().size(), 3);
         QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
         QCOMPARE(filePaths(s.upload()->importQueue()), QStringList{late});

@@ -19,16 +19,8 @@
 
 using namespace AppTestSupport;
 
-class TestBookmarkEditor : public QObject {
+class TestBookmarkEditor : public QObject, DelegateFixture {
     Q_OBJECT
-
-    std::unique_ptr<AppDelegate> m_app;
-
-    [[nodiscard]] ObjectContext *context() { return m_app->managedObjectContext(); }
-    [[nodiscard]] LMBookmarksWindowController *bookmarksWindow()
-    {
-        return m_app->bookmarksWindowController();
-    }
     [[nodiscard]] LMBookmarksViewController *list() { return bookmarksWindow()->bookmarksViewController(); }
 
     void launch()

@@ -20,16 +20,8 @@
 
 using namespace AppTestSupport;
 
-class TestBookmarksWindow : public QObject {
+class TestBookmarksWindow : public QObject, DelegateFixture {
     Q_OBJECT
-
-    std::unique_ptr<AppDelegate> m_app;
-
-    [[nodiscard]] ObjectContext *context() { return m_app->managedObjectContext(); }
-    [[nodiscard]] LMBookmarksWindowController *bookmarksWindow()
-    {
-        return m_app->bookmarksWindowController();
-    }
     [[nodiscard]] LMBookmarksViewController *list() { return bookmarksWindow()->bookmarksViewController(); }
     [[nodiscard]] QTableView *table() { return list()->bookmarksTableView(); }
 

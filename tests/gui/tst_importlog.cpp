@@ -7,16 +7,19 @@
 #include "session/LMImportLogViewController.h"
 #include "session/LMImportLogWindowController.h"
 
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QSignalSpy>
 #include <QTableView>
 
 using namespace UploadTestKit;
 
 namespace {
-QStringList columnOf(const QTableView *table, int column)
+QStringList columnOf(const QAbstractItemModel *model, int column)
 {
     QStringList texts;
-    for (int row = 0; row < table->model()->rowCount(); ++row)
-        texts.append(table->model()->index(row, column).data().toString());
+    for (int row = 0; row < model->rowCount(); ++row)
+        texts.append(model->index(row, column).data().toString());
     return texts;
 }
 
@@ -29,92 +32,174 @@ bool uploadAll(UploadSession &s, const QStringList &paths)
 }
 } // namespace
 
-// The import log window over the shared store: what it lists, what Clear Log removes.
+// The import log window over the shared store: what it lists, finds, exports and clears, and how
+// it shows changes the context has not saved yet.
 class TestImportLog : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<AppDelegate> m_app;
+    AppDelegate m_app;
     QTemporaryDir m_files;
+    QList<QUrl> m_opened;
 
-    ObjectContext *store()
-    {
-        if (!m_app)
-            m_app = std::make_unique<AppDelegate>();
-        return m_app->managedObjectContext();
-    }
+public slots:
+    // Stands in for the desktop's file manager.
+    void openUrl(const QUrl &url) { m_opened.append(url); }
 
 private slots:
-    void initTestCase() { registerSessionControllers(Storyboard::main()); }
+    void initTestCase()
+    {
+        registerSessionControllers(Storyboard::main());
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+    }
 
     void withoutAStoreTheLogIsEmpty()
     {
-        if (m_app)
-            QSKIP("needs to run before the store is opened");
-        // No application delegate yet, so no store context: nothing to list, nothing to clear.
-        LMImportLogWindowController log;
+        LMImportLogWindowController log(nullptr);
         log.showWindow();
-        QVERIFY(!log.importLogView()->managedObjectContext());
-        QCOMPARE(log.importLogView()->ImportLogTableView()->model()->rowCount(), 0);
         log.importLogView()->clearLogButtonWasClicked();
-        QCOMPARE(log.importLogView()->ImportLogTableView()->model()->rowCount(), 0);
-        log.close();
+        QCOMPARE(log.importLogView()->ImportLogArrayController()->rowCount(), 0);
+        QVERIFY(!log.importLogView()->exportButton()->isEnabled());
     }
 
-    void listsUploadsOfEveryBookmarkNewestFirst()
+    void listsFindsExportsAndClears()
     {
-        ObjectContext *context = store();
+        ObjectContext *context = m_app.managedObjectContext();
         QVERIFY(context);
         UploadSession harbour(context, QStringLiteral("Harbour"));
         UploadSession office(context, QStringLiteral("Office"));
         QVERIFY(harbour.waitUntilReady() && office.waitUntilReady());
-        QVERIFY(uploadAll(
-            harbour, writeFiles(m_files.filePath(QStringLiteral("h")), 2, 64, QStringLiteral("harbour"))));
+        const QString oddName = QString::fromUtf8("St\xc3\xa4"
+                                                  "dte, \"Nacht\".txt");
+        const QString odd = writeFile(m_files.filePath(QStringLiteral("h/") + oddName), "odd");
+        QVERIFY(uploadAll(harbour,
+                          writeFiles(m_files.filePath(QStringLiteral("h")), 1, 64, QStringLiteral("harbour"))
+                              << odd));
         QVERIFY(uploadAll(
             office, writeFiles(m_files.filePath(QStringLiteral("o")), 1, 64, QStringLiteral("office"))));
         // One file waits in Harbour's queue: not in the log, and Clear Log leaves it alone.
         harbour.upload()->AddAssetsToImportQueue(fileUrls({writeFile(m_files.filePath("waiting.txt"), "w")}));
         Asset *pending = harbour.upload()->importQueue().constFirst();
 
-        LMImportLogWindowController log;
+        LMImportLogWindowController log(context);
         log.showWindow();
         QCOMPARE(log.frameAutosaveName(), QStringLiteral("AssetImportLogWindow"));
-        QTableView *table = log.importLogView()->ImportLogTableView();
-        QCOMPARE(columnOf(table, ImportLogModel::FileColumn),
-                 (QStringList{"office-01.txt", "harbour-02.txt", "harbour-01.txt"}));
-        QCOMPARE(columnOf(table, ImportLogModel::BookmarkColumn),
+        LMImportLogViewController *view = log.importLogView();
+        QTableView *table = view->ImportLogTableView();
+        auto *model = static_cast<ImportLogModel *>(table->model());
+        QTRY_COMPARE(columnOf(model, ImportLogModel::FileColumn),
+                     (QStringList{"office-01.txt", oddName, "harbour-01.txt"}));
+        QCOMPARE(columnOf(model, ImportLogModel::BookmarkColumn),
                  (QStringList{"Office", "Harbour", "Harbour"}));
+        QCOMPARE(columnOf(model, ImportLogModel::SizeColumn),
+                 (QStringList{"64 bytes", "3 bytes", "64 bytes"}));
         const QString path = harbour.connection()->getSelectedCategoryPath();
-        QVERIFY(!path.isEmpty());
-        QCOMPARE(columnOf(table, ImportLogModel::CategoryColumn), (QStringList{path, path, path}));
-        const Asset *newest = static_cast<ImportLogModel *>(table->model())->record(0);
-        QCOMPARE(columnOf(table, ImportLogModel::UploadTimeColumn).first(),
-                 ImportLogModel::formatUploadTime(*newest->uploadDateTime()));
+        QCOMPARE(columnOf(model, ImportLogModel::CategoryColumn), (QStringList{path, path, path}));
+        QCOMPARE(view->countLabel()->text(), QStringLiteral("3 files"));
 
-        // Stamped while the log is open: it shows up on top.
+        // Stamped while the log is open: one row inserted at its place, on top.
+        QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy reset(model, &QAbstractItemModel::modelReset);
         QVERIFY(uploadAll(office,
                           writeFiles(m_files.filePath(QStringLiteral("o2")), 1, 64, QStringLiteral("late"))));
-        QTRY_COMPARE(table->model()->rowCount(), 4);
-        QCOMPARE(columnOf(table, ImportLogModel::FileColumn).first(), QStringLiteral("late-01.txt"));
+        QTRY_COMPARE(model->rowCount(), 4);
+        QCOMPARE(columnOf(model, ImportLogModel::FileColumn).first(), QStringLiteral("late-01.txt"));
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(inserted.first().at(1).toInt(), 0);
+        QCOMPARE(reset.size(), 0);
 
         // A deleted bookmark's uploads stay in the log without it.
         QVERIFY(closeSession(office.session));
         context->deleteObject(office.bookmark);
-        QTRY_COMPARE(columnOf(table, ImportLogModel::BookmarkColumn),
-                     (QStringList{"—", "—", "Harbour", "Harbour"}));
+        QTRY_COMPARE(columnOf(model, ImportLogModel::BookmarkColumn).count(ImportLogModel::NoBookmark), 2);
 
-        QVERIFY(saveScreenshot(log.window(), QStringLiteral("import-log")));
+        // Searched by bookmark name, sorted by file name, exported as shown.
+        QTest::keyClicks(view->searchField(), QStringLiteral("harb"));
+        QTRY_COMPARE(view->countLabel()->text(), QStringLiteral("2 of 4 files"));
+        table->sortByColumn(ImportLogModel::FileColumn, Qt::AscendingOrder);
+        QTRY_COMPARE(columnOf(model, ImportLogModel::FileColumn), (QStringList{"harbour-01.txt", oddName}));
+        QVERIFY(saveScreenshot(log.window(), QStringLiteral("import-log-filtered")));
+        QSignalSpy exported(model, &ImportLogModel::exportFinished);
+        view->exportToFile(m_files.filePath(QStringLiteral("log.csv")));
+        QVERIFY(exported.wait(kTimeout));
+        QFile csv(m_files.filePath(QStringLiteral("log.csv")));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = csv.readAll().split('\n');
+        QCOMPARE(lines.size(), 4); // header, two rows, the end of the last line
+        QCOMPARE(lines.at(0),
+                 "File Path,File Name,Size,Category ID,Category Path,Bookmark,Upload Time,Content Hash\r");
+        const QString csvName = QString(oddName).replace(QStringLiteral("\""), QStringLiteral("\"\""));
+        const QByteArray quoted = (QStringLiteral("\"%1/%2\",\"%2\",3,3,%3,Harbour,")
+                                       .arg(QFileInfo(odd).absolutePath(), csvName, path))
+                                      .toUtf8();
+        QVERIFY2(lines.at(2).startsWith(quoted), lines.at(2).constData());
+        QVERIFY(lines.at(2).endsWith("Z," + sha256("odd")->toLatin1() + '\r'));
+
+        // Copy and Show in Folder act on the selected row; a file that is gone has no folder.
+        table->selectRow(1);
+        view->copySelection();
+        QVERIFY(
+            QApplication::clipboard()->text().startsWith(odd + QLatin1Char('\t') + path + QLatin1Char('\t')));
+        QTest::mouseClick(view->showInFolderButton(), Qt::LeftButton);
+        QCOMPARE(m_opened, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(odd).absolutePath())});
+        QVERIFY(QFile::remove(odd));
+        table->selectRow(0);
+        table->selectRow(1);
+        QVERIFY(!view->showInFolderButton()->isEnabled());
+
         QCOMPARE(AccessibleTree::unnamedControls(log.window()), QString());
         // Clear Log: gone at once, the waiting file untouched, nothing saved.
         QVERIFY(context->save());
-        QTest::mouseClick(log.importLogView()->clearLogButton(), Qt::LeftButton);
-        QCOMPARE(table->model()->rowCount(), 0);
-        QVERIFY(context->fetchUploadedAssets().isEmpty());
+        QTest::mouseClick(view->clearLogButton(), Qt::LeftButton);
+        QCOMPARE(model->rowCount(), 0);
         QCOMPARE(context->fetchPendingAssets(harbour.bookmark), QList<Asset *>{pending});
         QVERIFY(context->hasChanges());
         auto reopened = reopenStore();
         QVERIFY(reopened);
         QCOMPARE(reopened->fetchUploadedAssets().size(), 4);
+        log.close();
+    }
+
+    // Over a context that has loaded none of the log: an unsaved stamp and rename show, search
+    // and sort like saved ones, and the stamped record is the queue's own object.
+    void showsUnsavedChangesOverTheFile()
+    {
+        {
+            auto seed = reopenStore();
+            ServerBookmark *quay = seed->insertBookmark();
+            quay->setBookmarkName(QStringLiteral("Quay"));
+            for (int minutes : {-2, -1, 0}) {
+                Asset *asset = seed->insertAsset();
+                asset->setFilePath(QStringLiteral("/q/%1.jpg").arg(-minutes));
+                asset->setBookmark(quay);
+                if (minutes < 0)
+                    asset->setUploadDateTime(QDateTime::currentDateTimeUtc().addSecs(60 * minutes));
+            }
+            QVERIFY(seed->save());
+        }
+        auto context = reopenStore();
+        ServerBookmark *quay = context->fetchAllBookmarks().constLast();
+        Asset *waiting = context->fetchPendingAssets(quay).constFirst();
+        LMImportLogWindowController log(context.get());
+        log.showWindow();
+        auto *model = log.importLogView()->ImportLogArrayController();
+        model->setSearchText(QStringLiteral("quay"));
+        QTRY_COMPARE(columnOf(model, ImportLogModel::FileColumn), (QStringList{"1.jpg", "2.jpg"}));
+        QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+        waiting->setUploadDateTime(QDateTime::currentDateTimeUtc());
+        QTRY_COMPARE(model->rowCount(), 3);
+        QCOMPARE(inserted.first().at(1).toInt(), 0);
+        QCOMPARE(model->record(0), waiting);
+        quay->setBookmarkName(QStringLiteral("Pier"));
+        model->setSearchText(QStringLiteral("pier"));
+        QTRY_COMPARE(columnOf(model, ImportLogModel::BookmarkColumn), (QStringList{"Pier", "Pier", "Pier"}));
+        QCOMPARE(columnOf(model, ImportLogModel::FileColumn), (QStringList{"0.jpg", "1.jpg", "2.jpg"}));
+        log.importLogView()->clearLogButtonWasClicked();
+        QCOMPARE(model->rowCount(), 0);
+        QVERIFY(context->save());
+        QTRY_VERIFY(!context->isDeletingLog());
+        auto reopened = reopenStore();
+        QVERIFY(reopened->fetchUploadedAssets().isEmpty());
         log.close();
     }
 };

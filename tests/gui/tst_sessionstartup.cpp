@@ -14,20 +14,11 @@ using namespace SessionTestKit;
 
 // The connecting view's start-up chain against a real server: which requests go out in which
 // order, where it hands the window over, and how each kind of unusable server ends the session.
-class TestSessionStartup : public QObject {
+class TestSessionStartup : public QObject, SessionFixture {
     Q_OBJECT
 
-    AppDelegate m_delegate;
-    Storyboard m_storyboard{QStringLiteral("Main")};
-
-    ObjectContext *context() { return m_delegate.managedObjectContext(); }
-
 private slots:
-    void initTestCase()
-    {
-        registerSessionControllers(m_storyboard);
-        QVERIFY(context());
-    }
+    void initTestCase() { QVERIFY(context()); }
 
     void startupChainEndsInTheCategoryBrowser()
     {

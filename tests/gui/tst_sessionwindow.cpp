@@ -15,13 +15,8 @@ using namespace SessionTestKit;
 
 // The session window controller: what it takes from the bookmark, what it writes back however
 // the window closes, its views and its connection, and sessions side by side.
-class TestSessionWindow : public QObject {
+class TestSessionWindow : public QObject, SessionFixture {
     Q_OBJECT
-
-    AppDelegate m_delegate;
-    Storyboard m_storyboard{QStringLiteral("Main")};
-
-    ObjectContext *context() { return m_delegate.managedObjectContext(); }
 
     const ServerBookmark *stored(const ObjectContext &reopened, const ServerBookmark *bookmark)
     {
@@ -29,11 +24,7 @@ class TestSessionWindow : public QObject {
     }
 
 private slots:
-    void initTestCase()
-    {
-        registerSessionControllers(m_storyboard);
-        QVERIFY(context());
-    }
+    void initTestCase() { QVERIFY(context()); }
 
     void bookmarkSetsUpTheWindow_data()
     {

@@ -1,19 +1,18 @@
 // A plain file where the data folder belongs: the user is told once, with the exact texts, and
 // the application runs on without a store.
+#include "AppTestSupport.h"
 #include "GuiTestMain.h"
 
 #include "app/AppDelegate.h"
 #include "bookmarks/LMBookmarkEditViewController.h"
 #include "bookmarks/LMBookmarksViewController.h"
 #include "bookmarks/LMBookmarksWindowController.h"
-#include "platform/widgets/Alert.h"
 #include "store/PersistentStore.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QMainWindow>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
 
@@ -31,11 +30,7 @@ void TestStoreFailure::folderIsAFile()
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
 
-    QList<QStringList> alerts;
-    Alert::setTestHook([&](QMessageBox *box) {
-        alerts << QStringList{box->text(), box->informativeText()};
-        box->buttons().first()->click();
-    });
+    AppTestSupport::AlertAnswerer alerts;
     AppDelegate app;
     QVERIFY(!app.managedObjectContext());
     QVERIFY(!app.managedObjectContext());
@@ -46,9 +41,9 @@ void TestStoreFailure::folderIsAFile()
     QVERIFY(app.bookmarksWindowController());
     QTRY_VERIFY(app.bookmarksWindowController()->window()->isVisible());
 
-    QCOMPARE(alerts.size(), 1);
-    QCOMPARE(alerts.first().at(0), QStringLiteral("Failed to initialize the application's saved data"));
-    QCOMPARE(alerts.first().at(1),
+    QCOMPARE(alerts.seen().size(), 1);
+    QCOMPARE(alerts.seen().first().text, QStringLiteral("Failed to initialize the application's saved data"));
+    QCOMPARE(alerts.seen().first().informativeText,
              QStringLiteral("Expected a folder to store application data, found a file ") + folder + QLatin1Char('.'));
     QVERIFY(app.storeOpeningFailed());
     QVERIFY(QFileInfo(folder).isFile());
@@ -63,11 +58,11 @@ void TestStoreFailure::folderIsAFile()
     QVERIFY(!editor->deleteButton()->isEnabled());
     QTest::keyClicks(editor->hostTextField(), QStringLiteral("kept.example"));
     editor->saveButton()->click();
-    QCOMPARE(alerts.size(), 2);
-    QCOMPARE(alerts.last().at(0), QStringLiteral("The bookmark could not be saved: the data store is not available"));
+    QCOMPARE(alerts.seen().size(), 2);
+    QCOMPARE(alerts.seen().last().text,
+             QStringLiteral("The bookmark could not be saved: the data store is not available"));
     QCOMPARE(list->presentedViewControllers().size(), 1);
     QCOMPARE(editor->hostTextField()->text(), QStringLiteral("kept.example"));
-    Alert::setTestHook({});
 }
 
 LUMARO_GUI_TEST_MAIN(TestStoreFailure)

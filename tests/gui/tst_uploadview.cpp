@@ -4,6 +4,7 @@
 #include "UploadTestKit.h"
 
 #include "platform/DesktopNotifier.h"
+#include "session/DuplicateSheet.h"
 #include "session/UploadPreviewPane.h"
 #include "session/UploadProgressPanel.h"
 
@@ -12,7 +13,9 @@
 #include <QDBusError>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QListWidget>
 #include <QProgressBar>
+#include <QSignalSpy>
 
 using namespace UploadTestKit;
 
@@ -25,9 +28,14 @@ public:
     {
         NotificationCenter::defaultCenter()->addObserver(
             this, LMNotification::UploadingAsset, session.connection(),
-            [this, &session](const Notification &) { seen.append(session.status()); });
+            [this, &session](const Notification &) {
+                seen.append(session.status());
+                marked.append(!session.upload()->failureReason(0).isEmpty() ||
+                              session.upload()->failureReasonField()->isVisible());
+            });
     }
     QStringList seen;
+    QList<bool> marked; // a failure reason still shown when a file starts
 };
 
 const QString ServiceName = QStringLiteral("org.freedesktop.Notifications");
@@ -261,7 +269,7 @@ private slots:
         QCOMPARE(s.server.requests(QStringLiteral("/ra/categoryAssets.json")).size(), 2);
 
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
         QVERIFY(s.upload()->importQueue().isEmpty());
         const QList<QJsonObject> statuses = s.server.requests(QStringLiteral("/ra/assetImportStatus.json"));
         QCOMPARE(statuses.size(), 2);
@@ -333,16 +341,74 @@ private slots:
             QCOMPARE(cells->cellAt(r, 0)->text(QAccessible::Description),
                      QStringLiteral("Upload failed: ") + s.upload()->failureReason(r));
 
-        // The next batch tries them again (the fault was for one request only) and clears the marks.
+        // The next batch tries them again (the fault was for one request only) and clears the marks
+        // when it starts, after the duplicate check (their size is that of the logged files).
+        log.seen.clear();
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
-        QCOMPARE(s.status(), QString());
-        QVERIFY(s.upload()->failureReason(0).isEmpty());
-        QVERIFY(!why->isVisible());
-        QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
+        QCOMPARE(s.status(), QStringLiteral("Looking for files uploaded before…"));
+        QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
+        QCOMPARE(log.seen, (QStringList{"uploading asset 1 of 2", "uploading asset 2 of 2"}));
+        QCOMPARE(log.marked.at(log.marked.size() - 2), false);
         QCOMPARE(s.upload()->importQueue(), QList<Asset *>{records.at(2)});
         QVERIFY(records.at(1)->uploadDateTime());
         QCOMPARE(s.status(), QStringLiteral("1 file could not be uploaded"));
         QCOMPARE(QDir(s.server.uploadDir()).entryList(QDir::Files).size(), 3);
+    }
+
+    void duplicatesAreAskedAbout_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QStringList>("sent"); // by the second batch, as the server logged it
+        QTest::newRow("skip") << int(DuplicateSheet::SkipDuplicates)
+                              << QStringList{"same-size.txt", "other.txt"};
+        QTest::newRow("upload all") << int(DuplicateSheet::UploadAll)
+                                    << QStringList{"a.txt", "b copy.txt", "same-size.txt", "other.txt"};
+        QTest::newRow("cancel") << int(DuplicateSheet::Cancel) << QStringList{};
+    }
+
+    void duplicatesAreAskedAbout()
+    {
+        QFETCH(int, answer);
+        QFETCH(QStringList, sent);
+        UploadSession s(m_context, QStringLiteral("Duplicates ") + QLatin1String(QTest::currentDataTag()));
+        QVERIFY(s.waitUntilReady());
+        const QString dir = m_files.filePath(QStringLiteral("dup-") + QLatin1String(QTest::currentDataTag()));
+        const QString a = writeFile(dir + QStringLiteral("/a.txt"), QByteArray(3000, 'a'));
+        // Nothing logged for this server yet: the batch starts at once, nothing compared.
+        s.upload()->AddAssetsToImportQueue(fileUrls({a, writeFile(dir + QStringLiteral("/b.txt"), "bbbb")}));
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QVERIFY(s.upload()->uploadInProgress());
+        QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
+
+        // Again, with a copy under another name, a file of a's size and one of no logged size.
+        s.upload()->AddAssetsToImportQueue(
+            fileUrls({a, writeFile(dir + QStringLiteral("/b copy.txt"), "bbbb"),
+                      writeFile(dir + QStringLiteral("/same-size.txt"), QByteArray(3000, 'z')),
+                      writeFile(dir + QStringLiteral("/other.txt"), "other")}));
+        QSignalSpy progress(s.upload()->findChild<DuplicateCheck *>(), &DuplicateCheck::progress);
+        const qsizetype before = s.server.requests().size();
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        DuplicateSheet *sheet = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((sheet = s.session->window()->findChild<DuplicateSheet *>()), kTimeout);
+        QCOMPARE(sheet->list()->count(), 2);
+        const QString where = QStringLiteral(" — already uploaded to /Photos/2024/Spring on ");
+        QVERIFY(sheet->list()->item(0)->text().startsWith(QStringLiteral("a.txt") + where));
+        QVERIFY(sheet->list()->item(1)->text().startsWith(QStringLiteral("b copy.txt") + where));
+        // Only files of a logged size were read, and nothing goes out before the answer.
+        QCOMPARE(progress.first().at(1).toLongLong(), 3000 + 4 + 3000);
+        QCOMPARE(s.server.requests().size(), before);
+        if (answer == DuplicateSheet::SkipDuplicates) {
+            QVERIFY(sheet->button(DuplicateSheet::SkipDuplicates)->isDefault());
+            QCOMPARE(AccessibleTree::unnamedControls(sheet), QString());
+            QVERIFY(saveScreenshot(sheet, QStringLiteral("duplicate-sheet")));
+        }
+        QTest::mouseClick(sheet->button(DuplicateSheet::Answer(answer)), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
+        QStringList names;
+        for (const QJsonObject &request : s.server.requests(QStringLiteral("/ra/categoryAssets.json")).mid(2))
+            names << requestBody(request).value(QLatin1String("assetFileName")).toString();
+        QCOMPARE(names, sent);
+        QCOMPARE(m_context->fetchPendingAssets(s.bookmark).size(), answer == DuplicateSheet::Cancel ? 4 : 0);
     }
 
     void batchThatCannotStartReportsWhy()

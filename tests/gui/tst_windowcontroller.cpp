@@ -75,26 +75,6 @@ class TestWindowController : public QObject {
     Q_OBJECT
 
 private slots:
-    void windowAndViewLoadLazilyAndOnce()
-    {
-        ProbeWindowController wc;
-        QVERIFY(!wc.isWindowLoaded());
-        QMainWindow *window = wc.window();
-        QCOMPARE(wc.window(), window);
-        QCOMPARE(wc.menuBar(), window->menuBar());
-        wc.showWindow();
-        wc.showWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(window));
-        QCOMPARE(wc.loads, 1);
-
-        ProbeViewController vc;
-        QVERIFY(!vc.isViewLoaded());
-        QWidget *view = vc.view();
-        QCOMPARE(vc.view(), view);
-        QCOMPARE(vc.loads, 1);
-        QCOMPARE(vc.window(), nullptr); // loaded but in no window
-    }
-
     void contentSwitchKeepsViewsAndAnnouncesAppearance()
     {
         ProbeWindowController wc;
@@ -102,10 +82,16 @@ private slots:
         first->name = QStringLiteral("first");
         QPointer<ProbeViewController> second = new ProbeViewController(this);
 
+        // Window and view load when first needed, and once.
         wc.setContentViewController(first);
+        QVERIFY(!wc.isWindowLoaded());
+        QVERIFY(!first->isViewLoaded());
         QCOMPARE(first->parent(), &wc); // adopted: nobody else owned it
         QCOMPARE(first->appearances, 0);
         wc.showWindow();
+        wc.showWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(wc.window()));
+        QCOMPARE(wc.loads, 1);
         QCOMPARE(first->appearances, 1);
         QCOMPARE(wc.window()->centralWidget(), first->view());
         QCOMPARE(first->window(), wc.window());
@@ -118,7 +104,7 @@ private slots:
         QVERIFY(second->view()->isVisible());
         QVERIFY(firstView);
         QVERIFY(!firstView->isVisible());
-        QCOMPARE(first->window(), nullptr);
+        QCOMPARE(first->window(), nullptr); // loaded but in no window
 
         wc.setContentViewController(first);
         QCOMPARE(first->appearances, 2);
@@ -135,9 +121,14 @@ private slots:
         QCOMPARE(second->appearances, 1);
     }
 
-    void closeButtonHandlerInterceptsOnlyNonProgrammaticCloses()
+    void windowWillCloseRunsOncePerClose()
     {
         ProbeWindowController wc;
+        QSignalSpy closed(&wc, &WindowController::closed);
+        wc.close(); // never loaded: nothing to do
+        QVERIFY(!wc.isWindowLoaded());
+
+        // A close button handler is asked instead of every close but the programmatic one.
         int asked = 0;
         wc.setCloseButtonHandler([&] { ++asked; });
         wc.showWindow();
@@ -151,7 +142,6 @@ private slots:
         QCOMPARE(wc.willClose, 0);
 
         // The usual handler confirms, then closes for real.
-        QSignalSpy closed(&wc, &WindowController::closed);
         wc.setCloseButtonHandler([&] {
             ++asked;
             wc.close();
@@ -162,31 +152,23 @@ private slots:
         QCOMPARE(wc.willClose, 1);
         QVERIFY(wc.visibleAtWillClose);
         QTRY_COMPARE(closed.count(), 1);
-    }
 
-    void windowWillCloseRunsOncePerClose()
-    {
-        ProbeWindowController wc;
-        QSignalSpy closed(&wc, &WindowController::closed);
-        wc.close(); // never loaded: nothing to do
-        QVERIFY(!wc.isWindowLoaded());
-
+        // Without a handler any close is a close, once however often it is asked.
+        wc.setCloseButtonHandler({});
         wc.showWindow();
         wc.close();
         QVERIFY(!wc.window()->isVisible());
         wc.close();
         QCloseEvent late;
         QApplication::sendEvent(wc.window(), &late);
-        QCOMPARE(wc.willClose, 1);
+        QCOMPARE(wc.willClose, 2);
         QVERIFY(wc.visibleAtWillClose);
-        QVERIFY(closed.wait());
-
-        // Without a handler any close is a close, announced the same way.
+        QTRY_COMPARE(closed.count(), 2);
         wc.showWindow();
         wc.window()->windowHandle()->close();
         QVERIFY(!wc.window()->isVisible());
-        QCOMPARE(wc.willClose, 2);
-        QTRY_COMPARE(closed.count(), 2);
+        QCOMPARE(wc.willClose, 3);
+        QTRY_COMPARE(closed.count(), 3);
     }
 
     void frameAutosaveRestoresInTheNextWindow()

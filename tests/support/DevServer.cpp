@@ -152,6 +152,11 @@ quint16 DevServer::freeClosedPort()
     return port;
 }
 
+QJsonObject requestBody(const QJsonObject &request)
+{
+    return QJsonDocument::fromJson(request.value(QLatin1String("body")).toString().toUtf8()).object();
+}
+
 QStringList DevServer::makeTlsArguments(const QString &dir, const QString &stem, const QString &host)
 {
     const QString cert = dir + QLatin1Char('/') + stem + QStringLiteral(".crt");

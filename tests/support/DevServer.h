@@ -57,3 +57,6 @@ private:
     quint16 m_port = 0;
     bool m_tls = false;
 };
+
+// The JSON body the server received with a request.
+[[nodiscard]] QJsonObject requestBody(const QJsonObject &request);

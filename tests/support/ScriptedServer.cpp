@@ -29,12 +29,10 @@ void ScriptedServer::serve(QTcpSocket *socket)
         if (buffer->size() < headerEnd + 4 + contentLength)
             return;
         ++m_requests;
-        m_requestLines.append(buffer->left(buffer->indexOf("\r\n")));
         buffer->clear();
-        const Reply reply = m_replies.isEmpty() ? Reply{404, QByteArray("{}"), {}} : m_replies.takeFirst();
+        const Reply reply = m_replies.isEmpty() ? Reply{404, QByteArray("{}")} : m_replies.takeFirst();
         QByteArray response = "HTTP/1.1 " + QByteArray::number(reply.status) + " Scripted\r\n";
         response += "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n";
-        response += reply.extraHeaders;
         response += "Connection: close\r\n\r\n";
         response += reply.body;
         socket->write(response);

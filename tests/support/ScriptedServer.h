@@ -13,20 +13,17 @@ public:
     struct Reply {
         int status = 200;
         QByteArray body;
-        QByteArray extraHeaders; // "Name: value\r\n" lines
     };
 
     ScriptedServer();
     [[nodiscard]] quint16 port() const { return m_server.serverPort(); }
     void enqueue(const Reply &reply) { m_replies.append(reply); }
     [[nodiscard]] int requestCount() const { return m_requests; }
-    [[nodiscard]] const QList<QByteArray> &requestLines() const { return m_requestLines; }
 
 private:
     void serve(class QTcpSocket *socket);
 
     QTcpServer m_server;
     QList<Reply> m_replies;
-    QList<QByteArray> m_requestLines;
     int m_requests = 0;
 };

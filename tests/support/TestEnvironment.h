@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QCryptographicHash>
 #include <QString>
 #include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
 
 // Points XDG data and config homes at a private temporary folder for the life of the test
 // process, so no test reads or writes the user's files or another test's.
@@ -20,6 +22,12 @@ public:
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
+
+// A reference SHA-256 in lower-case hex, from Qt rather than the application's own.
+inline std::optional<QString> sha256(const QByteArray &content)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex());
+}
 
 #define LUMARO_TEST_MAIN(TestObject)                                                                              \
     int main(int argc, char *argv[])                                                                               \

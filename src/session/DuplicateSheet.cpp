@@ -1,0 +1,103 @@
+#include "session/DuplicateSheet.h"
+
+#include "store/Asset.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QLocale>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+DuplicateSheet::DuplicateSheet(QWidget *window, const QList<DuplicateMatch> &duplicates) : QDialog(window)
+{
+    setObjectName(QStringLiteral("duplicateSheet"));
+    setWindowTitle(tr("Files Already Uploaded"));
+    setWindowModality(Qt::WindowModal);
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    auto *icon = new QLabel(this);
+    icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(48));
+    auto *message = new QLabel(
+        duplicates.size() == 1
+            ? tr("1 file in the queue was already uploaded to this server.")
+            : tr("%1 files in the queue were already uploaded to this server.").arg(duplicates.size()),
+        this);
+    message->setWordWrap(true);
+    QFont bold = message->font();
+    bold.setBold(true);
+    message->setFont(bold);
+    auto *info = new QLabel(tr("Skipped files leave the queue; nothing has been sent yet."), this);
+    info->setWordWrap(true);
+
+    m_list = new QListWidget(this);
+    m_list->setObjectName(QStringLiteral("duplicateList"));
+    m_list->setAccessibleName(tr("Files already uploaded"));
+    m_list->setSelectionMode(QAbstractItemView::NoSelection);
+    m_list->setTextElideMode(Qt::ElideMiddle);
+    for (const DuplicateMatch &duplicate : duplicates) {
+        auto *item = new QListWidgetItem(describe(duplicate), m_list);
+        if (duplicate.record)
+            item->setToolTip(duplicate.record->filePath().value_or(QString()));
+    }
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    for (const auto &[answer, title] :
+         {std::pair{Cancel, tr("Cancel")}, std::pair{UploadAll, tr("Upload All")},
+          std::pair{SkipDuplicates, tr("Skip Duplicates")}}) {
+        auto *b = new QPushButton(title, this);
+        connect(b, &QPushButton::clicked, this, [this, a = answer] { this->answer(a); });
+        buttons->addWidget(b);
+        m_buttons.append(b);
+    }
+    button(SkipDuplicates)->setDefault(true);
+    button(SkipDuplicates)->setFocus();
+
+    auto *text = new QVBoxLayout;
+    text->addWidget(message);
+    text->addWidget(info);
+    auto *head = new QHBoxLayout;
+    head->addWidget(icon, 0, Qt::AlignTop);
+    head->addLayout(text, 1);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(head);
+    layout->addWidget(m_list, 1);
+    layout->addLayout(buttons);
+    resize(560, std::min(420, 170 + 22 * int(duplicates.size())));
+    // Escape and the window's close button count as Cancel.
+    connect(this, &QDialog::finished, this, [this] { answer(Cancel); });
+}
+
+QPushButton *DuplicateSheet::button(Answer answer) const
+{
+    // Created in the order Cancel, Upload All, Skip Duplicates (left to right).
+    switch (answer) {
+    case Cancel:
+        return m_buttons.at(0);
+    case UploadAll:
+        return m_buttons.at(1);
+    case SkipDuplicates:
+        break;
+    }
+    return m_buttons.at(2);
+}
+
+QString DuplicateSheet::describe(const DuplicateMatch &duplicate)
+{
+    const QString name = duplicate.record ? duplicate.record->fileName() : QString();
+    const QString when =
+        QLocale().toString(duplicate.uploaded.toLocalTime(), QStringLiteral("d MMM yyyy, HH:mm"));
+    return tr("%1 — already uploaded to %2 on %3").arg(name, duplicate.categoryPath, when);
+}
+
+void DuplicateSheet::answer(Answer answer)
+{
+    if (m_answered)
+        return;
+    m_answered = true;
+    emit answered(answer);
+    if (isVisible())
+        close();
+}

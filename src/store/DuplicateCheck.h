@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QThreadPool>
+
+#include <atomic>
+#include <memory>
+
+class Asset;
+class ObjectContext;
+
+// A queued file whose content the import log says already went to the same server.
+struct DuplicateMatch {
+    QPointer<Asset> record; // the queued one
+    QString categoryPath;   // where the earlier upload went
+    QDateTime uploaded;
+};
+
+// Finds which queued files were uploaded before to a server. Only files whose size matches a
+// logged upload to that server are read (hashed on a worker thread, with progress); when the
+// log holds nothing of the server, nothing is read at all.
+class DuplicateCheck : public QObject {
+    Q_OBJECT
+public:
+    explicit DuplicateCheck(ObjectContext *context, QObject *parent = nullptr);
+    ~DuplicateCheck() override;
+    DuplicateCheck(const DuplicateCheck &) = delete;
+    DuplicateCheck &operator=(const DuplicateCheck &) = delete;
+
+    // False when there is nothing to compare with; finished() follows otherwise, never inside
+    // this call.
+    bool start(const QString &serverKey, const QList<Asset *> &queue);
+    void cancel();
+    [[nodiscard]] bool isRunning() const { return m_running; }
+
+signals:
+    void progress(qint64 hashedBytes, qint64 totalBytes);
+    void finished(const QList<DuplicateMatch> &duplicates);
+
+private:
+    void sizesMeasured(const QList<qint64> &sizes);
+    void hashesComputed(const QList<int> &candidates, const QStringList &hashes);
+    void finish(const QList<DuplicateMatch> &duplicates);
+
+    QPointer<ObjectContext> m_context;
+    QThreadPool m_pool;
+    QString m_serverKey;
+    QList<QPointer<Asset>> m_queue;
+    QList<qint64> m_sizes;
+    bool m_running = false;
+    quint64 m_run = 0;
+    std::shared_ptr<std::atomic<bool>> m_cancel;
+};
