@@ -4,6 +4,11 @@
 
 #include <cstring>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define LUMARO_BASE64_SSSE3 1
+#endif
+
 namespace {
 // 768 KiB of file per block (1 MiB of Base64): few system calls, and the block stays in the
 // cache while it is encoded.
@@ -22,6 +27,32 @@ struct PairTable {
         }
     }
 };
+
+#ifdef LUMARO_BASE64_SSSE3
+// Twelve bytes in, sixteen characters out per step, while sixteen bytes can be loaded: the
+// encoding otherwise costs as much CPU as the rest of the upload together. Each group of three
+// bytes is spread over four lanes, the four 6-bit fields are moved into place by two
+// multiplications, and every field gets the offset of its range of the alphabet.
+__attribute__((target("ssse3"))) qint64 encodeWide(const unsigned char *in, qint64 length, char *out)
+{
+    qint64 i = 0;
+    for (; i + 16 <= length; i += 12, out += 16) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
+        v = _mm_shuffle_epi8(v, _mm_set_epi8(10, 11, 9, 10, 7, 8, 6, 7, 4, 5, 3, 4, 1, 2, 0, 1));
+        const __m128i high = _mm_mulhi_epu16(_mm_and_si128(v, _mm_set1_epi32(0x0fc0fc00)), _mm_set1_epi32(0x04000040));
+        const __m128i low = _mm_mullo_epi16(_mm_and_si128(v, _mm_set1_epi32(0x003f03f0)), _mm_set1_epi32(0x01000010));
+        const __m128i fields = _mm_or_si128(high, low);
+        // 0..25 -> range 13, 26..51 -> 0, 52..61 -> 1..10, 62 -> 11, 63 -> 12.
+        __m128i range = _mm_subs_epu8(fields, _mm_set1_epi8(51));
+        range = _mm_or_si128(range, _mm_and_si128(_mm_cmpgt_epi8(_mm_set1_epi8(26), fields), _mm_set1_epi8(13)));
+        const __m128i offsets = _mm_setr_epi8('a' - 26, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52, '0' - 52,
+                                              '0' - 52, '0' - 52, '0' - 52, '0' - 52, '+' - 62, '/' - 63, 'A', 0, 0);
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out),
+                         _mm_add_epi8(fields, _mm_shuffle_epi8(offsets, range)));
+    }
+    return i;
+}
+#endif
 } // namespace
 
 qint64 AssetBody::encodeBase64(const char *input, qint64 length, char *output)
@@ -30,6 +61,13 @@ qint64 AssetBody::encodeBase64(const char *input, qint64 length, char *output)
     const auto *in = reinterpret_cast<const unsigned char *>(input);
     char *out = output;
     qint64 i = 0;
+#ifdef LUMARO_BASE64_SSSE3
+    static const bool wide = __builtin_cpu_supports("ssse3");
+    if (wide) {
+        i = encodeWide(in, length, out);
+        out += i / 3 * 4;
+    }
+#endif
     for (; i + 3 <= length; i += 3) {
         const quint32 v = (quint32(in[i]) << 16) | (quint32(in[i + 1]) << 8) | in[i + 2];
         std::memcpy(out, &table.pairs[v >> 12], 2);
