@@ -6,6 +6,8 @@
 
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHash>
+#include <QPair>
 #include <QSet>
 
 DuplicateCheck::DuplicateCheck(ObjectContext *context, QObject *parent) : QObject(parent), m_context(context)
@@ -136,18 +138,23 @@ void DuplicateCheck::hashesComputed(const QList<int> &candidates, const QStringL
     // Asked again: the log may have changed while the files were read.
     const QList<Asset *> logged =
         m_context ? m_context->uploadedAssetsOfSizes(m_serverKey, sizes.values()) : QList<Asset *>();
+    // Looked up, not searched: a card of thousands of files of one size against a log of
+    // thousands would otherwise compare every pair while the window waits. The first logged
+    // upload of a content is the one named, as the log's order has it.
+    QHash<QPair<qint64, QString>, const Asset *> byContent;
+    for (const Asset *earlier : logged) {
+        const std::optional<qint64> size = earlier->fileSize();
+        const std::optional<QString> hash = earlier->contentHash();
+        if (size && hash && !byContent.contains({*size, *hash}))
+            byContent.insert({*size, *hash}, earlier);
+    }
     for (qsizetype n = 0; n < candidates.size(); ++n) {
         Asset *record = m_queue.at(candidates.at(n));
         if (!record || hashes.at(n).isEmpty())
             continue;
-        for (const Asset *earlier : logged) {
-            if (earlier->fileSize() == m_sizes.at(candidates.at(n)) &&
-                earlier->contentHash() == hashes.at(n)) {
-                duplicates.append({record, earlier->categoryPath().value_or(QString()),
-                                   earlier->uploadDateTime().value_or(QDateTime())});
-                break;
-            }
-        }
+        if (const Asset *earlier = byContent.value({m_sizes.at(candidates.at(n)), hashes.at(n)}))
+            duplicates.append({record, earlier->categoryPath().value_or(QString()),
+                               earlier->uploadDateTime().value_or(QDateTime())});
     }
     finish(duplicates);
 }

@@ -231,6 +231,8 @@ bool ObjectContext::hasUploadsFor(const QString &serverKey) const
 QList<Asset *> ObjectContext::uploadedAssetsOfSizes(const QString &serverKey, const QList<qint64> &sizes)
 {
     QList<Asset *> out;
+    // Many loaded uploads against many found ones: a set, not a search of the list per record.
+    QSet<const Asset *> found;
     if (m_store && !sizes.isEmpty()) {
         QString error;
         const auto rows = m_store->uploadsOfSizes(serverKey, sizes, &error);
@@ -239,15 +241,20 @@ QList<Asset *> ObjectContext::uploadedAssetsOfSizes(const QString &serverKey, co
         for (const StoreFile::Row &row : rows.value_or(QList<StoreFile::Row>())) {
             // Deleted or cleared here: not in the log any more. Loaded: as the object says.
             Asset *asset = assetWithId(row.id);
-            if (asset && isLoggedUpload(asset, serverKey) && sizes.contains(*asset->fileSize()))
+            if (asset && isLoggedUpload(asset, serverKey) && sizes.contains(*asset->fileSize()) &&
+                !found.contains(asset)) {
+                found.insert(asset);
                 out.append(asset);
+            }
         }
     }
     for (ManagedObject *record : std::as_const(m_records)) {
         auto *asset = qobject_cast<Asset *>(record);
-        if (asset && !out.contains(asset) && isLoggedUpload(asset, serverKey) &&
-            sizes.contains(*asset->fileSize()))
+        if (asset && !found.contains(asset) && isLoggedUpload(asset, serverKey) &&
+            sizes.contains(*asset->fileSize())) {
+            found.insert(asset);
             out.append(asset);
+        }
     }
     return out;
 }
