@@ -112,14 +112,19 @@ QString jsonIds(const QList<qint64> &ids)
 
 StoreFile::~StoreFile()
 {
-    if (m_connectionName.isEmpty())
+    closeConnection(m_connectionName);
+}
+
+void StoreFile::closeConnection(const QString &name)
+{
+    if (name.isEmpty())
         return;
     {
-        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        QSqlDatabase db = QSqlDatabase::database(name, false);
         if (db.isOpen())
             db.close();
     }
-    QSqlDatabase::removeDatabase(m_connectionName);
+    QSqlDatabase::removeDatabase(name);
 }
 
 QString StoreFile::reasonFor(const QSqlError &error) const
