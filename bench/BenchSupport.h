@@ -1,7 +1,10 @@
 #pragma once
 
-// Shared by the benchmarks: lumaro-devserver started on a free loopback port, test files,
-// and the longest time the event loop was held.
+// Shared by the benchmarks: lumaro-devserver started on a free loopback port, over HTTP or
+// HTTPS to a self-signed certificate, test files, CPU clocks, and the longest time the event
+// loop was held.
+
+#include "connection/CertificateTrust.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -9,27 +12,51 @@
 #include <QObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSslCertificate>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+
+#include <ctime>
 
 namespace BenchSupport {
 
 struct Server {
     QProcess process;
     quint16 port = 0;
+    // The fingerprint of the certificate a TLS server presents; empty for plain HTTP.
+    QString pin;
     [[nodiscard]] QString base() const
     {
-        return QStringLiteral("http://127.0.0.1:%1/cgi-bin/WebObjects/Lumaro.woa").arg(port);
+        return QStringLiteral("%1://127.0.0.1:%2/cgi-bin/WebObjects/Lumaro.woa").arg(pin.isEmpty() ? "http" : "https").arg(port);
     }
 };
 
+// A self-signed certificate for 127.0.0.1, made with the openssl tool; the server's --tls arguments.
+inline QStringList makeCertificate(const QString &dir, QString *pin)
+{
+    const QString cert = dir + QStringLiteral("/server.crt");
+    const QString key = dir + QStringLiteral("/server.key");
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2",
+                   "-keyout", key, "-out", cert, "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
+    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
+        return {};
+    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(cert);
+    if (certificates.isEmpty())
+        return {};
+    *pin = CertificateTrust::fingerprint(certificates.first());
+    return {QStringLiteral("--tls"), cert, key};
+}
+
 // Bodies are read and thrown away, so the server costs as little as it can; login bench:bench.
-inline bool startServer(Server &server)
+inline bool startServer(Server &server, const QStringList &extraArgs = {})
 {
     server.process.setProgram(QStringLiteral(LUMARO_DEVSERVER_PATH));
-    server.process.setArguments({QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--discard-bodies"),
-                                 QStringLiteral("--quiet"), QStringLiteral("--user"), QStringLiteral("bench:bench")});
+    server.process.setArguments(QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--discard-bodies"),
+                                            QStringLiteral("--quiet"), QStringLiteral("--user"), QStringLiteral("bench:bench")} +
+                                extraArgs);
     server.process.start();
     if (!server.process.waitForStarted(5000))
         return false;
@@ -69,7 +96,25 @@ inline bool writeFile(const QString &path, qint64 size, quint32 seed)
     return true;
 }
 
+// CPU time of the whole process, every thread.
+inline double cpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// CPU time of the calling thread alone.
+inline double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
 // Longest gap between ticks of a 1 ms timer while it runs: how long the event loop was held.
+// On a machine shared with other work part of a gap is time the thread was not running at
+// all; the CPU time the main thread spent inside the longest gap says what was ours.
 class StallMeter : public QObject {
 public:
     StallMeter()
@@ -78,9 +123,13 @@ public:
         m_timer.setInterval(1);
         connect(&m_timer, &QTimer::timeout, this, [this] {
             const qint64 now = m_clock.nsecsElapsed();
-            if (m_last >= 0)
+            const double cpu = threadCpuMs();
+            if (m_last >= 0) {
                 m_max = qMax(m_max, now - m_last);
+                m_maxCpu = qMax(m_maxCpu, cpu - m_lastCpu);
+            }
             m_last = now;
+            m_lastCpu = cpu;
         });
     }
     void start()
@@ -90,14 +139,23 @@ public:
         m_max = 0;
         m_timer.start();
     }
-    void stop() { m_timer.stop(); }
+    // The longest gap of this run, in ms.
+    double stop()
+    {
+        m_timer.stop();
+        return maxMs();
+    }
     [[nodiscard]] double maxMs() const { return double(m_max) / 1e6; }
+    // Over every run so far.
+    [[nodiscard]] double maxCpuMs() const { return m_maxCpu; }
 
 private:
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_last = -1;
     qint64 m_max = 0;
+    double m_lastCpu = 0;
+    double m_maxCpu = 0;
 };
 
 } // namespace BenchSupport

@@ -1,6 +1,7 @@
-// Upload throughput, memory and responsiveness of the streamed asset body, against two
+// Upload throughput, CPU, memory and responsiveness of the streamed asset body, against two
 // references measured in the same run on the same server: Qt posting the raw file from a QFile
 // (the best the HTTP stack does here) and curl sending the same bytes (the machine's limit).
+// The same upload over HTTPS, to a self-signed certificate the bookmark pins, runs too.
 // The body hashes the file (SHA-256) as it streams; both implementations are measured, alone
 // and inside the upload (ratio_vs_qt_file is the application's, with OpenSSL's).
 //
@@ -116,6 +117,8 @@ double hashRate(ContentHash::Implementation implementation)
 
 struct BatchResult {
     double seconds = 0;
+    double cpuSeconds = 0; // of the whole process, every thread
+
     qint64 bodyBytes = 0;
     int uploaded = 0;
     int failed = 0;
@@ -127,7 +130,8 @@ BatchResult connectionUpload(const Server &server, const QStringList &paths, Sta
     ObjectContext context;
     ServerBookmark *bookmark = context.insertBookmark();
     bookmark->setHostName(QStringLiteral("127.0.0.1"));
-    bookmark->setSecureConnect(false);
+    bookmark->setSecureConnect(!server.pin.isEmpty());
+    bookmark->setTrustedCertificate(server.pin);
     bookmark->setPortNumber(server.port);
     bookmark->setUserName(QStringLiteral("bench"));
     bookmark->setPassword(QStringLiteral("bench"));
@@ -145,10 +149,12 @@ BatchResult connectionUpload(const Server &server, const QStringList &paths, Sta
     QObject observer;
     QEventLoop loop;
     QElapsedTimer clock;
+    double cpuAtStart = 0;
     auto *center = NotificationCenter::defaultCenter();
     center->addObserver(&observer, LMNotification::UploadingAsset, &connection, [&](const Notification &n) {
         if (!clock.isValid()) {
             clock.start();
+            cpuAtStart = cpuSeconds();
             if (meter)
                 meter->start();
         }
@@ -168,6 +174,7 @@ BatchResult connectionUpload(const Server &server, const QStringList &paths, Sta
     });
     center->addObserver(&observer, LMNotification::UploadDone, &connection, [&](const Notification &) {
         result.seconds = clock.isValid() ? double(clock.nsecsElapsed()) / 1e9 : 0;
+        result.cpuSeconds = clock.isValid() ? cpuSeconds() - cpuAtStart : 0;
         if (meter)
             meter->stop();
         loop.quit();
@@ -251,15 +258,16 @@ int main(int argc, char *argv[])
         writeFile(small.last(), 8 * 1024 + i, quint32(i));
     }
 
-    Server server;
-    if (!startServer(server)) {
+    Server server, tlsServer;
+    const QStringList tls = makeCertificate(dir.path(), &tlsServer.pin);
+    if (!startServer(server) || tls.isEmpty() || !startServer(tlsServer, tls)) {
         std::fputs("cannot start lumaro-devserver\n", stderr);
         return 1;
     }
 
     // Warm the page cache so every contender reads the file from memory.
     qtFileUpload(server, big);
-    QList<double> qtRates, curlRates, ourRates, qtHashRates, cliRates, stalls;
+    QList<double> qtRates, curlRates, ourRates, qtHashRates, cliRates, stalls, cpuPerGiB, tlsRates;
     qint64 peak = 0, cliPeak = 0;
     const QString cliData = dir.filePath(QStringLiteral("cli-data"));
     bool allSent = true;
@@ -273,12 +281,16 @@ int main(int argc, char *argv[])
         allSent = allSent && ours.uploaded == 1;
         allSent = allSent && ours.hashed == 1;
         ourRates << (ours.seconds > 0 ? double(ours.bodyBytes) / ours.seconds / 1e6 : 0);
+        cpuPerGiB << ours.cpuSeconds / (double(sizeMiB) / 1024.0);
         stalls << meter.maxMs();
         ContentHash::setImplementation(ContentHash::Implementation::Qt);
         const BatchResult qtHashed = connectionUpload(server, {big}, nullptr);
         ContentHash::setImplementation(ContentHash::Implementation::OpenSsl);
         qtHashRates << (qtHashed.seconds > 0 ? double(qtHashed.bodyBytes) / qtHashed.seconds / 1e6 : 0);
         cliRates << cliUpload(server, big, cliData, &cliPeak);
+        const BatchResult overTls = connectionUpload(tlsServer, {big}, nullptr);
+        allSent = allSent && overTls.uploaded == 1;
+        tlsRates << (overTls.seconds > 0 ? double(overTls.bodyBytes) / overTls.seconds / 1e6 : 0);
     }
     const double qtFile = median(qtRates);
     const double curl = median(curlRates);
@@ -288,8 +300,10 @@ int main(int argc, char *argv[])
     const qint64 rssBefore = readStatusKiB("VmRSS:");
     const BatchResult many = connectionUpload(server, small, nullptr);
 
-    server.process.terminate();
-    server.process.waitForFinished(5000);
+    for (Server *running : {&server, &tlsServer}) {
+        running->process.terminate();
+        running->process.waitForFinished(5000);
+    }
 
     std::printf("file_mib %lld\n", static_cast<long long>(sizeMiB));
     std::printf("qt_file_mb_per_s %.1f\n", qtFile);
@@ -298,6 +312,7 @@ int main(int argc, char *argv[])
     std::printf("body_mb_per_s %.1f\n", ourRate);
     std::printf("ratio_vs_qt_file %.2f\n", qtFile > 0 ? ourRate / qtFile : 0.0);
     std::printf("ratio_vs_curl %.2f\n", curl > 0 ? ourRate / curl : 0.0);
+    std::printf("cpu_s_per_gib %.2f\n", median(cpuPerGiB));
     std::printf("sha256_openssl_mb_per_s %.1f\n", hashRate(ContentHash::Implementation::OpenSsl));
     std::printf("sha256_qt_mb_per_s %.1f\n", hashRate(ContentHash::Implementation::Qt));
     std::printf("body_mb_per_s_qt_hash %.1f\n", qtHashRate);
@@ -307,6 +322,7 @@ int main(int argc, char *argv[])
     std::printf("cli_mb_per_s %.1f\n", cliRate);
     std::printf("cli_ratio_vs_qt_file %.2f\n", qtFile > 0 ? cliRate / qtFile : 0.0);
     std::printf("cli_peak_rss_mib %.1f\n", double(cliPeak) / 1024.0);
+    std::printf("tls_body_mb_per_s %.1f\n", median(tlsRates));
     std::printf("small_files_per_s %.1f\n", many.seconds > 0 ? double(many.uploaded) / many.seconds : 0.0);
     const bool cliSent = std::all_of(cliRates.cbegin(), cliRates.cend(), [](double rate) { return rate > 0; });
     return (allSent && cliSent && many.uploaded == smallFiles) ? 0 : 1;

@@ -1,9 +1,11 @@
 #include "LMServerConnection.h"
 
 #include "CertificateTrust.h"
+#include "CurlUploader.h"
 #include "LMRequestRules.h"
 #include "SendOnceBuffer.h"
 #include "ServerAddress.h"
+#include "TransportFailure.h"
 #include "platform/ConsoleLog.h"
 #include "platform/NotificationCenter.h"
 #include "store/Asset.h"
@@ -101,6 +103,8 @@ void LMServerConnection::cancelRequests()
         if (reply->isRunning())
             reply->abort();
     }
+    if (m_assetSession)
+        m_assetSession->cancel();
 }
 
 // ---- request rule -------------------------------------------------------------------------
@@ -139,41 +143,6 @@ QString LMServerConnection::addressProblem() const
 namespace {
 constexpr qint64 GiB = qint64(1) << 30;
 
-QString seconds(int milliseconds)
-{
-    if (milliseconds % 1000 == 0)
-        return QString::number(milliseconds / 1000);
-    return QString::number(milliseconds / 1000.0, 'f', 1);
-}
-
-// What went wrong below HTTP, in words that name the place: the stack's own texts ("Connection
-// refused", "Unable to resend the data") leave the user guessing.
-QString transportFailureText(QNetworkReply::NetworkError code, bool answered, const QUrl &url,
-                             const QString &stackText, const QStringList &certificateProblems)
-{
-    const QString place = ServerAddress::hostAndPort(url);
-    switch (code) {
-    case QNetworkReply::ConnectionRefusedError:
-        return QStringLiteral("Connection refused by %1").arg(place);
-    case QNetworkReply::HostNotFoundError:
-        return QStringLiteral("Host not found: %1").arg(url.host());
-    case QNetworkReply::SslHandshakeFailedError:
-        if (!certificateProblems.isEmpty())
-            return QStringLiteral("The certificate of %1 is not trusted: %2")
-                .arg(place, certificateProblems.join(QLatin1Char(' ')));
-        return QStringLiteral("No secure connection to %1 could be made: %2").arg(place, stackText);
-    case QNetworkReply::ContentReSendError:
-        // A connection that ends before the answer leaves the outcome open: the server may
-        // have acted on the request.
-        return QStringLiteral("The connection closed before the server answered.");
-    case QNetworkReply::RemoteHostClosedError:
-        return answered ? QStringLiteral("The connection closed before the server's answer was complete.")
-                        : QStringLiteral("The connection closed before the server answered.");
-    default:
-        return stackText;
-    }
-}
-
 // What one request is going through; shared by its reply's signal handlers.
 struct RequestState {
     int timedOutAfterMs = 0;
@@ -183,12 +152,10 @@ struct RequestState {
 };
 } // namespace
 
-QNetworkReply *LMServerConnection::sendRequest(const QUrl &url, const QByteArray &method, QIODevice *bodyDevice,
-                                               const QByteArray &body, ReplyHandler handler,
-                                               std::function<void(QNetworkReply *)> started)
+QNetworkReply *LMServerConnection::sendRequest(const QUrl &url, const QByteArray &method, const QByteArray &body,
+                                               ReplyHandler handler, std::optional<AssetPost> asset)
 {
-    auto request = std::make_shared<Outgoing>(Outgoing{url, method, bodyDevice, body, std::move(handler),
-                                                       std::move(started)});
+    auto request = std::make_shared<Outgoing>(Outgoing{url, method, body, std::move(handler), std::move(asset)});
     if (!url.isValid() || url.host().isEmpty()) {
         // Reported like any transport failure, and never from inside the call. No connection is
         // opened to an address that does not mean what it says.
@@ -216,25 +183,19 @@ QNetworkReply *LMServerConnection::dispatch(const std::shared_ptr<Outgoing> &req
         m_waitingForTrust.append(request);
         return nullptr;
     }
-    QNetworkRequest networkRequest(request->url);
-    QIODevice *bodyDevice = request->bodyDevice;
-    SendOnceBuffer *ownBody = nullptr;
-    if (request->bodyDevice) {
-        // A body goes again only when none of it went before: a refused handshake sends nothing.
-        if (!bodyDevice->reset()) {
-            fail(request, {{LMErrorKey::Domain, QStringLiteral("QNetworkReply")},
-                           {LMErrorKey::Code, int(QNetworkReply::ContentReSendError)},
-                           {LMErrorKey::Description, QStringLiteral("The request could not be sent again.")}});
-            return nullptr;
-        }
-    } else if (request->method == "POST") {
-        bodyDevice = ownBody = new SendOnceBuffer(request->body);
+    if (request->asset) {
+        dispatchAsset(request);
+        return nullptr;
     }
+    QNetworkRequest networkRequest(request->url);
+    // Made afresh for each sending: a body goes again only when none of it went before (a
+    // refused handshake sends nothing).
+    SendOnceBuffer *bodyDevice = request->method == "POST" ? new SendOnceBuffer(request->body) : nullptr;
     QNetworkReply *networkReply = bodyDevice ? urlSession()->sendCustomRequest(networkRequest, request->method, bodyDevice)
                                              : urlSession()->get(networkRequest);
     networkReply->setParent(this);
-    if (ownBody)
-        ownBody->setParent(networkReply);
+    if (bodyDevice)
+        bodyDevice->setParent(networkReply);
     auto state = std::make_shared<RequestState>();
 
     // No progress for too long fails the request; a body sent whole earns its answer more time.
@@ -283,10 +244,7 @@ QNetworkReply *LMServerConnection::dispatch(const std::shared_ptr<Outgoing> &req
         if (state->awaitingTrust) {
             // Held for the user's answer, or sent again when it has come already.
             if (m_trust == Trust::Refused) {
-                fail(request, {{LMErrorKey::Domain, LMErrorDomain::CertificateRefused},
-                               {LMErrorKey::Code, int(QNetworkReply::SslHandshakeFailedError)},
-                               {LMErrorKey::Description, QStringLiteral("The certificate of %1 was not trusted.")
-                                                             .arg(ServerAddress::hostAndPort(request->url))}});
+                fail(request, certificateRefused(request->url));
             } else {
                 dispatch(request);
             }
@@ -305,16 +263,13 @@ QNetworkReply *LMServerConnection::dispatch(const std::shared_ptr<Outgoing> &req
             reply.transportError = true;
             reply.error = {{LMErrorKey::Domain, QStringLiteral("QNetworkReply")},
                            {LMErrorKey::Code, int(QNetworkReply::TimeoutError)},
-                           {LMErrorKey::Description,
-                            (uploading ? QStringLiteral("Nothing could be sent to the server for %1 seconds")
-                                       : QStringLiteral("The server did not answer within %1 seconds"))
-                                .arg(seconds(state->timedOutAfterMs))}};
+                           {LMErrorKey::Description, TransportFailure::timedOut(uploading, state->timedOutAfterMs)}};
         } else if (reply.transportError) {
             reply.error = {{LMErrorKey::Domain, QStringLiteral("QNetworkReply")},
                            {LMErrorKey::Code, int(code)},
                            {LMErrorKey::Description,
-                            transportFailureText(code, status.isValid(), request->url, networkReply->errorString(),
-                                                 state->certificateProblems)}};
+                            TransportFailure::describe(code, status.isValid(), request->url,
+                                                       networkReply->errorString(), state->certificateProblems)}};
         } else {
             reply.body = networkReply->readAll();
         }
@@ -325,8 +280,6 @@ QNetworkReply *LMServerConnection::dispatch(const std::shared_ptr<Outgoing> &req
         reply.finalUrl = networkReply->url();
         request->handler(reply);
     });
-    if (request->started)
-        request->started(networkReply);
     return networkReply;
 }
 
@@ -365,22 +318,27 @@ void LMServerConnection::answerCertificateQuestion(bool trust)
     }
     m_trust = Trust::Refused;
     for (const std::shared_ptr<Outgoing> &request : waiting)
-        fail(request, {{LMErrorKey::Domain, LMErrorDomain::CertificateRefused},
-                       {LMErrorKey::Code, int(QNetworkReply::SslHandshakeFailedError)},
-                       {LMErrorKey::Description, QStringLiteral("The certificate of %1 was not trusted.")
-                                                     .arg(ServerAddress::hostAndPort(request->url))}});
+        fail(request, certificateRefused(request->url));
+}
+
+QVariantMap LMServerConnection::certificateRefused(const QUrl &url)
+{
+    return {{LMErrorKey::Domain, LMErrorDomain::CertificateRefused},
+            {LMErrorKey::Code, int(QNetworkReply::SslHandshakeFailedError)},
+            {LMErrorKey::Description,
+             QStringLiteral("The certificate of %1 was not trusted.").arg(ServerAddress::hostAndPort(url))}};
 }
 
 QNetworkReply *LMServerConnection::sendGet(const QString &resourcePath, bool withLogin, ReplyHandler handler)
 {
-    return sendRequest(requestUrl(resourcePath, withLogin), "GET", nullptr, {}, std::move(handler));
+    return sendRequest(requestUrl(resourcePath, withLogin), "GET", {}, std::move(handler));
 }
 
 QNetworkReply *LMServerConnection::sendPost(const QString &resourcePath, const QJsonObject &body,
                                             ReplyHandler handler)
 {
-    return sendRequest(requestUrl(resourcePath, true), "POST", nullptr,
-                       QJsonDocument(body).toJson(QJsonDocument::Compact), std::move(handler));
+    return sendRequest(requestUrl(resourcePath, true), "POST", QJsonDocument(body).toJson(QJsonDocument::Compact),
+                       std::move(handler));
 }
 
 std::optional<QJsonValue> LMServerConnection::decodeJson(const Reply &reply)
@@ -455,7 +413,7 @@ void LMServerConnection::getFullURL()
                                                                   m_serverBookmark->hostName().value_or(QString()),
                                                                   m_serverBookmark->portNumber(), QStringLiteral("/"))
                                       : QUrl();
-    sendRequest(url, "GET", nullptr, {}, [this](const Reply &reply) {
+    sendRequest(url, "GET", {}, [this](const Reply &reply) {
         QString appURL;
         if (!reply.transportError)
             appURL = appPathFromRootReply(reply.status, reply.location, reply.finalUrl);

@@ -20,8 +20,8 @@
 #include <optional>
 
 class Asset;
+class CurlUploader;
 class ObjectContext;
-class QIODevice;
 class QNetworkAccessManager;
 class QNetworkReply;
 struct Notification;
@@ -147,8 +147,9 @@ public:
     Q_INVOKABLE void uploadNextAsset(const QString &importStatusID);
     Q_INVOKABLE void uploadedAsset();
 
-    // Aborts every request in flight; each reports as a transport failure, as any cut
-    // connection does (a batch fails its file in flight and, halted, ends).
+    // Aborts every request in flight, the file being sent among them; each reports as a
+    // transport failure, as any cut connection does (a batch fails its file in flight and,
+    // halted, ends).
     void cancelRequests();
 
     // Whether a batch is between its start and its done notification.
@@ -163,28 +164,38 @@ private:
         QByteArray body;
         std::optional<QByteArray> location;
         QUrl finalUrl;
+        // Of a file's POST: the size and SHA-256 of the content that went out, taken as it streamed.
+        qint64 fileSize = 0;
+        std::optional<QString> contentHash;
     };
     using ReplyHandler = std::function<void(const Reply &)>;
+
+    // A file's body, made and sent on the asset session's worker rather than by Qt.
+    struct AssetPost {
+        QString filePath;
+        // The body's members besides the file data.
+        QJsonObject members;
+        std::function<void(qint64 sent, qint64 total)> progress;
+    };
 
     // One request, kept whole so it can be sent once a certificate question is answered.
     struct Outgoing {
         QUrl url;
         QByteArray method;
-        QPointer<QIODevice> bodyDevice;
         QByteArray body;
         ReplyHandler handler;
-        // Called with each network reply made for the request.
-        std::function<void(QNetworkReply *)> started;
+        std::optional<AssetPost> asset;
     };
 
     [[nodiscard]] QUrl requestUrl(const QString &resourcePath, bool withLogin) const;
     // Why the bookmark's address cannot be used; empty when it can.
     [[nodiscard]] QString addressProblem() const;
-    QNetworkReply *sendRequest(const QUrl &url, const QByteArray &method, QIODevice *bodyDevice,
-                               const QByteArray &body, ReplyHandler handler,
-                               std::function<void(QNetworkReply *)> started = {});
+    QNetworkReply *sendRequest(const QUrl &url, const QByteArray &method, const QByteArray &body,
+                               ReplyHandler handler, std::optional<AssetPost> asset = {});
     QNetworkReply *dispatch(const std::shared_ptr<Outgoing> &request);
+    void dispatchAsset(const std::shared_ptr<Outgoing> &request);
     void fail(const std::shared_ptr<Outgoing> &request, const QVariantMap &error);
+    [[nodiscard]] static QVariantMap certificateRefused(const QUrl &url);
     void askAboutCertificate(const QSslCertificate &certificate, const QList<QSslError> &errors, const QUrl &url);
     QNetworkReply *sendGet(const QString &resourcePath, bool withLogin, ReplyHandler handler);
     QNetworkReply *sendPost(const QString &resourcePath, const QJsonObject &body, ReplyHandler handler);
@@ -221,6 +232,8 @@ private:
     std::atomic<bool> m_haltUpload{false};
     bool m_uploading = false;
     QPointer<QNetworkAccessManager> m_urlSession;
+    // Sends the files of upload batches; made on first use.
+    QPointer<CurlUploader> m_assetSession;
     Timeouts m_timeouts;
     std::optional<QString> m_sessionPassword;
     enum class Trust { Open, Asking, Refused };

@@ -1,16 +1,18 @@
 // The upload side of LMServerConnection: one import status id per batch, then one file at a
-// time, each streamed as a Base64 JSON body.
-#include "AssetBodyDevice.h"
+// time, each streamed as a Base64 JSON body by the asset session.
+#include "CurlUploader.h"
 #include "LMRequestRules.h"
 #include "LMServerConnection.h"
+#include "TransportFailure.h"
 #include "platform/NotificationCenter.h"
 #include "store/Asset.h"
 #include "store/ObjectContext.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QLoggingCategory>
+#include <QNetworkAccessManager>
+#include <QNetworkProxyFactory>
 #include <QNetworkReply>
 
 Q_DECLARE_LOGGING_CATEGORY(lcConnection)
@@ -19,6 +21,7 @@ using namespace LMRequestRules;
 
 namespace {
 const QString ImporterName = QStringLiteral("LumaroImporter v2.0");
+const QString DataKey = QStringLiteral("assetData");
 
 QVariantMap assetInfo(Asset *asset)
 {
@@ -84,46 +87,91 @@ void LMServerConnection::uploadNextAsset(const QString &importStatusID)
     const QJsonObject members{{QStringLiteral("assetFileName"), asset->fileName()},
                               {QStringLiteral("category"), *m_selectedCategory},
                               {QStringLiteral("importStatusID"), importStatusID}};
-    auto *body = new AssetBodyDevice(asset->filePath().value_or(QString()), members, QStringLiteral("assetData"), this);
     // Every file of the batch is announced, also one that then cannot be read, so the count
     // the user follows never skips a number.
     post(LMNotification::UploadingAsset, assetInfo(asset));
-    QString reason;
-    if (!body->openBody(&reason)) {
-        delete body;
-        // Go on with the next file from the event loop, so a long run of unreadable files
-        // neither nests calls nor holds the window.
-        failAsset(asset, reason);
-        QMetaObject::invokeMethod(this, [this] { uploadNextAsset(m_currentAssetImportID); }, Qt::QueuedConnection);
-        return;
-    }
 
     QPointer<Asset> record(asset);
-    // Progress is for people: a few updates a second are plenty. Hooked to every reply made for
-    // the request, also one sent after a certificate was trusted.
-    auto reportProgress = [this, record](QNetworkReply *reply) {
-        auto *clock = new QElapsedTimer;
-        clock->start();
-        connect(reply, &QNetworkReply::uploadProgress, this, [this, record, clock](qint64 sent, qint64 total) {
-            if (sent != total && clock->elapsed() < 50)
-                return;
-            clock->restart();
-            QVariantMap info{{LMUserInfoKey::BytesSent, sent}, {LMUserInfoKey::BytesTotal, total}};
-            if (record)
-                info.insert(assetInfo(record));
-            post(LMNotification::UploadProgress, info);
-        });
-        connect(reply, &QObject::destroyed, this, [clock] { delete clock; });
+    auto progress = [this, record](qint64 sent, qint64 total) {
+        QVariantMap info{{LMUserInfoKey::BytesSent, sent}, {LMUserInfoKey::BytesTotal, total}};
+        if (record)
+            info.insert(assetInfo(record));
+        post(LMNotification::UploadProgress, info);
     };
-    sendRequest(requestUrl(QStringLiteral("/ra/categoryAssets.json"), true), "POST", body, {},
-                [this, record, body](const Reply &r) {
-                    body->deleteLater();
+    sendRequest(requestUrl(QStringLiteral("/ra/categoryAssets.json"), true), "POST", {},
+                [this, record](const Reply &r) {
                     // What went out, for the log's duplicate check.
                     if (record && m_serverBookmark && !r.transportError && r.status >= 200 && r.status <= 299)
-                        record->setFingerprint(body->fileSize(), body->contentHash(), m_serverBookmark->serverKey());
+                        record->setFingerprint(r.fileSize, r.contentHash, m_serverBookmark->serverKey());
                     assetRequestFinished(record, r);
                 },
-                reportProgress);
+                AssetPost{asset->filePath().value_or(QString()), members, progress});
+}
+
+void LMServerConnection::dispatchAsset(const std::shared_ptr<Outgoing> &request)
+{
+    if (!m_assetSession)
+        m_assetSession = new CurlUploader(this);
+    CurlUploader::Job job;
+    job.url = request->url;
+    job.filePath = request->asset->filePath;
+    job.members = request->asset->members;
+    job.dataKey = DataKey;
+    job.pinnedCertificate = m_serverBookmark ? m_serverBookmark->trustedCertificate() : QString();
+    // The proxy the session's other requests take (none for loopback), in libcurl's terms.
+    QNetworkAccessManager *session = urlSession();
+    const QNetworkProxy proxy = session->proxyFactory()
+                                    ? session->proxyFactory()->queryProxy(QNetworkProxyQuery(request->url)).value(0)
+                                    : session->proxy();
+    if (proxy.type() == QNetworkProxy::HttpProxy || proxy.type() == QNetworkProxy::Socks5Proxy) {
+        QUrl address;
+        address.setScheme(proxy.type() == QNetworkProxy::HttpProxy ? QStringLiteral("http") : QStringLiteral("socks5h"));
+        address.setHost(proxy.hostName());
+        address.setPort(proxy.port());
+        job.proxy = address.toString();
+        job.proxyUser = proxy.user();
+        job.proxyPassword = proxy.password();
+    }
+    job.idleMs = m_timeouts.idleMs;
+    job.answerMsPerGiB = m_timeouts.answerMsPerGiB;
+
+    m_assetSession->start(job, request->asset->progress, [this, request, job](const CurlUploader::Result &result) {
+        Reply reply;
+        reply.finalUrl = request->url;
+        if (result.untrustedCertificate) {
+            // Decided anew when the bookmark came to trust another certificate meanwhile.
+            const QString pinned = m_serverBookmark ? m_serverBookmark->trustedCertificate() : QString();
+            if (m_trust == Trust::Open && pinned == job.pinnedCertificate)
+                askAboutCertificate(QSslCertificate(result.certificateDer, QSsl::Der), result.certificateErrors(),
+                                    request->url);
+            if (m_trust == Trust::Refused)
+                fail(request, certificateRefused(request->url));
+            else
+                dispatch(request);
+            return;
+        }
+        reply.transportError = result.transportError;
+        if (!result.bodyProblem.isEmpty()) {
+            reply.error = {{LMErrorKey::Domain, QStringLiteral("LMAssetBody")},
+                           {LMErrorKey::Code, 0},
+                           {LMErrorKey::Description, result.bodyProblem}};
+        } else if (result.transportError) {
+            const QString description =
+                result.timedOutAfterMs > 0
+                    ? TransportFailure::timedOut(!result.bodySent, result.timedOutAfterMs)
+                    : TransportFailure::describe(result.code, result.answered, request->url, result.stackText);
+            reply.error = {{LMErrorKey::Domain, QStringLiteral("libcurl")},
+                           {LMErrorKey::Code, result.curlCode},
+                           {LMErrorKey::Description, description}};
+        } else {
+            reply.status = result.status;
+            reply.statusText = result.statusText;
+            reply.body = result.body;
+            reply.fileSize = result.fileSize;
+            reply.contentHash = result.contentHash;
+        }
+        request->handler(reply);
+    });
 }
 
 void LMServerConnection::assetRequestFinished(Asset *asset, const Reply &reply)

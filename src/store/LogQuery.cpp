@@ -2,6 +2,7 @@
 
 #include "Asset.h"
 #include "ServerBookmark.h"
+#include "StoreFile.h"
 
 #include <QDateTime>
 #include <QIODevice>
@@ -262,14 +263,7 @@ LogReader::LogReader() = default;
 
 LogReader::~LogReader()
 {
-    if (m_connectionName.isEmpty())
-        return;
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-        if (db.isOpen())
-            db.close();
-    }
-    QSqlDatabase::removeDatabase(m_connectionName);
+    StoreFile::closeConnection(m_connectionName);
 }
 
 bool LogReader::open(const QString &path, QString *error)

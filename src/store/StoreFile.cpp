@@ -114,14 +114,19 @@ StoreFile::~StoreFile()
 {
     // Statements go before the connection they were prepared on.
     m_statements.clear();
-    if (m_connectionName.isEmpty())
+    closeConnection(m_connectionName);
+}
+
+void StoreFile::closeConnection(const QString &name)
+{
+    if (name.isEmpty())
         return;
     {
-        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        QSqlDatabase db = QSqlDatabase::database(name, false);
         if (db.isOpen())
             db.close();
     }
-    QSqlDatabase::removeDatabase(m_connectionName);
+    QSqlDatabase::removeDatabase(name);
 }
 
 QString StoreFile::reasonFor(const QSqlError &error) const

@@ -48,6 +48,8 @@ public:
     [[nodiscard]] std::optional<std::pair<qint64, qint64>> logMark(QString *error) const;
     // Deletes the uploaded records up to such a mark, a few thousand per transaction, through a
     // connection of its own: for a worker thread, while the application goes on writing.
+    // Closes and forgets a named SQLite connection; every copy of its handle must be gone.
+    static void closeConnection(const QString &name);
     [[nodiscard]] static bool deleteLog(const QString &path, const LogClear &cleared, QString *error);
     // Uploaded records of the server (ServerBookmark::serverKey()) with a content hash and one
     // of these sizes, newest first.

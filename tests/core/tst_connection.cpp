@@ -2,6 +2,7 @@
 // wire is made on what the server received.
 #include "ConnectionTestKit.h"
 #include "TestEnvironment.h"
+#include "store/Asset.h"
 
 #include <QJsonDocument>
 #include <QRegularExpression>
@@ -604,14 +605,28 @@ void TestConnection::systemProxyButNeverForLoopback()
     ConnectionKit proxied(80);
     proxied.bookmark->setHostName(QStringLiteral("0.0.0.0"));
     proxied.connection->checkLMServer();
-    QVERIFY(direct.recorder->waitFor(LMNotification::CheckedServer));
-    QVERIFY(proxied.recorder->waitFor(LMNotification::CheckedServer));
+    // A file takes the same way, though it goes on a connection of its own.
+    QTemporaryFile file;
+    QVERIFY(file.open() && file.write("x") == 1 && file.flush());
+    for (ConnectionKit *kit : {&direct, &proxied}) {
+        Asset *asset = kit->context.insertAsset();
+        asset->setFilePath(file.fileName());
+        kit->connection->setSelectedCategory(QJsonObject{{"id", 1}});
+        kit->connection->setCurrentImportQueue({asset});
+        kit->connection->uploadNextAsset(QStringLiteral("1"));
+    }
+    for (ConnectionKit *kit : {&direct, &proxied}) {
+        QVERIFY(kit->recorder->waitFor(LMNotification::CheckedServer));
+        QVERIFY(kit->recorder->waitFor(LMNotification::UploadDone));
+    }
     qunsetenv("http_proxy");
     QCOMPARE(direct.recorder->last(LMNotification::CheckedServer).userInfo.value("server check").toInt(), 0);
-    QCOMPARE(server.requests().size(), 1);
-    QCOMPARE(proxy.requests().size(), 1);
-    QVERIFY2(proxy.requests().constFirst().value("path").toString().startsWith(QLatin1String("http://0.0.0.0")),
-             qPrintable(proxy.requests().constFirst().value("path").toString()));
+    QCOMPARE(server.requests().size(), 2);
+    QCOMPARE(server.requests("/ra/categoryAssets.json").size(), 1);
+    QCOMPARE(proxy.requests().size(), 2);
+    for (const QJsonObject &request : proxy.requests())
+        QVERIFY2(request.value("path").toString().startsWith(QLatin1String("http://0.0.0.0")),
+                 qPrintable(request.value("path").toString()));
 }
 
 void TestConnection::addressesMeanWhatTheySay_data()

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QJsonObject>
+#include <QList>
+#include <QNetworkReply>
+#include <QObject>
+#include <QSslError>
+#include <QString>
+#include <QUrl>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+// Sends asset bodies with libcurl on a thread of its own. Qt's HTTP stack moves a request body
+// 16 KiB at a time through its network thread, which caps an upload far below a fast link;
+// here the file is read, encoded and sent in large blocks away from the event loop. One
+// connection is kept and reused across the files of a batch.
+//
+// A request is sent at most once: libcurl gets no way to rewind a body, and a request it would
+// retry after a byte of the body went out fails instead. Certificates are verified as usual and
+// each problem with the server's own certificate is set aside when that certificate is the one
+// the bookmark pins (the same decision CertificateTrust makes for Qt's requests); any other
+// failure comes back as an untrusted certificate before anything was sent.
+//
+// Results and progress are delivered on the thread that owns the uploader, in order.
+class CurlUploader : public QObject {
+    Q_OBJECT
+public:
+    struct Job {
+        QUrl url;
+        QString filePath;
+        // Every member of the body except the file data, which goes under dataKey.
+        QJsonObject members;
+        QString dataKey;
+        QString pinnedCertificate;
+        // libcurl's form ("http://host:port"); empty for a direct connection.
+        QString proxy;
+        QString proxyUser;
+        QString proxyPassword;
+        int idleMs = 60000;
+        qint64 answerMsPerGiB = 0;
+    };
+
+    struct Result {
+        // Below HTTP, in the terms of Qt's network errors, so both ways of sending say the same.
+        bool transportError = false;
+        QNetworkReply::NetworkError code = QNetworkReply::NoError;
+        int curlCode = 0;
+        QString stackText;
+        // Why the body could not be produced (the file could not be read as promised).
+        QString bodyProblem;
+        // Nothing moved for this long; 0 when the request did not time out.
+        int timedOutAfterMs = 0;
+        bool bodySent = false;
+        // A final status line arrived.
+        bool answered = false;
+        int status = 0;
+        QString statusText;
+        QByteArray body;
+        // The file's size and SHA-256 (lower-case hex), taken from the very reads that made the
+        // body: none unless the body was produced whole.
+        qint64 fileSize = 0;
+        std::optional<QString> contentHash;
+        // The server's certificate was not accepted; nothing of the request was sent.
+        bool untrustedCertificate = false;
+        QByteArray certificateDer;
+        // OpenSSL's verification errors, each with the certificate it is about (DER).
+        QList<QPair<int, QByteArray>> certificateProblems;
+        // The same in Qt's terms, so the question about a certificate reads alike whichever way
+        // the request went. Made on the receiving thread.
+        [[nodiscard]] QList<QSslError> certificateErrors() const;
+    };
+
+    using Progress = std::function<void(qint64 sent, qint64 total)>;
+    using Finished = std::function<void(const Result &)>;
+
+    explicit CurlUploader(QObject *parent = nullptr);
+    // Stops the transfer in flight, which waits only for the worker to notice.
+    ~CurlUploader() override;
+    CurlUploader(const CurlUploader &) = delete;
+    CurlUploader &operator=(const CurlUploader &) = delete;
+
+    // Jobs run one after another; each reports progress now and then and finishes once.
+    void start(const Job &job, Progress progress, Finished finished);
+    // Ends every job started so far; each finishes as a cancelled transfer.
+    void cancel();
+
+    // The worker's state as libcurl's and OpenSSL's callbacks see it.
+    struct Transfer;
+    struct TlsCheck;
+
+private:
+    struct Queued {
+        quint64 serial = 0;
+        Job job;
+    };
+    struct Callbacks {
+        Progress progress;
+        Finished finished;
+    };
+    void run();
+    Result send(void *easy, Transfer &transfer);
+    void deliverProgress(quint64 serial, qint64 sent, qint64 total);
+
+    // Main thread.
+    QHash<quint64, Callbacks> m_callbacks;
+    quint64 m_lastSerial = 0;
+    // Shared with the worker.
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<Queued> m_jobs;
+    bool m_stopping = false;
+    std::atomic<quint64> m_cancelledThrough{0};
+    void *m_multi = nullptr; // CURLM; curl_multi_wakeup may be called from any thread
+    std::thread m_thread;
+    // Worker only; outlives every connection libcurl keeps.
+    std::unique_ptr<TlsCheck> m_tls;
+};
