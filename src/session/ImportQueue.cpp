@@ -51,7 +51,7 @@ Asset *ImportQueue::at(int row) const
 
 int ImportQueue::rowOf(const QObject *record) const
 {
-    if (!record)
+    if (!contains(record))
         return -1;
     for (int row = 0; row < m_records.size(); ++row)
         if (m_records.at(row) == record)
@@ -61,8 +61,10 @@ int ImportQueue::rowOf(const QObject *record) const
 
 void ImportQueue::append(Asset *record)
 {
-    if (record)
+    if (record && !m_listed.contains(record)) {
         m_records.append(record);
+        m_listed.insert(record);
+    }
 }
 
 void ImportQueue::removeRows(int first, int count)
@@ -73,13 +75,14 @@ void ImportQueue::removeRows(int first, int count)
     for (int row = first; row < first + count; ++row) {
         m_failures.remove(m_records.at(row).data());
         m_sent.remove(m_records.at(row).data());
+        m_listed.remove(m_records.at(row).data());
     }
     m_records.remove(first, count);
 }
 
 bool ImportQueue::markSent(const QObject *record)
 {
-    if (!record || m_sent.contains(record) || rowOf(record) < 0)
+    if (!contains(record) || m_sent.contains(record))
         return false;
     m_sent.insert(record);
     return true;
@@ -113,7 +116,7 @@ QList<std::pair<int, int>> ImportQueue::sentRuns() const
 
 void ImportQueue::setFailure(const Asset *record, const QString &reason)
 {
-    if (rowOf(record) >= 0)
+    if (contains(record))
         m_failures.insert(record, reason.isEmpty() ? tr("The file could not be uploaded.") : reason);
 }
 

@@ -40,6 +40,7 @@ public:
     [[nodiscard]] Asset *last() const { return isEmpty() ? nullptr : at(size() - 1); }
     // -1 when the object is not queued.
     [[nodiscard]] int rowOf(const QObject *record) const;
+    [[nodiscard]] bool contains(const QObject *record) const { return record && m_listed.contains(record); }
 
     void append(Asset *record);
     void removeAt(int row) { removeRows(row, 1); }
@@ -68,4 +69,7 @@ private:
     QList<QPointer<Asset>> m_records;
     QHash<const Asset *, QString> m_failures;
     QSet<const QObject *> m_sent;
+    // The same records as m_records, looked up rather than searched: a card of thousands asks
+    // about each of its files.
+    QSet<const QObject *> m_listed;
 };

@@ -203,12 +203,23 @@ void LMSessionUploadViewController::deleteSelectedAssets()
     std::sort(rows.begin(), rows.end(), std::greater<>());
     // The row that the entry after the last removed one moves up to.
     int next = rows.constFirst() - int(rows.size()) + 1;
+    removeQueuedRows(rows);
+    if (m_importQueue->isEmpty()) {
+        clearPreview();
+        return;
+    }
+    next = std::min(next, m_importQueue->size() - 1);
+    selectAndShowRow(next);
+}
+
+void LMSessionUploadViewController::removeQueuedRows(const QList<int> &rowsBottomUp)
+{
     ObjectContext *context = managedObjectContext();
-    // Runs of neighbouring rows leave together, from the bottom up.
-    for (qsizetype i = 0; i < rows.size();) {
-        const int last = rows.at(i);
+    // Runs of neighbouring rows leave together; gone from the context as well, saved later.
+    for (qsizetype i = 0; i < rowsBottomUp.size();) {
+        const int last = rowsBottomUp.at(i);
         int first = last;
-        while (++i < rows.size() && rows.at(i) == first - 1)
+        while (++i < rowsBottomUp.size() && rowsBottomUp.at(i) == first - 1)
             --first;
         QList<Asset *> records;
         for (int row = first; row <= last; ++row)
@@ -219,12 +230,6 @@ void LMSessionUploadViewController::deleteSelectedAssets()
             if (context && record)
                 context->deleteObject(record);
     }
-    if (m_importQueue->isEmpty()) {
-        clearPreview();
-        return;
-    }
-    next = std::min(next, m_importQueue->size() - 1);
-    selectAndShowRow(next);
 }
 
 void LMSessionUploadViewController::chooseAssetsButtonWasClicked()
@@ -313,17 +318,16 @@ void LMSessionUploadViewController::duplicatesFound(const QList<DuplicateMatch> 
             return;
         }
         if (answer == DuplicateSheet::SkipDuplicates) {
-            // Out of the queue as the Delete key takes them: gone from the context, saved later.
-            ObjectContext *context = managedObjectContext();
-            for (const DuplicateMatch &duplicate : duplicates) {
-                const int row = m_importQueue->rowOf(duplicate.record);
-                if (row < 0)
-                    continue;
-                m_importQueue->removeAt(row);
-                m_assetBrowser->removeRows(row, 1, 0);
-                if (context)
-                    context->deleteObject(duplicate.record);
+            // Out of the queue as the Delete key takes them.
+            QSet<const QObject *> skipped;
+            for (const DuplicateMatch &duplicate : duplicates)
+                skipped.insert(duplicate.record);
+            QList<int> rows;
+            for (int row = m_importQueue->size() - 1; row >= 0; --row) {
+                if (skipped.contains(m_importQueue->at(row)))
+                    rows.append(row);
             }
+            removeQueuedRows(rows);
             if (m_importQueue->isEmpty())
                 clearPreview();
             if (checkedBatch().isEmpty()) {
@@ -342,7 +346,7 @@ QList<Asset *> LMSessionUploadViewController::checkedBatch() const
 {
     QList<Asset *> batch;
     for (const QPointer<Asset> &record : m_checkedBatch) {
-        if (record && m_importQueue->rowOf(record) >= 0)
+        if (m_importQueue->contains(record))
             batch.append(record);
     }
     return batch;

@@ -132,6 +132,8 @@ private:
     void notifyDesktop(const QString &error);
     // The queue row of the record a notification is about; -1 when it is not listed.
     [[nodiscard]] int rowOfNotifiedAsset(const Notification &notification) const;
+    // Rows of the queue, highest first, out of the list and the context.
+    void removeQueuedRows(const QList<int> &rowsBottomUp);
     [[nodiscard]] LMServerConnection *connection() const;
 
     QPointer<LMSessionWindowController> m_sessionWindow;

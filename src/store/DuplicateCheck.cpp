@@ -2,13 +2,18 @@
 
 #include "Asset.h"
 #include "ContentHash.h"
+#include "LogQuery.h"
 #include "ObjectContext.h"
+#include "StoreFile.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
+#include <QLoggingCategory>
 #include <QPair>
 #include <QSet>
+
+Q_DECLARE_LOGGING_CATEGORY(lcStore)
 
 DuplicateCheck::DuplicateCheck(ObjectContext *context, QObject *parent) : QObject(parent), m_context(context)
 {
@@ -34,26 +39,46 @@ bool DuplicateCheck::start(const QString &serverKey, const QList<Asset *> &queue
         m_queue.append(record);
         paths.append(record->filePath().value_or(QString()));
     }
+    m_storePath = m_context->storeFile() ? m_context->storeFile()->path() : QString();
     m_cancel = std::make_shared<std::atomic<bool>>(false);
     const quint64 run = ++m_run;
-    // Sizes only (no content) and off the main thread: a long queue means many file lookups.
-    m_pool.start([this, run, paths, cancel = m_cancel] {
+    // Sizes only (no content) and off the main thread: a long queue means many file lookups,
+    // and a long log many rows of the same size.
+    m_pool.start([this, run, paths, serverKey, storePath = m_storePath, cancel = m_cancel] {
         QList<qint64> sizes;
+        QSet<qint64> distinct;
         for (const QString &path : paths) {
             if (cancel->load())
                 return;
             const QFileInfo info(path);
             sizes.append(info.isFile() ? info.size() : -1);
+            if (sizes.constLast() >= 0)
+                distinct.insert(sizes.constLast());
         }
+        const QList<LogRow> logged = readLog(storePath, serverKey, distinct);
         QMetaObject::invokeMethod(
             this,
-            [this, run, sizes] {
+            [this, run, sizes, logged] {
                 if (run == m_run && m_running)
-                    sizesMeasured(sizes);
+                    sizesMeasured(sizes, logged);
             },
             Qt::QueuedConnection);
     });
     return true;
+}
+
+QList<LogRow> DuplicateCheck::readLog(const QString &storePath, const QString &serverKey, const QSet<qint64> &sizes)
+{
+    if (storePath.isEmpty() || sizes.isEmpty())
+        return {};
+    LogReader reader;
+    QString error;
+    std::optional<QList<LogRow>> rows;
+    if (reader.open(storePath, &error))
+        rows = reader.uploadsOfSizes(serverKey, sizes.values(), &error);
+    if (!rows)
+        qCWarning(lcStore) << "cannot look for earlier uploads:" << error;
+    return rows.value_or(QList<LogRow>());
 }
 
 void DuplicateCheck::cancel()
@@ -64,7 +89,7 @@ void DuplicateCheck::cancel()
     m_running = false;
 }
 
-void DuplicateCheck::sizesMeasured(const QList<qint64> &sizes)
+void DuplicateCheck::sizesMeasured(const QList<qint64> &sizes, const QList<LogRow> &fromFile)
 {
     m_sizes = sizes;
     QSet<qint64> distinct;
@@ -74,8 +99,8 @@ void DuplicateCheck::sizesMeasured(const QList<qint64> &sizes)
     }
     QSet<qint64> logged;
     if (m_context) {
-        for (const Asset *asset : m_context->uploadedAssetsOfSizes(m_serverKey, distinct.values()))
-            logged.insert(*asset->fileSize());
+        for (const LogRow &row : m_context->loggedUploads(m_serverKey, fromFile, distinct))
+            logged.insert(row.fileSize.toLongLong());
     }
     QList<int> candidates;
     QStringList paths;
@@ -93,7 +118,11 @@ void DuplicateCheck::sizesMeasured(const QList<qint64> &sizes)
     }
     const quint64 run = m_run;
     emit progress(0, total);
-    m_pool.start([this, run, candidates, paths, total, cancel = m_cancel] {
+    QSet<qint64> candidateSizes;
+    for (int i : std::as_const(candidates))
+        candidateSizes.insert(sizes.at(i));
+    m_pool.start([this, run, candidates, paths, total, candidateSizes, serverKey = m_serverKey,
+                  storePath = m_storePath, cancel = m_cancel] {
         QStringList hashes;
         qint64 before = 0;
         QElapsedTimer clock;
@@ -119,42 +148,39 @@ void DuplicateCheck::sizesMeasured(const QList<qint64> &sizes)
             hashes.append(hash.value_or(QString()));
             before += QFileInfo(path).size();
         }
+        // Asked again: the log may have changed while the files were read.
+        const QList<LogRow> logged = readLog(storePath, serverKey, candidateSizes);
         QMetaObject::invokeMethod(
             this,
-            [this, run, candidates, hashes] {
+            [this, run, candidates, hashes, candidateSizes, logged] {
                 if (run == m_run && m_running)
-                    hashesComputed(candidates, hashes);
+                    hashesComputed(candidates, hashes, candidateSizes, logged);
             },
             Qt::QueuedConnection);
     });
 }
 
-void DuplicateCheck::hashesComputed(const QList<int> &candidates, const QStringList &hashes)
+void DuplicateCheck::hashesComputed(const QList<int> &candidates, const QStringList &hashes,
+                                    const QSet<qint64> &sizes, const QList<LogRow> &fromFile)
 {
     QList<DuplicateMatch> duplicates;
-    QSet<qint64> sizes;
-    for (int i : candidates)
-        sizes.insert(m_sizes.at(i));
-    // Asked again: the log may have changed while the files were read.
-    const QList<Asset *> logged =
-        m_context ? m_context->uploadedAssetsOfSizes(m_serverKey, sizes.values()) : QList<Asset *>();
+    const QList<LogRow> logged = m_context ? m_context->loggedUploads(m_serverKey, fromFile, sizes) : QList<LogRow>();
     // Looked up, not searched: a card of thousands of files of one size against a log of
     // thousands would otherwise compare every pair while the window waits. The first logged
     // upload of a content is the one named, as the log's order has it.
-    QHash<QPair<qint64, QString>, const Asset *> byContent;
-    for (const Asset *earlier : logged) {
-        const std::optional<qint64> size = earlier->fileSize();
-        const std::optional<QString> hash = earlier->contentHash();
-        if (size && hash && !byContent.contains({*size, *hash}))
-            byContent.insert({*size, *hash}, earlier);
+    QHash<QPair<qint64, QString>, const LogRow *> byContent;
+    for (const LogRow &earlier : logged) {
+        const QPair<qint64, QString> key{earlier.fileSize.toLongLong(), earlier.contentHash};
+        if (!byContent.contains(key))
+            byContent.insert(key, &earlier);
     }
     for (qsizetype n = 0; n < candidates.size(); ++n) {
         Asset *record = m_queue.at(candidates.at(n));
         if (!record || hashes.at(n).isEmpty())
             continue;
-        if (const Asset *earlier = byContent.value({m_sizes.at(candidates.at(n)), hashes.at(n)}))
-            duplicates.append({record, earlier->categoryPath().value_or(QString()),
-                               earlier->uploadDateTime().value_or(QDateTime())});
+        if (const LogRow *earlier = byContent.value({m_sizes.at(candidates.at(n)), hashes.at(n)}))
+            duplicates.append({record, earlier->categoryPath,
+                               QDateTime::fromMSecsSinceEpoch(earlier->uploadMs, Qt::UTC)});
     }
     finish(duplicates);
 }

@@ -414,6 +414,34 @@ std::optional<LogReader::Keys> LogReader::keys(const LogQuery &query, const LogS
     return result;
 }
 
+std::optional<QList<LogRow>> LogReader::uploadsOfSizes(const QString &serverKey, const QList<qint64> &sizes,
+                                                       QString *error)
+{
+    QList<LogRow> rows;
+    if (sizes.isEmpty())
+        return rows;
+    QStringList list;
+    for (qint64 size : sizes)
+        list << QString::number(size);
+    QSqlQuery sql(QSqlDatabase::database(m_connectionName, false));
+    sql.setForwardOnly(true);
+    sql.prepare(QStringLiteral("SELECT a.id, a.filePath, NULL, a.categoryID, a.categoryPath, a.uploadDateTime, "
+                               "a.fileSize, a.contentHash, NULL, a.bookmark FROM main.Asset a "
+                               "WHERE a.serverKey = ? AND a.uploadDateTime IS NOT NULL AND a.contentHash IS NOT NULL "
+                               "AND a.fileSize IN (SELECT value FROM json_each(?)) "
+                               "ORDER BY a.uploadDateTime DESC, a.id DESC"));
+    sql.addBindValue(serverKey);
+    sql.addBindValue(QStringLiteral("[%1]").arg(list.join(u',')));
+    if (!sql.exec()) {
+        if (error)
+            *error = sql.lastError().text();
+        return std::nullopt;
+    }
+    while (sql.next())
+        rows.append(rowOf(sql));
+    return rows;
+}
+
 bool LogReader::forEachRow(const LogQuery &query, const LogSnapshot &snapshot,
                            const std::function<bool(const LogRow &)> &row, QString *error)
 {

@@ -27,6 +27,7 @@ ObjectContext::~ObjectContext()
     // Records go before the store file they belong to.
     qDeleteAll(m_records);
     m_records.clear();
+    m_bookmarks.clear();
     for (const QPointer<ManagedObject> &record : std::as_const(m_deleted))
         delete record.data();
 }
@@ -34,6 +35,8 @@ ObjectContext::~ObjectContext()
 void ObjectContext::adopt(ManagedObject *record)
 {
     m_records.append(record);
+    if (auto *bookmark = qobject_cast<ServerBookmark *>(record))
+        m_bookmarks.append(bookmark);
     registerId(record);
     connect(record, &ManagedObject::valueChanged, this,
             [this, record](const QString &key) { emit objectChanged(record, key); });
@@ -125,8 +128,10 @@ void ObjectContext::deleteObject(ManagedObject *record)
     m_records.removeOne(record);
     if (auto *asset = qobject_cast<Asset *>(record))
         m_logKeys.remove(asset);
-    if (qobject_cast<ServerBookmark *>(record))
+    if (auto *bookmark = qobject_cast<ServerBookmark *>(record)) {
+        m_bookmarks.removeOne(bookmark);
         m_bookmarksById.remove(record->objectId());
+    }
     else
         m_assetsById.remove(record->objectId());
     record->markDeleted(true);
@@ -183,12 +188,7 @@ QList<ManagedObject *> ObjectContext::live() const
 
 QList<ServerBookmark *> ObjectContext::fetchAllBookmarks() const
 {
-    QList<ServerBookmark *> out;
-    for (ManagedObject *record : m_records) {
-        if (auto *bookmark = qobject_cast<ServerBookmark *>(record))
-            out.append(bookmark);
-    }
-    return out;
+    return m_bookmarks;
 }
 
 QList<Asset *> ObjectContext::fetchPendingAssets(const ServerBookmark *bookmark) const
@@ -242,33 +242,36 @@ bool ObjectContext::hasUploadsFor(const QString &serverKey) const
     return m_store && m_store->hasUploadsFor(serverKey);
 }
 
-QList<Asset *> ObjectContext::uploadedAssetsOfSizes(const QString &serverKey, const QList<qint64> &sizes)
+QList<LogRow> ObjectContext::loggedUploads(const QString &serverKey, const QList<LogRow> &fromFile,
+                                          const QSet<qint64> &sizes) const
 {
-    QList<Asset *> out;
-    // Many loaded uploads against many found ones: a set, not a search of the list per record.
-    QSet<const Asset *> found;
-    if (m_store && !sizes.isEmpty()) {
-        QString error;
-        const auto rows = m_store->uploadsOfSizes(serverKey, sizes, &error);
-        if (!rows)
-            qCWarning(lcStore) << "cannot look for earlier uploads:" << error;
-        for (const StoreFile::Row &row : rows.value_or(QList<StoreFile::Row>())) {
-            // Deleted or cleared here: not in the log any more. Loaded: as the object says.
-            Asset *asset = assetWithId(row.id);
-            if (asset && isLoggedUpload(asset, serverKey) && sizes.contains(*asset->fileSize()) &&
-                !found.contains(asset)) {
-                found.insert(asset);
-                out.append(asset);
-            }
+    auto logged = [&](const Asset *asset) {
+        return isLoggedUpload(asset, serverKey) && sizes.contains(*asset->fileSize());
+    };
+    QSet<qint64> deleted;
+    for (const QPointer<ManagedObject> &gone : std::as_const(m_deleted)) {
+        if (gone && gone->objectId() > 0)
+            deleted.insert(gone->objectId());
+    }
+    QList<LogRow> out;
+    QSet<qint64> seen;
+    for (const LogRow &row : fromFile) {
+        if (seen.contains(row.key))
+            continue;
+        seen.insert(row.key);
+        if (const Asset *asset = m_assetsById.value(row.key)) {
+            if (logged(asset))
+                out.append(LogRow::of(asset, row.key));
+            continue;
         }
+        if (!deleted.contains(row.key) && !m_clearedLog.covers(row.key, row.uploadMs) &&
+            !m_deletingLog.covers(row.key, row.uploadMs))
+            out.append(row);
     }
     for (ManagedObject *record : std::as_const(m_records)) {
         auto *asset = qobject_cast<Asset *>(record);
-        if (asset && !found.contains(asset) && isLoggedUpload(asset, serverKey) &&
-            sizes.contains(*asset->fileSize())) {
-            found.insert(asset);
-            out.append(asset);
-        }
+        if (asset && !seen.contains(asset->objectId()) && logged(asset))
+            out.append(LogRow::of(asset, asset->objectId()));
     }
     return out;
 }

@@ -59,9 +59,13 @@ public:
     [[nodiscard]] QList<Asset *> fetchUploadedAssets();
 
     // Logged uploads to a server (ServerBookmark::serverKey()) with a content hash, for the
-    // duplicate check: whether there are any, and those of these sizes, newest first.
+    // duplicate check: whether there are any, and those of these sizes. fromFile is what a
+    // LogReader found in the file (newest first, read off this thread); the context's own state
+    // replaces it: rows deleted or cleared here go, loaded records speak for themselves, and
+    // records not yet in the file follow. Nothing is loaded.
     [[nodiscard]] bool hasUploadsFor(const QString &serverKey) const;
-    [[nodiscard]] QList<Asset *> uploadedAssetsOfSizes(const QString &serverKey, const QList<qint64> &sizes);
+    [[nodiscard]] QList<LogRow> loggedUploads(const QString &serverKey, const QList<LogRow> &fromFile,
+                                              const QSet<qint64> &sizes) const;
 
     // The object of a stored asset, loaded when nothing holds it yet; null when the record is
     // gone or deleted here.
@@ -111,6 +115,9 @@ private:
 
     std::unique_ptr<StoreFile> m_store;
     QList<ManagedObject *> m_records; // owned (QObject children), store order
+    // The bookmarks among them, in the same order: asked for after every save, among
+    // thousands of queued and logged files.
+    QList<ServerBookmark *> m_bookmarks;
     QList<QPointer<ManagedObject>> m_deleted;
     // Saved records by id, loaded and not deleted.
     QHash<qint64, Asset *> m_assetsById;

@@ -408,16 +408,6 @@ bool StoreFile::deleteLog(const QString &path, const LogClear &cleared, QString 
     return ok;
 }
 
-std::optional<QList<StoreFile::Row>>
-StoreFile::uploadsOfSizes(const QString &serverKey, const QList<qint64> &sizes, QString *error) const
-{
-    return loadRows(
-        true,
-        QStringLiteral("WHERE serverKey = ? AND uploadDateTime IS NOT NULL AND contentHash IS NOT NULL "
-                       "AND fileSize IN (SELECT value FROM json_each(?)) ORDER BY uploadDateTime DESC"),
-        {serverKey, jsonIds(sizes)}, error);
-}
-
 bool StoreFile::hasUploadsFor(const QString &serverKey) const
 {
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));

@@ -51,10 +51,7 @@ public:
     // Closes and forgets a named SQLite connection; every copy of its handle must be gone.
     static void closeConnection(const QString &name);
     [[nodiscard]] static bool deleteLog(const QString &path, const LogClear &cleared, QString *error);
-    // Uploaded records of the server (ServerBookmark::serverKey()) with a content hash and one
-    // of these sizes, newest first.
-    [[nodiscard]] std::optional<QList<Row>> uploadsOfSizes(const QString &serverKey,
-                                                           const QList<qint64> &sizes, QString *error) const;
+    // Whether the file logs an upload to the server (ServerBookmark::serverKey()) with a content hash.
     [[nodiscard]] bool hasUploadsFor(const QString &serverKey) const;
 
     struct Change {
