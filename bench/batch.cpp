@@ -9,9 +9,9 @@
 // files are queued, Start Upload is clicked and the batch runs to its end. Batches: N small
 // (default 1,000), N large (default 10,000), then N large again with the import log window
 // opened by the application's own menu command, each of files never sent before (the later
-// ones are compared with the log first, as a user's next card is). The core reference sends the large batch
-// through an LMServerConnection whose records live in a store file of their own, so it pays the
-// same per-file store write as the window. The per-file store write is timed on its own too,
+// ones are compared with the log first, as a user's next card is, and none has a size the log
+// holds). The core reference sends the large batch through an LMServerConnection whose records
+// live in a store file of their own, so it pays the same per-file store write as the window. The per-file store write is timed on its own too,
 // against one prepared UPDATE run directly on the same file. Prints "name value" lines.
 #include "BenchSupport.h"
 
@@ -291,6 +291,8 @@ int main(int argc, char *argv[])
     std::printf("load_average_at_start %.2f\n", loadAverage());
 
     // A card of its own for each batch: a file sent before would be held back as a duplicate.
+    // Each card's files are a few bytes longer than the last card's, as another camera's would
+    // be, so no batch reads its files for the duplicate check and every batch pays the same.
     QList<QStringList> cards;
     for (const int count : {small, large, large}) {
         const QString folder = home.filePath(QStringLiteral("card%1").arg(cards.size()));
@@ -298,7 +300,7 @@ int main(int argc, char *argv[])
         QStringList paths;
         for (int i = 0; i < count; ++i) {
             paths << QStringLiteral("%1/IMG_%2.JPG").arg(folder).arg(i, 5, 10, QLatin1Char('0'));
-            if (!writeFile(paths.last(), qint64(kib) * 1024, quint32(cards.size() * 1000003 + i))) {
+            if (!writeFile(paths.last(), qint64(kib) * 1024 + cards.size(), quint32(cards.size() * 1000003 + i))) {
                 std::fputs("cannot write the test files\n", stderr);
                 return 1;
             }

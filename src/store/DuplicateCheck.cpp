@@ -97,11 +97,13 @@ void DuplicateCheck::sizesMeasured(const QList<qint64> &sizes, const QList<LogRo
         if (size >= 0)
             distinct.insert(size);
     }
+    // One logged upload of a size is enough to read the files of that size.
     QSet<qint64> logged;
-    if (m_context) {
-        for (const LogRow &row : m_context->loggedUploads(m_serverKey, fromFile, distinct))
-            logged.insert(row.fileSize.toLongLong());
-    }
+    if (m_context)
+        m_context->findLoggedUploads(
+            m_serverKey, fromFile,
+            [&](qint64 size, const QString &) { return distinct.contains(size) && !logged.contains(size); },
+            [&](const LogRow &row) { logged.insert(row.fileSize.toLongLong()); });
     QList<int> candidates;
     QStringList paths;
     qint64 total = 0;
@@ -118,10 +120,11 @@ void DuplicateCheck::sizesMeasured(const QList<qint64> &sizes, const QList<LogRo
     }
     const quint64 run = m_run;
     emit progress(0, total);
-    QSet<qint64> candidateSizes;
+    QList<qint64> measured;
     for (int i : std::as_const(candidates))
-        candidateSizes.insert(sizes.at(i));
-    m_pool.start([this, run, candidates, paths, total, candidateSizes, serverKey = m_serverKey,
+        measured.append(sizes.at(i));
+    const QSet<qint64> candidateSizes(measured.cbegin(), measured.cend());
+    m_pool.start([this, run, candidates, paths, total, measured, candidateSizes, serverKey = m_serverKey,
                   storePath = m_storePath, cancel = m_cancel] {
         QStringList hashes;
         qint64 before = 0;
@@ -148,8 +151,15 @@ void DuplicateCheck::sizesMeasured(const QList<qint64> &sizes, const QList<LogRo
             hashes.append(hash.value_or(QString()));
             before += QFileInfo(path).size();
         }
-        // Asked again: the log may have changed while the files were read.
-        const QList<LogRow> logged = readLog(storePath, serverKey, candidateSizes);
+        // Asked again, as the log may have changed while the files were read; only the rows of
+        // contents found here go back to the window.
+        QSet<QPair<qint64, QString>> contents;
+        for (qsizetype n = 0; n < hashes.size(); ++n) {
+            if (!hashes.at(n).isEmpty())
+                contents.insert({measured.at(n), hashes.at(n)});
+        }
+        QList<LogRow> logged = readLog(storePath, serverKey, candidateSizes);
+        logged.removeIf([&](const LogRow &row) { return !contents.contains({row.fileSize.toLongLong(), row.contentHash}); });
         QMetaObject::invokeMethod(
             this,
             [this, run, candidates, hashes, candidateSizes, logged] {
@@ -164,21 +174,31 @@ void DuplicateCheck::hashesComputed(const QList<int> &candidates, const QStringL
                                     const QSet<qint64> &sizes, const QList<LogRow> &fromFile)
 {
     QList<DuplicateMatch> duplicates;
-    const QList<LogRow> logged = m_context ? m_context->loggedUploads(m_serverKey, fromFile, sizes) : QList<LogRow>();
-    // Looked up, not searched: a card of thousands of files of one size against a log of
-    // thousands would otherwise compare every pair while the window waits. The first logged
-    // upload of a content is the one named, as the log's order has it.
-    QHash<QPair<qint64, QString>, const LogRow *> byContent;
-    for (const LogRow &earlier : logged) {
-        const QPair<qint64, QString> key{earlier.fileSize.toLongLong(), earlier.contentHash};
-        if (!byContent.contains(key))
-            byContent.insert(key, &earlier);
+    QSet<QPair<qint64, QString>> contents;
+    for (qsizetype n = 0; n < candidates.size(); ++n) {
+        if (!hashes.at(n).isEmpty())
+            contents.insert({m_sizes.at(candidates.at(n)), hashes.at(n)});
     }
+    // Looked up, not searched: a card of thousands of files of one size against a log of
+    // thousands would otherwise compare every pair while the window waits. The latest upload of
+    // a content is the one named.
+    QHash<QPair<qint64, QString>, LogRow> byContent;
+    if (m_context)
+        m_context->findLoggedUploads(
+            m_serverKey, fromFile,
+            [&](qint64 size, const QString &hash) { return sizes.contains(size) && contents.contains({size, hash}); },
+            [&](const LogRow &row) {
+                const QPair<qint64, QString> key{row.fileSize.toLongLong(), row.contentHash};
+                const auto known = byContent.constFind(key);
+                if (known == byContent.cend() || row.uploadMs > known->uploadMs)
+                    byContent.insert(key, row);
+            });
     for (qsizetype n = 0; n < candidates.size(); ++n) {
         Asset *record = m_queue.at(candidates.at(n));
         if (!record || hashes.at(n).isEmpty())
             continue;
-        if (const LogRow *earlier = byContent.value({m_sizes.at(candidates.at(n)), hashes.at(n)}))
+        const auto earlier = byContent.constFind({m_sizes.at(candidates.at(n)), hashes.at(n)});
+        if (earlier != byContent.cend())
             duplicates.append({record, earlier->categoryPath,
                                QDateTime::fromMSecsSinceEpoch(earlier->uploadMs, Qt::UTC)});
     }

@@ -242,38 +242,40 @@ bool ObjectContext::hasUploadsFor(const QString &serverKey) const
     return m_store && m_store->hasUploadsFor(serverKey);
 }
 
-QList<LogRow> ObjectContext::loggedUploads(const QString &serverKey, const QList<LogRow> &fromFile,
-                                          const QSet<qint64> &sizes) const
+void ObjectContext::findLoggedUploads(const QString &serverKey, const QList<LogRow> &fromFile,
+                                      const std::function<bool(qint64, const QString &)> &wanted,
+                                      const std::function<void(const LogRow &)> &found) const
 {
-    auto logged = [&](const Asset *asset) {
-        return isLoggedUpload(asset, serverKey) && sizes.contains(*asset->fileSize());
-    };
     QSet<qint64> deleted;
     for (const QPointer<ManagedObject> &gone : std::as_const(m_deleted)) {
         if (gone && gone->objectId() > 0)
             deleted.insert(gone->objectId());
     }
-    QList<LogRow> out;
-    QSet<qint64> seen;
     for (const LogRow &row : fromFile) {
-        if (seen.contains(row.key))
+        // A loaded record speaks for itself below.
+        if (!wanted(row.fileSize.toLongLong(), row.contentHash) || m_assetsById.contains(row.key) ||
+            deleted.contains(row.key) || m_clearedLog.covers(row.key, row.uploadMs) ||
+            m_deletingLog.covers(row.key, row.uploadMs))
             continue;
-        seen.insert(row.key);
-        if (const Asset *asset = m_assetsById.value(row.key)) {
-            if (logged(asset))
-                out.append(LogRow::of(asset, row.key));
-            continue;
-        }
-        if (!deleted.contains(row.key) && !m_clearedLog.covers(row.key, row.uploadMs) &&
-            !m_deletingLog.covers(row.key, row.uploadMs))
-            out.append(row);
+        found(row);
     }
+    // Size and hash first: among thousands of records, most fail there.
     for (ManagedObject *record : std::as_const(m_records)) {
         auto *asset = qobject_cast<Asset *>(record);
-        if (asset && !seen.contains(asset->objectId()) && logged(asset))
-            out.append(LogRow::of(asset, asset->objectId()));
+        if (!asset)
+            continue;
+        const std::optional<qint64> size = asset->fileSize();
+        const std::optional<QString> hash = size ? asset->contentHash() : std::nullopt;
+        if (!hash || !wanted(*size, *hash) || !isLoggedUpload(asset, serverKey))
+            continue;
+        LogRow row;
+        row.key = asset->objectId();
+        row.fileSize = *size;
+        row.contentHash = *hash;
+        row.categoryPath = asset->categoryPath().value_or(QString());
+        row.uploadMs = asset->uploadDateTime().value_or(QDateTime()).toMSecsSinceEpoch();
+        found(row);
     }
-    return out;
 }
 
 Asset *ObjectContext::assetWithId(qint64 id)

@@ -59,13 +59,15 @@ public:
     [[nodiscard]] QList<Asset *> fetchUploadedAssets();
 
     // Logged uploads to a server (ServerBookmark::serverKey()) with a content hash, for the
-    // duplicate check: whether there are any, and those of these sizes. fromFile is what a
-    // LogReader found in the file (newest first, read off this thread); the context's own state
-    // replaces it: rows deleted or cleared here go, loaded records speak for themselves, and
-    // records not yet in the file follow. Nothing is loaded.
+    // duplicate check: whether there are any, and each one whose size and hash are wanted (asked
+    // first, and cheaply, so a caller can narrow as it finds). fromFile is what a LogReader found
+    // in the file, read off this thread; the context's state replaces it: rows deleted or cleared
+    // here go, loaded records speak for themselves, and records not yet in the file follow.
+    // Found rows carry key, size, hash, category path and time. Nothing is loaded.
     [[nodiscard]] bool hasUploadsFor(const QString &serverKey) const;
-    [[nodiscard]] QList<LogRow> loggedUploads(const QString &serverKey, const QList<LogRow> &fromFile,
-                                              const QSet<qint64> &sizes) const;
+    void findLoggedUploads(const QString &serverKey, const QList<LogRow> &fromFile,
+                           const std::function<bool(qint64 size, const QString &hash)> &wanted,
+                           const std::function<void(const LogRow &)> &found) const;
 
     // The object of a stored asset, loaded when nothing holds it yet; null when the record is
     // gone or deleted here.

@@ -7,6 +7,8 @@
 #include "session/DuplicateSheet.h"
 #include "session/UploadPreviewPane.h"
 #include "session/UploadProgressPanel.h"
+#include "store/ContentHash.h"
+#include "store/StoreFile.h"
 
 #include <QAccessible>
 #include <QDBusConnection>
@@ -433,55 +435,92 @@ private slots:
 
     void duplicatesAreAskedAbout_data()
     {
-        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("earlier"); // who logged a.txt and b.txt
+        QTest::addColumn<int>("answer");      // -1: no sheet
         QTest::addColumn<QStringList>("sent"); // by the second batch, as the server logged it
-        QTest::newRow("skip") << int(DuplicateSheet::SkipDuplicates)
+        const QStringList all{"a.txt", "b copy.txt", "same-size.txt", "other.txt"};
+        QTest::newRow("skip") << "window" << int(DuplicateSheet::SkipDuplicates)
                               << QStringList{"same-size.txt", "other.txt"};
-        QTest::newRow("upload all") << int(DuplicateSheet::UploadAll)
-                                    << QStringList{"a.txt", "b copy.txt", "same-size.txt", "other.txt"};
-        QTest::newRow("cancel") << int(DuplicateSheet::Cancel) << QStringList{};
+        QTest::newRow("upload all") << "window" << int(DuplicateSheet::UploadAll) << all;
+        QTest::newRow("cancel") << "window" << int(DuplicateSheet::Cancel) << QStringList{};
+        // Rows in the file that this window never loaded, as another program writes them.
+        QTest::newRow("logged by another program")
+            << "another program" << int(DuplicateSheet::SkipDuplicates) << QStringList{"same-size.txt", "other.txt"};
+        // After Clear Log nothing is asked about, whatever the file still holds.
+        QTest::newRow("log cleared") << "window, then cleared" << -1 << all;
     }
 
     void duplicatesAreAskedAbout()
     {
+        QFETCH(QString, earlier);
         QFETCH(int, answer);
         QFETCH(QStringList, sent);
         UploadSession s(m_context, QStringLiteral("Duplicates ") + QLatin1String(QTest::currentDataTag()));
         QVERIFY(s.waitUntilReady());
         const QString dir = m_files.filePath(QStringLiteral("dup-") + QLatin1String(QTest::currentDataTag()));
         const QString a = writeFile(dir + QStringLiteral("/a.txt"), QByteArray(3000, 'a'));
-        // Nothing logged for this server yet: the batch starts at once, nothing compared.
-        s.upload()->AddAssetsToImportQueue(fileUrls({a, writeFile(dir + QStringLiteral("/b.txt"), "bbbb")}));
-        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
-        QVERIFY(s.upload()->uploadInProgress());
-        QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
+        const QString b = writeFile(dir + QStringLiteral("/b.txt"), "bbbb");
+        qsizetype sentBefore = 0;
+        if (earlier == QLatin1String("another program")) {
+            auto file = std::make_unique<StoreFile>();
+            QString error;
+            QVERIFY2(file->open(m_context->storeFile()->path(), &error), qPrintable(error));
+            ObjectContext other(std::move(file));
+            QVERIFY(other.load(&error));
+            for (const QString &path : {a, b}) {
+                Asset *record = other.insertAsset();
+                record->setFilePath(path);
+                record->setBookmark(other.registeredBookmark(s.bookmark->objectId()));
+                record->setCategoryID(kSpringCategory);
+                record->setCategoryPath(QStringLiteral("/Photos/2024/Spring"));
+                record->setUploadDateTime(QDateTime::currentDateTimeUtc());
+                record->setFingerprint(QFileInfo(path).size(), ContentHash::ofFile(path), s.bookmark->serverKey());
+            }
+            QVERIFY2(other.save(&error), qPrintable(error));
+        } else {
+            // Nothing logged for this server yet: the batch starts at once, nothing compared.
+            s.upload()->AddAssetsToImportQueue(fileUrls({a, b}));
+            QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+            QVERIFY(s.upload()->uploadInProgress());
+            QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
+            sentBefore = 2;
+            if (earlier.endsWith(QLatin1String("cleared")))
+                m_context->deleteUploadedAssets();
+        }
 
         // Again, with a copy under another name, a file of a's size and one of no logged size.
         s.upload()->AddAssetsToImportQueue(
             fileUrls({a, writeFile(dir + QStringLiteral("/b copy.txt"), "bbbb"),
                       writeFile(dir + QStringLiteral("/same-size.txt"), QByteArray(3000, 'z')),
                       writeFile(dir + QStringLiteral("/other.txt"), "other")}));
-        QSignalSpy progress(s.upload()->findChild<DuplicateCheck *>(), &DuplicateCheck::progress);
         const qsizetype before = s.server.requests().size();
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
-        DuplicateSheet *sheet = nullptr;
-        QTRY_VERIFY_WITH_TIMEOUT((sheet = s.session->window()->findChild<DuplicateSheet *>()), kTimeout);
-        QCOMPARE(sheet->list()->count(), 2);
-        const QString where = QStringLiteral(" — already uploaded to /Photos/2024/Spring on ");
-        QVERIFY(sheet->list()->item(0)->text().startsWith(QStringLiteral("a.txt") + where));
-        QVERIFY(sheet->list()->item(1)->text().startsWith(QStringLiteral("b copy.txt") + where));
-        // Only files of a logged size were read, and nothing goes out before the answer.
-        QCOMPARE(progress.first().at(1).toLongLong(), 3000 + 4 + 3000);
-        QCOMPARE(s.server.requests().size(), before);
-        if (answer == DuplicateSheet::SkipDuplicates) {
-            QVERIFY(sheet->button(DuplicateSheet::SkipDuplicates)->isDefault());
-            QCOMPARE(AccessibleTree::unnamedControls(sheet), QString());
-            QVERIFY(saveScreenshot(sheet, QStringLiteral("duplicate-sheet")));
+        // The check reports from the worker later, never inside the click.
+        QSignalSpy progress(s.upload()->findChild<DuplicateCheck *>(), &DuplicateCheck::progress);
+        QVERIFY(progress.isValid());
+        if (answer >= 0) {
+            DuplicateSheet *sheet = nullptr;
+            QTRY_VERIFY_WITH_TIMEOUT((sheet = s.session->window()->findChild<DuplicateSheet *>()), kTimeout);
+            QCOMPARE(sheet->list()->count(), 2);
+            const QString where = QStringLiteral(" — already uploaded to /Photos/2024/Spring on ");
+            QVERIFY(sheet->list()->item(0)->text().startsWith(QStringLiteral("a.txt") + where));
+            QVERIFY(sheet->list()->item(1)->text().startsWith(QStringLiteral("b copy.txt") + where));
+            // Only files of a logged size were read, and nothing goes out before the answer.
+            QVERIFY(!progress.isEmpty());
+            QCOMPARE(progress.first().at(1).toLongLong(), 3000 + 4 + 3000);
+            QCOMPARE(s.server.requests().size(), before);
+            if (answer == DuplicateSheet::SkipDuplicates && earlier == QLatin1String("window")) {
+                QVERIFY(sheet->button(DuplicateSheet::SkipDuplicates)->isDefault());
+                QCOMPARE(AccessibleTree::unnamedControls(sheet), QString());
+                QVERIFY(saveScreenshot(sheet, QStringLiteral("duplicate-sheet")));
+            }
+            QTest::mouseClick(sheet->button(DuplicateSheet::Answer(answer)), Qt::LeftButton);
         }
-        QTest::mouseClick(sheet->button(DuplicateSheet::Answer(answer)), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
+        if (answer < 0)
+            QVERIFY(!s.session->window()->findChild<DuplicateSheet *>());
         QStringList names;
-        for (const QJsonObject &request : s.server.requests(QStringLiteral("/ra/categoryAssets.json")).mid(2))
+        for (const QJsonObject &request : s.server.requests(QStringLiteral("/ra/categoryAssets.json")).mid(sentBefore))
             names << requestBody(request).value(QLatin1String("assetFileName")).toString();
         QCOMPARE(names, sent);
         QCOMPARE(m_context->fetchPendingAssets(s.bookmark).size(), answer == DuplicateSheet::Cancel ? 4 : 0);
