@@ -2,7 +2,8 @@
 // alone in the same run: how much the window costs per file, whether that cost grows with the
 // batch, and what an open import log adds.
 //
-//   bench_batch [--small N] [--large N] [--kib N] [--stamps N] [--without-log] [--screenshot PNG]
+//   bench_batch [--small N] [--large N] [--kib N] [--rounds N] [--stamps N] [--without-log]
+//               [--screenshot PNG]
 //
 // A session window is opened offscreen on a private store (its own XDG folders) against
 // lumaro-devserver --discard-bodies, shown in its upload view with a category selected; the
@@ -11,8 +12,12 @@
 // opened by the application's own menu command, each of files never sent before (the later
 // ones are compared with the log first, as a user's next card is, and none has a size the log
 // holds). The core reference sends the large batch through an LMServerConnection whose records
-// live in a store file of their own, so it pays the same per-file store write as the window. The per-file store write is timed on its own too,
-// against one prepared UPDATE run directly on the same file. Prints "name value" lines.
+// live in a store file of their own, so it pays the same per-file store write as the window.
+// Each batch runs --rounds times (default 3), the core's taking turns with the window's, and
+// medians are printed, so a burst of other load on the machine does not decide a figure; the
+// stalls are the longest of any round, by the clock and by the main thread's own CPU time in a gap.
+// The per-file store write is timed on its own too, against one prepared UPDATE run directly
+// on the same file. Prints "name value" lines.
 #include "BenchSupport.h"
 
 #include "app/AppDelegate.h"
@@ -44,6 +49,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -91,10 +97,20 @@ struct Run {
     double seconds = 0;
     double cpuMs = 0;
     double stallMs = 0;
+    double stallCpuMs = 0; // the most CPU time the main thread spent within one gap
     int sent = 0;
     bool ok = false;
     [[nodiscard]] double filesPerSecond() const { return seconds > 0 ? sent / seconds : 0; }
 };
+
+// The run of median pace; an empty one when there are none.
+Run median(QList<Run> runs)
+{
+    if (runs.isEmpty())
+        return {};
+    std::sort(runs.begin(), runs.end(), [](const Run &a, const Run &b) { return a.filesPerSecond() < b.filesPerSecond(); });
+    return runs.at(runs.size() / 2);
+}
 
 // The whole batch through the window: queued, Start Upload clicked, until the view is idle
 // again. Every record must end stamped and saved.
@@ -128,6 +144,7 @@ Run guiBatch(LMSessionUploadViewController *upload, const QStringList &paths, co
     run.seconds = double(clock.nsecsElapsed()) / 1e9;
     run.cpuMs = cpuSeconds() * 1e3 - cpuBefore;
     run.stallMs = meter.maxMs();
+    run.stallCpuMs = meter.maxCpuMs();
     QObject::disconnect(ended);
 
     int unsaved = 0;
@@ -272,6 +289,7 @@ int main(int argc, char *argv[])
     int large = 10000;
     int kib = 4;
     int stamps = 2000;
+    int rounds = 3;
     const QStringList args = app.arguments();
     // For profiling the window alone.
     const bool withLog = !args.contains(QLatin1String("--without-log"));
@@ -283,6 +301,8 @@ int main(int argc, char *argv[])
             large = qMax(1, args.at(i + 1).toInt());
         else if (args.at(i) == QLatin1String("--kib"))
             kib = qMax(0, args.at(i + 1).toInt());
+        else if (args.at(i) == QLatin1String("--rounds"))
+            rounds = qMax(1, args.at(i + 1).toInt());
         else if (args.at(i) == QLatin1String("--stamps"))
             stamps = qMax(1, args.at(i + 1).toInt());
         else if (args.at(i) == QLatin1String("--screenshot"))
@@ -293,8 +313,11 @@ int main(int argc, char *argv[])
     // A card of its own for each batch: a file sent before would be held back as a duplicate.
     // Each card's files are a few bytes longer than the last card's, as another camera's would
     // be, so no batch reads its files for the duplicate check and every batch pays the same.
-    QList<QStringList> cards;
-    for (const int count : {small, large, large}) {
+    QList<QStringList> cards; // per round: small, large, large with the log open
+    QList<int> counts;
+    for (int r = 0; r < rounds; ++r)
+        counts << small << large << large;
+    for (const int count : std::as_const(counts)) {
         const QString folder = home.filePath(QStringLiteral("card%1").arg(cards.size()));
         QDir().mkpath(folder);
         QStringList paths;
@@ -315,7 +338,6 @@ int main(int argc, char *argv[])
     }
 
     const QPair<double, double> stamp = stampCost(home.filePath(QStringLiteral("stamp.storedata")), stamps);
-    const Run core = coreBatch(server, cards.at(1), home.filePath(QStringLiteral("core.storedata")));
 
     AppDelegate delegate;
     ObjectContext *context = delegate.managedObjectContext();
@@ -350,13 +372,18 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    const Run smallRun = guiBatch(upload, cards.at(0));
-    const Run largeRun = guiBatch(upload, cards.at(1), screenshot);
-    Run logRun;
+    QList<Run> coreRuns, smallRuns, largeRuns, logRuns;
+    for (int r = 0; r < rounds; ++r) {
+        coreRuns << coreBatch(server, cards.at(3 * r + 1), home.filePath(QStringLiteral("core%1.storedata").arg(r)));
+        smallRuns << guiBatch(upload, cards.at(3 * r));
+        largeRuns << guiBatch(upload, cards.at(3 * r + 1), r == 0 ? screenshot : QString());
+    }
+    // Once open, the log stays open: its batches come last.
     if (withLog) {
         delegate.menus()->importLogItem()->trigger();
         settle(500);
-        logRun = guiBatch(upload, cards.at(2));
+        for (int r = 0; r < rounds; ++r)
+            logRuns << guiBatch(upload, cards.at(3 * r + 2));
     }
 
     QPointer<LMSessionWindowController> closing(session);
@@ -365,8 +392,13 @@ int main(int argc, char *argv[])
     server.process.terminate();
     server.process.waitForFinished(5000);
 
+    const Run core = median(coreRuns);
+    const Run smallRun = median(smallRuns);
+    const Run largeRun = median(largeRuns);
+    const Run logRun = median(logRuns);
     const double perFileSmall = smallRun.sent > 0 ? smallRun.seconds / smallRun.sent : 0;
     const double perFileLarge = largeRun.sent > 0 ? largeRun.seconds / largeRun.sent : 0;
+    std::printf("rounds %d\n", rounds);
     std::printf("files_small %d\n", small);
     std::printf("files_large %d\n", large);
     std::printf("file_kib %d\n", kib);
@@ -380,11 +412,25 @@ int main(int argc, char *argv[])
     std::printf("log_open_files_per_s_10k %.1f\n", logRun.filesPerSecond());
     std::printf("log_open_vs_closed %.2f\n",
                 largeRun.filesPerSecond() > 0 ? logRun.filesPerSecond() / largeRun.filesPerSecond() : 0.0);
-    std::printf("max_stall_ms %.1f\n", qMax(smallRun.stallMs, largeRun.stallMs));
-    std::printf("log_open_max_stall_ms %.1f\n", logRun.stallMs);
+    auto longest = [](const QList<Run> &runs, double Run::*field) {
+        double most = 0;
+        for (const Run &run : runs)
+            most = qMax(most, run.*field);
+        return most;
+    };
+    std::printf("max_stall_ms %.1f\n", qMax(longest(smallRuns, &Run::stallMs), longest(largeRuns, &Run::stallMs)));
+    std::printf("max_stall_cpu_ms %.1f\n",
+                qMax(longest(smallRuns, &Run::stallCpuMs), longest(largeRuns, &Run::stallCpuMs)));
+    std::printf("log_open_max_stall_ms %.1f\n", longest(logRuns, &Run::stallMs));
+    std::printf("log_open_max_stall_cpu_ms %.1f\n", longest(logRuns, &Run::stallCpuMs));
     std::printf("store_stamp_us %.1f\n", stamp.first);
     std::printf("raw_update_us %.1f\n", stamp.second);
     std::printf("store_stamp_vs_raw_update %.2f\n", stamp.second > 0 ? stamp.first / stamp.second : 0.0);
     std::printf("load_average_at_end %.2f\n", loadAverage());
-    return (core.ok && smallRun.ok && largeRun.ok && (logRun.ok || !withLog)) ? 0 : 1;
+    bool ok = true;
+    for (const QList<Run> *runs : {&coreRuns, &smallRuns, &largeRuns, &logRuns}) {
+        for (const Run &run : *runs)
+            ok = ok && run.ok;
+    }
+    return ok ? 0 : 1;
 }
