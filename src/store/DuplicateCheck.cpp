@@ -44,6 +44,7 @@ bool DuplicateCheck::start(const QString &serverKey, const QList<Asset *> &queue
     const quint64 run = ++m_run;
     // Sizes only (no content) and off the main thread: a long queue means many file lookups,
     // and a long log many rows of the same size.
+    m_readSince = ManagedObject::changeClock();
     m_pool.start([this, run, paths, serverKey, storePath = m_storePath, cancel = m_cancel] {
         QList<qint64> sizes;
         QSet<qint64> distinct;
@@ -101,7 +102,7 @@ void DuplicateCheck::sizesMeasured(const QList<qint64> &sizes, const QList<LogRo
     QSet<qint64> logged;
     if (m_context)
         m_context->findLoggedUploads(
-            m_serverKey, fromFile,
+            m_serverKey, fromFile, m_readSince,
             [&](qint64 size, const QString &) { return distinct.contains(size) && !logged.contains(size); },
             [&](const LogRow &row) { logged.insert(row.fileSize.toLongLong()); });
     QList<int> candidates;
@@ -124,6 +125,7 @@ void DuplicateCheck::sizesMeasured(const QList<qint64> &sizes, const QList<LogRo
     for (int i : std::as_const(candidates))
         measured.append(sizes.at(i));
     const QSet<qint64> candidateSizes(measured.cbegin(), measured.cend());
+    m_readSince = ManagedObject::changeClock();
     m_pool.start([this, run, candidates, paths, total, measured, candidateSizes, serverKey = m_serverKey,
                   storePath = m_storePath, cancel = m_cancel] {
         QStringList hashes;
@@ -185,7 +187,7 @@ void DuplicateCheck::hashesComputed(const QList<int> &candidates, const QStringL
     QHash<QPair<qint64, QString>, LogRow> byContent;
     if (m_context)
         m_context->findLoggedUploads(
-            m_serverKey, fromFile,
+            m_serverKey, fromFile, m_readSince,
             [&](qint64 size, const QString &hash) { return sizes.contains(size) && contents.contains({size, hash}); },
             [&](const LogRow &row) {
                 const QPair<qint64, QString> key{row.fileSize.toLongLong(), row.contentHash};

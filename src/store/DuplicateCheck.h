@@ -55,6 +55,8 @@ private:
     QThreadPool m_pool;
     QString m_serverKey;
     QString m_storePath;
+    // The change clock before the worker's latest read of the file.
+    quint64 m_readSince = 0;
     QList<QPointer<Asset>> m_queue;
     QList<qint64> m_sizes;
     bool m_running = false;

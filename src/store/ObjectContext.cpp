@@ -242,7 +242,7 @@ bool ObjectContext::hasUploadsFor(const QString &serverKey) const
     return m_store && m_store->hasUploadsFor(serverKey);
 }
 
-void ObjectContext::findLoggedUploads(const QString &serverKey, const QList<LogRow> &fromFile,
+void ObjectContext::findLoggedUploads(const QString &serverKey, const QList<LogRow> &fromFile, quint64 since,
                                       const std::function<bool(qint64, const QString &)> &wanted,
                                       const std::function<void(const LogRow &)> &found) const
 {
@@ -252,15 +252,18 @@ void ObjectContext::findLoggedUploads(const QString &serverKey, const QList<LogR
             deleted.insert(gone->objectId());
     }
     for (const LogRow &row : fromFile) {
-        // A loaded record speaks for itself below.
-        if (!wanted(row.fileSize.toLongLong(), row.contentHash) || m_assetsById.contains(row.key) ||
+        // A record changed since speaks for itself below.
+        const Asset *loaded = m_assetsById.value(row.key);
+        if (!wanted(row.fileSize.toLongLong(), row.contentHash) || (loaded && loaded->changedSince(since)) ||
             deleted.contains(row.key) || m_clearedLog.covers(row.key, row.uploadMs) ||
             m_deletingLog.covers(row.key, row.uploadMs))
             continue;
         found(row);
     }
-    // Size and hash first: among thousands of records, most fail there.
+    // Among tens of thousands of records, most are as the file has them.
     for (ManagedObject *record : std::as_const(m_records)) {
+        if (!record->changedSince(since))
+            continue;
         auto *asset = qobject_cast<Asset *>(record);
         if (!asset)
             continue;

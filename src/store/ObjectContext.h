@@ -61,11 +61,12 @@ public:
     // Logged uploads to a server (ServerBookmark::serverKey()) with a content hash, for the
     // duplicate check: whether there are any, and each one whose size and hash are wanted (asked
     // first, and cheaply, so a caller can narrow as it finds). fromFile is what a LogReader found
-    // in the file, read off this thread; the context's state replaces it: rows deleted or cleared
-    // here go, loaded records speak for themselves, and records not yet in the file follow.
-    // Found rows carry key, size, hash, category path and time. Nothing is loaded.
+    // in the file, read off this thread after ManagedObject::changeClock() said since; the
+    // context's state replaces it: rows deleted or cleared here go, records changed or saved
+    // since (or not yet saved) speak for themselves. Found rows carry key, size, hash, category
+    // path and time. Nothing is loaded.
     [[nodiscard]] bool hasUploadsFor(const QString &serverKey) const;
-    void findLoggedUploads(const QString &serverKey, const QList<LogRow> &fromFile,
+    void findLoggedUploads(const QString &serverKey, const QList<LogRow> &fromFile, quint64 since,
                            const std::function<bool(qint64 size, const QString &hash)> &wanted,
                            const std::function<void(const LogRow &)> &found) const;
 
