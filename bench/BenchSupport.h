@@ -5,6 +5,8 @@
 // loop was held.
 
 #include "connection/CertificateTrust.h"
+#include "store/Asset.h"
+#include "store/ObjectContext.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -94,6 +96,19 @@ inline bool writeFile(const QString &path, qint64 size, quint32 seed)
         written += n;
     }
     return true;
+}
+
+// A pending record for each path, under bookmark, in order.
+inline QList<Asset *> queueFiles(ObjectContext &context, ServerBookmark *bookmark, const QStringList &paths)
+{
+    QList<Asset *> batch;
+    for (const QString &path : paths) {
+        Asset *asset = context.insertAsset();
+        asset->setFilePath(path);
+        asset->setBookmark(bookmark);
+        batch.append(asset);
+    }
+    return batch;
 }
 
 // CPU time of the whole process, every thread.

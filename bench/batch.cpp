@@ -176,13 +176,7 @@ Run coreBatch(const Server &server, const QStringList &paths, const QString &sto
     ObjectContext context(std::move(store));
     ServerBookmark *bookmark = context.insertBookmark();
     fillBookmark(bookmark, server.port);
-    QList<Asset *> batch;
-    for (const QString &path : paths) {
-        Asset *asset = context.insertAsset();
-        asset->setFilePath(path);
-        asset->setBookmark(bookmark);
-        batch.append(asset);
-    }
+    const QList<Asset *> batch = queueFiles(context, bookmark, paths);
     if (!context.save(&error)) {
         std::fprintf(stderr, "core store: %s\n", qPrintable(error));
         return run;

@@ -135,13 +135,7 @@ BatchResult connectionUpload(const Server &server, const QStringList &paths, Sta
     bookmark->setPortNumber(server.port);
     bookmark->setUserName(QStringLiteral("bench"));
     bookmark->setPassword(QStringLiteral("bench"));
-    QList<Asset *> batch;
-    for (const QString &path : paths) {
-        Asset *asset = context.insertAsset();
-        asset->setFilePath(path);
-        asset->setBookmark(bookmark);
-        batch.append(asset);
-    }
+    const QList<Asset *> batch = queueFiles(context, bookmark, paths);
     LMServerConnection connection(bookmark);
     connection.setSelectedCategory(QJsonObject{{QStringLiteral("id"), 1}, {QStringLiteral("name"), QStringLiteral("Bench")}});
 
