@@ -11,6 +11,8 @@
 // Launch memory is the real application's peak resident size (VmHWM) once it has shown the
 // bookmarks window and gone idle, measured offscreen over a store with the records and over
 // the same store without them. Prints "name value" lines.
+#include "BenchSupport.h"
+
 #include "app/AppDelegate.h"
 #include "session/ImportLogModel.h"
 #include "session/LMImportLogViewController.h"
@@ -42,10 +44,11 @@
 #include <QTimer>
 
 #include <csignal>
-#include <ctime>
 #include <cstdio>
 
 namespace {
+
+using BenchSupport::StallMeter;
 
 // Three bookmarks, a few files waiting in their queues, and `records` uploads spread over them.
 bool generateStore(const QString &folder, int records)
@@ -177,56 +180,6 @@ double launchPeakMiB(const QString &dataHome, const QString &configHome)
     return double(peak) / 1024.0;
 }
 
-double threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
-// Longest gap between ticks of a 1 ms timer while it runs: how long the event loop was held.
-// On a machine shared with other work part of a gap is time the thread was not running at
-// all; the CPU time the main thread spent inside the longest gap says what was ours.
-class StallMeter : public QObject {
-public:
-    StallMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            const double cpu = threadCpuMs();
-            if (m_last >= 0) {
-                m_max = qMax(m_max, now - m_last);
-                m_maxCpu = qMax(m_maxCpu, cpu - m_lastCpu);
-            }
-            m_last = now;
-            m_lastCpu = cpu;
-        });
-    }
-    void start()
-    {
-        m_clock.start();
-        m_last = -1;
-        m_max = 0;
-        m_timer.start();
-    }
-    double stop()
-    {
-        m_timer.stop();
-        return double(m_max) / 1e6;
-    }
-    // Over every run so far.
-    [[nodiscard]] double maxCpuMs() const { return m_maxCpu; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = -1;
-    qint64 m_max = 0;
-    double m_lastCpu = 0;
-    double m_maxCpu = 0;
-};
 
 bool waitFor(const std::function<bool()> &done, int timeoutMs = 60000)
 {

@@ -12,7 +12,8 @@
 //
 // The contenders take turns for several rounds and each reports its median, so a burst of
 // other load on the machine does not favour one of them. Prints "name value" lines.
-#include "connection/CertificateTrust.h"
+#include "BenchSupport.h"
+
 #include "connection/LMServerConnection.h"
 #include "platform/NotificationCenter.h"
 #include "store/Asset.h"
@@ -34,90 +35,11 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <memory>
 
 namespace {
 
-struct Server {
-    QProcess process;
-    quint16 port = 0;
-    // The fingerprint of the certificate a TLS server presents; empty for plain HTTP.
-    QString pin;
-    [[nodiscard]] QString base() const
-    {
-        return QStringLiteral("%1://127.0.0.1:%2/cgi-bin/WebObjects/Lumaro.woa").arg(pin.isEmpty() ? "http" : "https").arg(port);
-    }
-};
-
-// A self-signed certificate for 127.0.0.1, made with the openssl tool; the server's --tls arguments.
-QStringList makeCertificate(const QString &dir, QString *pin)
-{
-    const QString cert = dir + QStringLiteral("/server.crt");
-    const QString key = dir + QStringLiteral("/server.key");
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2",
-                   "-keyout", key, "-out", cert, "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
-    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
-        return {};
-    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(cert);
-    if (certificates.isEmpty())
-        return {};
-    *pin = CertificateTrust::fingerprint(certificates.first());
-    return {QStringLiteral("--tls"), cert, key};
-}
-
-bool startServer(Server &server, const QStringList &extraArgs = {})
-{
-    server.process.setProgram(QStringLiteral(LUMARO_DEVSERVER_PATH));
-    server.process.setArguments(QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--discard-bodies"),
-                                            QStringLiteral("--quiet"), QStringLiteral("--user"), QStringLiteral("bench:bench")} +
-                                extraArgs);
-    server.process.start();
-    if (!server.process.waitForStarted(5000))
-        return false;
-    QByteArray out;
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 10000) {
-        server.process.waitForReadyRead(100);
-        out += server.process.readAllStandardOutput();
-        const auto match = QRegularExpression(QStringLiteral("127\\.0\\.0\\.1:(\\d+)/")).match(QString::fromUtf8(out));
-        if (match.hasMatch()) {
-            server.port = quint16(match.captured(1).toUInt());
-            return true;
-        }
-    }
-    return false;
-}
-
-bool writeFile(const QString &path, qint64 size, quint32 seed)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray block(1 << 20, Qt::Uninitialized);
-    quint32 x = seed;
-    for (char &c : block) {
-        x = x * 1664525u + 1013904223u;
-        c = char(x >> 24);
-    }
-    for (qint64 written = 0; written < size;) {
-        const qint64 n = qMin<qint64>(block.size(), size - written);
-        if (file.write(block.constData(), n) != n)
-            return false;
-        written += n;
-    }
-    return true;
-}
-
-double cpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
+using namespace BenchSupport;
 
 qint64 readStatusKiB(const char *field)
 {
@@ -138,37 +60,6 @@ void resetPeakRss()
     if (clear.open(QIODevice::WriteOnly))
         clear.write("5");
 }
-
-// Longest gap between ticks of a 1 ms timer while it runs: how long the event loop was held.
-class StallMeter : public QObject {
-public:
-    StallMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            if (m_last >= 0)
-                m_max = qMax(m_max, now - m_last);
-            m_last = now;
-        });
-    }
-    void start()
-    {
-        m_clock.start();
-        m_last = -1;
-        m_max = 0;
-        m_timer.start();
-    }
-    void stop() { m_timer.stop(); }
-    [[nodiscard]] double maxMs() const { return double(m_max) / 1e6; }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_last = -1;
-    qint64 m_max = 0;
-};
 
 const QString Login = QStringLiteral("?loginName=bench&password=bench&roleName=CategoryAdmin");
 
@@ -244,13 +135,7 @@ BatchResult connectionUpload(const Server &server, const QStringList &paths, Sta
     bookmark->setPortNumber(server.port);
     bookmark->setUserName(QStringLiteral("bench"));
     bookmark->setPassword(QStringLiteral("bench"));
-    QList<Asset *> batch;
-    for (const QString &path : paths) {
-        Asset *asset = context.insertAsset();
-        asset->setFilePath(path);
-        asset->setBookmark(bookmark);
-        batch.append(asset);
-    }
+    const QList<Asset *> batch = queueFiles(context, bookmark, paths);
     LMServerConnection connection(bookmark);
     connection.setSelectedCategory(QJsonObject{{QStringLiteral("id"), 1}, {QStringLiteral("name"), QStringLiteral("Bench")}});
 

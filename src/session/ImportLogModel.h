@@ -8,6 +8,7 @@
 #include <QPointer>
 
 class Asset;
+class CoalescedUpdate;
 class LogSource;
 class ManagedObject;
 class ObjectContext;
@@ -16,7 +17,8 @@ class ObjectContext;
 // store on a worker thread. The model holds only the ordered keys and a bounded cache of the
 // rows on screen, so a long history costs neither launch time nor memory. It follows the
 // context: unsaved changes (a cleared log, a stamp not yet saved, a renamed or deleted
-// bookmark) show as they are there, and a new entry arrives as one row inserted at its place.
+// bookmark) show as they are there, and a new entry arrives as one row inserted at its place,
+// without asking the store again: a batch with the log open costs a few comparisons per file.
 class ImportLogModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -66,6 +68,16 @@ signals:
 private:
     void scheduleRefresh();
     void contextChanged(ManagedObject *record, const QString &key);
+    // A saved record stamped for the first time, as one row at its place; false when the store
+    // has to be asked instead. New entries are placed at most about 30 times a second, so a
+    // batch of tiny files does not redraw the table per file.
+    bool placeNewEntry(Asset *asset);
+    void placeArrivals();
+    // Where the entry goes among the rows, as the store's query would put it.
+    [[nodiscard]] int placeOf(const LogRow &entry) const;
+    void insertEntry(int row, qint64 key);
+    // The row as the store's query sorts and searches it (by its bookmark's name).
+    [[nodiscard]] LogRow comparableRow(int row) const;
     void applyKeys(const QList<qint64> &keys, qint64 total);
     bool applyDifference(const QList<qint64> &keys);
     [[nodiscard]] const LogRow *storedRow(int row) const;
@@ -77,6 +89,13 @@ private:
     qint64 m_total = 0;
     bool m_loaded = false;
     bool m_refreshPending = false;
+    bool m_awaitingKeys = false;
+    CoalescedUpdate *m_arrivals;
+    QList<QPointer<Asset>> m_arriving;
+    // Entries placed while the store was being asked: its answer may lack them.
+    QList<QPointer<Asset>> m_placedMeanwhile;
+    // Rows of records not yet saved, whose keys change when they are.
+    qsizetype m_unsavedRows = 0;
     // Rows read from the file for display, by key; dropped whenever the store answers again.
     mutable QHash<qint64, LogRow> m_rows;
 };

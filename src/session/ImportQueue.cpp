@@ -6,6 +6,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 ImportQueue::ImportQueue(QObject *parent) : QObject(parent) {}
 
 ImportQueue::~ImportQueue() = default;
@@ -49,7 +51,7 @@ Asset *ImportQueue::at(int row) const
 
 int ImportQueue::rowOf(const QObject *record) const
 {
-    if (!record)
+    if (!contains(record))
         return -1;
     for (int row = 0; row < m_records.size(); ++row)
         if (m_records.at(row) == record)
@@ -59,21 +61,62 @@ int ImportQueue::rowOf(const QObject *record) const
 
 void ImportQueue::append(Asset *record)
 {
-    if (record)
+    if (record && !m_listed.contains(record)) {
         m_records.append(record);
+        m_listed.insert(record);
+    }
 }
 
-void ImportQueue::removeAt(int row)
+void ImportQueue::removeRows(int first, int count)
 {
-    if (row < 0 || row >= m_records.size())
+    count = std::min(count, size() - first);
+    if (first < 0 || count <= 0)
         return;
-    m_failures.remove(m_records.at(row).data());
-    m_records.removeAt(row);
+    for (int row = first; row < first + count; ++row) {
+        m_failures.remove(m_records.at(row).data());
+        m_sent.remove(m_records.at(row).data());
+        m_listed.remove(m_records.at(row).data());
+    }
+    m_records.remove(first, count);
+}
+
+bool ImportQueue::markSent(const QObject *record)
+{
+    if (!contains(record) || m_sent.contains(record))
+        return false;
+    m_sent.insert(record);
+    return true;
+}
+
+int ImportQueue::firstUnsentRow() const
+{
+    for (int row = 0; row < size(); ++row)
+        if (!m_sent.contains(m_records.at(row).data()))
+            return row;
+    return -1;
+}
+
+QList<std::pair<int, int>> ImportQueue::sentRuns() const
+{
+    // Sent records gather near the top (only failed ones stay above them): stop once all are found.
+    QList<std::pair<int, int>> runs;
+    qsizetype found = 0;
+    for (int row = 0; row < size() && found < m_sent.size(); ++row) {
+        if (!m_sent.contains(m_records.at(row).data()))
+            continue;
+        ++found;
+        if (!runs.isEmpty() && runs.constLast().first + runs.constLast().second == row)
+            ++runs.last().second;
+        else
+            runs.append({row, 1});
+    }
+    std::reverse(runs.begin(), runs.end());
+    return runs;
 }
 
 void ImportQueue::setFailure(const Asset *record, const QString &reason)
 {
-    if (rowOf(record) >= 0)
+    if (contains(record))
         m_failures.insert(record, reason.isEmpty() ? tr("The file could not be uploaded.") : reason);
 }
 
@@ -88,5 +131,5 @@ void ImportQueue::forget(ManagedObject *record)
     if (row < 0)
         return;
     removeAt(row);
-    emit recordsDropped();
+    emit recordDropped(row);
 }

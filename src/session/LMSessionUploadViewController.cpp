@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "connection/LMServerConnection.h"
+#include "platform/CoalescedUpdate.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/NotificationCenter.h"
 #include "session/AssetChooserDialog.h"
@@ -23,6 +24,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -30,15 +32,26 @@ namespace {
 const QString StartUploadTitle = QStringLiteral("Start Upload");
 const QString StopUploadTitle = QStringLiteral("Stop Upload");
 const QString AssetKey = QStringLiteral("asset");
+// A file in flight for less than this passes unseen: its picture is not worth decoding.
+constexpr int PreviewDwellMs = 200;
 } // namespace
 
 LMSessionUploadViewController::LMSessionUploadViewController(QObject *parent)
-    : ViewController(parent), m_importQueue(new ImportQueue(this))
+    : ViewController(parent), m_importQueue(new ImportQueue(this)),
+      m_display(new CoalescedUpdate([this] { updateDisplay(); }, this)), m_previewDwell(new QTimer(this))
 {
-    connect(m_importQueue, &ImportQueue::recordsDropped, this, [this] {
-        reloadList();
+    connect(m_importQueue, &ImportQueue::recordDropped, this, [this](int row) {
+        if (isViewLoaded())
+            m_assetBrowser->removeRows(row, 1, 0);
         if (m_importQueue->isEmpty())
             clearPreview();
+    });
+    m_previewDwell->setSingleShot(true);
+    m_previewDwell->setInterval(PreviewDwellMs);
+    connect(m_previewDwell, &QTimer::timeout, this, [this] {
+        // Picture and path both follow the file being sent, so they never describe two files.
+        if (m_uploadInProgress && m_inFlight && isViewLoaded())
+            showRecord(m_inFlight);
     });
 }
 
@@ -161,7 +174,7 @@ void LMSessionUploadViewController::AddAssetsToImportQueue(const QList<QUrl> &ur
     }
     if (!isViewLoaded())
         return;
-    m_assetBrowser->loadColumnZero();
+    m_assetBrowser->insertRows(m_importQueue->size() - int(paths.size()), int(paths.size()), 0);
     if (!m_importQueue->isEmpty())
         selectAndShowRow(m_importQueue->size() - 1);
 }
@@ -190,21 +203,33 @@ void LMSessionUploadViewController::deleteSelectedAssets()
     std::sort(rows.begin(), rows.end(), std::greater<>());
     // The row that the entry after the last removed one moves up to.
     int next = rows.constFirst() - int(rows.size()) + 1;
-    ObjectContext *context = managedObjectContext();
-    for (int row : std::as_const(rows)) {
-        Asset *record = m_importQueue->at(row);
-        m_importQueue->removeAt(row);
-        if (context && record)
-            context->deleteObject(record);
-    }
+    removeQueuedRows(rows);
     if (m_importQueue->isEmpty()) {
         clearPreview();
-        m_assetBrowser->reloadColumn(0);
         return;
     }
     next = std::min(next, m_importQueue->size() - 1);
-    m_assetBrowser->reloadColumn(0);
     selectAndShowRow(next);
+}
+
+void LMSessionUploadViewController::removeQueuedRows(const QList<int> &rowsBottomUp)
+{
+    ObjectContext *context = managedObjectContext();
+    // Runs of neighbouring rows leave together; gone from the context as well, saved later.
+    for (qsizetype i = 0; i < rowsBottomUp.size();) {
+        const int last = rowsBottomUp.at(i);
+        int first = last;
+        while (++i < rowsBottomUp.size() && rowsBottomUp.at(i) == first - 1)
+            --first;
+        QList<Asset *> records;
+        for (int row = first; row <= last; ++row)
+            records.append(m_importQueue->at(row));
+        m_importQueue->removeRows(first, last - first + 1);
+        m_assetBrowser->removeRows(first, last - first + 1, 0);
+        for (Asset *record : std::as_const(records))
+            if (context && record)
+                context->deleteObject(record);
+    }
 }
 
 void LMSessionUploadViewController::chooseAssetsButtonWasClicked()
@@ -293,17 +318,16 @@ void LMSessionUploadViewController::duplicatesFound(const QList<DuplicateMatch> 
             return;
         }
         if (answer == DuplicateSheet::SkipDuplicates) {
-            // Out of the queue as the Delete key takes them: gone from the context, saved later.
-            ObjectContext *context = managedObjectContext();
-            for (const DuplicateMatch &duplicate : duplicates) {
-                const int row = m_importQueue->rowOf(duplicate.record);
-                if (row < 0)
-                    continue;
-                m_importQueue->removeAt(row);
-                if (context)
-                    context->deleteObject(duplicate.record);
+            // Out of the queue as the Delete key takes them.
+            QSet<const QObject *> skipped;
+            for (const DuplicateMatch &duplicate : duplicates)
+                skipped.insert(duplicate.record);
+            QList<int> rows;
+            for (int row = m_importQueue->size() - 1; row >= 0; --row) {
+                if (skipped.contains(m_importQueue->at(row)))
+                    rows.append(row);
             }
-            reloadList();
+            removeQueuedRows(rows);
             if (m_importQueue->isEmpty())
                 clearPreview();
             if (checkedBatch().isEmpty()) {
@@ -322,7 +346,7 @@ QList<Asset *> LMSessionUploadViewController::checkedBatch() const
 {
     QList<Asset *> batch;
     for (const QPointer<Asset> &record : m_checkedBatch) {
-        if (record && m_importQueue->rowOf(record) >= 0)
+        if (m_importQueue->contains(record))
             batch.append(record);
     }
     return batch;
@@ -336,44 +360,46 @@ void LMSessionUploadViewController::beginBatch(const QList<Asset *> &batch)
         return;
     }
     setStatusText({});
-    m_importQueue->clearFailures();
+    if (m_importQueue->failureCount() > 0) {
+        m_importQueue->clearFailures();
+        m_assetBrowser->reloadRows(0, m_importQueue->size() - 1, 0);
+    }
     m_viewWidget->showFailureReason({});
     m_uploadBatchTotal = batch.size();
     m_uploadedCount = 0;
     m_failedCount = 0;
+    m_inFlight = nullptr;
+    m_inFlightNumber = 0;
+    // What was selected before says nothing about the file being sent.
+    clearPreview();
     m_progressPanel->beginBatch(batch);
     setUploading(true);
-    reloadList();
     server->startAssetImport(batch);
 }
 
+// The handlers below only take note; what the user sees follows in updateDisplay(), at most
+// about 30 times a second, so a batch of tiny files never redraws per file.
 void LMSessionUploadViewController::uploadingAsset(const Notification &notification)
 {
-    setStatusText(QStringLiteral("uploading asset %1 of %2")
-                      .arg(m_uploadedCount + m_failedCount + 1)
-                      .arg(m_uploadBatchTotal));
     QObject *record = notification.userInfo.value(AssetKey).value<QObject *>();
+    m_inFlightNumber = m_uploadedCount + m_failedCount + 1;
+    const int row = rowOfNotifiedAsset(notification);
+    m_inFlight = row >= 0 ? m_importQueue->at(row) : m_importQueue->at(m_importQueue->firstUnsentRow());
     m_progressPanel->fileStarted(record, notification.userInfo.value(LMUserInfoKey::FileName).toString());
-    if (m_importQueue->isEmpty())
-        return;
-    const int row = std::max(rowOfNotifiedAsset(notification), 0);
-    // Picture and path both follow the file being sent, so they never describe two files.
-    showRecord(m_importQueue->at(row));
-    m_assetBrowser->reloadColumn(0);
-    m_assetBrowser->selectRow(row, 0);
+    m_previewDwell->start();
+    m_display->request();
 }
 
 void LMSessionUploadViewController::uploadedAsset(const Notification &notification)
 {
-    m_progressPanel->fileFinished(notification.userInfo.value(AssetKey).value<QObject *>());
-    int row = rowOfNotifiedAsset(notification);
-    if (row < 0 && !notification.userInfo.contains(AssetKey) && !m_importQueue->isEmpty())
-        row = 0;
-    if (row < 0)
+    QObject *record = notification.userInfo.value(AssetKey).value<QObject *>();
+    m_progressPanel->fileFinished(record);
+    if (!record && !notification.userInfo.contains(AssetKey))
+        record = m_importQueue->at(m_importQueue->firstUnsentRow());
+    if (!m_importQueue->markSent(record))
         return;
-    m_importQueue->removeAt(row);
     ++m_uploadedCount;
-    reloadList();
+    m_display->request();
 }
 
 void LMSessionUploadViewController::uploadFailedAsset(const Notification &notification)
@@ -383,10 +409,38 @@ void LMSessionUploadViewController::uploadFailedAsset(const Notification &notifi
         return;
     ++m_failedCount;
     const int row = rowOfNotifiedAsset(notification);
-    if (row >= 0)
-        m_importQueue->setFailure(m_importQueue->at(row),
-                                  notification.userInfo.value(LMUserInfoKey::Error).toString());
-    reloadList();
+    if (row >= 0) {
+        Asset *record = m_importQueue->at(row);
+        m_importQueue->setFailure(record, notification.userInfo.value(LMUserInfoKey::Error).toString());
+        m_markedRecords.append(record);
+    }
+    m_display->request();
+}
+
+void LMSessionUploadViewController::updateDisplay()
+{
+    // Sent records leave in runs, failed ones get their mark: row changes, never a refill.
+    for (const auto &[first, count] : m_importQueue->sentRuns()) {
+        m_importQueue->removeRows(first, count);
+        if (isViewLoaded())
+            m_assetBrowser->removeRows(first, count, 0);
+    }
+    for (const QPointer<Asset> &record : std::as_const(m_markedRecords)) {
+        const int row = m_importQueue->rowOf(record);
+        if (row >= 0 && isViewLoaded())
+            m_assetBrowser->reloadRows(row, row, 0);
+    }
+    m_markedRecords.clear();
+    // A picture stays while its file is listed: one sent and gone is not what is being sent.
+    if (m_shownRecord && m_importQueue->rowOf(m_shownRecord) < 0)
+        clearPreview();
+    if (!m_uploadInProgress || !isViewLoaded() || m_inFlightNumber == 0)
+        return;
+    setStatusText(QStringLiteral("uploading asset %1 of %2").arg(m_inFlightNumber).arg(m_uploadBatchTotal));
+    // The file being sent is the selected row while it is listed.
+    const int row = m_importQueue->rowOf(m_inFlight);
+    if (row >= 0 && m_assetBrowser->selectedRowsInColumn(0) != QList<int>{row})
+        m_assetBrowser->selectRow(row, 0);
 }
 
 void LMSessionUploadViewController::uploadProgress(const Notification &notification)
@@ -400,6 +454,11 @@ void LMSessionUploadViewController::uploadHasFinished(const Notification &notifi
 {
     if (!m_uploadInProgress)
         return;
+    // Every outcome reaches the list before the batch's end is shown.
+    m_display->flush();
+    m_previewDwell->stop();
+    m_inFlight = nullptr;
+    m_inFlightNumber = 0;
     m_uploadBatchTotal = 0;
     const QString error = notification.userInfo.value(LMUserInfoKey::Error).toString();
     if (!error.isEmpty())
@@ -415,7 +474,6 @@ void LMSessionUploadViewController::uploadHasFinished(const Notification &notifi
         showRecord(m_importQueue->at(0));
         m_assetBrowser->selectRow(0, 0);
     }
-    m_assetBrowser->reloadColumn(0);
     m_progressPanel->endBatch();
     setUploading(false);
     notifyDesktop(error);
@@ -479,6 +537,7 @@ void LMSessionUploadViewController::showRecord(Asset *asset)
         clearPreview();
         return;
     }
+    m_shownRecord = asset;
     const QString path = asset->filePath().value_or(QString());
     m_previewPane->showFile(path);
     m_assetNameTextField->setText(path);
@@ -487,6 +546,7 @@ void LMSessionUploadViewController::showRecord(Asset *asset)
 
 void LMSessionUploadViewController::clearPreview()
 {
+    m_shownRecord = nullptr;
     if (!isViewLoaded())
         return;
     m_previewPane->clear();

@@ -12,6 +12,7 @@
 
 class Asset;
 class AssetChooserDialog;
+class CoalescedUpdate;
 class DesktopNotifier;
 class DuplicateCheck;
 struct DuplicateMatch;
@@ -23,6 +24,7 @@ class ObjectContext;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QTimer;
 class UploadPreviewPane;
 class UploadProgressPanel;
 class UploadViewWidget;
@@ -61,7 +63,8 @@ public:
     // Why the shown file failed in the last batch; empty and hidden otherwise.
     [[nodiscard]] QLabel *failureReasonField() const;
 
-    // The pending records shown in the list; row i is element i.
+    // The records shown in the list; row i is element i. During a batch a sent record stays
+    // listed until the next display update takes it out.
     [[nodiscard]] QList<Asset *> importQueue() const;
     // Why the upload of the record in row failed in the last batch; empty when it did not.
     [[nodiscard]] QString failureReason(int row) const;
@@ -113,6 +116,8 @@ protected:
 
 private:
     void registerUploadObservers();
+    // Brings the list, the status line and the selection up to date with the batch.
+    void updateDisplay();
     void showRecord(Asset *asset);
     void clearPreview();
     void reloadList();
@@ -127,6 +132,8 @@ private:
     void notifyDesktop(const QString &error);
     // The queue row of the record a notification is about; -1 when it is not listed.
     [[nodiscard]] int rowOfNotifiedAsset(const Notification &notification) const;
+    // Rows of the queue, highest first, out of the list and the context.
+    void removeQueuedRows(const QList<int> &rowsBottomUp);
     [[nodiscard]] LMServerConnection *connection() const;
 
     QPointer<LMSessionWindowController> m_sessionWindow;
@@ -138,6 +145,16 @@ private:
     qint64 m_uploadedCount = 0;
     qint64 m_failedCount = 0;
     bool m_uploadInProgress = false;
+    // The record being sent and its number in the batch (0 before the first).
+    QPointer<Asset> m_inFlight;
+    qint64 m_inFlightNumber = 0;
+    // Failed records whose rows have yet to show their mark.
+    QList<QPointer<Asset>> m_markedRecords;
+    CoalescedUpdate *m_display;
+    // Started for each file sent; the preview follows the file only if it is still in flight.
+    QTimer *m_previewDwell;
+    // The record whose picture and path are shown.
+    QPointer<Asset> m_shownRecord;
     bool m_checking = false;
     // The queue as it was checked; files added meanwhile wait for the next batch.
     QList<QPointer<Asset>> m_checkedBatch;

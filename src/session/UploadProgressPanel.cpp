@@ -1,5 +1,6 @@
 #include "session/UploadProgressPanel.h"
 
+#include "platform/CoalescedUpdate.h"
 #include "store/Asset.h"
 
 #include <QCoreApplication>
@@ -30,7 +31,8 @@ QString dataSize(qint64 bytes)
 UploadProgressPanel::UploadProgressPanel(QWidget *parent)
     : QWidget(parent), m_fileLabel(new QLabel(this)), m_fileBar(new QProgressBar(this)),
       m_batchLabel(new QLabel(tr("All files"), this)), m_batchBar(new QProgressBar(this)),
-      m_rateLabel(new QLabel(this)), m_tick(new QTimer(this))
+      m_rateLabel(new QLabel(this)), m_tick(new QTimer(this)),
+      m_update(new CoalescedUpdate([this] { refresh(); }, this))
 {
     m_tick->setInterval(500);
     connect(m_tick, &QTimer::timeout, this, [this] {
@@ -96,7 +98,8 @@ void UploadProgressPanel::beginBatch(const QList<Asset *> &records)
         m_order.append(record);
         paths.append(record->filePath().value_or(QString()));
     }
-    m_fileLabel->setText(tr("Starting…"));
+    m_currentName = tr("Starting…");
+    m_update->cancel();
     refresh();
 
     // Sizes come from the disk, which may be slow or remote: measured off the GUI thread.
@@ -143,9 +146,8 @@ void UploadProgressPanel::fileStarted(const QObject *record, const QString &file
     setAwaitingServer(false);
     m_current = record;
     m_currentFraction = 0;
-    m_fileLabel->setText(fileName);
-    m_fileLabel->setToolTip(fileName);
-    refresh();
+    m_currentName = fileName;
+    m_update->request();
 }
 
 void UploadProgressPanel::fileProgress(const QObject *record, qint64 sent, qint64 total)
@@ -155,7 +157,7 @@ void UploadProgressPanel::fileProgress(const QObject *record, qint64 sent, qint6
     m_currentFraction = std::clamp(double(sent) / double(total), 0.0, 1.0);
     sample();
     setAwaitingServer(awaitingServer());
-    refresh();
+    m_update->request();
 }
 
 void UploadProgressPanel::fileFinished(const QObject *record)
@@ -169,13 +171,13 @@ void UploadProgressPanel::fileFinished(const QObject *record)
         m_currentFraction = 0;
     }
     sample();
-    refresh();
+    m_update->request();
 }
 
 void UploadProgressPanel::setHalting()
 {
     m_halting = true;
-    refresh();
+    m_update->request();
 }
 
 void UploadProgressPanel::endBatch()
@@ -184,6 +186,7 @@ void UploadProgressPanel::endBatch()
     m_current = nullptr;
     m_samples.clear();
     m_tick->stop();
+    m_update->cancel();
 }
 
 qint64 UploadProgressPanel::doneBytes() const
@@ -230,6 +233,9 @@ QString UploadProgressPanel::formatDuration(qint64 seconds)
 
 void UploadProgressPanel::refresh()
 {
+    m_update->cancel();
+    m_fileLabel->setText(m_currentName);
+    m_fileLabel->setToolTip(m_currentName);
     const qint64 total = m_sizes.value(m_current, -1);
     m_fileBar->setValue(int(std::lround(m_currentFraction * BarSteps)));
     if (m_current && total >= 0)

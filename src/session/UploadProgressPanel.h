@@ -8,13 +8,15 @@
 #include <QWidget>
 
 class Asset;
+class CoalescedUpdate;
 class QLabel;
 class QProgressBar;
 class QTimer;
 
 // Progress of a running batch in bytes: one bar for the file in flight, one for the batch, and
 // the transfer rate with the time left. File sizes are read on a worker thread when the batch
-// starts; until they are known the batch bar counts files.
+// starts; until they are known the batch bar counts files. The calls below only take note; the
+// bars and texts follow at most about 30 times a second.
 class UploadProgressPanel : public QWidget {
     Q_OBJECT
 public:
@@ -61,6 +63,7 @@ private:
     QLabel *m_rateLabel;
     // Keeps the rate honest while no bytes move (the server is busy with a file).
     QTimer *m_tick;
+    CoalescedUpdate *m_update;
 
     quint64 m_batchId = 0;
     QList<const QObject *> m_order;
@@ -70,6 +73,7 @@ private:
     qint64 m_finishedBytes = 0;
     int m_finishedFiles = 0;
     const QObject *m_current = nullptr;
+    QString m_currentName;
     double m_currentFraction = 0;
     bool m_halting = false;
     QElapsedTimer m_clock;

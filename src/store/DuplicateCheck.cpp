@@ -2,13 +2,18 @@
 
 #include "Asset.h"
 #include "ContentHash.h"
+#include "LogQuery.h"
 #include "ObjectContext.h"
+#include "StoreFile.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
+#include <QLoggingCategory>
 #include <QPair>
 #include <QSet>
+
+Q_DECLARE_LOGGING_CATEGORY(lcStore)
 
 DuplicateCheck::DuplicateCheck(ObjectContext *context, QObject *parent) : QObject(parent), m_context(context)
 {
@@ -34,26 +39,47 @@ bool DuplicateCheck::start(const QString &serverKey, const QList<Asset *> &queue
         m_queue.append(record);
         paths.append(record->filePath().value_or(QString()));
     }
+    m_storePath = m_context->storeFile() ? m_context->storeFile()->path() : QString();
     m_cancel = std::make_shared<std::atomic<bool>>(false);
     const quint64 run = ++m_run;
-    // Sizes only (no content) and off the main thread: a long queue means many file lookups.
-    m_pool.start([this, run, paths, cancel = m_cancel] {
+    // Sizes only (no content) and off the main thread: a long queue means many file lookups,
+    // and a long log many rows of the same size.
+    m_readSince = ManagedObject::changeClock();
+    m_pool.start([this, run, paths, serverKey, storePath = m_storePath, cancel = m_cancel] {
         QList<qint64> sizes;
+        QSet<qint64> distinct;
         for (const QString &path : paths) {
             if (cancel->load())
                 return;
             const QFileInfo info(path);
             sizes.append(info.isFile() ? info.size() : -1);
+            if (sizes.constLast() >= 0)
+                distinct.insert(sizes.constLast());
         }
+        const QList<LogRow> logged = readLog(storePath, serverKey, distinct);
         QMetaObject::invokeMethod(
             this,
-            [this, run, sizes] {
+            [this, run, sizes, logged] {
                 if (run == m_run && m_running)
-                    sizesMeasured(sizes);
+                    sizesMeasured(sizes, logged);
             },
             Qt::QueuedConnection);
     });
     return true;
+}
+
+QList<LogRow> DuplicateCheck::readLog(const QString &storePath, const QString &serverKey, const QSet<qint64> &sizes)
+{
+    if (storePath.isEmpty() || sizes.isEmpty())
+        return {};
+    LogReader reader;
+    QString error;
+    std::optional<QList<LogRow>> rows;
+    if (reader.open(storePath, &error))
+        rows = reader.uploadsOfSizes(serverKey, sizes.values(), &error);
+    if (!rows)
+        qCWarning(lcStore) << "cannot look for earlier uploads:" << error;
+    return rows.value_or(QList<LogRow>());
 }
 
 void DuplicateCheck::cancel()
@@ -64,7 +90,7 @@ void DuplicateCheck::cancel()
     m_running = false;
 }
 
-void DuplicateCheck::sizesMeasured(const QList<qint64> &sizes)
+void DuplicateCheck::sizesMeasured(const QList<qint64> &sizes, const QList<LogRow> &fromFile)
 {
     m_sizes = sizes;
     QSet<qint64> distinct;
@@ -72,11 +98,13 @@ void DuplicateCheck::sizesMeasured(const QList<qint64> &sizes)
         if (size >= 0)
             distinct.insert(size);
     }
+    // One logged upload of a size is enough to read the files of that size.
     QSet<qint64> logged;
-    if (m_context) {
-        for (const Asset *asset : m_context->uploadedAssetsOfSizes(m_serverKey, distinct.values()))
-            logged.insert(*asset->fileSize());
-    }
+    if (m_context)
+        m_context->findLoggedUploads(
+            m_serverKey, fromFile, m_readSince,
+            [&](qint64 size, const QString &) { return distinct.contains(size) && !logged.contains(size); },
+            [&](const LogRow &row) { logged.insert(row.fileSize.toLongLong()); });
     QList<int> candidates;
     QStringList paths;
     qint64 total = 0;
@@ -93,7 +121,13 @@ void DuplicateCheck::sizesMeasured(const QList<qint64> &sizes)
     }
     const quint64 run = m_run;
     emit progress(0, total);
-    m_pool.start([this, run, candidates, paths, total, cancel = m_cancel] {
+    QList<qint64> measured;
+    for (int i : std::as_const(candidates))
+        measured.append(sizes.at(i));
+    const QSet<qint64> candidateSizes(measured.cbegin(), measured.cend());
+    m_readSince = ManagedObject::changeClock();
+    m_pool.start([this, run, candidates, paths, total, measured, candidateSizes, serverKey = m_serverKey,
+                  storePath = m_storePath, cancel = m_cancel] {
         QStringList hashes;
         qint64 before = 0;
         QElapsedTimer clock;
@@ -119,42 +153,56 @@ void DuplicateCheck::sizesMeasured(const QList<qint64> &sizes)
             hashes.append(hash.value_or(QString()));
             before += QFileInfo(path).size();
         }
+        // Asked again, as the log may have changed while the files were read; only the rows of
+        // contents found here go back to the window.
+        QSet<QPair<qint64, QString>> contents;
+        for (qsizetype n = 0; n < hashes.size(); ++n) {
+            if (!hashes.at(n).isEmpty())
+                contents.insert({measured.at(n), hashes.at(n)});
+        }
+        QList<LogRow> logged = readLog(storePath, serverKey, candidateSizes);
+        logged.removeIf([&](const LogRow &row) { return !contents.contains({row.fileSize.toLongLong(), row.contentHash}); });
         QMetaObject::invokeMethod(
             this,
-            [this, run, candidates, hashes] {
+            [this, run, candidates, hashes, candidateSizes, logged] {
                 if (run == m_run && m_running)
-                    hashesComputed(candidates, hashes);
+                    hashesComputed(candidates, hashes, candidateSizes, logged);
             },
             Qt::QueuedConnection);
     });
 }
 
-void DuplicateCheck::hashesComputed(const QList<int> &candidates, const QStringList &hashes)
+void DuplicateCheck::hashesComputed(const QList<int> &candidates, const QStringList &hashes,
+                                    const QSet<qint64> &sizes, const QList<LogRow> &fromFile)
 {
     QList<DuplicateMatch> duplicates;
-    QSet<qint64> sizes;
-    for (int i : candidates)
-        sizes.insert(m_sizes.at(i));
-    // Asked again: the log may have changed while the files were read.
-    const QList<Asset *> logged =
-        m_context ? m_context->uploadedAssetsOfSizes(m_serverKey, sizes.values()) : QList<Asset *>();
-    // Looked up, not searched: a card of thousands of files of one size against a log of
-    // thousands would otherwise compare every pair while the window waits. The first logged
-    // upload of a content is the one named, as the log's order has it.
-    QHash<QPair<qint64, QString>, const Asset *> byContent;
-    for (const Asset *earlier : logged) {
-        const std::optional<qint64> size = earlier->fileSize();
-        const std::optional<QString> hash = earlier->contentHash();
-        if (size && hash && !byContent.contains({*size, *hash}))
-            byContent.insert({*size, *hash}, earlier);
+    QSet<QPair<qint64, QString>> contents;
+    for (qsizetype n = 0; n < candidates.size(); ++n) {
+        if (!hashes.at(n).isEmpty())
+            contents.insert({m_sizes.at(candidates.at(n)), hashes.at(n)});
     }
+    // Looked up, not searched: a card of thousands of files of one size against a log of
+    // thousands would otherwise compare every pair while the window waits. The latest upload of
+    // a content is the one named.
+    QHash<QPair<qint64, QString>, LogRow> byContent;
+    if (m_context)
+        m_context->findLoggedUploads(
+            m_serverKey, fromFile, m_readSince,
+            [&](qint64 size, const QString &hash) { return sizes.contains(size) && contents.contains({size, hash}); },
+            [&](const LogRow &row) {
+                const QPair<qint64, QString> key{row.fileSize.toLongLong(), row.contentHash};
+                const auto known = byContent.constFind(key);
+                if (known == byContent.cend() || row.uploadMs > known->uploadMs)
+                    byContent.insert(key, row);
+            });
     for (qsizetype n = 0; n < candidates.size(); ++n) {
         Asset *record = m_queue.at(candidates.at(n));
         if (!record || hashes.at(n).isEmpty())
             continue;
-        if (const Asset *earlier = byContent.value({m_sizes.at(candidates.at(n)), hashes.at(n)}))
-            duplicates.append({record, earlier->categoryPath().value_or(QString()),
-                               earlier->uploadDateTime().value_or(QDateTime())});
+        const auto earlier = byContent.constFind({m_sizes.at(candidates.at(n)), hashes.at(n)});
+        if (earlier != byContent.cend())
+            duplicates.append({record, earlier->categoryPath,
+                               QDateTime::fromMSecsSinceEpoch(earlier->uploadMs, Qt::UTC)});
     }
     finish(duplicates);
 }

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QThreadPool>
 
@@ -12,6 +13,7 @@
 
 class Asset;
 class ObjectContext;
+struct LogRow;
 
 // A queued file whose content the import log says already went to the same server.
 struct DuplicateMatch {
@@ -42,13 +44,19 @@ signals:
     void finished(const QList<DuplicateMatch> &duplicates);
 
 private:
-    void sizesMeasured(const QList<qint64> &sizes);
-    void hashesComputed(const QList<int> &candidates, const QStringList &hashes);
+    // Runs on the worker: the file's logged uploads of these sizes, through a connection of its own.
+    static QList<LogRow> readLog(const QString &storePath, const QString &serverKey, const QSet<qint64> &sizes);
+    void sizesMeasured(const QList<qint64> &sizes, const QList<LogRow> &fromFile);
+    void hashesComputed(const QList<int> &candidates, const QStringList &hashes, const QSet<qint64> &sizes,
+                        const QList<LogRow> &fromFile);
     void finish(const QList<DuplicateMatch> &duplicates);
 
     QPointer<ObjectContext> m_context;
     QThreadPool m_pool;
     QString m_serverKey;
+    QString m_storePath;
+    // The change clock before the worker's latest read of the file.
+    quint64 m_readSince = 0;
     QList<QPointer<Asset>> m_queue;
     QList<qint64> m_sizes;
     bool m_running = false;

@@ -53,6 +53,33 @@ QString sortExpression(LogQuery::Column column)
     return QStringLiteral("log.uploadDateTime");
 }
 
+// Text as SQLite's LIKE and NOCASE see it: UTF-8 with only the ASCII letters folded.
+QByteArray folded(const QString &text)
+{
+    QByteArray bytes = text.toUtf8();
+    for (char &c : bytes) {
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    }
+    return bytes;
+}
+
+int compareText(const QString &a, const QString &b)
+{
+    if (a.isNull() || b.isNull())
+        return int(!a.isNull()) - int(!b.isNull());
+    return folded(a).compare(folded(b));
+}
+
+int compareNumber(const QVariant &a, const QVariant &b)
+{
+    if (!a.isValid() || !b.isValid())
+        return int(a.isValid()) - int(b.isValid());
+    const qint64 x = a.toLongLong();
+    const qint64 y = b.toLongLong();
+    return x < y ? -1 : int(x > y);
+}
+
 LogRow rowOf(const QSqlQuery &query)
 {
     LogRow row;
@@ -82,6 +109,46 @@ QString LogClear::condition() const
         .arg(lastId)
         .arg(lastUploadMs)
         .arg(kept.join(QLatin1Char(',')));
+}
+
+bool LogQuery::matches(const LogRow &row) const
+{
+    const QStringList wanted = words(search);
+    if (wanted.isEmpty())
+        return true;
+    const QByteArray name = folded(row.fileName());
+    const QByteArray category = folded(row.categoryPath);
+    const QByteArray bookmark = folded(row.bookmarkName);
+    return std::all_of(wanted.cbegin(), wanted.cend(), [&](const QString &word) {
+        const QByteArray w = folded(word);
+        return name.contains(w) || category.contains(w) || bookmark.contains(w);
+    });
+}
+
+bool LogQuery::before(const LogRow &a, const LogRow &b) const
+{
+    int order = 0;
+    switch (sortColumn) {
+    case File:
+        order = compareText(a.filePath.isNull() ? QString() : a.fileName(),
+                            b.filePath.isNull() ? QString() : b.fileName());
+        break;
+    case Category:
+        order = compareText(a.categoryPath, b.categoryPath);
+        break;
+    case Bookmark:
+        order = compareText(a.bookmarkName, b.bookmarkName);
+        break;
+    case Size:
+        order = compareNumber(a.fileSize, b.fileSize);
+        break;
+    case Time:
+        order = compareNumber(a.uploadMs, b.uploadMs);
+        break;
+    }
+    if (order == 0)
+        order = compareNumber(a.key, b.key);
+    return this->order == Qt::AscendingOrder ? order < 0 : order > 0;
 }
 
 QString LogRow::fileName() const
@@ -345,6 +412,34 @@ std::optional<LogReader::Keys> LogReader::keys(const LogQuery &query, const LogS
         sql.finish();
     }
     return result;
+}
+
+std::optional<QList<LogRow>> LogReader::uploadsOfSizes(const QString &serverKey, const QList<qint64> &sizes,
+                                                       QString *error)
+{
+    QList<LogRow> rows;
+    if (sizes.isEmpty())
+        return rows;
+    QStringList list;
+    for (qint64 size : sizes)
+        list << QString::number(size);
+    QSqlQuery sql(QSqlDatabase::database(m_connectionName, false));
+    sql.setForwardOnly(true);
+    sql.prepare(QStringLiteral("SELECT a.id, a.filePath, NULL, a.categoryID, a.categoryPath, a.uploadDateTime, "
+                               "a.fileSize, a.contentHash, NULL, a.bookmark FROM main.Asset a "
+                               "WHERE a.serverKey = ? AND a.uploadDateTime IS NOT NULL AND a.contentHash IS NOT NULL "
+                               "AND a.fileSize IN (SELECT value FROM json_each(?)) "
+                               "ORDER BY a.uploadDateTime DESC, a.id DESC"));
+    sql.addBindValue(serverKey);
+    sql.addBindValue(QStringLiteral("[%1]").arg(list.join(u',')));
+    if (!sql.exec()) {
+        if (error)
+            *error = sql.lastError().text();
+        return std::nullopt;
+    }
+    while (sql.next())
+        rows.append(rowOf(sql));
+    return rows;
 }
 
 bool LogReader::forEachRow(const LogQuery &query, const LogSnapshot &snapshot,

@@ -66,6 +66,12 @@ struct LogQuery {
     Column sortColumn = Time;
     Qt::SortOrder order = Qt::DescendingOrder;
 
+    // Whether the store's query shows the row, and whether it lists a before b: the same
+    // answers the SQL gives (ASCII-only case folding, NULL first, ties by key), so a new entry
+    // can take its place without asking the store again.
+    [[nodiscard]] bool matches(const LogRow &row) const;
+    [[nodiscard]] bool before(const LogRow &a, const LogRow &b) const;
+
     bool operator==(const LogQuery &) const = default;
 };
 
@@ -101,6 +107,10 @@ public:
     // (which fails with "cancelled").
     [[nodiscard]] bool forEachRow(const LogQuery &query, const LogSnapshot &snapshot,
                                   const std::function<bool(const LogRow &)> &row, QString *error);
+    // Uploads in the file to the server with the given key whose size is one of sizes and whose
+    // content hash is known, latest first; the file's rows as they are, without any snapshot.
+    [[nodiscard]] std::optional<QList<LogRow>> uploadsOfSizes(const QString &serverKey, const QList<qint64> &sizes,
+                                                              QString *error);
     // The shown rows as CSV with a header; returns how many rows were written.
     [[nodiscard]] std::optional<qint64> writeCsv(const LogQuery &query, const LogSnapshot &snapshot,
                                                  QIODevice *out, const std::atomic<bool> &cancel,

@@ -21,6 +21,7 @@ void ManagedObject::setValue(const QString &key, const QVariant &value)
             return;
         m_values.insert(key, value);
     }
+    m_lastChange = ++s_changeClock;
     emit valueChanged(key);
 }
 
@@ -34,4 +35,5 @@ void ManagedObject::markSaved(qint64 objectId)
     m_objectId = objectId;
     m_committed = storedValues();
     m_inserted = false;
+    m_lastSave = m_lastChange = ++s_changeClock;
 }

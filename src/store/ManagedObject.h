@@ -40,6 +40,14 @@ public:
     [[nodiscard]] bool isDeleted() const { return m_deleted; }
     [[nodiscard]] QVariantMap committedValues() const { return m_committed; }
 
+    // A clock of changes to records, for work that reads the store file elsewhere: a record
+    // that has not changedSince(the clock read before the file was) is as the file has it.
+    [[nodiscard]] static quint64 changeClock() { return s_changeClock; }
+    [[nodiscard]] bool changedSince(quint64 clock) const
+    {
+        return m_inserted || m_lastChange > m_lastSave || m_lastChange > clock;
+    }
+
 signals:
     void valueChanged(const QString &key);
 
@@ -61,4 +69,8 @@ private:
     QVariantMap m_committed;
     bool m_inserted;
     bool m_deleted = false;
+    // Records live on the main thread; so does the clock.
+    static inline quint64 s_changeClock = 0;
+    quint64 m_lastChange = ++s_changeClock; // loaded or made now
+    quint64 m_lastSave = 0;
 };

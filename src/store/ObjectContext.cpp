@@ -27,6 +27,7 @@ ObjectContext::~ObjectContext()
     // Records go before the store file they belong to.
     qDeleteAll(m_records);
     m_records.clear();
+    m_bookmarks.clear();
     for (const QPointer<ManagedObject> &record : std::as_const(m_deleted))
         delete record.data();
 }
@@ -34,6 +35,8 @@ ObjectContext::~ObjectContext()
 void ObjectContext::adopt(ManagedObject *record)
 {
     m_records.append(record);
+    if (auto *bookmark = qobject_cast<ServerBookmark *>(record))
+        m_bookmarks.append(bookmark);
     registerId(record);
     connect(record, &ManagedObject::valueChanged, this,
             [this, record](const QString &key) { emit objectChanged(record, key); });
@@ -125,8 +128,10 @@ void ObjectContext::deleteObject(ManagedObject *record)
     m_records.removeOne(record);
     if (auto *asset = qobject_cast<Asset *>(record))
         m_logKeys.remove(asset);
-    if (qobject_cast<ServerBookmark *>(record))
+    if (auto *bookmark = qobject_cast<ServerBookmark *>(record)) {
+        m_bookmarks.removeOne(bookmark);
         m_bookmarksById.remove(record->objectId());
+    }
     else
         m_assetsById.remove(record->objectId());
     record->markDeleted(true);
@@ -138,6 +143,20 @@ void ObjectContext::deleteObject(ManagedObject *record)
     }
     m_deleted.append(record);
     emit objectDeleted(record);
+}
+
+QStringList ObjectContext::changedKeys(const ManagedObject *record)
+{
+    const QVariantMap &now = record->values();
+    const QVariantMap before = record->committedValues();
+    QStringList keys;
+    for (auto it = now.cbegin(); it != now.cend(); ++it)
+        if (it.value() != before.value(it.key()))
+            keys.append(it.key());
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        if (!now.contains(it.key()))
+            keys.append(it.key());
+    return keys;
 }
 
 void ObjectContext::deleteUploadedAssets()
@@ -169,12 +188,7 @@ QList<ManagedObject *> ObjectContext::live() const
 
 QList<ServerBookmark *> ObjectContext::fetchAllBookmarks() const
 {
-    QList<ServerBookmark *> out;
-    for (ManagedObject *record : m_records) {
-        if (auto *bookmark = qobject_cast<ServerBookmark *>(record))
-            out.append(bookmark);
-    }
-    return out;
+    return m_bookmarks;
 }
 
 QList<Asset *> ObjectContext::fetchPendingAssets(const ServerBookmark *bookmark) const
@@ -228,35 +242,43 @@ bool ObjectContext::hasUploadsFor(const QString &serverKey) const
     return m_store && m_store->hasUploadsFor(serverKey);
 }
 
-QList<Asset *> ObjectContext::uploadedAssetsOfSizes(const QString &serverKey, const QList<qint64> &sizes)
+void ObjectContext::findLoggedUploads(const QString &serverKey, const QList<LogRow> &fromFile, quint64 since,
+                                      const std::function<bool(qint64, const QString &)> &wanted,
+                                      const std::function<void(const LogRow &)> &found) const
 {
-    QList<Asset *> out;
-    // Many loaded uploads against many found ones: a set, not a search of the list per record.
-    QSet<const Asset *> found;
-    if (m_store && !sizes.isEmpty()) {
-        QString error;
-        const auto rows = m_store->uploadsOfSizes(serverKey, sizes, &error);
-        if (!rows)
-            qCWarning(lcStore) << "cannot look for earlier uploads:" << error;
-        for (const StoreFile::Row &row : rows.value_or(QList<StoreFile::Row>())) {
-            // Deleted or cleared here: not in the log any more. Loaded: as the object says.
-            Asset *asset = assetWithId(row.id);
-            if (asset && isLoggedUpload(asset, serverKey) && sizes.contains(*asset->fileSize()) &&
-                !found.contains(asset)) {
-                found.insert(asset);
-                out.append(asset);
-            }
-        }
+    QSet<qint64> deleted;
+    for (const QPointer<ManagedObject> &gone : std::as_const(m_deleted)) {
+        if (gone && gone->objectId() > 0)
+            deleted.insert(gone->objectId());
     }
+    for (const LogRow &row : fromFile) {
+        // A record changed since speaks for itself below.
+        const Asset *loaded = m_assetsById.value(row.key);
+        if (!wanted(row.fileSize.toLongLong(), row.contentHash) || (loaded && loaded->changedSince(since)) ||
+            deleted.contains(row.key) || m_clearedLog.covers(row.key, row.uploadMs) ||
+            m_deletingLog.covers(row.key, row.uploadMs))
+            continue;
+        found(row);
+    }
+    // Among tens of thousands of records, most are as the file has them.
     for (ManagedObject *record : std::as_const(m_records)) {
+        if (!record->changedSince(since))
+            continue;
         auto *asset = qobject_cast<Asset *>(record);
-        if (asset && !found.contains(asset) && isLoggedUpload(asset, serverKey) &&
-            sizes.contains(*asset->fileSize())) {
-            found.insert(asset);
-            out.append(asset);
-        }
+        if (!asset)
+            continue;
+        const std::optional<qint64> size = asset->fileSize();
+        const std::optional<QString> hash = size ? asset->contentHash() : std::nullopt;
+        if (!hash || !wanted(*size, *hash) || !isLoggedUpload(asset, serverKey))
+            continue;
+        LogRow row;
+        row.key = asset->objectId();
+        row.fileSize = *size;
+        row.contentHash = *hash;
+        row.categoryPath = asset->categoryPath().value_or(QString());
+        row.uploadMs = asset->uploadDateTime().value_or(QDateTime()).toMSecsSinceEpoch();
+        found(row);
     }
-    return out;
 }
 
 Asset *ObjectContext::assetWithId(qint64 id)
@@ -414,6 +436,8 @@ bool ObjectContext::saveChanges(const QList<ManagedObject *> &records, bool with
         }
         if (auto *asset = qobject_cast<Asset *>(record))
             change.bookmark = asset->bookmark();
+        if (change.kind == StoreFile::Change::Update)
+            change.changedKeys = changedKeys(record);
         change.values.remove(Asset::kBookmark);
         changes.append(change);
     }

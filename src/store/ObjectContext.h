@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -58,9 +59,16 @@ public:
     [[nodiscard]] QList<Asset *> fetchUploadedAssets();
 
     // Logged uploads to a server (ServerBookmark::serverKey()) with a content hash, for the
-    // duplicate check: whether there are any, and those of these sizes, newest first.
+    // duplicate check: whether there are any, and each one whose size and hash are wanted (asked
+    // first, and cheaply, so a caller can narrow as it finds). fromFile is what a LogReader found
+    // in the file, read off this thread after ManagedObject::changeClock() said since; the
+    // context's state replaces it: rows deleted or cleared here go, records changed or saved
+    // since (or not yet saved) speak for themselves. Found rows carry key, size, hash, category
+    // path and time. Nothing is loaded.
     [[nodiscard]] bool hasUploadsFor(const QString &serverKey) const;
-    [[nodiscard]] QList<Asset *> uploadedAssetsOfSizes(const QString &serverKey, const QList<qint64> &sizes);
+    void findLoggedUploads(const QString &serverKey, const QList<LogRow> &fromFile, quint64 since,
+                           const std::function<bool(qint64 size, const QString &hash)> &wanted,
+                           const std::function<void(const LogRow &)> &found) const;
 
     // The object of a stored asset, loaded when nothing holds it yet; null when the record is
     // gone or deleted here.
@@ -101,6 +109,8 @@ signals:
 private:
     void adopt(ManagedObject *record);
     [[nodiscard]] QList<ManagedObject *> live() const;
+    // The fields changed since the record was last saved.
+    [[nodiscard]] static QStringList changedKeys(const ManagedObject *record);
     bool saveChanges(const QList<ManagedObject *> &records, bool withCleared, QString *error);
     void registerId(ManagedObject *record);
     void deleteClearedLog();
@@ -108,6 +118,9 @@ private:
 
     std::unique_ptr<StoreFile> m_store;
     QList<ManagedObject *> m_records; // owned (QObject children), store order
+    // The bookmarks among them, in the same order: asked for after every save, among
+    // thousands of queued and logged files.
+    QList<ServerBookmark *> m_bookmarks;
     QList<QPointer<ManagedObject>> m_deleted;
     // Saved records by id, loaded and not deleted.
     QHash<qint64, Asset *> m_assetsById;

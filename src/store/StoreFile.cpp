@@ -112,6 +112,8 @@ QString jsonIds(const QList<qint64> &ids)
 
 StoreFile::~StoreFile()
 {
+    // Statements go before the connection they were prepared on.
+    m_statements.clear();
     closeConnection(m_connectionName);
 }
 
@@ -149,6 +151,21 @@ bool StoreFile::exec(const QString &sql, QString *error)
         return false;
     }
     return true;
+}
+
+QSqlQuery *StoreFile::statement(const QString &sql, QString *error)
+{
+    auto it = m_statements.find(sql);
+    if (it == m_statements.end()) {
+        QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+        if (!query.prepare(sql)) {
+            if (error)
+                *error = reasonFor(query.lastError());
+            return nullptr;
+        }
+        it = m_statements.emplace(sql, std::move(query)).first;
+    }
+    return &it->second;
 }
 
 bool StoreFile::open(const QString &path, QString *error)
@@ -391,16 +408,6 @@ bool StoreFile::deleteLog(const QString &path, const LogClear &cleared, QString 
     return ok;
 }
 
-std::optional<QList<StoreFile::Row>>
-StoreFile::uploadsOfSizes(const QString &serverKey, const QList<qint64> &sizes, QString *error) const
-{
-    return loadRows(
-        true,
-        QStringLiteral("WHERE serverKey = ? AND uploadDateTime IS NOT NULL AND contentHash IS NOT NULL "
-                       "AND fileSize IN (SELECT value FROM json_each(?)) ORDER BY uploadDateTime DESC"),
-        {serverKey, jsonIds(sizes)}, error);
-}
-
 bool StoreFile::hasUploadsFor(const QString &serverKey) const
 {
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
@@ -455,7 +462,10 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
         return std::nullopt;
     }
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
-    if (!db.transaction()) {
+    // One statement is a transaction of its own; the common case of a record stamped after its
+    // upload then costs one prepared UPDATE.
+    const bool transaction = changes.size() > 1;
+    if (transaction && !db.transaction()) {
         if (error)
             *error = reasonFor(db.lastError());
         return std::nullopt;
@@ -464,65 +474,87 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
     QHash<ManagedObject *, qint64> newIds;
     QList<qint64> inserted;
     auto fail = [&](const QString &reason) -> std::optional<QList<qint64>> {
-        db.rollback();
+        if (transaction)
+            db.rollback();
         if (error)
             *error = reason;
         return std::nullopt;
     };
+    const QString bookmarkKey = QStringLiteral("bookmark");
 
     for (const Change &change : changes) {
         const bool isAsset = change.record->entityName() == Asset::EntityName;
         const QString table = isAsset ? QStringLiteral("Asset") : QStringLiteral("ServerBookmark");
-        const QList<Column> &columns = isAsset ? assetColumns() : bookmarkColumns();
-        QSqlQuery query(db);
+        QString reason;
         if (change.kind == Change::Delete) {
-            query.prepare(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(table));
-            query.addBindValue(change.id);
-            if (!query.exec())
-                return fail(reasonFor(query.lastError()));
+            QSqlQuery *query = statement(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(table), &reason);
+            if (!query)
+                return fail(reason);
+            query->bindValue(0, change.id);
+            const bool done = query->exec();
+            query->finish();
+            if (!done)
+                return fail(reasonFor(query->lastError()));
             continue;
         }
+        const bool all = change.kind == Change::Insert || change.changedKeys.isEmpty();
         QStringList names;
-        for (const Column &c : columns)
-            names << QLatin1String(c.name);
-        if (isAsset)
-            names << QStringLiteral("bookmark") << QStringLiteral("fileName");
+        QVariantList values;
+        for (const Column &c : isAsset ? assetColumns() : bookmarkColumns()) {
+            if (all || change.changedKeys.contains(QLatin1String(c.name))) {
+                names << QLatin1String(c.name);
+                values << toSql(change.values.value(QLatin1String(c.name)), c.kind);
+            }
+        }
+        const bool withBookmark = isAsset && (all || change.changedKeys.contains(bookmarkKey));
+        if (withBookmark) {
+            names << bookmarkKey;
+            qint64 bookmarkId = 0;
+            if (change.bookmark)
+                bookmarkId = newIds.value(change.bookmark, idOfSaved(change.bookmark));
+            values << (bookmarkId > 0 ? QVariant(bookmarkId) : QVariant(QMetaType::fromType<qlonglong>()));
+        }
+        // The name beside the path, for the log's search and sort.
+        if (isAsset && (all || change.changedKeys.contains(Asset::kFilePath))) {
+            names << QStringLiteral("fileName");
+            const QVariant path = change.values.value(Asset::kFilePath);
+            const QString text = path.toString();
+            values << (path.isValid() ? QVariant(text.mid(text.lastIndexOf(QLatin1Char('/')) + 1))
+                                      : QVariant(QMetaType::fromType<QString>()));
+        }
+        if (names.isEmpty())
+            continue;
         // Another process may have deleted the bookmark meanwhile: the asset then keeps its
         // row without one, as the delete rule leaves a log entry, instead of failing the save.
         QStringList placeholders(names.size(), QStringLiteral("?"));
-        if (isAsset)
-            placeholders[names.size() - 2] = QStringLiteral("(SELECT id FROM ServerBookmark WHERE id = ?)");
+        if (withBookmark)
+            placeholders[names.indexOf(bookmarkKey)] = QStringLiteral("(SELECT id FROM ServerBookmark WHERE id = ?)");
+        QString sql;
         if (change.kind == Change::Insert) {
-            query.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(u','), placeholders.join(u',')));
+            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(u','), placeholders.join(u','));
         } else {
             QStringList sets;
             for (int i = 0; i < names.size(); ++i)
                 sets << names.at(i) + QStringLiteral(" = ") + placeholders.at(i);
-            query.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE id = ?").arg(table, sets.join(QStringLiteral(", "))));
+            sql = QStringLiteral("UPDATE %1 SET %2 WHERE id = ?").arg(table, sets.join(QStringLiteral(", ")));
+            values << change.id;
         }
-        for (const Column &c : columns)
-            query.addBindValue(toSql(change.values.value(QLatin1String(c.name)), c.kind));
-        if (isAsset) {
-            qint64 bookmarkId = 0;
-            if (change.bookmark)
-                bookmarkId = newIds.value(change.bookmark, idOfSaved(change.bookmark));
-            query.addBindValue(bookmarkId > 0 ? QVariant(bookmarkId) : QVariant(QMetaType::fromType<qlonglong>()));
-            const QVariant path = change.values.value(Asset::kFilePath);
-            const QString text = path.toString();
-            query.addBindValue(path.isValid() ? QVariant(text.mid(text.lastIndexOf(QLatin1Char('/')) + 1))
-                                              : QVariant(QMetaType::fromType<QString>()));
-        }
-        if (change.kind == Change::Update)
-            query.addBindValue(change.id);
-        if (!query.exec())
-            return fail(reasonFor(query.lastError()));
+        QSqlQuery *query = statement(sql, &reason);
+        if (!query)
+            return fail(reason);
+        for (int i = 0; i < values.size(); ++i)
+            query->bindValue(i, values.at(i));
+        const bool done = query->exec();
+        const QVariant id = done && change.kind == Change::Insert ? query->lastInsertId() : QVariant();
+        query->finish();
+        if (!done)
+            return fail(reasonFor(query->lastError()));
         if (change.kind == Change::Insert) {
-            const qint64 id = query.lastInsertId().toLongLong();
-            newIds.insert(change.record, id);
-            inserted.append(id);
+            newIds.insert(change.record, id.toLongLong());
+            inserted.append(id.toLongLong());
         }
     }
-    if (!db.commit())
+    if (transaction && !db.commit())
         return fail(reasonFor(db.lastError()));
     return inserted;
 }

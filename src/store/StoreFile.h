@@ -3,11 +3,13 @@
 #include <QList>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariantMap>
 
 #include <functional>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 class ManagedObject;
@@ -49,10 +51,7 @@ public:
     // Closes and forgets a named SQLite connection; every copy of its handle must be gone.
     static void closeConnection(const QString &name);
     [[nodiscard]] static bool deleteLog(const QString &path, const LogClear &cleared, QString *error);
-    // Uploaded records of the server (ServerBookmark::serverKey()) with a content hash and one
-    // of these sizes, newest first.
-    [[nodiscard]] std::optional<QList<Row>> uploadsOfSizes(const QString &serverKey,
-                                                           const QList<qint64> &sizes, QString *error) const;
+    // Whether the file logs an upload to the server (ServerBookmark::serverKey()) with a content hash.
     [[nodiscard]] bool hasUploadsFor(const QString &serverKey) const;
 
     struct Change {
@@ -61,9 +60,12 @@ public:
         qint64 id;             // for updates and deletes
         QVariantMap values;
         ManagedObject *bookmark = nullptr; // assets: the related record, resolved to its id here
+        // Updates: the fields that changed ("bookmark" for the relation); every field when empty.
+        QStringList changedKeys = {};
     };
     // Writes all changes in one transaction; returns the ids given to inserted records, in
-    // the order of the inserts, or nothing with the reason in error.
+    // the order of the inserts, or nothing with the reason in error. An update writes only its
+    // changed fields, and a single change is a single prepared statement.
     [[nodiscard]] std::optional<QList<qint64>> write(const QList<Change> &changes,
                                                      const std::function<qint64(ManagedObject *)> &idOfSaved,
                                                      QString *error);
@@ -88,10 +90,13 @@ private:
                                                      const QVariantList &binds, QString *error) const;
     bool migrate(QString *error);
     bool exec(const QString &sql, QString *error);
+    // Prepared once per connection and kept: SQLite then skips parsing and planning.
+    [[nodiscard]] QSqlQuery *statement(const QString &sql, QString *error);
     [[nodiscard]] QString reasonFor(const QSqlError &error) const;
 
     QString m_path;
     QString m_connectionName;
     QString m_injectedFailure;
+    std::unordered_map<QString, QSqlQuery> m_statements;
     mutable Failure m_lastFailure = Failure::None;
 };

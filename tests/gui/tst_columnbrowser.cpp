@@ -243,6 +243,34 @@ private slots:
         QCOMPARE(texts(browser(), 1), QStringList{"Page"});
     }
 
+    void rowChangesKeepSelectionAndColumns()
+    {
+        browser().selectRow(0, 0);
+        browser().selectRow(1, 1); // Animals › Dogs, whose Beagle shows in column 2
+        QSignalSpy resets(browser().columnView(1)->model(), &QAbstractItemModel::modelReset);
+        QList<Node> &animals = m_tree.root.children[0].children;
+        animals.prepend(leaf("Ants"));
+        browser().insertRows(0, 1, 1);
+        animals[1].name = QStringLiteral("Lions");
+        browser().reloadRows(1, 1, 1);
+        QCOMPARE(texts(browser(), 1), (QStringList{"Ants", "Lions", "Dogs"}));
+        QCOMPARE(browser().selectedRowInColumn(1), 2);
+        QCOMPARE(texts(browser(), 2), QStringList{"Beagle"});
+
+        animals.removeFirst();
+        browser().removeRows(0, 1, 1);
+        QCOMPARE(browser().selectedRowInColumn(1), 1);
+        QCOMPARE(browser().columnCount(), 3);
+        // The selected branch itself leaving: the list selects its neighbour, whose children
+        // replace the ones of the branch that left.
+        animals.removeLast();
+        browser().removeRows(1, 1, 1);
+        QCOMPARE(texts(browser(), 1), QStringList{"Lions"});
+        QCOMPARE(browser().selectedRowInColumn(1), 0);
+        QCOMPARE(texts(browser(), 2), (QStringList{"Tabby", "Siamese"}));
+        QCOMPARE(resets.count(), 0);
+    }
+
     void multipleSelection()
     {
         m_files.rows = 10;

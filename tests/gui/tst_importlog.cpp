@@ -202,6 +202,112 @@ private slots:
         QVERIFY(reopened->fetchUploadedAssets().isEmpty());
         log.close();
     }
+
+    void newEntryTakesItsPlace_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<Qt::SortOrder>("order");
+        QTest::addColumn<QString>("search");
+        QTest::newRow("newest first")
+            << int(ImportLogModel::UploadTimeColumn) << Qt::DescendingOrder << QString();
+        QTest::newRow("by name") << int(ImportLogModel::FileColumn) << Qt::AscendingOrder << QString();
+        QTest::newRow("by name, searched") << int(ImportLogModel::FileColumn) << Qt::DescendingOrder << "ä";
+        QTest::newRow("largest first") << int(ImportLogModel::SizeColumn) << Qt::DescendingOrder << QString();
+        QTest::newRow("by category") << int(ImportLogModel::CategoryColumn) << Qt::AscendingOrder
+                                     << QString();
+        QTest::newRow("by server, searched")
+            << int(ImportLogModel::BookmarkColumn) << Qt::DescendingOrder << "PIER";
+    }
+
+    // Records stamped as a batch stamps them: each shows at once as one row at the place the
+    // store's own query gives it (case folded as SQLite folds it, missing values first, ties by
+    // record), or only in the total when the search leaves it out; the store is not asked
+    // again. One stamped while a question is out stays when the answer lacks it.
+    void newEntryTakesItsPlace()
+    {
+        QFETCH(int, column);
+        QFETCH(Qt::SortOrder, order);
+        QFETCH(QString, search);
+        auto context = reopenStore();
+        ServerBookmark *quay = context->insertBookmark();
+        quay->setBookmarkName(QStringLiteral("quay"));
+        ServerBookmark *pier = context->insertBookmark();
+        pier->setBookmarkName(QStringLiteral("Pier"));
+        struct Entry {
+            const char *name;
+            const char *category;
+            qint64 size; // 0: none recorded
+            ServerBookmark *bookmark;
+        };
+        const QList<Entry> entries{{"a.jpg", "/Photos", 10, quay},    {"B2.jpg", "/photos/b", 0, pier},
+                                   {"Äpfel.jpg", nullptr, 300, pier}, {"zeta b.jpg", "/Zoo", 10, nullptr},
+                                   {"b.jpg", "/photos/B", 10, quay},  {"ä.jpg", "/Photos", 0, pier},
+                                   {"C.jpg", nullptr, 5000, nullptr}, {"pier b.jpg", "/Zoo", 300, quay}};
+        const QString tag = QString::fromUtf8(QTest::currentDataTag());
+        QList<Asset *> records;
+        for (const Entry &entry : entries) {
+            Asset *asset = context->insertAsset();
+            asset->setFilePath(QStringLiteral("/%1/%2").arg(tag, QString::fromUtf8(entry.name)));
+            asset->setBookmark(entry.bookmark);
+            records.append(asset);
+        }
+        auto stamp = [&](Asset *asset, const Entry &entry, qint64 minutesAgo) {
+            if (entry.category)
+                asset->setCategoryPath(QString::fromUtf8(entry.category));
+            if (entry.size)
+                asset->setFingerprint(entry.size, std::nullopt, QStringLiteral("127.0.0.1:1/x"));
+            asset->setUploadDateTime(QDateTime::currentDateTimeUtc().addSecs(-60 * minutesAgo));
+        };
+        for (int i = 0; i < 4; ++i)
+            stamp(records.at(i), entries.at(i), 5 - i);
+        QVERIFY(context->save());
+
+        ImportLogModel model(context.get());
+        model.sort(column, order);
+        model.setSearchText(search);
+        QTRY_VERIFY(model.isLoaded());
+        // The records listed, in order, and the total.
+        auto listed = [](const ImportLogModel &m) {
+            QStringList keys;
+            for (int row = 0; row < m.rowCount(); ++row)
+                keys.append(QString::number(m.logRow(row).key));
+            return keys << QString::number(m.totalCount());
+        };
+        // What the store's query lists now.
+        auto asked = [&] {
+            ImportLogModel fresh(context.get());
+            fresh.sort(column, order);
+            fresh.setSearchText(search);
+            return QTest::qWaitFor([&] { return fresh.isLoaded(); }, kTimeout) ? listed(fresh)
+                                                                               : QStringList{};
+        };
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy refilled(&model, &QAbstractItemModel::dataChanged);
+        QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+        for (int i = 4; i < entries.size(); ++i) {
+            const bool last = i == entries.size() - 1;
+            if (last)
+                model.setSearchText(search + QStringLiteral(" ")); // the same search asked again
+            const int rows = model.rowCount();
+            inserted.clear();
+            stamp(records.at(i), entries.at(i), 0);
+            // The last is saved once the answer is in, so the answer surely lacks it.
+            QVERIFY(last || context->saveObjects({records.at(i)}));
+            if (last) {
+                QTRY_VERIFY(refilled.size() > 0);
+                QVERIFY(context->saveObjects({records.at(i)}));
+            }
+            // With a search, the total is asked for once more after the last.
+            const QStringList now = asked();
+            QTRY_COMPARE(listed(model), now);
+            if (!last) {
+                QCOMPARE(inserted.size(), model.rowCount() - rows);
+                QVERIFY(inserted.size() <= 1);
+                QCOMPARE(refilled.size(), 0);
+            }
+        }
+        QCOMPARE(reset.size(), 0);
+    }
 };
 
 LUMARO_GUI_TEST_MAIN(TestImportLog)

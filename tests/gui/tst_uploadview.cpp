@@ -7,6 +7,8 @@
 #include "session/DuplicateSheet.h"
 #include "session/UploadPreviewPane.h"
 #include "session/UploadProgressPanel.h"
+#include "store/ContentHash.h"
+#include "store/StoreFile.h"
 
 #include <QAccessible>
 #include <QDBusConnection>
@@ -15,27 +17,84 @@
 #include <QFileDialog>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QSignalSpy>
 
 using namespace UploadTestKit;
 
 namespace {
-// The status text as it stands after the view has handled each LMServerConnectionUploadingAsset
-// (observers run in the order they registered, and the view registered first).
-class StatusLog : public QObject {
+// Follows a batch as the user and the store file see it and notes every departure: the list's
+// model is never reset; after every upload notification and every change of the list, the list
+// shows the queue, every file the store holds as pending is listed in order, every other listed
+// file is stamped in the store, the status line counts up, never past the files that have an
+// outcome, and the path shown is of a file whose turn has come.
+class BatchWatch : public QObject {
 public:
-    explicit StatusLog(const UploadSession &session)
+    explicit BatchWatch(const UploadSession &s) : m_s(s)
     {
-        NotificationCenter::defaultCenter()->addObserver(
-            this, LMNotification::UploadingAsset, session.connection(),
-            [this, &session](const Notification &) {
-                seen.append(session.status());
-                marked.append(!session.upload()->failureReason(0).isEmpty() ||
-                              session.upload()->failureReasonField()->isVisible());
+        QAbstractItemModel *list = s.list()->model();
+        connect(list, &QAbstractItemModel::modelReset, this, [this] { problems.append("model reset"); });
+        connect(list, &QAbstractItemModel::rowsRemoved, this, &BatchWatch::check);
+        connect(list, &QAbstractItemModel::dataChanged, this, &BatchWatch::check);
+        NotificationCenter *center = NotificationCenter::defaultCenter();
+        center->addObserver(
+            this, LMNotification::UploadingAsset, s.connection(), [this](const Notification &n) {
+                if (const auto *record = qobject_cast<Asset *>(n.userInfo.value("asset").value<QObject *>()))
+                    m_started.append(record->filePath().value_or(QString()));
+                if (m_outcomes == 0)
+                    markedAtFirstFile = !m_s.upload()->failureReason(0).isEmpty() ||
+                                        m_s.upload()->failureReasonField()->isVisible();
+                check();
+            });
+        for (const QString &done : {LMNotification::UploadedAsset, LMNotification::UploadFailedAsset})
+            center->addObserver(this, done, s.connection(), [this](const Notification &) {
+                ++m_outcomes;
+                check();
             });
     }
-    QStringList seen;
-    QList<bool> marked; // a failure reason still shown when a file starts
+
+    QStringList problems;
+    // A failure reason from an earlier batch was still shown when the first file started.
+    bool markedAtFirstFile = false;
+
+private:
+    void check()
+    {
+        if (const QString status = m_s.status(); m_s.upload()->uploadInProgress() && !status.isEmpty()) {
+            static const QRegularExpression counting(QStringLiteral("^uploading asset (\\d+) of (\\d+)$"));
+            const QRegularExpressionMatch match = counting.match(status);
+            const int number = match.captured(1).toInt();
+            if (!match.hasMatch() || match.captured(2).toInt() != m_s.upload()->uploadBatchTotal() ||
+                number < m_number || number > m_outcomes + 1)
+                problems.append(QStringLiteral("\"%1\" after %2 files").arg(status).arg(m_outcomes));
+            m_number = number;
+        }
+        if (const QString shown = m_s.upload()->assetNameTextField()->text();
+            m_s.upload()->uploadInProgress() && !shown.isEmpty() && !m_started.contains(shown))
+            problems.append(QStringLiteral("%1 shown before its turn").arg(shown));
+        const QList<Asset *> queue = m_s.upload()->importQueue();
+        QStringList names;
+        for (const Asset *record : queue)
+            names.append(record->fileName());
+        if (columnTexts(m_s.browser(), 0) != names)
+            problems.append(QStringLiteral("list shows %1").arg(columnTexts(m_s.browser(), 0).join(',')));
+        std::unique_ptr<ObjectContext> store = reopenStore();
+        const QStringList pending =
+            filePaths(store->fetchPendingAssets(findBookmark(*store, m_s.bookmark->objectId())));
+        const QStringList uploaded = filePaths(store->fetchUploadedAssets());
+        QStringList listed = filePaths(queue);
+        for (const QString &path : std::as_const(listed))
+            if (!pending.contains(path) && !uploaded.contains(path))
+                problems.append(QStringLiteral("%1 listed, neither pending nor stamped").arg(path));
+        listed.removeIf([&](const QString &path) { return !pending.contains(path); });
+        if (listed != pending)
+            problems.append(QStringLiteral("listed %1, pending %2").arg(listed.join(','), pending.join(',')));
+    }
+
+    const UploadSession &m_s;
+    QStringList m_started;
+    int m_outcomes = 0;
+    int m_number = 0;
 };
 
 const QString ServiceName = QStringLiteral("org.freedesktop.Notifications");
@@ -179,15 +238,30 @@ private slots:
         QVERIFY(m_context->fetchPendingAssets(s.bookmark).isEmpty());
     }
 
-    void uploadsABatchOfFive()
+    void uploadsABatch_data()
     {
-        UploadSession s(m_context, QStringLiteral("Five"));
+        QTest::addColumn<int>("files");
+        QTest::addColumn<int>("refused"); // the server answers 500 to this file (from 1); 0: none
+        QTest::newRow("five") << 5 << 0;
+        QTest::newRow("fifty in a flash, one refused") << 50 << 17;
+    }
+
+    void uploadsABatch()
+    {
+        QFETCH(int, files);
+        QFETCH(int, refused);
+        const QString tag = QString::fromUtf8(QTest::currentDataTag());
+        UploadSession s(
+            m_context, tag,
+            refused ? QStringList{"--fault",
+                                  QStringLiteral("POST /ra/categoryAssets.json#%1=status:500").arg(refused)}
+                    : QStringList());
         QVERIFY(s.waitUntilReady());
-        const QStringList paths = writeFiles(m_files.filePath(QStringLiteral("five")), 5, 3000);
+        const QStringList paths = writeFiles(m_files.filePath(tag), files, 3000);
         s.upload()->AddAssetsToImportQueue(fileUrls(paths));
         const QList<Asset *> records = s.upload()->importQueue();
 
-        StatusLog log(s);
+        BatchWatch watch(s);
         QCOMPARE(s.status(), QString());
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
         QCOMPARE(s.upload()->startUploadButton()->text(), QStringLiteral("Stop Upload"));
@@ -197,45 +271,48 @@ private slots:
         // The list is disabled, so the Delete key cannot reach it; asked directly it refuses.
         s.browser()->selectRow(0, 0);
         s.upload()->deleteSelectedAssets();
-        QCOMPARE(s.upload()->importQueue().size(), 5);
+        QCOMPARE(s.upload()->importQueue().size(), files);
 
         QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
-        QCOMPARE(log.seen,
-                 (QStringList{"uploading asset 1 of 5", "uploading asset 2 of 5", "uploading asset 3 of 5",
-                              "uploading asset 4 of 5", "uploading asset 5 of 5"}));
-        QCOMPARE(s.status(), QString());
+        QCOMPARE(watch.problems, QStringList());
         QCOMPARE(s.upload()->startUploadButton()->text(), QStringLiteral("Start Upload"));
         QVERIFY(s.browser()->isListEnabled() && s.upload()->chooseAssetsButton()->isEnabled() &&
                 s.upload()->backToCategoriesButton()->isEnabled() &&
                 !s.upload()->progressPanel()->isVisible());
-        QVERIFY(s.upload()->importQueue().isEmpty());
-        QVERIFY(s.upload()->assetNameTextField()->text().isEmpty());
+        // Every outcome reached the status line, the list and the store file.
+        const QStringList left = refused ? QStringList{paths.at(refused - 1)} : QStringList();
+        QCOMPARE(s.status(), refused ? QStringLiteral("1 file could not be uploaded") : QString());
+        QCOMPARE(filePaths(s.upload()->importQueue()), left);
+        QCOMPARE(s.browser()->rowCountInColumn(0), left.size());
+        QCOMPARE(s.upload()->assetNameTextField()->text(), left.value(0));
+        if (refused)
+            QVERIFY2(s.upload()->failureReason(0).contains("500"), qPrintable(s.upload()->failureReason(0)));
+        std::unique_ptr<ObjectContext> store = reopenStore();
+        QCOMPARE(filePaths(store->fetchPendingAssets(findBookmark(*store, s.bookmark->objectId()))), left);
+        for (int i = 0; i < files; ++i) {
+            QCOMPARE(bool(records.at(i)->uploadDateTime()), i != refused - 1);
+            QCOMPARE(records.at(i)->categoryID(), std::optional<qint64>(kSpringCategory));
+        }
 
-        // One import status, then the five files in queue order under its id, bytes intact.
+        // One import status, then the files in queue order under its id, bytes intact.
         const QList<QJsonObject> statusRequests =
             s.server.requests(QStringLiteral("/ra/assetImportStatus.json"));
         QCOMPARE(statusRequests.size(), 1);
-        QCOMPARE(requestBody(statusRequests.first()).value(QLatin1String("count")).toInt(), 5);
+        QCOMPARE(requestBody(statusRequests.first()).value(QLatin1String("count")).toInt(), files);
         const QList<QJsonObject> assets = s.server.requests(QStringLiteral("/ra/categoryAssets.json"));
-        QCOMPARE(assets.size(), 5);
-        const QStringList uploaded = QDir(s.server.uploadDir()).entryList(QDir::Files, QDir::Name);
-        QCOMPARE(uploaded.size(), 5);
+        QCOMPARE(assets.size(), files);
         const QString importId =
             requestBody(assets.first()).value(QLatin1String("importStatusID")).toString();
         QVERIFY(!importId.isEmpty());
-        for (int i = 0; i < 5; ++i) {
+        for (int i = 0; i < files; ++i) {
             const QJsonObject body = requestBody(assets.at(i));
             QCOMPARE(body.value(QLatin1String("assetFileName")).toString(),
                      QFileInfo(paths.at(i)).fileName());
             QCOMPARE(body.value(QLatin1String("importStatusID")).toString(), importId);
             QFile source(paths.at(i));
-            QFile received(s.server.uploadDir() + QLatin1Char('/') + uploaded.at(i));
-            QVERIFY(source.open(QIODevice::ReadOnly) && received.open(QIODevice::ReadOnly));
-            QCOMPARE(received.readAll(), source.readAll());
-        }
-        for (Asset *record : records) {
-            QVERIFY(record->uploadDateTime());
-            QCOMPARE(record->categoryID(), std::optional<qint64>(kSpringCategory));
+            QVERIFY(source.open(QIODevice::ReadOnly));
+            QCOMPARE(QByteArray::fromBase64(body.value(QLatin1String("assetData")).toString().toLatin1()),
+                     source.readAll());
         }
     }
 
@@ -289,21 +366,19 @@ private slots:
 
     void failedFileStaysListed()
     {
-        UploadSession s(
-            m_context, QStringLiteral("Failure"),
-            {QStringLiteral("--fault"), QStringLiteral("POST /ra/categoryAssets.json#2=status:500")});
+        UploadSession s(m_context, QStringLiteral("Failure"),
+                        {"--fault", "POST /ra/categoryAssets.json#2=status:500"});
         QVERIFY(s.waitUntilReady());
         const QStringList paths = writeFiles(m_files.filePath(QStringLiteral("failure")), 4);
         s.upload()->AddAssetsToImportQueue(fileUrls(paths));
         const QList<Asset *> records = s.upload()->importQueue();
         QVERIFY(QFile::remove(paths.at(2))); // gone before its turn comes
-        StatusLog log(s);
+        BatchWatch watch(s);
 
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
-        // Every file gets its number, the unreadable one too.
-        QCOMPARE(log.seen, (QStringList{"uploading asset 1 of 4", "uploading asset 2 of 4",
-                                        "uploading asset 3 of 4", "uploading asset 4 of 4"}));
+        // The list followed the store throughout, the failed files' marks too.
+        QCOMPARE(watch.problems, QStringList());
         QCOMPARE(s.status(), QStringLiteral("2 files could not be uploaded"));
         QCOMPARE(s.upload()->importQueue(), (QList<Asset *>{records.at(1), records.at(2)}));
         QVERIFY(records.at(0)->uploadDateTime());
@@ -343,69 +418,109 @@ private slots:
 
         // The next batch tries them again (the fault was for one request only) and clears the marks
         // when it starts, after the duplicate check (their size is that of the logged files).
-        log.seen.clear();
+        BatchWatch again(s);
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
         QCOMPARE(s.status(), QStringLiteral("Looking for files uploaded before…"));
         QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
-        QCOMPARE(log.seen, (QStringList{"uploading asset 1 of 2", "uploading asset 2 of 2"}));
-        QCOMPARE(log.marked.at(log.marked.size() - 2), false);
+        QCOMPARE(again.problems, QStringList());
+        QVERIFY(!again.markedAtFirstFile);
         QCOMPARE(s.upload()->importQueue(), QList<Asset *>{records.at(2)});
         QVERIFY(records.at(1)->uploadDateTime());
         QCOMPARE(s.status(), QStringLiteral("1 file could not be uploaded"));
-        QCOMPARE(QDir(s.server.uploadDir()).entryList(QDir::Files).size(), 3);
+        const QList<QJsonObject> sent = s.server.requests(QStringLiteral("/ra/categoryAssets.json"));
+        QCOMPARE(std::count_if(sent.cbegin(), sent.cend(),
+                               [](const QJsonObject &r) { return r.value("status") == 200; }),
+                 3);
     }
 
     void duplicatesAreAskedAbout_data()
     {
-        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("earlier"); // who logged a.txt and b.txt
+        QTest::addColumn<int>("answer");      // -1: no sheet
         QTest::addColumn<QStringList>("sent"); // by the second batch, as the server logged it
-        QTest::newRow("skip") << int(DuplicateSheet::SkipDuplicates)
+        const QStringList all{"a.txt", "b copy.txt", "same-size.txt", "other.txt"};
+        QTest::newRow("skip") << "window" << int(DuplicateSheet::SkipDuplicates)
                               << QStringList{"same-size.txt", "other.txt"};
-        QTest::newRow("upload all") << int(DuplicateSheet::UploadAll)
-                                    << QStringList{"a.txt", "b copy.txt", "same-size.txt", "other.txt"};
-        QTest::newRow("cancel") << int(DuplicateSheet::Cancel) << QStringList{};
+        QTest::newRow("upload all") << "window" << int(DuplicateSheet::UploadAll) << all;
+        QTest::newRow("cancel") << "window" << int(DuplicateSheet::Cancel) << QStringList{};
+        // Rows in the file that this window never loaded, as another program writes them.
+        QTest::newRow("logged by another program")
+            << "another program" << int(DuplicateSheet::SkipDuplicates) << QStringList{"same-size.txt", "other.txt"};
+        // After Clear Log nothing is asked about, whatever the file still holds.
+        QTest::newRow("log cleared") << "window, then cleared" << -1 << all;
     }
 
     void duplicatesAreAskedAbout()
     {
+        QFETCH(QString, earlier);
         QFETCH(int, answer);
         QFETCH(QStringList, sent);
         UploadSession s(m_context, QStringLiteral("Duplicates ") + QLatin1String(QTest::currentDataTag()));
         QVERIFY(s.waitUntilReady());
         const QString dir = m_files.filePath(QStringLiteral("dup-") + QLatin1String(QTest::currentDataTag()));
         const QString a = writeFile(dir + QStringLiteral("/a.txt"), QByteArray(3000, 'a'));
-        // Nothing logged for this server yet: the batch starts at once, nothing compared.
-        s.upload()->AddAssetsToImportQueue(fileUrls({a, writeFile(dir + QStringLiteral("/b.txt"), "bbbb")}));
-        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
-        QVERIFY(s.upload()->uploadInProgress());
-        QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
+        const QString b = writeFile(dir + QStringLiteral("/b.txt"), "bbbb");
+        qsizetype sentBefore = 0;
+        if (earlier == QLatin1String("another program")) {
+            auto file = std::make_unique<StoreFile>();
+            QString error;
+            QVERIFY2(file->open(m_context->storeFile()->path(), &error), qPrintable(error));
+            ObjectContext other(std::move(file));
+            QVERIFY(other.load(&error));
+            for (const QString &path : {a, b}) {
+                Asset *record = other.insertAsset();
+                record->setFilePath(path);
+                record->setBookmark(other.registeredBookmark(s.bookmark->objectId()));
+                record->setCategoryID(kSpringCategory);
+                record->setCategoryPath(QStringLiteral("/Photos/2024/Spring"));
+                record->setUploadDateTime(QDateTime::currentDateTimeUtc());
+                record->setFingerprint(QFileInfo(path).size(), ContentHash::ofFile(path), s.bookmark->serverKey());
+            }
+            QVERIFY2(other.save(&error), qPrintable(error));
+        } else {
+            // Nothing logged for this server yet: the batch starts at once, nothing compared.
+            s.upload()->AddAssetsToImportQueue(fileUrls({a, b}));
+            QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+            QVERIFY(s.upload()->uploadInProgress());
+            QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
+            sentBefore = 2;
+            if (earlier.endsWith(QLatin1String("cleared")))
+                m_context->deleteUploadedAssets();
+        }
 
         // Again, with a copy under another name, a file of a's size and one of no logged size.
         s.upload()->AddAssetsToImportQueue(
             fileUrls({a, writeFile(dir + QStringLiteral("/b copy.txt"), "bbbb"),
                       writeFile(dir + QStringLiteral("/same-size.txt"), QByteArray(3000, 'z')),
                       writeFile(dir + QStringLiteral("/other.txt"), "other")}));
-        QSignalSpy progress(s.upload()->findChild<DuplicateCheck *>(), &DuplicateCheck::progress);
         const qsizetype before = s.server.requests().size();
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
-        DuplicateSheet *sheet = nullptr;
-        QTRY_VERIFY_WITH_TIMEOUT((sheet = s.session->window()->findChild<DuplicateSheet *>()), kTimeout);
-        QCOMPARE(sheet->list()->count(), 2);
-        const QString where = QStringLiteral(" — already uploaded to /Photos/2024/Spring on ");
-        QVERIFY(sheet->list()->item(0)->text().startsWith(QStringLiteral("a.txt") + where));
-        QVERIFY(sheet->list()->item(1)->text().startsWith(QStringLiteral("b copy.txt") + where));
-        // Only files of a logged size were read, and nothing goes out before the answer.
-        QCOMPARE(progress.first().at(1).toLongLong(), 3000 + 4 + 3000);
-        QCOMPARE(s.server.requests().size(), before);
-        if (answer == DuplicateSheet::SkipDuplicates) {
-            QVERIFY(sheet->button(DuplicateSheet::SkipDuplicates)->isDefault());
-            QCOMPARE(AccessibleTree::unnamedControls(sheet), QString());
-            QVERIFY(saveScreenshot(sheet, QStringLiteral("duplicate-sheet")));
+        // The check reports from the worker later, never inside the click.
+        QSignalSpy progress(s.upload()->findChild<DuplicateCheck *>(), &DuplicateCheck::progress);
+        QVERIFY(progress.isValid());
+        if (answer >= 0) {
+            DuplicateSheet *sheet = nullptr;
+            QTRY_VERIFY_WITH_TIMEOUT((sheet = s.session->window()->findChild<DuplicateSheet *>()), kTimeout);
+            QCOMPARE(sheet->list()->count(), 2);
+            const QString where = QStringLiteral(" — already uploaded to /Photos/2024/Spring on ");
+            QVERIFY(sheet->list()->item(0)->text().startsWith(QStringLiteral("a.txt") + where));
+            QVERIFY(sheet->list()->item(1)->text().startsWith(QStringLiteral("b copy.txt") + where));
+            // Only files of a logged size were read, and nothing goes out before the answer.
+            QVERIFY(!progress.isEmpty());
+            QCOMPARE(progress.first().at(1).toLongLong(), 3000 + 4 + 3000);
+            QCOMPARE(s.server.requests().size(), before);
+            if (answer == DuplicateSheet::SkipDuplicates && earlier == QLatin1String("window")) {
+                QVERIFY(sheet->button(DuplicateSheet::SkipDuplicates)->isDefault());
+                QCOMPARE(AccessibleTree::unnamedControls(sheet), QString());
+                QVERIFY(saveScreenshot(sheet, QStringLiteral("duplicate-sheet")));
+            }
+            QTest::mouseClick(sheet->button(DuplicateSheet::Answer(answer)), Qt::LeftButton);
         }
-        QTest::mouseClick(sheet->button(DuplicateSheet::Answer(answer)), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
+        if (answer < 0)
+            QVERIFY(!s.session->window()->findChild<DuplicateSheet *>());
         QStringList names;
-        for (const QJsonObject &request : s.server.requests(QStringLiteral("/ra/categoryAssets.json")).mid(2))
+        for (const QJsonObject &request : s.server.requests(QStringLiteral("/ra/categoryAssets.json")).mid(sentBefore))
             names << requestBody(request).value(QLatin1String("assetFileName")).toString();
         QCOMPARE(names, sent);
         QCOMPARE(m_context->fetchPendingAssets(s.bookmark).size(), answer == DuplicateSheet::Cancel ? 4 : 0);

@@ -21,6 +21,44 @@ void BrowserColumnModel::reload()
     endResetModel();
 }
 
+void BrowserColumnModel::noteRowsInserted(int row, int count)
+{
+    if (count <= 0 || row < 0 || row > m_rows)
+        return;
+    beginInsertRows({}, row, row + count - 1);
+    m_rows += count;
+    forgetCellsFrom(row);
+    endInsertRows();
+}
+
+void BrowserColumnModel::noteRowsRemoved(int row, int count)
+{
+    count = std::min(count, m_rows - row);
+    if (count <= 0 || row < 0)
+        return;
+    // The views hear of the leaving rows while those rows' cells are still cached.
+    beginRemoveRows({}, row, row + count - 1);
+    m_rows -= count;
+    forgetCellsFrom(row);
+    endRemoveRows();
+}
+
+void BrowserColumnModel::noteRowsChanged(int first, int last)
+{
+    first = std::max(first, 0);
+    last = std::min(last, m_rows - 1);
+    if (first > last)
+        return;
+    for (int row = first; row <= last; ++row)
+        m_cells.remove(row);
+    emit dataChanged(index(first), index(last));
+}
+
+void BrowserColumnModel::forgetCellsFrom(int row)
+{
+    m_cells.removeIf([row](const QHash<int, BrowserCell>::iterator &it) { return it.key() >= row; });
+}
+
 const BrowserCell &BrowserColumnModel::cell(int row) const
 {
     static const BrowserCell none;

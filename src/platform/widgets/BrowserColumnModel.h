@@ -24,6 +24,11 @@ public:
 
     // Asks the delegate again for the row count and forgets every cached cell.
     void reload();
+    // The delegate has gained or lost rows, or changed the cells of some: told to the views as
+    // row changes, so selection and scroll position stay with their rows.
+    void noteRowsInserted(int row, int count);
+    void noteRowsRemoved(int row, int count);
+    void noteRowsChanged(int first, int last);
 
     // An empty cell for a row out of range.
     [[nodiscard]] const BrowserCell &cell(int row) const;
@@ -33,6 +38,9 @@ public:
     [[nodiscard]] Qt::ItemFlags flags(const QModelIndex &index) const override;
 
 private:
+    // Cached cells from row on no longer belong to their rows.
+    void forgetCellsFrom(int row);
+
     ColumnBrowser *m_browser;
     int m_column;
     int m_rows = 0;

@@ -144,6 +144,40 @@ void ColumnBrowser::reloadColumn(int column)
         appendColumn();
 }
 
+void ColumnBrowser::insertRows(int row, int count, int column)
+{
+    if (isShown(column))
+        model(column)->noteRowsInserted(row, count);
+}
+
+void ColumnBrowser::removeRows(int row, int count, int column)
+{
+    if (!isShown(column))
+        return;
+    const int branch = column < lastColumn() ? selectedRowInColumn(column) : -1;
+    model(column)->noteRowsRemoved(row, count);
+    if (branch >= row && branch < row + count)
+        reopenNextColumn(column);
+}
+
+void ColumnBrowser::reloadRows(int first, int last, int column)
+{
+    if (!isShown(column))
+        return;
+    const int branch = column < lastColumn() ? selectedRowInColumn(column) : -1;
+    model(column)->noteRowsChanged(first, last);
+    if (branch >= first && branch <= last)
+        reopenNextColumn(column);
+}
+
+void ColumnBrowser::reopenNextColumn(int column)
+{
+    // The columns to the right hung off a row that left or changed: they follow what is
+    // selected now.
+    closeColumnsAfter(column);
+    openNextIfSingleBranch(column);
+}
+
 void ColumnBrowser::selectRow(int row, int column)
 {
     if (!isShown(column) || row < 0 || row >= model(column)->rowCount())

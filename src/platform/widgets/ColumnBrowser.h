@@ -29,6 +29,12 @@ public:
     void loadColumnZero();
     // Refills a shown column, keeping selected rows still in range; other columns are ignored.
     void reloadColumn(int column);
+    // The delegate has gained rows at row, lost rows from row on, or changed the cells of rows
+    // first to last: the shown column follows row by row, without a refill, so selection,
+    // current row and scroll position stay with their rows. Other columns are ignored.
+    void insertRows(int row, int count, int column);
+    void removeRows(int row, int count, int column);
+    void reloadRows(int first, int last, int column);
     // Selects one row, closes the columns to its right and opens the next for a non-leaf row.
     // Out-of-range positions are ignored. Never emits action().
     void selectRow(int row, int column);
@@ -69,6 +75,7 @@ private:
     [[nodiscard]] bool isShown(int column) const { return column >= 0 && column < columnCount(); }
     void appendColumn();
     void closeColumnsAfter(int column);
+    void reopenNextColumn(int column);
     void openNextIfSingleBranch(int column);
     void revealColumn(int column);
     void userSelected(int column);

@@ -1,0 +1,176 @@
+#pragma once
+
+// Shared by the benchmarks: lumaro-devserver started on a free loopback port, over HTTP or
+// HTTPS to a self-signed certificate, test files, CPU clocks, and the longest time the event
+// loop was held.
+
+#include "connection/CertificateTrust.h"
+#include "store/Asset.h"
+#include "store/ObjectContext.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSslCertificate>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <ctime>
+
+namespace BenchSupport {
+
+struct Server {
+    QProcess process;
+    quint16 port = 0;
+    // The fingerprint of the certificate a TLS server presents; empty for plain HTTP.
+    QString pin;
+    [[nodiscard]] QString base() const
+    {
+        return QStringLiteral("%1://127.0.0.1:%2/cgi-bin/WebObjects/Lumaro.woa").arg(pin.isEmpty() ? "http" : "https").arg(port);
+    }
+};
+
+// A self-signed certificate for 127.0.0.1, made with the openssl tool; the server's --tls arguments.
+inline QStringList makeCertificate(const QString &dir, QString *pin)
+{
+    const QString cert = dir + QStringLiteral("/server.crt");
+    const QString key = dir + QStringLiteral("/server.key");
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2",
+                   "-keyout", key, "-out", cert, "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
+    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
+        return {};
+    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(cert);
+    if (certificates.isEmpty())
+        return {};
+    *pin = CertificateTrust::fingerprint(certificates.first());
+    return {QStringLiteral("--tls"), cert, key};
+}
+
+// Bodies are read and thrown away, so the server costs as little as it can; login bench:bench.
+inline bool startServer(Server &server, const QStringList &extraArgs = {})
+{
+    server.process.setProgram(QStringLiteral(LUMARO_DEVSERVER_PATH));
+    server.process.setArguments(QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--discard-bodies"),
+                                            QStringLiteral("--quiet"), QStringLiteral("--user"), QStringLiteral("bench:bench")} +
+                                extraArgs);
+    server.process.start();
+    if (!server.process.waitForStarted(5000))
+        return false;
+    QByteArray out;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 10000) {
+        server.process.waitForReadyRead(100);
+        out += server.process.readAllStandardOutput();
+        const auto match = QRegularExpression(QStringLiteral("127\\.0\\.0\\.1:(\\d+)/")).match(QString::fromUtf8(out));
+        if (match.hasMatch()) {
+            server.port = quint16(match.captured(1).toUInt());
+            return true;
+        }
+    }
+    return false;
+}
+
+// Pseudo-random bytes from seed, so no two files compress or compare alike.
+inline bool writeFile(const QString &path, qint64 size, quint32 seed)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray block(int(qMin<qint64>(size, 1 << 20)), Qt::Uninitialized);
+    quint32 x = seed;
+    for (char &c : block) {
+        x = x * 1664525u + 1013904223u;
+        c = char(x >> 24);
+    }
+    for (qint64 written = 0; written < size;) {
+        const qint64 n = qMin<qint64>(block.size(), size - written);
+        if (file.write(block.constData(), n) != n)
+            return false;
+        written += n;
+    }
+    return true;
+}
+
+// A pending record for each path, under bookmark, in order.
+inline QList<Asset *> queueFiles(ObjectContext &context, ServerBookmark *bookmark, const QStringList &paths)
+{
+    QList<Asset *> batch;
+    for (const QString &path : paths) {
+        Asset *asset = context.insertAsset();
+        asset->setFilePath(path);
+        asset->setBookmark(bookmark);
+        batch.append(asset);
+    }
+    return batch;
+}
+
+// CPU time of the whole process, every thread.
+inline double cpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
+
+// CPU time of the calling thread alone.
+inline double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// Longest gap between ticks of a 1 ms timer while it runs: how long the event loop was held.
+// On a machine shared with other work part of a gap is time the thread was not running at
+// all; the CPU time the main thread spent inside the longest gap says what was ours.
+class StallMeter : public QObject {
+public:
+    StallMeter()
+    {
+        m_timer.setTimerType(Qt::PreciseTimer);
+        m_timer.setInterval(1);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            const double cpu = threadCpuMs();
+            if (m_last >= 0) {
+                m_max = qMax(m_max, now - m_last);
+                m_maxCpu = qMax(m_maxCpu, cpu - m_lastCpu);
+            }
+            m_last = now;
+            m_lastCpu = cpu;
+        });
+    }
+    void start()
+    {
+        m_clock.start();
+        m_last = -1;
+        m_max = 0;
+        m_timer.start();
+    }
+    // The longest gap of this run, in ms.
+    double stop()
+    {
+        m_timer.stop();
+        return maxMs();
+    }
+    [[nodiscard]] double maxMs() const { return double(m_max) / 1e6; }
+    // Over every run so far.
+    [[nodiscard]] double maxCpuMs() const { return m_maxCpu; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = -1;
+    qint64 m_max = 0;
+    double m_lastCpu = 0;
+    double m_maxCpu = 0;
+};
+
+} // namespace BenchSupport
