@@ -42,9 +42,9 @@ bool DuplicateCheck::start(const QString &serverKey, const QList<Asset *> &queue
     m_storePath = m_context->storeFile() ? m_context->storeFile()->path() : QString();
     m_cancel = std::make_shared<std::atomic<bool>>(false);
     const quint64 run = ++m_run;
+    m_readSince = ManagedObject::changeClock();
     // Sizes only (no content) and off the main thread: a long queue means many file lookups,
     // and a long log many rows of the same size.
-    m_readSince = ManagedObject::changeClock();
     m_pool.start([this, run, paths, serverKey, storePath = m_storePath, cancel = m_cancel] {
         QList<qint64> sizes;
         QSet<qint64> distinct;
