@@ -458,8 +458,13 @@ private slots:
         UploadSession s(m_context, QStringLiteral("Duplicates ") + QLatin1String(QTest::currentDataTag()));
         QVERIFY(s.waitUntilReady());
         const QString dir = m_files.filePath(QStringLiteral("dup-") + QLatin1String(QTest::currentDataTag()));
-        const QString a = writeFile(dir + QStringLiteral("/a.txt"), QByteArray(3000, 'a'));
-        const QString b = writeFile(dir + QStringLiteral("/b.txt"), "bbbb");
+        // Contents of this row alone: a later row's server may get an earlier one's port, and
+        // with it that row's log.
+        const QByteArray salt(QTest::currentDataTag());
+        auto content = [&salt](const QByteArray &body) { return (salt + body).left(body.size()); };
+        const QByteArray bContent = content("bbbb");
+        const QString a = writeFile(dir + QStringLiteral("/a.txt"), content(QByteArray(3000, 'a')));
+        const QString b = writeFile(dir + QStringLiteral("/b.txt"), bContent);
         qsizetype sentBefore = 0;
         if (earlier == QLatin1String("another program")) {
             auto file = std::make_unique<StoreFile>();
@@ -490,9 +495,9 @@ private slots:
 
         // Again, with a copy under another name, a file of a's size and one of no logged size.
         s.upload()->AddAssetsToImportQueue(
-            fileUrls({a, writeFile(dir + QStringLiteral("/b copy.txt"), "bbbb"),
-                      writeFile(dir + QStringLiteral("/same-size.txt"), QByteArray(3000, 'z')),
-                      writeFile(dir + QStringLiteral("/other.txt"), "other")}));
+            fileUrls({a, writeFile(dir + QStringLiteral("/b copy.txt"), bContent),
+                      writeFile(dir + QStringLiteral("/same-size.txt"), content(QByteArray(3000, 'z'))),
+                      writeFile(dir + QStringLiteral("/other.txt"), content("other"))}));
         const qsizetype before = s.server.requests().size();
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
         // The check reports from the worker later, never inside the click.
