@@ -59,9 +59,9 @@ bool DuplicateCheck::start(const QString &serverKey, const QList<Asset *> &queue
         const QList<LogRow> logged = readLog(storePath, serverKey, distinct);
         QMetaObject::invokeMethod(
             this,
-            [this, run, sizes, logged] {
+            [this, run, sizes, distinct, logged] {
                 if (run == m_run && m_running)
-                    sizesMeasured(sizes, logged);
+                    sizesMeasured(sizes, distinct, logged);
             },
             Qt::QueuedConnection);
     });
@@ -90,14 +90,10 @@ void DuplicateCheck::cancel()
     m_running = false;
 }
 
-void DuplicateCheck::sizesMeasured(const QList<qint64> &sizes, const QList<LogRow> &fromFile)
+void DuplicateCheck::sizesMeasured(const QList<qint64> &sizes, const QSet<qint64> &distinct,
+                                   const QList<LogRow> &fromFile)
 {
     m_sizes = sizes;
-    QSet<qint64> distinct;
-    for (qint64 size : sizes) {
-        if (size >= 0)
-            distinct.insert(size);
-    }
     // One logged upload of a size is enough to read the files of that size.
     QSet<qint64> logged;
     if (m_context)

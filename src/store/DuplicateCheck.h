@@ -46,7 +46,8 @@ signals:
 private:
     // Runs on the worker: the file's logged uploads of these sizes, through a connection of its own.
     static QList<LogRow> readLog(const QString &storePath, const QString &serverKey, const QSet<qint64> &sizes);
-    void sizesMeasured(const QList<qint64> &sizes, const QList<LogRow> &fromFile);
+    // sizes per queued file (-1: not a readable file), distinct: those that are.
+    void sizesMeasured(const QList<qint64> &sizes, const QSet<qint64> &distinct, const QList<LogRow> &fromFile);
     void hashesComputed(const QList<int> &candidates, const QStringList &hashes, const QSet<qint64> &sizes,
                         const QList<LogRow> &fromFile);
     void finish(const QList<DuplicateMatch> &duplicates);

@@ -420,9 +420,6 @@ std::optional<QList<LogRow>> LogReader::uploadsOfSizes(const QString &serverKey,
     QList<LogRow> rows;
     if (sizes.isEmpty())
         return rows;
-    QStringList list;
-    for (qint64 size : sizes)
-        list << QString::number(size);
     QSqlQuery sql(QSqlDatabase::database(m_connectionName, false));
     sql.setForwardOnly(true);
     sql.prepare(QStringLiteral("SELECT a.id, a.filePath, NULL, a.categoryID, a.categoryPath, a.uploadDateTime, "
@@ -431,7 +428,7 @@ std::optional<QList<LogRow>> LogReader::uploadsOfSizes(const QString &serverKey,
                                "AND a.fileSize IN (SELECT value FROM json_each(?)) "
                                "ORDER BY a.uploadDateTime DESC, a.id DESC"));
     sql.addBindValue(serverKey);
-    sql.addBindValue(QStringLiteral("[%1]").arg(list.join(u',')));
+    sql.addBindValue(StoreFile::jsonList(sizes));
     if (!sql.exec()) {
         if (error)
             *error = sql.lastError().text();

@@ -96,19 +96,19 @@ bool isUnwritable(const QSqlError &error)
     return code == 8 || code == 14;
 }
 
-// A list of ids bound as one value and read back by json_each: one statement, whatever its length.
-QString jsonIds(const QList<qint64> &ids)
+
+} // namespace
+
+QString StoreFile::jsonList(const QList<qint64> &numbers)
 {
     QString text = QStringLiteral("[");
-    for (qsizetype i = 0; i < ids.size(); ++i) {
+    for (qsizetype i = 0; i < numbers.size(); ++i) {
         if (i)
             text += QLatin1Char(',');
-        text += QString::number(ids.at(i));
+        text += QString::number(numbers.at(i));
     }
     return text + QLatin1Char(']');
 }
-
-} // namespace
 
 StoreFile::~StoreFile()
 {
@@ -349,7 +349,7 @@ std::optional<QList<StoreFile::Row>> StoreFile::loadAssetsById(const QList<qint6
 {
     if (ids.isEmpty())
         return QList<Row>();
-    return loadRows(true, QStringLiteral("WHERE id IN (SELECT value FROM json_each(?))"), {jsonIds(ids)},
+    return loadRows(true, QStringLiteral("WHERE id IN (SELECT value FROM json_each(?))"), {jsonList(ids)},
                     error);
 }
 

@@ -50,6 +50,8 @@ public:
     // connection of its own: for a worker thread, while the application goes on writing.
     // Closes and forgets a named SQLite connection; every copy of its handle must be gone.
     static void closeConnection(const QString &name);
+    // Numbers bound as one value and read back by json_each: one statement, whatever their count.
+    [[nodiscard]] static QString jsonList(const QList<qint64> &numbers);
     [[nodiscard]] static bool deleteLog(const QString &path, const LogClear &cleared, QString *error);
     // Whether the file logs an upload to the server (ServerBookmark::serverKey()) with a content hash.
     [[nodiscard]] bool hasUploadsFor(const QString &serverKey) const;
