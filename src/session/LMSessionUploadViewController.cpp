@@ -432,7 +432,7 @@ void LMSessionUploadViewController::updateDisplay()
     }
     m_markedRecords.clear();
     // A picture stays while its file is listed: one sent and gone is not what is being sent.
-    if (m_shownRecord && m_importQueue->rowOf(m_shownRecord) < 0)
+    if (m_shownRecord && !m_importQueue->contains(m_shownRecord))
         clearPreview();
     if (!m_uploadInProgress || !isViewLoaded() || m_inFlightNumber == 0)
         return;
