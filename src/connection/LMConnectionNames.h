@@ -18,6 +18,9 @@ inline const QString UploadedAsset = QStringLiteral("LMServerConnectionUploadedA
 inline const QString UploadFailedAsset = QStringLiteral("LMServerConnectionUploadFailedAsset");
 inline const QString UploadDone = QStringLiteral("LMServerConnectionUploadDone");
 inline const QString UploadProgress = QStringLiteral("LMServerConnectionUploadProgress");
+// Before the first file of a batch whose files keep a folder structure: the categories it needs
+// are being found or made. Carries CategoriesDone and CategoriesTotal.
+inline const QString PreparingCategories = QStringLiteral("LMServerConnectionPreparingCategories");
 // The server's certificate failed verification and is not the one trusted for the bookmark; the
 // session's requests wait until answerCertificateQuestion(). Carries the Certificate keys.
 inline const QString CertificateNeedsTrust = QStringLiteral("LMServerConnectionCertificateNeedsTrust");
@@ -40,6 +43,9 @@ inline const QString CategoryID = QStringLiteral("category id");
 // Progress of the file in flight, in body bytes.
 inline const QString BytesSent = QStringLiteral("bytes sent");
 inline const QString BytesTotal = QStringLiteral("bytes total");
+// PreparingCategories: categories settled so far, and how many the batch's tree has.
+inline const QString CategoriesDone = QStringLiteral("categories done");
+inline const QString CategoriesTotal = QStringLiteral("categories total");
 // CertificateNeedsTrust: "host:port", the problems in words, the certificate's subject, issuer,
 // validity and SHA-256 fingerprint, and whether another certificate was trusted before.
 inline const QString HostAndPort = QStringLiteral("host and port");

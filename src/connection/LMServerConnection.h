@@ -137,6 +137,26 @@ public:
 
     Q_INVOKABLE void createNewCategory(const QString &name);
 
+    // For work that must leave the browser's model alone (CategoryTreeResolver): the children of a
+    // category as the server lists them now (the top level when parent is none), always asked
+    // anew. A listing whose records lack a name or an id cannot prove a name absent: children is
+    // then none and failure says why, as it does for a failed request.
+    struct ChildListing {
+        std::optional<CategoryLevel> children;
+        QString failure;
+    };
+    void listChildren(const std::optional<CategoryRecord> &parent, std::function<void(const ChildListing &)> done);
+    // The request createNewCategory() sends, under the given parent (none: no parent structure).
+    // answered is false when no answer came (closed unanswered, timed out): the category may
+    // exist, so the caller lists the parent before it ever sends the name again.
+    struct Creation {
+        std::optional<CategoryRecord> record;
+        QString failure;
+        bool answered = false;
+    };
+    void createCategory(const QString &name, const std::optional<CategoryRecord> &parent,
+                        std::function<void(const Creation &)> done);
+
     // Path climb.
     Q_INVOKABLE void retrieveCategoryPath(qint64 categoryID);
     void buildCategoryPath(const Notification &notification);

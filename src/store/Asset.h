@@ -25,6 +25,7 @@ public:
     static inline const QString kBookmark = QStringLiteral("bookmark");
     static inline const QString kCategoryID = QStringLiteral("categoryID");
     static inline const QString kCategoryPath = QStringLiteral("categoryPath");
+    static inline const QString kFolderPath = QStringLiteral("folderPath");
     static inline const QString kUploadDateTime = QStringLiteral("uploadDateTime");
     // What was sent, and where: set with the upload time, absent on records older than them.
     static inline const QString kFileSize = QStringLiteral("fileSize");
@@ -42,6 +43,11 @@ public:
 
     [[nodiscard]] std::optional<qint64> categoryID() const;
     void setCategoryID(const std::optional<qint64> &id);
+    // Where a file of a kept folder tree goes, relative to the upload target of its batch
+    // ("card/DCIM/100CANON"); none for a file that goes into the target itself.
+    [[nodiscard]] std::optional<QString> folderPath() const;
+    void setFolderPath(const std::optional<QString> &folder);
+
     [[nodiscard]] std::optional<QString> categoryPath() const;
     void setCategoryPath(const std::optional<QString> &path);
     [[nodiscard]] std::optional<QDateTime> uploadDateTime() const;

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QHash>
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class LMServerConnection;
+using CategoryRecord = QJsonObject;
+
+// Finds, and in Create mode makes, the categories a tree of folders needs below a base category
+// (or below the top level), with the requests the window already makes: a listing of each
+// existing category the tree reaches, and one creation per missing category, each under its
+// parent, level by level. It never guesses: two siblings of one name, or a listing that cannot
+// prove a name absent (it failed, or a record in it lacks a name or an id), stop that branch with
+// the reason, and nothing is created there. A creation whose answer was lost is never sent again:
+// the parent is listed anew and the name looked for first.
+//
+// Driven by replies on the event loop: the window runs it without blocking, lumaro-import waits
+// for finished(). It leaves the connection's browser model alone.
+class CategoryTreeResolver : public QObject {
+    Q_OBJECT
+public:
+    enum class Mode { Preview, Create };
+    enum class State {
+        Exists,  // on the server; record as it was listed
+        Missing, // Preview: absent from a complete listing, so it would be created
+        Created, // Create: made by this run; record is the server's answer
+        Twins,   // several siblings carry the name: twinIds; the branch is not used
+        Unknown, // Preview: its parent's listing could not say (reason), or a level above is unknown
+        Failed,  // Create: it, or a level above, could not be found or made (reason)
+    };
+    struct Node {
+        QString folder; // relative path below the base, "card/DCIM"
+        QString name;   // its last component
+        State state = State::Unknown;
+        std::optional<CategoryRecord> record;
+        QList<qint64> twinIds;
+        QString reason;
+    };
+
+    // folders: relative paths, "/"-separated, without empty components; their ancestors are
+    // implied. base: the category they go below, none for the top level.
+    CategoryTreeResolver(LMServerConnection *connection, std::optional<CategoryRecord> base,
+                         const QStringList &folders, Mode mode, QObject *parent = nullptr);
+    ~CategoryTreeResolver() override;
+    CategoryTreeResolver(const CategoryTreeResolver &) = delete;
+    CategoryTreeResolver &operator=(const CategoryTreeResolver &) = delete;
+
+    // finished() always follows later, never inside start().
+    void start();
+    // No request is started after this; the one in flight is let finish. finished() still comes.
+    void cancel();
+    [[nodiscard]] bool isFinished() const { return m_finished; }
+    [[nodiscard]] bool wasCancelled() const { return m_cancelled; }
+
+    // Every folder and implied ancestor, parents before children, siblings in path order.
+    [[nodiscard]] const QList<Node> &nodes() const { return m_nodes; }
+    [[nodiscard]] const Node *node(const QString &folder) const;
+    // The record a file in that folder is sent with (the base itself for ""), or none with why
+    // (the first reason found from the base down).
+    [[nodiscard]] std::optional<CategoryRecord> categoryFor(const QString &folder, QString *why = nullptr) const;
+    // The records from the base's child down to that folder, for a path shown or logged.
+    [[nodiscard]] QList<CategoryRecord> recordsTo(const QString &folder) const;
+    // How many categories this run created (one POST each).
+    [[nodiscard]] int createdCount() const { return m_created; }
+
+signals:
+    // Categories settled (found, created or failed) out of all nodes.
+    void progress(int done, int total);
+    void finished();
+
+private:
+    void settle(int index, State state, const QString &reason = {});
+    void next();
+    void listLevel(int parentIndex);
+    void createNode(int index);
+    void finishLater();
+
+    QPointer<LMServerConnection> m_connection;
+    std::optional<CategoryRecord> m_base;
+    Mode m_mode;
+    QList<Node> m_nodes;
+    QHash<QString, int> m_index;
+    int m_settled = 0;
+    int m_created = 0;
+    bool m_started = false;
+    bool m_busy = false;
+    bool m_finished = false;
+    bool m_cancelled = false;
+};
