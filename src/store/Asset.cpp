@@ -40,6 +40,17 @@ void Asset::setCategoryID(const std::optional<qint64> &id)
     setValue(kCategoryID, id ? QVariant::fromValue(*id) : QVariant());
 }
 
+std::optional<QString> Asset::folderPath() const
+{
+    const QVariant v = value(kFolderPath);
+    return v.isValid() ? std::optional<QString>(v.toString()) : std::nullopt;
+}
+
+void Asset::setFolderPath(const std::optional<QString> &folder)
+{
+    setValue(kFolderPath, folder ? QVariant(*folder) : QVariant());
+}
+
 std::optional<QString> Asset::categoryPath() const
 {
     const QVariant v = value(kCategoryPath);

@@ -13,6 +13,7 @@ class Asset : public ManagedObject {
     Q_OBJECT
     Q_PROPERTY(QVariant filePath READ filePathValue WRITE setFilePathValue NOTIFY fieldChanged)
     Q_PROPERTY(QVariant categoryID READ categoryIDValue WRITE setCategoryIDValue NOTIFY fieldChanged)
+    Q_PROPERTY(QVariant folderPath READ folderPathValue WRITE setFolderPathValue NOTIFY fieldChanged)
     Q_PROPERTY(QVariant categoryPath READ categoryPathValue WRITE setCategoryPathValue NOTIFY fieldChanged)
     Q_PROPERTY(QVariant uploadDateTime READ uploadDateTimeValue WRITE setUploadDateTimeValue NOTIFY fieldChanged)
     Q_PROPERTY(QVariant fileSize READ fileSizeValue NOTIFY fieldChanged)
@@ -72,6 +73,8 @@ private:
     void setFilePathValue(const QVariant &v) { setValue(kFilePath, v); }
     QVariant categoryIDValue() const { return value(kCategoryID); }
     void setCategoryIDValue(const QVariant &v) { setValue(kCategoryID, v); }
+    QVariant folderPathValue() const { return value(kFolderPath); }
+    void setFolderPathValue(const QVariant &v) { setValue(kFolderPath, v); }
     QVariant categoryPathValue() const { return value(kCategoryPath); }
     void setCategoryPathValue(const QVariant &v) { setValue(kCategoryPath, v); }
     QVariant uploadDateTimeValue() const { return value(kUploadDateTime); }

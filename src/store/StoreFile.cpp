@@ -41,7 +41,7 @@ const QList<Column> &assetColumns()
     static const QList<Column> columns = {
         {"filePath", Kind::Text},       {"categoryID", Kind::Integer}, {"categoryPath", Kind::Text},
         {"uploadDateTime", Kind::Date}, {"fileSize", Kind::Integer},   {"contentHash", Kind::Text},
-        {"serverKey", Kind::Text},
+        {"serverKey", Kind::Text},      {"folderPath", Kind::Text},
     };
     return columns;
 }
@@ -299,6 +299,10 @@ bool StoreFile::migrate(QString *error)
                          "CREATE INDEX AssetLogSize ON Asset(fileSize) WHERE uploadDateTime IS NOT NULL")
                   << QStringLiteral("CREATE INDEX AssetLogServer ON Asset(serverKey, fileSize) "
                                     "WHERE uploadDateTime IS NOT NULL");
+        } else if (version == 4) {
+            // A queued file of a kept folder tree remembers where below its upload target it goes,
+            // so a relaunch sends it into the same category.
+            steps << QStringLiteral("ALTER TABLE Asset ADD COLUMN folderPath TEXT");
         }
         const int next = version == 0 ? 1 : version + 1;
         if (!db.transaction()) {

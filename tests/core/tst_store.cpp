@@ -91,6 +91,7 @@ void TestStore::recordsSurviveRestart()
         waiting->setFilePath(QStringLiteral("/tmp/w.png"));
         waiting->setBookmark(bookmark);
         waiting->setCategoryPath(QString()); // present but empty
+        waiting->setFolderPath(QStringLiteral("card/DCIM/100CANON"));
         QVERIFY(context->hasChanges());
         QVERIFY(context->save());
         QVERIFY(!context->hasChanges());
@@ -115,6 +116,9 @@ void TestStore::recordsSurviveRestart()
     QVERIFY(!pending.first()->categoryID());
     QVERIFY(pending.first()->categoryPath().has_value());
     QVERIFY(pending.first()->categoryPath()->isEmpty());
+    // A queued file of a kept tree goes back to its place after a relaunch.
+    QCOMPARE(pending.first()->folderPath(), std::optional(QStringLiteral("card/DCIM/100CANON")));
+    QVERIFY(!log.first()->folderPath());
     QVERIFY(!context->hasChanges());
 }
 
@@ -297,6 +301,8 @@ void TestStore::olderVersionIsMigrated_data()
     QTest::newRow("version 2") << QStringLiteral("fixtures/store-v2.sql") << QString();
     QTest::newRow("version 3") << QStringLiteral("fixtures/store-v3.sql")
                                << QStringLiteral("0f5e3c1a-9b2d-4c7e-8a41-6d2f0b9e7c35");
+    QTest::newRow("version 4") << QStringLiteral("fixtures/store-v4.sql")
+                               << QStringLiteral("0f5e3c1a-9b2d-4c7e-8a41-6d2f0b9e7c35");
 }
 
 void TestStore::olderVersionIsMigrated()
@@ -340,8 +346,15 @@ void TestStore::olderVersionIsMigrated()
     const auto log = context->fetchUploadedAssets();
     QCOMPARE(log.size(), 1);
     QCOMPARE(log.first()->uploadDateTime(), std::optional(QDateTime(QDate(2024, 5, 1), QTime(9, 15, 30, 250), Qt::UTC)));
-    QCOMPARE(context->fetchPendingAssets(bookmarks.at(0)).size(), 1);
+    const auto pendingA = context->fetchPendingAssets(bookmarks.at(0));
+    QCOMPARE(pendingA.size(), 1);
+    QCOMPARE(pendingA.first()->filePath(), std::optional(QStringLiteral("/home/ann/b.jpg")));
     QCOMPARE(context->fetchPendingAssets(bookmarks.at(1)).size(), 1);
+    // Files queued before folder trees go into the upload target itself.
+    QVERIFY(!pendingA.first()->folderPath());
+    QVERIFY(!log.first()->folderPath());
+    if (fixture.endsWith(QLatin1String("v4.sql")))
+        QCOMPARE(log.first()->fileSize(), std::optional<qint64>(5120));
     QVERIFY(context->save());
     // The log finds a record by its file name, not by the folder it lies in.
     LogReader reader;
