@@ -52,6 +52,11 @@ public:
     CategoryTreeResolver(const CategoryTreeResolver &) = delete;
     CategoryTreeResolver &operator=(const CategoryTreeResolver &) = delete;
 
+    // The path reasons name the base by, as the upload target is shown ("/Photos/2026"); by
+    // default "/" and the base's name, or nothing for the top level. Set before start().
+    void setBasePath(const QString &path) { m_basePath = path; }
+    [[nodiscard]] const QString &basePath() const { return m_basePath; }
+
     // finished() always follows later, never inside start().
     void start();
     // No request is started after this; the one in flight is let finish. finished() still comes.
@@ -67,6 +72,8 @@ public:
     [[nodiscard]] std::optional<CategoryRecord> categoryFor(const QString &folder, QString *why = nullptr) const;
     // The records from the base's child down to that folder, for a path shown or logged.
     [[nodiscard]] QList<CategoryRecord> recordsTo(const QString &folder) const;
+    // The base path, then the name of each record down to that folder as the server gave it.
+    [[nodiscard]] QString categoryPathOf(const QString &folder) const;
     // How many categories this run created (one POST each).
     [[nodiscard]] int createdCount() const { return m_created; }
 
@@ -76,18 +83,52 @@ signals:
     void finished();
 
 private:
+    // One request: the children of a node (-1: the base), a creation, or the parent of a
+    // creation whose answer was lost, listed again to see whether it was made.
+    struct Task {
+        enum Kind { List, Create, Relist } kind;
+        int index;
+    };
+
     void settle(int index, State state, const QString &reason = {});
+    void settleBelow(int parent, State state, const QString &reason);
+    void settleRest(const QString &reason);
     void next();
-    void listLevel(int parentIndex);
-    void createNode(int index);
-    void finishLater();
+    void planLevel(int depth);
+    void run(const Task &task);
+    void listed(int parent, const std::optional<QList<CategoryRecord>> &children, const QString &failure);
+    void created(int index, const std::optional<CategoryRecord> &record, const QString &failure,
+                 bool answered);
+    void relisted(int index, const std::optional<QList<CategoryRecord>> &children, const QString &failure);
+    // Looks for the node's name among its parent's children: Exists, Twins, or false when absent.
+    bool match(int index, const QList<CategoryRecord> &children);
+    [[nodiscard]] std::optional<CategoryRecord> parentRecord(int index) const;
+    [[nodiscard]] QString pathOf(int index) const;
+    // "in "/Photos/card"", or "at the top level".
+    [[nodiscard]] QString placeOf(int index) const;
+    [[nodiscard]] bool isFinal(State state) const;
+    void stepDone();
+    void finish();
+    void reportProgress();
 
     QPointer<LMServerConnection> m_connection;
     std::optional<CategoryRecord> m_base;
+    QString m_basePath;
     Mode m_mode;
     QList<Node> m_nodes;
     QHash<QString, int> m_index;
+    QList<int> m_parent;               // -1: the base
+    QHash<int, QList<int>> m_children; // by parent, -1 for the base; in node order
+    QList<int> m_depth;
+    QList<bool> m_final;
+    QList<int> m_attempts;
+    QHash<int, QString> m_lostAnswer; // why a creation got no answer, while its parent is listed again
+    QList<Task> m_tasks;
+    int m_level = -1;
+    int m_maxDepth = -1;
+    bool m_creating = true; // the current level is past its listings
     int m_settled = 0;
+    int m_reported = -1;
     int m_created = 0;
     bool m_started = false;
     bool m_busy = false;

@@ -641,7 +641,9 @@ void LMServerConnection::forgetChildren(qint64 column, qint64 row)
 
 // ---- category creation --------------------------------------------------------------------
 
-void LMServerConnection::createNewCategory(const QString &name)
+void LMServerConnection::sendCategoryCreation(const QString &name,
+                                              const std::optional<CategoryRecord> &parent,
+                                              ReplyHandler handler)
 {
     using K = categoryDictionaryKeys;
     const QString now = categoryTimestamp(QDateTime::currentDateTimeUtc());
@@ -655,13 +657,18 @@ void LMServerConnection::createNewCategory(const QString &name)
         {K::publicVisibility, true},
         {K::topLevel, false},
     };
-    if (m_selectedCategory) {
+    if (parent) {
         body.insert(K::parentCategoryStructures,
                     QJsonArray{QJsonObject{{K::directReferenceCount, 1},
                                            {K::inheritedReferenceCount, 0},
-                                           {K::parentCategory, QJsonObject{{K::id, m_selectedCategory->value(K::id)}}}}});
+                                           {K::parentCategory, QJsonObject{{K::id, parent->value(K::id)}}}}});
     }
-    sendPost(QStringLiteral("/ra/categories.json"), body, [this](const Reply &reply) {
+    sendPost(QStringLiteral("/ra/categories.json"), body, std::move(handler));
+}
+
+void LMServerConnection::createNewCategory(const QString &name)
+{
+    sendCategoryCreation(name, m_selectedCategory, [this](const Reply &reply) {
         const std::optional<QJsonValue> json = decodeJson(reply);
         // A refusal arrives as a JSON error object too; it is no new category.
         const bool accepted = reply.status >= 200 && reply.status <= 299;
@@ -670,6 +677,114 @@ void LMServerConnection::createNewCategory(const QString &name)
             return;
         }
         post(LMNotification::CreateCategoryFailed, {{LMUserInfoKey::Error, failureReason(reply, json)}});
+    });
+}
+
+void LMServerConnection::createCategory(const QString &name, const std::optional<CategoryRecord> &parent,
+                                        std::function<void(const Creation &)> done)
+{
+    sendCategoryCreation(name, parent, [done = std::move(done)](const Reply &reply) {
+        Creation creation;
+        // Without an HTTP answer the server may have stored it all the same.
+        creation.answered = !reply.transportError;
+        const std::optional<QJsonValue> json = decodeJson(reply);
+        const bool accepted = reply.status >= 200 && reply.status <= 299;
+        if (creation.answered && accepted && json && json->isObject() &&
+            integerValue(json->toObject().value(QLatin1String("id")))) {
+            creation.record = json->toObject();
+        } else if (creation.answered && accepted) {
+            creation.failure = QStringLiteral("the server's answer names no new category");
+        } else {
+            creation.failure = statusAndReason(reply, json);
+        }
+        done(creation);
+    });
+}
+
+namespace {
+// Why a listed record cannot stand for a name's presence or absence; empty when it can.
+QString unusableRecord(const QJsonObject &record)
+{
+    const QJsonValue name = record.value(QLatin1String("name"));
+    const std::optional<qint64> id = integerValue(record.value(QLatin1String("id")));
+    if (!name.isString()) {
+        return id ? QStringLiteral("the category with id %1 is listed without a name").arg(*id)
+                  : QStringLiteral("a category is listed without a name or an id");
+    }
+    if (!id)
+        return QStringLiteral("the category \"%1\" is listed without an id").arg(name.toString());
+    return {};
+}
+
+// The child records of a category's full record, each one usable; none with why otherwise.
+std::optional<CategoryLevel> listedChildren(const QJsonObject &full, QString *why)
+{
+    QJsonValue list = full.value(QLatin1String("directChildCategoryStructuresSorted"));
+    if (!full.contains(QLatin1String("directChildCategoryStructuresSorted")))
+        list = full.value(QLatin1String("visibleChildCategoryStructures"));
+    if (!list.isArray()) {
+        *why = QStringLiteral("the server's record of the category lists no children");
+        return std::nullopt;
+    }
+    CategoryLevel children;
+    for (const QJsonValue &structure : list.toArray()) {
+        const QJsonValue child = structure.toObject().value(QLatin1String("childCategory"));
+        if (!child.isObject()) {
+            *why = QStringLiteral("a child is listed without its category");
+            return std::nullopt;
+        }
+        children.append(child.toObject());
+    }
+    return children;
+}
+} // namespace
+
+void LMServerConnection::listChildren(const std::optional<CategoryRecord> &parent,
+                                      std::function<void(const ChildListing &)> done)
+{
+    const std::optional<qint64> parentID =
+        parent ? integerValue(parent->value(QLatin1String("id"))) : std::optional<qint64>();
+    if (parent && !parentID) {
+        QMetaObject::invokeMethod(
+            this,
+            [done] {
+                done({std::nullopt, QStringLiteral("the category has no id to ask for")});
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    const QString resource = parent ? QStringLiteral("/ra/categories/%1.json").arg(*parentID)
+                                    : QStringLiteral("/ra/categories.json");
+    sendGet(resource, true, [done = std::move(done), parentID](const Reply &reply) {
+        ChildListing listing;
+        const std::optional<QJsonValue> json = decodeJson(reply);
+        std::optional<CategoryLevel> children;
+        QString why;
+        if (!reply.transportError && reply.status >= 200 && reply.status <= 299 && json) {
+            if (!parentID) {
+                children = objectList(*json);
+            } else if (json->isObject() &&
+                       integerValue(json->toObject().value(QLatin1String("id"))) == parentID) {
+                children = listedChildren(json->toObject(), &why);
+            }
+        }
+        if (!children) {
+            listing.failure = why.isEmpty() ? statusAndReason(reply, json) : why;
+            if (listing.failure == QLatin1String("The server's answer was not understood.") && json)
+                listing.failure = QStringLiteral("The server's answer is no list of categories.");
+            done(listing);
+            return;
+        }
+        for (const CategoryRecord &record : std::as_const(*children)) {
+            const QString problem = unusableRecord(record);
+            if (!problem.isEmpty()) {
+                listing.failure = problem;
+                done(listing);
+                return;
+            }
+        }
+        listing.children = std::move(children);
+        done(listing);
     });
 }
 

@@ -227,6 +227,9 @@ private:
     // The HTTP status first when it is no success, then what the server said.
     static QString statusAndReason(const Reply &reply, const std::optional<QJsonValue> &json);
     static QVariantMap listingInfo(const Reply &reply, const std::optional<QJsonValue> &json, bool usable);
+    // The body createNewCategory() and createCategory() send, under parent when there is one.
+    void sendCategoryCreation(const QString &name, const std::optional<CategoryRecord> &parent,
+                              ReplyHandler handler);
 
     void loadTopLevel();
     void applyChildFetch(qint64 column, qint64 row, qint64 requestedID, const Reply &reply);

@@ -2,6 +2,7 @@
 // wire is made on what the server received.
 #include "ConnectionTestKit.h"
 #include "TestEnvironment.h"
+#include "connection/CategoryTreeResolver.h"
 #include "store/Asset.h"
 
 #include <QJsonDocument>
@@ -10,6 +11,37 @@
 
 namespace {
 const QString Login = QStringLiteral("loginName=admin&password=lumaro&roleName=CategoryAdmin");
+
+// Each node as "folder=State", then "#" and the id of its record or the ids of its twins.
+QStringList treeStates(const CategoryTreeResolver &resolver, QStringList *reasons = nullptr)
+{
+    static const QStringList names{"Exists", "Missing", "Created", "Twins", "Unknown", "Failed"};
+    QStringList out;
+    for (const CategoryTreeResolver::Node &node : resolver.nodes()) {
+        QString entry = node.folder + QLatin1Char('=') + names.at(int(node.state));
+        QStringList ids;
+        for (qint64 id : node.twinIds)
+            ids << QString::number(id);
+        if (node.record)
+            ids << QString::number(recordId(*node.record));
+        if (!ids.isEmpty())
+            entry += QLatin1Char('#') + ids.join(QLatin1Char(','));
+        out << entry;
+        if (reasons)
+            *reasons << node.reason;
+    }
+    return out;
+}
+
+// Runs a resolver to its end; whether it ended on its own, and never inside start().
+bool runResolver(CategoryTreeResolver &resolver)
+{
+    QSignalSpy finished(&resolver, &CategoryTreeResolver::finished);
+    resolver.start();
+    if (finished.count() != 0)
+        return false;
+    return finished.wait(20000) && finished.count() == 1 && resolver.isFinished();
+}
 
 } // namespace
 
@@ -37,6 +69,8 @@ private slots:
     void parentCycleStopsAfter51();
     void newCategoryBody();
     void categoryCreationClosedUnanswered();
+    void categoryTree_data();
+    void categoryTree();
     void twoConnectionsKeepApart();
     void systemProxyButNeverForLoopback();
     void addressesMeanWhatTheySay_data();
@@ -571,6 +605,145 @@ void TestConnection::categoryCreationClosedUnanswered()
     QCOMPARE(kit.recorder->last(LMNotification::CreateCategoryFailed).userInfo.value("error").toString(),
              QStringLiteral("The connection closed before the server answered."));
     QCOMPARE(server.requests("/ra/categories.json").size(), 1); // the server may hold it: never sent twice
+}
+
+void TestConnection::categoryTree_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<qint64>("base"); // -1: the top level
+    QTest::addColumn<QStringList>("folders");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("requests"); // requestSummary()
+    QTest::addColumn<QStringList>(
+        "states"); // treeStates(), each with "|" and part of its reason if it has one
+    const QStringList card{"2024/Spring/Raw", "2024/Winter/Raw", "card/DCIM/100CANON"};
+    // Photos (1) holds 2024 (2), which holds Spring (3); new categories get ids from 24 on.
+    QTest::newRow("preview") << "preview" << qint64(1) << card << QStringList{}
+                             << QStringList{"GET 1", "GET 2", "GET 3"}
+                             << QStringList{"2024=Exists#2",           "2024/Spring=Exists#3",
+                                            "2024/Spring/Raw=Missing", "2024/Winter=Missing",
+                                            "2024/Winter/Raw=Missing", "card=Missing",
+                                            "card/DCIM=Missing",       "card/DCIM/100CANON=Missing"};
+    const QStringList created{
+        "2024=Exists#2",          "2024/Spring=Exists#3",         "2024/Spring/Raw=Created#27",
+        "2024/Winter=Created#25", "2024/Winter/Raw=Created#28",   "card=Created#24",
+        "card/DCIM=Created#26",   "card/DCIM/100CANON=Created#29"};
+    QTest::newRow("create") << "create" << qint64(1) << card << QStringList{}
+                            << QStringList{"GET 1", "+card<1", "GET 2",   "+Winter<2",   "+DCIM<24",
+                                           "GET 3", "+Raw<3",  "+Raw<25", "+100CANON<26"}
+                            << created;
+    const QString refused =
+        QStringLiteral("|could not create the category \"/Photos/2024/Winter\": HTTP 500");
+    QTest::newRow("creation refused")
+        << "create" << qint64(1) << card << QStringList{"--fault", "POST /ra/categories.json#2=status:500"}
+        << QStringList{"GET 1",    "+card<1", "GET 2",  "+Winter<2",
+                       "+DCIM<24", "GET 3",   "+Raw<3", "+100CANON<25"}
+        << QStringList{"2024=Exists#2",
+                       "2024/Spring=Exists#3",
+                       "2024/Spring/Raw=Created#26",
+                       "2024/Winter=Failed" + refused,
+                       "2024/Winter/Raw=Failed" + refused,
+                       "card=Created#24",
+                       "card/DCIM=Created#25",
+                       "card/DCIM/100CANON=Created#27"};
+    // The server stored "card" but its answer was lost: listed again, found, never sent again.
+    QStringList found = created;
+    found[5] = "card=Exists#24";
+    QTest::newRow("stored, answer lost")
+        << "create" << qint64(1) << card << QStringList{"--fault", "POST /ra/categories.json#1=close-after"}
+        << QStringList{"GET 1",    "+card<1", "GET 1",  "GET 2",   "GET 24",      "+Winter<2",
+                       "+DCIM<24", "GET 3",   "+Raw<3", "+Raw<25", "+100CANON<26"}
+        << found;
+    // Not stored: the listing proves it absent, so it goes once more.
+    QTest::newRow("not stored, answer lost")
+        << "create" << qint64(1) << card << QStringList{"--fault", "POST /ra/categories.json#1=close"}
+        << QStringList{"GET 1",    "+card<1", "GET 1",  "+card<1", "GET 2",       "+Winter<2",
+                       "+DCIM<24", "GET 3",   "+Raw<3", "+Raw<25", "+100CANON<26"}
+        << created;
+    const QString twins = QStringLiteral("|2 categories in \"/Photos\" are named \"2024\" (ids 2, 6)");
+    QTest::newRow("twins")
+        << "create" << qint64(1) << card
+        << QStringList{"--fault", R"(GET /ra/categories/1.json#1=body:{"id":1,"name":"Photos",)"
+                                  R"("directChildCategoryStructuresSorted":[{"childCategory":)"
+                                  R"({"id":2,"name":"2024"}},{"childCategory":{"id":6,"name":"2024"}}]})"}
+        << QStringList{"GET 1", "+card<1", "+DCIM<24", "+100CANON<25"}
+        << QStringList{"2024=Twins#2,6" + twins,         "2024/Spring=Failed" + twins,
+                       "2024/Spring/Raw=Failed" + twins, "2024/Winter=Failed" + twins,
+                       "2024/Winter/Raw=Failed" + twins, "card=Created#24",
+                       "card/DCIM=Created#25",           "card/DCIM/100CANON=Created#26"};
+    const QString failed = QStringLiteral("|could not list the categories in \"/Photos/2024\": HTTP 500");
+    QTest::newRow("listing failed") << "preview" << qint64(1) << card
+                                    << QStringList{"--fault", "GET /ra/categories/2.json=status:500"}
+                                    << QStringList{"GET 1", "GET 2"}
+                                    << QStringList{"2024=Exists#2",
+                                                   "2024/Spring=Unknown" + failed,
+                                                   "2024/Spring/Raw=Unknown" + failed,
+                                                   "2024/Winter=Unknown" + failed,
+                                                   "2024/Winter/Raw=Unknown" + failed,
+                                                   "card=Missing",
+                                                   "card/DCIM=Missing",
+                                                   "card/DCIM/100CANON=Missing"};
+    // A top level whose "Photos" came without its name cannot say that no "Photos" exists.
+    const QString nameless = QStringLiteral("|the category with id 1 is listed without a name");
+    QTest::newRow("listed without a name")
+        << "create" << qint64(-1) << QStringList{"Photos/2024"}
+        << QStringList{"--fault", R"(GET /ra/categories.json=body:[{"id":1},{"id":10,"name":"Video"}])"}
+        << QStringList{"GET top"} << QStringList{"Photos=Failed" + nameless, "Photos/2024=Failed" + nameless};
+}
+
+void TestConnection::categoryTree()
+{
+    QFETCH(QString, mode);
+    QFETCH(qint64, base);
+    QFETCH(QStringList, folders);
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, requests);
+    QFETCH(QStringList, states);
+    DevServer server(args);
+    QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+    ConnectionKit kit(server.port());
+    kit.connection->setFolderCategoryTypeID(7);
+    const std::optional<CategoryRecord> baseRecord =
+        base < 0 ? std::nullopt : std::optional(QJsonObject{{"id", base}, {"name", "Photos"}});
+    const bool create = mode == QLatin1String("create");
+    CategoryTreeResolver resolver(kit.connection.get(), baseRecord, folders,
+                                  create ? CategoryTreeResolver::Mode::Create
+                                         : CategoryTreeResolver::Mode::Preview);
+    QSignalSpy progress(&resolver, &CategoryTreeResolver::progress);
+    QVERIFY(runResolver(resolver));
+    QCOMPARE(requestSummary(server), requests);
+
+    QStringList expected, reasons, expectedReasons;
+    for (const QString &state : states) {
+        expected << state.section(QLatin1Char('|'), 0, 0);
+        expectedReasons << state.section(QLatin1Char('|'), 1);
+    }
+    QCOMPARE(treeStates(resolver, &reasons), expected);
+    for (int i = 0; i < reasons.size(); ++i) {
+        QVERIFY2(expectedReasons.at(i).isEmpty() ? reasons.at(i).isEmpty()
+                                                 : reasons.at(i).contains(expectedReasons.at(i)),
+                 qPrintable(reasons.at(i)));
+    }
+    QCOMPARE(progress.last(), (QVariantList{int(states.size()), int(states.size())}));
+    QCOMPARE(resolver.createdCount(), int(expected.filter(QStringLiteral("=Created")).size()));
+    // The browser's model is not the resolver's to change.
+    QCOMPARE(kit.connection->categoryData().size(), 1);
+    QVERIFY(kit.connection->categoryData().first().isEmpty());
+    if (!create)
+        return;
+
+    // The server now holds what the resolver says it made or found: a fresh look finds each of
+    // them once, as the same record.
+    CategoryTreeResolver again(kit.connection.get(), baseRecord, folders,
+                               CategoryTreeResolver::Mode::Preview);
+    QVERIFY(runResolver(again));
+    for (int i = 0; i < resolver.nodes().size(); ++i) {
+        const CategoryTreeResolver::Node &node = resolver.nodes().at(i);
+        if (node.state == CategoryTreeResolver::State::Exists ||
+            node.state == CategoryTreeResolver::State::Created)
+            QCOMPARE(treeStates(again).at(i), expected.at(i).section(QLatin1Char('='), 0, 0) + "=Exists#" +
+                                                  QString::number(recordId(*node.record)));
+    }
 }
 
 void TestConnection::twoConnectionsKeepApart()

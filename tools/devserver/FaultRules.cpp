@@ -23,6 +23,8 @@ FaultAction parseAction(const std::string &text)
         action.kind = FaultAction::Kind::Drop;
     } else if (text == "close") {
         action.kind = FaultAction::Kind::Close;
+    } else if (text == "close-after") {
+        action.kind = FaultAction::Kind::CloseAfter;
     } else if (text == "html") {
         action.kind = FaultAction::Kind::Html;
     } else if (text == "garbage") {

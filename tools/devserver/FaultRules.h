@@ -5,7 +5,7 @@
 #include <vector>
 
 struct FaultAction {
-    enum class Kind { Status, Drop, Close, Delay, Html, Garbage, Body };
+    enum class Kind { Status, Drop, Close, CloseAfter, Delay, Html, Garbage, Body };
     Kind kind = Kind::Status;
     int status = 0;      // Kind::Status
     long delayMs = 0;    // Kind::Delay

@@ -210,6 +210,11 @@ void LumaroServer::serve(const Request &req, Response &res, const httplib::Conte
         if (ex.fault && ex.fault->kind == FaultAction::Kind::Close) {
             ex.note = shutConnection(req) ? "closed without answering" : "connection to close not found";
             sendError(res, 500, "this answer was never meant to arrive");
+        } else if (ex.fault && ex.fault->kind == FaultAction::Kind::CloseAfter) {
+            // Done as asked (a category or file is stored), yet the client never hears so.
+            route(ex, res);
+            ex.note = shutConnection(req) ? "handled, then closed without answering"
+                                          : "connection to close not found";
         } else if (ex.fault && ex.fault->kind == FaultAction::Kind::Delay) {
             sleepUnlessStopping(ex.fault->delayMs);
             route(ex, res);
@@ -325,6 +330,7 @@ void LumaroServer::answerFault(Exchange &ex, Response &res)
         break;
     case FaultAction::Kind::Delay:
     case FaultAction::Kind::Close:
+    case FaultAction::Kind::CloseAfter:
         break; // handled by serve()
     }
 }

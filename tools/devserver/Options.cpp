@@ -92,6 +92,9 @@ Diagnostics:
                            drop         send headers, then cut the connection
                            close        read the whole request, then close the
                                         connection without answering
+                           close-after  handle the request as usual (a category
+                                        or file is stored), then close the
+                                        connection without answering
                            delay:MS     wait MS milliseconds, then answer normally
                            html         200 with an HTML page
                            garbage      200 with random non-JSON bytes

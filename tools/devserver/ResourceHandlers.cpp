@@ -263,8 +263,9 @@ void LumaroServer::postAsset(Exchange &ex, Response &res)
     // Only the decoded bytes are needed from here on.
     body.reset();
 
-    // A faulted request (here only a delay gets this far) answers but never leaves a file.
-    const bool save = !options_.uploadDir.empty() && !ex.fault;
+    // A delayed request answers but never leaves a file; one closed after handling does.
+    const bool save =
+        !options_.uploadDir.empty() && (!ex.fault || ex.fault->kind == FaultAction::Kind::CloseAfter);
     long long assetNumber = 0, fileNumber = 0;
     {
         std::lock_guard lock(stateMutex_);
