@@ -1,5 +1,6 @@
 #include "LMServerConnection.h"
 
+#include "CategoryTreeResolver.h"
 #include "CertificateTrust.h"
 #include "CurlUploader.h"
 #include "LMRequestRules.h"
@@ -98,6 +99,9 @@ void LMServerConnection::setCurrentImportQueue(const QList<Asset *> &queue)
 
 void LMServerConnection::cancelRequests()
 {
+    // A batch's category phase sends nothing more either.
+    if (m_categoryPhase)
+        m_categoryPhase->cancel();
     const QList<QNetworkReply *> replies = findChildren<QNetworkReply *>(Qt::FindDirectChildrenOnly);
     for (QNetworkReply *reply : replies) {
         if (reply->isRunning())
