@@ -59,7 +59,11 @@ LMServerConnection::LMServerConnection(ServerBookmark *bookmark, QObject *parent
                                                      &LMServerConnection::buildCategoryPath);
 }
 
-LMServerConnection::~LMServerConnection() = default;
+LMServerConnection::~LMServerConnection()
+{
+    // Gone before this object is half torn down, so its end never reaches a batch of ours.
+    delete m_categoryPhase;
+}
 
 void LMServerConnection::setServerBookmark(ServerBookmark *bookmark)
 {
