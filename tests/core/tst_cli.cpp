@@ -359,7 +359,7 @@ private slots:
             << 0 << 0;
         // Named with reasons, never opened; the rest still goes, and the status says something was left out.
         QTest::newRow("unreadable, not UTF-8, a pipe")
-            << shop + QStringList{"-c", "/Photos", m_odd} << none << "as nobody" << 1
+            << shop + QStringList{"-c", "/Photos", m_odd + "/fifo", m_odd} << none << "as nobody" << 1
             << "not added: " + m_odd + "/caf\uFFFD.jpg: its name is not valid UTF-8\n"
                "not added: " + m_odd + "/fifo: is a named pipe\n"
                "not added: " + m_odd + "/shut: cannot be read: Permission denied\n"
