@@ -56,7 +56,10 @@ FolderTreeSheet::FolderTreeSheet(QWidget *window, LMServerConnection *connection
 
     auto *icon = new QLabel(this);
     icon->setPixmap(style()->standardIcon(QStyle::SP_DirIcon).pixmap(48));
-    auto *message = new QLabel(tr("How should the %1 added be placed?").arg(files(m_files.size())), this);
+    auto *message =
+        new QLabel(m_files.size() == 1 ? tr("How should the added file be placed?")
+                                       : tr("How should the %1 added files be placed?").arg(m_files.size()),
+                   this);
     message->setWordWrap(true);
     QFont bold = message->font();
     bold.setBold(true);
@@ -274,8 +277,13 @@ void FolderTreeSheet::showChoice()
             tr("%1 could not be looked up (%2). The upload looks again before it creates anything there.")
                 .arg(categories(unknown), reason));
     if (blockedFiles > 0)
-        lines.append(tr("%1 will not be queued: more than one category has the name of a folder they are in.")
-                         .arg(files(blockedFiles)));
+        lines.append(
+            blockedFiles == 1
+                ? tr("1 file will not be queued: where it would go, more than one category has the same "
+                     "name.")
+                : tr("%1 files will not be queued: where they would go, more than one category has the same "
+                     "name.")
+                      .arg(blockedFiles));
     m_summary->setText(lines.join(QLatin1Char(' ')));
     m_add->setEnabled(blockedFiles < m_files.size());
 }
