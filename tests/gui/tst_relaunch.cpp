@@ -72,12 +72,6 @@ class TestRelaunch : public QObject {
         return count;
     }
 
-    struct Run {
-        int exitCode = -1;
-        QProcess::ExitStatus exitStatus = QProcess::CrashExit;
-        QStringList stdoutLines;
-    };
-
     // With a user, this test binary runs playTheUser in the application's place.
     static bool start(QProcess &app, const QStringList &extraEnvironment = {}, const QString &user = {})
     {
@@ -102,36 +96,38 @@ class TestRelaunch : public QObject {
         return app.waitForStarted(10000);
     }
 
-    // Waits for the end of a process asked to quit (or killed); one that had to be killed here
-    // did not end normally.
-    static Run collect(QProcess &app, QByteArray errors = {})
+    // Waits for the end of a process asked to quit (or killed): the fixed lines it printed at exit
+    // if it ended normally with status 0, else how it ended. One killed here did not end normally.
+    static QStringList collect(QProcess &app, QByteArray errors = {})
     {
-        Run run;
-        if (!app.waitForFinished(20000)) {
+        const bool ended = app.waitForFinished(20000);
+        if (!ended) {
             app.kill();
             app.waitForFinished(5000);
-        } else {
-            run.exitStatus = app.exitStatus();
         }
-        run.exitCode = app.exitCode();
-        run.stdoutLines =
-            QString::fromUtf8(app.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         errors += app.readAllStandardError();
-        if (run.exitCode != 0)
+        if (!ended || app.exitStatus() != QProcess::NormalExit || app.exitCode() != 0) {
             qWarning().noquote() << "LumaroImporter stderr:" << QString::fromUtf8(errors.right(4000));
-        return run;
+            return {QStringLiteral("ended with status %1, code %2")
+                        .arg(ended ? app.exitStatus() : QProcess::CrashExit)
+                        .arg(app.exitCode())};
+        }
+        QStringList lines = QString::fromUtf8(app.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        lines.removeIf(
+            [](const QString &l) { return !l.startsWith(QStringLiteral("bookmarks window showing")); });
+        return lines;
     }
 
     // Starts, waits until ready() says it is up (it also sees what was written to standard error
     // so far), then asks it to quit. The user who finishes quits by itself; "queue tree" is killed
     // (kill -9).
-    static Run runUntil(const std::function<bool(const QByteArray &)> &ready, bool *becameReady,
-                        const QStringList &extraEnvironment = {}, const QString &user = {})
+    static QStringList runUntil(const std::function<bool(const QByteArray &)> &ready, bool *becameReady,
+                                const QStringList &extraEnvironment = {}, const QString &user = {})
     {
         QProcess app;
         if (!start(app, extraEnvironment, user)) {
             *becameReady = false;
-            return Run{};
+            return {QStringLiteral("did not start")};
         }
         QByteArray errors;
         *becameReady = QTest::qWaitFor(
@@ -145,17 +141,6 @@ class TestRelaunch : public QObject {
         else if (user.isEmpty())
             app.terminate();
         return collect(app, errors);
-    }
-
-    // The fixed lines printed at exit by a run that ended normally with status 0; else how it ended.
-    static QStringList exitLines(const Run &run)
-    {
-        if (run.exitStatus != QProcess::NormalExit || run.exitCode != 0)
-            return {QStringLiteral("ended with status %1, code %2").arg(run.exitStatus).arg(run.exitCode)};
-        QStringList lines = run.stdoutLines;
-        lines.removeIf(
-            [](const QString &l) { return !l.startsWith(QStringLiteral("bookmarks window showing")); });
-        return lines;
     }
 
 private slots:
@@ -191,13 +176,13 @@ private slots:
         const auto launch = [&] {
             const int vicBefore = categoryRequestsBy(server, QStringLiteral("vic"));
             bool ready = false;
-            const Run run = runUntil(
+            const QStringList run = runUntil(
                 [&](const QByteArray &err) {
                     return categoryRequestsBy(server, QStringLiteral("vic")) > vicBefore &&
                            err.contains("upload view ready at /Photos/2024/Summer with 1 queued files");
                 },
                 &ready, {QStringLiteral("QT_LOGGING_RULES=lumaro.session.info=true")});
-            return ready ? exitLines(run) : QStringList{QStringLiteral("the sessions did not come back")};
+            return ready ? run : QStringList{QStringLiteral("the sessions did not come back")};
         };
         const auto setting = [] {
             return QSettings(settingsFile(), QSettings::IniFormat).value(AppDelegate::ShowBookmarksKey);
@@ -252,8 +237,7 @@ private slots:
         QCOMPARE(categoryRequestsBy(server, QStringLiteral("una")), 2);
         // The first brought up its bookmarks window, hidden at launch by the preference.
         first.terminate(); // as the desktop does at logout
-        QCOMPARE(exitLines(collect(first)),
-                 QStringList{QStringLiteral("bookmarks window showing on exit = true")});
+        QCOMPARE(collect(first), QStringList{QStringLiteral("bookmarks window showing on exit = true")});
     }
 
     // Killed mid-batch: what was sent is logged, the rest still queued with its places.
@@ -294,8 +278,10 @@ private slots:
         }
 
         // The next launch lists the rest where they go and sends them there.
-        const Run finish = runUntil(userDone, &ready, card, QStringLiteral("finish tree"));
-        QVERIFY(ready && finish.exitCode == 0);
+        const QStringList finish = runUntil(userDone, &ready, card, QStringLiteral("finish tree"));
+        QVERIFY(ready);
+        // Its user quit with status 0, the bookmarks window up as this process's settings have it.
+        QCOMPARE(finish, QStringList{QStringLiteral("bookmarks window showing on exit = true")});
         const QMultiHash<QString, qint64> categories =
             UploadTestKit::categoriesBelow(server, UploadTestKit::kSpringCategory, {"una", "pw-una"});
         QStringList paths = categories.keys();
@@ -384,13 +370,13 @@ private slots:
         store.close();
 
         bool ready = false;
-        const Run run = runUntil(
+        const QStringList run = runUntil(
             [](const QByteArray &errors) {
                 return errors.contains("blocking alert: Failed to initialize the application's saved data");
             },
             &ready, {QStringLiteral("QT_LOGGING_RULES=lumaro.platform.info=true")});
         QVERIFY2(ready, "the store alert never came up");
-        QCOMPARE(exitLines(run), QStringList{QStringLiteral("bookmarks window showing on exit = true")});
+        QCOMPARE(run, QStringList{QStringLiteral("bookmarks window showing on exit = true")});
         QVERIFY(store.open(QIODevice::ReadOnly));
         QCOMPARE(store.readAll(), noise); // never overwritten or reset
     }
