@@ -207,7 +207,7 @@ int Commands::upload(const CliOptions &options)
         Asset *asset = store->insertAsset();
         asset->setFilePath(file.path);
         asset->setBookmark(stored);
-        const QString folder = options.flatten ? AddedFiles::flattened(file) : file.folder;
+        const QString folder = options.flatten ? QString() : file.folder;
         if (!folder.isEmpty())
             asset->setFolderPath(folder);
         batch << asset;

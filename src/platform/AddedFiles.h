@@ -40,8 +40,4 @@ struct Result {
 // device cannot block. Paths are taken as given on this system (bytes in the locale's encoding).
 [[nodiscard]] Result collect(const QStringList &paths);
 
-// The category path of a file's folder once the structure is flattened: everything goes into the
-// target itself.
-[[nodiscard]] inline QString flattened(const File &) { return {}; }
-
 } // namespace AddedFiles
