@@ -107,6 +107,7 @@ struct CurlUploader::Transfer {
     TlsCheck *tls = nullptr;
     QByteArray answer;
     QString statusText;
+    QByteArray retryAfter;
     bool answered = false;
     enum class Stop { None, Cancelled, BodyFailed, WouldResend } stop = Stop::None;
 };
@@ -182,11 +183,14 @@ size_t readHeader(char *buffer, size_t size, size_t count, void *userData)
 {
     auto *transfer = static_cast<CurlUploader::Transfer *>(userData);
     const QByteArray line = QByteArray::fromRawData(buffer, qsizetype(size * count)).trimmed();
-    if (line.startsWith("HTTP/")) {
+    if (line.size() > 12 && qstrnicmp(line.constData(), "Retry-After:", 12) == 0) {
+        transfer->retryAfter = QByteArray(line.constData() + 12, line.size() - 12).trimmed();
+    } else if (line.startsWith("HTTP/")) {
         // "HTTP/1.1 500 Internal Server Error"; an interim 1xx is no answer yet.
         const int status = line.split(' ').value(1).toInt();
         if (status >= 200) {
             transfer->answered = true;
+            transfer->retryAfter.clear();
             const qsizetype reason = line.indexOf(' ', line.indexOf(' ') + 1);
             transfer->statusText = reason > 0 ? QString::fromLatin1(line.mid(reason + 1)) : QString();
         }
@@ -357,6 +361,9 @@ void CurlUploader::run()
             result.stackText = QStringLiteral("libcurl could not be started");
         } else {
             result = send(easy, transfer);
+            // All that libcurl can send is what it read: short of the last byte, the server
+            // cannot have the body whole.
+            result.lastByteOut = result.bodySent || body.position() >= body.size();
             if (body.position() == body.size()) {
                 result.fileSize = body.fileSize();
                 const QString hex = hash.result();
@@ -526,6 +533,7 @@ CurlUploader::Result CurlUploader::send(void *handle, Transfer &transfer)
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
         result.status = int(status);
         result.statusText = transfer.statusText;
+        result.retryAfter = transfer.retryAfter;
         result.body = transfer.answer;
     }
     return result;

@@ -60,10 +60,14 @@ public:
         // Nothing moved for this long; 0 when the request did not time out.
         int timedOutAfterMs = 0;
         bool bodySent = false;
+        // The last byte of the body was handed to the connection, so the server may have it
+        // whole; false means it cannot.
+        bool lastByteOut = false;
         // A final status line arrived.
         bool answered = false;
         int status = 0;
         QString statusText;
+        QByteArray retryAfter; // the answer's Retry-After header, if any
         QByteArray body;
         // The file's size and SHA-256 (lower-case hex), taken from the very reads that made the
         // body: none unless the body was produced whole.
