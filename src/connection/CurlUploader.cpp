@@ -437,8 +437,10 @@ CurlUploader::Result CurlUploader::send(void *handle, Transfer &transfer)
     curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, pinChanged ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, prepareTls);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, m_tls.get());
-    // The proxy the session's other requests use, never one of libcurl's own choosing.
+    // The proxy the session's other requests use, never one of libcurl's own choosing: "" is a
+    // direct connection whatever the environment says, and no no_proxy of its own overrules it.
     curl_easy_setopt(easy, CURLOPT_PROXY, proxy.constData());
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
     curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, proxyUser.isEmpty() ? nullptr : proxyUser.constData());
     curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD,
                      proxyPassword.isEmpty() ? nullptr : proxyPassword.constData());
@@ -515,6 +517,9 @@ CurlUploader::Result CurlUploader::send(void *handle, Transfer &transfer)
         result.code = QNetworkReply::TimeoutError;
         result.curlCode = CURLE_OPERATION_TIMEDOUT;
     } else if (m_tls->refused && body.position() == 0) {
+        curl_off_t connectedAfter = 0;
+        curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connectedAfter);
+        result.connected = connectedAfter > 0 || result.bodySent;
         result.transportError = true;
         result.untrustedCertificate = true;
         result.certificateDer = m_tls->leafDer;

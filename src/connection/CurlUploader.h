@@ -61,6 +61,8 @@ public:
         int timedOutAfterMs = 0;
         bool bodySent = false;
         // The last byte of the body was handed to the connection, so the server may have it
+        // A connection was made (to the server, or to the proxy).
+        bool connected = false;
         // whole; false means it cannot.
         bool lastByteOut = false;
         // A final status line arrived.

@@ -94,8 +94,8 @@ public:
     void setHaltUpload(bool halt) { m_haltUpload.store(halt); }
 
     // The session's own manager (made on first use), so a certificate trusted here is never
-    // taken for trusted by a connection that reuses the same server connection elsewhere. It
-    // uses the system's proxy settings, except for loopback addresses.
+    // taken for trusted by a connection that reuses the same server connection elsewhere. Its
+    // proxies are those ProxyRule decides, as for the asset bodies.
     [[nodiscard]] QNetworkAccessManager *urlSession();
     void setUrlSession(QNetworkAccessManager *session);
 

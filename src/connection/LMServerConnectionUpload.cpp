@@ -3,6 +3,7 @@
 #include "CurlUploader.h"
 #include "LMRequestRules.h"
 #include "LMServerConnection.h"
+#include "ProxyRule.h"
 #include "TransportFailure.h"
 #include "platform/NotificationCenter.h"
 #include "store/Asset.h"
@@ -119,19 +120,10 @@ void LMServerConnection::dispatchAsset(const std::shared_ptr<Outgoing> &request)
     job.dataKey = DataKey;
     job.pinnedCertificate = m_serverBookmark ? m_serverBookmark->trustedCertificate() : QString();
     // The proxy the session's other requests take (none for loopback), in libcurl's terms.
-    QNetworkAccessManager *session = urlSession();
-    const QNetworkProxy proxy = session->proxyFactory()
-                                    ? session->proxyFactory()->queryProxy(QNetworkProxyQuery(request->url)).value(0)
-                                    : session->proxy();
-    if (proxy.type() == QNetworkProxy::HttpProxy || proxy.type() == QNetworkProxy::Socks5Proxy) {
-        QUrl address;
-        address.setScheme(proxy.type() == QNetworkProxy::HttpProxy ? QStringLiteral("http") : QStringLiteral("socks5h"));
-        address.setHost(proxy.hostName());
-        address.setPort(proxy.port());
-        job.proxy = address.toString();
-        job.proxyUser = proxy.user();
-        job.proxyPassword = proxy.password();
-    }
+    const ProxyRule::Decision proxy = ProxyRule::fromEnvironment().decide(request->url);
+    job.proxy = proxy.curlProxy();
+    job.proxyUser = proxy.user;
+    job.proxyPassword = proxy.password;
     job.idleMs = m_timeouts.idleMs;
     job.answerMsPerGiB = m_timeouts.answerMsPerGiB;
 
@@ -158,8 +150,11 @@ void LMServerConnection::dispatchAsset(const std::shared_ptr<Outgoing> &request)
         } else if (result.transportError) {
             const QString description =
                 result.timedOutAfterMs > 0
-                    ? TransportFailure::timedOut(!result.bodySent, result.timedOutAfterMs)
-                    : TransportFailure::describe(result.code, result.answered, request->url, result.stackText);
+                    ? (result.connected
+                           ? TransportFailure::timedOut(!result.bodySent, result.timedOutAfterMs)
+                           : TransportFailure::notConnected(request->url, result.timedOutAfterMs))
+                    : TransportFailure::describe(result.code, result.answered, request->url,
+                                                 result.stackText);
             reply.error = {{LMErrorKey::Domain, QStringLiteral("libcurl")},
                            {LMErrorKey::Code, result.curlCode},
                            {LMErrorKey::Description, description}};

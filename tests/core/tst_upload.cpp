@@ -501,11 +501,15 @@ void TestUpload::pinOnTheFileConnection()
 
 void TestUpload::fileFailsWithItsTransportReason_data()
 {
-    QTest::addColumn<QString>("peer");   // "closed port", "never reads" or "plain HTTP"
+    QTest::addColumn<QString>("peer");   // "closed port", "never reads", "queue full" or "plain HTTP"
     QTest::addColumn<QString>("reason"); // its start; %1: host and port
-    QTest::newRow("connection refused") << "closed port" << "Connection refused by %1";
+    QTest::newRow("connection refused") << "closed port"
+                                        << "Cannot reach %1: connection refused";
     QTest::newRow("body not taken") << "never reads" << "Nothing could be sent to the server for 1 seconds";
-    QTest::newRow("no TLS spoken") << "plain HTTP" << "No secure connection to %1 could be made: ";
+    QTest::newRow("no connection made") << "queue full"
+                                        << "Cannot reach %1: no connection within 1 seconds";
+    QTest::newRow("no TLS spoken") << "plain HTTP"
+                                   << "Cannot reach %1: no secure connection could be made (";
 }
 
 void TestUpload::fileFailsWithItsTransportReason()
@@ -522,7 +526,14 @@ void TestUpload::fileFailsWithItsTransportReason()
     QVERIFY(::bind(socket, reinterpret_cast<sockaddr *>(&address), length) == 0);
     QVERIFY(::getsockname(socket, reinterpret_cast<sockaddr *>(&address), &length) == 0);
     QVERIFY(peer != "never reads" || ::listen(socket, 1) == 0);
-    const auto closeSocket = qScopeGuard([socket] { ::close(socket); });
+    // A listening socket whose queue is full: the kernel drops every further connection attempt.
+    const int filler = ::socket(AF_INET, SOCK_STREAM, 0);
+    QVERIFY(peer != "queue full" || (::listen(socket, 0) == 0 &&
+                                     ::connect(filler, reinterpret_cast<sockaddr *>(&address), length) == 0));
+    const auto closeSocket = qScopeGuard([socket, filler] {
+        ::close(socket);
+        ::close(filler);
+    });
     std::unique_ptr<DevServer> server;
     if (peer == "plain HTTP")
         server = std::make_unique<DevServer>();
