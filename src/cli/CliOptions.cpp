@@ -204,7 +204,8 @@ Options:
   -b, --bookmark NAME   Use the server of the bookmark NAME (for log: show only
                         its entries).
   -u, --url URL         Use a server without a bookmark:
-                        http[s]://USER@HOST[:PORT][/APP-PATH]. The application
+                        http[s]://USER@HOST[:PORT][/APP-PATH], an IPv6 address
+                        in brackets (http://admin@[::1]:8080). The application
                         path defaults to cgi-bin/WebObjects/Lumaro.woa. Its
                         uploads enter the import log without a bookmark.
   -c, --category PATH   The target category as a path of names from the top
@@ -272,3 +273,9 @@ Examples:
     lumaro-import log --bookmark "Demo server" --since 2026-03-01
 )");
 }
+  http_proxy, https_proxy, all_proxy, no_proxy
+                    The proxy for each request, read as curl reads them (also
+                    HTTPS_PROXY, ALL_PROXY, NO_PROXY); no_proxy takes "*",
+                    host names that also match the names below them, IP
+                    addresses and networks, each optionally with ":PORT".
+                    This machine itself is always reached directly.

@@ -226,6 +226,14 @@ private slots:
                     << "uploaded " + m_dir + "/a.jpg (1 of 2" << 3 << 2;
         QTest::newRow("not a Lumaro server") << shop + QStringList{"-c", "/Photos"} << QStringList{"--identity", "0"}
                                              << false << 3 << "does not seem to be a Lumaro server" << 0 << 0;
+        const QString closed = QString::number(DevServer::freeClosedPort());
+        QTest::newRow("nothing listening")
+            << QStringList{"--url", "http://ann@127.0.0.1:" + closed, "-c", "/Photos"} << none << false << 3
+            << "lumaro-import: Cannot reach 127.0.0.1:" + closed + ": connection refused\n"
+            << 0 << 0;
+        QTest::newRow("IPv6 address")
+            << QStringList{"--url", "http://ann@[::1]:" + closed, "-c", "/Photos"} << none << false << 3
+            << "Cannot reach [::1]:" + closed + ": connection refused" << 0 << 0;
         QTest::newRow("dry run creates nothing")
             << shop + QStringList{"-c", "/Photos/2027/May", "--create", "--dry-run"} << none << false << 0
             << "would create /Photos/2027/May\nwould upload " + m_dir + "/a.jpg to /Photos/2027/May\n" << 0 << 0;
@@ -244,7 +252,7 @@ private slots:
         // As a window saving at that moment would, for longer than the wait allows.
         if (lockStore)
             QVERIFY(QSqlQuery(rawStore()).exec("BEGIN IMMEDIATE"));
-        const Run run = cli(QStringList{"upload"} + args + QStringList{m_dir});
+        const Run run = cli(QStringList{"upload"} + args + QStringList{m_dir}, Password);
         if (lockStore)
             QVERIFY(QSqlQuery(rawStore()).exec("ROLLBACK"));
         QVERIFY2(run.status == status, qPrintable(run.err));
