@@ -258,6 +258,12 @@ Exit status:
 Environment:
   LUMARO_PASSWORD   The password, when neither the bookmark nor standard input
                     gives one.
+  http_proxy, https_proxy, all_proxy, no_proxy
+                    The proxy for each request, read as curl reads them (also
+                    HTTPS_PROXY, ALL_PROXY, NO_PROXY); no_proxy takes "*",
+                    host names that also match the names below them, IP
+                    addresses and networks, each optionally with ":PORT".
+                    This machine itself is always reached directly.
   XDG_DATA_HOME     Where the store lies:
                     $XDG_DATA_HOME/com.veltrane.LumaroImporter/LumaroImporter.storedata
                     (by default under ~/.local/share).
@@ -273,9 +279,3 @@ Examples:
     lumaro-import log --bookmark "Demo server" --since 2026-03-01
 )");
 }
-  http_proxy, https_proxy, all_proxy, no_proxy
-                    The proxy for each request, read as curl reads them (also
-                    HTTPS_PROXY, ALL_PROXY, NO_PROXY); no_proxy takes "*",
-                    host names that also match the names below them, IP
-                    addresses and networks, each optionally with ":PORT".
-                    This machine itself is always reached directly.

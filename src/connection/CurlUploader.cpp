@@ -513,13 +513,13 @@ CurlUploader::Result CurlUploader::send(void *handle, Transfer &transfer)
         result = cancelled();
         result.bodySent = sent;
     } else if (result.timedOutAfterMs > 0) {
+        curl_off_t connectedAfter = 0;
+        curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connectedAfter);
+        result.connected = connectedAfter > 0 || result.bodySent;
         result.transportError = true;
         result.code = QNetworkReply::TimeoutError;
         result.curlCode = CURLE_OPERATION_TIMEDOUT;
     } else if (m_tls->refused && body.position() == 0) {
-        curl_off_t connectedAfter = 0;
-        curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connectedAfter);
-        result.connected = connectedAfter > 0 || result.bodySent;
         result.transportError = true;
         result.untrustedCertificate = true;
         result.certificateDer = m_tls->leafDer;

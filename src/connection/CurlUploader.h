@@ -59,10 +59,10 @@ public:
         QString bodyProblem;
         // Nothing moved for this long; 0 when the request did not time out.
         int timedOutAfterMs = 0;
-        bool bodySent = false;
-        // The last byte of the body was handed to the connection, so the server may have it
         // A connection was made (to the server, or to the proxy).
         bool connected = false;
+        bool bodySent = false;
+        // The last byte of the body was handed to the connection, so the server may have it
         // whole; false means it cannot.
         bool lastByteOut = false;
         // A final status line arrived.
