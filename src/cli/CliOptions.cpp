@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QSet>
 
+#include <cmath>
+
 namespace {
 
 using Command = CliOptions::Command;
@@ -19,7 +21,8 @@ QSet<QString> allowedOptions(Command command)
 {
     switch (command) {
     case Command::Upload:
-        return {"bookmark", "url", "category", "category-id", "create", "dry-run", "json", "password-stdin"};
+        return {"bookmark", "url", "category", "category-id", "create", "dry-run", "json", "password-stdin",
+                "limit-rate"};
     case Command::Categories:
         return {"bookmark", "url", "password-stdin"};
     case Command::Log:
@@ -46,6 +49,26 @@ std::optional<QDateTime> parseSince(const QString &text)
 }
 
 } // namespace
+
+std::optional<qint64> parseRate(const QString &text)
+{
+    QString number = text.trimmed();
+    double unit = 1;
+    if (!number.isEmpty()) {
+        const QChar suffix = number.back().toUpper();
+        const qsizetype power = QStringLiteral("KMG").indexOf(suffix) + 1;
+        if (power > 0) {
+            unit = std::pow(1024.0, double(power));
+            number.chop(1);
+        }
+    }
+    bool ok = false;
+    const double value = number.toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < 0 || value * unit > 1e15 ||
+        number.startsWith(QLatin1Char('+')))
+        return std::nullopt;
+    return qint64(std::llround(value * unit));
+}
 
 std::optional<QStringList> splitCategoryPath(const QString &text, QString *error)
 {
@@ -85,6 +108,7 @@ std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments)
         {"json", {}},
         {"password-stdin", {}},
         {"since", {}, "DATE"},
+        {"limit-rate", {}, "SPEED"},
         {{"h", "help"}, {}},
         {{"V", "version"}, {}},
     });
@@ -137,6 +161,14 @@ std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments)
                              .arg(parser.value("since")));
     }
 
+    if (parser.isSet("limit-rate")) {
+        options.limitRate = parseRate(parser.value("limit-rate"));
+        if (!options.limitRate)
+            return usage(
+                QStringLiteral("--limit-rate takes bytes a second, such as 500K, 2M or 1048576, not \"%1\"")
+                    .arg(parser.value("limit-rate")));
+    }
+
     QString error;
     switch (options.command) {
     case Command::Upload: {
@@ -180,7 +212,7 @@ std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments)
 
 QString helpText()
 {
-    return QStringLiteral(R"(Usage: lumaro-import upload (--bookmark NAME | --url URL) (--category PATH | --category-id N) [--create] [--dry-run] [--json] [--password-stdin] FILE_OR_FOLDER...
+    return QStringLiteral(R"(Usage: lumaro-import upload (--bookmark NAME | --url URL) (--category PATH | --category-id N) [--create] [--dry-run] [--json] [--password-stdin] [--limit-rate SPEED] FILE_OR_FOLDER...
   or:  lumaro-import categories (--bookmark NAME | --url URL) [--password-stdin] [PATH]
   or:  lumaro-import bookmarks
   or:  lumaro-import log [--bookmark NAME] [--since DATE]
@@ -224,6 +256,12 @@ Options:
                         "uploaded", "failed", "notSent" and "exitStatus").
                         With --dry-run: would-create and would-upload.
       --password-stdin  Read the password from the first line of standard input.
+      --limit-rate SPEED
+                        Send the files no faster than SPEED bytes a second, as
+                        curl's option of that name: 500K, 2M, 1.5M or 1048576
+                        (K and M count in 1024s). 0 sends at full speed even
+                        when the bookmark sets a limit. Without it, the limit
+                        set in the bookmark's advanced settings applies.
       --since DATE      Only log entries uploaded at or after DATE, in local
                         time: 2026-03-07 or 2026-03-07T18:00.
   -h, --help            Show this help and exit.

@@ -107,6 +107,8 @@ int Commands::upload(const CliOptions &options)
     }
 
     LMServerConnection connection(std::get<ServerBookmark *>(made));
+    if (options.limitRate)
+        connection.setUploadRateLimit(*options.limitRate);
     NotificationWaiter waiter(&connection);
     bool batchRunning = false;
     int interruptions = 0;

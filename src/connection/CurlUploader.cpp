@@ -444,6 +444,10 @@ CurlUploader::Result CurlUploader::send(void *handle, Transfer &transfer)
     curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, proxyUser.isEmpty() ? nullptr : proxyUser.constData());
     curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD,
                      proxyPassword.isEmpty() ? nullptr : proxyPassword.constData());
+    // Set for every job, so a limit never lingers into the next one on the kept handle.
+    curl_easy_setopt(easy, CURLOPT_MAX_SEND_SPEED_LARGE, curl_off_t(std::max<qint64>(0, job.maxBytesPerSecond)));
+    if (job.maxBytesPerSecond > 0)
+        qCDebug(lcConnection) << "sending" << job.filePath << "at most" << job.maxBytesPerSecond << "bytes a second";
 
     Result result;
     CURLcode code = CURLE_OK;

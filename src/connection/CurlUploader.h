@@ -47,6 +47,8 @@ public:
         QString proxyPassword;
         int idleMs = 60000;
         qint64 answerMsPerGiB = 0;
+        // The most the body may take of the line, in bytes a second; 0 for no limit.
+        qint64 maxBytesPerSecond = 0;
     };
 
     struct Result {

@@ -111,6 +111,12 @@ public:
 
     // The password this session uses, held for the session only; without one the bookmark's.
     void setSessionPassword(const std::optional<QString> &password) { m_sessionPassword = password; }
+    // The most a file's body may take of the line, in bytes a second (0: no limit), for this
+    // session only; without one the bookmark's limit.
+    void setUploadRateLimit(const std::optional<qint64> &bytesPerSecond)
+    {
+        m_uploadRateLimit = bytesPerSecond;
+    }
 
     // A certificate that failed verification and is not the bookmark's trusted one makes the
     // connection post CertificateNeedsTrust once and hold every request of the session until the
@@ -259,6 +265,7 @@ private:
     QPointer<CurlUploader> m_assetSession;
     Timeouts m_timeouts;
     std::optional<QString> m_sessionPassword;
+    std::optional<qint64> m_uploadRateLimit;
     enum class Trust { Open, Asking, Refused };
     Trust m_trust = Trust::Open;
     QSslCertificate m_questionedCertificate;

@@ -124,6 +124,9 @@ void LMServerConnection::dispatchAsset(const std::shared_ptr<Outgoing> &request)
     job.proxy = proxy.curlProxy();
     job.proxyUser = proxy.user;
     job.proxyPassword = proxy.password;
+    job.maxBytesPerSecond = m_uploadRateLimit  ? *m_uploadRateLimit
+                            : m_serverBookmark ? m_serverBookmark->uploadLimitBytesPerSecond()
+                                               : 0;
     job.idleMs = m_timeouts.idleMs;
     job.answerMsPerGiB = m_timeouts.answerMsPerGiB;
 

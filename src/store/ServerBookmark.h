@@ -56,6 +56,9 @@ public:
     static inline const QString kAskForPassword = QStringLiteral("askForPassword");
     // SHA-256 fingerprint of the server certificate the user trusted for this bookmark.
     static inline const QString kTrustedCertificate = QStringLiteral("trustedCertificate");
+    // The most a file's body may take of the line, in MB (1024 × 1024 bytes) a second, as the
+    // window counts them; absent or 0: no limit.
+    static inline const QString kUploadSpeedLimit = QStringLiteral("uploadSpeedLimit");
 
     // Every record object, new or loaded, is made here; the defaults pass runs right after.
     explicit ServerBookmark(ObjectContext *context, const QVariantMap &stored = {}, qint64 objectId = 0);
@@ -82,6 +85,8 @@ public:
     [[nodiscard]] QString uuid() const { return value(kUUID).toString(); }
     [[nodiscard]] bool askForPassword() const { return value(kAskForPassword).toBool(); }
     [[nodiscard]] QString trustedCertificate() const { return value(kTrustedCertificate).toString(); }
+    // The speed limit in bytes a second; 0 for none.
+    [[nodiscard]] qint64 uploadLimitBytesPerSecond() const;
 
     void setBookmarkName(const std::optional<QString> &v) { setOptional(kBookmarkName, v); }
     void setHostName(const std::optional<QString> &v) { setOptional(kHostName, v); }
@@ -95,6 +100,7 @@ public:
     void setSessionWindowOpen(const std::optional<bool> &v) { setOptional(kSessionWindowOpen, v); }
     void setAskForPassword(bool ask) { setValue(kAskForPassword, ask); }
     void setTrustedCertificate(const QString &fingerprint) { setValue(kTrustedCertificate, fingerprint); }
+    void setUploadSpeedLimit(double megabytesPerSecond) { setValue(kUploadSpeedLimit, megabytesPerSecond); }
 
     // The password the desktop keyring is known to hold for this bookmark (read from it or
     // confirmed written), or none. While the record's password equals it, the store file keeps

@@ -18,7 +18,7 @@ Q_LOGGING_CATEGORY(lcStore, "lumaro.store")
 
 namespace {
 
-enum class Kind { Text, Integer, Boolean, Date };
+enum class Kind { Text, Integer, Boolean, Date, Real };
 struct Column {
     const char *name;
     Kind kind;
@@ -32,6 +32,7 @@ const QList<Column> &bookmarkColumns()
         {"applicationNameURL", Kind::Text}, {"lastCategoryView", Kind::Text},  {"lastCategoryID", Kind::Integer},
         {"sessionWindowOpen", Kind::Boolean}, {"lastConnectedDate", Kind::Date},
         {"uuid", Kind::Text},               {"askForPassword", Kind::Boolean}, {"trustedCertificate", Kind::Text},
+        {"uploadSpeedLimit", Kind::Real},
     };
     return columns;
 }
@@ -62,6 +63,8 @@ QVariant toSql(const QVariant &value, Kind kind)
         return value.toBool() ? 1 : 0;
     case Kind::Date:
         return value.toDateTime().toMSecsSinceEpoch();
+    case Kind::Real:
+        return value.toDouble();
     }
     return {};
 }
@@ -79,6 +82,8 @@ QVariant fromSql(const QVariant &value, Kind kind)
         return value.toLongLong() != 0;
     case Kind::Date:
         return QDateTime::fromMSecsSinceEpoch(value.toLongLong(), Qt::UTC);
+    case Kind::Real:
+        return value.toDouble();
     }
     return {};
 }
@@ -303,6 +308,9 @@ bool StoreFile::migrate(QString *error)
             // A queued file of a kept folder tree remembers where below its upload target it goes,
             // so a relaunch sends it into the same category.
             steps << QStringLiteral("ALTER TABLE Asset ADD COLUMN folderPath TEXT");
+        } else if (version == 5) {
+            // A bookmark may cap the speed its files are sent at (none before).
+            steps << QStringLiteral("ALTER TABLE ServerBookmark ADD COLUMN uploadSpeedLimit REAL");
         }
         const int next = version == 0 ? 1 : version + 1;
         if (!db.transaction()) {

@@ -19,7 +19,7 @@ struct LogClear;
 // transactional write of a set of changes.
 class StoreFile {
 public:
-    static constexpr int SchemaVersion = 5;
+    static constexpr int SchemaVersion = 6;
 
     struct Row {
         qint64 id = 0;

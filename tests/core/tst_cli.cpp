@@ -234,6 +234,12 @@ private slots:
         QTest::newRow("IPv6 address")
             << QStringList{"--url", "http://ann@[::1]:" + closed, "-c", "/Photos"} << none << false << 3
             << "Cannot reach [::1]:" + closed + ": connection refused" << 0 << 0;
+        // The limit reaches the worker that sends the bodies (its diagnostics are turned on here).
+        QTest::newRow("speed limit") << shop + QStringList{"-c", "/Photos", "--limit-rate", "1.5M"} << none
+                                     << false << 0 << "at most 1572864 bytes a second" << 3 << 2;
+        QTest::newRow("speed not understood")
+            << shop + QStringList{"-c", "/Photos", "--limit-rate", "fast"} << none << false << 2
+            << "--limit-rate takes bytes a second" << 0 << 0;
         QTest::newRow("dry run creates nothing")
             << shop + QStringList{"-c", "/Photos/2027/May", "--create", "--dry-run"} << none << false << 0
             << "would create /Photos/2027/May\nwould upload " + m_dir + "/a.jpg to /Photos/2027/May\n" << 0 << 0;
@@ -252,7 +258,9 @@ private slots:
         // As a window saving at that moment would, for longer than the wait allows.
         if (lockStore)
             QVERIFY(QSqlQuery(rawStore()).exec("BEGIN IMMEDIATE"));
+        qputenv("QT_LOGGING_RULES", "lumaro.connection.debug=true");
         const Run run = cli(QStringList{"upload"} + args + QStringList{m_dir}, Password);
+        qunsetenv("QT_LOGGING_RULES");
         if (lockStore)
             QVERIFY(QSqlQuery(rawStore()).exec("ROLLBACK"));
         QVERIFY2(run.status == status, qPrintable(run.err));
