@@ -9,6 +9,7 @@
 #include "connection/LMServerConnection.h"
 #include "platform/FolderFiles.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SleepInhibitor.h"
 #include "platform/TerminationSignals.h"
 #include "store/Asset.h"
 #include "store/ObjectContext.h"
@@ -195,9 +196,13 @@ int Commands::upload(const CliOptions &options)
 
     progress->batchStarted(categoryJson(connection, true));
     batchRunning = true;
+    // The machine stays awake while the files go (released at the end, or with the process).
+    SleepInhibitor inhibitor(QStringLiteral("lumaro-import is uploading files"));
+    inhibitor.hold(&connection);
     connection.startAssetImport(batch);
     if (const auto done = waiter.waitFor({LMNotification::UploadDone}))
         batchError = done->userInfo.value(LMUserInfoKey::Error).toString();
+    inhibitor.release(&connection);
     batchRunning = false;
 
     int uploaded = 0;

@@ -5,6 +5,7 @@
 #include "platform/CoalescedUpdate.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SleepInhibitor.h"
 #include "session/AssetChooserDialog.h"
 #include "session/DuplicateSheet.h"
 #include "session/ImportQueue.h"
@@ -76,6 +77,11 @@ void LMSessionUploadViewController::setSessionWindow(LMSessionWindowController *
 void LMSessionUploadViewController::setDesktopNotifier(DesktopNotifier *notifier)
 {
     m_desktopNotifier = notifier;
+}
+
+void LMSessionUploadViewController::setSleepInhibitor(SleepInhibitor *inhibitor)
+{
+    m_sleepInhibitor = inhibitor;
 }
 
 LMServerConnection *LMSessionUploadViewController::connection() const
@@ -374,6 +380,8 @@ void LMSessionUploadViewController::beginBatch(const QList<Asset *> &batch)
     clearPreview();
     m_progressPanel->beginBatch(batch);
     setUploading(true);
+    if (m_sleepInhibitor)
+        m_sleepInhibitor->hold(this);
     server->startAssetImport(batch);
 }
 
@@ -476,6 +484,8 @@ void LMSessionUploadViewController::uploadHasFinished(const Notification &notifi
     }
     m_progressPanel->endBatch();
     setUploading(false);
+    if (m_sleepInhibitor)
+        m_sleepInhibitor->release(this);
     notifyDesktop(error);
 }
 

@@ -14,6 +14,7 @@ class Asset;
 class AssetChooserDialog;
 class CoalescedUpdate;
 class DesktopNotifier;
+class SleepInhibitor;
 class DuplicateCheck;
 struct DuplicateMatch;
 class ImportQueue;
@@ -48,6 +49,8 @@ public:
     void setSessionWindow(LMSessionWindowController *window);
     // Tells the desktop how a batch ended when the session window is not in front; none, no word.
     void setDesktopNotifier(DesktopNotifier *notifier);
+    // Keeps the machine awake while a batch runs; none, it may sleep.
+    void setSleepInhibitor(SleepInhibitor *inhibitor);
 
     // Interface elements; null until the view is loaded.
     [[nodiscard]] LMAssetBrowser *assetBrowser() const { return m_assetBrowser; }
@@ -138,6 +141,7 @@ private:
 
     QPointer<LMSessionWindowController> m_sessionWindow;
     QPointer<DesktopNotifier> m_desktopNotifier;
+    QPointer<SleepInhibitor> m_sleepInhibitor;
     ImportQueue *m_importQueue = nullptr;
     SharedContext m_managedObjectContext;
     bool m_registeredUploadNotification = false;

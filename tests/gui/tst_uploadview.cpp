@@ -4,6 +4,7 @@
 #include "UploadTestKit.h"
 
 #include "platform/DesktopNotifier.h"
+#include "platform/SleepInhibitor.h"
 #include "session/DuplicateSheet.h"
 #include "session/UploadPreviewPane.h"
 #include "session/UploadProgressPanel.h"
@@ -13,12 +14,17 @@
 #include <QAccessible>
 #include <QDBusConnection>
 #include <QDBusError>
+#include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QSignalSpy>
+
+#include <poll.h>
+#include <unistd.h>
 
 using namespace UploadTestKit;
 
@@ -116,6 +122,86 @@ public slots:
         return uint(received.size());
     }
 };
+
+// logind's double sits on the private bus, which stands in for the system bus too. libdbus reads
+// both addresses once, at the first connection, so this is set before anything connects.
+[[maybe_unused]] const bool g_privateSystemBus = [] {
+    if (qEnvironmentVariableIsSet("LUMARO_PRIVATE_BUS"))
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", qgetenv("DBUS_SESSION_BUS_ADDRESS"));
+    return true;
+}();
+
+// Stand in for the desktop portal's Inhibit and for logind, each on the private bus: what was
+// asked for, and whether it was let go since.
+class InhibitRequest : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Request")
+public:
+    bool closed = false;
+public slots:
+    void Close() { closed = true; }
+};
+
+class InhibitPortal : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Inhibit")
+public:
+    explicit InhibitPortal(const QDBusConnection &bus) : m_bus(bus) {}
+    QStringList asked; // flags and reason
+    QList<InhibitRequest *> requests;
+public slots:
+    QDBusObjectPath Inhibit(const QString &, uint flags, const QVariantMap &options)
+    {
+        asked << QString::number(flags) + QLatin1Char(' ') +
+                     options.value(QStringLiteral("reason")).toString();
+        const QString path =
+            QStringLiteral("/org/freedesktop/portal/desktop/request/test/t%1").arg(requests.size());
+        requests << new InhibitRequest;
+        requests.constLast()->setParent(this);
+        m_bus.registerObject(path, requests.constLast(), QDBusConnection::ExportAllSlots);
+        return QDBusObjectPath(path);
+    }
+
+private:
+    QDBusConnection m_bus;
+};
+
+class Logind : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+public:
+    ~Logind() override { closeLock(); }
+    QStringList asked; // what and mode
+    // The lock is let go once no copy of the descriptor handed out is open any more.
+    [[nodiscard]] bool released() const
+    {
+        pollfd watch{m_readEnd, POLLIN, 0};
+        return m_readEnd >= 0 && ::poll(&watch, 1, 0) == 1 && (watch.revents & POLLHUP);
+    }
+    void closeLock()
+    {
+        if (m_readEnd >= 0)
+            ::close(m_readEnd);
+        m_readEnd = -1;
+    }
+public slots:
+    QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &, const QString &,
+                                    const QString &mode)
+    {
+        asked << what + QLatin1Char(' ') + mode;
+        closeLock();
+        int ends[2];
+        if (::pipe(ends) != 0)
+            return {};
+        m_readEnd = ends[0];
+        const QDBusUnixFileDescriptor lock(ends[1]); // a copy of its own
+        ::close(ends[1]);
+        return lock;
+    }
+
+private:
+    int m_readEnd = -1;
+};
 } // namespace
 
 // The upload view in a real session window against lumaro-devserver: queueing, removing,
@@ -131,6 +217,7 @@ private:
     DesktopNotifier m_notifier{QStringLiteral("Lumaro Importer"),
                                QStringLiteral("com.veltrane.LumaroImporter")};
     NotificationService m_service;
+    SleepInhibitor m_inhibitor{QStringLiteral("Uploading files")};
     QDBusConnection m_serviceBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "service");
     // Some other window the user went to while the batch ran.
     QWidget m_elsewhere;
@@ -141,7 +228,7 @@ private slots:
         m_context = m_app.managedObjectContext();
         QVERIFY(m_context);
         QVERIFY(m_files.isValid());
-        registerSessionControllers(Storyboard::main(), &m_notifier);
+        registerSessionControllers(Storyboard::main(), &m_notifier, &m_inhibitor);
     }
 
     void chooserTakesFilesAndFoldersTogether()
@@ -622,6 +709,68 @@ private slots:
         if (!notification.isEmpty())
             expected.append(QStringList{"Lumaro Importer", "com.veltrane.LumaroImporter"} + notification);
         QCOMPARE(m_service.received, expected);
+    }
+
+    void sleepIsKeptAwayWhileABatchRuns_data()
+    {
+        QTest::addColumn<QString>("service"); // "portal", "logind" or none
+        QTest::addColumn<bool>("stop");
+        QTest::newRow("portal, batch ends") << "portal" << false;
+        QTest::newRow("portal, batch stopped") << "portal" << true;
+        QTest::newRow("logind where there is no portal") << "logind" << false;
+        QTest::newRow("neither") << QString() << false;
+    }
+
+    void sleepIsKeptAwayWhileABatchRuns()
+    {
+        if (!qEnvironmentVariableIsSet("LUMARO_PRIVATE_BUS"))
+            QSKIP("needs the private session bus that ctest starts");
+        QFETCH(QString, service);
+        QFETCH(bool, stop);
+        InhibitPortal portal(m_serviceBus);
+        Logind logind;
+        QVERIFY(m_serviceBus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal,
+                                            QDBusConnection::ExportAllSlots));
+        QVERIFY(m_serviceBus.registerObject(QStringLiteral("/org/freedesktop/login1"), &logind,
+                                            QDBusConnection::ExportAllSlots));
+        const QString portalName = QStringLiteral("org.freedesktop.portal.Desktop");
+        const QString logindName = QStringLiteral("org.freedesktop.login1");
+        QVERIFY(service != "portal" || m_serviceBus.registerService(portalName));
+        QVERIFY(service != "logind" || m_serviceBus.registerService(logindName));
+        const auto unregister = qScopeGuard([&] {
+            m_serviceBus.unregisterService(portalName);
+            m_serviceBus.unregisterService(logindName);
+            m_serviceBus.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"),
+                                          QDBusConnection::UnregisterTree);
+            m_serviceBus.unregisterObject(QStringLiteral("/org/freedesktop/login1"));
+        });
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("QDBus|D-Bus|freedesktop")));
+
+        UploadSession s(
+            m_context, QStringLiteral("Awake"),
+            {QStringLiteral("--fault"), QStringLiteral("POST /ra/categoryAssets.json#1=delay:1500")});
+        QVERIFY(s.waitUntilReady());
+        s.upload()->AddAssetsToImportQueue(
+            fileUrls(writeFiles(m_files.filePath(QStringLiteral("awake")), 3)));
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        // Held while the first file is on its way.
+        if (!service.isEmpty()) {
+            QTRY_VERIFY(m_inhibitor.isHeld());
+            QVERIFY(s.upload()->uploadInProgress());
+        }
+        QCOMPARE(portal.asked, service == "portal" ? QStringList{"4 Uploading files"} : QStringList());
+        QCOMPARE(logind.asked, service == "logind" ? QStringList{"sleep block"} : QStringList());
+        QVERIFY(!logind.released());
+        if (stop)
+            QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
+        QTRY_VERIFY(!m_inhibitor.isHeld());
+        if (service == "portal")
+            QTRY_VERIFY(portal.requests.constFirst()->closed);
+        if (service == "logind")
+            QTRY_VERIFY(logind.released());
+        // Without either service the batch goes as it would anyway.
+        QCOMPARE(s.server.requests(QStringLiteral("/ra/categoryAssets.json")).size(), stop ? 1 : 3);
     }
 
     void backToCategoriesKeepsTheQueue()
