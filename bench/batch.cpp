@@ -3,7 +3,7 @@
 // batch, and what an open import log adds.
 //
 //   bench_batch [--small N] [--large N] [--kib N] [--rounds N] [--stamps N] [--without-log]
-//               [--screenshot PNG]
+//               [--screenshot PNG] [--tree-files N] [--tree-folders N] [--tree-only]
 //
 // A session window is opened offscreen on a private store (its own XDG folders) against
 // lumaro-devserver --discard-bodies, shown in its upload view with a category selected; the
@@ -17,7 +17,10 @@
 // medians are printed, so a burst of other load on the machine does not decide a figure; the
 // stalls are the longest of any round, by the clock and by the main thread's own CPU time in a gap.
 // The per-file store write is timed on its own too, against one prepared UPDATE run directly
-// on the same file. Prints "name value" lines.
+// on the same file. Last, a card of --tree-files files in --tree-folders folders is added through
+// the window's add path as a drop adds it: walked, the folder sheet answered "Keep the folder
+// structure" as soon as it has looked the categories up, the records inserted and saved and the
+// rows shown (queue_tree_ms). --tree-only runs just that. Prints "name value" lines.
 #include "BenchSupport.h"
 
 #include "app/AppDelegate.h"
@@ -25,6 +28,8 @@
 #include "connection/LMServerConnection.h"
 #include "platform/NotificationCenter.h"
 #include "platform/widgets/Storyboard.h"
+#include "session/FolderTreeSheet.h"
+#include "session/LMAssetBrowser.h"
 #include "session/LMSessionUploadViewController.h"
 #include "session/LMSessionWindowController.h"
 #include "session/SessionStoryboard.h"
@@ -33,12 +38,14 @@
 #include "store/ServerBookmark.h"
 #include "store/StoreFile.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonObject>
 #include <QPixmap>
 #include <QPointer>
@@ -108,7 +115,8 @@ Run median(QList<Run> runs)
 {
     if (runs.isEmpty())
         return {};
-    std::sort(runs.begin(), runs.end(), [](const Run &a, const Run &b) { return a.filesPerSecond() < b.filesPerSecond(); });
+    std::sort(runs.begin(), runs.end(),
+              [](const Run &a, const Run &b) { return a.filesPerSecond() < b.filesPerSecond(); });
     return runs.at(runs.size() / 2);
 }
 
@@ -126,8 +134,8 @@ Run guiBatch(LMSessionUploadViewController *upload, const QStringList &paths, co
     Run run;
     StallMeter meter;
     QEventLoop loop;
-    const auto ended = QObject::connect(upload, &LMSessionUploadViewController::uploadInProgressChanged, &loop,
-                                        [&loop](bool uploading) {
+    const auto ended = QObject::connect(upload, &LMSessionUploadViewController::uploadInProgressChanged,
+                                        &loop, [&loop](bool uploading) {
                                             if (!uploading)
                                                 loop.quit();
                                         });
@@ -138,7 +146,8 @@ Run guiBatch(LMSessionUploadViewController *upload, const QStringList &paths, co
     upload->startUploadButton()->click();
     // A look at the window a second into the batch (the grab itself holds the event loop).
     if (!screenshot.isEmpty())
-        QTimer::singleShot(1000, upload, [upload, screenshot] { upload->view()->window()->grab().save(screenshot); });
+        QTimer::singleShot(1000, upload,
+                           [upload, screenshot] { upload->view()->window()->grab().save(screenshot); });
     loop.exec();
     meter.stop();
     run.seconds = double(clock.nsecsElapsed()) / 1e9;
@@ -182,14 +191,16 @@ Run coreBatch(const Server &server, const QStringList &paths, const QString &sto
         return run;
     }
     LMServerConnection connection(bookmark);
-    connection.setSelectedCategory(
-        QJsonObject{{QStringLiteral("id"), TargetCategory}, {QStringLiteral("name"), QStringLiteral("Spring")}});
+    connection.setSelectedCategory(QJsonObject{{QStringLiteral("id"), TargetCategory},
+                                               {QStringLiteral("name"), QStringLiteral("Spring")}});
 
     QObject observer;
     QEventLoop loop;
     NotificationCenter *center = NotificationCenter::defaultCenter();
-    center->addObserver(&observer, LMNotification::UploadedAsset, &connection, [&](const Notification &) { ++run.sent; });
-    center->addObserver(&observer, LMNotification::UploadDone, &connection, [&](const Notification &) { loop.quit(); });
+    center->addObserver(&observer, LMNotification::UploadedAsset, &connection,
+                        [&](const Notification &) { ++run.sent; });
+    center->addObserver(&observer, LMNotification::UploadDone, &connection,
+                        [&](const Notification &) { loop.quit(); });
     const double cpuBefore = cpuSeconds() * 1e3;
     QElapsedTimer clock;
     clock.start();
@@ -239,7 +250,8 @@ QPair<double, double> stampCost(const QString &storePath, int count)
         if (db.open()) {
             QSqlQuery(db).exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
             QSqlQuery update(db);
-            update.prepare(QStringLiteral("UPDATE Asset SET categoryID = ?, categoryPath = ?, uploadDateTime = ? WHERE id = ?"));
+            update.prepare(QStringLiteral(
+                "UPDATE Asset SET categoryID = ?, categoryPath = ?, uploadDateTime = ? WHERE id = ?"));
             clock.restart();
             for (Asset *asset : std::as_const(records)) {
                 update.bindValue(0, TargetCategory);
@@ -254,6 +266,52 @@ QPair<double, double> stampCost(const QString &storePath, int count)
     }
     QSqlDatabase::removeDatabase(QStringLiteral("bench-raw"));
     return {stampUs, rawUs};
+}
+
+struct TreeRun {
+    double addMs = 0;     // the walk and the sheet coming up: inside the add call
+    double previewMs = 0; // the sheet looking the categories up
+    double queueMs = 0;   // Add to Queue: records inserted and saved, rows shown
+    double totalMs = 0;
+    bool ok = false;
+};
+
+// A card of files in folders below one added folder, as a drop adds it, answered "keep".
+TreeRun queueTree(LMSessionUploadViewController *upload, const QString &card, int files)
+{
+    TreeRun run;
+    const int before = int(upload->importQueue().size());
+    QElapsedTimer clock;
+    clock.start();
+    upload->AddAssetsToImportQueue({QUrl::fromLocalFile(card)});
+    run.addMs = double(clock.nsecsElapsed()) / 1e6;
+    FolderTreeSheet *sheet = upload->folderTreeSheet();
+    if (!sheet) {
+        std::fputs("the folder sheet did not come up\n", stderr);
+        return run;
+    }
+    QEventLoop wait;
+    QObject::connect(sheet, &FolderTreeSheet::previewFinished, &wait, &QEventLoop::quit);
+    if (sheet->isLoading())
+        wait.exec();
+    run.previewMs = double(clock.nsecsElapsed()) / 1e6 - run.addMs;
+    const qint64 clicked = clock.nsecsElapsed();
+    sheet->addButton()->click();
+    // Shown: laid out and painted once.
+    upload->assetBrowser()->columnView(0)->viewport()->repaint();
+    QCoreApplication::processEvents();
+    run.queueMs = double(clock.nsecsElapsed() - clicked) / 1e6;
+    run.totalMs = double(clock.nsecsElapsed()) / 1e6;
+    const QList<Asset *> queued = upload->importQueue();
+    int unsaved = 0;
+    for (const Asset *record : queued)
+        unsaved += record->hasChanges();
+    run.ok = queued.size() == before + files && unsaved == 0 && queued.constLast()->folderPath() &&
+             upload->assetBrowser()->rowCountInColumn(0) == queued.size();
+    if (!run.ok)
+        std::fprintf(stderr, "tree: %lld of %d queued, %d unsaved\n",
+                     static_cast<long long>(queued.size() - before), files, unsaved);
+    return run;
 }
 
 double loadAverage()
@@ -284,7 +342,10 @@ int main(int argc, char *argv[])
     int kib = 4;
     int stamps = 2000;
     int rounds = 3;
+    int treeFiles = 10000;
+    int treeFolders = 300;
     const QStringList args = app.arguments();
+    const bool treeOnly = args.contains(QLatin1String("--tree-only"));
     // For profiling the window alone.
     const bool withLog = !args.contains(QLatin1String("--without-log"));
     QString screenshot;
@@ -301,6 +362,10 @@ int main(int argc, char *argv[])
             stamps = qMax(1, args.at(i + 1).toInt());
         else if (args.at(i) == QLatin1String("--screenshot"))
             screenshot = args.at(i + 1);
+        else if (args.at(i) == QLatin1String("--tree-files"))
+            treeFiles = qMax(1, args.at(i + 1).toInt());
+        else if (args.at(i) == QLatin1String("--tree-folders"))
+            treeFolders = qMax(1, args.at(i + 1).toInt());
     }
     std::printf("load_average_at_start %.2f\n", loadAverage());
 
@@ -309,7 +374,7 @@ int main(int argc, char *argv[])
     // be, so no batch reads its files for the duplicate check and every batch pays the same.
     QList<QStringList> cards; // per round: small, large, large with the log open
     QList<int> counts;
-    for (int r = 0; r < rounds; ++r)
+    for (int r = 0; r < rounds && !treeOnly; ++r)
         counts << small << large << large;
     for (const int count : std::as_const(counts)) {
         const QString folder = home.filePath(QStringLiteral("card%1").arg(cards.size()));
@@ -317,12 +382,28 @@ int main(int argc, char *argv[])
         QStringList paths;
         for (int i = 0; i < count; ++i) {
             paths << QStringLiteral("%1/IMG_%2.JPG").arg(folder).arg(i, 5, 10, QLatin1Char('0'));
-            if (!writeFile(paths.last(), qint64(kib) * 1024 + cards.size(), quint32(cards.size() * 1000003 + i))) {
+            if (!writeFile(paths.last(), qint64(kib) * 1024 + cards.size(),
+                           quint32(cards.size() * 1000003 + i))) {
                 std::fputs("cannot write the test files\n", stderr);
                 return 1;
             }
         }
         cards.append(paths);
+    }
+
+    // The card: files spread over its folders, a few bytes each (nothing reads them here).
+    const QString card = home.filePath(QStringLiteral("tree/card"));
+    for (int i = 0; i < treeFiles; ++i) {
+        const QString path = QStringLiteral("%1/%2/IMG_%3.CR3")
+                                 .arg(card)
+                                 .arg(i % treeFolders, 3, 10, QLatin1Char('0'))
+                                 .arg(i, 5, 10, QLatin1Char('0'));
+        if (i < treeFolders)
+            QDir().mkpath(QFileInfo(path).path());
+        if (!writeFile(path, 16, quint32(i))) {
+            std::fputs("cannot write the tree's files\n", stderr);
+            return 1;
+        }
     }
 
     Server server;
@@ -331,7 +412,9 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    const QPair<double, double> stamp = stampCost(home.filePath(QStringLiteral("stamp.storedata")), stamps);
+    const QPair<double, double> stamp =
+        treeOnly ? QPair<double, double>()
+                 : stampCost(home.filePath(QStringLiteral("stamp.storedata")), stamps);
 
     AppDelegate delegate;
     ObjectContext *context = delegate.managedObjectContext();
@@ -357,7 +440,8 @@ int main(int argc, char *argv[])
     const bool ready = waitFor(
         [&] {
             const LMServerConnection *connection = session->serverConnection();
-            return session->contentViewController() == upload && connection && connection->selectedCategory() &&
+            return session->contentViewController() == upload && connection &&
+                   connection->selectedCategory() &&
                    connection->selectedCategory()->value(QLatin1String("id")).toInteger() == TargetCategory;
         },
         20000);
@@ -367,18 +451,22 @@ int main(int argc, char *argv[])
     }
 
     QList<Run> coreRuns, smallRuns, largeRuns, logRuns;
-    for (int r = 0; r < rounds; ++r) {
-        coreRuns << coreBatch(server, cards.at(3 * r + 1), home.filePath(QStringLiteral("core%1.storedata").arg(r)));
+    for (int r = 0; r < rounds && !treeOnly; ++r) {
+        coreRuns << coreBatch(server, cards.at(3 * r + 1),
+                              home.filePath(QStringLiteral("core%1.storedata").arg(r)));
         smallRuns << guiBatch(upload, cards.at(3 * r));
         largeRuns << guiBatch(upload, cards.at(3 * r + 1), r == 0 ? screenshot : QString());
     }
     // Once open, the log stays open: its batches come last.
-    if (withLog) {
+    if (withLog && !treeOnly) {
         delegate.menus()->importLogItem()->trigger();
         settle(500);
         for (int r = 0; r < rounds; ++r)
             logRuns << guiBatch(upload, cards.at(3 * r + 2));
     }
+
+    // Last: its records stay queued.
+    const TreeRun tree = queueTree(upload, card, treeFiles);
 
     QPointer<LMSessionWindowController> closing(session);
     session->close();
@@ -392,36 +480,49 @@ int main(int argc, char *argv[])
     const Run logRun = median(logRuns);
     const double perFileSmall = smallRun.sent > 0 ? smallRun.seconds / smallRun.sent : 0;
     const double perFileLarge = largeRun.sent > 0 ? largeRun.seconds / largeRun.sent : 0;
-    std::printf("rounds %d\n", rounds);
-    std::printf("files_small %d\n", small);
-    std::printf("files_large %d\n", large);
-    std::printf("file_kib %d\n", kib);
-    std::printf("gui_files_per_s_1k %.1f\n", smallRun.filesPerSecond());
-    std::printf("gui_files_per_s_10k %.1f\n", largeRun.filesPerSecond());
-    std::printf("gui_cpu_ms_per_file %.3f\n", largeRun.sent > 0 ? largeRun.cpuMs / largeRun.sent : 0.0);
-    std::printf("core_files_per_s %.1f\n", core.filesPerSecond());
-    std::printf("core_cpu_ms_per_file %.3f\n", core.sent > 0 ? core.cpuMs / core.sent : 0.0);
-    std::printf("gui_vs_core %.2f\n", core.filesPerSecond() > 0 ? largeRun.filesPerSecond() / core.filesPerSecond() : 0.0);
-    std::printf("per_file_growth %.2f\n", perFileSmall > 0 ? perFileLarge / perFileSmall : 0.0);
-    std::printf("log_open_files_per_s_10k %.1f\n", logRun.filesPerSecond());
-    std::printf("log_open_vs_closed %.2f\n",
-                largeRun.filesPerSecond() > 0 ? logRun.filesPerSecond() / largeRun.filesPerSecond() : 0.0);
-    auto longest = [](const QList<Run> &runs, double Run::*field) {
-        double most = 0;
-        for (const Run &run : runs)
-            most = qMax(most, run.*field);
-        return most;
+    const auto printBatchFigures = [&] {
+        std::printf("rounds %d\n", rounds);
+        std::printf("files_small %d\n", small);
+        std::printf("files_large %d\n", large);
+        std::printf("file_kib %d\n", kib);
+        std::printf("gui_files_per_s_1k %.1f\n", smallRun.filesPerSecond());
+        std::printf("gui_files_per_s_10k %.1f\n", largeRun.filesPerSecond());
+        std::printf("gui_cpu_ms_per_file %.3f\n", largeRun.sent > 0 ? largeRun.cpuMs / largeRun.sent : 0.0);
+        std::printf("core_files_per_s %.1f\n", core.filesPerSecond());
+        std::printf("core_cpu_ms_per_file %.3f\n", core.sent > 0 ? core.cpuMs / core.sent : 0.0);
+        std::printf("gui_vs_core %.2f\n",
+                    core.filesPerSecond() > 0 ? largeRun.filesPerSecond() / core.filesPerSecond() : 0.0);
+        std::printf("per_file_growth %.2f\n", perFileSmall > 0 ? perFileLarge / perFileSmall : 0.0);
+        std::printf("log_open_files_per_s_10k %.1f\n", logRun.filesPerSecond());
+        std::printf("log_open_vs_closed %.2f\n", largeRun.filesPerSecond() > 0
+                                                     ? logRun.filesPerSecond() / largeRun.filesPerSecond()
+                                                     : 0.0);
+        auto longest = [](const QList<Run> &runs, double Run::*field) {
+            double most = 0;
+            for (const Run &run : runs)
+                most = qMax(most, run.*field);
+            return most;
+        };
+        std::printf("max_stall_ms %.1f\n",
+                    qMax(longest(smallRuns, &Run::stallMs), longest(largeRuns, &Run::stallMs)));
+        std::printf("max_stall_cpu_ms %.1f\n",
+                    qMax(longest(smallRuns, &Run::stallCpuMs), longest(largeRuns, &Run::stallCpuMs)));
+        std::printf("log_open_max_stall_ms %.1f\n", longest(logRuns, &Run::stallMs));
+        std::printf("log_open_max_stall_cpu_ms %.1f\n", longest(logRuns, &Run::stallCpuMs));
+        std::printf("store_stamp_us %.1f\n", stamp.first);
+        std::printf("raw_update_us %.1f\n", stamp.second);
+        std::printf("store_stamp_vs_raw_update %.2f\n", stamp.second > 0 ? stamp.first / stamp.second : 0.0);
     };
-    std::printf("max_stall_ms %.1f\n", qMax(longest(smallRuns, &Run::stallMs), longest(largeRuns, &Run::stallMs)));
-    std::printf("max_stall_cpu_ms %.1f\n",
-                qMax(longest(smallRuns, &Run::stallCpuMs), longest(largeRuns, &Run::stallCpuMs)));
-    std::printf("log_open_max_stall_ms %.1f\n", longest(logRuns, &Run::stallMs));
-    std::printf("log_open_max_stall_cpu_ms %.1f\n", longest(logRuns, &Run::stallCpuMs));
-    std::printf("store_stamp_us %.1f\n", stamp.first);
-    std::printf("raw_update_us %.1f\n", stamp.second);
-    std::printf("store_stamp_vs_raw_update %.2f\n", stamp.second > 0 ? stamp.first / stamp.second : 0.0);
+    if (!treeOnly)
+        printBatchFigures();
+    std::printf("queue_tree_files %d\n", treeFiles);
+    std::printf("queue_tree_folders %d\n", treeFolders);
+    std::printf("queue_tree_add_ms %.1f\n", tree.addMs);
+    std::printf("queue_tree_preview_ms %.1f\n", tree.previewMs);
+    std::printf("queue_tree_insert_ms %.1f\n", tree.queueMs);
+    std::printf("queue_tree_ms %.1f\n", tree.totalMs);
     std::printf("load_average_at_end %.2f\n", loadAverage());
-    bool ok = true;
+    bool ok = tree.ok;
     for (const QList<Run> *runs : {&coreRuns, &smallRuns, &largeRuns, &logRuns}) {
         for (const Run &run : *runs)
             ok = ok && run.ok;

@@ -5,10 +5,14 @@
 // The body hashes the file (SHA-256) as it streams; both implementations are measured, alone
 // and inside the upload (ratio_vs_qt_file is the application's, with OpenSSL's).
 //
-//   bench_upload [--size-mib N] [--small-files N] [--rounds N] [--limit-mb-per-s X]
+//   bench_upload [--size-mib N] [--small-files N] [--rounds N] [--limit-mb-per-s X] [--categories N]
+//                [--only-categories]
 //
 // A bookmark's speed limit is measured too: a file of a few seconds at that limit, whose body
 // rate over the whole upload against the limit is limit_accuracy (1.00 is exact).
+//
+// The category phase of a batch whose files keep a folder tree runs first: N new categories
+// (300 by default) made before the first file, counted from the server's request log.
 //
 // lumaro-import uploading the same file takes its turn too, timed as a user would time it:
 // the whole process, start-up and category lookup included.
@@ -29,6 +33,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
@@ -220,6 +225,93 @@ double cliUpload(const Server &server, const QString &path, const QString &dataH
     return double((QFileInfo(path).size() + 2) / 3 * 4) / seconds / 1e6;
 }
 
+struct CategoryPhase {
+    double ms = 0;
+    int posts = 0;    // category creations the server received
+    int listings = 0; // category listings it answered
+};
+
+// A batch with one file in each of count new folders below the target (folders of about 14
+// sub-folders each), timed from its start until every category is settled. It is halted then,
+// so no file goes.
+CategoryPhase categoryPhase(const QString &dir, int count)
+{
+    Server server;
+    const QString log = dir + QStringLiteral("/categories.log");
+    CategoryPhase result;
+    if (!startServer(server, {QStringLiteral("--log"), log}))
+        return result;
+    ObjectContext context;
+    ServerBookmark *bookmark = context.insertBookmark();
+    bookmark->setHostName(QStringLiteral("127.0.0.1"));
+    bookmark->setSecureConnect(false);
+    bookmark->setPortNumber(server.port);
+    bookmark->setUserName(QStringLiteral("bench"));
+    bookmark->setPassword(QStringLiteral("bench"));
+    LMServerConnection connection(bookmark);
+    const QJsonObject target{{QStringLiteral("id"), 1}, {QStringLiteral("name"), QStringLiteral("Photos")}};
+    connection.setSelectedCategory(target);
+    connection.setCategoryPath({target});
+    connection.setPathLevel(0);
+    connection.setFolderCategoryTypeID(7);
+
+    const int parents = (count + 14) / 15;
+    QStringList folders;
+    for (int p = 0; p < parents; ++p) {
+        const QString parent = QStringLiteral("card %1").arg(p, 3, 10, QLatin1Char('0'));
+        const int children = (count - parents) / parents + (p < (count - parents) % parents ? 1 : 0);
+        if (children == 0)
+            folders << parent;
+        for (int c = 0; c < children; ++c)
+            folders << parent + QStringLiteral("/%1CANON").arg(100 + c);
+    }
+    QStringList paths;
+    for (int i = 0; i < folders.size(); ++i)
+        paths << dir + QStringLiteral("/IMG_%1.CR3").arg(i);
+    const QList<Asset *> batch = queueFiles(context, bookmark, paths);
+    for (int i = 0; i < batch.size(); ++i)
+        batch.at(i)->setFolderPath(folders.at(i));
+
+    QObject observer;
+    QEventLoop loop;
+    QElapsedTimer clock;
+    auto *center = NotificationCenter::defaultCenter();
+    center->addObserver(
+        &observer, LMNotification::PreparingCategories, &connection, [&](const Notification &n) {
+            const int done = n.userInfo.value(LMUserInfoKey::CategoriesDone).toInt();
+            if (done > 0 && done == n.userInfo.value(LMUserInfoKey::CategoriesTotal).toInt() &&
+                result.ms == 0) {
+                result.ms = double(clock.nsecsElapsed()) / 1e6;
+                connection.setHaltUpload(true);
+            }
+        });
+    center->addObserver(&observer, LMNotification::UploadDone, &connection,
+                        [&](const Notification &) { loop.quit(); });
+    clock.start();
+    connection.startAssetImport(batch);
+    loop.exec();
+    server.process.terminate();
+    server.process.waitForFinished(5000);
+
+    QFile file(log);
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            const QJsonObject request = QJsonDocument::fromJson(line).object();
+            if (request.value(QStringLiteral("resource")).toString() !=
+                    QLatin1String("/ra/categories.json") &&
+                !request.value(QStringLiteral("resource"))
+                     .toString()
+                     .startsWith(QLatin1String("/ra/categories/")))
+                continue;
+            if (request.value(QStringLiteral("method")).toString() == QLatin1String("POST"))
+                ++result.posts;
+            else
+                ++result.listings;
+        }
+    }
+    return result;
+}
+
 double median(QList<double> values)
 {
     if (values.isEmpty())
@@ -237,7 +329,9 @@ int main(int argc, char *argv[])
     int smallFiles = 500;
     int rounds = 3;
     double limit = 16; // MB (1024 × 1024 bytes) a second, as the window counts them
+    int categories = 300;
     const QStringList args = app.arguments();
+    const bool onlyCategories = args.contains(QStringLiteral("--only-categories"));
     for (int i = 1; i + 1 < args.size(); ++i) {
         if (args.at(i) == QLatin1String("--size-mib"))
             sizeMiB = args.at(i + 1).toLongLong();
@@ -247,9 +341,22 @@ int main(int argc, char *argv[])
             rounds = qMax(1, args.at(i + 1).toInt());
         else if (args.at(i) == QLatin1String("--limit-mb-per-s"))
             limit = args.at(i + 1).toDouble();
+        else if (args.at(i) == QLatin1String("--categories"))
+            categories = qMax(1, args.at(i + 1).toInt());
     }
 
     QTemporaryDir dir;
+    const CategoryPhase phase = categoryPhase(dir.path(), categories);
+    std::printf("category_phase_ms %.1f\n", phase.ms);
+    std::printf("category_posts %d\n", phase.posts);
+    std::printf("category_listings %d\n", phase.listings);
+    std::printf("category_ms_per_post %.2f\n", phase.posts > 0 ? phase.ms / phase.posts : 0.0);
+    std::fflush(stdout);
+    if (phase.posts != categories)
+        return 1;
+    if (onlyCategories)
+        return 0;
+
     const QString big = dir.filePath(QStringLiteral("big.bin"));
     if (!writeFile(big, sizeMiB << 20, 7)) {
         std::fputs("cannot write the test file\n", stderr);

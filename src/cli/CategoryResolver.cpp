@@ -27,10 +27,25 @@ std::optional<Notification> NotificationWaiter::waitFor(const QStringList &names
     return m_aborted ? std::nullopt : received;
 }
 
+bool NotificationWaiter::run(CategoryTreeResolver *resolver)
+{
+    if (m_aborted)
+        return false;
+    QEventLoop loop;
+    QObject::connect(resolver, &CategoryTreeResolver::finished, &loop, &QEventLoop::quit);
+    m_resolver = resolver;
+    resolver->start();
+    loop.exec();
+    m_resolver = nullptr;
+    return !m_aborted;
+}
+
 void NotificationWaiter::abort()
 {
     m_aborted = true;
-    if (m_loop)
+    if (m_resolver)
+        m_resolver->cancel();
+    else if (m_loop)
         m_loop->quit();
 }
 
@@ -38,14 +53,6 @@ Failure CategoryResolver::serverFailure(const QString &reason) const
 {
     const QString address = m_connection->serverBookmark() ? m_connection->serverBookmark()->urlString() : QString();
     return {ExitUnusable, QStringLiteral("cannot use %1: %2").arg(address, reason)};
-}
-
-QString CategoryResolver::levelPath(qint64 column) const
-{
-    QString path;
-    for (qint64 n = 0; n < column && n < m_rows.size(); ++n)
-        path += QLatin1Char('/') + m_connection->categoryData().value(n).value(m_rows.at(n)).value(QLatin1String("name")).toString();
-    return path.isEmpty() ? QStringLiteral("the top level") : path;
 }
 
 std::optional<Failure> CategoryResolver::checkServer()
@@ -83,107 +90,119 @@ std::optional<Failure> CategoryResolver::loadCategoryTypes()
     return std::nullopt;
 }
 
-std::optional<Failure> CategoryResolver::loadTopLevel()
+namespace {
+
+QString levelPath(const QStringList &names, qsizetype depth)
 {
-    m_connection->retrieveTopCategories();
-    const auto loaded = m_waiter->waitFor({LMNotification::HasCategories});
-    if (!loaded)
-        return Failure{ExitSomeFailed, QStringLiteral("interrupted")};
-    if (loaded->userInfo.contains(LMUserInfoKey::Failure))
-        return serverFailure(loaded->userInfo.value(LMUserInfoKey::Failure).toString());
-    m_rows.clear();
-    return std::nullopt;
+    return depth == 0 ? QStringLiteral("the top level") : QLatin1Char('/') + names.first(depth).join(QLatin1Char('/'));
 }
 
-std::optional<Failure> CategoryResolver::select(qint64 column, qint64 row)
-{
-    m_connection->selectCategory(column, row);
-    const auto loaded = m_waiter->waitFor({LMNotification::HasCategories});
-    if (!loaded)
-        return Failure{ExitSomeFailed, QStringLiteral("interrupted")};
-    if (loaded->userInfo.contains(LMUserInfoKey::Failure))
-        return serverFailure(loaded->userInfo.value(LMUserInfoKey::Failure).toString());
-    m_rows = m_rows.mid(0, column);
-    m_rows.append(row);
-    return std::nullopt;
-}
+} // namespace
 
-std::optional<Failure> CategoryResolver::walk(const QStringList &names, bool create, bool dryRun,
-                                              QStringList *wouldCreate)
+std::optional<Failure> CategoryResolver::targetFailure(const CategoryTreeResolver &resolver, const QStringList &names,
+                                                       bool missingAllowed)
 {
-    for (qint64 column = 0; column < names.size(); ++column) {
-        const QString &name = names.at(column);
-        const CategoryLevel level = m_connection->categoryData().value(column);
-        QList<qint64> rows;
-        QStringList there;
-        for (qint64 row = 0; row < level.size(); ++row) {
-            const QString candidate = level.at(row).value(QLatin1String("name")).toString();
-            there << QLatin1Char('"') + candidate + QLatin1Char('"');
-            if (candidate == name)
-                rows << row;
-        }
-        if (rows.size() > 1) {
-            QStringList ids;
-            for (qint64 row : rows)
-                ids << QString::number(integerValue(level.at(row).value(QLatin1String("id"))).value_or(-1));
-            return Failure{ExitUnusable, QStringLiteral("%1 categories in %2 are named \"%3\" (ids %4); "
-                                                        "pick one with --category-id")
-                                             .arg(rows.size())
-                                             .arg(levelPath(column), name, ids.join(QStringLiteral(", ")))};
-        }
-        qint64 row = rows.value(0, -1);
-        if (row < 0 && !create) {
+    using State = CategoryTreeResolver::State;
+    for (qsizetype depth = 0; depth < names.size(); ++depth) {
+        const QString &name = names.at(depth);
+        const CategoryTreeResolver::Node *node = resolver.node(names.first(depth + 1).join(QLatin1Char('/')));
+        if (!node)
+            return Failure{ExitUnusable, QStringLiteral("\"%1\" in %2 was not looked for").arg(name, levelPath(names, depth))};
+        switch (node->state) {
+        case State::Exists:
+        case State::Created:
+            continue;
+        case State::Missing: {
+            if (missingAllowed)
+                return std::nullopt;
+            // What there is instead, from a listing of its own: the resolver keeps none.
+            std::optional<CategoryRecord> parent;
+            if (depth > 0)
+                parent = resolver.node(names.first(depth).join(QLatin1Char('/')))->record;
+            CategoryLevel children;
+            if (auto failure = listChildren(parent, &children))
+                return failure;
+            QStringList there;
+            for (const CategoryRecord &record : std::as_const(children))
+                there << QLatin1Char('"') + record.value(QLatin1String("name")).toString() + QLatin1Char('"');
             return Failure{ExitUnusable, QStringLiteral("no category \"%1\" in %2; there are: %3")
-                                             .arg(name, levelPath(column),
+                                             .arg(name, levelPath(names, depth),
                                                   there.isEmpty() ? QStringLiteral("none") : there.join(QStringLiteral(", ")))};
         }
-        if (row < 0 && dryRun) {
-            *wouldCreate = names.mid(column);
-            return std::nullopt;
+        case State::Twins:
+            return Failure{ExitUnusable,
+                           obstacle(*node, levelPath(names, depth)) + QStringLiteral("; pick one with --category-id")};
+        case State::Unknown:
+        case State::Failed:
+            return Failure{ExitUnusable, QStringLiteral("cannot %1 \"%2\" in %3: %4")
+                                             .arg(node->state == State::Failed ? QStringLiteral("find or create")
+                                                                               : QStringLiteral("find"),
+                                                  name, levelPath(names, depth), node->reason)};
         }
-        if (row < 0) {
-            if (auto failure = this->create(column, name, &row))
-                return failure;
-        }
-        if (auto failure = select(column, row))
-            return failure;
     }
     return std::nullopt;
 }
 
-std::optional<Failure> CategoryResolver::create(qint64 column, const QString &name, qint64 *row)
+QString CategoryResolver::obstacle(const CategoryTreeResolver::Node &node, const QString &where)
 {
-    const QString where = levelPath(column);
-    if (m_connection->folderCategoryTypeID() == 0) {
-        return Failure{ExitUnusable, QStringLiteral("cannot create \"%1\" in %2: the server has no \"Folder\" category type")
-                                         .arg(name, where)};
-    }
-    // Under the selected parent, as the new-category sheet does; at the top level nothing is
-    // selected yet, so the category has no parent.
-    m_connection->createNewCategory(name);
-    const auto created = m_waiter->waitFor({LMNotification::CreatedNewCategory, LMNotification::CreateCategoryFailed});
-    if (!created)
-        return Failure{ExitSomeFailed, QStringLiteral("interrupted")};
-    const std::optional<qint64> id =
-        integerValue(created->userInfo.value(LMUserInfoKey::NewCategory).toJsonObject().value(QLatin1String("id")));
-    if (created->name == LMNotification::CreateCategoryFailed || !id) {
-        return Failure{ExitUnusable, QStringLiteral("could not create \"%1\" in %2: %3")
-                                         .arg(name, where, created->userInfo.value(LMUserInfoKey::Error).toString())};
-    }
-    // The parent's listing is read again, so the new category is selected as the server lists it.
-    if (column == 0) {
-        if (auto failure = loadTopLevel())
-            return failure;
-    } else {
-        const qint64 parentRow = m_rows.value(column - 1);
-        m_connection->forgetChildren(column - 1, parentRow);
-        if (auto failure = select(column - 1, parentRow))
-            return failure;
-    }
-    *row = m_connection->findCategory(*id, column);
-    if (*row < 0)
-        return serverFailure(QStringLiteral("the new category \"%1\" (id %2) is not listed in %3").arg(name).arg(*id).arg(where));
+    if (node.state != CategoryTreeResolver::State::Twins)
+        return node.reason;
+    QStringList ids;
+    for (qint64 id : node.twinIds)
+        ids << QString::number(id);
+    return QStringLiteral("%1 categories in %2 are named \"%3\" (ids %4)")
+        .arg(node.twinIds.size())
+        .arg(where, node.name, ids.join(QStringLiteral(", ")));
+}
+
+std::optional<Failure> CategoryResolver::listChildren(const std::optional<CategoryRecord> &parent,
+                                                      CategoryLevel *children)
+{
+    std::optional<LMServerConnection::ChildListing> listing;
+    QEventLoop loop;
+    m_connection->listChildren(parent, [&](const LMServerConnection::ChildListing &answer) {
+        listing = answer;
+        loop.quit();
+    });
+    if (!listing)
+        loop.exec();
+    if (!listing->children)
+        return serverFailure(listing->failure);
+    *children = *listing->children;
     return std::nullopt;
+}
+
+std::optional<Failure> CategoryResolver::findTarget(const QStringList &names, bool create)
+{
+    using Mode = CategoryTreeResolver::Mode;
+    const QString path = names.join(QLatin1Char('/'));
+    CategoryTreeResolver resolver(m_connection, std::nullopt, {path}, create ? Mode::Create : Mode::Preview);
+    if (!m_waiter->run(&resolver))
+        return Failure{ExitSomeFailed, QStringLiteral("interrupted")};
+    if (auto failure = targetFailure(resolver, names, false))
+        return failure;
+    const QList<CategoryRecord> records = resolver.recordsTo(path);
+    m_connection->setSelectedCategory(records.constLast());
+    m_connection->setCategoryPath(records);
+    m_connection->setPathLevel(records.size() - 1);
+    return std::nullopt;
+}
+
+std::optional<Failure> CategoryResolver::preview(const QStringList &names, bool create, const QStringList &folders,
+                                                 std::unique_ptr<CategoryTreeResolver> *resolver)
+{
+    const QString prefix = names.join(QLatin1Char('/'));
+    QStringList all;
+    if (!prefix.isEmpty())
+        all << prefix;
+    for (const QString &folder : folders)
+        all << (prefix.isEmpty() ? folder : prefix + QLatin1Char('/') + folder);
+    // With an id the target is the climbed category; with names the walk starts at the top.
+    const std::optional<CategoryRecord> base = names.isEmpty() ? m_connection->selectedCategory() : std::nullopt;
+    *resolver = std::make_unique<CategoryTreeResolver>(m_connection, base, all, CategoryTreeResolver::Mode::Preview);
+    if (!m_waiter->run(resolver->get()))
+        return Failure{ExitSomeFailed, QStringLiteral("interrupted")};
+    return targetFailure(**resolver, names, create);
 }
 
 std::optional<Failure> CategoryResolver::climbTo(qint64 categoryID)

@@ -21,7 +21,8 @@ QSet<QString> allowedOptions(Command command)
 {
     switch (command) {
     case Command::Upload:
-        return {"bookmark", "url", "category", "category-id", "create", "dry-run", "json", "password-stdin",
+        return {"bookmark", "url",     "category", "category-id",    "create",
+                "dry-run",  "flatten", "json",     "password-stdin", "upload-duplicates",
                 "limit-rate"};
     case Command::Categories:
         return {"bookmark", "url", "password-stdin"};
@@ -105,6 +106,8 @@ std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments)
         {"category-id", {}, "N"},
         {"create", {}},
         {{"n", "dry-run"}, {}},
+        {"flatten", {}},
+        {"upload-duplicates", {}},
         {"json", {}},
         {"password-stdin", {}},
         {"since", {}, "DATE"},
@@ -146,6 +149,8 @@ std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments)
     options.url = parser.value("url");
     options.create = parser.isSet("create");
     options.dryRun = parser.isSet("dry-run");
+    options.flatten = parser.isSet("flatten");
+    options.uploadDuplicates = parser.isSet("upload-duplicates");
     options.json = parser.isSet("json");
     options.passwordStdin = parser.isSet("password-stdin");
     if (parser.isSet("bookmark") && parser.isSet("url"))
@@ -212,7 +217,7 @@ std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments)
 
 QString helpText()
 {
-    return QStringLiteral(R"(Usage: lumaro-import upload (--bookmark NAME | --url URL) (--category PATH | --category-id N) [--create] [--dry-run] [--json] [--password-stdin] [--limit-rate SPEED] FILE_OR_FOLDER...
+    return QStringLiteral(R"(Usage: lumaro-import upload (--bookmark NAME | --url URL) (--category PATH | --category-id N) [--create] [--flatten] [--upload-duplicates] [--dry-run] [--json] [--password-stdin] [--limit-rate SPEED] FILE_OR_FOLDER...
   or:  lumaro-import categories (--bookmark NAME | --url URL) [--password-stdin] [PATH]
   or:  lumaro-import bookmarks
   or:  lumaro-import log [--bookmark NAME] [--since DATE]
@@ -222,9 +227,19 @@ line, with the bookmarks, the requests and the import log of LumaroImporter.
 
 Commands:
   upload        Send the files as one batch under one import status id, one
-                after the other, each whole. A folder is walked with its
-                sub-folders; hidden files, hidden folders and symbolic links
-                inside it are skipped. Files go in path order.
+                after the other, each whole. A folder keeps its structure, as
+                cp -r does: it becomes a sub-category of the target, and each
+                of its sub-folders a sub-category below that, created before
+                the first file is sent (~/card/DCIM/100CANON/IMG_0001.JPG goes
+                into TARGET/DCIM/100CANON). A file named by itself goes into
+                the target. Hidden files, hidden folders and symbolic links
+                inside a folder are skipped; files go in path order, and a
+                file named twice is sent once. Files the import log says went
+                to the same server before (same size and content) are skipped
+                and listed. An item that cannot be sent (unreadable, a name
+                that is not valid UTF-8, a named pipe, socket or device) is
+                listed on standard error with its reason and never opened;
+                the rest is still sent.
   categories    List the sub-categories at PATH, or the top level without
                 one: one "ID<tab>NAME" line each.
   bookmarks     List the bookmarks of LumaroImporter: one
@@ -248,13 +263,25 @@ Options:
       --category-id N   The target category by its id.
       --create          Create the missing categories along PATH, each under its
                         parent.
-  -n, --dry-run         Print what would go where; send nothing but the server
-                        check and the reads that find the category.
+      --flatten         Put every file into the target itself, without
+                        categories for the folders.
+      --upload-duplicates
+                        Send files the import log says went to this server
+                        before, instead of skipping them.
+  -n, --dry-run         Print the categories that would be created ("would
+                        create PATH", target and folders alike) and where each
+                        file would go ("would upload FILE to PATH", with the
+                        id of a category that exists); create and send nothing
+                        but the server check and the reads that find the
+                        categories.
       --json            Write one JSON object per line to standard output for
-                        each event: batch-started, file-started, file-uploaded,
-                        file-failed (with "reason") and batch-done (with
-                        "uploaded", "failed", "notSent" and "exitStatus").
-                        With --dry-run: would-create and would-upload.
+                        each event: not-added (with "reason"), file-skipped
+                        (with "uploadedTo" and "uploaded"), batch-started,
+                        file-started, file-uploaded, file-failed (with
+                        "reason") and batch-done (with "uploaded", "failed",
+                        "notSent", "skipped", "notAdded" and "exitStatus").
+                        With --dry-run: would-create, would-upload and
+                        would-fail.
       --password-stdin  Read the password from the first line of standard input.
       --limit-rate SPEED
                         Send the files no faster than SPEED bytes a second, as
@@ -286,11 +313,14 @@ Interrupting:
   Ctrl+C stops at once.
 
 Exit status:
-  0   every file was uploaded (for the other commands: done).
-  1   some files failed or were not sent; each is listed on standard error.
+  0   every file was uploaded or skipped as sent before (for the other
+      commands: done).
+  1   some files failed, were not sent or could not be added; each is listed
+      on standard error.
   2   usage error.
   3   the server or the store could not be used: no connection, wrong login,
-      not a Lumaro server, category not found or ambiguous, store locked by
+      not a Lumaro server, category not found or ambiguous (or its level could
+      not be listed completely, so nothing is created there), store locked by
       another program for longer than 5 seconds.
 
 Environment:
@@ -307,8 +337,13 @@ Environment:
                     (by default under ~/.local/share).
 
 Examples:
-  Upload a camera card into a category, creating the missing levels:
+  Upload a camera card into a category, creating the missing levels; its
+  folders become /Photos/2026/Summer/DCIM/100CANON and so on:
     lumaro-import upload --bookmark "Demo server" --category /Photos/2026/Summer --create ~/card/DCIM
+
+  Every file of a folder tree into one category, from cron: a second run
+  sends only what is new:
+    lumaro-import upload --bookmark "Demo server" --category /Inbox --flatten ~/scans
 
   Push render output to a server without a bookmark, with events for a script:
     lumaro-import upload --url https://admin@assets.example.com --category-id 42 --json render/*.exr

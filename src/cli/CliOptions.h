@@ -10,7 +10,7 @@
 // Exit statuses of lumaro-import.
 enum ExitStatus : int {
     ExitSuccess = 0,
-    ExitSomeFailed = 1, // some files failed or were not sent
+    ExitSomeFailed = 1, // some files failed, were not sent or could not be added
     ExitUsage = 2,
     ExitUnusable = 3, // the server or the store could not be used
 };
@@ -30,6 +30,8 @@ struct CliOptions {
     std::optional<qint64> categoryId;
     bool create = false;
     bool dryRun = false;
+    bool flatten = false;
+    bool uploadDuplicates = false;
     bool json = false;
     bool passwordStdin = false;
     std::optional<QDateTime> since;

@@ -63,13 +63,14 @@ int Commands::categories(const CliOptions &options)
     NotificationWaiter waiter(&connection);
     CategoryResolver resolver(&connection, &waiter);
     std::optional<Failure> failure = resolver.checkServer();
+    if (!failure && !options.categoryPath.isEmpty())
+        failure = resolver.findTarget(options.categoryPath, false);
+    CategoryLevel children;
     if (!failure)
-        failure = resolver.loadTopLevel();
-    if (!failure)
-        failure = resolver.walk(options.categoryPath, false, false, nullptr);
+        failure = resolver.listChildren(connection.selectedCategory(), &children);
     if (failure)
         return report(*failure);
-    for (const CategoryRecord &record : connection.categoryData().value(options.categoryPath.size())) {
+    for (const CategoryRecord &record : std::as_const(children)) {
         const auto id = LMRequestRules::integerValue(record.value(QLatin1String("id")));
         line({id ? QString::number(*id) : QString(), record.value(QLatin1String("name")).toString()});
     }

@@ -7,80 +7,153 @@
 
 #include "connection/LMRequestRules.h"
 #include "connection/LMServerConnection.h"
-#include "platform/FolderFiles.h"
+#include "platform/AddedFiles.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SleepInhibitor.h"
 #include "platform/TerminationSignals.h"
 #include "store/Asset.h"
+#include "store/DuplicateCheck.h"
 #include "store/ObjectContext.h"
 #include "store/ServerBookmark.h"
 #include "store/StoreFile.h"
 
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QHash>
+#include <QJsonArray>
 #include <QJsonObject>
 
 namespace {
-
-QStringList filesOf(const QStringList &inputs)
-{
-    QStringList files;
-    for (const QString &input : inputs) {
-        const QFileInfo info(input);
-        // Anything that is not a folder goes as given; one that cannot be read fails in its turn.
-        if (info.isDir())
-            files += FolderFiles::list(info.absoluteFilePath(), FolderFiles::Depth::Recursive);
-        else
-            files << info.absoluteFilePath();
-    }
-    return files;
-}
 
 qint64 fileSize(const QString &path)
 {
     return QFileInfo(path).size();
 }
 
-QJsonObject categoryJson(const LMServerConnection &connection, bool known)
+QJsonObject categoryJson(const LMServerConnection &connection)
 {
     const auto &selected = connection.selectedCategory();
-    const QJsonValue id = known && selected ? selected->value(QLatin1String("id")) : QJsonValue();
+    const QJsonValue id = selected ? selected->value(QLatin1String("id")) : QJsonValue();
     return {{"id", id}, {"path", connection.getSelectedCategoryPath()}};
 }
 
-int dryRun(const CliOptions &options, const LMServerConnection &connection, const QStringList &files,
-           const QStringList &wouldCreate)
+// Every item that was added but cannot be queued, with its reason, before anything is sent.
+void reportNotAdded(const CliOptions &options, const QList<AddedFiles::Problem> &problems)
 {
-    QString path = connection.getSelectedCategoryPath();
-    for (const QString &name : wouldCreate) {
-        path += QLatin1Char('/') + name;
+    for (const AddedFiles::Problem &problem : problems) {
         if (options.json)
-            UploadReport::event({{"event", "would-create"}, {"path", path}});
-        else
-            std::printf("would create %s\n", qPrintable(path));
+            UploadReport::event({{"event", "not-added"}, {"file", problem.path}, {"reason", problem.reason}});
+        Commands::report(Failure{ExitSomeFailed, QStringLiteral("not added: %1: %2").arg(problem.path, problem.reason)});
     }
-    QJsonObject category = categoryJson(connection, wouldCreate.isEmpty());
-    category.insert("path", path);
-    for (const QString &file : files) {
+}
+
+// The window's check against the import log for this server: which of the batch went there
+// before. Empty when the log holds nothing of the server, or the wait was interrupted.
+QList<DuplicateMatch> findDuplicates(ObjectContext *store, const QString &serverKey, const QList<Asset *> &batch,
+                                     QEventLoop **waiting)
+{
+    DuplicateCheck check(store);
+    QList<DuplicateMatch> found;
+    QEventLoop loop;
+    QObject::connect(&check, &DuplicateCheck::finished, &loop, [&](const QList<DuplicateMatch> &duplicates) {
+        found = duplicates;
+        loop.quit();
+    });
+    if (!check.start(serverKey, batch))
+        return {};
+    *waiting = &loop;
+    loop.exec();
+    *waiting = nullptr;
+    return found;
+}
+
+void reportSkipped(const CliOptions &options, const QList<DuplicateMatch> &skipped)
+{
+    for (const DuplicateMatch &match : skipped) {
+        const QString path = match.record->filePath().value_or(QString());
+        const QString when = match.uploaded.toLocalTime().toString(Qt::ISODate);
         if (options.json) {
-            UploadReport::event({{"event", "would-upload"}, {"file", file}, {"bytes", double(fileSize(file))},
-                                 {"category", category}});
+            UploadReport::event({{"event", "file-skipped"}, {"file", path}, {"uploadedTo", match.categoryPath},
+                                 {"uploaded", when}});
         } else {
-            const QString id = category.value("id").isDouble()
-                                   ? QStringLiteral(" (id %1)").arg(category.value("id").toInteger())
-                                   : QString();
-            std::printf("would upload %s to %s%s\n", qPrintable(file), qPrintable(path), qPrintable(id));
+            std::printf("skipped %s: uploaded before to %s on %s\n", qPrintable(path), qPrintable(match.categoryPath),
+                        qPrintable(when));
         }
     }
-    return ExitSuccess;
+}
+
+// Why files in that folder (relative to the resolver's base) could not be placed; empty when they could.
+QString placeProblem(const CategoryTreeResolver &resolver, const QString &key, const QString &basePath)
+{
+    using State = CategoryTreeResolver::State;
+    const QStringList parts = key.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (qsizetype n = 1; n <= parts.size(); ++n) {
+        const CategoryTreeResolver::Node *node = resolver.node(parts.first(n).join(QLatin1Char('/')));
+        if (!node || node->state == State::Exists || node->state == State::Missing || node->state == State::Created)
+            continue;
+        const QString parent = basePath + (n > 1 ? QLatin1Char('/') + parts.first(n - 1).join(QLatin1Char('/')) : QString());
+        return CategoryResolver::obstacle(*node, parent.isEmpty() ? QStringLiteral("the top level") : parent);
+    }
+    return {};
+}
+
+// What the upload would do, from a resolver that looked without creating: the categories it
+// would make, and where each file would go.
+int dryRun(const CliOptions &options, const LMServerConnection &connection, const CategoryTreeResolver &resolver,
+           const QList<Asset *> &batch, bool leftOut)
+{
+    using State = CategoryTreeResolver::State;
+    // Names from the top, or the climbed category's path below which the resolver looked.
+    const QString prefix = options.categoryPath.join(QLatin1Char('/'));
+    const QString basePath = options.categoryPath.isEmpty() ? connection.getSelectedCategoryPath() : QString();
+    auto pathOf = [&](const QString &key) { return key.isEmpty() ? basePath : basePath + QLatin1Char('/') + key; };
+    for (const CategoryTreeResolver::Node &node : resolver.nodes()) {
+        if (node.state != State::Missing)
+            continue;
+        if (options.json)
+            UploadReport::event({{"event", "would-create"}, {"path", pathOf(node.folder)}});
+        else
+            std::printf("would create %s\n", qPrintable(pathOf(node.folder)));
+    }
+    int failing = 0;
+    for (const Asset *asset : batch) {
+        const QString file = *asset->filePath();
+        const QString folder = asset->folderPath().value_or(QString());
+        const QString key = prefix.isEmpty() ? folder : folder.isEmpty() ? prefix : prefix + QLatin1Char('/') + folder;
+        const QString problem = placeProblem(resolver, key, basePath);
+        if (!problem.isEmpty()) {
+            ++failing;
+            if (options.json)
+                UploadReport::event({{"event", "would-fail"}, {"file", file}, {"reason", problem}});
+            Commands::report(Failure{ExitSomeFailed, QStringLiteral("would fail: %1: %2").arg(file, problem)});
+            continue;
+        }
+        const CategoryTreeResolver::Node *node = key.isEmpty() ? nullptr : resolver.node(key);
+        std::optional<CategoryRecord> record = node ? node->record : connection.selectedCategory();
+        if (node && node->state != State::Exists)
+            record.reset();
+        const QJsonValue id = record ? record->value(QLatin1String("id")) : QJsonValue();
+        if (options.json) {
+            UploadReport::event({{"event", "would-upload"}, {"file", file}, {"bytes", double(fileSize(file))},
+                                 {"category", QJsonObject{{"id", id}, {"path", pathOf(key)}}}});
+        } else {
+            const QString shownId = id.isDouble() ? QStringLiteral(" (id %1)").arg(id.toInteger()) : QString();
+            std::printf("would upload %s to %s%s\n", qPrintable(file), qPrintable(pathOf(key)), qPrintable(shownId));
+        }
+    }
+    return failing > 0 || leftOut ? ExitSomeFailed : ExitSuccess;
 }
 
 } // namespace
 
 int Commands::upload(const CliOptions &options)
 {
-    const QStringList files = filesOf(options.inputs);
-    if (files.isEmpty()) {
+    const AddedFiles::Result added = AddedFiles::collect(options.inputs);
+    reportNotAdded(options, added.problems);
+    const bool leftOut = !added.problems.isEmpty();
+    if (added.files.isEmpty()) {
+        if (leftOut)
+            return report(Failure{ExitSomeFailed, QStringLiteral("nothing left to upload")});
         report(Failure{ExitSuccess, QStringLiteral("no files to upload in %1").arg(options.inputs.join(QStringLiteral(", ")))});
         return ExitSuccess;
     }
@@ -113,6 +186,7 @@ int Commands::upload(const CliOptions &options)
     NotificationWaiter waiter(&connection);
     bool batchRunning = false;
     int interruptions = 0;
+    QEventLoop *checking = nullptr;
     std::unique_ptr<UploadReport> progress;
     TerminationSignals signalWatch;
     QObject::connect(&signalWatch, &TerminationSignals::terminationRequested, [&] {
@@ -123,39 +197,77 @@ int Commands::upload(const CliOptions &options)
             return;
         }
         // The batch then fails its file in flight and ends; before it, the wait ends here.
+        if (checking)
+            checking->quit();
         if (!batchRunning)
             waiter.abort();
         connection.cancelRequests();
     });
 
+    // Each file below its added folder keeps that folder's place below the target, unless flattened.
+    QList<Asset *> batch;
+    for (const AddedFiles::File &file : added.files) {
+        Asset *asset = store->insertAsset();
+        asset->setFilePath(file.path);
+        asset->setBookmark(stored);
+        const QString folder = options.flatten ? AddedFiles::flattened(file) : file.folder;
+        if (!folder.isEmpty())
+            asset->setFolderPath(folder);
+        batch << asset;
+    }
+    // A run repeated (by cron, say) sends only what the import log does not have from this server.
+    if (!options.uploadDuplicates) {
+        const QList<DuplicateMatch> skipped =
+            findDuplicates(store, connection.serverBookmark()->serverKey(), batch, &checking);
+        if (interruptions > 0)
+            return report(Failure{ExitSomeFailed, QStringLiteral("interrupted; nothing was sent")});
+        reportSkipped(options, skipped);
+        for (const DuplicateMatch &match : skipped) {
+            batch.removeOne(match.record.data());
+            store->deleteObject(match.record);
+        }
+        if (batch.isEmpty()) {
+            if (!options.json) {
+                std::printf("nothing to upload: the %lld files were uploaded to this server before "
+                            "(--upload-duplicates sends them again)\n",
+                            qlonglong(skipped.size()));
+            } else {
+                UploadReport::event({{"event", "batch-done"}, {"uploaded", 0}, {"failed", 0}, {"notSent", QJsonArray()},
+                                     {"skipped", skipped.size()}, {"notAdded", added.problems.size()},
+                                     {"exitStatus", leftOut ? ExitSomeFailed : ExitSuccess}});
+            }
+            return leftOut ? ExitSomeFailed : ExitSuccess;
+        }
+    }
+    QStringList folders;
+    for (const Asset *asset : std::as_const(batch)) {
+        if (asset->folderPath() && !folders.contains(*asset->folderPath()))
+            folders << *asset->folderPath();
+    }
+
     CategoryResolver resolver(&connection, &waiter);
-    QStringList wouldCreate;
+    std::unique_ptr<CategoryTreeResolver> preview;
     std::optional<Failure> failure = resolver.checkServer();
     if (!failure && !options.dryRun)
         failure = resolver.loadCategoryTypes();
-    if (!failure)
-        failure = resolver.loadTopLevel();
-    if (!failure) {
-        failure = options.categoryId ? resolver.climbTo(*options.categoryId)
-                                     : resolver.walk(options.categoryPath, options.create, options.dryRun, &wouldCreate);
-    }
+    if (!failure && options.categoryId)
+        failure = resolver.climbTo(*options.categoryId);
+    if (!failure && options.dryRun)
+        failure = resolver.preview(options.categoryPath, options.create, folders, &preview);
+    else if (!failure && !options.categoryId)
+        failure = resolver.findTarget(options.categoryPath, options.create);
     if (interruptions > 0)
         failure = Failure{ExitSomeFailed, QStringLiteral("interrupted; nothing was sent")};
     if (failure)
         return report(*failure);
     if (options.dryRun)
-        return dryRun(options, connection, files, wouldCreate);
+        return dryRun(options, connection, *preview, batch, leftOut);
 
-    QList<Asset *> batch;
     QHash<const Asset *, int> indexOf;
     qint64 totalBytes = 0;
-    for (const QString &path : files) {
-        Asset *asset = store->insertAsset();
-        asset->setFilePath(path);
-        asset->setBookmark(stored);
-        batch << asset;
-        indexOf.insert(asset, int(batch.size()));
-        totalBytes += fileSize(path);
+    for (const Asset *asset : std::as_const(batch)) {
+        indexOf.insert(asset, int(indexOf.size()) + 1);
+        totalBytes += fileSize(*asset->filePath());
     }
     progress = std::make_unique<UploadReport>(options.json, int(batch.size()), totalBytes);
 
@@ -194,7 +306,7 @@ int Commands::upload(const CliOptions &options)
         }
     });
 
-    progress->batchStarted(categoryJson(connection, true));
+    progress->batchStarted(categoryJson(connection));
     batchRunning = true;
     // The machine stays awake while the files go (released at the end, or with the process).
     SleepInhibitor inhibitor(QStringLiteral("lumaro-import is uploading files"));
@@ -226,11 +338,12 @@ int Commands::upload(const CliOptions &options)
                                .arg(why, *static_cast<Asset *>(asset)->filePath()));
     }
     const int failed = int(finished.size()) - uploaded;
-    int status = failed == 0 && notSent.isEmpty() && logged ? ExitSuccess : ExitSomeFailed;
+    int status = failed == 0 && notSent.isEmpty() && logged && !leftOut ? ExitSuccess : ExitSomeFailed;
     if (!batchError.isEmpty() && finished.isEmpty() && interruptions == 0) {
         status = ExitUnusable;
         progress->note(QStringLiteral("cannot use %1: %2").arg(connection.serverBookmark()->urlString(), batchError));
     }
-    progress->batchDone(uploaded, failed, notSent, status);
+    progress->batchDone(uploaded, failed, notSent, int(added.files.size() - batch.size()), int(added.problems.size()),
+                        status);
     return status;
 }

@@ -109,7 +109,8 @@ void UploadReport::fileFailed(const QString &path, int index, const QString &rea
     note(QStringLiteral("failed: %1: %2").arg(path, reason));
 }
 
-void UploadReport::batchDone(int uploaded, int failed, const QStringList &notSent, int exitStatus)
+void UploadReport::batchDone(int uploaded, int failed, const QStringList &notSent, int skipped, int notAdded,
+                             int exitStatus)
 {
     m_currentIndex = 0;
     clearLiveLine();
@@ -117,14 +118,16 @@ void UploadReport::batchDone(int uploaded, int failed, const QStringList &notSen
         note(QStringLiteral("not sent: %1").arg(path));
     if (m_json) {
         event({{"event", "batch-done"}, {"uploaded", uploaded}, {"failed", failed},
-               {"notSent", QJsonArray::fromStringList(notSent)}, {"exitStatus", exitStatus}});
+               {"notSent", QJsonArray::fromStringList(notSent)}, {"skipped", skipped}, {"notAdded", notAdded},
+               {"exitStatus", exitStatus}});
     }
-    if (failed || !notSent.isEmpty()) {
-        note(QStringLiteral("%1 of %2 files uploaded, %3 failed, %4 not sent")
+    if (failed || !notSent.isEmpty() || notAdded) {
+        note(QStringLiteral("%1 of %2 files uploaded, %3 failed, %4 not sent%5")
                  .arg(uploaded)
                  .arg(m_fileCount)
                  .arg(failed)
-                 .arg(notSent.size()));
+                 .arg(notSent.size())
+                 .arg(notAdded ? QStringLiteral("; %1 items not added (listed above)").arg(notAdded) : QString()));
     } else if (m_live) {
         write(stdout, QStringLiteral("%1 files uploaded (%2) in %3\n")
                           .arg(uploaded)

@@ -18,7 +18,9 @@ public:
     void fileProgress(qint64 sentOfFile);
     void fileUploaded(const QString &path, int index, qint64 bytes, const QString &importStatusID);
     void fileFailed(const QString &path, int index, const QString &reason);
-    void batchDone(int uploaded, int failed, const QStringList &notSent, int exitStatus);
+    // skipped: sent before, so left out of the batch; notAdded: items that could not be queued.
+    void batchDone(int uploaded, int failed, const QStringList &notSent, int skipped, int notAdded,
+                   int exitStatus);
     // A line for standard error that does not tear the live line.
     void note(const QString &text);
 

@@ -18,12 +18,15 @@ QString quoted(const QString &text)
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-// Component by component, so "a/b" sorts right after "a" and before "a b".
+// Component by component, so a folder's sub-folders follow it directly; names in byte order,
+// as the added files are.
 bool pathBefore(const QString &a, const QString &b)
 {
     const QStringList left = a.split(QLatin1Char('/'));
     const QStringList right = b.split(QLatin1Char('/'));
-    return std::lexicographical_compare(left.cbegin(), left.cend(), right.cbegin(), right.cend());
+    return std::lexicographical_compare(
+        left.cbegin(), left.cend(), right.cbegin(), right.cend(),
+        [](const QString &l, const QString &r) { return l.toUtf8() < r.toUtf8(); });
 }
 } // namespace
 

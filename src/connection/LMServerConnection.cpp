@@ -1,5 +1,6 @@
 #include "LMServerConnection.h"
 
+#include "CategoryTreeResolver.h"
 #include "CertificateTrust.h"
 #include "CurlUploader.h"
 #include "LMRequestRules.h"
@@ -67,7 +68,11 @@ LMServerConnection::LMServerConnection(ServerBookmark *bookmark, QObject *parent
                                                      &LMServerConnection::buildCategoryPath);
 }
 
-LMServerConnection::~LMServerConnection() = default;
+LMServerConnection::~LMServerConnection()
+{
+    // Gone before this object is half torn down, so its end never reaches a batch of ours.
+    delete m_categoryPhase;
+}
 
 void LMServerConnection::setServerBookmark(ServerBookmark *bookmark)
 {
@@ -107,6 +112,9 @@ void LMServerConnection::setCurrentImportQueue(const QList<Asset *> &queue)
 
 void LMServerConnection::cancelRequests()
 {
+    // A batch's category phase sends nothing more either.
+    if (m_categoryPhase)
+        m_categoryPhase->cancel();
     const QList<QNetworkReply *> replies = findChildren<QNetworkReply *>(Qt::FindDirectChildrenOnly);
     for (QNetworkReply *reply : replies) {
         if (reply->isRunning())

@@ -3,6 +3,7 @@
 #include "LMConnectionNames.h"
 #include "store/ServerBookmark.h"
 
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
@@ -20,6 +21,7 @@
 #include <optional>
 
 class Asset;
+class CategoryTreeResolver;
 class CurlUploader;
 class ObjectContext;
 class QNetworkAccessManager;
@@ -91,7 +93,8 @@ public:
     [[nodiscard]] const QString &currentAssetImportID() const { return m_currentAssetImportID; }
     void setCurrentAssetImportID(const QString &id) { m_currentAssetImportID = id; }
     [[nodiscard]] bool haltUpload() const { return m_haltUpload.load(); }
-    void setHaltUpload(bool halt) { m_haltUpload.store(halt); }
+    // A halt also stops a batch's category phase before its next request.
+    void setHaltUpload(bool halt);
 
     // The session's own manager (made on first use), so a certificate trusted here is never
     // taken for trusted by a connection that reuses the same server connection elsewhere. Its
@@ -241,6 +244,9 @@ private:
     void applyChildFetch(qint64 column, qint64 row, qint64 requestedID, const Reply &reply);
 
     // Upload chain internals.
+    void requestImportStatus(const QList<QPointer<Asset>> &records);
+    void prepareCategories(const QList<QPointer<Asset>> &records, const QStringList &folders);
+    void categoriesPrepared(CategoryTreeResolver *resolver, const QList<QPointer<Asset>> &records);
     void endBatch(const QString &error = {});
     void assetRequestFinished(Asset *asset, const Reply &reply);
     void failAsset(Asset *asset, const QString &reason);
@@ -260,6 +266,14 @@ private:
     QString m_currentAssetImportID;
     std::atomic<bool> m_haltUpload{false};
     bool m_uploading = false;
+    // Where each file of a batch with a folder tree goes: the record of its own category, as the
+    // server sent it, and that category's path. Files not listed go to the selected category.
+    struct BatchTarget {
+        CategoryRecord record;
+        QString path;
+    };
+    QHash<const Asset *, BatchTarget> m_batchTargets;
+    QPointer<CategoryTreeResolver> m_categoryPhase;
     QPointer<QNetworkAccessManager> m_urlSession;
     // Sends the files of upload batches; made on first use.
     QPointer<CurlUploader> m_assetSession;

@@ -1,5 +1,6 @@
 // The upload side of LMServerConnection: one import status id per batch, then one file at a
 // time, each streamed as a Base64 JSON body by the asset session.
+#include "CategoryTreeResolver.h"
 #include "CurlUploader.h"
 #include "LMRequestRules.h"
 #include "LMServerConnection.h"
@@ -15,6 +16,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
+#include <QSet>
 
 Q_DECLARE_LOGGING_CATEGORY(lcConnection)
 
@@ -38,11 +40,30 @@ void LMServerConnection::startAssetImport(const QList<Asset *> &batch)
         return;
     }
     m_uploading = true;
-    const QJsonObject body{{QStringLiteral("name"), ImporterName}, {QStringLiteral("count"), int(batch.size())}};
     setHaltUpload(false);
+    m_batchTargets.clear();
     QList<QPointer<Asset>> records;
-    for (Asset *asset : batch)
+    QStringList folders;
+    QSet<QString> seen;
+    for (Asset *asset : batch) {
         records.append(asset);
+        const QString folder = asset->folderPath().value_or(QString());
+        if (!folder.isEmpty() && !seen.contains(folder)) {
+            seen.insert(folder);
+            folders.append(folder);
+        }
+    }
+    if (folders.isEmpty()) {
+        requestImportStatus(records);
+        return;
+    }
+    prepareCategories(records, folders);
+}
+
+void LMServerConnection::requestImportStatus(const QList<QPointer<Asset>> &records)
+{
+    const QJsonObject body{{QStringLiteral("name"), ImporterName},
+                           {QStringLiteral("count"), int(records.size())}};
     sendPost(QStringLiteral("/ra/assetImportStatus.json"), body, [this, records](const Reply &reply) {
         if (reply.transportError) {
             endBatch(QStringLiteral("Could not start the upload: %1")
@@ -64,6 +85,72 @@ void LMServerConnection::startAssetImport(const QList<Asset *> &batch)
     });
 }
 
+void LMServerConnection::prepareCategories(const QList<QPointer<Asset>> &records, const QStringList &folders)
+{
+    if (!m_selectedCategory) {
+        endBatch(QStringLiteral("No category is selected."));
+        return;
+    }
+    // Every category the batch needs exists before the first file goes, so no file waits on
+    // one, and a branch that cannot be made fails its files before any is counted in.
+    auto *resolver =
+        new CategoryTreeResolver(this, m_selectedCategory, folders, CategoryTreeResolver::Mode::Create, this);
+    resolver->setBasePath(getSelectedCategoryPath());
+    m_categoryPhase = resolver;
+    postLater(LMNotification::PreparingCategories,
+              {{LMUserInfoKey::CategoriesDone, 0},
+               {LMUserInfoKey::CategoriesTotal, int(resolver->nodes().size())}});
+    connect(resolver, &CategoryTreeResolver::progress, this, [this](int done, int total) {
+        post(LMNotification::PreparingCategories,
+             {{LMUserInfoKey::CategoriesDone, done}, {LMUserInfoKey::CategoriesTotal, total}});
+    });
+    connect(resolver, &CategoryTreeResolver::finished, this,
+            [this, resolver, records] { categoriesPrepared(resolver, records); });
+    resolver->start();
+}
+
+void LMServerConnection::categoriesPrepared(CategoryTreeResolver *resolver,
+                                            const QList<QPointer<Asset>> &records)
+{
+    resolver->deleteLater();
+    if (haltUpload() || resolver->wasCancelled()) {
+        // Halted before any file went: the whole batch is still to send.
+        m_currentImportQueue = records;
+        endBatch();
+        return;
+    }
+    QList<QPointer<Asset>> remaining;
+    for (const QPointer<Asset> &asset : records) {
+        if (!asset)
+            continue;
+        const QString folder = asset->folderPath().value_or(QString());
+        if (folder.isEmpty()) {
+            remaining.append(asset);
+            continue;
+        }
+        QString why;
+        const std::optional<CategoryRecord> category = resolver->categoryFor(folder, &why);
+        if (!category) {
+            failAsset(asset, why);
+            continue;
+        }
+        m_batchTargets.insert(asset, {*category, resolver->categoryPathOf(folder)});
+        remaining.append(asset);
+    }
+    if (remaining.isEmpty()) {
+        endBatch();
+        return;
+    }
+    requestImportStatus(remaining);
+}
+
+void LMServerConnection::setHaltUpload(bool halt)
+{
+    m_haltUpload.store(halt);
+    if (halt && m_categoryPhase)
+        m_categoryPhase->cancel();
+}
+
 void LMServerConnection::uploadNextAsset(const QString &importStatusID)
 {
     if (!m_selectedCategory) {
@@ -81,12 +168,14 @@ void LMServerConnection::uploadNextAsset(const QString &importStatusID)
         uploadNextAsset(importStatusID);
         return;
     }
-    const QJsonValue categoryID = m_selectedCategory->value(QLatin1String("id"));
-    asset->setCategoryID(integerValue(categoryID));
-    asset->setCategoryPath(getSelectedCategoryPath());
+    // Each file goes into its own category, with that category's path for the log.
+    const auto target = m_batchTargets.constFind(asset);
+    const CategoryRecord &category = target != m_batchTargets.cend() ? target->record : *m_selectedCategory;
+    asset->setCategoryID(integerValue(category.value(QLatin1String("id"))));
+    asset->setCategoryPath(target != m_batchTargets.cend() ? target->path : getSelectedCategoryPath());
 
     const QJsonObject members{{QStringLiteral("assetFileName"), asset->fileName()},
-                              {QStringLiteral("category"), *m_selectedCategory},
+                              {QStringLiteral("category"), category},
                               {QStringLiteral("importStatusID"), importStatusID}};
     // Every file of the batch is announced, also one that then cannot be read, so the count
     // the user follows never skips a number.
@@ -229,6 +318,7 @@ void LMServerConnection::saveRecord(Asset *asset)
 void LMServerConnection::endBatch(const QString &error)
 {
     m_uploading = false;
+    m_batchTargets.clear();
     QVariantMap info;
     if (!error.isEmpty())
         info.insert(LMUserInfoKey::Error, error);

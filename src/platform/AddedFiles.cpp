@@ -61,8 +61,16 @@ public:
         struct stat st {};
         if (::stat(raw.constData(), &st) != 0) {
             const int error = errno;
-            problem(path, error == ENOENT || error == ENOTDIR ? QStringLiteral("does not exist")
-                                                              : cannotRead(error));
+            if (error != ENOENT && error != ENOTDIR)
+                problem(path, cannotRead(error));
+            // A name given in bytes that are not UTF-8 reaches here already decoded with
+            // replacement characters, which no file on disk is likely to carry.
+            else if (path.contains(QChar::ReplacementCharacter))
+                problem(path,
+                        QStringLiteral("does not exist by that name here; if its name is not valid UTF-8, "
+                                       "rename it to upload it"));
+            else
+                problem(path, QStringLiteral("does not exist"));
             return;
         }
         if (S_ISDIR(st.st_mode)) {

@@ -1,10 +1,7 @@
 #include "session/ImportQueue.h"
 
-#include "platform/FolderFiles.h"
 #include "store/Asset.h"
 #include "store/ObjectContext.h"
-
-#include <QFileInfo>
 
 #include <algorithm>
 
@@ -16,22 +13,6 @@ void ImportQueue::watch(ObjectContext *context)
 {
     if (context)
         connect(context, &ObjectContext::objectDeleted, this, &ImportQueue::forget, Qt::UniqueConnection);
-}
-
-QStringList ImportQueue::filesToQueue(const QList<QUrl> &urls)
-{
-    QStringList paths;
-    for (const QUrl &url : urls) {
-        if (!url.isLocalFile())
-            continue;
-        const QString path = url.toLocalFile();
-        if (!QFileInfo(path).isDir()) {
-            paths.append(path);
-            continue;
-        }
-        paths.append(FolderFiles::list(path, FolderFiles::Depth::TopLevel));
-    }
-    return paths;
 }
 
 QList<Asset *> ImportQueue::records() const
@@ -64,6 +45,9 @@ void ImportQueue::append(Asset *record)
     if (record && !m_listed.contains(record)) {
         m_records.append(record);
         m_listed.insert(record);
+        const QString path = record->filePath().value_or(QString());
+        m_recordPaths.append(path);
+        ++m_paths[path];
     }
 }
 
@@ -76,8 +60,12 @@ void ImportQueue::removeRows(int first, int count)
         m_failures.remove(m_records.at(row).data());
         m_sent.remove(m_records.at(row).data());
         m_listed.remove(m_records.at(row).data());
+        const auto path = m_paths.find(m_recordPaths.at(row));
+        if (path != m_paths.end() && --*path <= 0)
+            m_paths.erase(path);
     }
     m_records.remove(first, count);
+    m_recordPaths.remove(first, count);
 }
 
 bool ImportQueue::markSent(const QObject *record)

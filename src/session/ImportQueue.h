@@ -6,8 +6,6 @@
 #include <QPointer>
 #include <QSet>
 #include <QString>
-#include <QStringList>
-#include <QUrl>
 
 #include <utility>
 
@@ -29,10 +27,6 @@ public:
 
     void watch(ObjectContext *context);
 
-    // The paths to queue for a list of file URLs, in order: a file as it is, a folder as the
-    // regular, visible files directly inside it, in name order (nothing when it cannot be read).
-    [[nodiscard]] static QStringList filesToQueue(const QList<QUrl> &urls);
-
     [[nodiscard]] QList<Asset *> records() const;
     [[nodiscard]] int size() const { return int(m_records.size()); }
     [[nodiscard]] bool isEmpty() const { return m_records.isEmpty(); }
@@ -41,6 +35,8 @@ public:
     // -1 when the object is not queued.
     [[nodiscard]] int rowOf(const QObject *record) const;
     [[nodiscard]] bool contains(const QObject *record) const { return record && m_listed.contains(record); }
+    // Whether a record of that file is listed: a file is queued once.
+    [[nodiscard]] bool containsPath(const QString &path) const { return m_paths.contains(path); }
 
     void append(Asset *record);
     void removeAt(int row) { removeRows(row, 1); }
@@ -72,4 +68,8 @@ private:
     // The same records as m_records, looked up rather than searched: a card of thousands asks
     // about each of its files.
     QSet<const QObject *> m_listed;
+    // How many listed records name each file, taken when listed: a record may be gone by the
+    // time its row leaves.
+    QList<QString> m_recordPaths;
+    QHash<QString, int> m_paths;
 };

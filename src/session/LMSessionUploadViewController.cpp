@@ -8,10 +8,12 @@
 #include "platform/SleepInhibitor.h"
 #include "session/AssetChooserDialog.h"
 #include "session/DuplicateSheet.h"
+#include "session/FolderTreeSheet.h"
 #include "session/ImportQueue.h"
 #include "session/LMAssetBrowser.h"
 #include "session/LMSessionCategoryViewController.h"
 #include "session/LMSessionWindowController.h"
+#include "session/NotAddedReport.h"
 #include "session/UploadPreviewPane.h"
 #include "session/UploadProgressPanel.h"
 #include "session/UploadViewWidget.h"
@@ -121,7 +123,12 @@ void LMSessionUploadViewController::viewWillAppear()
 {
     (void)view(); // the elements below exist once the view is loaded
     LMServerConnection *server = connection();
-    m_categoryNameTextField->setText(server ? server->getSelectedCategoryPath() : QString());
+    const QString target = server ? server->getSelectedCategoryPath() : QString();
+    // The rows of a kept tree show where they go, below whatever the target is now.
+    const bool moved = target != m_categoryNameTextField->text();
+    m_categoryNameTextField->setText(target);
+    if (moved && !m_importQueue->isEmpty())
+        m_assetBrowser->reloadRows(0, m_importQueue->size() - 1, 0);
     qCInfo(lcSession).noquote() << "upload view ready at" << m_categoryNameTextField->text() << "with"
                                 << m_importQueue->size() << "queued files";
     registerUploadObservers();
@@ -142,6 +149,7 @@ void LMSessionUploadViewController::registerUploadObservers()
     center->addObserver(this, LMNotification::UploadedAsset, server, &Self::uploadedAsset);
     center->addObserver(this, LMNotification::UploadFailedAsset, server, &Self::uploadFailedAsset);
     center->addObserver(this, LMNotification::UploadProgress, server, &Self::uploadProgress);
+    center->addObserver(this, LMNotification::PreparingCategories, server, &Self::preparingCategories);
     m_registeredUploadNotification = true;
 }
 
@@ -164,25 +172,125 @@ void LMSessionUploadViewController::AddAssetsToImportQueue(const QList<QUrl> &ur
         setStatusText(tr("Files cannot be queued: the local store is not available."));
         return;
     }
+    // One question at a time: what comes while the sheet is up is asked about next.
+    if (m_treeSheet) {
+        m_waitingAdds.append(urls);
+        return;
+    }
     setStatusText({});
-    const QStringList paths = ImportQueue::filesToQueue(urls);
-    for (const QString &path : std::as_const(paths)) {
+    QStringList paths;
+    for (const QUrl &url : urls)
+        if (url.isLocalFile())
+            paths.append(url.toLocalFile());
+    AddedFiles::Result added = AddedFiles::collect(paths);
+    const qsizetype found = added.files.size();
+    added.files.removeIf(
+        [this](const AddedFiles::File &file) { return m_importQueue->containsPath(file.path); });
+    const qsizetype alreadyQueued = found - added.files.size();
+    reportNotAdded(added.problems, alreadyQueued);
+    const bool tree = added.hasSubfolders &&
+                      std::any_of(added.files.cbegin(), added.files.cend(),
+                                  [](const auto &file) { return file.folder.contains(QLatin1Char('/')); });
+    if (tree) {
+        askHowToPlace(added, alreadyQueued);
+        return;
+    }
+    QList<Placed> flat;
+    flat.reserve(added.files.size());
+    for (const AddedFiles::File &file : std::as_const(added.files))
+        flat.append({file.path, std::nullopt});
+    queueFiles(flat);
+}
+
+void LMSessionUploadViewController::askHowToPlace(const AddedFiles::Result &added, qsizetype alreadyQueued)
+{
+    LMServerConnection *server = connection();
+    auto *sheet = new FolderTreeSheet(view()->window(), server,
+                                      server ? server->getSelectedCategoryPath() : QString(), added.files);
+    m_treeSheet = sheet;
+    connect(sheet, &FolderTreeSheet::answered, this,
+            [this, sheet, problems = added.problems, alreadyQueued](FolderTreeSheet::Answer answer) {
+                m_treeSheet = nullptr;
+                if (answer != FolderTreeSheet::Cancel) {
+                    if (answer == FolderTreeSheet::KeepStructure && !sheet->leftOut().isEmpty())
+                        reportNotAdded(problems + sheet->leftOut(), alreadyQueued);
+                    QList<Placed> files;
+                    for (const FolderTreeSheet::Placement &placement : sheet->placements(answer))
+                        files.append({placement.path, placement.folder});
+                    queueFiles(files);
+                }
+                // After the sheet has gone.
+                QTimer::singleShot(0, this, [this] {
+                    if (!m_treeSheet && !m_waitingAdds.isEmpty())
+                        AddAssetsToImportQueue(m_waitingAdds.takeFirst());
+                });
+            });
+    sheet->show();
+}
+
+void LMSessionUploadViewController::queueFiles(const QList<Placed> &files)
+{
+    ObjectContext *context = managedObjectContext();
+    ServerBookmark *bookmark = m_sessionWindow ? m_sessionWindow->connectionBookmark() : nullptr;
+    if (!context || !bookmark || files.isEmpty())
+        return;
+    for (const Placed &file : files) {
         Asset *record = context->insertAsset();
-        record->setFilePath(path);
+        record->setFilePath(file.path);
         record->setBookmark(bookmark);
+        if (file.folder)
+            record->setFolderPath(file.folder);
         m_importQueue->append(record);
     }
-    if (!paths.isEmpty()) {
-        // The records stay in the context either way; say so rather than pretend they are safe.
-        QString error;
-        if (!context->save(&error))
-            setStatusText(tr("The queue could not be saved: %1").arg(error));
-    }
+    // The records stay in the context either way; say so rather than pretend they are safe.
+    QString error;
+    if (!context->save(&error))
+        setStatusText(tr("The queue could not be saved: %1").arg(error));
     if (!isViewLoaded())
         return;
-    m_assetBrowser->insertRows(m_importQueue->size() - int(paths.size()), int(paths.size()), 0);
-    if (!m_importQueue->isEmpty())
-        selectAndShowRow(m_importQueue->size() - 1);
+    m_assetBrowser->insertRows(m_importQueue->size() - int(files.size()), int(files.size()), 0);
+    selectAndShowRow(m_importQueue->size() - 1);
+}
+
+void LMSessionUploadViewController::reportNotAdded(const QList<AddedFiles::Problem> &problems,
+                                                   qsizetype alreadyQueued)
+{
+    if (alreadyQueued > 0)
+        setStatusText(alreadyQueued == 1 ? tr("1 file was in the queue already.")
+                                         : tr("%1 files were in the queue already.").arg(alreadyQueued));
+    m_notAdded = NotAddedReport::lines(problems);
+    if (isViewLoaded())
+        m_viewWidget->showNotAdded(NotAddedReport::summary(problems));
+}
+
+FolderTreeSheet *LMSessionUploadViewController::folderTreeSheet() const
+{
+    return m_treeSheet;
+}
+
+QStringList LMSessionUploadViewController::notAddedItems() const
+{
+    return m_notAdded;
+}
+
+QLabel *LMSessionUploadViewController::notAddedField() const
+{
+    return m_viewWidget ? m_viewWidget->notAddedField : nullptr;
+}
+
+QPushButton *LMSessionUploadViewController::showNotAddedButton() const
+{
+    return m_viewWidget ? m_viewWidget->showNotAddedButton : nullptr;
+}
+
+QString LMSessionUploadViewController::targetPathOf(int row) const
+{
+    const Asset *record = m_importQueue->at(row);
+    const std::optional<QString> folder = record ? record->folderPath() : std::nullopt;
+    if (!folder || folder->isEmpty())
+        return {};
+    const QString target = m_categoryNameTextField ? m_categoryNameTextField->text() : QString();
+    return target + QLatin1Char('/') + *folder;
 }
 
 void LMSessionUploadViewController::assetBrowserWasClicked()
@@ -376,6 +484,8 @@ void LMSessionUploadViewController::beginBatch(const QList<Asset *> &batch)
     m_failedCount = 0;
     m_inFlight = nullptr;
     m_inFlightNumber = 0;
+    m_categoriesDone = 0;
+    m_categoriesTotal = 0;
     // What was selected before says nothing about the file being sent.
     clearPreview();
     m_progressPanel->beginBatch(batch);
@@ -442,8 +552,13 @@ void LMSessionUploadViewController::updateDisplay()
     // A picture stays while its file is listed: one sent and gone is not what is being sent.
     if (m_shownRecord && !m_importQueue->contains(m_shownRecord))
         clearPreview();
-    if (!m_uploadInProgress || !isViewLoaded() || m_inFlightNumber == 0)
+    if (!m_uploadInProgress || !isViewLoaded())
         return;
+    if (m_inFlightNumber == 0) {
+        if (m_categoriesTotal > 0)
+            setStatusText(tr("Creating categories… %1 of %2").arg(m_categoriesDone).arg(m_categoriesTotal));
+        return;
+    }
     setStatusText(QStringLiteral("uploading asset %1 of %2").arg(m_inFlightNumber).arg(m_uploadBatchTotal));
     // The file being sent is the selected row while it is listed.
     const int row = m_importQueue->rowOf(m_inFlight);
@@ -456,6 +571,15 @@ void LMSessionUploadViewController::uploadProgress(const Notification &notificat
     m_progressPanel->fileProgress(notification.userInfo.value(AssetKey).value<QObject *>(),
                                   notification.userInfo.value(LMUserInfoKey::BytesSent).toLongLong(),
                                   notification.userInfo.value(LMUserInfoKey::BytesTotal).toLongLong());
+}
+
+void LMSessionUploadViewController::preparingCategories(const Notification &notification)
+{
+    if (!m_uploadInProgress)
+        return;
+    m_categoriesDone = notification.userInfo.value(LMUserInfoKey::CategoriesDone).toLongLong();
+    m_categoriesTotal = notification.userInfo.value(LMUserInfoKey::CategoriesTotal).toLongLong();
+    m_display->request();
 }
 
 void LMSessionUploadViewController::uploadHasFinished(const Notification &notification)
@@ -530,14 +654,21 @@ void LMSessionUploadViewController::willDisplayCell(ColumnBrowser *, BrowserCell
     const Asset *record = m_importQueue->at(row);
     cell.text = record ? record->fileName() : QString();
     cell.leaf = true;
+    cell.detail = targetPathOf(row);
+    const QString goesTo = cell.detail.isEmpty() ? QString() : tr("Goes to %1").arg(cell.detail);
     const QString failure = m_importQueue->failure(row);
     if (!failure.isEmpty()) {
         cell.icon = view()->style()->standardIcon(QStyle::SP_MessageBoxCritical);
         cell.toolTip = failure;
         // The icon alone says nothing to a screen reader.
         cell.description = tr("Upload failed: %1").arg(failure);
+        if (!goesTo.isEmpty())
+            cell.description += QStringLiteral(". ") + goesTo;
     } else if (record) {
         cell.toolTip = record->filePath().value_or(QString());
+        if (!goesTo.isEmpty())
+            cell.toolTip += QLatin1Char('\n') + goesTo;
+        cell.description = goesTo;
     }
 }
 
@@ -632,5 +763,11 @@ void LMSessionUploadViewController::loadView()
             &LMSessionUploadViewController::startUploadButtonWasClicked);
     connect(m_backToCategoriesButton, &QPushButton::clicked, this,
             &LMSessionUploadViewController::backToCategoriesButtonClicked);
+    connect(root->showNotAddedButton, &QPushButton::clicked, this,
+            [this] { NotAddedReport::showList(view(), m_notAdded); });
+    connect(root->dismissNotAddedButton, &QPushButton::clicked, this, [this] {
+        m_notAdded.clear();
+        m_viewWidget->showNotAdded({});
+    });
     clearPreview();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/SharedContext.h"
+#include "platform/AddedFiles.h"
 
 #include "platform/widgets/ColumnBrowserDelegate.h"
 #include "platform/widgets/ViewController.h"
@@ -10,6 +11,8 @@
 #include <QString>
 #include <QUrl>
 
+#include <optional>
+
 class Asset;
 class AssetChooserDialog;
 class CoalescedUpdate;
@@ -17,6 +20,7 @@ class DesktopNotifier;
 class SleepInhibitor;
 class DuplicateCheck;
 struct DuplicateMatch;
+class FolderTreeSheet;
 class ImportQueue;
 class LMAssetBrowser;
 class LMServerConnection;
@@ -87,9 +91,19 @@ public:
     void viewWillAppear() override;
     // Appends the pending records of the session's bookmark; the session window calls it once.
     void initializeImportQueue();
-    // Files are queued as they are; a folder contributes the regular, non-hidden files directly
-    // inside it, in name order.
+    // Files are queued as they are, folders with all their sub-folders (AddedFiles); a file already
+    // listed is not queued again. Files in sub-folders first ask (FolderTreeSheet) whether their
+    // structure is kept below the target. What could not be added is said in the view.
     void AddAssetsToImportQueue(const QList<QUrl> &urls);
+    // The sheet asking how to place a folder tree, while it is up.
+    [[nodiscard]] FolderTreeSheet *folderTreeSheet() const;
+    // What the last add left out, "path — reason" each; empty when nothing.
+    [[nodiscard]] QStringList notAddedItems() const;
+    [[nodiscard]] QLabel *notAddedField() const;
+    [[nodiscard]] QPushButton *showNotAddedButton() const;
+    // Where the record in row goes: the target's path and its folder below it; empty for a file
+    // that goes into the target itself.
+    [[nodiscard]] QString targetPathOf(int row) const;
 
     // Removes the selected rows (the Delete key); nothing while a batch runs.
     void deleteSelectedAssets();
@@ -99,6 +113,7 @@ public:
     void uploadedAsset(const Notification &notification);
     void uploadFailedAsset(const Notification &notification);
     void uploadProgress(const Notification &notification);
+    void preparingCategories(const Notification &notification);
     void uploadHasFinished(const Notification &notification);
 
     // Column browser delegate.
@@ -119,6 +134,13 @@ protected:
 
 private:
     void registerUploadObservers();
+    struct Placed {
+        QString path;
+        std::optional<QString> folder;
+    };
+    void queueFiles(const QList<Placed> &files);
+    void askHowToPlace(const AddedFiles::Result &added, qsizetype alreadyQueued);
+    void reportNotAdded(const QList<AddedFiles::Problem> &problems, qsizetype alreadyQueued);
     // Brings the list, the status line and the selection up to date with the batch.
     void updateDisplay();
     void showRecord(Asset *asset);
@@ -159,6 +181,13 @@ private:
     QTimer *m_previewDwell;
     // The record whose picture and path are shown.
     QPointer<Asset> m_shownRecord;
+    // Categories the batch has found or made so far, before its first file.
+    qint64 m_categoriesDone = 0;
+    qint64 m_categoriesTotal = 0;
+    QPointer<FolderTreeSheet> m_treeSheet;
+    // Adds that came while the sheet was up; they are asked about in turn.
+    QList<QList<QUrl>> m_waitingAdds;
+    QStringList m_notAdded;
     bool m_checking = false;
     // The queue as it was checked; files added meanwhile wait for the next batch.
     QList<QPointer<Asset>> m_checkedBatch;

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -34,7 +35,9 @@ UploadViewWidget::UploadViewWidget(QWidget *parent)
       categoryNameTextField(readOnlyField("categoryNameTextField", this)),
       uploadStatusField(new QLabel(this)), assetNameTextField(readOnlyField("assetNameTextField", this)),
       failureReasonField(new QLabel(this)), progressPanel(new UploadProgressPanel(this)),
-      m_pathRow(new QFormLayout)
+      notAddedField(new QLabel(this)), showNotAddedButton(new QPushButton(tr("Show List…"), this)),
+      dismissNotAddedButton(new QPushButton(tr("Dismiss"), this)), m_pathRow(new QFormLayout),
+      m_notAddedBar(new QWidget(this))
 {
     assetBrowser->setObjectName(QStringLiteral("assetBrowser"));
     chooseAssetsButton->setObjectName(QStringLiteral("chooseAssetsButton"));
@@ -58,6 +61,27 @@ UploadViewWidget::UploadViewWidget(QWidget *parent)
     failureReasonField->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     failureReasonField->setFocusPolicy(Qt::StrongFocus); // a label only takes clicks by default
     failureReasonField->setAccessibleName(tr("Why the upload failed"));
+
+    notAddedField->setObjectName(QStringLiteral("notAddedField"));
+    notAddedField->setTextFormat(Qt::PlainText);
+    notAddedField->setWordWrap(true);
+    notAddedField->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    notAddedField->setFocusPolicy(Qt::StrongFocus);
+    showNotAddedButton->setObjectName(QStringLiteral("showNotAddedButton"));
+    dismissNotAddedButton->setObjectName(QStringLiteral("dismissNotAddedButton"));
+    showNotAddedButton->setAccessibleDescription(tr("Lists every item that was not added, with why"));
+    dismissNotAddedButton->setAccessibleName(tr("Dismiss the list of items not added"));
+    auto *warning = new QLabel(m_notAddedBar);
+    warning->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(16));
+    auto *bar = new QHBoxLayout(m_notAddedBar);
+    bar->setContentsMargins(0, 0, 0, 0);
+    bar->addWidget(warning, 0, Qt::AlignTop);
+    bar->addWidget(notAddedField, 1);
+    bar->addWidget(showNotAddedButton, 0, Qt::AlignTop);
+    bar->addWidget(dismissNotAddedButton, 0, Qt::AlignTop);
+    notAddedField->setParent(m_notAddedBar);
+    showNotAddedButton->setParent(m_notAddedBar);
+    dismissNotAddedButton->setParent(m_notAddedBar);
 
     // Names for assistive technology where no visible label says what a control is.
     assetBrowser->setAccessibleTitle(tr("Files to upload"));
@@ -91,20 +115,31 @@ UploadViewWidget::UploadViewWidget(QWidget *parent)
     column->addLayout(fields);
     column->addWidget(splitter, 1);
     column->addLayout(m_pathRow);
+    column->addWidget(m_notAddedBar);
     column->addWidget(progressPanel);
     column->addWidget(uploadStatusField);
     column->addLayout(buttons);
 
     progressPanel->hide();
+    m_notAddedBar->hide();
 
     // Keyboard order follows the reading order: the list, what failed, then the buttons.
     QWidget::setTabOrder(assetBrowser->columnView(0), failureReasonField);
-    QWidget::setTabOrder(failureReasonField, backToCategoriesButton);
+    QWidget::setTabOrder(failureReasonField, notAddedField);
+    QWidget::setTabOrder(notAddedField, showNotAddedButton);
+    QWidget::setTabOrder(showNotAddedButton, dismissNotAddedButton);
+    QWidget::setTabOrder(dismissNotAddedButton, backToCategoriesButton);
     QWidget::setTabOrder(backToCategoriesButton, chooseAssetsButton);
     QWidget::setTabOrder(chooseAssetsButton, startUploadButton);
 }
 
 UploadViewWidget::~UploadViewWidget() = default;
+
+void UploadViewWidget::showNotAdded(const QString &summary)
+{
+    notAddedField->setText(summary);
+    m_notAddedBar->setVisible(!summary.isEmpty());
+}
 
 void UploadViewWidget::showFailureReason(const QString &reason)
 {

@@ -30,9 +30,16 @@ public:
     // Why the shown file failed in the last batch; its row is hidden while there is none.
     QLabel *const failureReasonField;
     UploadProgressPanel *const progressPanel;
+    // What the last add left out, in one line, with the whole list a button away; hidden while
+    // there is nothing to say.
+    QLabel *const notAddedField;
+    QPushButton *const showNotAddedButton;
+    QPushButton *const dismissNotAddedButton;
 
     void showFailureReason(const QString &reason);
+    void showNotAdded(const QString &summary);
 
 private:
     QFormLayout *m_pathRow;
+    QWidget *m_notAddedBar;
 };

@@ -165,9 +165,14 @@ void TestAddedFiles::collect_data()
         << QStringList{"F raw/ok.jpg | raw", QStringLiteral("P raw/caf\uFFFD.jpg | ") + NotUtf8,
                        QStringLiteral("P raw/\uFFFD\uFFFD | ") + NotUtf8, "flat"};
     QTest::newRow("missing path") << QList<QByteArray>{"there/one.jpg"}
-                                  << QStringList{"nothing.jpg", "there/one.jpg", "there/one.jpg/x"}
-                                  << QStringList{"F there/one.jpg | ", "P nothing.jpg | does not exist",
-                                                 "P there/one.jpg/x | does not exist", "flat"};
+                                  << QStringList{"nothing.jpg", "there/one.jpg", "there/one.jpg/x",
+                                                 "caf\uFFFD.jpg"}
+                                  << QStringList{
+                                         "F there/one.jpg | ", "P nothing.jpg | does not exist",
+                                         "P there/one.jpg/x | does not exist",
+                                         "P caf\uFFFD.jpg | does not exist by that name here; if its name is "
+                                         "not valid UTF-8, rename it to upload it",
+                                         "flat"};
     // Run as nobody when the test runs as root.
     QTest::newRow("unreadable sub-folder and file")
         << QList<QByteArray>{"locked/open/a.jpg", "locked/shut/b.jpg", "locked/shut/|-", "locked/c.jpg|-",

@@ -87,6 +87,8 @@ private slots:
     void pinOnTheFileConnection();
     void fileFailsWithItsTransportReason_data();
     void fileFailsWithItsTransportReason();
+    void folderTreeBatch_data();
+    void folderTreeBatch();
 };
 
 void TestUpload::batchOfThree()
@@ -553,6 +555,125 @@ void TestUpload::fileFailsWithItsTransportReason()
     QVERIFY(asset->isPending());
     if (server)
         QCOMPARE(server->requests("/ra/categoryAssets.json").size(), 0);
+}
+
+void TestUpload::folderTreeBatch_data()
+{
+    // Into Photos (1), which holds 2024 (2) and 2024/Summer (4); new categories get ids from 24 on.
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("haltAt");           // categories settled when the halt comes; -1: none
+    QTest::addColumn<QStringList>("requests"); // requestSummary()
+    // Per file: the category path it was sent with, "failed|" and part of the reason, or "pending".
+    QTest::addColumn<QStringList>("outcomes");
+    QTest::newRow("flat files and a tree")
+        << QStringList{} << -1
+        << QStringList{"GET 1",        "+card<1",      "GET 2",    "+DCIM<24",     "GET 4",
+                       "+Raw<4",       "+100CANON<25", "status 6", "flat 1.txt>1", "a.jpg>26",
+                       "IMG_1.CR3>27", "IMG_2.CR3>27", "x.txt>24", "flat 2.txt>1"}
+        << QStringList{"/Photos",
+                       "/Photos/2024/Summer/Raw",
+                       "/Photos/card/DCIM/100CANON",
+                       "/Photos/card/DCIM/100CANON",
+                       "/Photos/card",
+                       "/Photos"};
+    const QString refused =
+        QStringLiteral("failed|could not create the category \"/Photos/card/DCIM\": HTTP 500");
+    QTest::newRow("a creation refused")
+        << QStringList{"--fault", "POST /ra/categories.json#2=status:500"} << -1
+        << QStringList{"GET 1",    "+card<1",      "GET 2",    "+DCIM<24", "GET 4",       "+Raw<4",
+                       "status 4", "flat 1.txt>1", "a.jpg>25", "x.txt>24", "flat 2.txt>1"}
+        << QStringList{"/Photos", "/Photos/2024/Summer/Raw", refused, refused, "/Photos/card", "/Photos"};
+    // Halted as "card" is being made: that request completes, nothing follows.
+    QTest::newRow("halted among the categories")
+        << QStringList{} << 1 << QStringList{"GET 1", "+card<1"}
+        << QStringList{"pending", "pending", "pending", "pending", "pending", "pending"};
+}
+
+void TestUpload::folderTreeBatch()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, haltAt);
+    QFETCH(QStringList, requests);
+    QFETCH(QStringList, outcomes);
+    DevServer server(args);
+    QVERIFY(server.isRunning());
+    UploadKit kit(server.port());
+    const QJsonObject photos{{"id", 1}, {"name", "Photos"}};
+    kit.connection->setSelectedCategory(photos);
+    kit.connection->setCategoryPath({photos});
+    kit.connection->setPathLevel(0);
+    kit.connection->setFolderCategoryTypeID(7);
+    const QList<std::pair<QString, QString>> files{{"flat 1.txt", ""},
+                                                   {"a.jpg", "2024/Summer/Raw"},
+                                                   {"IMG_1.CR3", "card/DCIM/100CANON"},
+                                                   {"IMG_2.CR3", "card/DCIM/100CANON"},
+                                                   {"x.txt", "card"},
+                                                   {"flat 2.txt", ""}};
+    QList<Asset *> batch;
+    for (const auto &[name, folder] : files) {
+        batch << kit.queue(name, name.toUtf8());
+        if (!folder.isEmpty())
+            batch.last()->setFolderPath(folder);
+    }
+    NotificationRecorder seen(kit.connection.get(),
+                              {LMNotification::PreparingCategories, LMNotification::UploadingAsset,
+                               LMNotification::UploadFailedAsset, LMNotification::UploadDone});
+    QObject observer;
+    NotificationCenter::defaultCenter()->addObserver(
+        &observer, LMNotification::PreparingCategories, kit.connection.get(), [&](const Notification &n) {
+            if (n.userInfo.value("categories done").toInt() == haltAt)
+                kit.connection->setHaltUpload(true);
+        });
+    kit.connection->startAssetImport(batch);
+    QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone));
+    QVERIFY(!kit.recorder->last(LMNotification::UploadDone).userInfo.contains("error"));
+    QCOMPARE(requestSummary(server), requests);
+
+    // The categories are settled, each step told, before any file is tried or failed.
+    const QStringList names = seen.names();
+    const qsizetype preparing = names.lastIndexOf(LMNotification::PreparingCategories);
+    QCOMPARE(names.indexOf(LMNotification::PreparingCategories), 0);
+    QCOMPARE(names.mid(0, preparing + 1).count(LMNotification::PreparingCategories), preparing + 1);
+    const QVariantMap first = seen.all().first().userInfo;
+    QCOMPARE(first.value("categories done").toInt(), 0);
+    QCOMPARE(first.value("categories total").toInt(), 6);
+    QCOMPARE(seen.all().at(preparing).userInfo.value("categories done").toInt(), 6);
+
+    QStringList failures;
+    for (const Notification &n : seen.all()) {
+        if (n.name == LMNotification::UploadFailedAsset)
+            failures << n.userInfo.value("file name").toString() + QLatin1Char('|') +
+                            n.userInfo.value("error").toString();
+    }
+    const QList<QJsonObject> posts = server.requests("/ra/categoryAssets.json");
+    for (int i = 0; i < batch.size(); ++i) {
+        Asset *asset = batch.at(i);
+        const QString &outcome = outcomes.at(i);
+        if (!outcome.startsWith(QLatin1Char('/'))) {
+            QVERIFY(asset->isPending());
+            if (outcome.startsWith(QLatin1String("failed|")))
+                QVERIFY2(
+                    failures.filter(files.at(i).first + QLatin1Char('|')).value(0).contains(outcome.mid(7)),
+                    qPrintable(failures.join(QLatin1Char('\n'))));
+            continue;
+        }
+        QVERIFY(asset->uploadDateTime());
+        QCOMPARE(asset->categoryPath(), std::optional(outcome));
+        // Sent with the record of its own category, whole, as the server gave it.
+        const QJsonObject category = [&] {
+            for (const QJsonObject &post : posts) {
+                if (requestBody(post).value("assetFileName").toString() == files.at(i).first)
+                    return requestBody(post).value("category").toObject();
+            }
+            return QJsonObject();
+        }();
+        QCOMPARE(asset->categoryID(), std::optional(recordId(category)));
+        QCOMPARE(category.value("name").toString(), outcome.section(QLatin1Char('/'), -1));
+        QCOMPARE(category.contains("parentCategoryStructures"), !files.at(i).second.isEmpty());
+    }
+    QCOMPARE(failures.size(), outcomes.filter(QStringLiteral("failed|")).size());
+    if (haltAt >= 0)
+        QCOMPARE(kit.connection->currentImportQueue(), batch);
 }
 
 LUMARO_TEST_MAIN(TestUpload)

@@ -14,6 +14,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
@@ -28,10 +29,22 @@
 namespace AppTestSupport {
 
 // For looking at: the window's picture goes to <build>/screenshots/<name>.png.
+// Run on a real display (QT_QPA_PLATFORM=xcb, e.g. under xvfb-run) with LUMARO_SCREEN_SHOTS set
+// to a folder, the whole screen as a person sees it is saved there too, by ImageMagick's import.
 inline bool saveScreenshot(QWidget *window, const QString &name)
 {
     const QString folder = QStringLiteral(LUMARO_BINARY_DIR) + QStringLiteral("/screenshots");
     QDir().mkpath(folder);
+    const QString screen = qEnvironmentVariable("LUMARO_SCREEN_SHOTS");
+    if (!screen.isEmpty() && QTest::qWaitForWindowExposed(window->window())) {
+        QDir().mkpath(screen);
+        window->window()->repaint();
+        QCoreApplication::processEvents();
+        if (QProcess::execute(QStringLiteral("import"),
+                              {QStringLiteral("-window"), QStringLiteral("root"),
+                               screen + QLatin1Char('/') + name + QStringLiteral(".png")}) != 0)
+            return false;
+    }
     return window->grab().save(folder + QLatin1Char('/') + name + QStringLiteral(".png"));
 }
 
@@ -58,7 +71,10 @@ struct DelegateFixture {
     std::unique_ptr<AppDelegate> m_app;
 
     [[nodiscard]] ObjectContext *context() { return m_app->managedObjectContext(); }
-    [[nodiscard]] LMBookmarksWindowController *bookmarksWindow() { return m_app->bookmarksWindowController(); }
+    [[nodiscard]] LMBookmarksWindowController *bookmarksWindow()
+    {
+        return m_app->bookmarksWindowController();
+    }
 };
 
 struct BookmarkSeed {

@@ -12,7 +12,15 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QUrlQuery>
+
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -114,5 +122,97 @@ inline QStringList filePaths(const QList<Asset *> &records)
         paths.append(record->filePath().value_or(QString()));
     return paths;
 }
+
+// The sample tree with more categories below Spring: {"name", [children]} nested as JSON
+// arrays, numbered from firstId on. Written to path for lumaro-devserver --tree.
+inline bool writeTreeWithSpringChildren(const QString &path, const QJsonArray &children, qint64 firstId = 100)
+{
+    QFile sample(QStringLiteral(LUMARO_SOURCE_DIR "/resources/devserver/sample-tree.json"));
+    if (!sample.open(QIODevice::ReadOnly))
+        return false;
+    QJsonObject tree = QJsonDocument::fromJson(sample.readAll()).object();
+    qint64 id = firstId;
+    std::function<QJsonArray(const QJsonArray &)> build = [&](const QJsonArray &nodes) {
+        QJsonArray out;
+        for (const QJsonValue &node : nodes)
+            out.append(QJsonObject{{"id", id++},
+                                   {"name", node[0].toString()},
+                                   {"type", 7},
+                                   {"children", build(node[1].toArray())}});
+        return out;
+    };
+    std::function<bool(QJsonArray &)> graft = [&](QJsonArray &nodes) {
+        for (qsizetype i = 0; i < nodes.size(); ++i) {
+            QJsonObject node = nodes.at(i).toObject();
+            QJsonArray below = node.value("children").toArray();
+            if (node.value("id").toInteger() == kSpringCategory)
+                below = build(children);
+            else if (!graft(below))
+                continue;
+            node.insert("children", below);
+            nodes[i] = node;
+            return true;
+        }
+        return false;
+    };
+    QJsonArray top = tree.value("categories").toArray();
+    if (!graft(top))
+        return false;
+    tree.insert("categories", top);
+    return writeFile(path, QJsonDocument(tree).toJson()) == path;
+}
+
+// The categories the server holds below one, as "name/name" paths with their ids (several for
+// twins), asked of the server itself.
+inline QMultiHash<QString, qint64> categoriesBelow(const DevServer &server, qint64 id,
+                                                   const QStringList &login = {"admin", "lumaro"},
+                                                   const QString &prefix = {})
+{
+    QMultiHash<QString, qint64> found;
+    QNetworkAccessManager manager;
+    QUrl url(server.baseUrl() + QStringLiteral("/ra/categories/%1.json").arg(id));
+    url.setQuery(QUrlQuery{
+        {"loginName", login.value(0)}, {"password", login.value(1)}, {"roleName", "CategoryAdmin"}});
+    QNetworkReply *reply = manager.get(QNetworkRequest(url));
+    QSignalSpy done(reply, &QNetworkReply::finished);
+    if (!done.wait(kTimeout))
+        return found;
+    const QJsonObject record = QJsonDocument::fromJson(reply->readAll()).object();
+    delete reply;
+    for (const QJsonValue &structure : record.value("directChildCategoryStructuresSorted").toArray()) {
+        const QJsonObject child = structure["childCategory"].toObject();
+        const QString path = prefix + child.value("name").toString();
+        found.insert(path, child.value("id").toInteger());
+        found.unite(categoriesBelow(server, child.value("id").toInteger(), login, path + QLatin1Char('/')));
+    }
+    return found;
+}
+
+// Root reads every folder whatever its mode; while this lives, the calling thread has neither
+// of the two capabilities that allow it, so a folder of mode 000 cannot be read here, as for
+// anyone else. For everyone else it changes nothing.
+class WithoutReadOverride {
+public:
+    WithoutReadOverride()
+    {
+        if (syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
+        lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        m_lowered = syscall(SYS_capset, &m_header, lowered) == 0;
+    }
+    ~WithoutReadOverride()
+    {
+        if (m_lowered)
+            syscall(SYS_capset, &m_header, m_saved);
+    }
+    WithoutReadOverride(const WithoutReadOverride &) = delete;
+    WithoutReadOverride &operator=(const WithoutReadOverride &) = delete;
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2] = {};
+    bool m_lowered = false;
+};
 
 } // namespace UploadTestKit

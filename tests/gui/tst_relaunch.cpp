@@ -1,8 +1,10 @@
 #include "GuiTestMain.h"
 
 #include "SessionTestKit.h"
+#include "UploadTestKit.h"
 #include "app/SingleInstance.h"
 #include "bookmarks/LMBookmarksWindowController.h"
+#include "session/FolderTreeSheet.h"
 #include "store/Asset.h"
 
 #include <QDir>
@@ -103,7 +105,7 @@ class TestRelaunch : public QObject {
                 return ready(errors);
             },
             20000);
-        if (user == QLatin1String("set"))
+        if (user == QLatin1String("set") || user == QLatin1String("queue tree"))
             app.kill();
         else if (user.isEmpty())
             app.terminate();
@@ -127,6 +129,40 @@ class TestRelaunch : public QObject {
         lines.removeIf(
             [](const QString &l) { return !l.startsWith(QStringLiteral("bookmarks window showing")); });
         return lines;
+    }
+
+    // The user of halfSentTreeKeepsItsPlaces, in the upload view where the session reopens.
+    static void playTheUploader(AppDelegate &app, LMSessionWindowController *session, const QByteArray &role)
+    {
+        LMSessionUploadViewController *upload = session->uploadView();
+        QVERIFY(waitForContent(session, upload));
+        QTRY_COMPARE_WITH_TIMEOUT(upload->categoryNameTextField()->text(),
+                                  QStringLiteral("/Photos/2024/Spring"), kTimeout);
+        if (role == "queue tree") {
+            upload->AddAssetsToImportQueue({QUrl::fromLocalFile(qEnvironmentVariable("LUMARO_PLAY_CARD"))});
+            FolderTreeSheet *sheet = upload->folderTreeSheet();
+            QVERIFY(sheet);
+            QTRY_VERIFY_WITH_TIMEOUT(!sheet->isLoading(), kTimeout);
+            QTest::mouseClick(sheet->addButton(), Qt::LeftButton);
+            QCOMPARE(upload->importQueue().size(), 5);
+            QTest::mouseClick(upload->startUploadButton(), Qt::LeftButton);
+            QTRY_COMPARE_WITH_TIMEOUT(upload->uploadedCount(), 2, kTimeout);
+            std::fprintf(stderr, "user: done\n");
+            QVERIFY(!QTest::qWaitFor([] { return false; }, 60000)); // until killed
+            return;
+        }
+        // Each file still queued is listed with the place it was given.
+        QCOMPARE(upload->importQueue().size(), 3);
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(upload->targetPathOf(row),
+                     QStringLiteral("/Photos/2024/Spring/") +
+                         upload->importQueue().at(row)->folderPath().value_or(QString()));
+        QTest::mouseClick(upload->startUploadButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!upload->uploadInProgress() && upload->importQueue().isEmpty(), kTimeout);
+        std::fprintf(stderr, "user: done\n");
+        QSignalSpy terminated(&app, &AppDelegate::terminated);
+        app.terminate();
+        QCOMPARE(terminated.size(), 1);
     }
 
 private slots:
@@ -259,6 +295,88 @@ private slots:
         QCOMPARE(exitLines(collect(first)),
                  QStringList{QStringLiteral("bookmarks window showing on exit = true")});
     }
+    void halfSentTreeKeepsItsPlaces()
+    {
+        resetPersistentState();
+        QFile::remove(settingsFile());
+        QTemporaryDir files;
+        const QMap<QString, QString> places{{"IMG_0001.CR3", "card/DCIM/100CANON"},
+                                            {"IMG_0002.CR3", "card/DCIM/100CANON"},
+                                            {"IMG_0003.CR3", "card/DCIM/100CANON"},
+                                            {"IMG_0101.CR3", "card/DCIM/101CANON"},
+                                            {"readme.txt", "card"}};
+        for (auto it = places.cbegin(); it != places.cend(); ++it)
+            QVERIFY(!UploadTestKit::writeFile(files.filePath(it.value() + QLatin1Char('/') + it.key()),
+                                              it.key().toUtf8())
+                         .isEmpty());
+        // The third file's answer comes only after the application is killed.
+        DevServer server({QStringLiteral("--user"), QStringLiteral("una:pw-una"), QStringLiteral("--fault"),
+                          QStringLiteral("POST /ra/categoryAssets.json#3=delay:15000")});
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        {
+            auto seeded = readStore();
+            QVERIFY(seeded.context);
+            ServerBookmark *una =
+                seed(seeded.context.get(),
+                     BookmarkSeed(QStringLiteral("Una's server"), QStringLiteral("127.0.0.1"))
+                         .withPort(server.port())
+                         .withLogin(QStringLiteral("una"), QStringLiteral("pw-una"))
+                         .withOpenSession());
+            una->setLastCategoryView(LMSessionWindowController::UploadViewName);
+            una->setLastCategoryID(UploadTestKit::kSpringCategory);
+            QVERIFY(seeded.context->save());
+            QSettings(settingsFile(), QSettings::IniFormat).setValue(AppDelegate::ShowBookmarksKey, false);
+        }
+        const QStringList card{QStringLiteral("LUMARO_PLAY_CARD=") + files.filePath(QStringLiteral("card"))};
+        const auto userDone = [](const QByteArray &err) { return err.contains("user: done"); };
+
+        // The user queues the card keeping its structure and starts; two files are sent, then the
+        // process is killed (kill -9).
+        bool ready = false;
+        runUntil(userDone, &ready, card, QStringLiteral("queue tree"));
+        QVERIFY(ready);
+        {
+            const StoredBookmarks stored = readStore();
+            QMap<QString, QString> pending;
+            for (Asset *record :
+                 stored.context->fetchPendingAssets(stored.named(QStringLiteral("Una's server"))))
+                pending.insert(record->fileName(), record->folderPath().value_or(QString()));
+            QMap<QString, QString> rest = places;
+            rest.remove(QStringLiteral("IMG_0001.CR3"));
+            rest.remove(QStringLiteral("IMG_0002.CR3"));
+            QCOMPARE(pending, rest);
+        }
+
+        // The next launch lists the rest where they go and sends them there.
+        const Run finish = runUntil(userDone, &ready, card, QStringLiteral("finish tree"));
+        QVERIFY(ready && finish.exitCode == 0);
+        const QMultiHash<QString, qint64> categories =
+            UploadTestKit::categoriesBelow(server, UploadTestKit::kSpringCategory, {"una", "pw-una"});
+        QStringList paths = categories.keys();
+        paths.sort();
+        QCOMPARE(paths, (QStringList{"card", "card/DCIM", "card/DCIM/100CANON", "card/DCIM/101CANON"}));
+        const QStringList lines = requestLines(server);
+        QCOMPARE(lines.count(QStringLiteral("POST /ra/categories.json")), 4);
+        QStringList sent;
+        for (const QJsonObject &request : server.requests(QStringLiteral("/ra/categoryAssets.json"))) {
+            // The one held back is logged whenever it is answered, if before the end at all.
+            if (request.contains(QLatin1String("fault")))
+                continue;
+            const QJsonObject body = requestBody(request);
+            sent.append(body.value("assetFileName").toString());
+            QCOMPARE(body["category"]["id"].toInteger(), categories.value(places.value(sent.constLast())));
+        }
+        QCOMPARE(sent,
+                 (QStringList{"IMG_0001.CR3", "IMG_0002.CR3", "IMG_0003.CR3", "IMG_0101.CR3", "readme.txt"}));
+        const StoredBookmarks stored = readStore();
+        QVERIFY(stored.context->fetchPendingAssets(stored.named(QStringLiteral("Una's server"))).isEmpty());
+        const QList<Asset *> logged = stored.context->fetchUploadedAssets();
+        QCOMPARE(logged.size(), places.size());
+        for (const Asset *record : logged)
+            QCOMPARE(record->categoryPath().value_or(QString()),
+                     QStringLiteral("/Photos/2024/Spring/") + places.value(record->fileName()));
+    }
+
     // Run only as the user of sessionsOpenAtQuitComeBackWhereTheUserWas, in a process of its own.
     void playTheUser()
     {
@@ -272,6 +390,10 @@ private slots:
         app.applicationDidFinishLaunching();
         LMSessionWindowController *session = nullptr;
         QTRY_VERIFY_WITH_TIMEOUT(session = sessionOf(app, QStringLiteral("una")), kTimeout);
+        if (role.endsWith("tree")) {
+            playTheUploader(app, session, role);
+            return;
+        }
         LMSessionCategoryViewController *categories = session->categoryView();
         QVERIFY(waitForContent(session, categories) && waitUntilIdle(categories));
         ColumnBrowser *browser = categories->categoryBrowser();

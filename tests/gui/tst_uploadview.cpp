@@ -5,7 +5,9 @@
 
 #include "platform/DesktopNotifier.h"
 #include "platform/SleepInhibitor.h"
+#include "platform/widgets/BrowserColumnModel.h"
 #include "session/DuplicateSheet.h"
+#include "session/FolderTreeSheet.h"
 #include "session/UploadPreviewPane.h"
 #include "session/UploadProgressPanel.h"
 #include "store/ContentHash.h"
@@ -20,8 +22,15 @@
 #include <QFileDialog>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QTreeView>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <poll.h>
 #include <unistd.h>
@@ -66,7 +75,11 @@ public:
 private:
     void check()
     {
-        if (const QString status = m_s.status(); m_s.upload()->uploadInProgress() && !status.isEmpty()) {
+        // Before the first file, a kept tree's categories are found or made.
+        static const QRegularExpression preparing(QStringLiteral("^Creating categories… (\\d+) of (\\d+)$"));
+        const QString status = m_s.status();
+        if (m_s.upload()->uploadInProgress() && !status.isEmpty() &&
+            !(m_number == 0 && preparing.match(status).hasMatch())) {
             static const QRegularExpression counting(QStringLiteral("^uploading asset (\\d+) of (\\d+)$"));
             const QRegularExpressionMatch match = counting.match(status);
             const int number = match.captured(1).toInt();
@@ -102,6 +115,20 @@ private:
     int m_outcomes = 0;
     int m_number = 0;
 };
+
+// The rows of a tree, parents first, as "<depth spaces>name|files|state".
+QStringList treeRows(const QAbstractItemModel *model, const QModelIndex &parent = {}, int depth = 0)
+{
+    QStringList rows;
+    for (int row = 0; row < model->rowCount(parent); ++row) {
+        QStringList cells;
+        for (int column = 0; column < model->columnCount(parent); ++column)
+            cells.append(model->index(row, column, parent).data().toString());
+        rows.append(QString(depth, QLatin1Char(' ')) + cells.join(QLatin1Char('|')));
+        rows += treeRows(model, model->index(row, 0, parent), depth + 1);
+    }
+    return rows;
+}
 
 const QString ServiceName = QStringLiteral("org.freedesktop.Notifications");
 
@@ -520,10 +547,241 @@ private slots:
                  3);
     }
 
+    void queuesAFolderTree_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("fault");
+        // Below Spring, as the server was asked to make them.
+        QTest::addColumn<QStringList>("posted");
+        QTest::addColumn<QStringList>("failed");
+        const QStringList all{"card/PRIVATE", "card/DCIM/101CANON", "card/PRIVATE/AVCHD"};
+        QTest::newRow("keep the structure") << int(FolderTreeSheet::KeepStructure)
+                                            << "POST /ra/categories.json#1=delay:600" << all << QStringList();
+        QTest::newRow("put every file into the target")
+            << int(FolderTreeSheet::PutEveryFile) << QString() << QStringList() << QStringList();
+        // The branch below the refused one fails, the others go.
+        QTest::newRow("keep, a creation refused")
+            << int(FolderTreeSheet::KeepStructure) << "POST /ra/categories.json#1=status:500"
+            << QStringList{"card/PRIVATE", "card/DCIM/101CANON"} << QStringList{"clip.MTS"};
+        // card's children cannot be listed: the sheet says so rather than guess.
+        QTest::newRow("cancel") << int(FolderTreeSheet::Cancel) << "GET /ra/categories/100.json=status:503"
+                                << QStringList() << QStringList();
+    }
+
+    void queuesAFolderTree()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, fault);
+        QFETCH(QStringList, posted);
+        QFETCH(QStringList, failed);
+        const bool keep = answer == FolderTreeSheet::KeepStructure;
+        const QByteArray tag(QTest::currentDataTag());
+        const QString root = m_files.filePath(QStringLiteral("tree ") + QLatin1String(tag));
+        // A card whose first levels are on the server already, with twins where MISC would go.
+        const QString treeFile = root + QStringLiteral("/tree.json");
+        QVERIFY(writeTreeWithSpringChildren(
+            treeFile,
+            QJsonArray{QJsonArray{"card", QJsonArray{QJsonArray{"DCIM", QJsonArray{QJsonArray{"100CANON"}}},
+                                                     QJsonArray{"MISC"}, QJsonArray{"MISC"}}}}));
+        QStringList args{QStringLiteral("--tree"), treeFile};
+        if (!fault.isEmpty())
+            args << QStringLiteral("--fault") << fault;
+        UploadSession s(m_context, QStringLiteral("Tree ") + QLatin1String(tag), args);
+        QVERIFY(s.waitUntilReady());
+        const QHash<QString, QString> places{{"loose.jpg", ""},
+                                             {"IMG_0001.CR3", "card/DCIM/100CANON"},
+                                             {"IMG_0002.CR3", "card/DCIM/100CANON"},
+                                             {"IMG_0101.CR3", "card/DCIM/101CANON"},
+                                             {"notes.txt", "card/MISC"},
+                                             {"clip.MTS", "card/PRIVATE/AVCHD"},
+                                             {"readme.txt", "card"}};
+        // Path order, the loose file first as it was named first. Contents of this row alone.
+        const QStringList order{"loose.jpg", "IMG_0001.CR3", "IMG_0002.CR3", "IMG_0101.CR3",
+                                "notes.txt", "clip.MTS",     "readme.txt"};
+        for (const QString &name : order)
+            writeFile(QStringLiteral("%1/%2/%3").arg(root, places.value(name), name), tag + name.toUtf8());
+        const QString card = root + QStringLiteral("/card");
+        writeFile(card + QStringLiteral("/.DS_Store"), "hidden, and left out without a word");
+        writeFile(card + QStringLiteral("/LOCKED/secret.txt"), "s");
+        QVERIFY(QFile::setPermissions(card + QStringLiteral("/LOCKED"), {}));
+        QVERIFY(mkfifo(QFile::encodeName(card + QStringLiteral("/pipe")).constData(), 0600) == 0);
+        const int latin1 =
+            ::open((QFile::encodeName(card) + "/caf\xe9.jpg").constData(), O_CREAT | O_WRONLY, 0644);
+        QVERIFY(latin1 >= 0);
+        ::close(latin1);
+
+        {
+            WithoutReadOverride asAnyoneElse;
+            s.upload()->AddAssetsToImportQueue(fileUrls({root + QStringLiteral("/loose.jpg"), card}));
+        }
+        QVERIFY(QFile::setPermissions(card + QStringLiteral("/LOCKED"),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        // Qt could not name it to remove it with the rest.
+        QCOMPARE(::unlink((QFile::encodeName(card) + "/caf\xe9.jpg").constData()), 0);
+        // What was left out is said at once, each with why, the whole list a click away.
+        const QStringList notAdded = s.upload()->notAddedItems();
+        QCOMPARE(notAdded.size(), 3);
+        QVERIFY2(notAdded.at(0).startsWith(card + QStringLiteral("/LOCKED — cannot be read: ")),
+                 qPrintable(notAdded.at(0)));
+        QVERIFY2(notAdded.at(1).startsWith(card + QStringLiteral("/caf")) &&
+                     notAdded.at(1).contains("not valid UTF-8") && notAdded.at(1).contains("rename it"),
+                 qPrintable(notAdded.at(1)));
+        QCOMPARE(notAdded.at(2), card + QStringLiteral("/pipe — is a named pipe"));
+        QVERIFY(s.upload()->notAddedField()->isVisible());
+        QVERIFY2(s.upload()->notAddedField()->text().startsWith(
+                     QStringLiteral("3 items were not added: LOCKED (cannot be read: ")),
+                 qPrintable(s.upload()->notAddedField()->text()));
+        QVERIFY(s.upload()->notAddedField()->text().endsWith(QStringLiteral("; and 1 more.")));
+        if (answer == FolderTreeSheet::Cancel) {
+            AlertCatcher alerts;
+            QTest::mouseClick(s.upload()->showNotAddedButton(), Qt::LeftButton);
+            QVERIFY(alerts.waitForAlert());
+            QCOMPARE(alerts.last()->text(), QStringLiteral("3 items were not added"));
+            QCOMPARE(alerts.last()->informativeText(), notAdded.join(QLatin1Char('\n')));
+            QCOMPARE(alerts.last()->detailedText(), notAdded.join(QLatin1Char('\n')));
+            alerts.last()->buttons().constFirst()->click();
+        }
+
+        // Nothing is queued until the sheet is answered; it looks the categories up first.
+        FolderTreeSheet *sheet = s.upload()->folderTreeSheet();
+        QVERIFY(sheet && sheet->isVisible() && sheet->windowModality() == Qt::WindowModal);
+        QVERIFY(s.upload()->importQueue().isEmpty());
+        QVERIFY(sheet->isLoading() && !sheet->addButton()->isEnabled());
+        QVERIFY(sheet->keepButton()->isChecked() && sheet->addButton()->isDefault());
+        QCOMPARE(sheet->flattenButton()->text(), QStringLiteral("Put every file into /Photos/2024/Spring"));
+        QCOMPARE(treeRows(sheet->tree()->model()).value(1), QStringLiteral(" card|1|Looking up…"));
+        QTRY_VERIFY_WITH_TIMEOUT(!sheet->isLoading(), kTimeout);
+        if (fault.startsWith(QLatin1String("GET"))) {
+            const QStringList rows = treeRows(sheet->tree()->model());
+            QCOMPARE(rows.mid(0, 2), (QStringList{"/Photos/2024/Spring|1|Upload target", " card|1|Exists"}));
+            for (const QString &row : rows.mid(2))
+                QVERIFY2(row.section(QLatin1Char('|'), 2).startsWith(QLatin1String("Not known: ")),
+                         qPrintable(row));
+            QVERIFY2(sheet->summaryLabel()->text().startsWith(
+                         QStringLiteral("0 categories will be created, 1 exists "
+                                        "already. 6 categories could not be "
+                                        "looked up (")),
+                     qPrintable(sheet->summaryLabel()->text()));
+            QVERIFY(sheet->summaryLabel()->text().contains(QLatin1String("503")));
+        } else {
+            QCOMPARE(treeRows(sheet->tree()->model()),
+                     (QStringList{"/Photos/2024/Spring|1|Upload target", " card|1|Exists", "  DCIM||Exists",
+                                  "   100CANON|2|Exists", "   101CANON|1|Will be created",
+                                  "  MISC|1|2 categories of this name (ids 103, 104): not queued",
+                                  "  PRIVATE||Will be created", "   AVCHD|1|Will be created"}));
+            QCOMPARE(sheet->summaryLabel()->text(),
+                     QStringLiteral(
+                         "3 categories will be created, 3 exist already. 1 file will not be queued: where it "
+                         "would go, more than one category has the same name."));
+        }
+        QCOMPARE(AccessibleTree::unnamedControls(sheet), QString());
+        if (answer == FolderTreeSheet::PutEveryFile) {
+            QVERIFY(saveScreenshot(sheet, QStringLiteral("folder-sheet-keep")));
+            // On its circle, where a person clicks.
+            QTest::mouseClick(sheet->flattenButton(), Qt::LeftButton, {},
+                              QPoint(8, sheet->flattenButton()->height() / 2));
+            QCOMPARE(treeRows(sheet->tree()->model()), QStringList{"/Photos/2024/Spring|7|Upload target"});
+            QCOMPARE(sheet->summaryLabel()->text(),
+                     QStringLiteral("All 7 files go into /Photos/2024/Spring; no category is created."));
+            QVERIFY(saveScreenshot(sheet, QStringLiteral("folder-sheet-flat")));
+        }
+        const qsizetype requestsBefore = s.server.requests().size();
+        QTest::mouseClick(answer == FolderTreeSheet::Cancel ? sheet->cancelButton() : sheet->addButton(),
+                          Qt::LeftButton);
+        QTRY_VERIFY(!s.upload()->folderTreeSheet());
+        if (answer == FolderTreeSheet::Cancel) {
+            QVERIFY(s.upload()->importQueue().isEmpty());
+            QVERIFY(m_context->fetchPendingAssets(s.bookmark).isEmpty());
+            QCOMPARE(s.server.requests().size(), requestsBefore);
+            return;
+        }
+
+        // Each file is listed with where it goes, and so stored.
+        QStringList expected = order;
+        if (keep)
+            expected.removeOne(QStringLiteral("notes.txt"));
+        QCOMPARE(columnTexts(s.browser(), 0), expected);
+        std::unique_ptr<ObjectContext> store = reopenStore();
+        const QList<Asset *> pending =
+            store->fetchPendingAssets(findBookmark(*store, s.bookmark->objectId()));
+        QCOMPARE(pending.size(), expected.size());
+        for (int row = 0; row < expected.size(); ++row) {
+            const QString folder = keep ? places.value(expected.at(row)) : QString();
+            QCOMPARE(s.upload()->targetPathOf(row),
+                     folder.isEmpty() ? QString() : QStringLiteral("/Photos/2024/Spring/") + folder);
+            QCOMPARE(s.list()->model()->index(row, 0).data(BrowserColumnModel::DetailRole).toString(),
+                     s.upload()->targetPathOf(row));
+            QCOMPARE(pending.at(row)->fileName(), expected.at(row));
+            QCOMPARE(pending.at(row)->folderPath().value_or(QString()), folder);
+        }
+        if (keep) {
+            QCOMPARE(s.upload()->notAddedItems().size(), 4);
+            QVERIFY2(
+                s.upload()->notAddedItems().at(3).startsWith(
+                    card + QStringLiteral("/MISC — 1 file not queued: /Photos/2024/Spring/card has more than "
+                                          "one category named “MISC” (ids 103, 104)")),
+                qPrintable(s.upload()->notAddedItems().at(3)));
+        }
+        if (tag == "keep the structure") {
+            s.session->window()->resize(900, 600);
+            QVERIFY(saveScreenshot(s.session->window(), QStringLiteral("upload-queue-paths")));
+        }
+        // A file already listed is not queued again.
+        s.upload()->AddAssetsToImportQueue(fileUrls({root + QStringLiteral("/loose.jpg")}));
+        QCOMPARE(s.upload()->importQueue().size(), expected.size());
+        QCOMPARE(s.status(), QStringLiteral("1 file was in the queue already."));
+        QVERIFY(!s.upload()->notAddedField()->isVisible());
+
+        BatchWatch watch(s);
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        if (keep && fault.contains("delay"))
+            QTRY_VERIFY2_WITH_TIMEOUT(s.status().startsWith(QStringLiteral("Creating categories… ")),
+                                      qPrintable(s.status()), kTimeout);
+        QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
+        QCOMPARE(watch.problems, QStringList());
+        QCOMPARE(columnTexts(s.browser(), 0), failed);
+        QCOMPARE(s.status(), failed.isEmpty() ? QString() : QStringLiteral("1 file could not be uploaded"));
+        if (!failed.isEmpty())
+            QVERIFY2(s.upload()->failureReason(0).contains("PRIVATE"),
+                     qPrintable(s.upload()->failureReason(0)));
+
+        // The server holds the tree, each category once, and every file went into its own.
+        const QMultiHash<QString, qint64> stored = categoriesBelow(s.server, kSpringCategory);
+        QStringList paths = stored.keys();
+        QStringList expectedPaths{"card", "card/DCIM", "card/DCIM/100CANON", "card/MISC", "card/MISC"};
+        for (const QString &path : posted)
+            if (!path.endsWith(QLatin1String("PRIVATE")) || failed.isEmpty())
+                expectedPaths.append(path);
+        paths.sort();
+        expectedPaths.sort();
+        QCOMPARE(paths, expectedPaths);
+        QStringList creations;
+        for (const QJsonObject &request : s.server.requests(QStringLiteral("/ra/categories.json"))) {
+            if (request.value(QLatin1String("method")).toString() != QLatin1String("POST"))
+                continue;
+            const QJsonObject body = requestBody(request);
+            const qint64 parent = body["parentCategoryStructures"][0]["parentCategory"]["id"].toInteger();
+            const QString parentPath = stored.key(parent, parent == 100 ? QStringLiteral("card") : QString());
+            creations.append(parentPath + QLatin1Char('/') + body.value("name").toString());
+        }
+        QCOMPARE(creations, posted);
+        QStringList sent;
+        for (const QJsonObject &request : s.server.requests(QStringLiteral("/ra/categoryAssets.json"))) {
+            const QJsonObject body = requestBody(request);
+            const QString name = body.value("assetFileName").toString();
+            const QString folder = keep ? places.value(name) : QString();
+            QCOMPARE(body["category"]["id"].toInteger(),
+                     folder.isEmpty() ? kSpringCategory : stored.value(folder));
+            sent.append(name);
+        }
+        expected.removeIf([&](const QString &name) { return failed.contains(name); });
+        QCOMPARE(sent, expected);
+    }
+
     void duplicatesAreAskedAbout_data()
     {
-        QTest::addColumn<QString>("earlier"); // who logged a.txt and b.txt
-        QTest::addColumn<int>("answer");      // -1: no sheet
+        QTest::addColumn<QString>("earlier");  // who logged a.txt and b.txt
+        QTest::addColumn<int>("answer");       // -1: no sheet
         QTest::addColumn<QStringList>("sent"); // by the second batch, as the server logged it
         const QStringList all{"a.txt", "b copy.txt", "same-size.txt", "other.txt"};
         QTest::newRow("skip") << "window" << int(DuplicateSheet::SkipDuplicates)
@@ -531,8 +789,8 @@ private slots:
         QTest::newRow("upload all") << "window" << int(DuplicateSheet::UploadAll) << all;
         QTest::newRow("cancel") << "window" << int(DuplicateSheet::Cancel) << QStringList{};
         // Rows in the file that this window never loaded, as another program writes them.
-        QTest::newRow("logged by another program")
-            << "another program" << int(DuplicateSheet::SkipDuplicates) << QStringList{"same-size.txt", "other.txt"};
+        QTest::newRow("logged by another program") << "another program" << int(DuplicateSheet::SkipDuplicates)
+                                                   << QStringList{"same-size.txt", "other.txt"};
         // After Clear Log nothing is asked about, whatever the file still holds.
         QTest::newRow("log cleared") << "window, then cleared" << -1 << all;
     }
@@ -566,7 +824,8 @@ private slots:
                 record->setCategoryID(kSpringCategory);
                 record->setCategoryPath(QStringLiteral("/Photos/2024/Spring"));
                 record->setUploadDateTime(QDateTime::currentDateTimeUtc());
-                record->setFingerprint(QFileInfo(path).size(), ContentHash::ofFile(path), s.bookmark->serverKey());
+                record->setFingerprint(QFileInfo(path).size(), ContentHash::ofFile(path),
+                                       s.bookmark->serverKey());
             }
             QVERIFY2(other.save(&error), qPrintable(error));
         } else {
@@ -612,7 +871,8 @@ private slots:
         if (answer < 0)
             QVERIFY(!s.session->window()->findChild<DuplicateSheet *>());
         QStringList names;
-        for (const QJsonObject &request : s.server.requests(QStringLiteral("/ra/categoryAssets.json")).mid(sentBefore))
+        for (const QJsonObject &request :
+             s.server.requests(QStringLiteral("/ra/categoryAssets.json")).mid(sentBefore))
             names << requestBody(request).value(QLatin1String("assetFileName")).toString();
         QCOMPARE(names, sent);
         QCOMPARE(m_context->fetchPendingAssets(s.bookmark).size(), answer == DuplicateSheet::Cancel ? 4 : 0);

@@ -88,12 +88,14 @@ int execBox(QMessageBox *box)
 
 void Alert::beginSheet(QWidget *window, Style style, const QString &messageText,
                        const QString &informativeText, const QStringList &buttons,
-                       std::function<void(int buttonIndex)> completion)
+                       std::function<void(int buttonIndex)> completion, const QString &detailedText)
 {
     if (!window)
         qCWarning(lcPlatformWidgets) << "alert sheet without a window:" << messageText;
     QMessageBox *box =
         makeBox(window ? window->window() : nullptr, style, messageText, informativeText, buttons);
+    if (!detailedText.isEmpty())
+        box->setDetailedText(detailedText);
     box->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
     QObject::connect(box, &QDialog::finished, box, [box, completion = std::move(completion)](int) {
         const int index = pressedIndex(box);

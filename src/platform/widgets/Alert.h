@@ -18,9 +18,10 @@ public:
     Alert() = delete;
 
     // completion gets the index of the button pressed, or 0 when the box closed otherwise.
+    // detailedText, when given, is behind the box's "Show Details…" button.
     static void beginSheet(QWidget *window, Style style, const QString &messageText,
                            const QString &informativeText, const QStringList &buttons,
-                           std::function<void(int buttonIndex)> completion);
+                           std::function<void(int buttonIndex)> completion, const QString &detailedText = {});
 
     // Blocks in a nested event loop; returns the button index as beginSheet reports it.
     static int runModal(QWidget *parent, Style style, const QString &messageText,

@@ -100,6 +100,10 @@ QVariant BrowserColumnModel::data(const QModelIndex &index, int role) const
     }
     case LeafRole:
         return cell(index.row()).leaf;
+    case DetailRole: {
+        const QString &detail = cell(index.row()).detail;
+        return detail.isEmpty() ? QVariant() : QVariant(detail);
+    }
     default:
         return {};
     }

@@ -14,6 +14,7 @@ class BrowserColumnModel final : public QAbstractListModel {
     Q_OBJECT
 public:
     static constexpr int LeafRole = Qt::UserRole + 1;
+    static constexpr int DetailRole = Qt::UserRole + 2;
 
     BrowserColumnModel(ColumnBrowser *browser, int column, QObject *parent);
     BrowserColumnModel(const BrowserColumnModel &) = delete;

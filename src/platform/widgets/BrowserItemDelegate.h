@@ -2,7 +2,8 @@
 
 #include <QStyledItemDelegate>
 
-// Paints a browser row, with a "›" at the right edge of rows that open a further column.
+// Paints a browser row, with a "›" at the right edge of rows that open a further column, and a
+// leaf row's detail dimmed at its right edge.
 class BrowserItemDelegate final : public QStyledItemDelegate {
     Q_OBJECT
 public:
@@ -16,4 +17,7 @@ public:
     [[nodiscard]] QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
     [[nodiscard]] static QString arrow();
+
+private:
+    void paintWithDetail(QPainter *painter, const QStyleOptionViewItem &opt, const QString &detail) const;
 };
