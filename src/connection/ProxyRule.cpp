@@ -1,7 +1,6 @@
 #include "ProxyRule.h"
 
 #include <QHostAddress>
-#include <QProcessEnvironment>
 #include <QStringList>
 
 namespace {
@@ -79,13 +78,12 @@ QString ProxyRule::Decision::curlProxy() const
 
 ProxyRule ProxyRule::fromEnvironment()
 {
+    // Read for every request, so only the few variables the rule looks at.
     QHash<QString, QString> environment;
-    const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
     for (const char *name :
          {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
-        const QString key = QString::fromLatin1(name);
-        if (system.contains(key))
-            environment.insert(key, system.value(key));
+        if (qEnvironmentVariableIsSet(name))
+            environment.insert(QString::fromLatin1(name), qEnvironmentVariable(name));
     }
     return ProxyRule(std::move(environment));
 }
