@@ -58,6 +58,8 @@ void ServerBookmark::validateConnectionParameters()
         setLastCategoryID(-1);
     if (!hasValue(kSessionWindowOpen))
         setSessionWindowOpen(false);
+    if (!hasValue(kRetryMinutes))
+        setRetryMinutes(DefaultRetryMinutes);
 }
 
 qint64 ServerBookmark::uploadLimitBytesPerSecond() const

@@ -49,6 +49,9 @@ public:
     static inline const QString kLastCategoryID = QStringLiteral("lastCategoryID");
     static inline const QString kSessionWindowOpen = QStringLiteral("sessionWindowOpen");
     static inline const QString kLastConnectedDate = QStringLiteral("lastConnectedDate");
+    // How long an upload batch keeps trying through failures, in minutes; 0: no retries.
+    static inline const QString kRetryMinutes = QStringLiteral("retryMinutes");
+    static constexpr int DefaultRetryMinutes = 30;
     // The bookmark's own lasting name, given once when it is made: its password's entry in the
     // desktop keyring is found by it, whatever the user renames the bookmark to.
     static inline const QString kUUID = QStringLiteral("uuid");
@@ -68,6 +71,8 @@ public:
     [[nodiscard]] QString urlString() const;
     [[nodiscard]] QString urlShortString() const;
     [[nodiscard]] QString bookmarkLongName() const;
+    [[nodiscard]] qint64 retryMinutes() const { return value(kRetryMinutes).toLongLong(); }
+    void setRetryMinutes(qint64 minutes) { setValue(kRetryMinutes, minutes); }
     // Which server this is for the import log's duplicate check: host (any case), port and
     // application path, but not the scheme or login, nor the bookmark's own name.
     [[nodiscard]] QString serverKey() const;

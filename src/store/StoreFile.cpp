@@ -32,7 +32,7 @@ const QList<Column> &bookmarkColumns()
         {"applicationNameURL", Kind::Text}, {"lastCategoryView", Kind::Text},  {"lastCategoryID", Kind::Integer},
         {"sessionWindowOpen", Kind::Boolean}, {"lastConnectedDate", Kind::Date},
         {"uuid", Kind::Text},               {"askForPassword", Kind::Boolean}, {"trustedCertificate", Kind::Text},
-        {"uploadSpeedLimit", Kind::Real},
+        {"uploadSpeedLimit", Kind::Real},   {"retryMinutes", Kind::Integer},
     };
     return columns;
 }
@@ -40,9 +40,10 @@ const QList<Column> &bookmarkColumns()
 const QList<Column> &assetColumns()
 {
     static const QList<Column> columns = {
-        {"filePath", Kind::Text},       {"categoryID", Kind::Integer}, {"categoryPath", Kind::Text},
-        {"uploadDateTime", Kind::Date}, {"fileSize", Kind::Integer},   {"contentHash", Kind::Text},
-        {"serverKey", Kind::Text},      {"folderPath", Kind::Text},
+        {"filePath", Kind::Text},          {"categoryID", Kind::Integer}, {"categoryPath", Kind::Text},
+        {"uploadDateTime", Kind::Date},    {"fileSize", Kind::Integer},   {"contentHash", Kind::Text},
+        {"serverKey", Kind::Text},         {"folderPath", Kind::Text},    {"uploadState", Kind::Text},
+        {"uploadStateReason", Kind::Text},
     };
     return columns;
 }
@@ -311,6 +312,14 @@ bool StoreFile::migrate(QString *error)
         } else if (version == 5) {
             // A bookmark may cap the speed its files are sent at (none before).
             steps << QStringLiteral("ALTER TABLE ServerBookmark ADD COLUMN uploadSpeedLimit REAL");
+        } else if (version == 6) {
+            // A queued file records that it is being sent, or that it may have arrived and why;
+            // a bookmark, how long its batches keep trying through failures.
+            steps << QStringLiteral("ALTER TABLE Asset ADD COLUMN uploadState TEXT")
+                  << QStringLiteral("ALTER TABLE Asset ADD COLUMN uploadStateReason TEXT")
+                  << QStringLiteral("ALTER TABLE ServerBookmark ADD COLUMN retryMinutes INTEGER")
+                  << QStringLiteral("UPDATE ServerBookmark SET retryMinutes = %1")
+                         .arg(ServerBookmark::DefaultRetryMinutes);
         }
         const int next = version == 0 ? 1 : version + 1;
         if (!db.transaction()) {
@@ -418,6 +427,25 @@ bool StoreFile::deleteLog(const QString &path, const LogClear &cleared, QString 
     }
     QSqlDatabase::removeDatabase(name);
     return ok;
+}
+
+std::optional<QList<qint64>> StoreFile::assetIdsInDoubt(const QString &serverKey, QString *error) const
+{
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    query.setForwardOnly(true);
+    query.prepare(
+        QStringLiteral("SELECT id FROM Asset WHERE uploadDateTime IS NULL AND uploadState IS NOT NULL "
+                       "AND serverKey = ? ORDER BY id"));
+    query.addBindValue(serverKey);
+    if (!query.exec()) {
+        if (error)
+            *error = reasonFor(query.lastError());
+        return std::nullopt;
+    }
+    QList<qint64> ids;
+    while (query.next())
+        ids.append(query.value(0).toLongLong());
+    return ids;
 }
 
 bool StoreFile::hasUploadsFor(const QString &serverKey) const

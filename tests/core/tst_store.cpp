@@ -307,6 +307,8 @@ void TestStore::olderVersionIsMigrated_data()
                                << QStringLiteral("0f5e3c1a-9b2d-4c7e-8a41-6d2f0b9e7c35");
     QTest::newRow("version 5") << QStringLiteral("fixtures/store-v5.sql")
                                << QStringLiteral("0f5e3c1a-9b2d-4c7e-8a41-6d2f0b9e7c35");
+    QTest::newRow("version 6") << QStringLiteral("fixtures/store-v6.sql")
+                               << QStringLiteral("0f5e3c1a-9b2d-4c7e-8a41-6d2f0b9e7c35");
 }
 
 void TestStore::olderVersionIsMigrated()
@@ -346,6 +348,9 @@ void TestStore::olderVersionIsMigrated()
              QDateTime(QDate(2024, 5, 1), QTime(8, 30), Qt::UTC));
     // No bookmark had a speed limit before.
     QCOMPARE(bookmarks.at(0)->uploadLimitBytesPerSecond(), qint64(0));
+    // Batches keep trying for the usual time, as the file itself now says.
+    QCOMPARE(bookmarks.at(0)->retryMinutes(), 30);
+    QVERIFY(uuid.isEmpty() || !bookmarks.at(0)->hasChanges());
     // The defaults pass fills what the old file left at 0 or empty.
     QCOMPARE(bookmarks.at(1)->portNumber(), std::optional<qint64>(80));
     QCOMPARE(bookmarks.at(1)->applicationNameURL(), std::optional(QStringLiteral("cgi-bin/WebObjects/Lumaro.woa")));
@@ -359,7 +364,8 @@ void TestStore::olderVersionIsMigrated()
     // Files queued before folder trees go into the upload target itself.
     QVERIFY(!pendingA.first()->folderPath());
     QVERIFY(!log.first()->folderPath());
-    if (fixture.endsWith(QLatin1String("v4.sql")) || fixture.endsWith(QLatin1String("v5.sql")))
+    if (fixture.endsWith(QLatin1String("v4.sql")) || fixture.endsWith(QLatin1String("v5.sql")) ||
+        fixture.endsWith(QLatin1String("v6.sql")))
         QCOMPARE(log.first()->fileSize(), std::optional<qint64>(5120));
     QVERIFY(context->save());
     // The log finds a record by its file name, not by the folder it lies in.
