@@ -464,7 +464,19 @@ QVariantMap replyProblem(const QString &description)
 
 void LMServerConnection::checkLMServer()
 {
-    sendGet(QStringLiteral("/ra/abouts.json"), false, [this](const Reply &reply) {
+    serverCheck([this](int result, const QVariantMap &problem) {
+        QVariantMap info{{LMUserInfoKey::ServerCheck, result}};
+        if (result != 0 && !problem.isEmpty()) {
+            info.insert(LMUserInfoKey::Error, problem);
+            info.insert(LMUserInfoKey::Failure, problem.value(LMErrorKey::Description));
+        }
+        post(LMNotification::CheckedServer, info);
+    });
+}
+
+void LMServerConnection::serverCheck(std::function<void(int result, const QVariantMap &problem)> done)
+{
+    sendGet(QStringLiteral("/ra/abouts.json"), false, [this, done](const Reply &reply) {
         int result = 1;
         // Why the check failed, for the user: the transport's reason, the HTTP status, or what
         // the answer said instead.
@@ -513,12 +525,7 @@ void LMServerConnection::checkLMServer()
             m_serverVersion = about.value(QLatin1String("LumaroVersion")).toString();
             result = 0;
         }();
-        QVariantMap info{{LMUserInfoKey::ServerCheck, result}};
-        if (result != 0 && !problem.isEmpty()) {
-            info.insert(LMUserInfoKey::Error, problem);
-            info.insert(LMUserInfoKey::Failure, problem.value(LMErrorKey::Description));
-        }
-        post(LMNotification::CheckedServer, info);
+        done(result, problem);
     });
 }
 

@@ -1,9 +1,11 @@
 // A process uploading five files is killed after the second one completed. Every file already
-// sent must be in the log after a restart, and every other one still queued.
+// sent must be in the log after a restart, and every other one still queued; the one whose body
+// was on its way may have arrived, and the next batch asks before it goes again.
 #include "DevServer.h"
 #include "TestEnvironment.h"
 #include "connection/LMServerConnection.h"
 #include "store/Asset.h"
+#include "store/DuplicateCheck.h"
 #include "store/ObjectContext.h"
 #include "store/PersistentStore.h"
 #include "store/ServerBookmark.h"
@@ -72,12 +74,19 @@ void TestUploadCrash::killedAfterSecondFile()
     QVERIFY(child.waitForStarted());
     // The child's store is in place once its batch has started.
     QVERIFY(QTest::qWaitFor([&] { return !server.requests("/ra/assetImportStatus.json").isEmpty(); }, 20000));
-    // Read the child's store as it runs: the moment the second upload is on disk, kill it.
+    // Read the child's store as it runs: the moment the second upload is on disk and the third
+    // file is on its way, kill it.
     QVERIFY(QTest::qWaitFor(
         [&] {
             auto reader = PersistentStore::open(PersistentStore::applicationDocumentsDirectory());
             auto *context = std::get_if<std::unique_ptr<ObjectContext>>(&reader);
-            return context && (*context)->fetchUploadedAssets().size() >= 2;
+            if (!context || (*context)->fetchUploadedAssets().size() < 2)
+                return false;
+            // ... and the third file is recorded as being sent.
+            const QList<ServerBookmark *> bookmarks = (*context)->fetchAllBookmarks();
+            const QList<Asset *> pending =
+                bookmarks.isEmpty() ? QList<Asset *>() : (*context)->fetchPendingAssets(bookmarks.first());
+            return !pending.isEmpty() && pending.first()->uploadState() != Asset::UploadState::Waiting;
         },
         20000));
     ::kill(pid_t(child.processId()), SIGKILL);
@@ -95,7 +104,23 @@ void TestUploadCrash::killedAfterSecondFile()
     QVERIFY(uploaded.at(1)->filePath()->endsWith(QLatin1String("file2.txt")));
     QCOMPARE(uploaded.at(1)->categoryPath(), std::optional(QString()));
     QCOMPARE(uploaded.at(1)->categoryID(), std::optional<qint64>(3));
-    QCOMPARE((*context)->fetchPendingAssets(bookmarks.first()).size(), 3);
+    const QList<Asset *> pending = (*context)->fetchPendingAssets(bookmarks.first());
+    QCOMPARE(pending.size(), 3);
+    QStringList states;
+    for (const Asset *asset : pending)
+        states << Asset::stateText(asset->uploadState());
+    QCOMPARE(states, (QStringList{"may-have-arrived", QString(), QString()}));
+    QCOMPARE(pending.first()->uploadStateReason(), Asset::EndedWhileSending);
+
+    DuplicateCheck check(context->get());
+    std::optional<QList<DuplicateMatch>> matches;
+    QObject::connect(&check, &DuplicateCheck::finished,
+                     [&](const QList<DuplicateMatch> &found) { matches = found; });
+    QVERIFY(check.start(bookmarks.first()->serverKey(), pending));
+    QTRY_VERIFY(matches);
+    QCOMPARE(matches->size(), 1);
+    QCOMPARE(matches->first().record.data(), pending.first());
+    QCOMPARE(matches->first().mayHaveArrived, Asset::EndedWhileSending);
 }
 
 int main(int argc, char *argv[])
