@@ -89,6 +89,22 @@ void LMBookmarkAdvancedViewController::loadView()
     auto *limitLabel = new QLabel(tr("&Limit upload speed:"), root);
     limitLabel->setBuddy(m_uploadSpeedLimitField);
     form->addRow(limitLabel, limitRow);
+    // A file the server cannot have received goes again by itself, for this long.
+    m_retryMinutesField = new QSpinBox(root);
+    m_retryMinutesField->setObjectName(QStringLiteral("retryMinutesField"));
+    m_retryMinutesField->setRange(0, 24 * 60);
+    m_retryMinutesField->setSuffix(tr(" min"));
+    m_retryMinutesField->setSpecialValueText(tr("Off"));
+    m_retryMinutesField->setGroupSeparatorShown(false);
+    m_retryMinutesField->setMinimumWidth(100);
+    m_retryMinutesField->setToolTip(
+        tr("How long a batch keeps sending again files that did not reach the server"));
+    auto *retryRow = new QHBoxLayout;
+    retryRow->addWidget(m_retryMinutesField);
+    retryRow->addStretch();
+    auto *retryLabel = new QLabel(tr("&Retry failed uploads for:"), root);
+    retryLabel->setBuddy(m_retryMinutesField);
+    form->addRow(retryLabel, retryRow);
     m_form->addAddressRow(form, root);
     layout->addLayout(form);
     layout->addSpacing(8);
@@ -98,7 +114,8 @@ void LMBookmarkAdvancedViewController::loadView()
          RecordFieldBinding::bind(m_portTextField, ServerBookmark::kPortNumber, m_bookmark),
          RecordFieldBinding::bind(m_sslTextField, ServerBookmark::kSecureConnect, m_bookmark),
          RecordFieldBinding::bind(m_askPasswordCheckBox, ServerBookmark::kAskForPassword, m_bookmark),
-         RecordFieldBinding::bind(m_uploadSpeedLimitField, ServerBookmark::kUploadSpeedLimit, m_bookmark)});
+         RecordFieldBinding::bind(m_uploadSpeedLimitField, ServerBookmark::kUploadSpeedLimit, m_bookmark),
+         RecordFieldBinding::bind(m_retryMinutesField, ServerBookmark::kRetryMinutes, m_bookmark)});
 
     auto *buttons = new QHBoxLayout;
     m_cancelButton = new QPushButton(tr("Cancel"), root);

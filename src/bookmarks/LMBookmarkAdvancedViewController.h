@@ -43,6 +43,8 @@ public:
     [[nodiscard]] QCheckBox *askPasswordCheckBox() const { return m_askPasswordCheckBox; }
     // MB a second; 0 shows as "No limit".
     [[nodiscard]] QDoubleSpinBox *uploadSpeedLimitField() const { return m_uploadSpeedLimitField; }
+    // Minutes a batch keeps trying through failures; 0 shows as "Off".
+    [[nodiscard]] QSpinBox *retryMinutesField() const { return m_retryMinutesField; }
     [[nodiscard]] QPushButton *cancelButton() const { return m_cancelButton; }
     [[nodiscard]] QPushButton *saveButton() const { return m_saveButton; }
 
@@ -59,6 +61,7 @@ private:
     QPointer<QCheckBox> m_sslTextField;
     QPointer<QCheckBox> m_askPasswordCheckBox;
     QPointer<QDoubleSpinBox> m_uploadSpeedLimitField;
+    QPointer<QSpinBox> m_retryMinutesField;
     QPointer<QPushButton> m_cancelButton;
     QPointer<QPushButton> m_saveButton;
 

@@ -480,8 +480,10 @@ private slots:
 
     void failedFileStaysListed()
     {
+        // The fourth file is stored, and its answer never comes: it may have arrived.
         UploadSession s(m_context, QStringLiteral("Failure"),
-                        {"--fault", "POST /ra/categoryAssets.json#2=status:500"});
+                        {"--fault", "POST /ra/categoryAssets.json#2=status:500", "--fault",
+                         "POST /ra/categoryAssets.json#3=close-after"});
         QVERIFY(s.waitUntilReady());
         const QStringList paths = writeFiles(m_files.filePath(QStringLiteral("failure")), 4);
         s.upload()->AddAssetsToImportQueue(fileUrls(paths));
@@ -493,12 +495,18 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
         // The list followed the store throughout, the failed files' marks too.
         QCOMPARE(watch.problems, QStringList());
-        QCOMPARE(s.status(), QStringLiteral("2 files could not be uploaded"));
-        QCOMPARE(s.upload()->importQueue(), (QList<Asset *>{records.at(1), records.at(2)}));
+        const QString outcome =
+            QStringLiteral("2 files could not be uploaded. 1 file may have arrived without an "
+                           "answer; it is not sent again without asking");
+        QCOMPARE(s.status(), outcome);
+        QCOMPARE(s.upload()->importQueue(), (QList<Asset *>{records.at(1), records.at(2), records.at(3)}));
         QVERIFY(records.at(0)->uploadDateTime());
         QVERIFY(!records.at(1)->uploadDateTime());
         QVERIFY(!records.at(2)->uploadDateTime());
-        QVERIFY(records.at(3)->uploadDateTime());
+        QCOMPARE(records.at(3)->uploadState(), Asset::UploadState::MayHaveArrived);
+        const QString doubt =
+            QStringLiteral("May have arrived: The connection closed before the server answered.");
+        QCOMPARE(s.list()->model()->index(2, 0).data(Qt::ToolTipRole).toString(), doubt);
 
         // Marked in the list, with the reason as tooltip.
         const QString reason = s.upload()->failureReason(0);
@@ -518,7 +526,7 @@ private slots:
         QTest::keyClick(s.list(), Qt::Key_Down);
         QCOMPARE(s.upload()->assetNameTextField()->text(), paths.at(2));
         QCOMPARE(why->text(), s.upload()->failureReason(1));
-        QCOMPARE(s.status(), QStringLiteral("2 files could not be uploaded"));
+        QCOMPARE(s.status(), outcome);
         QVERIFY(saveScreenshot(s.session->window(), QStringLiteral("upload-failed-file")));
         // Tab goes on in reading order: the reason, then the buttons from the left.
         QTest::keyClick(s.list(), Qt::Key_Tab);
@@ -530,21 +538,70 @@ private slots:
             QCOMPARE(cells->cellAt(r, 0)->text(QAccessible::Description),
                      QStringLiteral("Upload failed: ") + s.upload()->failureReason(r));
 
-        // The next batch tries them again (the fault was for one request only) and clears the marks
-        // when it starts, after the duplicate check (their size is that of the logged files).
+        // The next batch tries the failed ones again (the fault was for one request only) and
+        // clears the marks when it starts, after the duplicate check (their size is that of the
+        // logged files) has asked about the one that may have arrived: it goes again only now.
         BatchWatch again(s);
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
         QCOMPARE(s.status(), QStringLiteral("Looking for files uploaded before…"));
+        DuplicateSheet *sheet = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((sheet = s.session->window()->findChild<DuplicateSheet *>()), kTimeout);
+        QCOMPARE(sheet->list()->count(), 1);
+        QCOMPARE(
+            sheet->list()->item(0)->text(),
+            QStringLiteral("file-04.txt — may have arrived at /Photos/2024/Spring: The connection closed "
+                           "before the server answered."));
+        QTest::mouseClick(sheet->button(DuplicateSheet::UploadAll), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
         QCOMPARE(again.problems, QStringList());
         QVERIFY(!again.markedAtFirstFile);
         QCOMPARE(s.upload()->importQueue(), QList<Asset *>{records.at(2)});
         QVERIFY(records.at(1)->uploadDateTime());
         QCOMPARE(s.status(), QStringLiteral("1 file could not be uploaded"));
-        const QList<QJsonObject> sent = s.server.requests(QStringLiteral("/ra/categoryAssets.json"));
-        QCOMPARE(std::count_if(sent.cbegin(), sent.cend(),
-                               [](const QJsonObject &r) { return r.value("status") == 200; }),
-                 3);
+        QStringList sent;
+        for (const QJsonObject &request : s.server.requests(QStringLiteral("/ra/categoryAssets.json")))
+            sent << requestBody(request).value(QLatin1String("assetFileName")).toString();
+        QCOMPARE(sent,
+                 (QStringList{"file-01.txt", "file-02.txt", "file-04.txt", "file-02.txt", "file-04.txt"}));
+        QVERIFY(records.at(3)->uploadDateTime());
+    }
+
+    void waitingToRetry_data()
+    {
+        QTest::addColumn<bool>("retryNow"); // else Stop
+        QTest::newRow("retry now") << true;
+        QTest::newRow("stop") << false;
+    }
+
+    // The server asks to come back in ten minutes: the batch waits the longest wait, counting down
+    // in the status line, until Retry Now sends the file again or Stop ends the batch.
+    void waitingToRetry()
+    {
+        QFETCH(bool, retryNow);
+        UploadSession s(m_context, QStringLiteral("Waiting ") + QLatin1String(QTest::currentDataTag()),
+                        {"--fault", "POST /ra/categoryAssets.json#1=retry-after:600"});
+        QVERIFY(s.waitUntilReady());
+        const QStringList paths =
+            writeFiles(m_files.filePath(QStringLiteral("wait-") + QTest::currentDataTag()), 1);
+        s.upload()->AddAssetsToImportQueue(fileUrls(paths));
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QPushButton *now = s.upload()->retryNowButton();
+        QTRY_VERIFY_WITH_TIMEOUT(now->isVisible(), kTimeout);
+        // Counting down from the longest wait between tries, five minutes.
+        static const QRegularExpression waiting(QStringLiteral(
+            R"(^Sending file-01\.txt again in (5 min 0|4 min \d\d) s \(try 1: The server answered HTTP 503 Service Unavailable\)$)"));
+        QVERIFY2(waiting.match(s.status()).hasMatch(), qPrintable(s.status()));
+        if (retryNow)
+            QVERIFY(saveScreenshot(s.session->window(), QStringLiteral("upload-waiting-to-retry")));
+        QTest::mouseClick(retryNow ? now : s.upload()->startUploadButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
+        QVERIFY(!now->isVisible());
+        QCOMPARE(s.server.requests(QStringLiteral("/ra/categoryAssets.json")).size(), retryNow ? 2 : 1);
+        // Stopped while waiting: the file never arrived, so it waits in the queue unmarked.
+        QCOMPARE(s.upload()->importQueue().size(), retryNow ? 0 : 1);
+        QCOMPARE(s.status(), QString());
+        if (!retryNow)
+            QCOMPARE(s.upload()->failureReason(0), QString());
     }
 
     void queuesAFolderTree_data()
