@@ -37,10 +37,15 @@ struct CliOptions {
     std::optional<QDateTime> since;
     // --limit-rate in bytes a second (0: none, whatever the bookmark says).
     std::optional<qint64> limitRate;
+    std::optional<int> retries;       // --retries
+    std::optional<qint64> retryForMs; // --retry-for
     QStringList inputs; // files and folders to upload
 };
 
 [[nodiscard]] std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments);
+
+// A time as "90", "90s", "30m" or "2h" (seconds without a unit), in milliseconds.
+[[nodiscard]] std::optional<qint64> parseDuration(const QString &text);
 
 // A speed as curl's --limit-rate takes it, in bytes a second: "500000", "500K", "2M", "1.5G"
 // (K, M and G count in 1024s).
