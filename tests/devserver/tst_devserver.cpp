@@ -4,12 +4,11 @@
 #include "DevServer.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QFile>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QTimer>
+#include <QSignalSpy>
 #include <QtTest>
 
 namespace {
@@ -27,10 +26,7 @@ Answer post(const DevServer &server, const QString &resource, const QByteArray &
     // Qt's default label for a POST body; the server must read JSON regardless.
     request.setHeader(QNetworkRequest::ContentTypeHeader, "application/x-www-form-urlencoded");
     QNetworkReply *reply = nam.post(request, body);
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    loop.exec();
+    QSignalSpy(reply, &QNetworkReply::finished).wait(10000);
     const Answer answer{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(),
                         QJsonDocument::fromJson(reply->readAll())};
     reply->deleteLater();

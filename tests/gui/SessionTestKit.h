@@ -133,14 +133,15 @@ inline int rowOf(const ColumnBrowser *browser, int column, const QString &text)
 }
 
 // Waits for the row to be laid out, then clicks its centre as a user would.
-inline bool clickRow(ColumnBrowser *browser, int row, int column)
+inline bool clickRow(ColumnBrowser *browser, int row, int column, Qt::KeyboardModifiers modifiers = {})
 {
     QAbstractItemView *view = browser->columnView(column);
     if (!view || row < 0 || !QTest::qWaitFor([&] {
             return view->viewport()->rect().contains(browser->visualRectOfRow(row, column).center());
         }))
         return false;
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, browser->visualRectOfRow(row, column).center());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers,
+                      browser->visualRectOfRow(row, column).center());
     return true;
 }
 

@@ -4,12 +4,15 @@
 #include "AppTestSupport.h"
 #include "DevServer.h"
 #include "app/ApplicationMenus.h"
+#include "bookmarks/LMBookmarkEditViewController.h"
+#include "bookmarks/LMBookmarksViewController.h"
 #include "bookmarks/LMBookmarksWindowController.h"
 #include "session/LMImportLogWindowController.h"
 #include "session/LMSessionWindowController.h"
 #include "store/UndoManager.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -52,8 +55,22 @@ private slots:
         QTest::qWait(0);
     }
 
-    void firstLaunchShowsTheBookmarksWindowAndQuitStoresTheFlag()
+    void quitSaysWhetherTheBookmarksWindowWasShowing_data()
     {
+        QTest::addColumn<QVariant>("preference"); // at launch
+        QTest::addColumn<bool>("closeWindow");    // its title-bar button, else the quit command
+        QTest::newRow("first launch, quit") << QVariant() << false;
+        // Hidden at the last quit, but nothing else would come up.
+        QTest::newRow("hidden before, quit") << QVariant(false) << false;
+        QTest::newRow("window closed") << QVariant() << true;
+    }
+
+    void quitSaysWhetherTheBookmarksWindowWasShowing()
+    {
+        QFETCH(QVariant, preference);
+        QFETCH(bool, closeWindow);
+        if (preference.isValid())
+            QSettings().setValue(AppDelegate::ShowBookmarksKey, preference);
         m_app->applicationDidFinishLaunching();
         QVERIFY(QTest::qWaitForWindowExposed(bookmarksWindow()->window()));
         QVERIFY(m_app->showingBookmarksWindow());
@@ -61,35 +78,19 @@ private slots:
         AlertAnswerer answerer;
         StdoutCapture out;
         QSignalSpy terminated(m_app.get(), &AppDelegate::terminated);
-        m_app->terminate();
-        QCOMPARE(terminated.size(), 1);
+        if (closeWindow) {
+            bookmarksWindow()->window()->close();
+            QVERIFY(!m_app->showingBookmarksWindow());
+            QVERIFY(terminated.wait());
+        } else {
+            m_app->terminate();
+            QCOMPARE(terminated.size(), 1);
+            QVERIFY(bookmarksWindow()->window()->isVisible()); // quitting closes no window
+        }
         QVERIFY(answerer.seen().isEmpty());
-        QCOMPARE(out.lines(), QStringList{QStringLiteral("bookmarks window showing on exit = true")});
-        QCOMPARE(QSettings().value(AppDelegate::ShowBookmarksKey), QVariant(true));
-        // Quitting closes no window.
-        QVERIFY(bookmarksWindow()->window()->isVisible());
-    }
-
-    void closingTheBookmarksWindowQuitsAndRemembersItWasClosed()
-    {
-        m_app->applicationDidFinishLaunching();
-        QVERIFY(QTest::qWaitForWindowExposed(bookmarksWindow()->window()));
-        StdoutCapture out;
-        QSignalSpy terminated(m_app.get(), &AppDelegate::terminated);
-        // The title-bar button, not a programmatic close.
-        bookmarksWindow()->window()->close();
-        QVERIFY(!m_app->showingBookmarksWindow());
-        QVERIFY(terminated.wait());
-        QCOMPARE(out.lines(), QStringList{QStringLiteral("bookmarks window showing on exit = false")});
-        QCOMPARE(QSettings().value(AppDelegate::ShowBookmarksKey), QVariant(false));
-    }
-
-    void aHiddenBookmarksWindowStillComesUpWhenNothingElseWould()
-    {
-        QSettings().setValue(AppDelegate::ShowBookmarksKey, false);
-        m_app->applicationDidFinishLaunching();
-        QVERIFY(QTest::qWaitForWindowExposed(bookmarksWindow()->window()));
-        QVERIFY(m_app->showingBookmarksWindow());
+        QCOMPARE(out.lines(), QStringList{QStringLiteral("bookmarks window showing on exit = ") +
+                                          (closeWindow ? "false" : "true")});
+        QCOMPARE(QSettings().value(AppDelegate::ShowBookmarksKey), QVariant(!closeWindow));
     }
 
     void aHiddenBookmarksWindowStillReopensTheSessions()
@@ -259,6 +260,51 @@ private slots:
         QCOMPARE(m_app->applicationShouldTerminate(), AppDelegate::TerminateCancel);
         QCOMPARE(out.lines(),
                  QStringList{QStringLiteral("AppDelegate unable to commit editing to terminate")});
+    }
+
+    // A plain file where the data folder belongs: the user is told once, with the exact texts, and
+    // the application runs on without a store.
+    void aFileWhereTheDataFolderBelongs()
+    {
+        const QString folder = PersistentStore::applicationDocumentsDirectory();
+        QDir().mkpath(QFileInfo(folder).path());
+        QFile blocker(folder);
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const auto unblock = qScopeGuard([&] { blocker.remove(); });
+        AlertAnswerer alerts;
+        QVERIFY(!context());
+        QVERIFY(!context()); // not tried, nor said, again
+        QVERIFY(!m_app->windowWillReturnUndoManager());
+        m_app->saveAction();
+        // The bookmarks window still comes up, with nothing to list.
+        m_app->applicationDidFinishLaunching();
+        QTRY_VERIFY(bookmarksWindow()->window()->isVisible());
+        QCOMPARE(alerts.seen().size(), 1);
+        QCOMPARE(alerts.seen().first().text,
+                 QStringLiteral("Failed to initialize the application's saved data"));
+        QCOMPARE(alerts.seen().first().informativeText,
+                 QStringLiteral("Expected a folder to store application data, found a file ") + folder +
+                     QLatin1Char('.'));
+        QVERIFY(m_app->storeOpeningFailed());
+        QVERIFY(QFileInfo(folder).isFile());
+
+        // A new bookmark cannot be kept: the save says so and the sheet stays with what was typed.
+        LMBookmarksViewController *list = bookmarksWindow()->bookmarksViewController();
+        bookmarksWindow()->showNewBookmarkView();
+        QCOMPARE(list->presentedViewControllers().size(), 1);
+        auto *editor =
+            qobject_cast<LMBookmarkEditViewController *>(list->presentedViewControllers().constFirst());
+        QVERIFY(editor && editor->isNew());
+        QVERIFY(!editor->deleteButton()->isEnabled());
+        QTest::keyClicks(editor->hostTextField(), QStringLiteral("kept.example"));
+        editor->saveButton()->click();
+        QCOMPARE(alerts.seen().size(), 2);
+        QCOMPARE(alerts.seen().last().text,
+                 QStringLiteral("The bookmark could not be saved: the data store is not available"));
+        QCOMPARE(list->presentedViewControllers().size(), 1);
+        QCOMPARE(editor->hostTextField()->text(), QStringLiteral("kept.example"));
+        m_app.reset(); // while the alerts are still answered
     }
 };
 

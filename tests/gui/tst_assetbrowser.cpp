@@ -6,7 +6,10 @@
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QImageWriter>
+#include <QLabel>
 #include <QMimeData>
+#include <QPainter>
 
 using namespace UploadTestKit;
 
@@ -36,7 +39,7 @@ bool dropUrls(QWidget *target, const QList<QUrl> &urls)
 }
 } // namespace
 
-// The upload view's list as a drop target, in a real session window.
+// The upload view's list as a drop target, and its picture, in a real session window.
 class TestAssetBrowser : public QObject {
     Q_OBJECT
 
@@ -132,6 +135,51 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
         QCOMPARE(filePaths(s.upload()->importQueue()), QStringList{late});
         QCOMPARE(s.server.requests(QStringLiteral("/ra/categoryAssets.json")).size(), 2);
+    }
+
+    // Decoded off the GUI thread at preview size; type icons for what is no picture.
+    void hugeImageDoesNotBlockTheWindow()
+    {
+        // 10000 x 10000 pixels: 100 megapixels.
+        const QString path = m_files.filePath(QStringLiteral("panorama.jpg"));
+        {
+            QImage huge(10000, 10000, QImage::Format_Grayscale8);
+            huge.fill(200);
+            QPainter painter(&huge);
+            painter.setPen(QPen(Qt::black, 40));
+            painter.drawEllipse(QRect(500, 500, 9000, 9000));
+            painter.end();
+            QImageWriter writer(path, "jpeg");
+            writer.setQuality(60);
+            QVERIFY2(writer.write(huge), qPrintable(writer.errorString()));
+        }
+        const QString small = writeFile(m_files.filePath(QStringLiteral("notes.txt")), "plain text");
+
+        UploadSession s(m_context, QStringLiteral("Preview"));
+        QVERIFY(s.waitUntilReady());
+        UploadPreviewPane *pane = s.upload()->previewPane();
+        s.upload()->AddAssetsToImportQueue(fileUrls({small}));
+        QTRY_VERIFY_WITH_TIMEOUT(!pane->isLoading(), kTimeout);
+        QVERIFY(!pane->isShowingPicture());
+        QVERIFY(!s.upload()->assetPreview()->pixmap().isNull()); // the text file's type icon
+
+        // The call returns with the picture still being decoded elsewhere: the window goes on.
+        s.upload()->AddAssetsToImportQueue(fileUrls({path}));
+        QCOMPARE(pane->filePath(), path);
+        QVERIFY(pane->isLoading());
+        QVERIFY(!pane->isShowingPicture());
+        QTRY_VERIFY_WITH_TIMEOUT(pane->isShowingPicture(), 120000);
+
+        const QPixmap shown = s.upload()->assetPreview()->pixmap();
+        QVERIFY(!shown.isNull());
+        QVERIFY(shown.width() <= s.upload()->assetPreview()->width());
+        QVERIFY(shown.height() <= s.upload()->assetPreview()->height());
+
+        // Back to the small file before a slow answer could come in: the stale one is dropped.
+        QVERIFY(clickRow(s.browser(), 0, 0));
+        QCOMPARE(pane->filePath(), small);
+        QTRY_VERIFY_WITH_TIMEOUT(!pane->isLoading(), kTimeout);
+        QVERIFY(!pane->isShowingPicture());
     }
 };
 

@@ -1,12 +1,14 @@
 #include "GuiTestMain.h"
 
+#include "SessionTestKit.h"
+
 #include "platform/widgets/BrowserColumnModel.h"
 #include "platform/widgets/ColumnBrowser.h"
 #include "platform/widgets/ColumnBrowserDelegate.h"
 
-#include <QAbstractItemView>
 #include <QSignalSpy>
-#include <QTest>
+
+using namespace SessionTestKit;
 
 namespace {
 struct Node {
@@ -73,31 +75,6 @@ public:
     }
 };
 
-QStringList texts(const ColumnBrowser &browser, int column)
-{
-    QStringList result;
-    if (const QAbstractItemView *view = browser.columnView(column))
-        for (int row = 0; row < view->model()->rowCount(); ++row)
-            result.append(view->model()->index(row, 0).data().toString());
-    return result;
-}
-
-// Waits for the column to be laid out, then clicks the row's centre like a user would.
-bool click(ColumnBrowser &browser, int row, int column, Qt::KeyboardModifiers modifiers = {},
-           bool doubleClick = false)
-{
-    QAbstractItemView *view = browser.columnView(column);
-    if (!view || !QTest::qWaitFor([&] {
-            return view->viewport()->rect().contains(browser.visualRectOfRow(row, column).center());
-        }))
-        return false;
-    const QPoint centre = browser.visualRectOfRow(row, column).center();
-    // A real double click is a click followed by the double-click press.
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, centre);
-    if (doubleClick)
-        QTest::mouseDClick(view->viewport(), Qt::LeftButton, modifiers, centre);
-    return true;
-}
 } // namespace
 
 class TestColumnBrowser : public QObject {
@@ -107,7 +84,17 @@ class TestColumnBrowser : public QObject {
     TreeDelegate m_tree;
     FlatDelegate m_files;
 
-    ColumnBrowser &browser() { return *m_browser; }
+    ColumnBrowser *browser() { return m_browser.get(); }
+
+    // A real double click is a click followed by the double-click press.
+    bool doubleClickRow(int row, int column)
+    {
+        if (!clickRow(browser(), row, column))
+            return false;
+        QTest::mouseDClick(browser()->columnView(column)->viewport(), Qt::LeftButton, {},
+                           browser()->visualRectOfRow(row, column).center());
+        return true;
+    }
 
 private slots:
     void init()
@@ -126,49 +113,49 @@ private slots:
 
     void clicksOpenAndCloseColumns()
     {
-        QSignalSpy actions(&browser(), &ColumnBrowser::action);
-        QCOMPARE(browser().columnCount(), 1);
-        QCOMPARE(texts(browser(), 0), (QStringList{"Animals", "Plants", "Readme"}));
-        QCOMPARE(browser().selectedColumn(), -1);
+        QSignalSpy actions(browser(), &ColumnBrowser::action);
+        QCOMPARE(browser()->columnCount(), 1);
+        QCOMPARE(columnTexts(browser(), 0), (QStringList{"Animals", "Plants", "Readme"}));
+        QCOMPARE(browser()->selectedColumn(), -1);
 
-        QVERIFY(click(browser(), 0, 0));
-        QCOMPARE(texts(browser(), 1), (QStringList{"Cats", "Dogs"}));
-        QVERIFY(click(browser(), 0, 1));
-        QCOMPARE(texts(browser(), 2), (QStringList{"Tabby", "Siamese"}));
+        QVERIFY(clickRow(browser(), 0, 0));
+        QCOMPARE(columnTexts(browser(), 1), (QStringList{"Cats", "Dogs"}));
+        QVERIFY(clickRow(browser(), 0, 1));
+        QCOMPARE(columnTexts(browser(), 2), (QStringList{"Tabby", "Siamese"}));
         // A leaf opens nothing further.
-        QVERIFY(click(browser(), 1, 2));
-        QCOMPARE(browser().lastColumn(), 2);
-        QCOMPARE(browser().selectedColumn(), 2);
-        QCOMPARE(browser().selectedRowInColumn(2), 1);
+        QVERIFY(clickRow(browser(), 1, 2));
+        QCOMPARE(browser()->lastColumn(), 2);
+        QCOMPARE(browser()->selectedColumn(), 2);
+        QCOMPARE(browser()->selectedRowInColumn(2), 1);
 
         // A new choice in column 0 drops the whole path to its right.
-        QVERIFY(click(browser(), 1, 0));
-        QCOMPARE(browser().columnCount(), 2);
-        QCOMPARE(texts(browser(), 1), (QStringList{"Trees", "Fern"}));
-        QCOMPARE(browser().selectedColumn(), 0);
-        QCOMPARE(browser().columnView(2), nullptr);
-        QVERIFY(click(browser(), 2, 0));
-        QCOMPARE(browser().columnCount(), 1);
+        QVERIFY(clickRow(browser(), 1, 0));
+        QCOMPARE(browser()->columnCount(), 2);
+        QCOMPARE(columnTexts(browser(), 1), (QStringList{"Trees", "Fern"}));
+        QCOMPARE(browser()->selectedColumn(), 0);
+        QCOMPARE(browser()->columnView(2), nullptr);
+        QVERIFY(clickRow(browser(), 2, 0));
+        QCOMPARE(browser()->columnCount(), 1);
         QCOMPARE(actions.count(), 5);
 
         // Clicking the selected branch again reopens its column with nothing selected there.
-        QVERIFY(click(browser(), 0, 0));
-        QVERIFY(click(browser(), 1, 1));
-        QCOMPARE(browser().columnCount(), 3);
-        QVERIFY(click(browser(), 0, 0));
-        QCOMPARE(browser().columnCount(), 2);
-        QCOMPARE(browser().selectedRowInColumn(1), -1);
+        QVERIFY(clickRow(browser(), 0, 0));
+        QVERIFY(clickRow(browser(), 1, 1));
+        QCOMPARE(browser()->columnCount(), 3);
+        QVERIFY(clickRow(browser(), 0, 0));
+        QCOMPARE(browser()->columnCount(), 2);
+        QCOMPARE(browser()->selectedRowInColumn(1), -1);
     }
 
     void branchesShowAnArrowAndLeavesDoNot()
     {
-        QCOMPARE(browser().columnView(0)->model()->index(0, 0).data(BrowserColumnModel::LeafRole), false);
-        QCOMPARE(browser().columnView(0)->model()->index(2, 0).data(BrowserColumnModel::LeafRole), true);
+        QCOMPARE(browser()->columnView(0)->model()->index(0, 0).data(BrowserColumnModel::LeafRole), false);
+        QCOMPARE(browser()->columnView(0)->model()->index(2, 0).data(BrowserColumnModel::LeafRole), true);
         // Ink at the right end of a row is the arrow: rows 0 and 1 are branches, row 2 a leaf.
-        QTRY_VERIFY(browser().visualRectOfRow(2, 0).isValid());
-        const QImage image = browser().columnView(0)->viewport()->grab().toImage();
+        QTRY_VERIFY(browser()->visualRectOfRow(2, 0).isValid());
+        const QImage image = browser()->columnView(0)->viewport()->grab().toImage();
         const auto inkAtRightEnd = [&](int row) {
-            const QRect rect = browser().visualRectOfRow(row, 0);
+            const QRect rect = browser()->visualRectOfRow(row, 0);
             const QRgb background = image.pixel(rect.right() - 1, rect.top() + 1);
             int ink = 0;
             for (int x = rect.right() - 20; x < rect.right(); ++x)
@@ -183,207 +170,207 @@ private slots:
 
     void programmaticSelectionIsSilentAndBoundsChecked()
     {
-        QSignalSpy actions(&browser(), &ColumnBrowser::action);
-        browser().selectRow(0, 0);
-        browser().selectRow(1, 1);
-        QCOMPARE(texts(browser(), 2), (QStringList{"Beagle"}));
-        QCOMPARE(browser().selectedColumn(), 1);
+        QSignalSpy actions(browser(), &ColumnBrowser::action);
+        browser()->selectRow(0, 0);
+        browser()->selectRow(1, 1);
+        QCOMPARE(columnTexts(browser(), 2), (QStringList{"Beagle"}));
+        QCOMPARE(browser()->selectedColumn(), 1);
 
         // Positions of -1 or past the end change nothing and create no column.
         for (const auto &[row, column] : {std::pair{-1, -1}, {0, -1}, {-1, 0}, {3, 0}, {0, 3}, {5, 2}})
-            browser().selectRow(row, column);
+            browser()->selectRow(row, column);
         for (const int column : {-1, 3, 42})
-            browser().reloadColumn(column);
-        QCOMPARE(browser().columnCount(), 3);
-        QCOMPARE(browser().selectedRowInColumn(0), 0);
-        QCOMPARE(browser().selectedRowInColumn(1), 1);
-        QCOMPARE(browser().selectedRowInColumn(-1), -1);
-        QCOMPARE(browser().selectedRowsInColumn(7), QList<int>());
-        QVERIFY(browser().visualRectOfRow(0, 5).isNull());
+            browser()->reloadColumn(column);
+        QCOMPARE(browser()->columnCount(), 3);
+        QCOMPARE(browser()->selectedRowInColumn(0), 0);
+        QCOMPARE(browser()->selectedRowInColumn(1), 1);
+        QCOMPARE(browser()->selectedRowInColumn(-1), -1);
+        QCOMPARE(browser()->selectedRowsInColumn(7), QList<int>());
+        QVERIFY(browser()->visualRectOfRow(0, 5).isNull());
 
-        browser().loadColumnZero();
-        QCOMPARE(browser().columnCount(), 1);
-        QCOMPARE(browser().selectedColumn(), -1);
+        browser()->loadColumnZero();
+        QCOMPARE(browser()->columnCount(), 1);
+        QCOMPARE(browser()->selectedColumn(), -1);
         QCOMPARE(actions.count(), 0);
     }
 
     void reloadShowsTheDelegatesCurrentRows()
     {
-        browser().selectRow(0, 0);
-        browser().selectRow(0, 1);
+        browser()->selectRow(0, 0);
+        browser()->selectRow(0, 1);
         m_tree.root.children[0].children.append(leaf("Birds"));
-        browser().reloadColumn(1);
-        QCOMPARE(texts(browser(), 1), (QStringList{"Cats", "Dogs", "Birds"}));
+        browser()->reloadColumn(1);
+        QCOMPARE(columnTexts(browser(), 1), (QStringList{"Cats", "Dogs", "Birds"}));
         // The kept selection still leads to its column.
-        QCOMPARE(browser().selectedRowInColumn(1), 0);
-        QCOMPARE(browser().columnCount(), 3);
+        QCOMPARE(browser()->selectedRowInColumn(1), 0);
+        QCOMPARE(browser()->columnCount(), 3);
 
         // A kept row that turned into a leaf closes the columns to its right.
         m_tree.root.children[0].children = {leaf("Moth")};
-        browser().reloadColumn(1);
-        QCOMPARE(texts(browser(), 1), QStringList{"Moth"});
-        QCOMPARE(browser().selectedRowInColumn(1), 0);
-        QCOMPARE(browser().columnCount(), 2);
+        browser()->reloadColumn(1);
+        QCOMPARE(columnTexts(browser(), 1), QStringList{"Moth"});
+        QCOMPARE(browser()->selectedRowInColumn(1), 0);
+        QCOMPARE(browser()->columnCount(), 2);
 
         // A selected row past the new end is dropped, and its columns with it.
         m_tree.root.children = {leaf("Only")};
-        browser().reloadColumn(0);
-        browser().selectRow(0, 0);
+        browser()->reloadColumn(0);
+        browser()->selectRow(0, 0);
         m_tree.root.children.clear();
-        browser().reloadColumn(0);
-        QCOMPARE(browser().selectedColumn(), -1);
-        QCOMPARE(browser().columnCount(), 1);
+        browser()->reloadColumn(0);
+        QCOMPARE(browser()->selectedColumn(), -1);
+        QCOMPARE(browser()->columnCount(), 1);
 
         // A leaf that became a branch opens its column.
         m_tree.root = sampleTree();
-        browser().reloadColumn(0);
-        browser().selectRow(2, 0);
+        browser()->reloadColumn(0);
+        browser()->selectRow(2, 0);
         m_tree.root.children[2] = branch("Readme", {leaf("Page")});
-        browser().reloadColumn(0);
-        QCOMPARE(texts(browser(), 1), QStringList{"Page"});
+        browser()->reloadColumn(0);
+        QCOMPARE(columnTexts(browser(), 1), QStringList{"Page"});
     }
 
     void rowChangesKeepSelectionAndColumns()
     {
-        browser().selectRow(0, 0);
-        browser().selectRow(1, 1); // Animals › Dogs, whose Beagle shows in column 2
-        QSignalSpy resets(browser().columnView(1)->model(), &QAbstractItemModel::modelReset);
+        browser()->selectRow(0, 0);
+        browser()->selectRow(1, 1); // Animals › Dogs, whose Beagle shows in column 2
+        QSignalSpy resets(browser()->columnView(1)->model(), &QAbstractItemModel::modelReset);
         QList<Node> &animals = m_tree.root.children[0].children;
         animals.prepend(leaf("Ants"));
-        browser().insertRows(0, 1, 1);
+        browser()->insertRows(0, 1, 1);
         animals[1].name = QStringLiteral("Lions");
-        browser().reloadRows(1, 1, 1);
-        QCOMPARE(texts(browser(), 1), (QStringList{"Ants", "Lions", "Dogs"}));
-        QCOMPARE(browser().selectedRowInColumn(1), 2);
-        QCOMPARE(texts(browser(), 2), QStringList{"Beagle"});
+        browser()->reloadRows(1, 1, 1);
+        QCOMPARE(columnTexts(browser(), 1), (QStringList{"Ants", "Lions", "Dogs"}));
+        QCOMPARE(browser()->selectedRowInColumn(1), 2);
+        QCOMPARE(columnTexts(browser(), 2), QStringList{"Beagle"});
 
         animals.removeFirst();
-        browser().removeRows(0, 1, 1);
-        QCOMPARE(browser().selectedRowInColumn(1), 1);
-        QCOMPARE(browser().columnCount(), 3);
+        browser()->removeRows(0, 1, 1);
+        QCOMPARE(browser()->selectedRowInColumn(1), 1);
+        QCOMPARE(browser()->columnCount(), 3);
         // The selected branch itself leaving: the list selects its neighbour, whose children
         // replace the ones of the branch that left.
         animals.removeLast();
-        browser().removeRows(1, 1, 1);
-        QCOMPARE(texts(browser(), 1), QStringList{"Lions"});
-        QCOMPARE(browser().selectedRowInColumn(1), 0);
-        QCOMPARE(texts(browser(), 2), (QStringList{"Tabby", "Siamese"}));
+        browser()->removeRows(1, 1, 1);
+        QCOMPARE(columnTexts(browser(), 1), QStringList{"Lions"});
+        QCOMPARE(browser()->selectedRowInColumn(1), 0);
+        QCOMPARE(columnTexts(browser(), 2), (QStringList{"Tabby", "Siamese"}));
         QCOMPARE(resets.count(), 0);
     }
 
     void multipleSelection()
     {
         m_files.rows = 10;
-        browser().setDelegate(&m_files);
-        browser().setAllowsMultipleSelection(true);
-        QSignalSpy actions(&browser(), &ColumnBrowser::action);
-        QVERIFY(click(browser(), 2, 0));
-        QVERIFY(click(browser(), 5, 0, Qt::ControlModifier));
-        QVERIFY(click(browser(), 7, 0, Qt::ShiftModifier));
-        QCOMPARE(browser().selectedRowsInColumn(0), (QList<int>{2, 5, 6, 7}));
-        QCOMPARE(browser().selectedRowInColumn(0), 2);
-        QVERIFY(click(browser(), 2, 0, Qt::ControlModifier));
-        QCOMPARE(browser().selectedRowsInColumn(0), (QList<int>{5, 6, 7}));
+        browser()->setDelegate(&m_files);
+        browser()->setAllowsMultipleSelection(true);
+        QSignalSpy actions(browser(), &ColumnBrowser::action);
+        QVERIFY(clickRow(browser(), 2, 0));
+        QVERIFY(clickRow(browser(), 5, 0, Qt::ControlModifier));
+        QVERIFY(clickRow(browser(), 7, 0, Qt::ShiftModifier));
+        QCOMPARE(browser()->selectedRowsInColumn(0), (QList<int>{2, 5, 6, 7}));
+        QCOMPARE(browser()->selectedRowInColumn(0), 2);
+        QVERIFY(clickRow(browser(), 2, 0, Qt::ControlModifier));
+        QCOMPARE(browser()->selectedRowsInColumn(0), (QList<int>{5, 6, 7}));
         QCOMPARE(actions.count(), 4);
 
         m_files.rows = 7;
-        browser().reloadColumn(0);
-        QCOMPARE(browser().selectedRowsInColumn(0), (QList<int>{5, 6}));
+        browser()->reloadColumn(0);
+        QCOMPARE(browser()->selectedRowsInColumn(0), (QList<int>{5, 6}));
 
         // Several branches selected at once open no column.
-        browser().setDelegate(&m_tree);
-        QVERIFY(click(browser(), 0, 0));
-        QVERIFY(click(browser(), 1, 0, Qt::ControlModifier));
-        QCOMPARE(browser().selectedRowsInColumn(0), (QList<int>{0, 1}));
-        QCOMPARE(browser().columnCount(), 1);
+        browser()->setDelegate(&m_tree);
+        QVERIFY(clickRow(browser(), 0, 0));
+        QVERIFY(clickRow(browser(), 1, 0, Qt::ControlModifier));
+        QCOMPARE(browser()->selectedRowsInColumn(0), (QList<int>{0, 1}));
+        QCOMPARE(browser()->columnCount(), 1);
 
-        browser().setAllowsMultipleSelection(false);
-        QVERIFY(click(browser(), 2, 0));
-        QCOMPARE(browser().selectedRowsInColumn(0), QList<int>{2});
+        browser()->setAllowsMultipleSelection(false);
+        QVERIFY(clickRow(browser(), 2, 0));
+        QCOMPARE(browser()->selectedRowsInColumn(0), QList<int>{2});
     }
 
     void disabledBrowserIgnoresInputAndEnabledReportsDoubleClicks()
     {
-        QSignalSpy actions(&browser(), &ColumnBrowser::action);
-        QSignalSpy doubles(&browser(), &ColumnBrowser::doubleClicked);
-        browser().setEnabled(false);
-        QVERIFY(click(browser(), 0, 0));
-        QVERIFY(click(browser(), 1, 0, {}, true));
-        QTest::keyClick(browser().columnView(0), Qt::Key_Down);
-        QCOMPARE(browser().selectedColumn(), -1);
-        QCOMPARE(browser().columnCount(), 1);
+        QSignalSpy actions(browser(), &ColumnBrowser::action);
+        QSignalSpy doubles(browser(), &ColumnBrowser::doubleClicked);
+        browser()->setEnabled(false);
+        QVERIFY(clickRow(browser(), 0, 0));
+        QVERIFY(doubleClickRow(1, 0));
+        QTest::keyClick(browser()->columnView(0), Qt::Key_Down);
+        QCOMPARE(browser()->selectedColumn(), -1);
+        QCOMPARE(browser()->columnCount(), 1);
         QCOMPARE(actions.count(), 0);
         QCOMPARE(doubles.count(), 0);
 
-        browser().setEnabled(true);
-        QVERIFY(click(browser(), 0, 0));
-        QCOMPARE(browser().columnCount(), 2);
-        QVERIFY(click(browser(), 1, 1, {}, true));
+        browser()->setEnabled(true);
+        QVERIFY(clickRow(browser(), 0, 0));
+        QCOMPARE(browser()->columnCount(), 2);
+        QVERIFY(doubleClickRow(1, 1));
         QCOMPARE(doubles.count(), 1);
         QCOMPARE(doubles.at(0), (QVariantList{1, 1}));
     }
 
     void keyboardNavigation()
     {
-        QSignalSpy actions(&browser(), &ColumnBrowser::action);
-        QAbstractItemView *first = browser().columnView(0);
+        QSignalSpy actions(browser(), &ColumnBrowser::action);
+        QAbstractItemView *first = browser()->columnView(0);
         QTest::keyClick(first, Qt::Key_Down);
-        QCOMPARE(texts(browser(), 1), (QStringList{"Cats", "Dogs"}));
+        QCOMPARE(columnTexts(browser(), 1), (QStringList{"Cats", "Dogs"}));
         QTest::keyClick(first, Qt::Key_Down);
-        QCOMPARE(texts(browser(), 1), (QStringList{"Trees", "Fern"}));
+        QCOMPARE(columnTexts(browser(), 1), (QStringList{"Trees", "Fern"}));
         QTest::keyClick(first, Qt::Key_Up);
-        QCOMPARE(browser().selectedRowInColumn(0), 0);
+        QCOMPARE(browser()->selectedRowInColumn(0), 0);
 
         QTest::keyClick(first, Qt::Key_Right);
-        QCOMPARE(browser().selectedRowInColumn(1), 0);
-        QCOMPARE(browser().columnCount(), 3);
-        QTest::keyClick(browser().columnView(1), Qt::Key_Down);
-        QCOMPARE(texts(browser(), 2), QStringList{"Beagle"});
-        QTest::keyClick(browser().columnView(1), Qt::Key_Right);
-        QCOMPARE(browser().selectedColumn(), 2);
+        QCOMPARE(browser()->selectedRowInColumn(1), 0);
+        QCOMPARE(browser()->columnCount(), 3);
+        QTest::keyClick(browser()->columnView(1), Qt::Key_Down);
+        QCOMPARE(columnTexts(browser(), 2), QStringList{"Beagle"});
+        QTest::keyClick(browser()->columnView(1), Qt::Key_Right);
+        QCOMPARE(browser()->selectedColumn(), 2);
         QCOMPARE(actions.count(), 6);
         // Right on a leaf goes nowhere.
-        QTest::keyClick(browser().columnView(2), Qt::Key_Right);
+        QTest::keyClick(browser()->columnView(2), Qt::Key_Right);
         QCOMPARE(actions.count(), 6);
 
-        QTest::keyClick(browser().columnView(2), Qt::Key_Left);
-        QCOMPARE(browser().selectedColumn(), 1);
-        QCOMPARE(browser().columnCount(), 3);
-        QTest::keyClick(browser().columnView(1), Qt::Key_Left);
-        QCOMPARE(browser().selectedColumn(), 0);
-        QCOMPARE(browser().columnCount(), 2);
+        QTest::keyClick(browser()->columnView(2), Qt::Key_Left);
+        QCOMPARE(browser()->selectedColumn(), 1);
+        QCOMPARE(browser()->columnCount(), 3);
+        QTest::keyClick(browser()->columnView(1), Qt::Key_Left);
+        QCOMPARE(browser()->selectedColumn(), 0);
+        QCOMPARE(browser()->columnCount(), 2);
         QTest::keyClick(first, Qt::Key_Left);
-        QCOMPARE(browser().selectedRowInColumn(0), 0);
+        QCOMPARE(browser()->selectedRowInColumn(0), 0);
         QCOMPARE(actions.count(), 8);
 
         // Typing a name's first letters jumps to it; Return opens it like Right.
         QTest::keyClicks(first, QStringLiteral("pl"));
-        QCOMPARE(browser().selectedRowInColumn(0), 1);
-        QCOMPARE(texts(browser(), 1), (QStringList{"Trees", "Fern"}));
+        QCOMPARE(browser()->selectedRowInColumn(0), 1);
+        QCOMPARE(columnTexts(browser(), 1), (QStringList{"Trees", "Fern"}));
         QTest::keyClick(first, Qt::Key_Return);
-        QCOMPARE(browser().selectedColumn(), 1);
-        QVERIFY(browser().columnView(1)->hasFocus());
-        QTest::keyClicks(browser().columnView(1), QStringLiteral("f"));
-        QCOMPARE(browser().selectedRowInColumn(1), 1);
+        QCOMPARE(browser()->selectedColumn(), 1);
+        QVERIFY(browser()->columnView(1)->hasFocus());
+        QTest::keyClicks(browser()->columnView(1), QStringLiteral("f"));
+        QCOMPARE(browser()->selectedRowInColumn(1), 1);
         QCOMPARE(actions.count(), 11);
     }
 
     void longColumnAsksOnlyForShownCells()
     {
         m_files.rows = 10000;
-        browser().setDelegate(&m_files);
-        QCOMPARE(browser().rowCountInColumn(0), 10000);
-        QVERIFY(click(browser(), 0, 0));
-        browser().selectRow(9999, 0);
-        QTRY_VERIFY(browser().columnView(0)->viewport()->rect().contains(
-            browser().visualRectOfRow(9999, 0).center()));
+        browser()->setDelegate(&m_files);
+        QCOMPARE(browser()->rowCountInColumn(0), 10000);
+        QVERIFY(clickRow(browser(), 0, 0));
+        browser()->selectRow(9999, 0);
+        QTRY_VERIFY(browser()->columnView(0)->viewport()->rect().contains(
+            browser()->visualRectOfRow(9999, 0).center()));
         QVERIFY2(m_files.cellsFilled < 500, qPrintable(QString::number(m_files.cellsFilled)));
 
-        browser().setAllowsMultipleSelection(true);
-        QTest::keyClick(browser().columnView(0), Qt::Key_A, Qt::ControlModifier);
-        QCOMPARE(browser().selectedRowsInColumn(0).size(), 10000);
-        browser().reloadColumn(0);
-        QCOMPARE(browser().selectedRowsInColumn(0).size(), 10000);
+        browser()->setAllowsMultipleSelection(true);
+        QTest::keyClick(browser()->columnView(0), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(browser()->selectedRowsInColumn(0).size(), 10000);
+        browser()->reloadColumn(0);
+        QCOMPARE(browser()->selectedRowsInColumn(0).size(), 10000);
     }
 };
 

@@ -32,6 +32,40 @@ class TestRelaunch : public QObject {
         return TestEnvironment::configHome() + QStringLiteral("/veltrane/LumaroImporter.conf");
     }
 
+    // Server arguments for users who log in as "<name>" with "pw-<name>".
+    static QStringList users(const QStringList &names, QStringList args = {})
+    {
+        for (const QString &name : names)
+            args << QStringLiteral("--user") << name + QStringLiteral(":pw-") + name;
+        return args;
+    }
+
+    // A bookmark named after its user; with a category, its session was last in that upload view.
+    static ServerBookmark *seedUser(ObjectContext *context, const DevServer &server, const QString &user,
+                                    bool sessionOpen, qint64 uploadInto = -1)
+    {
+        BookmarkSeed bookmark = BookmarkSeed(user, QStringLiteral("127.0.0.1"))
+                                    .withPort(server.port())
+                                    .withLogin(user, "pw-" + user);
+        ServerBookmark *seeded = seed(context, sessionOpen ? bookmark.withOpenSession() : bookmark);
+        if (uploadInto >= 0) {
+            seeded->setLastCategoryView(LMSessionWindowController::UploadViewName);
+            seeded->setLastCategoryID(uploadInto);
+        }
+        return seeded;
+    }
+
+    // Una's session was open at the last quit, and the bookmarks window is off.
+    static bool seedUna(const DevServer &server, qint64 uploadInto = -1)
+    {
+        auto seeded = readStore();
+        if (!seeded.context)
+            return false;
+        seedUser(seeded.context.get(), server, QStringLiteral("una"), true, uploadInto);
+        QSettings(settingsFile(), QSettings::IniFormat).setValue(AppDelegate::ShowBookmarksKey, false);
+        return seeded.context->save();
+    }
+
     static int categoryRequestsBy(const DevServer &server, const QString &login)
     {
         int count = 0;
@@ -39,12 +73,6 @@ class TestRelaunch : public QObject {
             count += request["query"]["loginName"].toString() == login;
         return count;
     }
-
-    struct Run {
-        int exitCode = -1;
-        QProcess::ExitStatus exitStatus = QProcess::CrashExit;
-        QStringList stdoutLines;
-    };
 
     // With a user, this test binary runs playTheUser in the application's place.
     static bool start(QProcess &app, const QStringList &extraEnvironment = {}, const QString &user = {})
@@ -70,35 +98,38 @@ class TestRelaunch : public QObject {
         return app.waitForStarted(10000);
     }
 
-    // Waits for the end of a process asked to quit (or killed); one that had to be killed here
-    // did not end normally.
-    static Run collect(QProcess &app, QByteArray errors = {})
+    // Waits for the end of a process asked to quit (or killed): the fixed lines it printed at exit
+    // if it ended normally with status 0, else how it ended. One killed here did not end normally.
+    static QStringList collect(QProcess &app, QByteArray errors = {})
     {
-        Run run;
-        if (!app.waitForFinished(20000)) {
+        const bool ended = app.waitForFinished(20000);
+        if (!ended) {
             app.kill();
             app.waitForFinished(5000);
-        } else {
-            run.exitStatus = app.exitStatus();
         }
-        run.exitCode = app.exitCode();
-        run.stdoutLines =
-            QString::fromUtf8(app.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         errors += app.readAllStandardError();
-        if (run.exitCode != 0)
+        if (!ended || app.exitStatus() != QProcess::NormalExit || app.exitCode() != 0) {
             qWarning().noquote() << "LumaroImporter stderr:" << QString::fromUtf8(errors.right(4000));
-        return run;
+            return {QStringLiteral("ended with status %1, code %2")
+                        .arg(ended ? app.exitStatus() : QProcess::CrashExit)
+                        .arg(app.exitCode())};
+        }
+        QStringList lines = QString::fromUtf8(app.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        lines.removeIf(
+            [](const QString &l) { return !l.startsWith(QStringLiteral("bookmarks window showing")); });
+        return lines;
     }
 
     // Starts, waits until ready() says it is up (it also sees what was written to standard error
-    // so far), then asks it to quit. The user who picks quits by itself; "set" is killed (kill -9).
-    static Run runUntil(const std::function<bool(const QByteArray &)> &ready, bool *becameReady,
-                        const QStringList &extraEnvironment = {}, const QString &user = {})
+    // so far), then asks it to quit. The user who finishes quits by itself; "queue tree" is killed
+    // (kill -9).
+    static QStringList runUntil(const std::function<bool(const QByteArray &)> &ready, bool *becameReady,
+                                const QStringList &extraEnvironment = {}, const QString &user = {})
     {
         QProcess app;
         if (!start(app, extraEnvironment, user)) {
             *becameReady = false;
-            return Run{};
+            return {QStringLiteral("did not start")};
         }
         QByteArray errors;
         *becameReady = QTest::qWaitFor(
@@ -107,71 +138,11 @@ class TestRelaunch : public QObject {
                 return ready(errors);
             },
             20000);
-        if (user == QLatin1String("set") || user == QLatin1String("queue tree"))
+        if (user == QLatin1String("queue tree"))
             app.kill();
         else if (user.isEmpty())
             app.terminate();
         return collect(app, errors);
-    }
-
-    static LMSessionWindowController *sessionOf(AppDelegate &app, const QString &user)
-    {
-        for (LMSessionWindowController *session : app.bookmarksWindowController()->sessionWindowControllers())
-            if (session->connectionBookmark()->userName() == user)
-                return session;
-        return nullptr;
-    }
-
-    // The fixed lines printed at exit by a run that ended normally with status 0; else how it ended.
-    static QStringList exitLines(const Run &run)
-    {
-        if (run.exitStatus != QProcess::NormalExit || run.exitCode != 0)
-            return {QStringLiteral("ended with status %1, code %2").arg(run.exitStatus).arg(run.exitCode)};
-        QStringList lines = run.stdoutLines;
-        lines.removeIf(
-            [](const QString &l) { return !l.startsWith(QStringLiteral("bookmarks window showing")); });
-        return lines;
-    }
-
-    // The user of halfSentTreeKeepsItsPlaces, in the upload view where the session reopens.
-    static void playTheUploader(AppDelegate &app, LMSessionWindowController *session, const QByteArray &role)
-    {
-        LMSessionUploadViewController *upload = session->uploadView();
-        QVERIFY(waitForContent(session, upload));
-        QTRY_COMPARE_WITH_TIMEOUT(upload->categoryNameTextField()->text(),
-                                  QStringLiteral("/Photos/2024/Spring"), kTimeout);
-        if (role == "queue tree") {
-            upload->AddAssetsToImportQueue({QUrl::fromLocalFile(qEnvironmentVariable("LUMARO_PLAY_CARD"))});
-            FolderTreeSheet *sheet = upload->folderTreeSheet();
-            QVERIFY(sheet);
-            QTRY_VERIFY_WITH_TIMEOUT(!sheet->isLoading(), kTimeout);
-            QTest::mouseClick(sheet->addButton(), Qt::LeftButton);
-            QCOMPARE(upload->importQueue().size(), 5);
-            QTest::mouseClick(upload->startUploadButton(), Qt::LeftButton);
-            QTRY_COMPARE_WITH_TIMEOUT(upload->uploadedCount(), 2, kTimeout);
-            std::fprintf(stderr, "user: done\n");
-            QVERIFY(!QTest::qWaitFor([] { return false; }, 60000)); // until killed
-            return;
-        }
-        // Each file still queued is listed with the place it was given.
-        QCOMPARE(upload->importQueue().size(), 3);
-        for (int row = 0; row < 3; ++row)
-            QCOMPARE(upload->targetPathOf(row),
-                     QStringLiteral("/Photos/2024/Spring/") +
-                         upload->importQueue().at(row)->folderPath().value_or(QString()));
-        QTest::mouseClick(upload->startUploadButton(), Qt::LeftButton);
-        // The file on its way when the process was killed may have arrived: asked about, skipped.
-        DuplicateSheet *sheet = nullptr;
-        QTRY_VERIFY_WITH_TIMEOUT((sheet = session->window()->findChild<DuplicateSheet *>()), kTimeout);
-        QCOMPARE(sheet->list()->count(), 1);
-        QVERIFY2(sheet->list()->item(0)->text().startsWith(QStringLiteral("IMG_0003.CR3 — may have arrived")),
-                 qPrintable(sheet->list()->item(0)->text()));
-        QTest::mouseClick(sheet->button(DuplicateSheet::SkipDuplicates), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!upload->uploadInProgress() && upload->importQueue().isEmpty(), kTimeout);
-        std::fprintf(stderr, "user: done\n");
-        QSignalSpy terminated(&app, &AppDelegate::terminated);
-        app.terminate();
-        QCOMPARE(terminated.size(), 1);
     }
 
 private slots:
@@ -180,101 +151,68 @@ private slots:
         QVERIFY2(QFileInfo(binary()).isExecutable(), qPrintable(binary() + QStringLiteral(" is not built")));
     }
 
-    void sessionsOpenAtQuitComeBackWhereTheUserWas()
+    void init()
     {
         resetPersistentState();
         QFile::remove(settingsFile());
-        DevServer server({QStringLiteral("--user"), QStringLiteral("una:pw-una"), QStringLiteral("--user"),
-                          QStringLiteral("vic:pw-vic"), QStringLiteral("--user"),
-                          QStringLiteral("wes:pw-wes")});
+    }
+
+    // Where each session was is written as the user goes (tst_sessionwindow); here the real
+    // binary, quit by SIGTERM, brings the sessions back there and reads its own preference.
+    void sessionsOpenAtQuitComeBackWhereTheUserWas()
+    {
+        DevServer server(users({"una", "vic", "wes"}));
         QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
         {
             auto seeded = readStore();
             QVERIFY(seeded.context);
-            auto bookmark = [&](const QString &name, const QString &user) {
-                return BookmarkSeed(name, QStringLiteral("127.0.0.1"))
-                    .withPort(server.port())
-                    .withLogin(user, QStringLiteral("pw-") + user);
-            };
+            // Una was in the upload view of Summer with a file queued; Wes's session was closed.
             Asset *queued = seeded.context->insertAsset();
             queued->setFilePath(QStringLiteral("/srv/shots/queued.jpg"));
-            queued->setBookmark(
-                seed(seeded.context.get(),
-                     bookmark(QStringLiteral("Una's server"), QStringLiteral("una")).withOpenSession()));
-            seed(seeded.context.get(), bookmark(QStringLiteral("Wes's server"), QStringLiteral("wes")));
-            seed(seeded.context.get(),
-                 bookmark(QStringLiteral("Vic's server"), QStringLiteral("vic")).withOpenSession());
+            queued->setBookmark(seedUser(seeded.context.get(), server, "una", true, 4));
+            seedUser(seeded.context.get(), server, "wes", false);
+            seedUser(seeded.context.get(), server, "vic", true);
             QVERIFY(seeded.context->save());
         }
-        bool ready = false;
-        // Runs the application until Vic's session asked the server again and Una's logged where it is.
-        const auto launch = [&](const QByteArray &logged) {
+        // Runs the application until Vic's session asked the server again and Una's is back.
+        const auto launch = [&] {
             const int vicBefore = categoryRequestsBy(server, QStringLiteral("vic"));
-            return runUntil(
+            bool ready = false;
+            const QStringList run = runUntil(
                 [&](const QByteArray &err) {
                     return categoryRequestsBy(server, QStringLiteral("vic")) > vicBefore &&
-                           err.contains(logged);
+                           err.contains("upload view ready at /Photos/2024/Summer with 1 queued files");
                 },
                 &ready, {QStringLiteral("QT_LOGGING_RULES=lumaro.session.info=true")});
+            return ready ? run : QStringList{QStringLiteral("the sessions did not come back")};
+        };
+        const auto setting = [] {
+            return QSettings(settingsFile(), QSettings::IniFormat).value(AppDelegate::ShowBookmarksKey);
         };
 
-        // The user, played by this test binary with the application's own code and the keyboard,
-        // picks Summer in Una's session and quits.
-        Run run = runUntil([](const QByteArray &err) { return err.contains("user: done"); }, &ready, {},
-                           QStringLiteral("pick"));
-        QVERIFY(ready && run.exitCode == 0);
-
-        // First launch: no preference yet, so the bookmarks window shows; both sessions connect,
-        // Una's walked to where the user was.
-        const Run first = launch("category browser ready at /Photos/2024/Summer");
-        QVERIFY2(ready, "the reopened sessions did not reach the server, or Una's not her category");
-        QCOMPARE(exitLines(first), QStringList{QStringLiteral("bookmarks window showing on exit = true")});
-        QCOMPARE(QSettings(settingsFile(), QSettings::IniFormat).value(AppDelegate::ShowBookmarksKey),
-                 QVariant(true));
+        // First launch: no preference yet, so the bookmarks window shows.
+        QCOMPARE(launch(), QStringList{QStringLiteral("bookmarks window showing on exit = true")});
+        QCOMPARE(setting(), QVariant(true));
         {
             const StoredBookmarks stored = readStore();
-            QCOMPARE(stored.named(QStringLiteral("Una's server"))->sessionWindowOpen(), true);
-            QCOMPARE(stored.named(QStringLiteral("Vic's server"))->sessionWindowOpen(), true);
-            QCOMPARE(stored.named(QStringLiteral("Wes's server"))->sessionWindowOpen(), false);
+            QCOMPARE(stored.named(QStringLiteral("una"))->sessionWindowOpen(), true);
+            QCOMPARE(stored.named(QStringLiteral("vic"))->sessionWindowOpen(), true);
+            QCOMPARE(stored.named(QStringLiteral("wes"))->sessionWindowOpen(), false);
         }
 
-        // Set takes Una's session to the upload view, then the process is killed (kill -9).
-        runUntil([](const QByteArray &err) { return err.contains("user: done"); }, &ready, {},
-                 QStringLiteral("set"));
-        QVERIFY(ready);
-
-        // Second launch with the bookmarks window switched off: the sessions still come back, Una's
-        // straight into the upload view with its queue.
-        {
-            QSettings settings(settingsFile(), QSettings::IniFormat);
-            settings.setValue(AppDelegate::ShowBookmarksKey, false);
-        }
-        const Run second = launch("upload view ready at /Photos/2024/Summer with 1 queued files");
-        QVERIFY2(ready, "the sessions were not reopened at the second launch, or Una's not where she was");
-        QCOMPARE(exitLines(second), QStringList{QStringLiteral("bookmarks window showing on exit = false")});
-        QCOMPARE(QSettings(settingsFile(), QSettings::IniFormat).value(AppDelegate::ShowBookmarksKey),
-                 QVariant(false));
+        // With the bookmarks window switched off the sessions still come back.
+        QSettings(settingsFile(), QSettings::IniFormat).setValue(AppDelegate::ShowBookmarksKey, false);
+        QCOMPARE(launch(), QStringList{QStringLiteral("bookmarks window showing on exit = false")});
+        QCOMPARE(setting(), QVariant(false));
         QCOMPARE(categoryRequestsBy(server, QStringLiteral("wes")), 0);
-        QCOMPARE(readStore().named(QStringLiteral("Vic's server"))->sessionWindowOpen(), true);
+        QCOMPARE(readStore().named(QStringLiteral("vic"))->sessionWindowOpen(), true);
     }
 
     void aSecondStartHandsOverToTheFirst()
     {
-        resetPersistentState();
-        QFile::remove(settingsFile());
-        DevServer server({QStringLiteral("--user"), QStringLiteral("una:pw-una")});
+        DevServer server(users({"una"}));
         QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        {
-            auto seeded = readStore();
-            QVERIFY(seeded.context);
-            seed(seeded.context.get(),
-                 BookmarkSeed(QStringLiteral("Una's server"), QStringLiteral("127.0.0.1"))
-                     .withPort(server.port())
-                     .withLogin(QStringLiteral("una"), QStringLiteral("pw-una"))
-                     .withOpenSession());
-            QVERIFY(seeded.context->save());
-            QSettings(settingsFile(), QSettings::IniFormat).setValue(AppDelegate::ShowBookmarksKey, false);
-        }
+        QVERIFY(seedUna(server));
         const auto sessionsStarted = [&](int count) {
             return QTest::qWaitFor([&] { return categoryRequestsBy(server, QStringLiteral("una")) >= count; },
                                    20000);
@@ -301,13 +239,13 @@ private slots:
         QCOMPARE(categoryRequestsBy(server, QStringLiteral("una")), 2);
         // The first brought up its bookmarks window, hidden at launch by the preference.
         first.terminate(); // as the desktop does at logout
-        QCOMPARE(exitLines(collect(first)),
-                 QStringList{QStringLiteral("bookmarks window showing on exit = true")});
+        QCOMPARE(collect(first), QStringList{QStringLiteral("bookmarks window showing on exit = true")});
     }
+
+    // Killed mid-batch: what was sent is logged, the rest still queued with its places; the file on
+    // its way may have arrived, and is sent again only if the user says so.
     void halfSentTreeKeepsItsPlaces()
     {
-        resetPersistentState();
-        QFile::remove(settingsFile());
         QTemporaryDir files;
         const QMap<QString, QString> places{{"IMG_0001.CR3", "card/DCIM/100CANON"},
                                             {"IMG_0002.CR3", "card/DCIM/100CANON"},
@@ -319,23 +257,9 @@ private slots:
                                               it.key().toUtf8())
                          .isEmpty());
         // The third file's answer comes only after the application is killed.
-        DevServer server({QStringLiteral("--user"), QStringLiteral("una:pw-una"), QStringLiteral("--fault"),
-                          QStringLiteral("POST /ra/categoryAssets.json#3=delay:15000")});
+        DevServer server(users({"una"}, {"--fault", "POST /ra/categoryAssets.json#3=delay:15000"}));
         QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        {
-            auto seeded = readStore();
-            QVERIFY(seeded.context);
-            ServerBookmark *una =
-                seed(seeded.context.get(),
-                     BookmarkSeed(QStringLiteral("Una's server"), QStringLiteral("127.0.0.1"))
-                         .withPort(server.port())
-                         .withLogin(QStringLiteral("una"), QStringLiteral("pw-una"))
-                         .withOpenSession());
-            una->setLastCategoryView(LMSessionWindowController::UploadViewName);
-            una->setLastCategoryID(UploadTestKit::kSpringCategory);
-            QVERIFY(seeded.context->save());
-            QSettings(settingsFile(), QSettings::IniFormat).setValue(AppDelegate::ShowBookmarksKey, false);
-        }
+        QVERIFY(seedUna(server, UploadTestKit::kSpringCategory));
         const QStringList card{QStringLiteral("LUMARO_PLAY_CARD=") + files.filePath(QStringLiteral("card"))};
         const auto userDone = [](const QByteArray &err) { return err.contains("user: done"); };
 
@@ -347,19 +271,21 @@ private slots:
         {
             const StoredBookmarks stored = readStore();
             QMap<QString, QString> pending;
-            for (Asset *record :
-                 stored.context->fetchPendingAssets(stored.named(QStringLiteral("Una's server"))))
+            for (Asset *record : stored.context->fetchPendingAssets(stored.named(QStringLiteral("una"))))
                 pending.insert(record->fileName(), record->folderPath().value_or(QString()));
             QMap<QString, QString> rest = places;
             rest.remove(QStringLiteral("IMG_0001.CR3"));
             rest.remove(QStringLiteral("IMG_0002.CR3"));
             QCOMPARE(pending, rest);
+            QCOMPARE(stored.context->fetchUploadedAssets().size(), 2);
         }
 
         // The next launch lists the rest where they go and sends them there, but for the one on its
         // way at the kill, which the server received and the user skips.
-        const Run finish = runUntil(userDone, &ready, card, QStringLiteral("finish tree"));
-        QVERIFY(ready && finish.exitCode == 0);
+        const QStringList finish = runUntil(userDone, &ready, card, QStringLiteral("finish tree"));
+        QVERIFY(ready);
+        // Its user quit with status 0, the bookmarks window up as this process's settings have it.
+        QCOMPARE(finish, QStringList{QStringLiteral("bookmarks window showing on exit = true")});
         const QMultiHash<QString, qint64> categories =
             UploadTestKit::categoriesBelow(server, UploadTestKit::kSpringCategory, {"una", "pw-una"});
         QStringList paths = categories.keys();
@@ -378,7 +304,7 @@ private slots:
         }
         QCOMPARE(sent, (QStringList{"IMG_0001.CR3", "IMG_0002.CR3", "IMG_0101.CR3", "readme.txt"}));
         const StoredBookmarks stored = readStore();
-        QVERIFY(stored.context->fetchPendingAssets(stored.named(QStringLiteral("Una's server"))).isEmpty());
+        QVERIFY(stored.context->fetchPendingAssets(stored.named(QStringLiteral("una"))).isEmpty());
         const QList<Asset *> logged = stored.context->fetchUploadedAssets();
         QCOMPARE(logged.size(), places.size() - 1);
         for (const Asset *record : logged)
@@ -386,53 +312,63 @@ private slots:
                      QStringLiteral("/Photos/2024/Spring/") + places.value(record->fileName()));
     }
 
-    // Run only as the user of sessionsOpenAtQuitComeBackWhereTheUserWas, in a process of its own.
+    // Run only as the user of halfSentTreeKeepsItsPlaces, in a process of its own: queues the card
+    // and is killed after two files ("queue tree"), or sends what is still queued and quits.
     void playTheUser()
     {
         const QByteArray role = qgetenv("LUMARO_PLAY_USER");
         if (role.isEmpty())
-            QSKIP("the user of sessionsOpenAtQuitComeBackWhereTheUserWas; runs in its own process");
+            QSKIP("the user of halfSentTreeKeepsItsPlaces; runs in its own process");
         // The application's store, not the one this process's own test set-up made.
         qputenv("XDG_DATA_HOME", qgetenv("LUMARO_PLAY_DATA"));
         AppDelegate app;
         app.setQuitOnLastWindowClosed(false);
         app.applicationDidFinishLaunching();
-        LMSessionWindowController *session = nullptr;
-        QTRY_VERIFY_WITH_TIMEOUT(session = sessionOf(app, QStringLiteral("una")), kTimeout);
-        if (role.endsWith("tree")) {
-            playTheUploader(app, session, role);
+        QTRY_COMPARE_WITH_TIMEOUT(app.bookmarksWindowController()->sessionWindowControllers().size(), 1,
+                                  kTimeout);
+        LMSessionWindowController *session =
+            app.bookmarksWindowController()->sessionWindowControllers().first();
+        LMSessionUploadViewController *upload = session->uploadView();
+        QVERIFY(waitForContent(session, upload));
+        QTRY_COMPARE_WITH_TIMEOUT(upload->categoryNameTextField()->text(),
+                                  QStringLiteral("/Photos/2024/Spring"), kTimeout);
+        if (role == "queue tree") {
+            upload->AddAssetsToImportQueue({QUrl::fromLocalFile(qEnvironmentVariable("LUMARO_PLAY_CARD"))});
+            FolderTreeSheet *sheet = upload->folderTreeSheet();
+            QVERIFY(sheet);
+            QTRY_VERIFY_WITH_TIMEOUT(!sheet->isLoading(), kTimeout);
+            QTest::mouseClick(sheet->addButton(), Qt::LeftButton);
+            QCOMPARE(upload->importQueue().size(), 5);
+            QTest::mouseClick(upload->startUploadButton(), Qt::LeftButton);
+            QTRY_COMPARE_WITH_TIMEOUT(upload->uploadedCount(), 2, kTimeout);
+            std::fprintf(stderr, "user: done\n");
+            QVERIFY(!QTest::qWaitFor([] { return false; }, 60000)); // until killed
             return;
         }
-        LMSessionCategoryViewController *categories = session->categoryView();
-        QVERIFY(waitForContent(session, categories) && waitUntilIdle(categories));
-        ColumnBrowser *browser = categories->categoryBrowser();
-        if (role == "pick") {
-            // Photos by its first letters; Return opens it and takes 2024, then Spring; "su" is Summer.
-            for (const auto &[column, keys] : {std::pair{0, "ph"}, {0, "\r"}, {1, "\r"}, {2, "su"}}) {
-                QTest::keyClicks(browser->columnView(column), QLatin1String(keys));
-                QVERIFY(waitUntilIdle(categories));
-            }
-            QCOMPARE(session->serverConnection()->getSelectedCategoryPath(),
-                     QStringLiteral("/Photos/2024/Summer"));
-            QSignalSpy terminated(&app, &AppDelegate::terminated);
-            app.terminate(); // what SIGTERM does in the application
-            QCOMPARE(terminated.size(), 1);
-        } else {
-            // The walk of this launch ended at Summer.
-            QCOMPARE(session->serverConnection()->getSelectedCategoryPath(),
-                     QStringLiteral("/Photos/2024/Summer"));
-            categories->setCategoryButton()->click();
-            QVERIFY(waitForContent(session, session->uploadView()));
-        }
+        // Each file still queued is listed with the place it was given.
+        QCOMPARE(upload->importQueue().size(), 3);
+        for (int row = 0; row < 3; ++row)
+            QCOMPARE(upload->targetPathOf(row),
+                     QStringLiteral("/Photos/2024/Spring/") +
+                         upload->importQueue().at(row)->folderPath().value_or(QString()));
+        QTest::mouseClick(upload->startUploadButton(), Qt::LeftButton);
+        // The file on its way when the process was killed may have arrived: asked about, skipped.
+        DuplicateSheet *asked = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((asked = session->window()->findChild<DuplicateSheet *>()), kTimeout);
+        QCOMPARE(asked->list()->count(), 1);
+        QVERIFY2(asked->list()->item(0)->text().startsWith(QStringLiteral("IMG_0003.CR3 — may have arrived")),
+                 qPrintable(asked->list()->item(0)->text()));
+        QTest::mouseClick(asked->button(DuplicateSheet::SkipDuplicates), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!upload->uploadInProgress() && upload->importQueue().isEmpty(), kTimeout);
         std::fprintf(stderr, "user: done\n");
-        if (role == "set")
-            QVERIFY(!QTest::qWaitFor([] { return false; }, 60000)); // until killed
+        QSignalSpy terminated(&app, &AppDelegate::terminated);
+        app.terminate();
+        QCOMPARE(terminated.size(), 1);
     }
 
     void terminationDuringTheLaunchAlertEndsTheProcess()
     {
         // A store file of random bytes: the launch stops in a blocking alert before the main loop.
-        resetPersistentState();
         QDir().mkpath(PersistentStore::applicationDocumentsDirectory());
         QFile store(PersistentStore::applicationDocumentsDirectory() + QLatin1Char('/') +
                     PersistentStore::FileName);
@@ -444,13 +380,13 @@ private slots:
         store.close();
 
         bool ready = false;
-        const Run run = runUntil(
+        const QStringList run = runUntil(
             [](const QByteArray &errors) {
                 return errors.contains("blocking alert: Failed to initialize the application's saved data");
             },
             &ready, {QStringLiteral("QT_LOGGING_RULES=lumaro.platform.info=true")});
         QVERIFY2(ready, "the store alert never came up");
-        QCOMPARE(exitLines(run), QStringList{QStringLiteral("bookmarks window showing on exit = true")});
+        QCOMPARE(run, QStringList{QStringLiteral("bookmarks window showing on exit = true")});
         QVERIFY(store.open(QIODevice::ReadOnly));
         QCOMPARE(store.readAll(), noise); // never overwritten or reset
     }
