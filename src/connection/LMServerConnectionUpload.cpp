@@ -215,11 +215,6 @@ void LMServerConnection::uploadNextAsset(const QString &importStatusID)
         uploadNextAsset(importStatusID);
         return;
     }
-    if (retrySchedule()->isOffline()) {
-        waitThen(LMWaitKind::Offline, 0, QStringLiteral("The network is not available."),
-                 [this] { uploadNextAsset(m_currentAssetImportID); });
-        return;
-    }
     if (m_triedAsset != asset) {
         m_triedAsset = asset;
         m_tries = 0;
@@ -395,6 +390,13 @@ void LMServerConnection::assetRequestFinished(Asset *asset, const Reply &reply)
 void LMServerConnection::notDelivered(Asset *asset, const QString &reason, std::optional<qint64> retryAfterMs)
 {
     m_lastProblem = reason;
+    // Without a network nothing is tried, and nothing counts against the file or the server.
+    if (retrySchedule()->retrying() && m_retry->isOffline()) {
+        keepQueued(asset);
+        --m_tries;
+        waitThen(LMWaitKind::Offline, 0, reason, [this] { uploadNextAsset(m_currentAssetImportID); });
+        return;
+    }
     const RetrySchedule::Decision decision = retrySchedule()->notDelivered(m_tries, retryAfterMs);
     switch (decision.step) {
     case RetrySchedule::Step::Retry:
@@ -463,6 +465,10 @@ void LMServerConnection::probeServer()
             return;
         }
         const QString reason = problem.value(LMErrorKey::Description, m_lastProblem).toString();
+        if (retrySchedule()->isOffline()) {
+            waitThen(LMWaitKind::Offline, 0, reason, [this] { probeServer(); });
+            return;
+        }
         const RetrySchedule::Decision decision = retrySchedule()->probeFailed();
         if (decision.step == RetrySchedule::Step::Stop) {
             endBatch(QStringLiteral("Gave up after %1 minutes without reaching the server: %2")

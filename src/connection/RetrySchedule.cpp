@@ -36,6 +36,7 @@ void RetrySchedule::answered()
     m_inARow = 0;
     m_waits = 0;
     m_trouble.invalidate();
+    m_offlineMs = 0;
 }
 
 void RetrySchedule::troubleBegins()
@@ -54,7 +55,8 @@ qint64 RetrySchedule::nextWait()
 
 bool RetrySchedule::outOfTime(qint64 waitMs) const
 {
-    return m_trouble.elapsed() + waitMs > m_limits.retryForMs;
+    // Time without a network is not the server's: it does not count.
+    return m_trouble.elapsed() - m_offlineMs + waitMs > m_limits.retryForMs;
 }
 
 RetrySchedule::Decision RetrySchedule::notDelivered(int tries, std::optional<qint64> retryAfterMs)
@@ -107,7 +109,10 @@ void RetrySchedule::wait(qint64 ms, std::function<void()> then)
 void RetrySchedule::retryNow()
 {
     m_timer->stop();
-    delete m_networkWatch.data();
+    if (m_networkWatch) {
+        m_offlineMs += m_offlineSince.elapsed();
+        delete m_networkWatch.data();
+    }
     // Taken out first: what runs may wait again.
     const std::function<void()> then = std::exchange(m_then, {});
     m_until = {};
@@ -136,8 +141,12 @@ void RetrySchedule::waitForNetwork(std::function<void()> then)
         wait(0, std::move(then));
         return;
     }
+    // Some backends call a network without a route to the Internet none at all, where a server on
+    // the local network may well answer: after the longest wait the batch tries all the same.
     cancelWait();
-    m_then = std::move(then);
+    wait(m_limits.longestWaitMs, std::move(then));
+    m_until = {};
+    m_offlineSince.start();
     m_networkWatch = new QObject(this);
     connect(information, &QNetworkInformation::reachabilityChanged, m_networkWatch,
             [this](QNetworkInformation::Reachability reachability) {

@@ -50,6 +50,8 @@ public:
     [[nodiscard]] const Limits &limits() const { return m_limits; }
     // A new batch: no failures behind it.
     void reset();
+    // Files are sent again at all (neither the time nor the number of retries is 0).
+    [[nodiscard]] bool retrying() const { return m_limits.retryForMs > 0 && m_limits.retries != 0; }
 
     // A file went through, or the server answered and refused one: whatever trouble there was
     // is over.
@@ -71,13 +73,14 @@ public:
     [[nodiscard]] bool isWaiting() const { return bool(m_then); }
     [[nodiscard]] QDateTime waitingUntil() const { return m_until; }
 
-    // The desktop reports no network (only where Qt has a backend that can tell).
+    // The desktop reports no network (only where Qt has a backend that can tell). Asked only after
+    // a failure: a server on this machine or the local network may answer all the same.
     [[nodiscard]] bool isOffline() const;
-    // Runs then once the network is back (at once, later in the event loop, when it is not away).
+    // Runs then once the network is back, or after the longest wait (at once, later in the event
+    // loop, when it is not away). The time spent so does not count against the retry time.
     void waitForNetwork(std::function<void()> then);
 
 private:
-    [[nodiscard]] bool retrying() const { return m_limits.retryForMs > 0 && m_limits.retries != 0; }
     [[nodiscard]] qint64 nextWait();
     [[nodiscard]] bool outOfTime(qint64 waitMs) const;
     void troubleBegins();
@@ -86,6 +89,8 @@ private:
     int m_inARow = 0;
     int m_waits = 0;
     QElapsedTimer m_trouble;
+    qint64 m_offlineMs = 0;
+    QElapsedTimer m_offlineSince;
     QTimer *m_timer;
     std::function<void()> m_then;
     QDateTime m_until;
