@@ -257,8 +257,9 @@ int Commands::upload(const CliOptions &options)
                             "(--upload-duplicates sends them again)\n",
                             qlonglong(skipped.size()));
             } else {
-                UploadReport::event({{"event", "batch-done"}, {"uploaded", 0}, {"failed", 0}, {"notSent", QJsonArray()},
-                                     {"skipped", skipped.size()}, {"notAdded", added.problems.size()},
+                UploadReport::event({{"event", "batch-done"}, {"uploaded", 0}, {"failed", 0}, {"mayHaveArrived", 0},
+                                     {"notSent", QJsonArray()}, {"skipped", skipped.size()},
+                                     {"notAdded", added.problems.size()},
                                      {"exitStatus", leftOut ? ExitSomeFailed : ExitSuccess}});
             }
             return leftOut ? ExitSomeFailed : ExitSuccess;
