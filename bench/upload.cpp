@@ -5,7 +5,11 @@
 // The body hashes the file (SHA-256) as it streams; both implementations are measured, alone
 // and inside the upload (ratio_vs_qt_file is the application's, with OpenSSL's).
 //
-//   bench_upload [--size-mib N] [--small-files N] [--rounds N] [--categories N] [--only-categories]
+//   bench_upload [--size-mib N] [--small-files N] [--rounds N] [--limit-mb-per-s X] [--categories N]
+//                [--only-categories]
+//
+// A bookmark's speed limit is measured too: a file of a few seconds at that limit, whose body
+// rate over the whole upload against the limit is limit_accuracy (1.00 is exact).
 //
 // The category phase of a batch whose files keep a folder tree runs first: N new categories
 // (300 by default) made before the first file, counted from the server's request log.
@@ -129,7 +133,8 @@ struct BatchResult {
     int hashed = 0;
 };
 
-BatchResult connectionUpload(const Server &server, const QStringList &paths, StallMeter *meter)
+BatchResult connectionUpload(const Server &server, const QStringList &paths, StallMeter *meter,
+                             double limitMBPerSecond = 0)
 {
     ObjectContext context;
     ServerBookmark *bookmark = context.insertBookmark();
@@ -139,6 +144,8 @@ BatchResult connectionUpload(const Server &server, const QStringList &paths, Sta
     bookmark->setPortNumber(server.port);
     bookmark->setUserName(QStringLiteral("bench"));
     bookmark->setPassword(QStringLiteral("bench"));
+    if (limitMBPerSecond > 0)
+        bookmark->setUploadSpeedLimit(limitMBPerSecond);
     const QList<Asset *> batch = queueFiles(context, bookmark, paths);
     LMServerConnection connection(bookmark);
     connection.setSelectedCategory(QJsonObject{{QStringLiteral("id"), 1}, {QStringLiteral("name"), QStringLiteral("Bench")}});
@@ -321,6 +328,7 @@ int main(int argc, char *argv[])
     qint64 sizeMiB = 1024;
     int smallFiles = 500;
     int rounds = 3;
+    double limit = 16; // MB (1024 × 1024 bytes) a second, as the window counts them
     int categories = 300;
     const QStringList args = app.arguments();
     const bool onlyCategories = args.contains(QStringLiteral("--only-categories"));
@@ -331,6 +339,8 @@ int main(int argc, char *argv[])
             smallFiles = args.at(i + 1).toInt();
         else if (args.at(i) == QLatin1String("--rounds"))
             rounds = qMax(1, args.at(i + 1).toInt());
+        else if (args.at(i) == QLatin1String("--limit-mb-per-s"))
+            limit = args.at(i + 1).toDouble();
         else if (args.at(i) == QLatin1String("--categories"))
             categories = qMax(1, args.at(i + 1).toInt());
     }
@@ -399,6 +409,18 @@ int main(int argc, char *argv[])
     const double cliRate = median(cliRates);
     const qint64 rssBefore = readStatusKiB("VmRSS:");
     const BatchResult many = connectionUpload(server, small, nullptr);
+    // About five seconds of body at the limit.
+    const QString limited = dir.filePath(QStringLiteral("limited.bin"));
+    const qint64 limitedBytes = qint64(limit * 5 * 1024 * 1024 * 3 / 4);
+    QList<double> limitedRates;
+    if (limit > 0 && writeFile(limited, limitedBytes, 11)) {
+        for (int round = 0; round < rounds; ++round) {
+            const BatchResult capped = connectionUpload(server, {limited}, nullptr, limit);
+            allSent = allSent && capped.uploaded == 1;
+            limitedRates << (capped.seconds > 0 ? double(capped.bodyBytes) / capped.seconds : 0);
+        }
+    }
+    const double limitedRate = median(limitedRates);
 
     for (Server *running : {&server, &tlsServer}) {
         running->process.terminate();
@@ -424,6 +446,9 @@ int main(int argc, char *argv[])
     std::printf("cli_peak_rss_mib %.1f\n", double(cliPeak) / 1024.0);
     std::printf("tls_body_mb_per_s %.1f\n", median(tlsRates));
     std::printf("small_files_per_s %.1f\n", many.seconds > 0 ? double(many.uploaded) / many.seconds : 0.0);
+    std::printf("limit_mib_per_s %.1f\n", limit);
+    std::printf("limited_body_mib_per_s %.2f\n", limitedRate / 1024 / 1024);
+    std::printf("limit_accuracy %.3f\n", limit > 0 ? limitedRate / (limit * 1024 * 1024) : 0.0);
     const bool cliSent = std::all_of(cliRates.cbegin(), cliRates.cend(), [](double rate) { return rate > 0; });
     return (allSent && cliSent && many.uploaded == smallFiles) ? 0 : 1;
 }

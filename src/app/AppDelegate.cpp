@@ -5,6 +5,7 @@
 #include "bookmarks/LMBookmarksWindowController.h"
 #include "platform/ConsoleLog.h"
 #include "platform/DesktopNotifier.h"
+#include "platform/SleepInhibitor.h"
 #include "platform/widgets/Alert.h"
 #include "platform/widgets/Storyboard.h"
 #include "platform/widgets/WindowController.h"
@@ -34,7 +35,8 @@ AppDelegate::AppDelegate()
     : m_connectMenuItem(new QAction(tr("&Connect"), this)),
       m_newMenuItem(new QAction(tr("&New Bookmark…"), this)),
       m_desktopNotifier(new DesktopNotifier(QGuiApplication::applicationDisplayName(),
-                                            QGuiApplication::desktopFileName(), this))
+                                            QGuiApplication::desktopFileName(), this)),
+      m_sleepInhibitor(new SleepInhibitor(tr("Uploading files to a Lumaro server"), this))
 {
     g_shared = this;
     m_connectMenuItem->setObjectName(QStringLiteral("connectMenuItem"));
@@ -129,7 +131,7 @@ void AppDelegate::applicationDidFinishLaunching()
     if (m_exited)
         return;
     Storyboard &storyboard = Storyboard::main();
-    registerSessionControllers(storyboard, m_desktopNotifier);
+    registerSessionControllers(storyboard, m_desktopNotifier, m_sleepInhibitor);
     registerBookmarkControllers(storyboard);
 
     auto *bookmarks = storyboard.instantiate<LMBookmarksWindowController>(

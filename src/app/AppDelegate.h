@@ -8,6 +8,7 @@
 
 class ApplicationMenus;
 class DesktopNotifier;
+class SleepInhibitor;
 class BookmarkPasswords;
 class LMBookmarksWindowController;
 class LMImportLogWindowController;
@@ -100,6 +101,7 @@ private:
     QAction *m_newMenuItem;
     ApplicationMenus *m_menus = nullptr;
     DesktopNotifier *m_desktopNotifier;
+    SleepInhibitor *m_sleepInhibitor;
     bool m_launched = false;
     bool m_terminating = false;
     bool m_exited = false;

@@ -62,6 +62,17 @@ void LMBookmarkAdvancedViewController::loadView()
     m_askPasswordCheckBox = new QCheckBox(tr("As&k for the password when connecting"), root);
     m_askPasswordCheckBox->setObjectName(QStringLiteral("askPasswordCheckBox"));
     m_askPasswordCheckBox->setToolTip(tr("Nothing is kept: each session asks, and forgets the password when it ends"));
+    // Files only: a person can keep working on the same line while a batch runs.
+    m_uploadSpeedLimitField = new QDoubleSpinBox(root);
+    m_uploadSpeedLimitField->setObjectName(QStringLiteral("uploadSpeedLimitField"));
+    m_uploadSpeedLimitField->setRange(0, 100000);
+    m_uploadSpeedLimitField->setDecimals(1);
+    m_uploadSpeedLimitField->setSingleStep(0.5);
+    m_uploadSpeedLimitField->setSuffix(tr(" MB/s"));
+    m_uploadSpeedLimitField->setSpecialValueText(tr("No limit"));
+    m_uploadSpeedLimitField->setGroupSeparatorShown(false);
+    m_uploadSpeedLimitField->setMinimumWidth(120);
+    m_uploadSpeedLimitField->setToolTip(tr("The most the files of a batch may take of the line"));
     auto *portRow = new QHBoxLayout;
     portRow->addWidget(m_portTextField);
     portRow->addStretch();
@@ -72,6 +83,28 @@ void LMBookmarkAdvancedViewController::loadView()
     form->addRow(portLabel, portRow);
     form->addRow(QString(), m_sslTextField);
     form->addRow(QString(), m_askPasswordCheckBox);
+    auto *limitRow = new QHBoxLayout;
+    limitRow->addWidget(m_uploadSpeedLimitField);
+    limitRow->addStretch();
+    auto *limitLabel = new QLabel(tr("&Limit upload speed:"), root);
+    limitLabel->setBuddy(m_uploadSpeedLimitField);
+    form->addRow(limitLabel, limitRow);
+    // A file the server cannot have received goes again by itself, for this long.
+    m_retryMinutesField = new QSpinBox(root);
+    m_retryMinutesField->setObjectName(QStringLiteral("retryMinutesField"));
+    m_retryMinutesField->setRange(0, 24 * 60);
+    m_retryMinutesField->setSuffix(tr(" min"));
+    m_retryMinutesField->setSpecialValueText(tr("Off"));
+    m_retryMinutesField->setGroupSeparatorShown(false);
+    m_retryMinutesField->setMinimumWidth(100);
+    m_retryMinutesField->setToolTip(
+        tr("How long a batch keeps sending again files that did not reach the server"));
+    auto *retryRow = new QHBoxLayout;
+    retryRow->addWidget(m_retryMinutesField);
+    retryRow->addStretch();
+    auto *retryLabel = new QLabel(tr("&Retry failed uploads for:"), root);
+    retryLabel->setBuddy(m_retryMinutesField);
+    form->addRow(retryLabel, retryRow);
     m_form->addAddressRow(form, root);
     layout->addLayout(form);
     layout->addSpacing(8);
@@ -80,7 +113,9 @@ void LMBookmarkAdvancedViewController::loadView()
         {RecordFieldBinding::bind(m_appTextField, ServerBookmark::kApplicationNameURL, m_bookmark),
          RecordFieldBinding::bind(m_portTextField, ServerBookmark::kPortNumber, m_bookmark),
          RecordFieldBinding::bind(m_sslTextField, ServerBookmark::kSecureConnect, m_bookmark),
-         RecordFieldBinding::bind(m_askPasswordCheckBox, ServerBookmark::kAskForPassword, m_bookmark)});
+         RecordFieldBinding::bind(m_askPasswordCheckBox, ServerBookmark::kAskForPassword, m_bookmark),
+         RecordFieldBinding::bind(m_uploadSpeedLimitField, ServerBookmark::kUploadSpeedLimit, m_bookmark),
+         RecordFieldBinding::bind(m_retryMinutesField, ServerBookmark::kRetryMinutes, m_bookmark)});
 
     auto *buttons = new QHBoxLayout;
     m_cancelButton = new QPushButton(tr("Cancel"), root);

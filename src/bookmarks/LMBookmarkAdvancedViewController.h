@@ -5,6 +5,7 @@
 #include "platform/widgets/ViewController.h"
 #include "store/ServerBookmark.h"
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -40,6 +41,10 @@ public:
     [[nodiscard]] QSpinBox *portTextField() const { return m_portTextField; }
     [[nodiscard]] QCheckBox *sslTextField() const { return m_sslTextField; }
     [[nodiscard]] QCheckBox *askPasswordCheckBox() const { return m_askPasswordCheckBox; }
+    // MB a second; 0 shows as "No limit".
+    [[nodiscard]] QDoubleSpinBox *uploadSpeedLimitField() const { return m_uploadSpeedLimitField; }
+    // Minutes a batch keeps trying through failures; 0 shows as "Off".
+    [[nodiscard]] QSpinBox *retryMinutesField() const { return m_retryMinutesField; }
     [[nodiscard]] QPushButton *cancelButton() const { return m_cancelButton; }
     [[nodiscard]] QPushButton *saveButton() const { return m_saveButton; }
 
@@ -55,6 +60,8 @@ private:
     QPointer<QSpinBox> m_portTextField;
     QPointer<QCheckBox> m_sslTextField;
     QPointer<QCheckBox> m_askPasswordCheckBox;
+    QPointer<QDoubleSpinBox> m_uploadSpeedLimitField;
+    QPointer<QSpinBox> m_retryMinutesField;
     QPointer<QPushButton> m_cancelButton;
     QPointer<QPushButton> m_saveButton;
 

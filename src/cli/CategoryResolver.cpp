@@ -62,6 +62,10 @@ std::optional<Failure> CategoryResolver::checkServer()
     if (!checked)
         return Failure{ExitSomeFailed, QStringLiteral("interrupted")};
     const QString why = checked->userInfo.value(LMUserInfoKey::Failure).toString();
+    // No server answered: the reason names the culprit (the address, the proxy) by itself.
+    const QVariantMap error = checked->userInfo.value(LMUserInfoKey::Error).toMap();
+    if (!error.isEmpty() && error.value(LMErrorKey::Domain) != LMErrorDomain::Reply && !why.isEmpty())
+        return Failure{ExitUnusable, why};
     switch (checked->userInfo.value(LMUserInfoKey::ServerCheck).toInt()) {
     case 0:
         return std::nullopt;

@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QSet>
 
+#include <cmath>
+
 namespace {
 
 using Command = CliOptions::Command;
@@ -19,8 +21,9 @@ QSet<QString> allowedOptions(Command command)
 {
     switch (command) {
     case Command::Upload:
-        return {"bookmark", "url",     "category", "category-id",    "create",
-                "dry-run",  "flatten", "json",     "password-stdin", "upload-duplicates"};
+        return {"bookmark",   "url",     "category", "category-id",    "create",
+                "dry-run",    "flatten", "json",     "password-stdin", "upload-duplicates",
+                "limit-rate", "retries", "retry-for"};
     case Command::Categories:
         return {"bookmark", "url", "password-stdin"};
     case Command::Log:
@@ -48,6 +51,26 @@ std::optional<QDateTime> parseSince(const QString &text)
 
 } // namespace
 
+std::optional<qint64> parseRate(const QString &text)
+{
+    QString number = text.trimmed();
+    double unit = 1;
+    if (!number.isEmpty()) {
+        const QChar suffix = number.back().toUpper();
+        const qsizetype power = QStringLiteral("KMG").indexOf(suffix) + 1;
+        if (power > 0) {
+            unit = std::pow(1024.0, double(power));
+            number.chop(1);
+        }
+    }
+    bool ok = false;
+    const double value = number.toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < 0 || value * unit > 1e15 ||
+        number.startsWith(QLatin1Char('+')))
+        return std::nullopt;
+    return qint64(std::llround(value * unit));
+}
+
 std::optional<QStringList> splitCategoryPath(const QString &text, QString *error)
 {
     QString trimmed = text;
@@ -63,6 +86,26 @@ std::optional<QStringList> splitCategoryPath(const QString &text, QString *error
         return std::nullopt;
     }
     return names;
+}
+
+std::optional<qint64> parseDuration(const QString &text)
+{
+    static const QList<QPair<QChar, qint64>> units{
+        {QLatin1Char('s'), 1000}, {QLatin1Char('m'), 60000}, {QLatin1Char('h'), 3600000}};
+    QString number = text.trimmed();
+    qint64 unit = 1000;
+    for (const auto &[suffix, ms] : units) {
+        if (number.endsWith(suffix)) {
+            unit = ms;
+            number.chop(1);
+            break;
+        }
+    }
+    bool ok = false;
+    const double value = number.toDouble(&ok);
+    if (!ok || !(value >= 0) || value * double(unit) > 1e12 || number.startsWith(QLatin1Char('+')))
+        return std::nullopt;
+    return qint64(value * double(unit));
 }
 
 std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments)
@@ -88,6 +131,9 @@ std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments)
         {"json", {}},
         {"password-stdin", {}},
         {"since", {}, "DATE"},
+        {"limit-rate", {}, "SPEED"},
+        {"retries", {}, "N"},
+        {"retry-for", {}, "DURATION"},
         {{"h", "help"}, {}},
         {{"V", "version"}, {}},
     });
@@ -142,6 +188,28 @@ std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments)
                              .arg(parser.value("since")));
     }
 
+    if (parser.isSet("limit-rate")) {
+        options.limitRate = parseRate(parser.value("limit-rate"));
+        if (!options.limitRate)
+            return usage(
+                QStringLiteral("--limit-rate takes bytes a second, such as 500K, 2M or 1048576, not \"%1\"")
+                    .arg(parser.value("limit-rate")));
+    }
+
+    if (parser.isSet("retries")) {
+        bool ok = false;
+        options.retries = parser.value("retries").toInt(&ok);
+        if (!ok || *options.retries < 0)
+            return usage(
+                QStringLiteral("--retries takes a number from 0, not \"%1\"").arg(parser.value("retries")));
+    }
+    if (parser.isSet("retry-for")) {
+        options.retryForMs = parseDuration(parser.value("retry-for"));
+        if (!options.retryForMs)
+            return usage(QStringLiteral("--retry-for takes a time such as 90s, 30m or 2h, not \"%1\"")
+                             .arg(parser.value("retry-for")));
+    }
+
     QString error;
     switch (options.command) {
     case Command::Upload: {
@@ -185,7 +253,7 @@ std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments)
 
 QString helpText()
 {
-    return QStringLiteral(R"(Usage: lumaro-import upload (--bookmark NAME | --url URL) (--category PATH | --category-id N) [--create] [--flatten] [--upload-duplicates] [--dry-run] [--json] [--password-stdin] FILE_OR_FOLDER...
+    return QStringLiteral(R"(Usage: lumaro-import upload (--bookmark NAME | --url URL) (--category PATH | --category-id N) [--create] [--flatten] [--upload-duplicates] [--dry-run] [--json] [--password-stdin] [--limit-rate SPEED] [--retries N] [--retry-for DURATION] FILE_OR_FOLDER...
   or:  lumaro-import categories (--bookmark NAME | --url URL) [--password-stdin] [PATH]
   or:  lumaro-import bookmarks
   or:  lumaro-import log [--bookmark NAME] [--since DATE]
@@ -207,7 +275,14 @@ Commands:
                 and listed. An item that cannot be sent (unreadable, a name
                 that is not valid UTF-8, a named pipe, socket or device) is
                 listed on standard error with its reason and never opened;
-                the rest is still sent.
+                the rest is still sent. A file the server cannot have received
+                (no connection, a connection cut before the end of the file,
+                the server asking to come back later) is sent again after 2,
+                4, 8 ... seconds, up to 5 minutes apart; three such failures
+                in a row, or of a gateway answering 502 or 504, pause the batch
+                until the server answers its check again. A file sent whole
+                that got no answer "may have arrived": it is never sent again
+                by itself, and later runs skip it as they skip duplicates.
   categories    List the sub-categories at PATH, or the top level without
                 one: one "ID<tab>NAME" line each.
   bookmarks     List the bookmarks of LumaroImporter: one
@@ -219,7 +294,8 @@ Options:
   -b, --bookmark NAME   Use the server of the bookmark NAME (for log: show only
                         its entries).
   -u, --url URL         Use a server without a bookmark:
-                        http[s]://USER@HOST[:PORT][/APP-PATH]. The application
+                        http[s]://USER@HOST[:PORT][/APP-PATH], an IPv6 address
+                        in brackets (http://admin@[::1]:8080). The application
                         path defaults to cgi-bin/WebObjects/Lumaro.woa. Its
                         uploads enter the import log without a bookmark.
   -c, --category PATH   The target category as a path of names from the top
@@ -234,7 +310,14 @@ Options:
                         categories for the folders.
       --upload-duplicates
                         Send files the import log says went to this server
-                        before, instead of skipping them.
+                        before, and files that may have arrived there in an
+                        earlier run, instead of skipping them.
+      --retries N       Send a file again at most N times (0: never; by default
+                        as often as --retry-for allows).
+      --retry-for DURATION
+                        Keep trying through failures for this long: 90s, 30m,
+                        2h (0 turns retries off). By default the bookmark's
+                        "Retry failed uploads for" setting, else 30m.
   -n, --dry-run         Print the categories that would be created ("would
                         create PATH", target and folders alike) and where each
                         file would go ("would upload FILE to PATH", with the
@@ -245,11 +328,21 @@ Options:
                         each event: not-added (with "reason"), file-skipped
                         (with "uploadedTo" and "uploaded"), batch-started,
                         file-started, file-uploaded, file-failed (with
-                        "reason") and batch-done (with "uploaded", "failed",
-                        "notSent", "skipped", "notAdded" and "exitStatus").
+                        "reason"), retry-wait (with "wait": retry, paused or
+                        offline, "seconds", "attempt" and "reason"),
+                        may-have-arrived (with "reason") and batch-done (with
+                        "uploaded", "failed", "mayHaveArrived", "notSent",
+                        "skipped", "notAdded" and "exitStatus"). A skipped file
+                        that may have arrived before carries "mayHaveArrived".
                         With --dry-run: would-create, would-upload and
                         would-fail.
       --password-stdin  Read the password from the first line of standard input.
+      --limit-rate SPEED
+                        Send the files no faster than SPEED bytes a second, as
+                        curl's option of that name: 500K, 2M, 1.5M or 1048576
+                        (K and M count in 1024s). 0 sends at full speed even
+                        when the bookmark sets a limit. Without it, the limit
+                        set in the bookmark's advanced settings applies.
       --since DATE      Only log entries uploaded at or after DATE, in local
                         time: 2026-03-07 or 2026-03-07T18:00.
   -h, --help            Show this help and exit.
@@ -267,7 +360,10 @@ Output:
   per uploaded file. Files that fail are listed on standard error with the
   reason. Each uploaded file enters the import log of LumaroImporter (bookmark,
   category id and path, upload time); the window's upload queues are never
-  touched, and LumaroImporter may run meanwhile.
+  touched, and LumaroImporter may run meanwhile. A file is recorded as being
+  sent before it goes: one that may have arrived without an answer (or whose
+  run ended while it was sent) stays recorded so, and appears in the window's
+  queue of its bookmark as "may have arrived".
 
 Interrupting:
   Ctrl+C stops after the file in flight and lists what was not sent; a second
@@ -276,8 +372,8 @@ Interrupting:
 Exit status:
   0   every file was uploaded or skipped as sent before (for the other
       commands: done).
-  1   some files failed, were not sent or could not be added; each is listed
-      on standard error.
+  1   some files failed, may have arrived unconfirmed, were not sent or could
+      not be added; each is listed on standard error.
   2   usage error.
   3   the server or the store could not be used: no connection, wrong login,
       not a Lumaro server, category not found or ambiguous (or its level could
@@ -287,6 +383,12 @@ Exit status:
 Environment:
   LUMARO_PASSWORD   The password, when neither the bookmark nor standard input
                     gives one.
+  http_proxy, https_proxy, all_proxy, no_proxy
+                    The proxy for each request, read as curl reads them (also
+                    HTTPS_PROXY, ALL_PROXY, NO_PROXY); no_proxy takes "*",
+                    host names that also match the names below them, IP
+                    addresses and networks, each optionally with ":PORT".
+                    This machine itself is always reached directly.
   XDG_DATA_HOME     Where the store lies:
                     $XDG_DATA_HOME/com.veltrane.LumaroImporter/LumaroImporter.storedata
                     (by default under ~/.local/share).

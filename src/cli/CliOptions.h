@@ -35,10 +35,21 @@ struct CliOptions {
     bool json = false;
     bool passwordStdin = false;
     std::optional<QDateTime> since;
+    // --limit-rate in bytes a second (0: none, whatever the bookmark says).
+    std::optional<qint64> limitRate;
+    std::optional<int> retries;       // --retries
+    std::optional<qint64> retryForMs; // --retry-for
     QStringList inputs; // files and folders to upload
 };
 
 [[nodiscard]] std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments);
+
+// A time as "90", "90s", "30m" or "2h" (seconds without a unit), in milliseconds.
+[[nodiscard]] std::optional<qint64> parseDuration(const QString &text);
+
+// A speed as curl's --limit-rate takes it, in bytes a second: "500000", "500K", "2M", "1.5G"
+// (K, M and G count in 1024s).
+[[nodiscard]] std::optional<qint64> parseRate(const QString &text);
 
 // "/A/B", "A/B" and "/A/B/" all name A then B; "" and "/" the top level. An empty name between
 // two slashes is refused: no category has one, so it is a typing slip.

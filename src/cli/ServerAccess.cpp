@@ -75,8 +75,11 @@ std::variant<ServerBookmark *, Failure> fromUrl(ObjectContext *memory, const QSt
                                                  "use --password-stdin or LUMARO_PASSWORD")};
     }
     ServerBookmark *bookmark = memory->insertBookmark();
-    bookmark->setBookmarkName(url.host());
-    bookmark->setHostName(url.host());
+    // A bookmark keeps an IPv6 address in its brackets, as it is typed into the window.
+    const QString host =
+        url.host().contains(QLatin1Char(':')) ? QLatin1Char('[') + url.host() + QLatin1Char(']') : url.host();
+    bookmark->setBookmarkName(host);
+    bookmark->setHostName(host);
     bookmark->setSecureConnect(scheme == QLatin1String("https"));
     bookmark->setPortNumber(url.port(scheme == QLatin1String("https") ? 443 : 80));
     QString path = url.path();

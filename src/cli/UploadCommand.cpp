@@ -9,6 +9,7 @@
 #include "connection/LMServerConnection.h"
 #include "platform/AddedFiles.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SleepInhibitor.h"
 #include "platform/TerminationSignals.h"
 #include "store/Asset.h"
 #include "store/DuplicateCheck.h"
@@ -21,6 +22,7 @@
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QSet>
 
 namespace {
 
@@ -71,6 +73,17 @@ void reportSkipped(const CliOptions &options, const QList<DuplicateMatch> &skipp
     for (const DuplicateMatch &match : skipped) {
         const QString path = match.record->filePath().value_or(QString());
         const QString when = match.uploaded.toLocalTime().toString(Qt::ISODate);
+        if (!match.mayHaveArrived.isEmpty()) {
+            if (options.json)
+                UploadReport::event({{"event", "file-skipped"},
+                                     {"file", path},
+                                     {"uploadedTo", match.categoryPath},
+                                     {"mayHaveArrived", match.mayHaveArrived}});
+            else
+                std::printf("skipped %s: may have arrived at %s before: %s\n", qPrintable(path),
+                            qPrintable(match.categoryPath), qPrintable(match.mayHaveArrived));
+            continue;
+        }
         if (options.json) {
             UploadReport::event({{"event", "file-skipped"}, {"file", path}, {"uploadedTo", match.categoryPath},
                                  {"uploaded", when}});
@@ -180,6 +193,8 @@ int Commands::upload(const CliOptions &options)
     }
 
     LMServerConnection connection(std::get<ServerBookmark *>(made));
+    if (options.limitRate)
+        connection.setUploadRateLimit(*options.limitRate);
     NotificationWaiter waiter(&connection);
     bool batchRunning = false;
     int interruptions = 0;
@@ -202,14 +217,25 @@ int Commands::upload(const CliOptions &options)
     });
 
     // Each file below its added folder keeps that folder's place below the target, unless flattened.
+    // A file that may have arrived in an earlier upload to this server comes with its record, so
+    // the check below asks about it as about a duplicate.
+    QHash<QString, Asset *> inDoubt;
+    for (Asset *asset : store->assetsInDoubt(connection.serverBookmark()->serverKey()))
+        inDoubt.insert(asset->filePath().value_or(QString()), asset);
+    QSet<const Asset *> adopted;
     QList<Asset *> batch;
     for (const AddedFiles::File &file : added.files) {
-        Asset *asset = store->insertAsset();
-        asset->setFilePath(file.path);
-        asset->setBookmark(stored);
+        Asset *asset = inDoubt.take(file.path);
+        if (asset) {
+            adopted.insert(asset);
+        } else {
+            asset = store->insertAsset();
+            asset->setFilePath(file.path);
+            asset->setBookmark(stored);
+        }
         const QString folder = options.flatten ? QString() : file.folder;
-        if (!folder.isEmpty())
-            asset->setFolderPath(folder);
+        // An adopted record keeps no folder from its earlier run that this run does not give it.
+        asset->setFolderPath(folder.isEmpty() ? std::nullopt : std::optional<QString>(folder));
         batch << asset;
     }
     // A run repeated (by cron, say) sends only what the import log does not have from this server.
@@ -221,7 +247,9 @@ int Commands::upload(const CliOptions &options)
         reportSkipped(options, skipped);
         for (const DuplicateMatch &match : skipped) {
             batch.removeOne(match.record.data());
-            store->deleteObject(match.record);
+            // One that may have arrived keeps its record, so the next run asks again.
+            if (!adopted.contains(match.record))
+                store->deleteObject(match.record);
         }
         if (batch.isEmpty()) {
             if (!options.json) {
@@ -229,8 +257,9 @@ int Commands::upload(const CliOptions &options)
                             "(--upload-duplicates sends them again)\n",
                             qlonglong(skipped.size()));
             } else {
-                UploadReport::event({{"event", "batch-done"}, {"uploaded", 0}, {"failed", 0}, {"notSent", QJsonArray()},
-                                     {"skipped", skipped.size()}, {"notAdded", added.problems.size()},
+                UploadReport::event({{"event", "batch-done"}, {"uploaded", 0}, {"failed", 0}, {"mayHaveArrived", 0},
+                                     {"notSent", QJsonArray()}, {"skipped", skipped.size()},
+                                     {"notAdded", added.problems.size()},
                                      {"exitStatus", leftOut ? ExitSomeFailed : ExitSuccess}});
             }
             return leftOut ? ExitSomeFailed : ExitSuccess;
@@ -268,7 +297,8 @@ int Commands::upload(const CliOptions &options)
     }
     progress = std::make_unique<UploadReport>(options.json, int(batch.size()), totalBytes);
 
-    QHash<const Asset *, bool> finished; // true: uploaded, false: failed
+    QHash<const Asset *, bool> finished; // true: uploaded, false: failed or may have arrived
+    int mayHaveArrived = 0;
     QString batchError;
     QObject observer;
     auto *center = NotificationCenter::defaultCenter();
@@ -294,25 +324,53 @@ int Commands::upload(const CliOptions &options)
                                    connection.currentAssetImportID());
         }
     });
-    center->addObserver(&observer, LMNotification::UploadFailedAsset, &connection, [&](const Notification &n) {
-        if (const Asset *asset = assetOf(n)) {
-            finished.insert(asset, false);
-            const QString reason = interruptions > 1 ? QStringLiteral("interrupted while it was sent")
-                                                     : n.userInfo.value(LMUserInfoKey::Error).toString();
-            progress->fileFailed(*asset->filePath(), indexOf.value(asset), reason);
-        }
+    center->addObserver(&observer, LMNotification::UploadWaiting, &connection, [&](const Notification &n) {
+        const Asset *asset = assetOf(n);
+        const QDateTime at = n.userInfo.value(LMUserInfoKey::RetryAt).toDateTime();
+        const qint64 seconds = at.isValid() ? (QDateTime::currentDateTimeUtc().msecsTo(at) + 999) / 1000 : -1;
+        progress->retryWait(asset ? *asset->filePath() : QString(), indexOf.value(asset),
+                            n.userInfo.value(LMUserInfoKey::WaitKind).toString(),
+                            std::max<qint64>(seconds, -1), n.userInfo.value(LMUserInfoKey::Attempt).toInt(),
+                            n.userInfo.value(LMUserInfoKey::Error).toString());
     });
+    center->addObserver(
+        &observer, LMNotification::UploadFailedAsset, &connection, [&](const Notification &n) {
+            const Asset *asset = assetOf(n);
+            if (asset && n.userInfo.value(LMUserInfoKey::MayHaveArrived).toBool()) {
+                finished.insert(asset, false);
+                ++mayHaveArrived;
+                progress->fileMayHaveArrived(*asset->filePath(), indexOf.value(asset),
+                                             n.userInfo.value(LMUserInfoKey::Error).toString());
+            } else if (asset) {
+                finished.insert(asset, false);
+                const QString reason = interruptions > 1 ? QStringLiteral("interrupted while it was sent")
+                                                         : n.userInfo.value(LMUserInfoKey::Error).toString();
+                progress->fileFailed(*asset->filePath(), indexOf.value(asset), reason);
+            }
+        });
 
+    LMServerConnection::RetrySettings retry;
+    retry.retryForMs = options.retryForMs;
+    retry.retries = options.retries;
+    connection.setRetrySettings(retry);
     progress->batchStarted(categoryJson(connection));
     batchRunning = true;
+    // The machine stays awake while the files go (released at the end, or with the process).
+    SleepInhibitor inhibitor(QStringLiteral("lumaro-import is uploading files"));
+    inhibitor.hold(&connection);
     connection.startAssetImport(batch);
-    if (const auto done = waiter.waitFor({LMNotification::UploadDone}))
+    bool storeFailure = false;
+    if (const auto done = waiter.waitFor({LMNotification::UploadDone})) {
         batchError = done->userInfo.value(LMUserInfoKey::Error).toString();
+        storeFailure = done->userInfo.value(LMUserInfoKey::StoreFailure).toBool();
+    }
+    inhibitor.release(&connection);
     batchRunning = false;
 
     int uploaded = 0;
     QStringList notSent;
     QList<ManagedObject *> unlogged;
+    QList<ManagedObject *> unsent;
     for (Asset *asset : std::as_const(batch)) {
         if (!finished.contains(asset)) {
             notSent << *asset->filePath();
@@ -321,7 +379,15 @@ int Commands::upload(const CliOptions &options)
             if (asset->hasChanges())
                 unlogged << asset;
         }
+        // Saved only while it was being sent: this program keeps no queue. One that may have
+        // arrived stays, so a later run asks about it.
+        if (asset->isPending() && asset->uploadState() == Asset::UploadState::Waiting &&
+            asset->objectId() > 0 && !adopted.contains(asset)) {
+            store->deleteObject(asset);
+            unsent << asset;
+        }
     }
+    store->saveObjects(unsent);
     // The chain saves each entry as it is confirmed; one the store refused then gets a second try.
     QString why;
     const bool logged = unlogged.isEmpty() || store->saveObjects(unlogged, &why);
@@ -330,13 +396,20 @@ int Commands::upload(const CliOptions &options)
             progress->note(QStringLiteral("uploaded, but not written to the import log (%1): %2")
                                .arg(why, *static_cast<Asset *>(asset)->filePath()));
     }
-    const int failed = int(finished.size()) - uploaded;
-    int status = failed == 0 && notSent.isEmpty() && logged && !leftOut ? ExitSuccess : ExitSomeFailed;
-    if (!batchError.isEmpty() && finished.isEmpty() && interruptions == 0) {
+    const int failed = int(finished.size()) - uploaded - mayHaveArrived;
+    int status = failed == 0 && mayHaveArrived == 0 && notSent.isEmpty() && logged && !leftOut
+                     ? ExitSuccess
+                     : ExitSomeFailed;
+    if (storeFailure) {
+        status = ExitUnusable;
+        progress->note(batchError);
+    } else if (!batchError.isEmpty() && finished.isEmpty() && interruptions == 0) {
         status = ExitUnusable;
         progress->note(QStringLiteral("cannot use %1: %2").arg(connection.serverBookmark()->urlString(), batchError));
+    } else if (!batchError.isEmpty() && interruptions == 0) {
+        progress->note(batchError);
     }
-    progress->batchDone(uploaded, failed, notSent, int(added.files.size() - batch.size()), int(added.problems.size()),
-                        status);
+    progress->batchDone(uploaded, failed, notSent, int(added.files.size() - batch.size()),
+                        int(added.problems.size()), status, mayHaveArrived);
     return status;
 }

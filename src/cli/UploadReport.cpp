@@ -109,25 +109,73 @@ void UploadReport::fileFailed(const QString &path, int index, const QString &rea
     note(QStringLiteral("failed: %1: %2").arg(path, reason));
 }
 
+void UploadReport::fileMayHaveArrived(const QString &path, int index, const QString &reason)
+{
+    if (index == m_currentIndex) {
+        m_doneBytes += m_currentBytes;
+        m_currentBytes = m_currentSent = 0;
+    }
+    if (m_json)
+        event({{"event", "may-have-arrived"},
+               {"file", path},
+               {"index", index},
+               {"of", m_fileCount},
+               {"reason", reason}});
+    note(QStringLiteral(
+             "may have arrived: %1: %2 (not sent again; later runs skip it unless --upload-duplicates)")
+             .arg(path, reason));
+}
+
+void UploadReport::retryWait(const QString &path, int index, const QString &kind, qint64 seconds, int attempt,
+                             const QString &reason)
+{
+    if (m_json) {
+        QJsonObject object{{"event", "retry-wait"}, {"wait", kind},       {"file", path},    {"index", index},
+                           {"of", m_fileCount},     {"attempt", attempt}, {"reason", reason}};
+        if (seconds >= 0)
+            object.insert("seconds", double(seconds));
+        event(object);
+        return;
+    }
+    if (kind == QLatin1String("offline"))
+        note(QStringLiteral("waiting for the network to come back"));
+    else if (kind == QLatin1String("paused"))
+        note(QStringLiteral("paused: %1; checking the server again in %2 s").arg(reason).arg(seconds));
+    else
+        note(QStringLiteral("sending %1 again in %2 s (try %3: %4)")
+                 .arg(path)
+                 .arg(seconds)
+                 .arg(attempt)
+                 .arg(reason));
+}
+
 void UploadReport::batchDone(int uploaded, int failed, const QStringList &notSent, int skipped, int notAdded,
-                             int exitStatus)
+                             int exitStatus, int mayHaveArrived)
 {
     m_currentIndex = 0;
     clearLiveLine();
     for (const QString &path : notSent)
         note(QStringLiteral("not sent: %1").arg(path));
     if (m_json) {
-        event({{"event", "batch-done"}, {"uploaded", uploaded}, {"failed", failed},
-               {"notSent", QJsonArray::fromStringList(notSent)}, {"skipped", skipped}, {"notAdded", notAdded},
+        event({{"event", "batch-done"},
+               {"uploaded", uploaded},
+               {"failed", failed},
+               {"mayHaveArrived", mayHaveArrived},
+               {"notSent", QJsonArray::fromStringList(notSent)},
+               {"skipped", skipped},
+               {"notAdded", notAdded},
                {"exitStatus", exitStatus}});
     }
-    if (failed || !notSent.isEmpty() || notAdded) {
-        note(QStringLiteral("%1 of %2 files uploaded, %3 failed, %4 not sent%5")
+    if (failed || mayHaveArrived || !notSent.isEmpty() || notAdded) {
+        note(QStringLiteral("%1 of %2 files uploaded, %3, %4 not sent%5")
                  .arg(uploaded)
                  .arg(m_fileCount)
-                 .arg(failed)
+                 .arg(mayHaveArrived
+                          ? QStringLiteral("%1 failed, %2 may have arrived").arg(failed).arg(mayHaveArrived)
+                          : QStringLiteral("%1 failed").arg(failed))
                  .arg(notSent.size())
-                 .arg(notAdded ? QStringLiteral("; %1 items not added (listed above)").arg(notAdded) : QString()));
+                 .arg(notAdded ? QStringLiteral("; %1 items not added (listed above)").arg(notAdded)
+                               : QString()));
     } else if (m_live) {
         write(stdout, QStringLiteral("%1 files uploaded (%2) in %3\n")
                           .arg(uploaded)

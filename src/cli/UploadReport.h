@@ -18,9 +18,15 @@ public:
     void fileProgress(qint64 sentOfFile);
     void fileUploaded(const QString &path, int index, qint64 bytes, const QString &importStatusID);
     void fileFailed(const QString &path, int index, const QString &reason);
+    // Sent whole without an answer: not sent again by itself.
+    void fileMayHaveArrived(const QString &path, int index, const QString &reason);
+    // The batch waits before trying again (kind: retry, paused or offline); seconds -1: until
+    // the network is back.
+    void retryWait(const QString &path, int index, const QString &kind, qint64 seconds, int attempt,
+                   const QString &reason);
     // skipped: sent before, so left out of the batch; notAdded: items that could not be queued.
     void batchDone(int uploaded, int failed, const QStringList &notSent, int skipped, int notAdded,
-                   int exitStatus);
+                   int exitStatus, int mayHaveArrived = 0);
     // A line for standard error that does not tear the live line.
     void note(const QString &text);
 

@@ -107,6 +107,7 @@ struct CurlUploader::Transfer {
     TlsCheck *tls = nullptr;
     QByteArray answer;
     QString statusText;
+    QByteArray retryAfter;
     bool answered = false;
     enum class Stop { None, Cancelled, BodyFailed, WouldResend } stop = Stop::None;
 };
@@ -182,11 +183,14 @@ size_t readHeader(char *buffer, size_t size, size_t count, void *userData)
 {
     auto *transfer = static_cast<CurlUploader::Transfer *>(userData);
     const QByteArray line = QByteArray::fromRawData(buffer, qsizetype(size * count)).trimmed();
-    if (line.startsWith("HTTP/")) {
+    if (line.size() > 12 && qstrnicmp(line.constData(), "Retry-After:", 12) == 0) {
+        transfer->retryAfter = QByteArray(line.constData() + 12, line.size() - 12).trimmed();
+    } else if (line.startsWith("HTTP/")) {
         // "HTTP/1.1 500 Internal Server Error"; an interim 1xx is no answer yet.
         const int status = line.split(' ').value(1).toInt();
         if (status >= 200) {
             transfer->answered = true;
+            transfer->retryAfter.clear();
             const qsizetype reason = line.indexOf(' ', line.indexOf(' ') + 1);
             transfer->statusText = reason > 0 ? QString::fromLatin1(line.mid(reason + 1)) : QString();
         }
@@ -357,6 +361,9 @@ void CurlUploader::run()
             result.stackText = QStringLiteral("libcurl could not be started");
         } else {
             result = send(easy, transfer);
+            // All that libcurl can send is what it read: short of the last byte, the server
+            // cannot have the body whole.
+            result.lastByteOut = result.bodySent || body.position() >= body.size();
             if (body.position() == body.size()) {
                 result.fileSize = body.fileSize();
                 const QString hex = hash.result();
@@ -430,11 +437,17 @@ CurlUploader::Result CurlUploader::send(void *handle, Transfer &transfer)
     curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, pinChanged ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, prepareTls);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, m_tls.get());
-    // The proxy the session's other requests use, never one of libcurl's own choosing.
+    // The proxy the session's other requests use, never one of libcurl's own choosing: "" is a
+    // direct connection whatever the environment says, and no no_proxy of its own overrules it.
     curl_easy_setopt(easy, CURLOPT_PROXY, proxy.constData());
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, "");
     curl_easy_setopt(easy, CURLOPT_PROXYUSERNAME, proxyUser.isEmpty() ? nullptr : proxyUser.constData());
     curl_easy_setopt(easy, CURLOPT_PROXYPASSWORD,
                      proxyPassword.isEmpty() ? nullptr : proxyPassword.constData());
+    // Set for every job, so a limit never lingers into the next one on the kept handle.
+    curl_easy_setopt(easy, CURLOPT_MAX_SEND_SPEED_LARGE, curl_off_t(std::max<qint64>(0, job.maxBytesPerSecond)));
+    if (job.maxBytesPerSecond > 0)
+        qCDebug(lcConnection) << "sending" << job.filePath << "at most" << job.maxBytesPerSecond << "bytes a second";
 
     Result result;
     CURLcode code = CURLE_OK;
@@ -504,6 +517,9 @@ CurlUploader::Result CurlUploader::send(void *handle, Transfer &transfer)
         result = cancelled();
         result.bodySent = sent;
     } else if (result.timedOutAfterMs > 0) {
+        curl_off_t connectedAfter = 0;
+        curl_easy_getinfo(easy, CURLINFO_CONNECT_TIME_T, &connectedAfter);
+        result.connected = connectedAfter > 0 || result.bodySent;
         result.transportError = true;
         result.code = QNetworkReply::TimeoutError;
         result.curlCode = CURLE_OPERATION_TIMEDOUT;
@@ -526,6 +542,7 @@ CurlUploader::Result CurlUploader::send(void *handle, Transfer &transfer)
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
         result.status = int(status);
         result.statusText = transfer.statusText;
+        result.retryAfter = transfer.retryAfter;
         result.body = transfer.answer;
     }
     return result;

@@ -47,6 +47,8 @@ public:
         QString proxyPassword;
         int idleMs = 60000;
         qint64 answerMsPerGiB = 0;
+        // The most the body may take of the line, in bytes a second; 0 for no limit.
+        qint64 maxBytesPerSecond = 0;
     };
 
     struct Result {
@@ -59,11 +61,17 @@ public:
         QString bodyProblem;
         // Nothing moved for this long; 0 when the request did not time out.
         int timedOutAfterMs = 0;
+        // A connection was made (to the server, or to the proxy).
+        bool connected = false;
         bool bodySent = false;
+        // The last byte of the body was handed to the connection, so the server may have it
+        // whole; false means it cannot.
+        bool lastByteOut = false;
         // A final status line arrived.
         bool answered = false;
         int status = 0;
         QString statusText;
+        QByteArray retryAfter; // the answer's Retry-After header, if any
         QByteArray body;
         // The file's size and SHA-256 (lower-case hex), taken from the very reads that made the
         // body: none unless the body was produced whole.

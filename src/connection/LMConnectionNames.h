@@ -15,7 +15,16 @@ inline const QString CreatedNewCategory = QStringLiteral("LMServerConnectionCrea
 inline const QString CreateCategoryFailed = QStringLiteral("LMServerConnectionCreateCategoryFailed");
 inline const QString UploadingAsset = QStringLiteral("LMServerConnectionUploadingAsset");
 inline const QString UploadedAsset = QStringLiteral("LMServerConnectionUploadedAsset");
+// A file that did not go through: Error says why; MayHaveArrived is true when the whole body went
+// out without an answer, so the record is kept as "may have arrived" and not sent again.
 inline const QString UploadFailedAsset = QStringLiteral("LMServerConnectionUploadFailedAsset");
+// The batch waits before it goes on: WaitKind says why (a file to send again, the server
+// probed after failures in a row, the network away), RetryAt when (none while the network is
+// away), Error the last failure's reason, Attempt the file's tries so far.
+inline const QString UploadWaiting = QStringLiteral("LMServerConnectionUploadWaiting");
+// An uploaded file whose record could not be saved at once (UploadedAsset carried NotRecorded)
+// is now recorded.
+inline const QString UploadRecorded = QStringLiteral("LMServerConnectionUploadRecorded");
 inline const QString UploadDone = QStringLiteral("LMServerConnectionUploadDone");
 inline const QString UploadProgress = QStringLiteral("LMServerConnectionUploadProgress");
 // Before the first file of a batch whose files keep a folder structure: the categories it needs
@@ -46,6 +55,16 @@ inline const QString BytesTotal = QStringLiteral("bytes total");
 // PreparingCategories: categories settled so far, and how many the batch's tree has.
 inline const QString CategoriesDone = QStringLiteral("categories done");
 inline const QString CategoriesTotal = QStringLiteral("categories total");
+// UploadFailedAsset: the file may be on the server (bool).
+inline const QString MayHaveArrived = QStringLiteral("may have arrived");
+// UploadedAsset: why the upload could not be recorded yet; absent when it was.
+inline const QString NotRecorded = QStringLiteral("not recorded");
+// UploadDone: the batch stopped because the local store could not be written (bool).
+inline const QString StoreFailure = QStringLiteral("store failure");
+// UploadWaiting: "retry", "paused" or "offline"; when the batch goes on (UTC); the tries.
+inline const QString WaitKind = QStringLiteral("wait kind");
+inline const QString RetryAt = QStringLiteral("retry at");
+inline const QString Attempt = QStringLiteral("attempt");
 // CertificateNeedsTrust: "host:port", the problems in words, the certificate's subject, issuer,
 // validity and SHA-256 fingerprint, and whether another certificate was trusted before.
 inline const QString HostAndPort = QStringLiteral("host and port");
@@ -57,6 +76,13 @@ inline const QString ValidUntil = QStringLiteral("valid until");
 inline const QString Fingerprint = QStringLiteral("fingerprint");
 inline const QString Changed = QStringLiteral("changed");
 } // namespace LMUserInfoKey
+
+// Values of LMUserInfoKey::WaitKind.
+namespace LMWaitKind {
+inline const QString Retry = QStringLiteral("retry");
+inline const QString Paused = QStringLiteral("paused");
+inline const QString Offline = QStringLiteral("offline");
+} // namespace LMWaitKind
 
 // Keys of the transport error map carried under LMUserInfoKey::Error.
 namespace LMErrorKey {

@@ -4,6 +4,7 @@
 #include "CertificateTrust.h"
 #include "CurlUploader.h"
 #include "LMRequestRules.h"
+#include "ProxyRule.h"
 #include "SendOnceBuffer.h"
 #include "ServerAddress.h"
 #include "TransportFailure.h"
@@ -34,17 +35,25 @@ Q_LOGGING_CATEGORY(lcConnection, "lumaro.connection")
 using namespace LMRequestRules;
 
 namespace {
-// The system's proxies, but never for the machine itself: a proxy cannot reach its client's
-// loopback, and a test server there must be spoken to directly whatever the environment says.
-class SystemProxyFactory : public QNetworkProxyFactory {
+// Qt's requests ask the rule that the asset bodies follow too.
+class RuleProxyFactory : public QNetworkProxyFactory {
 public:
     QList<QNetworkProxy> queryProxy(const QNetworkProxyQuery &query) override
     {
-        const QString host = query.peerHostName();
-        const QHostAddress address(host);
-        if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || address.isLoopback())
-            return {QNetworkProxy::NoProxy};
-        return systemProxyForQuery(query);
+        return {networkProxy(ProxyRule::fromEnvironment().decide(query.url()))};
+    }
+
+    static QNetworkProxy networkProxy(const ProxyRule::Decision &decision)
+    {
+        if (decision.kind != ProxyRule::Decision::Kind::Http &&
+            decision.kind != ProxyRule::Decision::Kind::Socks5)
+            return QNetworkProxy::NoProxy;
+        QNetworkProxy proxy(decision.kind == ProxyRule::Decision::Kind::Http ? QNetworkProxy::HttpProxy
+                                                                             : QNetworkProxy::Socks5Proxy,
+                            decision.host, quint16(decision.port), decision.user, decision.password);
+        if (!decision.proxyResolves)
+            proxy.setCapabilities(proxy.capabilities() & ~QNetworkProxy::HostNameLookupCapability);
+        return proxy;
     }
 };
 
@@ -74,7 +83,7 @@ QNetworkAccessManager *LMServerConnection::urlSession()
 {
     if (!m_urlSession) {
         m_urlSession = new QNetworkAccessManager(this);
-        m_urlSession->setProxyFactory(new SystemProxyFactory);
+        m_urlSession->setProxyFactory(new RuleProxyFactory);
     }
     return m_urlSession;
 }
@@ -154,6 +163,8 @@ constexpr qint64 GiB = qint64(1) << 30;
 // What one request is going through; shared by its reply's signal handlers.
 struct RequestState {
     int timedOutAfterMs = 0;
+    // The request went out on a connection: a time-out before is the server's (or proxy's) absence.
+    bool connected = false;
     bool bodySent = false;
     bool awaitingTrust = false;
     QStringList certificateProblems;
@@ -171,6 +182,16 @@ QNetworkReply *LMServerConnection::sendRequest(const QUrl &url, const QByteArray
                                 {LMErrorKey::Code, -1},
                                 {LMErrorKey::Description, addressProblem()}};
         QMetaObject::invokeMethod(this, [this, request, error] { fail(request, error); }, Qt::QueuedConnection);
+        return nullptr;
+    }
+    // A proxy that is set but cannot be used is no reason to go around it.
+    if (const ProxyRule::Decision proxy = ProxyRule::fromEnvironment().decide(url);
+        proxy.kind == ProxyRule::Decision::Kind::Unusable) {
+        const QVariantMap error{{LMErrorKey::Domain, QStringLiteral("LMProxy")},
+                                {LMErrorKey::Code, int(QNetworkReply::ProxyNotFoundError)},
+                                {LMErrorKey::Description, proxy.problem}};
+        QMetaObject::invokeMethod(
+            this, [this, request, error] { fail(request, error); }, Qt::QueuedConnection);
         return nullptr;
     }
     return dispatch(request);
@@ -226,6 +247,7 @@ QNetworkReply *LMServerConnection::dispatch(const std::shared_ptr<Outgoing> &req
         watchdog->setInterval(limits.idleMs);
         watchdog->start();
     };
+    connect(networkReply, &QNetworkReply::requestSent, watchdog, [state] { state->connected = true; });
     connect(networkReply, &QNetworkReply::metaDataChanged, watchdog, answering);
     connect(networkReply, &QNetworkReply::downloadProgress, watchdog, answering);
     watchdog->start();
@@ -269,9 +291,13 @@ QNetworkReply *LMServerConnection::dispatch(const std::shared_ptr<Outgoing> &req
         if (state->timedOutAfterMs > 0) {
             const bool uploading = request->method == "POST" && !state->bodySent;
             reply.transportError = true;
+            const bool connected = state->connected || state->bodySent || status.isValid();
             reply.error = {{LMErrorKey::Domain, QStringLiteral("QNetworkReply")},
                            {LMErrorKey::Code, int(QNetworkReply::TimeoutError)},
-                           {LMErrorKey::Description, TransportFailure::timedOut(uploading, state->timedOutAfterMs)}};
+                           {LMErrorKey::Description,
+                            connected
+                                ? TransportFailure::timedOut(uploading, state->timedOutAfterMs)
+                                : TransportFailure::notConnected(request->url, state->timedOutAfterMs)}};
         } else if (reply.transportError) {
             reply.error = {{LMErrorKey::Domain, QStringLiteral("QNetworkReply")},
                            {LMErrorKey::Code, int(code)},
@@ -438,7 +464,19 @@ QVariantMap replyProblem(const QString &description)
 
 void LMServerConnection::checkLMServer()
 {
-    sendGet(QStringLiteral("/ra/abouts.json"), false, [this](const Reply &reply) {
+    serverCheck([this](int result, const QVariantMap &problem) {
+        QVariantMap info{{LMUserInfoKey::ServerCheck, result}};
+        if (result != 0 && !problem.isEmpty()) {
+            info.insert(LMUserInfoKey::Error, problem);
+            info.insert(LMUserInfoKey::Failure, problem.value(LMErrorKey::Description));
+        }
+        post(LMNotification::CheckedServer, info);
+    });
+}
+
+void LMServerConnection::serverCheck(std::function<void(int result, const QVariantMap &problem)> done)
+{
+    sendGet(QStringLiteral("/ra/abouts.json"), false, [this, done](const Reply &reply) {
         int result = 1;
         // Why the check failed, for the user: the transport's reason, the HTTP status, or what
         // the answer said instead.
@@ -487,12 +525,7 @@ void LMServerConnection::checkLMServer()
             m_serverVersion = about.value(QLatin1String("LumaroVersion")).toString();
             result = 0;
         }();
-        QVariantMap info{{LMUserInfoKey::ServerCheck, result}};
-        if (result != 0 && !problem.isEmpty()) {
-            info.insert(LMUserInfoKey::Error, problem);
-            info.insert(LMUserInfoKey::Failure, problem.value(LMErrorKey::Description));
-        }
-        post(LMNotification::CheckedServer, info);
+        done(result, problem);
     });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "LMConnectionNames.h"
+#include "RetrySchedule.h"
 #include "store/ServerBookmark.h"
 
 #include <QHash>
@@ -26,6 +27,7 @@ class CurlUploader;
 class ObjectContext;
 class QNetworkAccessManager;
 class QNetworkReply;
+class QTimer;
 struct Notification;
 
 using CategoryRecord = QJsonObject;
@@ -97,8 +99,8 @@ public:
     void setHaltUpload(bool halt);
 
     // The session's own manager (made on first use), so a certificate trusted here is never
-    // taken for trusted by a connection that reuses the same server connection elsewhere. It
-    // uses the system's proxy settings, except for loopback addresses.
+    // taken for trusted by a connection that reuses the same server connection elsewhere. Its
+    // proxies are those ProxyRule decides, as for the asset bodies.
     [[nodiscard]] QNetworkAccessManager *urlSession();
     void setUrlSession(QNetworkAccessManager *session);
 
@@ -114,6 +116,12 @@ public:
 
     // The password this session uses, held for the session only; without one the bookmark's.
     void setSessionPassword(const std::optional<QString> &password) { m_sessionPassword = password; }
+    // The most a file's body may take of the line, in bytes a second (0: no limit), for this
+    // session only; without one the bookmark's limit.
+    void setUploadRateLimit(const std::optional<qint64> &bytesPerSecond)
+    {
+        m_uploadRateLimit = bytesPerSecond;
+    }
 
     // A certificate that failed verification and is not the bookmark's trusted one makes the
     // connection post CertificateNeedsTrust once and hold every request of the session until the
@@ -170,6 +178,20 @@ public:
     Q_INVOKABLE void uploadNextAsset(const QString &importStatusID);
     Q_INVOKABLE void uploadedAsset();
 
+    // How a batch tries again by itself (RetrySchedule). retryForMs none: the bookmark's retry
+    // time; the waits are for tests, which cannot spend seconds on each.
+    struct RetrySettings {
+        std::optional<qint64> retryForMs;
+        std::optional<int> retries;
+        int firstWaitMs = 2000;
+        int longestWaitMs = 5 * 60 * 1000;
+    };
+    void setRetrySettings(const RetrySettings &settings) { m_retrySettings = settings; }
+    [[nodiscard]] const RetrySettings &retrySettings() const { return m_retrySettings; }
+    // Ends a wait of the running batch (UploadWaiting) at once.
+    void retryNow();
+    [[nodiscard]] bool isWaitingToRetry() const;
+
     // Aborts every request in flight, the file being sent among them; each reports as a
     // transport failure, as any cut connection does (a batch fails its file in flight and,
     // halted, ends).
@@ -190,6 +212,10 @@ private:
         // Of a file's POST: the size and SHA-256 of the content that went out, taken as it streamed.
         qint64 fileSize = 0;
         std::optional<QString> contentHash;
+        // Of a file's POST: whether the server may have the whole body, and when it asked to
+        // be tried again.
+        bool lastByteOut = false;
+        QByteArray retryAfter;
     };
     using ReplyHandler = std::function<void(const Reply &)>;
 
@@ -241,10 +267,28 @@ private:
     void requestImportStatus(const QList<QPointer<Asset>> &records);
     void prepareCategories(const QList<QPointer<Asset>> &records, const QStringList &folders);
     void categoriesPrepared(CategoryTreeResolver *resolver, const QList<QPointer<Asset>> &records);
-    void endBatch(const QString &error = {});
+    void endBatch(const QString &error = {}, bool storeFailure = false);
     void assetRequestFinished(Asset *asset, const Reply &reply);
     void failAsset(Asset *asset, const QString &reason);
-    void saveRecord(Asset *asset);
+    // The record is saved as being sent before its body goes; false with the reason when the
+    // store cannot take it (nothing is sent then).
+    bool recordSending(Asset *asset, QString *why);
+    // Back to waiting in the queue: it did not reach the server.
+    void keepQueued(Asset *asset);
+    void mayHaveArrived(Asset *asset, const QString &reason, const Reply &reply);
+    // Saves the record's upload; false when the store could not take it, and it is tried again
+    // until it can.
+    bool saveRecord(Asset *asset, QString *why);
+    void recordLater();
+    // A failed file that the schedule may send again, pause the batch over or give up on.
+    void notDelivered(Asset *asset, const QString &reason, std::optional<qint64> retryAfterMs);
+    void waitThen(const QString &kind, qint64 ms, const QString &reason, std::function<void()> then);
+    // Made on first use, with the limits of the moment.
+    RetrySchedule *retrySchedule();
+    void probeServer();
+    // The server check's request and verdict (0 accepted, 1 not the right server, 2 another
+    // interface version), with the problem when there is one; posts nothing.
+    void serverCheck(std::function<void(int result, const QVariantMap &problem)> done);
 
     QPointer<ServerBookmark> m_serverBookmark;
     QString m_serverVersion;
@@ -268,11 +312,21 @@ private:
     };
     QHash<const Asset *, BatchTarget> m_batchTargets;
     QPointer<CategoryTreeResolver> m_categoryPhase;
+    RetrySettings m_retrySettings;
+    RetrySchedule *m_retry = nullptr; // made on first use
+    // The file at the head of the batch and how often it has been tried.
+    QPointer<Asset> m_triedAsset;
+    int m_tries = 0;
+    QString m_lastProblem;
+    // Uploaded, yet their records could not be saved: saved again until the store takes them.
+    QList<QPointer<Asset>> m_unrecorded;
+    QTimer *m_recordTimer = nullptr;
     QPointer<QNetworkAccessManager> m_urlSession;
     // Sends the files of upload batches; made on first use.
     QPointer<CurlUploader> m_assetSession;
     Timeouts m_timeouts;
     std::optional<QString> m_sessionPassword;
+    std::optional<qint64> m_uploadRateLimit;
     enum class Trust { Open, Asking, Refused };
     Trust m_trust = Trust::Open;
     QSslCertificate m_questionedCertificate;

@@ -4,7 +4,9 @@
 #include "CurlUploader.h"
 #include "LMRequestRules.h"
 #include "LMServerConnection.h"
+#include "ProxyRule.h"
 #include "TransportFailure.h"
+#include "UploadOutcome.h"
 #include "platform/NotificationCenter.h"
 #include "store/Asset.h"
 #include "store/ObjectContext.h"
@@ -16,6 +18,7 @@
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QSet>
+#include <QTimer>
 
 Q_DECLARE_LOGGING_CATEGORY(lcConnection)
 
@@ -29,6 +32,11 @@ QVariantMap assetInfo(Asset *asset)
 {
     return {{LMUserInfoKey::FileName, asset->fileName()}, {QStringLiteral("asset"), QVariant::fromValue<QObject *>(asset)}};
 }
+
+ObjectContext *contextOf(Asset *asset, ObjectContext *fallback)
+{
+    return asset->managedObjectContext() ? asset->managedObjectContext() : fallback;
+}
 } // namespace
 
 void LMServerConnection::startAssetImport(const QList<Asset *> &batch)
@@ -41,6 +49,9 @@ void LMServerConnection::startAssetImport(const QList<Asset *> &batch)
     m_uploading = true;
     setHaltUpload(false);
     m_batchTargets.clear();
+    retrySchedule()->reset();
+    m_triedAsset = nullptr;
+    m_tries = 0;
     QList<QPointer<Asset>> records;
     QStringList folders;
     QSet<QString> seen;
@@ -148,6 +159,42 @@ void LMServerConnection::setHaltUpload(bool halt)
     m_haltUpload.store(halt);
     if (halt && m_categoryPhase)
         m_categoryPhase->cancel();
+    // A batch waiting to go on ends now; the file it waited with stays queued.
+    if (halt && m_uploading && isWaitingToRetry())
+        endBatch();
+}
+
+RetrySchedule *LMServerConnection::retrySchedule()
+{
+    if (!m_retry)
+        m_retry = new RetrySchedule(this);
+    // Read at each decision: a bookmark's setting changed mid-batch counts from then on.
+    RetrySchedule::Limits limits;
+    limits.retryForMs = m_retrySettings.retryForMs ? *m_retrySettings.retryForMs
+                        : m_serverBookmark         ? m_serverBookmark->retryMinutes() * 60000
+                                                   : limits.retryForMs;
+    limits.retries = m_retrySettings.retries;
+    limits.firstWaitMs = m_retrySettings.firstWaitMs;
+    limits.longestWaitMs = m_retrySettings.longestWaitMs;
+    m_retry->setLimits(limits);
+    return m_retry;
+}
+
+bool LMServerConnection::isWaitingToRetry() const
+{
+    return m_retry && m_retry->isWaiting();
+}
+
+void LMServerConnection::retryNow()
+{
+    // Never inside the caller's call: what follows posts notifications.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_retry)
+                m_retry->retryNow();
+        },
+        Qt::QueuedConnection);
 }
 
 void LMServerConnection::uploadNextAsset(const QString &importStatusID)
@@ -160,13 +207,19 @@ void LMServerConnection::uploadNextAsset(const QString &importStatusID)
         endBatch();
         return;
     }
-    // Records deleted while waiting have nothing left to send.
+    // Records deleted while waiting have nothing left to send, and one uploaded already (its
+    // record not yet saved) is never sent again.
     Asset *asset = m_currentImportQueue.constFirst();
-    if (!asset) {
+    if (!asset || !asset->isPending()) {
         m_currentImportQueue.removeFirst();
         uploadNextAsset(importStatusID);
         return;
     }
+    if (m_triedAsset != asset) {
+        m_triedAsset = asset;
+        m_tries = 0;
+    }
+    ++m_tries;
     // Each file goes into its own category, with that category's path for the log.
     const auto target = m_batchTargets.constFind(asset);
     const CategoryRecord &category = target != m_batchTargets.cend() ? target->record : *m_selectedCategory;
@@ -176,6 +229,14 @@ void LMServerConnection::uploadNextAsset(const QString &importStatusID)
     const QJsonObject members{{QStringLiteral("assetFileName"), asset->fileName()},
                               {QStringLiteral("category"), category},
                               {QStringLiteral("importStatusID"), importStatusID}};
+    // Nothing goes that could not be recorded first: a crash then leaves the record saying so.
+    QString why;
+    if (!recordSending(asset, &why)) {
+        endBatch(QStringLiteral("%1 was not sent, because its record could not be saved: %2")
+                     .arg(asset->fileName(), why),
+                 true);
+        return;
+    }
     // Every file of the batch is announced, also one that then cannot be read, so the count
     // the user follows never skips a number.
     post(LMNotification::UploadingAsset, assetInfo(asset));
@@ -208,19 +269,13 @@ void LMServerConnection::dispatchAsset(const std::shared_ptr<Outgoing> &request)
     job.dataKey = DataKey;
     job.pinnedCertificate = m_serverBookmark ? m_serverBookmark->trustedCertificate() : QString();
     // The proxy the session's other requests take (none for loopback), in libcurl's terms.
-    QNetworkAccessManager *session = urlSession();
-    const QNetworkProxy proxy = session->proxyFactory()
-                                    ? session->proxyFactory()->queryProxy(QNetworkProxyQuery(request->url)).value(0)
-                                    : session->proxy();
-    if (proxy.type() == QNetworkProxy::HttpProxy || proxy.type() == QNetworkProxy::Socks5Proxy) {
-        QUrl address;
-        address.setScheme(proxy.type() == QNetworkProxy::HttpProxy ? QStringLiteral("http") : QStringLiteral("socks5h"));
-        address.setHost(proxy.hostName());
-        address.setPort(proxy.port());
-        job.proxy = address.toString();
-        job.proxyUser = proxy.user();
-        job.proxyPassword = proxy.password();
-    }
+    const ProxyRule::Decision proxy = ProxyRule::fromEnvironment().decide(request->url);
+    job.proxy = proxy.curlProxy();
+    job.proxyUser = proxy.user;
+    job.proxyPassword = proxy.password;
+    job.maxBytesPerSecond = m_uploadRateLimit  ? *m_uploadRateLimit
+                            : m_serverBookmark ? m_serverBookmark->uploadLimitBytesPerSecond()
+                                               : 0;
     job.idleMs = m_timeouts.idleMs;
     job.answerMsPerGiB = m_timeouts.answerMsPerGiB;
 
@@ -240,6 +295,10 @@ void LMServerConnection::dispatchAsset(const std::shared_ptr<Outgoing> &request)
             return;
         }
         reply.transportError = result.transportError;
+        reply.lastByteOut = result.lastByteOut;
+        reply.retryAfter = result.retryAfter;
+        reply.fileSize = result.fileSize;
+        reply.contentHash = result.contentHash;
         if (!result.bodyProblem.isEmpty()) {
             reply.error = {{LMErrorKey::Domain, QStringLiteral("LMAssetBody")},
                            {LMErrorKey::Code, 0},
@@ -247,8 +306,11 @@ void LMServerConnection::dispatchAsset(const std::shared_ptr<Outgoing> &request)
         } else if (result.transportError) {
             const QString description =
                 result.timedOutAfterMs > 0
-                    ? TransportFailure::timedOut(!result.bodySent, result.timedOutAfterMs)
-                    : TransportFailure::describe(result.code, result.answered, request->url, result.stackText);
+                    ? (result.connected
+                           ? TransportFailure::timedOut(!result.bodySent, result.timedOutAfterMs)
+                           : TransportFailure::notConnected(request->url, result.timedOutAfterMs))
+                    : TransportFailure::describe(result.code, result.answered, request->url,
+                                                 result.stackText);
             reply.error = {{LMErrorKey::Domain, QStringLiteral("libcurl")},
                            {LMErrorKey::Code, result.curlCode},
                            {LMErrorKey::Description, description}};
@@ -256,8 +318,6 @@ void LMServerConnection::dispatchAsset(const std::shared_ptr<Outgoing> &request)
             reply.status = result.status;
             reply.statusText = result.statusText;
             reply.body = result.body;
-            reply.fileSize = result.fileSize;
-            reply.contentHash = result.contentHash;
         }
         request->handler(reply);
     });
@@ -271,15 +331,153 @@ void LMServerConnection::assetRequestFinished(Asset *asset, const Reply &reply)
         uploadNextAsset(m_currentAssetImportID);
         return;
     }
-    if (reply.transportError) {
-        failAsset(asset, reply.error.value(LMErrorKey::Description).toString());
-    } else if (reply.status < 200 || reply.status > 299) {
-        failAsset(asset, failureReason(reply, std::nullopt));
-    } else {
+    UploadOutcome::Attempt attempt;
+    attempt.transportError = reply.transportError;
+    // Failures the connection decided itself (an unreadable file, an unusable address or proxy,
+    // a certificate not trusted) would only meet the same again.
+    attempt.settled =
+        reply.transportError && reply.error.value(LMErrorKey::Domain).toString() != QLatin1String("libcurl");
+    attempt.lastByteOut = reply.lastByteOut;
+    attempt.status = reply.status;
+    attempt.retryAfter = reply.retryAfter;
+    const UploadOutcome::Verdict verdict = UploadOutcome::judge(attempt);
+    const QString reason = failureReason(reply, std::nullopt);
+    switch (verdict.kind) {
+    case UploadOutcome::Kind::Uploaded:
+        retrySchedule()->answered();
         uploadedAsset();
         return;
+    case UploadOutcome::Kind::Refused:
+        if (!reply.transportError)
+            retrySchedule()->answered();
+        failAsset(asset, reason);
+        break;
+    case UploadOutcome::Kind::NotDelivered:
+        if (haltUpload()) {
+            // Stopped on the way: the file never arrived and waits for the next batch.
+            keepQueued(asset);
+            endBatch();
+            return;
+        }
+        notDelivered(asset, reason, verdict.retryAfterMs);
+        return;
+    case UploadOutcome::Kind::MayHaveArrived: {
+        mayHaveArrived(asset,
+                       haltUpload() && reply.transportError
+                           ? QStringLiteral("Stopped before the server answered.")
+                           : reason,
+                       reply);
+        if (!verdict.gateway)
+            break;
+        m_lastProblem = reason;
+        const RetrySchedule::Decision decision = retrySchedule()->gateway();
+        if (decision.step == RetrySchedule::Step::Pause) {
+            waitThen(LMWaitKind::Paused, decision.waitMs, reason, [this] { probeServer(); });
+            return;
+        }
+        if (decision.step == RetrySchedule::Step::Stop) {
+            endBatch(QStringLiteral("Stopped after %1 failures in a row: %2")
+                         .arg(RetrySchedule::FailuresBeforePause)
+                         .arg(reason));
+            return;
+        }
+        break;
+    }
     }
     uploadNextAsset(m_currentAssetImportID);
+}
+
+void LMServerConnection::notDelivered(Asset *asset, const QString &reason, std::optional<qint64> retryAfterMs)
+{
+    m_lastProblem = reason;
+    // Without a network nothing is tried, and nothing counts against the file or the server.
+    if (retrySchedule()->retrying() && m_retry->isOffline()) {
+        keepQueued(asset);
+        --m_tries;
+        waitThen(LMWaitKind::Offline, 0, reason, [this] { uploadNextAsset(m_currentAssetImportID); });
+        return;
+    }
+    const RetrySchedule::Decision decision = retrySchedule()->notDelivered(m_tries, retryAfterMs);
+    switch (decision.step) {
+    case RetrySchedule::Step::Retry:
+        keepQueued(asset);
+        waitThen(LMWaitKind::Retry, decision.waitMs, reason,
+                 [this] { uploadNextAsset(m_currentAssetImportID); });
+        return;
+    case RetrySchedule::Step::Pause:
+        keepQueued(asset);
+        waitThen(LMWaitKind::Paused, decision.waitMs, reason, [this] { probeServer(); });
+        return;
+    case RetrySchedule::Step::Stop:
+        keepQueued(asset);
+        endBatch(m_retry->limits().retryForMs > 0
+                     ? QStringLiteral("Gave up after %1 minutes without reaching the server: %2")
+                           .arg(m_retry->troubleMinutes())
+                           .arg(reason)
+                     : QStringLiteral("Stopped after %1 failures in a row: %2")
+                           .arg(RetrySchedule::FailuresBeforePause)
+                           .arg(reason));
+        return;
+    case RetrySchedule::Step::Fail:
+    case RetrySchedule::Step::Next:
+        failAsset(asset,
+                  m_tries > 1 ? QStringLiteral("%1 (tried %2 times)").arg(reason).arg(m_tries) : reason);
+        uploadNextAsset(m_currentAssetImportID);
+        return;
+    }
+}
+
+void LMServerConnection::waitThen(const QString &kind, qint64 ms, const QString &reason,
+                                  std::function<void()> then)
+{
+    QVariantMap info{
+        {LMUserInfoKey::WaitKind, kind}, {LMUserInfoKey::Error, reason}, {LMUserInfoKey::Attempt, m_tries}};
+    // The file that goes next.
+    for (const QPointer<Asset> &next : std::as_const(m_currentImportQueue)) {
+        if (next) {
+            info.insert(assetInfo(next));
+            break;
+        }
+    }
+    if (kind == LMWaitKind::Offline) {
+        m_retry->waitForNetwork(std::move(then));
+    } else {
+        m_retry->wait(ms, std::move(then));
+        info.insert(LMUserInfoKey::RetryAt, m_retry->waitingUntil());
+    }
+    qCInfo(lcConnection) << "upload batch waits:" << kind << ms << "ms;" << reason;
+    post(LMNotification::UploadWaiting, info);
+}
+
+void LMServerConnection::probeServer()
+{
+    // The server check's request: cheap, and never a file's body.
+    serverCheck([this](int result, const QVariantMap &problem) {
+        if (!m_uploading)
+            return;
+        if (haltUpload()) {
+            endBatch();
+            return;
+        }
+        if (result == 0) {
+            retrySchedule()->probeAnswered();
+            uploadNextAsset(m_currentAssetImportID);
+            return;
+        }
+        const QString reason = problem.value(LMErrorKey::Description, m_lastProblem).toString();
+        if (retrySchedule()->isOffline()) {
+            waitThen(LMWaitKind::Offline, 0, reason, [this] { probeServer(); });
+            return;
+        }
+        const RetrySchedule::Decision decision = retrySchedule()->probeFailed();
+        if (decision.step == RetrySchedule::Step::Stop) {
+            endBatch(QStringLiteral("Gave up after %1 minutes without reaching the server: %2")
+                         .arg(m_retry->troubleMinutes())
+                         .arg(reason));
+            return;
+        }
+        waitThen(LMWaitKind::Paused, decision.waitMs, reason, [this] { probeServer(); });
+    });
 }
 
 void LMServerConnection::uploadedAsset()
@@ -291,8 +489,19 @@ void LMServerConnection::uploadedAsset()
     Asset *asset = m_currentImportQueue.takeFirst();
     if (asset) {
         asset->setUploadDateTime(QDateTime::currentDateTimeUtc());
-        saveRecord(asset);
-        post(LMNotification::UploadedAsset, assetInfo(asset));
+        asset->setUploadState(Asset::UploadState::Waiting);
+        QVariantMap info = assetInfo(asset);
+        QString why;
+        if (!saveRecord(asset, &why)) {
+            // Uploaded, so never sent again; but a batch that cannot record what it sends stops.
+            info.insert(LMUserInfoKey::NotRecorded, why);
+            post(LMNotification::UploadedAsset, info);
+            endBatch(QStringLiteral("Stopped: the upload of %1 could not be recorded: %2")
+                         .arg(asset->fileName(), why),
+                     true);
+            return;
+        }
+        post(LMNotification::UploadedAsset, info);
     }
     uploadNextAsset(m_currentAssetImportID);
 }
@@ -301,28 +510,100 @@ void LMServerConnection::failAsset(Asset *asset, const QString &reason)
 {
     qCWarning(lcConnection) << "upload of" << asset->filePath().value_or(QString()) << "failed:" << reason;
     m_currentImportQueue.removeOne(asset);
+    keepQueued(asset);
     QVariantMap info = assetInfo(asset);
     info.insert(LMUserInfoKey::Error, reason);
     post(LMNotification::UploadFailedAsset, info);
 }
 
-void LMServerConnection::saveRecord(Asset *asset)
+void LMServerConnection::mayHaveArrived(Asset *asset, const QString &reason, const Reply &reply)
 {
-    // Saved at once, so a crash mid-batch neither loses the log entry nor sends the file again.
-    ObjectContext *context = asset->managedObjectContext() ? asset->managedObjectContext() : m_managedObjectContext;
-    if (!context)
-        return;
-    QString error;
-    if (!context->saveObjects({asset}, &error))
-        qCWarning(lcConnection) << "could not record the upload of" << asset->fileName() << ":" << error;
+    qCWarning(lcConnection) << "upload of" << asset->filePath().value_or(QString())
+                            << "may have arrived:" << reason;
+    m_currentImportQueue.removeOne(asset);
+    asset->setUploadState(Asset::UploadState::MayHaveArrived, reason);
+    if (m_serverBookmark && reply.contentHash)
+        asset->setFingerprint(reply.fileSize, reply.contentHash, m_serverBookmark->serverKey());
+    // A record the store cannot take says "sending", which reads the same after a restart.
+    if (ObjectContext *context = contextOf(asset, m_managedObjectContext))
+        context->saveObjects({asset});
+    QVariantMap info = assetInfo(asset);
+    info.insert(LMUserInfoKey::Error, reason);
+    info.insert(LMUserInfoKey::MayHaveArrived, true);
+    post(LMNotification::UploadFailedAsset, info);
 }
 
-void LMServerConnection::endBatch(const QString &error)
+bool LMServerConnection::recordSending(Asset *asset, QString *why)
+{
+    const Asset::UploadState before = asset->uploadState();
+    const QString beforeReason = asset->uploadStateReason();
+    asset->setUploadState(Asset::UploadState::Sending);
+    if (m_serverBookmark)
+        asset->setServerKey(m_serverBookmark->serverKey());
+    ObjectContext *context = contextOf(asset, m_managedObjectContext);
+    if (!context || context->saveObjects({asset}, why))
+        return true;
+    asset->setUploadState(before, beforeReason);
+    qCWarning(lcConnection) << "not sending" << asset->fileName()
+                            << ": its record could not be saved:" << *why;
+    return false;
+}
+
+void LMServerConnection::keepQueued(Asset *asset)
+{
+    if (asset->uploadState() != Asset::UploadState::Sending)
+        return;
+    asset->setUploadState(Asset::UploadState::Waiting);
+    if (ObjectContext *context = contextOf(asset, m_managedObjectContext))
+        context->saveObjects({asset});
+}
+
+bool LMServerConnection::saveRecord(Asset *asset, QString *why)
+{
+    // Saved at once, so a crash mid-batch neither loses the log entry nor sends the file again.
+    ObjectContext *context = contextOf(asset, m_managedObjectContext);
+    if (!context || context->saveObjects({asset}, why))
+        return true;
+    qCWarning(lcConnection) << "could not record the upload of" << asset->fileName() << ":" << *why;
+    m_unrecorded.append(asset);
+    if (!m_recordTimer) {
+        m_recordTimer = new QTimer(this);
+        connect(m_recordTimer, &QTimer::timeout, this, &LMServerConnection::recordLater);
+    }
+    m_recordTimer->start(std::max(m_retrySettings.firstWaitMs, 1));
+    return false;
+}
+
+void LMServerConnection::recordLater()
+{
+    QList<ManagedObject *> records;
+    ObjectContext *context = nullptr;
+    for (const QPointer<Asset> &asset : std::as_const(m_unrecorded)) {
+        if (asset) {
+            records.append(asset);
+            context = contextOf(asset, m_managedObjectContext);
+        }
+    }
+    if (context && !context->saveObjects(records))
+        return;
+    m_recordTimer->stop();
+    const QList<QPointer<Asset>> recorded = std::exchange(m_unrecorded, {});
+    for (const QPointer<Asset> &asset : recorded) {
+        if (asset)
+            post(LMNotification::UploadRecorded, assetInfo(asset));
+    }
+}
+
+void LMServerConnection::endBatch(const QString &error, bool storeFailure)
 {
     m_uploading = false;
     m_batchTargets.clear();
+    if (m_retry)
+        m_retry->cancelWait();
     QVariantMap info;
     if (!error.isEmpty())
         info.insert(LMUserInfoKey::Error, error);
+    if (storeFailure)
+        info.insert(LMUserInfoKey::StoreFailure, true);
     postLater(LMNotification::UploadDone, info);
 }

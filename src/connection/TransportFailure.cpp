@@ -1,23 +1,53 @@
 #include "TransportFailure.h"
 
+#include "ProxyRule.h"
 #include "ServerAddress.h"
 
 namespace TransportFailure {
+
+namespace {
+// Where a request through a proxy first goes.
+QString proxyOf(const QUrl &url)
+{
+    return ProxyRule::fromEnvironment().decide(url).hostAndPort();
+}
+
+QString secondsText(int milliseconds)
+{
+    return milliseconds % 1000 == 0 ? QString::number(milliseconds / 1000)
+                                    : QString::number(milliseconds / 1000.0, 'f', 1);
+}
+} // namespace
 
 QString describe(QNetworkReply::NetworkError code, bool answered, const QUrl &url, const QString &stackText,
                  const QStringList &certificateProblems)
 {
     const QString place = ServerAddress::hostAndPort(url);
+    // Qt connects to an HTTP proxy as to any server, and says so in the same words.
+    const bool proxied = !ProxyRule::fromEnvironment().decide(url).isDirect();
+    if (proxied && code == QNetworkReply::ConnectionRefusedError)
+        code = QNetworkReply::ProxyConnectionRefusedError;
+    else if (proxied && code == QNetworkReply::HostNotFoundError)
+        code = QNetworkReply::ProxyNotFoundError;
     switch (code) {
     case QNetworkReply::ConnectionRefusedError:
-        return QStringLiteral("Connection refused by %1").arg(place);
+        return QStringLiteral("Cannot reach %1: connection refused").arg(place);
     case QNetworkReply::HostNotFoundError:
-        return QStringLiteral("Host not found: %1").arg(url.host());
+        return QStringLiteral("Cannot reach %1: host not found").arg(place);
     case QNetworkReply::SslHandshakeFailedError:
         if (!certificateProblems.isEmpty())
             return QStringLiteral("The certificate of %1 is not trusted: %2")
                 .arg(place, certificateProblems.join(QLatin1Char(' ')));
-        return QStringLiteral("No secure connection to %1 could be made: %2").arg(place, stackText);
+        return QStringLiteral("Cannot reach %1: no secure connection could be made (%2)")
+            .arg(place, stackText);
+    case QNetworkReply::ProxyConnectionRefusedError:
+        return QStringLiteral("The proxy %1 refused the connection").arg(proxyOf(url));
+    case QNetworkReply::ProxyNotFoundError:
+        return QStringLiteral("Cannot reach the proxy %1: host not found").arg(proxyOf(url));
+    case QNetworkReply::ProxyConnectionClosedError:
+        return QStringLiteral("The proxy %1 closed the connection").arg(proxyOf(url));
+    case QNetworkReply::ProxyTimeoutError:
+        return QStringLiteral("The proxy %1 did not answer in time").arg(proxyOf(url));
     case QNetworkReply::ContentReSendError:
         // A connection that ends before the answer leaves the outcome open: the server may
         // have acted on the request.
@@ -30,10 +60,18 @@ QString describe(QNetworkReply::NetworkError code, bool answered, const QUrl &ur
     }
 }
 
+QString notConnected(const QUrl &url, int milliseconds)
+{
+    const ProxyRule::Decision proxy = ProxyRule::fromEnvironment().decide(url);
+    return proxy.isDirect() ? QStringLiteral("Cannot reach %1: no connection within %2 seconds")
+                                  .arg(ServerAddress::hostAndPort(url), secondsText(milliseconds))
+                            : QStringLiteral("Cannot reach the proxy %1: no connection within %2 seconds")
+                                  .arg(proxy.hostAndPort(), secondsText(milliseconds));
+}
+
 QString timedOut(bool sending, int milliseconds)
 {
-    const QString seconds = milliseconds % 1000 == 0 ? QString::number(milliseconds / 1000)
-                                                     : QString::number(milliseconds / 1000.0, 'f', 1);
+    const QString seconds = secondsText(milliseconds);
     return (sending ? QStringLiteral("Nothing could be sent to the server for %1 seconds")
                     : QStringLiteral("The server did not answer within %1 seconds"))
         .arg(seconds);

@@ -10,6 +10,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 DuplicateSheet::DuplicateSheet(QWidget *window, const QList<DuplicateMatch> &duplicates) : QDialog(window)
 {
     setObjectName(QStringLiteral("duplicateSheet"));
@@ -19,8 +21,13 @@ DuplicateSheet::DuplicateSheet(QWidget *window, const QList<DuplicateMatch> &dup
 
     auto *icon = new QLabel(this);
     icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(48));
+    const bool inDoubt = std::any_of(duplicates.cbegin(), duplicates.cend(),
+                                     [](const DuplicateMatch &d) { return !d.mayHaveArrived.isEmpty(); });
     auto *message = new QLabel(
-        duplicates.size() == 1
+        inDoubt ? (duplicates.size() == 1 ? tr("1 file in the queue may be on this server already.")
+                                          : tr("%1 files in the queue may be on this server already.")
+                                                .arg(duplicates.size()))
+        : duplicates.size() == 1
             ? tr("1 file in the queue was already uploaded to this server.")
             : tr("%1 files in the queue were already uploaded to this server.").arg(duplicates.size()),
         this);
@@ -87,6 +94,8 @@ QPushButton *DuplicateSheet::button(Answer answer) const
 QString DuplicateSheet::describe(const DuplicateMatch &duplicate)
 {
     const QString name = duplicate.record ? duplicate.record->fileName() : QString();
+    if (!duplicate.mayHaveArrived.isEmpty())
+        return tr("%1 — may have arrived at %2: %3").arg(name, duplicate.categoryPath, duplicate.mayHaveArrived);
     const QString when =
         QLocale().toString(duplicate.uploaded.toLocalTime(), QStringLiteral("d MMM yyyy, HH:mm"));
     return tr("%1 — already uploaded to %2 on %3").arg(name, duplicate.categoryPath, when);

@@ -9,8 +9,9 @@ class QListWidget;
 class QPushButton;
 
 // Over the session window, before anything is sent: the queued files that went to this server
-// before, each with where and when, and what to do about them. Skip Duplicates is the default;
-// Escape or closing the sheet cancels.
+// before, each with where and when, and those whose last upload may have arrived there, each with
+// why; and what to do about them. Skip Duplicates is the default; Escape or closing the sheet
+// cancels.
 class DuplicateSheet : public QDialog {
     Q_OBJECT
 public:
@@ -19,7 +20,8 @@ public:
 
     DuplicateSheet(QWidget *window, const QList<DuplicateMatch> &duplicates);
 
-    // "harbour-noon.jpg — already uploaded to /Photos/2026/Summer on 5 Dec 2026, 14:02"
+    // "harbour-noon.jpg — already uploaded to /Photos/2026/Summer on 5 Dec 2026, 14:02", or
+    // "harbour-noon.jpg — may have arrived at /Photos/2026/Summer: <why>"
     [[nodiscard]] static QString describe(const DuplicateMatch &duplicate);
 
     [[nodiscard]] QListWidget *list() const { return m_list; }

@@ -144,6 +144,14 @@ bool certificateRefused(const Notification &notification)
     return notification.userInfo.value(LMUserInfoKey::Error).toMap().value(LMErrorKey::Domain) ==
            LMErrorDomain::CertificateRefused;
 }
+
+// No server answered at all (refused, not found, no secure connection, the proxy): then the reason
+// alone names the culprit, and no server is blamed for being of another kind.
+bool nothingAnswered(const Notification &notification)
+{
+    const QVariantMap error = notification.userInfo.value(LMUserInfoKey::Error).toMap();
+    return !error.isEmpty() && error.value(LMErrorKey::Domain) != LMErrorDomain::Reply;
+}
 } // namespace
 
 void LMSessionInitialViewController::obtainPassword(ServerBookmark *bookmark)
@@ -236,6 +244,8 @@ void LMSessionInitialViewController::checkedLMServer(const Notification &notific
         // The user declined the server's certificate: nothing more to tell.
         if (certificateRefused(notification))
             endStart();
+        else if (nothingAnswered(notification) && !reasonOf(notification).isEmpty())
+            showFailureAlert(reasonOf(notification));
         else
             showFailureAlert(messageForServerCheck(code), reasonOf(notification));
         return;

@@ -27,7 +27,7 @@ public:
         static constexpr int versionMismatch = 2;
     };
     static inline const QString NotLumaroServerText =
-        QStringLiteral("This doesn't seem to be an Lumaro server, please check your URL");
+        QStringLiteral("This doesn't seem to be a Lumaro server. Please check its address.");
     static inline const QString VersionMismatchText =
         QStringLiteral("Cannot connect to this Lumaro server due to a version mismatch");
     static inline const QString NoFolderTypeText = QStringLiteral("Could not connect to server");

@@ -5,6 +5,8 @@
 #include "platform/CoalescedUpdate.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SleepInhibitor.h"
+#include "platform/widgets/Alert.h"
 #include "session/AssetChooserDialog.h"
 #include "session/DuplicateSheet.h"
 #include "session/FolderTreeSheet.h"
@@ -50,6 +52,9 @@ LMSessionUploadViewController::LMSessionUploadViewController(QObject *parent)
     });
     m_previewDwell->setSingleShot(true);
     m_previewDwell->setInterval(PreviewDwellMs);
+    m_countdown = new QTimer(this);
+    m_countdown->setInterval(1000);
+    connect(m_countdown, &QTimer::timeout, this, &LMSessionUploadViewController::showWait);
     connect(m_previewDwell, &QTimer::timeout, this, [this] {
         // Picture and path both follow the file being sent, so they never describe two files.
         if (m_uploadInProgress && m_inFlight && isViewLoaded())
@@ -80,6 +85,11 @@ void LMSessionUploadViewController::setDesktopNotifier(DesktopNotifier *notifier
     m_desktopNotifier = notifier;
 }
 
+void LMSessionUploadViewController::setSleepInhibitor(SleepInhibitor *inhibitor)
+{
+    m_sleepInhibitor = inhibitor;
+}
+
 LMServerConnection *LMSessionUploadViewController::connection() const
 {
     return m_sessionWindow ? m_sessionWindow->serverConnection() : nullptr;
@@ -88,6 +98,11 @@ LMServerConnection *LMSessionUploadViewController::connection() const
 QLabel *LMSessionUploadViewController::assetPreview() const
 {
     return m_previewPane ? m_previewPane->imageLabel() : nullptr;
+}
+
+QPushButton *LMSessionUploadViewController::retryNowButton() const
+{
+    return m_viewWidget ? m_viewWidget->retryNowButton : nullptr;
 }
 
 QLabel *LMSessionUploadViewController::failureReasonField() const
@@ -144,6 +159,8 @@ void LMSessionUploadViewController::registerUploadObservers()
     center->addObserver(this, LMNotification::UploadFailedAsset, server, &Self::uploadFailedAsset);
     center->addObserver(this, LMNotification::UploadProgress, server, &Self::uploadProgress);
     center->addObserver(this, LMNotification::PreparingCategories, server, &Self::preparingCategories);
+    center->addObserver(this, LMNotification::UploadWaiting, server, &Self::uploadWaiting);
+    center->addObserver(this, LMNotification::UploadRecorded, server, &Self::uploadRecorded);
     m_registeredUploadNotification = true;
 }
 
@@ -460,8 +477,14 @@ QList<Asset *> LMSessionUploadViewController::checkedBatch() const
     return batch;
 }
 
-void LMSessionUploadViewController::beginBatch(const QList<Asset *> &batch)
+void LMSessionUploadViewController::beginBatch(const QList<Asset *> &queued)
 {
+    // A file uploaded but not yet recorded stays listed until it is, and is never sent again.
+    QList<Asset *> batch;
+    for (Asset *record : queued) {
+        if (record->isPending())
+            batch.append(record);
+    }
     LMServerConnection *server = connection();
     if (!server || batch.isEmpty()) {
         endCheck();
@@ -476,6 +499,7 @@ void LMSessionUploadViewController::beginBatch(const QList<Asset *> &batch)
     m_uploadBatchTotal = batch.size();
     m_uploadedCount = 0;
     m_failedCount = 0;
+    m_mayHaveArrivedCount = 0;
     m_inFlight = nullptr;
     m_inFlightNumber = 0;
     m_categoriesDone = 0;
@@ -484,6 +508,8 @@ void LMSessionUploadViewController::beginBatch(const QList<Asset *> &batch)
     clearPreview();
     m_progressPanel->beginBatch(batch);
     setUploading(true);
+    if (m_sleepInhibitor)
+        m_sleepInhibitor->hold(this);
     server->startAssetImport(batch);
 }
 
@@ -492,7 +518,8 @@ void LMSessionUploadViewController::beginBatch(const QList<Asset *> &batch)
 void LMSessionUploadViewController::uploadingAsset(const Notification &notification)
 {
     QObject *record = notification.userInfo.value(AssetKey).value<QObject *>();
-    m_inFlightNumber = m_uploadedCount + m_failedCount + 1;
+    endWait(true);
+    m_inFlightNumber = m_uploadedCount + m_failedCount + m_mayHaveArrivedCount + 1;
     const int row = rowOfNotifiedAsset(notification);
     m_inFlight = row >= 0 ? m_importQueue->at(row) : m_importQueue->at(m_importQueue->firstUnsentRow());
     m_progressPanel->fileStarted(record, notification.userInfo.value(LMUserInfoKey::FileName).toString());
@@ -506,10 +533,25 @@ void LMSessionUploadViewController::uploadedAsset(const Notification &notificati
     m_progressPanel->fileFinished(record);
     if (!record && !notification.userInfo.contains(AssetKey))
         record = m_importQueue->at(m_importQueue->firstUnsentRow());
+    if (notification.userInfo.contains(LMUserInfoKey::NotRecorded)) {
+        // Listed, and marked so, until its record is saved (uploadRecorded).
+        if (m_importQueue->contains(record)) {
+            ++m_uploadedCount;
+            m_markedRecords.append(qobject_cast<Asset *>(record));
+            m_display->request();
+        }
+        return;
+    }
     if (!m_importQueue->markSent(record))
         return;
     ++m_uploadedCount;
     m_display->request();
+}
+
+void LMSessionUploadViewController::uploadRecorded(const Notification &notification)
+{
+    if (m_importQueue->markSent(notification.userInfo.value(AssetKey).value<QObject *>()))
+        m_display->request();
 }
 
 void LMSessionUploadViewController::uploadFailedAsset(const Notification &notification)
@@ -517,8 +559,16 @@ void LMSessionUploadViewController::uploadFailedAsset(const Notification &notifi
     m_progressPanel->fileFinished(notification.userInfo.value(AssetKey).value<QObject *>());
     if (!m_uploadInProgress)
         return;
-    ++m_failedCount;
     const int row = rowOfNotifiedAsset(notification);
+    if (notification.userInfo.value(LMUserInfoKey::MayHaveArrived).toBool()) {
+        // The record itself says so, here and after a relaunch.
+        ++m_mayHaveArrivedCount;
+        if (row >= 0)
+            m_markedRecords.append(m_importQueue->at(row));
+        m_display->request();
+        return;
+    }
+    ++m_failedCount;
     if (row >= 0) {
         Asset *record = m_importQueue->at(row);
         m_importQueue->setFailure(record, notification.userInfo.value(LMUserInfoKey::Error).toString());
@@ -580,18 +630,27 @@ void LMSessionUploadViewController::uploadHasFinished(const Notification &notifi
         return;
     // Every outcome reaches the list before the batch's end is shown.
     m_display->flush();
+    endWait(false);
     m_previewDwell->stop();
     m_inFlight = nullptr;
     m_inFlightNumber = 0;
     m_uploadBatchTotal = 0;
     const QString error = notification.userInfo.value(LMUserInfoKey::Error).toString();
+    QStringList outcome;
     if (!error.isEmpty())
-        setStatusText(error);
-    else if (m_failedCount > 0)
-        setStatusText(m_failedCount == 1 ? tr("1 file could not be uploaded")
-                                         : tr("%1 files could not be uploaded").arg(m_failedCount));
-    else
-        setStatusText({});
+        outcome << error;
+    if (m_failedCount > 0)
+        outcome << (m_failedCount == 1 ? tr("1 file could not be uploaded")
+                                       : tr("%1 files could not be uploaded").arg(m_failedCount));
+    if (m_mayHaveArrivedCount > 0)
+        outcome << (m_mayHaveArrivedCount == 1
+                        ? tr("1 file may have arrived without an answer; it is not sent again without asking")
+                        : tr("%1 files may have arrived without an answer; they are not sent again without "
+                             "asking")
+                              .arg(m_mayHaveArrivedCount));
+    setStatusText(outcome.join(QStringLiteral(". ")));
+    if (notification.userInfo.value(LMUserInfoKey::StoreFailure).toBool() && isViewLoaded())
+        Alert::beginSheet(view()->window(), Alert::Style::Critical, tr("The upload stopped"), error, {}, {});
     if (m_importQueue->isEmpty()) {
         clearPreview();
     } else {
@@ -600,6 +659,8 @@ void LMSessionUploadViewController::uploadHasFinished(const Notification &notifi
     }
     m_progressPanel->endBatch();
     setUploading(false);
+    if (m_sleepInhibitor)
+        m_sleepInhibitor->release(this);
     notifyDesktop(error);
 }
 
@@ -647,7 +708,15 @@ void LMSessionUploadViewController::willDisplayCell(ColumnBrowser *, BrowserCell
     cell.detail = targetPathOf(row);
     const QString goesTo = cell.detail.isEmpty() ? QString() : tr("Goes to %1").arg(cell.detail);
     const QString failure = m_importQueue->failure(row);
-    if (!failure.isEmpty()) {
+    if (record && !record->isPending()) {
+        cell.icon = view()->style()->standardIcon(QStyle::SP_MessageBoxInformation);
+        cell.toolTip = tr("Uploaded; not yet recorded in the import log");
+        cell.description = cell.toolTip;
+    } else if (record && record->uploadState() == Asset::UploadState::MayHaveArrived) {
+        cell.icon = view()->style()->standardIcon(QStyle::SP_MessageBoxWarning);
+        cell.toolTip = tr("May have arrived: %1").arg(record->uploadStateReason());
+        cell.description = cell.toolTip;
+    } else if (!failure.isEmpty()) {
         cell.icon = view()->style()->standardIcon(QStyle::SP_MessageBoxCritical);
         cell.toolTip = failure;
         // The icon alone says nothing to a screen reader.
@@ -672,7 +741,10 @@ void LMSessionUploadViewController::showRecord(Asset *asset)
     const QString path = asset->filePath().value_or(QString());
     m_previewPane->showFile(path);
     m_assetNameTextField->setText(path);
-    m_viewWidget->showFailureReason(m_importQueue->failure(m_importQueue->rowOf(asset)));
+    m_viewWidget->showFailureReason(
+        asset->uploadState() == Asset::UploadState::MayHaveArrived
+            ? tr("May have arrived (not sent again without asking): %1").arg(asset->uploadStateReason())
+            : m_importQueue->failure(m_importQueue->rowOf(asset)));
 }
 
 void LMSessionUploadViewController::clearPreview()
@@ -713,6 +785,60 @@ void LMSessionUploadViewController::setUploading(bool uploading)
         m_uploadInProgress = uploading;
         emit uploadInProgressChanged(uploading);
     }
+}
+
+void LMSessionUploadViewController::uploadWaiting(const Notification &notification)
+{
+    if (!m_uploadInProgress)
+        return;
+    const QVariantMap &info = notification.userInfo;
+    const bool resting = m_waitKind == LMWaitKind::Paused || m_waitKind == LMWaitKind::Offline;
+    m_waitKind = info.value(LMUserInfoKey::WaitKind).toString();
+    m_waitReason = info.value(LMUserInfoKey::Error).toString();
+    m_waitUntil = info.value(LMUserInfoKey::RetryAt).toDateTime();
+    m_waitFile = info.value(LMUserInfoKey::FileName).toString();
+    m_waitAttempt = info.value(LMUserInfoKey::Attempt).toInt();
+    // A paused batch lets the machine sleep; it holds it awake again when it goes on.
+    if (m_sleepInhibitor && !resting && m_waitKind != LMWaitKind::Retry)
+        m_sleepInhibitor->release(this);
+    if (m_viewWidget)
+        m_viewWidget->retryNowButton->show();
+    showWait();
+    m_countdown->start();
+}
+
+void LMSessionUploadViewController::showWait()
+{
+    if (m_waitKind.isEmpty())
+        return;
+    const qint64 seconds =
+        m_waitUntil.isValid()
+            ? std::max<qint64>(0, (QDateTime::currentDateTimeUtc().msecsTo(m_waitUntil) + 999) / 1000)
+            : 0;
+    const QString in = UploadProgressPanel::formatDuration(seconds);
+    if (m_waitKind == LMWaitKind::Offline)
+        setStatusText(tr("Waiting for the network to come back…"));
+    else if (m_waitKind == LMWaitKind::Paused)
+        setStatusText(
+            tr("Paused after failures in a row; checking the server again in %1. %2").arg(in, m_waitReason));
+    else
+        setStatusText(tr("Sending %1 again in %2 (try %3: %4)")
+                          .arg(m_waitFile, in)
+                          .arg(m_waitAttempt)
+                          .arg(m_waitReason));
+}
+
+void LMSessionUploadViewController::endWait(bool goingOn)
+{
+    if (m_waitKind.isEmpty())
+        return;
+    if (m_sleepInhibitor && goingOn && m_waitKind != LMWaitKind::Retry)
+        m_sleepInhibitor->hold(this);
+    m_waitKind.clear();
+    m_countdown->stop();
+    if (m_viewWidget)
+        m_viewWidget->retryNowButton->hide();
+    setStatusText({});
 }
 
 void LMSessionUploadViewController::setStatusText(const QString &text)
@@ -758,6 +884,10 @@ void LMSessionUploadViewController::loadView()
     connect(root->dismissNotAddedButton, &QPushButton::clicked, this, [this] {
         m_notAdded.clear();
         m_viewWidget->showNotAdded({});
+    });
+    connect(root->retryNowButton, &QPushButton::clicked, this, [this] {
+        if (LMServerConnection *server = connection())
+            server->retryNow();
     });
     clearPreview();
 }

@@ -6,6 +6,7 @@
 #include "platform/widgets/ColumnBrowserDelegate.h"
 #include "platform/widgets/ViewController.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -17,6 +18,7 @@ class Asset;
 class AssetChooserDialog;
 class CoalescedUpdate;
 class DesktopNotifier;
+class SleepInhibitor;
 class DuplicateCheck;
 struct DuplicateMatch;
 class FolderTreeSheet;
@@ -52,6 +54,8 @@ public:
     void setSessionWindow(LMSessionWindowController *window);
     // Tells the desktop how a batch ended when the session window is not in front; none, no word.
     void setDesktopNotifier(DesktopNotifier *notifier);
+    // Keeps the machine awake while a batch runs; none, it may sleep.
+    void setSleepInhibitor(SleepInhibitor *inhibitor);
 
     // Interface elements; null until the view is loaded.
     [[nodiscard]] LMAssetBrowser *assetBrowser() const { return m_assetBrowser; }
@@ -61,6 +65,8 @@ public:
     [[nodiscard]] QPushButton *backToCategoriesButton() const { return m_backToCategoriesButton; }
     [[nodiscard]] QLineEdit *categoryNameTextField() const { return m_categoryNameTextField; }
     [[nodiscard]] QLabel *uploadStatusField() const { return m_uploadStatusField; }
+    // Shown while a batch waits to try again: ends the wait at once.
+    [[nodiscard]] QPushButton *retryNowButton() const;
     [[nodiscard]] QLineEdit *assetNameTextField() const { return m_assetNameTextField; }
     [[nodiscard]] UploadProgressPanel *progressPanel() const { return m_progressPanel; }
     [[nodiscard]] UploadPreviewPane *previewPane() const { return m_previewPane; }
@@ -112,6 +118,8 @@ public:
     void uploadProgress(const Notification &notification);
     void preparingCategories(const Notification &notification);
     void uploadHasFinished(const Notification &notification);
+    void uploadWaiting(const Notification &notification);
+    void uploadRecorded(const Notification &notification);
 
     // Column browser delegate.
     int numberOfRowsInColumn(ColumnBrowser *browser, int column) override;
@@ -151,6 +159,10 @@ private:
     void duplicatesFound(const QList<DuplicateMatch> &duplicates);
     [[nodiscard]] QList<Asset *> checkedBatch() const;
     void setStatusText(const QString &text);
+    // The status line of a waiting batch, counting down to its next try.
+    void showWait();
+    // goingOn: the batch sends again (not: it ended).
+    void endWait(bool goingOn);
     void notifyDesktop(const QString &error);
     // The queue row of the record a notification is about; -1 when it is not listed.
     [[nodiscard]] int rowOfNotifiedAsset(const Notification &notification) const;
@@ -160,12 +172,21 @@ private:
 
     QPointer<LMSessionWindowController> m_sessionWindow;
     QPointer<DesktopNotifier> m_desktopNotifier;
+    QPointer<SleepInhibitor> m_sleepInhibitor;
     ImportQueue *m_importQueue = nullptr;
     SharedContext m_managedObjectContext;
     bool m_registeredUploadNotification = false;
     qint64 m_uploadBatchTotal = 0;
     qint64 m_uploadedCount = 0;
     qint64 m_failedCount = 0;
+    qint64 m_mayHaveArrivedCount = 0;
+    // While the batch waits: why, until when (none: for the network), the file and its tries.
+    QString m_waitKind;
+    QString m_waitReason;
+    QDateTime m_waitUntil;
+    QString m_waitFile;
+    int m_waitAttempt = 0;
+    QTimer *m_countdown;
     bool m_uploadInProgress = false;
     // The record being sent and its number in the batch (0 before the first).
     QPointer<Asset> m_inFlight;

@@ -1,6 +1,7 @@
 #include "session/SessionStoryboard.h"
 
 #include "platform/DesktopNotifier.h"
+#include "platform/SleepInhibitor.h"
 #include "platform/widgets/Storyboard.h"
 #include "session/LMNewCategoryViewController.h"
 #include "session/LMSessionCategoryViewController.h"
@@ -8,7 +9,7 @@
 #include "session/LMSessionUploadViewController.h"
 #include "session/LMSessionWindowController.h"
 
-void registerSessionControllers(Storyboard &storyboard, DesktopNotifier *notifier)
+void registerSessionControllers(Storyboard &storyboard, DesktopNotifier *notifier, SleepInhibitor *inhibitor)
 {
     storyboard.registerController(LMSessionWindowController::StoryboardIdentifier, [] {
         auto *session = new LMSessionWindowController;
@@ -18,12 +19,14 @@ void registerSessionControllers(Storyboard &storyboard, DesktopNotifier *notifie
     });
     storyboard.registerController(LMSessionCategoryViewController::StoryboardIdentifier,
                                   [] { return new LMSessionCategoryViewController; });
-    storyboard.registerController(LMSessionUploadViewController::StoryboardIdentifier,
-                                  [notifier = QPointer<DesktopNotifier>(notifier)] {
-                                      auto *upload = new LMSessionUploadViewController;
-                                      upload->setDesktopNotifier(notifier);
-                                      return upload;
-                                  });
+    storyboard.registerController(
+        LMSessionUploadViewController::StoryboardIdentifier,
+        [notifier = QPointer<DesktopNotifier>(notifier), inhibitor = QPointer<SleepInhibitor>(inhibitor)] {
+            auto *upload = new LMSessionUploadViewController;
+            upload->setDesktopNotifier(notifier);
+            upload->setSleepInhibitor(inhibitor);
+            return upload;
+        });
     storyboard.registerController(LMNewCategoryViewController::StoryboardIdentifier,
                                   [] { return new LMNewCategoryViewController; });
     storyboard.registerSegue(LMSessionCategoryViewController::SegueIdentifiers::showNewCategoryViewController,

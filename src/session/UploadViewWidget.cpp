@@ -33,9 +33,10 @@ UploadViewWidget::UploadViewWidget(QWidget *parent)
       startUploadButton(new QPushButton(QStringLiteral("Start Upload"), this)),
       backToCategoriesButton(new QPushButton(tr("Back to Categories"), this)),
       categoryNameTextField(readOnlyField("categoryNameTextField", this)),
-      uploadStatusField(new QLabel(this)), assetNameTextField(readOnlyField("assetNameTextField", this)),
-      failureReasonField(new QLabel(this)), progressPanel(new UploadProgressPanel(this)),
-      notAddedField(new QLabel(this)), showNotAddedButton(new QPushButton(tr("Show List…"), this)),
+      uploadStatusField(new QLabel(this)), retryNowButton(new QPushButton(tr("Retry Now"), this)),
+      assetNameTextField(readOnlyField("assetNameTextField", this)), failureReasonField(new QLabel(this)),
+      progressPanel(new UploadProgressPanel(this)), notAddedField(new QLabel(this)),
+      showNotAddedButton(new QPushButton(tr("Show List…"), this)),
       dismissNotAddedButton(new QPushButton(tr("Dismiss"), this)), m_pathRow(new QFormLayout),
       m_notAddedBar(new QWidget(this))
 {
@@ -117,11 +118,16 @@ UploadViewWidget::UploadViewWidget(QWidget *parent)
     column->addLayout(m_pathRow);
     column->addWidget(m_notAddedBar);
     column->addWidget(progressPanel);
-    column->addWidget(uploadStatusField);
+    auto *statusRow = new QHBoxLayout;
+    statusRow->addWidget(uploadStatusField, 1);
+    statusRow->addWidget(retryNowButton, 0, Qt::AlignTop);
+    column->addLayout(statusRow);
     column->addLayout(buttons);
 
     progressPanel->hide();
     m_notAddedBar->hide();
+    retryNowButton->setObjectName(QStringLiteral("retryNowButton"));
+    retryNowButton->hide();
 
     // Keyboard order follows the reading order: the list, what failed, then the buttons.
     QWidget::setTabOrder(assetBrowser->columnView(0), failureReasonField);

@@ -26,6 +26,8 @@ public:
     QPushButton *const backToCategoriesButton;
     QLineEdit *const categoryNameTextField;
     QLabel *const uploadStatusField;
+    // Beside the status line while a batch waits to try again.
+    QPushButton *const retryNowButton;
     QLineEdit *const assetNameTextField;
     // Why the shown file failed in the last batch; its row is hidden while there is none.
     QLabel *const failureReasonField;

@@ -98,6 +98,36 @@ void Asset::setFingerprint(qint64 size, const std::optional<QString> &hash, cons
     setValue(kServerKey, serverKey);
 }
 
+QString Asset::stateText(UploadState state)
+{
+    switch (state) {
+    case UploadState::Sending:
+        return QStringLiteral("sending");
+    case UploadState::MayHaveArrived:
+        return QStringLiteral("may-have-arrived");
+    case UploadState::Waiting:
+        break;
+    }
+    return {};
+}
+
+Asset::UploadState Asset::uploadState() const
+{
+    const QString text = value(kUploadState).toString();
+    if (text == stateText(UploadState::Sending))
+        return UploadState::Sending;
+    if (text == stateText(UploadState::MayHaveArrived))
+        return UploadState::MayHaveArrived;
+    return UploadState::Waiting;
+}
+
+void Asset::setUploadState(UploadState state, const QString &reason)
+{
+    const QString text = stateText(state);
+    setValue(kUploadState, text.isEmpty() ? QVariant() : QVariant(text));
+    setValue(kUploadStateReason, reason.isEmpty() ? QVariant() : QVariant(reason));
+}
+
 QString Asset::fileName() const
 {
     const QString path = filePath().value_or(QString());

@@ -19,6 +19,7 @@ class Asset : public ManagedObject {
     Q_PROPERTY(QVariant fileSize READ fileSizeValue NOTIFY fieldChanged)
     Q_PROPERTY(QVariant contentHash READ contentHashValue NOTIFY fieldChanged)
     Q_PROPERTY(QVariant serverKey READ serverKeyValue NOTIFY fieldChanged)
+    Q_PROPERTY(QVariant uploadState READ uploadStateValue NOTIFY fieldChanged)
 
 public:
     static inline const QString EntityName = QStringLiteral("Asset");
@@ -32,6 +33,21 @@ public:
     static inline const QString kFileSize = QStringLiteral("fileSize");
     static inline const QString kContentHash = QStringLiteral("contentHash");
     static inline const QString kServerKey = QStringLiteral("serverKey");
+    // Where a pending record's last upload stands (absent: waiting), and why when in doubt.
+    static inline const QString kUploadState = QStringLiteral("uploadState");
+    static inline const QString kUploadStateReason = QStringLiteral("uploadStateReason");
+
+    enum class UploadState {
+        Waiting,
+        // Saved just before its body goes out: found so after a crash, it may have arrived.
+        Sending,
+        // The whole body went out and no answer said the server took it: never sent again
+        // without a person's word.
+        MayHaveArrived,
+    };
+    // Why a record found Sending at the next start may have arrived.
+    static inline const QString EndedWhileSending =
+        QStringLiteral("The program ended while the file was being sent.");
 
     explicit Asset(ObjectContext *context, const QVariantMap &stored = {}, qint64 objectId = 0);
 
@@ -60,8 +76,15 @@ public:
     // ServerBookmark::serverKey() of the server the file went to.
     [[nodiscard]] std::optional<QString> serverKey() const;
     void setFingerprint(qint64 size, const std::optional<QString> &hash, const QString &serverKey);
+    // Where a file is being sent, before its fingerprint is known.
+    void setServerKey(const QString &serverKey) { setValue(kServerKey, serverKey); }
 
     [[nodiscard]] bool isPending() const { return !hasValue(kUploadDateTime); }
+    [[nodiscard]] UploadState uploadState() const;
+    [[nodiscard]] QString uploadStateReason() const { return value(kUploadStateReason).toString(); }
+    void setUploadState(UploadState state, const QString &reason = {});
+    // The record's stored text for a state ("sending", "may-have-arrived"); empty for Waiting.
+    [[nodiscard]] static QString stateText(UploadState state);
     // Last path component: what the list shows and what the server is told.
     [[nodiscard]] QString fileName() const;
 
@@ -82,4 +105,5 @@ private:
     QVariant fileSizeValue() const { return value(kFileSize); }
     QVariant contentHashValue() const { return value(kContentHash); }
     QVariant serverKeyValue() const { return value(kServerKey); }
+    QVariant uploadStateValue() const { return value(kUploadState); }
 };

@@ -29,8 +29,23 @@ DuplicateCheck::~DuplicateCheck()
 bool DuplicateCheck::start(const QString &serverKey, const QList<Asset *> &queue)
 {
     cancel();
-    if (!m_context || queue.isEmpty() || !m_context->hasUploadsFor(serverKey))
+    if (!m_context || queue.isEmpty())
         return false;
+    m_inDoubt.clear();
+    for (Asset *record : queue) {
+        if (record->uploadState() != Asset::UploadState::Waiting)
+            m_inDoubt.append({record, record->categoryPath().value_or(QString()), {},
+                              record->uploadStateReason().isEmpty() ? QStringLiteral("No answer came.")
+                                                                    : record->uploadStateReason()});
+    }
+    if (!m_context->hasUploadsFor(serverKey)) {
+        if (m_inDoubt.isEmpty())
+            return false;
+        m_running = true;
+        QMetaObject::invokeMethod(
+            this, [this, run = ++m_run] { if (run == m_run && m_running) finish({}); }, Qt::QueuedConnection);
+        return true;
+    }
     m_running = true;
     m_serverKey = serverKey;
     m_queue.clear();
@@ -198,7 +213,7 @@ void DuplicateCheck::hashesComputed(const QList<int> &candidates, const QStringL
         const auto earlier = byContent.constFind({m_sizes.at(candidates.at(n)), hashes.at(n)});
         if (earlier != byContent.cend())
             duplicates.append({record, earlier->categoryPath,
-                               QDateTime::fromMSecsSinceEpoch(earlier->uploadMs, Qt::UTC)});
+                               QDateTime::fromMSecsSinceEpoch(earlier->uploadMs, Qt::UTC), QString()});
     }
     finish(duplicates);
 }
@@ -206,5 +221,17 @@ void DuplicateCheck::hashesComputed(const QList<int> &candidates, const QStringL
 void DuplicateCheck::finish(const QList<DuplicateMatch> &duplicates)
 {
     m_running = false;
-    emit finished(duplicates);
+    QList<DuplicateMatch> found;
+    QSet<const Asset *> listed;
+    for (const DuplicateMatch &match : std::as_const(m_inDoubt)) {
+        if (match.record) {
+            found.append(match);
+            listed.insert(match.record);
+        }
+    }
+    for (const DuplicateMatch &match : duplicates) {
+        if (!listed.contains(match.record))
+            found.append(match);
+    }
+    emit finished(found);
 }

@@ -15,16 +15,20 @@ class Asset;
 class ObjectContext;
 struct LogRow;
 
-// A queued file whose content the import log says already went to the same server.
+// A queued file whose content the import log says already went to the same server, or whose
+// own last upload may have arrived there.
 struct DuplicateMatch {
     QPointer<Asset> record; // the queued one
     QString categoryPath;   // where the earlier upload went
-    QDateTime uploaded;
+    QDateTime uploaded;     // none for a file that may have arrived
+    // Why the file's last upload may have reached the server unconfirmed; empty for a logged one.
+    QString mayHaveArrived;
 };
 
 // Finds which queued files were uploaded before to a server. Only files whose size matches a
 // logged upload to that server are read (hashed on a worker thread, with progress); when the
-// log holds nothing of the server, nothing is read at all.
+// log holds nothing of the server, nothing is read at all. Queued files whose last upload may
+// have arrived are found too, whatever the log says, and come first.
 class DuplicateCheck : public QObject {
     Q_OBJECT
 public:
@@ -59,6 +63,7 @@ private:
     // The change clock before the worker's latest read of the file.
     quint64 m_readSince = 0;
     QList<QPointer<Asset>> m_queue;
+    QList<DuplicateMatch> m_inDoubt;
     QList<qint64> m_sizes;
     bool m_running = false;
     quint64 m_run = 0;

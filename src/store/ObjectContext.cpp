@@ -68,6 +68,11 @@ bool ObjectContext::load(QString *error)
         QVariantMap values = row.values;
         if (ServerBookmark *bookmark = byId.value(row.bookmarkId))
             values.insert(Asset::kBookmark, QVariant::fromValue<QObject *>(bookmark));
+        // Saved as being sent and never settled: the process ended with its body on the way.
+        if (values.value(Asset::kUploadState).toString() == Asset::stateText(Asset::UploadState::Sending)) {
+            values.insert(Asset::kUploadState, Asset::stateText(Asset::UploadState::MayHaveArrived));
+            values.insert(Asset::kUploadStateReason, Asset::EndedWhileSending);
+        }
         adopt(new Asset(this, values, row.id));
     }
     return true;
@@ -305,6 +310,32 @@ Asset *ObjectContext::assetWithId(qint64 id)
     auto *asset = new Asset(this, values, id);
     adopt(asset);
     return asset;
+}
+
+QList<Asset *> ObjectContext::assetsInDoubt(const QString &serverKey)
+{
+    QList<Asset *> found;
+    QString error;
+    const std::optional<QList<qint64>> ids =
+        m_store ? m_store->assetIdsInDoubt(serverKey, &error) : std::optional<QList<qint64>>(QList<qint64>());
+    if (!ids)
+        qCWarning(lcStore) << "cannot look for uploads in doubt:" << error;
+    for (qint64 id : ids.value_or(QList<qint64>())) {
+        if (Asset *asset = assetWithId(id))
+            found.append(asset);
+    }
+    for (ManagedObject *record : std::as_const(m_records)) {
+        auto *asset = qobject_cast<Asset *>(record);
+        if (asset && asset->objectId() <= 0 && asset->isPending() && asset->serverKey() == serverKey &&
+            asset->uploadState() != Asset::UploadState::Waiting)
+            found.append(asset);
+    }
+    for (Asset *asset : std::as_const(found)) {
+        // Saved as being sent and never settled: the program sending it ended on the way.
+        if (asset->uploadState() == Asset::UploadState::Sending)
+            asset->setUploadState(Asset::UploadState::MayHaveArrived, Asset::EndedWhileSending);
+    }
+    return found;
 }
 
 LogSnapshot ObjectContext::logSnapshot()

@@ -73,6 +73,9 @@ public:
     // The object of a stored asset, loaded when nothing holds it yet; null when the record is
     // gone or deleted here.
     [[nodiscard]] Asset *assetWithId(qint64 id);
+    // Pending records whose last upload to the server (ServerBookmark::serverKey()) may have
+    // arrived, loaded; one saved as being sent, by a program that ended since, is marked so.
+    [[nodiscard]] QList<Asset *> assetsInDoubt(const QString &serverKey);
     // Only when already loaded.
     [[nodiscard]] Asset *registeredAsset(qint64 id) const { return m_assetsById.value(id); }
     [[nodiscard]] ServerBookmark *registeredBookmark(qint64 id) const { return m_bookmarksById.value(id); }

@@ -4,6 +4,8 @@
 
 #include <QUuid>
 
+#include <algorithm>
+
 ServerBookmark::ServerBookmark(ObjectContext *context, const QVariantMap &stored, qint64 objectId)
     : ManagedObject(EntityName, context, stored, objectId)
 {
@@ -56,6 +58,14 @@ void ServerBookmark::validateConnectionParameters()
         setLastCategoryID(-1);
     if (!hasValue(kSessionWindowOpen))
         setSessionWindowOpen(false);
+    if (!hasValue(kRetryMinutes))
+        setRetryMinutes(DefaultRetryMinutes);
+}
+
+qint64 ServerBookmark::uploadLimitBytesPerSecond() const
+{
+    const double megabytes = value(kUploadSpeedLimit).toDouble();
+    return megabytes > 0 ? std::max<qint64>(1, qRound64(megabytes * 1024 * 1024)) : 0;
 }
 
 std::optional<QString> ServerBookmark::stringField(const QString &key) const

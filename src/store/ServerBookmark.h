@@ -49,6 +49,9 @@ public:
     static inline const QString kLastCategoryID = QStringLiteral("lastCategoryID");
     static inline const QString kSessionWindowOpen = QStringLiteral("sessionWindowOpen");
     static inline const QString kLastConnectedDate = QStringLiteral("lastConnectedDate");
+    // How long an upload batch keeps trying through failures, in minutes; 0: no retries.
+    static inline const QString kRetryMinutes = QStringLiteral("retryMinutes");
+    static constexpr int DefaultRetryMinutes = 30;
     // The bookmark's own lasting name, given once when it is made: its password's entry in the
     // desktop keyring is found by it, whatever the user renames the bookmark to.
     static inline const QString kUUID = QStringLiteral("uuid");
@@ -56,6 +59,9 @@ public:
     static inline const QString kAskForPassword = QStringLiteral("askForPassword");
     // SHA-256 fingerprint of the server certificate the user trusted for this bookmark.
     static inline const QString kTrustedCertificate = QStringLiteral("trustedCertificate");
+    // The most a file's body may take of the line, in MB (1024 × 1024 bytes) a second, as the
+    // window counts them; absent or 0: no limit.
+    static inline const QString kUploadSpeedLimit = QStringLiteral("uploadSpeedLimit");
 
     // Every record object, new or loaded, is made here; the defaults pass runs right after.
     explicit ServerBookmark(ObjectContext *context, const QVariantMap &stored = {}, qint64 objectId = 0);
@@ -65,6 +71,8 @@ public:
     [[nodiscard]] QString urlString() const;
     [[nodiscard]] QString urlShortString() const;
     [[nodiscard]] QString bookmarkLongName() const;
+    [[nodiscard]] qint64 retryMinutes() const { return value(kRetryMinutes).toLongLong(); }
+    void setRetryMinutes(qint64 minutes) { setValue(kRetryMinutes, minutes); }
     // Which server this is for the import log's duplicate check: host (any case), port and
     // application path, but not the scheme or login, nor the bookmark's own name.
     [[nodiscard]] QString serverKey() const;
@@ -82,6 +90,8 @@ public:
     [[nodiscard]] QString uuid() const { return value(kUUID).toString(); }
     [[nodiscard]] bool askForPassword() const { return value(kAskForPassword).toBool(); }
     [[nodiscard]] QString trustedCertificate() const { return value(kTrustedCertificate).toString(); }
+    // The speed limit in bytes a second; 0 for none.
+    [[nodiscard]] qint64 uploadLimitBytesPerSecond() const;
 
     void setBookmarkName(const std::optional<QString> &v) { setOptional(kBookmarkName, v); }
     void setHostName(const std::optional<QString> &v) { setOptional(kHostName, v); }
@@ -95,6 +105,7 @@ public:
     void setSessionWindowOpen(const std::optional<bool> &v) { setOptional(kSessionWindowOpen, v); }
     void setAskForPassword(bool ask) { setValue(kAskForPassword, ask); }
     void setTrustedCertificate(const QString &fingerprint) { setValue(kTrustedCertificate, fingerprint); }
+    void setUploadSpeedLimit(double megabytesPerSecond) { setValue(kUploadSpeedLimit, megabytesPerSecond); }
 
     // The password the desktop keyring is known to hold for this bookmark (read from it or
     // confirmed written), or none. While the record's password equals it, the store file keeps

@@ -18,7 +18,7 @@ Q_LOGGING_CATEGORY(lcStore, "lumaro.store")
 
 namespace {
 
-enum class Kind { Text, Integer, Boolean, Date };
+enum class Kind { Text, Integer, Boolean, Date, Real };
 struct Column {
     const char *name;
     Kind kind;
@@ -32,6 +32,7 @@ const QList<Column> &bookmarkColumns()
         {"applicationNameURL", Kind::Text}, {"lastCategoryView", Kind::Text},  {"lastCategoryID", Kind::Integer},
         {"sessionWindowOpen", Kind::Boolean}, {"lastConnectedDate", Kind::Date},
         {"uuid", Kind::Text},               {"askForPassword", Kind::Boolean}, {"trustedCertificate", Kind::Text},
+        {"uploadSpeedLimit", Kind::Real},   {"retryMinutes", Kind::Integer},
     };
     return columns;
 }
@@ -39,9 +40,10 @@ const QList<Column> &bookmarkColumns()
 const QList<Column> &assetColumns()
 {
     static const QList<Column> columns = {
-        {"filePath", Kind::Text},       {"categoryID", Kind::Integer}, {"categoryPath", Kind::Text},
-        {"uploadDateTime", Kind::Date}, {"fileSize", Kind::Integer},   {"contentHash", Kind::Text},
-        {"serverKey", Kind::Text},      {"folderPath", Kind::Text},
+        {"filePath", Kind::Text},          {"categoryID", Kind::Integer}, {"categoryPath", Kind::Text},
+        {"uploadDateTime", Kind::Date},    {"fileSize", Kind::Integer},   {"contentHash", Kind::Text},
+        {"serverKey", Kind::Text},         {"folderPath", Kind::Text},    {"uploadState", Kind::Text},
+        {"uploadStateReason", Kind::Text},
     };
     return columns;
 }
@@ -62,6 +64,8 @@ QVariant toSql(const QVariant &value, Kind kind)
         return value.toBool() ? 1 : 0;
     case Kind::Date:
         return value.toDateTime().toMSecsSinceEpoch();
+    case Kind::Real:
+        return value.toDouble();
     }
     return {};
 }
@@ -79,6 +83,8 @@ QVariant fromSql(const QVariant &value, Kind kind)
         return value.toLongLong() != 0;
     case Kind::Date:
         return QDateTime::fromMSecsSinceEpoch(value.toLongLong(), Qt::UTC);
+    case Kind::Real:
+        return value.toDouble();
     }
     return {};
 }
@@ -303,6 +309,17 @@ bool StoreFile::migrate(QString *error)
             // A queued file of a kept folder tree remembers where below its upload target it goes,
             // so a relaunch sends it into the same category.
             steps << QStringLiteral("ALTER TABLE Asset ADD COLUMN folderPath TEXT");
+        } else if (version == 5) {
+            // A bookmark may cap the speed its files are sent at (none before).
+            steps << QStringLiteral("ALTER TABLE ServerBookmark ADD COLUMN uploadSpeedLimit REAL");
+        } else if (version == 6) {
+            // A queued file records that it is being sent, or that it may have arrived and why;
+            // a bookmark, how long its batches keep trying through failures.
+            steps << QStringLiteral("ALTER TABLE Asset ADD COLUMN uploadState TEXT")
+                  << QStringLiteral("ALTER TABLE Asset ADD COLUMN uploadStateReason TEXT")
+                  << QStringLiteral("ALTER TABLE ServerBookmark ADD COLUMN retryMinutes INTEGER")
+                  << QStringLiteral("UPDATE ServerBookmark SET retryMinutes = %1")
+                         .arg(ServerBookmark::DefaultRetryMinutes);
         }
         const int next = version == 0 ? 1 : version + 1;
         if (!db.transaction()) {
@@ -410,6 +427,25 @@ bool StoreFile::deleteLog(const QString &path, const LogClear &cleared, QString 
     }
     QSqlDatabase::removeDatabase(name);
     return ok;
+}
+
+std::optional<QList<qint64>> StoreFile::assetIdsInDoubt(const QString &serverKey, QString *error) const
+{
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    query.setForwardOnly(true);
+    query.prepare(
+        QStringLiteral("SELECT id FROM Asset WHERE uploadDateTime IS NULL AND uploadState IS NOT NULL "
+                       "AND serverKey = ? ORDER BY id"));
+    query.addBindValue(serverKey);
+    if (!query.exec()) {
+        if (error)
+            *error = reasonFor(query.lastError());
+        return std::nullopt;
+    }
+    QList<qint64> ids;
+    while (query.next())
+        ids.append(query.value(0).toLongLong());
+    return ids;
 }
 
 bool StoreFile::hasUploadsFor(const QString &serverKey) const

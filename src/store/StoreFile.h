@@ -19,7 +19,7 @@ struct LogClear;
 // transactional write of a set of changes.
 class StoreFile {
 public:
-    static constexpr int SchemaVersion = 5;
+    static constexpr int SchemaVersion = 7;
 
     struct Row {
         qint64 id = 0;
@@ -53,6 +53,9 @@ public:
     // Numbers bound as one value and read back by json_each: one statement, whatever their count.
     [[nodiscard]] static QString jsonList(const QList<qint64> &numbers);
     [[nodiscard]] static bool deleteLog(const QString &path, const LogClear &cleared, QString *error);
+    // Pending records whose last upload to the server may have arrived, or was being sent.
+    [[nodiscard]] std::optional<QList<qint64>> assetIdsInDoubt(const QString &serverKey,
+                                                               QString *error) const;
     // Whether the file logs an upload to the server (ServerBookmark::serverKey()) with a content hash.
     [[nodiscard]] bool hasUploadsFor(const QString &serverKey) const;
 

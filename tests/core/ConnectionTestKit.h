@@ -27,6 +27,8 @@ struct ConnectionKit {
         bookmark->setUserName(user);
         bookmark->setPassword(password);
         connection = std::make_unique<LMServerConnection>(bookmark);
+        // A failed file fails at once, unless a test turns retries on.
+        connection->setRetrySettings({qint64(0), std::nullopt, 2000, 300000});
         recorder = std::make_unique<NotificationRecorder>(
             connection.get(),
             QStringList{LMNotification::GotFullURL, LMNotification::CheckedServer,

@@ -347,6 +347,30 @@ private slots:
                     << "uploaded " + m_dir + "/a.jpg (1 of 2" << 3 << 2;
         QTest::newRow("not a Lumaro server") << shop + QStringList{"-c", "/Photos"} << QStringList{"--identity", "0"}
                                              << "" << 3 << "does not seem to be a Lumaro server" << 0 << 0;
+        const QString closed = QString::number(DevServer::freeClosedPort());
+        QTest::newRow("nothing listening")
+            << QStringList{"--url", "http://ann@127.0.0.1:" + closed, "-c", "/Photos"} << none << "" << 3
+            << "lumaro-import: Cannot reach 127.0.0.1:" + closed + ": connection refused\n"
+            << 0 << 0;
+        QTest::newRow("IPv6 address")
+            << QStringList{"--url", "http://ann@[::1]:" + closed, "-c", "/Photos"} << none << "" << 3
+            << "Cannot reach [::1]:" + closed + ": connection refused" << 0 << 0;
+        // The limit reaches the worker that sends the bodies (its diagnostics are turned on here).
+        QTest::newRow("speed limit") << shop + QStringList{"-c", "/Photos", "--limit-rate", "1.5M"} << none
+                                     << "" << 0 << "at most 1572864 bytes a second" << 3 << 2;
+        QTest::newRow("speed not understood")
+            << shop + QStringList{"-c", "/Photos", "--limit-rate", "fast"} << none << "" << 2
+            << "--limit-rate takes bytes a second" << 0 << 0;
+        // The server asks to come back at once: the file goes again, and nothing is left queued.
+        const QStringList busy{"--fault", "POST /ra/categoryAssets.json#1=retry-after:0"};
+        QTest::newRow("server busy, sent again") << shop + QStringList{"-c", "/Photos", "--json"} << busy
+                                                 << "" << 0 << R"("seconds":0,"wait":"retry"})" << 4 << 2;
+        QTest::newRow("server busy, no retries")
+            << shop + QStringList{"-c", "/Photos", "--retries", "0"} << busy << "" << 1
+            << "failed: " + m_dir + "/a.jpg: The server answered HTTP 503" << 3 << 1;
+        QTest::newRow("retry time not understood")
+            << shop + QStringList{"-c", "/Photos", "--retry-for", "soon"} << none << "" << 2
+            << "--retry-for takes a time such as 90s" << 0 << 0;
         QTest::newRow("dry run creates nothing")
             << shop + QStringList{"-c", "/Photos/2027/May", "--create", "--dry-run"} << none << "" << 0
             << "would create /Photos/2027/May\nwould upload " + m_dir + "/a.jpg to /Photos/2027/May\n" << 0 << 0;
@@ -388,8 +412,10 @@ private slots:
             QVERIFY(QSqlQuery(rawStore()).exec("BEGIN IMMEDIATE"));
         if (setup == "as nobody")
             QVERIFY(shareStoreWithNobody());
-        const Run run = cli(QStringList{"upload"} + args + QStringList{m_dir + "/a.jpg", m_dir + "/b.jpg"}, {},
+        qputenv("QT_LOGGING_RULES", "lumaro.connection.debug=true");
+        const Run run = cli(QStringList{"upload"} + args + QStringList{m_dir + "/a.jpg", m_dir + "/b.jpg"}, Password,
                             setup == "as nobody");
+        qunsetenv("QT_LOGGING_RULES");
         if (lock)
             QVERIFY(QSqlQuery(rawStore()).exec("ROLLBACK"));
         QVERIFY2(run.status == status, qPrintable(run.err));
@@ -472,6 +498,19 @@ private slots:
         for (const QString &path : uploadedPaths(*openStore()).mid(1))
             logged << QFileInfo(path).fileName();
         QCOMPARE(logged, uploaded);
+        if (interrupts == 1)
+            return;
+        // Cut off after its last byte: it may be on the server, so the next run skips it.
+        QVERIFY2(run.events().contains("may-have-arrived"), qPrintable(run.out));
+        const Run again = cli({"upload", "-b", "Shop", "-c", "/Photos", "--json", m_dir});
+        QCOMPARE(again.status, 0);
+        QVERIFY2(
+            again.out.contains(R"("event":"file-skipped","file":")" + m_dir + R"(/a.jpg","mayHaveArrived")"),
+            qPrintable(again.out));
+        QStringList sent;
+        for (const QJsonObject &request : server.requests("/ra/categoryAssets.json"))
+            sent << requestBody(request).value("assetFileName").toString();
+        QCOMPARE(sent, (QStringList{"a.jpg", "b.jpg"}));
     }
 
     // The window's process and the command line on one store file: each keeps the other's records.

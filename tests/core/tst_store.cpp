@@ -81,6 +81,7 @@ void TestStore::recordsSurviveRestart()
         bookmark->setPassword(QString::fromUtf8("p\xc3\xa4ss & word"));
         bookmark->setSecureConnect(false);
         bookmark->setPortNumber(8080);
+        bookmark->setUploadSpeedLimit(2.5);
         Asset *sent = context->insertAsset();
         sent->setFilePath(QStringLiteral("/tmp/with space.jpg"));
         sent->setBookmark(bookmark);
@@ -106,6 +107,7 @@ void TestStore::recordsSurviveRestart()
     QCOMPARE(bookmark->urlString(), QStringLiteral("http://h:8080/cgi-bin/WebObjects/Lumaro.woa"));
     QVERIFY(!bookmark->userName()); // absent stays absent
     QCOMPARE(bookmark->sessionWindowOpen(), std::optional(false));
+    QCOMPARE(bookmark->uploadLimitBytesPerSecond(), qint64(2.5 * 1024 * 1024));
     const auto log = context->fetchUploadedAssets();
     QCOMPARE(log.size(), 1);
     QCOMPARE(log.first()->uploadDateTime(), std::optional(when));
@@ -303,6 +305,10 @@ void TestStore::olderVersionIsMigrated_data()
                                << QStringLiteral("0f5e3c1a-9b2d-4c7e-8a41-6d2f0b9e7c35");
     QTest::newRow("version 4") << QStringLiteral("fixtures/store-v4.sql")
                                << QStringLiteral("0f5e3c1a-9b2d-4c7e-8a41-6d2f0b9e7c35");
+    QTest::newRow("version 5") << QStringLiteral("fixtures/store-v5.sql")
+                               << QStringLiteral("0f5e3c1a-9b2d-4c7e-8a41-6d2f0b9e7c35");
+    QTest::newRow("version 6") << QStringLiteral("fixtures/store-v6.sql")
+                               << QStringLiteral("0f5e3c1a-9b2d-4c7e-8a41-6d2f0b9e7c35");
 }
 
 void TestStore::olderVersionIsMigrated()
@@ -340,6 +346,11 @@ void TestStore::olderVersionIsMigrated()
     QCOMPARE(bookmarks.at(0)->lastCategoryView(), std::optional(QStringLiteral("upload")));
     QCOMPARE(bookmarks.at(0)->value(ServerBookmark::kLastConnectedDate).toDateTime(),
              QDateTime(QDate(2024, 5, 1), QTime(8, 30), Qt::UTC));
+    // No bookmark had a speed limit before.
+    QCOMPARE(bookmarks.at(0)->uploadLimitBytesPerSecond(), qint64(0));
+    // Batches keep trying for the usual time, as the file itself now says.
+    QCOMPARE(bookmarks.at(0)->retryMinutes(), 30);
+    QVERIFY(uuid.isEmpty() || !bookmarks.at(0)->hasChanges());
     // The defaults pass fills what the old file left at 0 or empty.
     QCOMPARE(bookmarks.at(1)->portNumber(), std::optional<qint64>(80));
     QCOMPARE(bookmarks.at(1)->applicationNameURL(), std::optional(QStringLiteral("cgi-bin/WebObjects/Lumaro.woa")));
@@ -353,7 +364,8 @@ void TestStore::olderVersionIsMigrated()
     // Files queued before folder trees go into the upload target itself.
     QVERIFY(!pendingA.first()->folderPath());
     QVERIFY(!log.first()->folderPath());
-    if (fixture.endsWith(QLatin1String("v4.sql")))
+    if (fixture.endsWith(QLatin1String("v4.sql")) || fixture.endsWith(QLatin1String("v5.sql")) ||
+        fixture.endsWith(QLatin1String("v6.sql")))
         QCOMPARE(log.first()->fileSize(), std::optional<qint64>(5120));
     QVERIFY(context->save());
     // The log finds a record by its file name, not by the folder it lies in.

@@ -4,6 +4,7 @@
 #include "TestEnvironment.h"
 #include "connection/CertificateTrust.h"
 #include "store/Asset.h"
+#include "store/StoreFile.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -72,8 +73,11 @@ class TestUpload : public QObject {
 private slots:
     void batchOfThree();
     void haltDuringSecondOfFive();
-    void failedRequestsStayPending_data();
-    void failedRequestsStayPending();
+    void failureOutcomes_data();
+    void failureOutcomes();
+    void gatewayFailuresPauseTheBatch();
+    void recordedBeforeSending_data();
+    void recordedBeforeSending();
     void unreadableFileIsSkippedWithReason();
     void batchThatCannotStart_data();
     void batchThatCannotStart();
@@ -223,73 +227,208 @@ void TestUpload::haltDuringSecondOfFive()
     QCOMPARE(requestBody(assets.at(4)).value("assetFileName").toString(), QStringLiteral("file 5.txt"));
 }
 
-void TestUpload::failedRequestsStayPending_data()
+void TestUpload::failureOutcomes_data()
 {
+    // Five files; per file what became of it (u uploaded, f failed, m may have arrived) and how
+    // many of its POSTs the server logged.
     QTest::addColumn<QStringList>("faults");
-    QTest::addColumn<QList<int>>("failed"); // file numbers, from 1
-    QTest::addColumn<QString>("reason");    // part of every failure's reason
-    QTest::newRow("error status, reply cut short")
-        << QStringList{"--fault", "POST /ra/categoryAssets.json#2=status:500", "--fault",
-                       "POST /ra/categoryAssets.json#4=drop"}
-        << QList<int>{2, 4} << QString();
+    QTest::addColumn<QString>("outcomes");
+    QTest::addColumn<QString>("posts");
+    QTest::addColumn<QString>("reason"); // part of every reason given
+    const QString asset = QStringLiteral("POST /ra/categoryAssets.json#%1=%2");
+    auto faults = [&](const QList<std::pair<int, QString>> &list) {
+        QStringList args;
+        for (const auto &[n, action] : list)
+            args << QStringLiteral("--fault") << asset.arg(n).arg(action);
+        return args;
+    };
+    QTest::newRow("refused: error statuses")
+        << faults({{2, "status:500"}, {4, "status:413"}, {5, "status:404"}}) << "ufuff"
+        << "11111"
+        << "The server answered HTTP ";
     // The second file rides the keep-alive connection that just carried the first; the server
-    // reads it whole and closes without a word. Sending it again would store it twice.
+    // reads it whole and closes without a word. Sending it again could store it twice.
     QTest::newRow("closed unanswered on a reused connection")
-        << QStringList{"--fault", "POST /ra/categoryAssets.json#2=close"} << QList<int>{2}
-        << QStringLiteral("The connection closed before the server answered.");
-    QTest::newRow("closed unanswered mid-batch, later an error status")
-        << QStringList{"--fault", "POST /ra/categoryAssets.json#3=close", "--fault",
-                       "POST /ra/categoryAssets.json#5=status:500"}
-        << QList<int>{3, 5} << QString();
+        << faults({{2, "close"}}) << "umuuu"
+        << "11111"
+        << "The connection closed before the server answered.";
+    QTest::newRow("answer cut short, stored but unanswered, gateways, 408 after the body")
+        << faults({{1, "drop"}, {2, "close-after"}, {3, "status:502"}, {4, "status:504"}, {5, "status:408"}})
+        << "mmmmm"
+        << "11111" << QString();
+    // Sent again after the wait: the server asked to come back (at once, or after the usual
+    // wait), or it restarts and refuses connections for a while, which pauses the batch.
+    QTest::newRow("not delivered: sent again")
+        << faults({{2, "retry-after:0"}, {4, "status:429"}, {6, "refuse:300"}}) << "uuuuu"
+        << "12221" << QString();
 }
 
-void TestUpload::failedRequestsStayPending()
+void TestUpload::failureOutcomes()
 {
     QFETCH(QStringList, faults);
-    QFETCH(QList<int>, failed);
+    QFETCH(QString, outcomes);
+    QFETCH(QString, posts);
     QFETCH(QString, reason);
     DevServer server(faults);
     QVERIFY(server.isRunning());
     UploadKit kit(server.port());
+    kit.connection->setRetrySettings({qint64(60000), std::nullopt, 20, 200});
+    NotificationRecorder waits(kit.connection.get(), {LMNotification::UploadWaiting});
     const QList<Asset *> batch = kit.queueNumbered(5);
     kit.connection->startAssetImport(batch);
-    QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone));
+    QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone, 1, 20000));
     QVERIFY(!kit.recorder->last(LMNotification::UploadDone).userInfo.contains("error"));
 
-    // Every file reached the server exactly once, in queue order: nothing was sent again.
-    const QList<QJsonObject> assets = server.requests("/ra/categoryAssets.json");
+    // In queue order, each file as often as the row says: nothing went again after its last byte.
     QStringList sent;
-    for (const QJsonObject &request : assets)
+    for (const QJsonObject &request : server.requests("/ra/categoryAssets.json"))
         sent << requestBody(request).value("assetFileName").toString();
-    QCOMPARE(sent, (QStringList{"file 1.txt", "file 2.txt", "file 3.txt", "file 4.txt", "file 5.txt"}));
+    QString counted;
+    for (int i = 1; i <= 5; ++i)
+        counted += QString::number(sent.count(QStringLiteral("file %1.txt").arg(i)));
+    QCOMPARE(counted, posts);
+    QStringList ordered = sent;
+    ordered.removeDuplicates();
+    QCOMPARE(ordered, (QStringList{"file 1.txt", "file 2.txt", "file 3.txt", "file 4.txt", "file 5.txt"}));
     QCOMPARE(server.requests("/ra/assetImportStatus.json").size(), 1);
-    // The first failure came on the connection of the file before it: the files of a batch share
-    // one, and a request that died on it was not made again on a fresh one.
-    QCOMPARE(assets.at(failed.first() - 1).value("clientPort"), assets.at(failed.first() - 2).value("clientPort"));
 
-    QStringList failedNames;
+    QString got;
+    for (Asset *asset : batch) {
+        const bool inDoubt = asset->uploadState() == Asset::UploadState::MayHaveArrived;
+        got += !asset->isPending() ? 'u' : inDoubt ? 'm' : 'f';
+        QCOMPARE(inDoubt, !asset->uploadStateReason().isEmpty());
+    }
+    QCOMPARE(got, outcomes);
     for (const Notification &n : kit.recorder->all()) {
         if (n.name != LMNotification::UploadFailedAsset)
             continue;
-        failedNames << n.userInfo.value("file name").toString();
         const QString said = n.userInfo.value("error").toString();
         QVERIFY2(!said.isEmpty() && said.contains(reason), qPrintable(said));
+        QCOMPARE(n.userInfo.value("may have arrived").toBool(), outcomes.contains('m'));
     }
-    QStringList expectedFailures, expectedSaved;
-    for (int i = 1; i <= 5; ++i) {
-        Asset *asset = batch.at(i - 1);
-        if (failed.contains(i)) {
-            expectedFailures << QStringLiteral("file %1.txt").arg(i);
-            QVERIFY(asset->isPending());
-        } else {
-            expectedSaved << QStringLiteral("%1-file %2.txt").arg(expectedSaved.size() + 1).arg(i);
-            QVERIFY(asset->uploadDateTime());
-        }
+    // Each file the server stored, it stored once.
+    QStringList stored;
+    for (const QString &name : savedFiles(server))
+        stored << name.section(QLatin1Char('-'), 1);
+    QCOMPARE(stored.size(), QSet<QString>(stored.cbegin(), stored.cend()).size());
+    // A file closed unanswered after it was handled is stored too.
+    QCOMPARE(stored.size(), outcomes.count('u') + faults.join(' ').count("close-after"));
+    QStringList kinds;
+    for (const Notification &n : waits.all())
+        kinds << n.userInfo.value("wait kind").toString();
+    QCOMPARE(kinds.contains("retry"), posts != "11111");
+    QCOMPARE(kinds.contains("paused"), faults.join(' ').contains("refuse"));
+}
+
+void TestUpload::gatewayFailuresPauseTheBatch()
+{
+    // From the fourth file on, a gateway answers for a server that is away; its first two
+    // checks get the same answer.
+    QStringList faults;
+    for (int n : {4, 5, 6})
+        faults << "--fault" << QStringLiteral("POST /ra/categoryAssets.json#%1=status:502").arg(n);
+    for (int n : {1, 2})
+        faults << "--fault" << QStringLiteral("GET /ra/abouts.json#%1=status:502").arg(n);
+    DevServer server(faults);
+    QVERIFY(server.isRunning());
+    UploadKit kit(server.port());
+    kit.connection->setRetrySettings({qint64(60000), std::nullopt, 20, 200});
+    NotificationRecorder waits(kit.connection.get(), {LMNotification::UploadWaiting});
+    const QList<Asset *> batch = kit.queueNumbered(8);
+    kit.connection->startAssetImport(batch);
+    QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone, 1, 20000));
+
+    // Three files meet the gateway, then only checks go until one is answered: no body meanwhile.
+    QStringList sequence;
+    for (const QJsonObject &request : server.requests()) {
+        const QString resource = request.value("resource").toString();
+        sequence << (resource == "/ra/abouts.json" ? QStringLiteral("check")
+                                                   : requestBody(request).value("assetFileName").toString());
     }
-    QCOMPARE(failedNames, expectedFailures);
-    QCOMPARE(kit.recorder->count(LMNotification::UploadedAsset), 5 - failed.size());
-    QCOMPARE(kit.recorder->count(LMNotification::UploadingAsset), 5);
-    QCOMPARE(savedFiles(server), expectedSaved);
+    QCOMPARE(sequence, (QStringList{"", "file 1.txt", "file 2.txt", "file 3.txt", "file 4.txt", "file 5.txt",
+                                    "file 6.txt", "check", "check", "check", "file 7.txt", "file 8.txt"}));
+    QCOMPARE(waits.count(LMNotification::UploadWaiting), 3);
+    QCOMPARE(waits.last(LMNotification::UploadWaiting).userInfo.value("wait kind").toString(),
+             QStringLiteral("paused"));
+    QCOMPARE(waits.last(LMNotification::UploadWaiting).userInfo.value("file name").toString(),
+             QStringLiteral("file 7.txt"));
+    // The three may be on the server: kept as such, never sent again by themselves.
+    for (int i = 0; i < 8; ++i)
+        QCOMPARE(batch.at(i)->uploadState() == Asset::UploadState::MayHaveArrived, i >= 3 && i <= 5);
+    QCOMPARE(kit.recorder->count(LMNotification::UploadedAsset), 5);
+}
+
+void TestUpload::recordedBeforeSending_data()
+{
+    QTest::addColumn<bool>("afterAnswer"); // the store fails once the first file is on its way
+    QTest::newRow("store full before the first file") << false;
+    QTest::newRow("store full when the answer comes") << true;
+}
+
+void TestUpload::recordedBeforeSending()
+{
+    QFETCH(bool, afterAnswer);
+    DevServer server;
+    QVERIFY(server.isRunning());
+    UploadKit kit(server.port());
+    kit.connection->setRetrySettings({qint64(0), std::nullopt, 20, 200});
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("store"));
+    auto open = [&path] {
+        auto file = std::make_unique<StoreFile>();
+        QString error;
+        if (!file->open(path, &error))
+            return std::unique_ptr<ObjectContext>();
+        auto context = std::make_unique<ObjectContext>(std::move(file));
+        return context->load(&error) ? std::move(context) : std::unique_ptr<ObjectContext>();
+    };
+    std::unique_ptr<ObjectContext> store = open();
+    QVERIFY(store);
+    QList<Asset *> batch;
+    for (Asset *queued : kit.queueNumbered(2)) {
+        Asset *asset = store->insertAsset();
+        asset->setFilePath(queued->filePath());
+        batch << asset;
+    }
+    QVERIFY(store->save());
+    const QString full = QStringLiteral("The data folder is full.");
+    QObject observer;
+    bool failed = false;
+    NotificationCenter::defaultCenter()->addObserver(&observer, LMNotification::UploadingAsset,
+                                                     kit.connection.get(), [&](const Notification &) {
+                                                         if (!std::exchange(failed, true))
+                                                             store->storeFile()->setFailureForTesting(full);
+                                                     });
+    if (!afterAnswer)
+        store->storeFile()->setFailureForTesting(full);
+    kit.connection->startAssetImport(batch);
+    QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone));
+    const QVariantMap done = kit.recorder->last(LMNotification::UploadDone).userInfo;
+    QVERIFY(done.value("store failure").toBool());
+    QVERIFY2(done.value("error").toString().contains(full), qPrintable(done.value("error").toString()));
+    // Nothing went that could not be recorded first; one answered went once, and stops the batch.
+    QCOMPARE(server.requests("/ra/categoryAssets.json").size(), afterAnswer ? 1 : 0);
+    QCOMPARE(kit.recorder->count(LMNotification::UploadingAsset), afterAnswer ? 1 : 0);
+    if (!afterAnswer) {
+        QVERIFY(batch.at(0)->isPending() && batch.at(0)->uploadState() == Asset::UploadState::Waiting);
+        return;
+    }
+    QCOMPARE(kit.recorder->last(LMNotification::UploadedAsset).userInfo.value("not recorded").toString(),
+             full);
+    QVERIFY(!batch.at(0)->isPending());
+
+    // Recorded as soon as the store takes it, and never sent again.
+    NotificationRecorder recorded(kit.connection.get(), {LMNotification::UploadRecorded});
+    store->storeFile()->setFailureForTesting({});
+    QVERIFY(recorded.waitFor(LMNotification::UploadRecorded));
+    kit.recorder->clear();
+    kit.connection->startAssetImport(batch);
+    QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone));
+    QCOMPARE(requestSummary(server).mid(2), (QStringList{"status 2", "file 2.txt>3"}));
+    store.reset();
+    store = open();
+    QVERIFY(store);
+    QCOMPARE(store->fetchUploadedAssets().size(), 2);
 }
 
 void TestUpload::unreadableFileIsSkippedWithReason()
@@ -503,11 +642,15 @@ void TestUpload::pinOnTheFileConnection()
 
 void TestUpload::fileFailsWithItsTransportReason_data()
 {
-    QTest::addColumn<QString>("peer");   // "closed port", "never reads" or "plain HTTP"
+    QTest::addColumn<QString>("peer");   // "closed port", "never reads", "queue full" or "plain HTTP"
     QTest::addColumn<QString>("reason"); // its start; %1: host and port
-    QTest::newRow("connection refused") << "closed port" << "Connection refused by %1";
+    QTest::newRow("connection refused") << "closed port"
+                                        << "Cannot reach %1: connection refused";
     QTest::newRow("body not taken") << "never reads" << "Nothing could be sent to the server for 1 seconds";
-    QTest::newRow("no TLS spoken") << "plain HTTP" << "No secure connection to %1 could be made: ";
+    QTest::newRow("no connection made") << "queue full"
+                                        << "Cannot reach %1: no connection within 1 seconds";
+    QTest::newRow("no TLS spoken") << "plain HTTP"
+                                   << "Cannot reach %1: no secure connection could be made (";
 }
 
 void TestUpload::fileFailsWithItsTransportReason()
@@ -524,7 +667,14 @@ void TestUpload::fileFailsWithItsTransportReason()
     QVERIFY(::bind(socket, reinterpret_cast<sockaddr *>(&address), length) == 0);
     QVERIFY(::getsockname(socket, reinterpret_cast<sockaddr *>(&address), &length) == 0);
     QVERIFY(peer != "never reads" || ::listen(socket, 1) == 0);
-    const auto closeSocket = qScopeGuard([socket] { ::close(socket); });
+    // A listening socket whose queue is full: the kernel drops every further connection attempt.
+    const int filler = ::socket(AF_INET, SOCK_STREAM, 0);
+    QVERIFY(peer != "queue full" || (::listen(socket, 0) == 0 &&
+                                     ::connect(filler, reinterpret_cast<sockaddr *>(&address), length) == 0));
+    const auto closeSocket = qScopeGuard([socket, filler] {
+        ::close(socket);
+        ::close(filler);
+    });
     std::unique_ptr<DevServer> server;
     if (peer == "plain HTTP")
         server = std::make_unique<DevServer>();

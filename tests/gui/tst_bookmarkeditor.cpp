@@ -281,6 +281,7 @@ private slots:
         QCOMPARE(advanced->portTextField()->value(), 443);
         QVERIFY(advanced->sslTextField()->isChecked());
         QCOMPARE(advanced->appTextField()->text(), ServerBookmark::DefaultApplicationPath);
+        QCOMPARE(advanced->uploadSpeedLimitField()->text(), QStringLiteral("No limit"));
         QCOMPARE(AccessibleTree::unnamedControls(editor->view()->window()), QString());
         QCOMPARE(AccessibleTree::unnamedControls(advanced->view()->window()), QString());
 
@@ -313,6 +314,10 @@ private slots:
         advanced->portTextField()->selectAll();
         QTest::keyClicks(advanced->portTextField(), QStringLiteral("8443"));
         typeInto(advanced->appTextField(), QStringLiteral("lumaro"));
+        advanced->uploadSpeedLimitField()->setFocus();
+        advanced->uploadSpeedLimitField()->selectAll();
+        QTest::keyClicks(advanced->uploadSpeedLimitField(),
+                         advanced->uploadSpeedLimitField()->locale().toString(2.5));
         QCOMPARE(record->portNumber(), 8443);
         QCOMPARE(record->applicationNameURL(), QStringLiteral("lumaro"));
         QTest::mouseClick(advanced->sslTextField(), Qt::LeftButton);
@@ -328,6 +333,7 @@ private slots:
         QCOMPARE(saved->portNumber(), 8443);
         QCOMPARE(saved->applicationNameURL(), QStringLiteral("lumaro"));
         QCOMPARE(saved->urlString(), QStringLiteral("http://archive.example:8443/lumaro"));
+        QCOMPARE(saved->uploadLimitBytesPerSecond(), qint64(2.5 * 1024 * 1024));
     }
 
     void deleteRemovesAndSavesButNotWhileASessionIsOpen()

@@ -4,6 +4,7 @@
 #include "UploadTestKit.h"
 
 #include "platform/DesktopNotifier.h"
+#include "platform/SleepInhibitor.h"
 #include "platform/widgets/BrowserColumnModel.h"
 #include "session/DuplicateSheet.h"
 #include "session/FolderTreeSheet.h"
@@ -15,6 +16,8 @@
 #include <QAccessible>
 #include <QDBusConnection>
 #include <QDBusError>
+#include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QListWidget>
@@ -27,6 +30,9 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <poll.h>
 #include <unistd.h>
 
 using namespace UploadTestKit;
@@ -143,6 +149,86 @@ public slots:
         return uint(received.size());
     }
 };
+
+// logind's double sits on the private bus, which stands in for the system bus too. libdbus reads
+// both addresses once, at the first connection, so this is set before anything connects.
+[[maybe_unused]] const bool g_privateSystemBus = [] {
+    if (qEnvironmentVariableIsSet("LUMARO_PRIVATE_BUS"))
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", qgetenv("DBUS_SESSION_BUS_ADDRESS"));
+    return true;
+}();
+
+// Stand in for the desktop portal's Inhibit and for logind, each on the private bus: what was
+// asked for, and whether it was let go since.
+class InhibitRequest : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Request")
+public:
+    bool closed = false;
+public slots:
+    void Close() { closed = true; }
+};
+
+class InhibitPortal : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Inhibit")
+public:
+    explicit InhibitPortal(const QDBusConnection &bus) : m_bus(bus) {}
+    QStringList asked; // flags and reason
+    QList<InhibitRequest *> requests;
+public slots:
+    QDBusObjectPath Inhibit(const QString &, uint flags, const QVariantMap &options)
+    {
+        asked << QString::number(flags) + QLatin1Char(' ') +
+                     options.value(QStringLiteral("reason")).toString();
+        const QString path =
+            QStringLiteral("/org/freedesktop/portal/desktop/request/test/t%1").arg(requests.size());
+        requests << new InhibitRequest;
+        requests.constLast()->setParent(this);
+        m_bus.registerObject(path, requests.constLast(), QDBusConnection::ExportAllSlots);
+        return QDBusObjectPath(path);
+    }
+
+private:
+    QDBusConnection m_bus;
+};
+
+class Logind : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+public:
+    ~Logind() override { closeLock(); }
+    QStringList asked; // what and mode
+    // The lock is let go once no copy of the descriptor handed out is open any more.
+    [[nodiscard]] bool released() const
+    {
+        pollfd watch{m_readEnd, POLLIN, 0};
+        return m_readEnd >= 0 && ::poll(&watch, 1, 0) == 1 && (watch.revents & POLLHUP);
+    }
+    void closeLock()
+    {
+        if (m_readEnd >= 0)
+            ::close(m_readEnd);
+        m_readEnd = -1;
+    }
+public slots:
+    QDBusUnixFileDescriptor Inhibit(const QString &what, const QString &, const QString &,
+                                    const QString &mode)
+    {
+        asked << what + QLatin1Char(' ') + mode;
+        closeLock();
+        int ends[2];
+        if (::pipe(ends) != 0)
+            return {};
+        m_readEnd = ends[0];
+        const QDBusUnixFileDescriptor lock(ends[1]); // a copy of its own
+        ::close(ends[1]);
+        return lock;
+    }
+
+private:
+    int m_readEnd = -1;
+};
 } // namespace
 
 // The upload view in a real session window against lumaro-devserver: queueing, removing,
@@ -158,6 +244,7 @@ private:
     DesktopNotifier m_notifier{QStringLiteral("Lumaro Importer"),
                                QStringLiteral("com.veltrane.LumaroImporter")};
     NotificationService m_service;
+    SleepInhibitor m_inhibitor{QStringLiteral("Uploading files")};
     QDBusConnection m_serviceBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, "service");
     // Some other window the user went to while the batch ran.
     QWidget m_elsewhere;
@@ -168,7 +255,7 @@ private slots:
         m_context = m_app.managedObjectContext();
         QVERIFY(m_context);
         QVERIFY(m_files.isValid());
-        registerSessionControllers(Storyboard::main(), &m_notifier);
+        registerSessionControllers(Storyboard::main(), &m_notifier, &m_inhibitor);
     }
 
     void chooserTakesFilesAndFoldersTogether()
@@ -393,8 +480,10 @@ private slots:
 
     void failedFileStaysListed()
     {
+        // The fourth file is stored, and its answer never comes: it may have arrived.
         UploadSession s(m_context, QStringLiteral("Failure"),
-                        {"--fault", "POST /ra/categoryAssets.json#2=status:500"});
+                        {"--fault", "POST /ra/categoryAssets.json#2=status:500", "--fault",
+                         "POST /ra/categoryAssets.json#3=close-after"});
         QVERIFY(s.waitUntilReady());
         const QStringList paths = writeFiles(m_files.filePath(QStringLiteral("failure")), 4);
         s.upload()->AddAssetsToImportQueue(fileUrls(paths));
@@ -406,12 +495,18 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
         // The list followed the store throughout, the failed files' marks too.
         QCOMPARE(watch.problems, QStringList());
-        QCOMPARE(s.status(), QStringLiteral("2 files could not be uploaded"));
-        QCOMPARE(s.upload()->importQueue(), (QList<Asset *>{records.at(1), records.at(2)}));
+        const QString outcome =
+            QStringLiteral("2 files could not be uploaded. 1 file may have arrived without an "
+                           "answer; it is not sent again without asking");
+        QCOMPARE(s.status(), outcome);
+        QCOMPARE(s.upload()->importQueue(), (QList<Asset *>{records.at(1), records.at(2), records.at(3)}));
         QVERIFY(records.at(0)->uploadDateTime());
         QVERIFY(!records.at(1)->uploadDateTime());
         QVERIFY(!records.at(2)->uploadDateTime());
-        QVERIFY(records.at(3)->uploadDateTime());
+        QCOMPARE(records.at(3)->uploadState(), Asset::UploadState::MayHaveArrived);
+        const QString doubt =
+            QStringLiteral("May have arrived: The connection closed before the server answered.");
+        QCOMPARE(s.list()->model()->index(2, 0).data(Qt::ToolTipRole).toString(), doubt);
 
         // Marked in the list, with the reason as tooltip.
         const QString reason = s.upload()->failureReason(0);
@@ -431,7 +526,7 @@ private slots:
         QTest::keyClick(s.list(), Qt::Key_Down);
         QCOMPARE(s.upload()->assetNameTextField()->text(), paths.at(2));
         QCOMPARE(why->text(), s.upload()->failureReason(1));
-        QCOMPARE(s.status(), QStringLiteral("2 files could not be uploaded"));
+        QCOMPARE(s.status(), outcome);
         QVERIFY(saveScreenshot(s.session->window(), QStringLiteral("upload-failed-file")));
         // Tab goes on in reading order: the reason, then the buttons from the left.
         QTest::keyClick(s.list(), Qt::Key_Tab);
@@ -443,21 +538,70 @@ private slots:
             QCOMPARE(cells->cellAt(r, 0)->text(QAccessible::Description),
                      QStringLiteral("Upload failed: ") + s.upload()->failureReason(r));
 
-        // The next batch tries them again (the fault was for one request only) and clears the marks
-        // when it starts, after the duplicate check (their size is that of the logged files).
+        // The next batch tries the failed ones again (the fault was for one request only) and
+        // clears the marks when it starts, after the duplicate check (their size is that of the
+        // logged files) has asked about the one that may have arrived: it goes again only now.
         BatchWatch again(s);
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
         QCOMPARE(s.status(), QStringLiteral("Looking for files uploaded before…"));
+        DuplicateSheet *sheet = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((sheet = s.session->window()->findChild<DuplicateSheet *>()), kTimeout);
+        QCOMPARE(sheet->list()->count(), 1);
+        QCOMPARE(
+            sheet->list()->item(0)->text(),
+            QStringLiteral("file-04.txt — may have arrived at /Photos/2024/Spring: The connection closed "
+                           "before the server answered."));
+        QTest::mouseClick(sheet->button(DuplicateSheet::UploadAll), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
         QCOMPARE(again.problems, QStringList());
         QVERIFY(!again.markedAtFirstFile);
         QCOMPARE(s.upload()->importQueue(), QList<Asset *>{records.at(2)});
         QVERIFY(records.at(1)->uploadDateTime());
         QCOMPARE(s.status(), QStringLiteral("1 file could not be uploaded"));
-        const QList<QJsonObject> sent = s.server.requests(QStringLiteral("/ra/categoryAssets.json"));
-        QCOMPARE(std::count_if(sent.cbegin(), sent.cend(),
-                               [](const QJsonObject &r) { return r.value("status") == 200; }),
-                 3);
+        QStringList sent;
+        for (const QJsonObject &request : s.server.requests(QStringLiteral("/ra/categoryAssets.json")))
+            sent << requestBody(request).value(QLatin1String("assetFileName")).toString();
+        QCOMPARE(sent,
+                 (QStringList{"file-01.txt", "file-02.txt", "file-04.txt", "file-02.txt", "file-04.txt"}));
+        QVERIFY(records.at(3)->uploadDateTime());
+    }
+
+    void waitingToRetry_data()
+    {
+        QTest::addColumn<bool>("retryNow"); // else Stop
+        QTest::newRow("retry now") << true;
+        QTest::newRow("stop") << false;
+    }
+
+    // The server asks to come back in ten minutes: the batch waits the longest wait, counting down
+    // in the status line, until Retry Now sends the file again or Stop ends the batch.
+    void waitingToRetry()
+    {
+        QFETCH(bool, retryNow);
+        UploadSession s(m_context, QStringLiteral("Waiting ") + QLatin1String(QTest::currentDataTag()),
+                        {"--fault", "POST /ra/categoryAssets.json#1=retry-after:600"});
+        QVERIFY(s.waitUntilReady());
+        const QStringList paths =
+            writeFiles(m_files.filePath(QStringLiteral("wait-") + QTest::currentDataTag()), 1);
+        s.upload()->AddAssetsToImportQueue(fileUrls(paths));
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QPushButton *now = s.upload()->retryNowButton();
+        QTRY_VERIFY_WITH_TIMEOUT(now->isVisible(), kTimeout);
+        // Counting down from the longest wait between tries, five minutes.
+        static const QRegularExpression waiting(QStringLiteral(
+            R"(^Sending file-01\.txt again in (5 min 0|4 min \d\d) s \(try 1: The server answered HTTP 503 Service Unavailable\)$)"));
+        QVERIFY2(waiting.match(s.status()).hasMatch(), qPrintable(s.status()));
+        if (retryNow)
+            QVERIFY(saveScreenshot(s.session->window(), QStringLiteral("upload-waiting-to-retry")));
+        QTest::mouseClick(retryNow ? now : s.upload()->startUploadButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
+        QVERIFY(!now->isVisible());
+        QCOMPARE(s.server.requests(QStringLiteral("/ra/categoryAssets.json")).size(), retryNow ? 2 : 1);
+        // Stopped while waiting: the file never arrived, so it waits in the queue unmarked.
+        QCOMPARE(s.upload()->importQueue().size(), retryNow ? 0 : 1);
+        QCOMPARE(s.status(), QString());
+        if (!retryNow)
+            QCOMPARE(s.upload()->failureReason(0), QString());
     }
 
     void queuesAFolderTree_data()
@@ -882,6 +1026,68 @@ private slots:
         if (!notification.isEmpty())
             expected.append(QStringList{"Lumaro Importer", "com.veltrane.LumaroImporter"} + notification);
         QCOMPARE(m_service.received, expected);
+    }
+
+    void sleepIsKeptAwayWhileABatchRuns_data()
+    {
+        QTest::addColumn<QString>("service"); // "portal", "logind" or none
+        QTest::addColumn<bool>("stop");
+        QTest::newRow("portal, batch ends") << "portal" << false;
+        QTest::newRow("portal, batch stopped") << "portal" << true;
+        QTest::newRow("logind where there is no portal") << "logind" << false;
+        QTest::newRow("neither") << QString() << false;
+    }
+
+    void sleepIsKeptAwayWhileABatchRuns()
+    {
+        if (!qEnvironmentVariableIsSet("LUMARO_PRIVATE_BUS"))
+            QSKIP("needs the private session bus that ctest starts");
+        QFETCH(QString, service);
+        QFETCH(bool, stop);
+        InhibitPortal portal(m_serviceBus);
+        Logind logind;
+        QVERIFY(m_serviceBus.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal,
+                                            QDBusConnection::ExportAllSlots));
+        QVERIFY(m_serviceBus.registerObject(QStringLiteral("/org/freedesktop/login1"), &logind,
+                                            QDBusConnection::ExportAllSlots));
+        const QString portalName = QStringLiteral("org.freedesktop.portal.Desktop");
+        const QString logindName = QStringLiteral("org.freedesktop.login1");
+        QVERIFY(service != "portal" || m_serviceBus.registerService(portalName));
+        QVERIFY(service != "logind" || m_serviceBus.registerService(logindName));
+        const auto unregister = qScopeGuard([&] {
+            m_serviceBus.unregisterService(portalName);
+            m_serviceBus.unregisterService(logindName);
+            m_serviceBus.unregisterObject(QStringLiteral("/org/freedesktop/portal/desktop"),
+                                          QDBusConnection::UnregisterTree);
+            m_serviceBus.unregisterObject(QStringLiteral("/org/freedesktop/login1"));
+        });
+        QTest::failOnWarning(QRegularExpression(QStringLiteral("QDBus|D-Bus|freedesktop")));
+
+        UploadSession s(
+            m_context, QStringLiteral("Awake"),
+            {QStringLiteral("--fault"), QStringLiteral("POST /ra/categoryAssets.json#1=delay:1500")});
+        QVERIFY(s.waitUntilReady());
+        s.upload()->AddAssetsToImportQueue(
+            fileUrls(writeFiles(m_files.filePath(QStringLiteral("awake")), 3)));
+        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        // Held while the first file is on its way.
+        if (!service.isEmpty()) {
+            QTRY_VERIFY(m_inhibitor.isHeld());
+            QVERIFY(s.upload()->uploadInProgress());
+        }
+        QCOMPARE(portal.asked, service == "portal" ? QStringList{"4 Uploading files"} : QStringList());
+        QCOMPARE(logind.asked, service == "logind" ? QStringList{"sleep block"} : QStringList());
+        QVERIFY(!logind.released());
+        if (stop)
+            QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
+        QTRY_VERIFY(!m_inhibitor.isHeld());
+        if (service == "portal")
+            QTRY_VERIFY(portal.requests.constFirst()->closed);
+        if (service == "logind")
+            QTRY_VERIFY(logind.released());
+        // Without either service the batch goes as it would anyway.
+        QCOMPARE(s.server.requests(QStringLiteral("/ra/categoryAssets.json")).size(), stop ? 1 : 3);
     }
 
     void backToCategoriesKeepsTheQueue()

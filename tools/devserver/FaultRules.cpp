@@ -37,6 +37,22 @@ FaultAction parseAction(const std::string &text)
             throw std::runtime_error("status needs a code from 100 to 599");
         action.kind = FaultAction::Kind::Status;
         action.status = static_cast<int>(number);
+    } else if (text.rfind("retry-after:", 0) == 0) {
+        // "retry-after:SECONDS" or "retry-after:SECONDS:CODE"
+        const std::string rest = text.substr(12);
+        const auto colon = rest.find(':');
+        long long code = 503;
+        if (!parseNumber(rest.substr(0, colon), number) || number < 0 || number > 86400 ||
+            (colon != std::string::npos && (!parseNumber(rest.substr(colon + 1), code) || code < 100 || code > 599)))
+            throw std::runtime_error("retry-after needs seconds from 0 to 86400, optionally \":CODE\"");
+        action.kind = FaultAction::Kind::RetryAfter;
+        action.seconds = static_cast<long>(number);
+        action.status = static_cast<int>(code);
+    } else if (text.rfind("refuse:", 0) == 0) {
+        if (!parseNumber(text.substr(7), number) || number < 1 || number > 3'600'000)
+            throw std::runtime_error("refuse needs milliseconds from 1 to 3600000");
+        action.kind = FaultAction::Kind::Refuse;
+        action.delayMs = static_cast<long>(number);
     } else if (text.rfind("delay:", 0) == 0) {
         if (!parseNumber(text.substr(6), number) || number < 0 || number > 3'600'000)
             throw std::runtime_error("delay needs milliseconds from 0 to 3600000");

@@ -5,10 +5,11 @@
 #include <vector>
 
 struct FaultAction {
-    enum class Kind { Status, Drop, Close, CloseAfter, Delay, Html, Garbage, Body };
+    enum class Kind { Status, Drop, Close, CloseAfter, Delay, Html, Garbage, Body, RetryAfter, Refuse };
     Kind kind = Kind::Status;
-    int status = 0;      // Kind::Status
-    long delayMs = 0;    // Kind::Delay
+    int status = 0;      // Kind::Status, Kind::RetryAfter
+    long delayMs = 0;    // Kind::Delay, Kind::Refuse
+    long seconds = 0;    // Kind::RetryAfter
     std::string text;    // Kind::Body
     std::string written; // the action as given on the command line, for the log
 };

@@ -38,12 +38,14 @@ std::string garbageBytes(long long seed)
 // cpp-httplib keeps the connection's socket to itself: find it by its two ports and shut it,
 // so the client sees the connection end with no answer at all, and the reply cpp-httplib then
 // tries to write goes nowhere.
-bool shutConnection(const httplib::Request &req)
+// Shuts each accepted connection on localPort that which() picks; returns how many.
+template <typename Pick>
+int shutConnections(int localPort, Pick which)
 {
     DIR *fds = opendir("/proc/self/fd");
     if (!fds)
-        return false;
-    bool found = false;
+        return 0;
+    int found = 0;
     while (const dirent *entry = readdir(fds)) {
         const int fd = std::atoi(entry->d_name);
         if (fd <= 2 || fd == dirfd(fds))
@@ -53,14 +55,18 @@ bool shutConnection(const httplib::Request &req)
         if (getsockname(fd, reinterpret_cast<sockaddr *>(&local), &localLength) != 0 ||
             getpeername(fd, reinterpret_cast<sockaddr *>(&peer), &peerLength) != 0 || local.sin_family != AF_INET)
             continue;
-        if (ntohs(local.sin_port) == req.local_port && ntohs(peer.sin_port) == req.remote_port) {
+        if (ntohs(local.sin_port) == localPort && which(int(ntohs(peer.sin_port)))) {
             shutdown(fd, SHUT_RDWR);
-            found = true;
-            break;
+            ++found;
         }
     }
     closedir(fds);
     return found;
+}
+
+bool shutConnection(const httplib::Request &req)
+{
+    return shutConnections(req.local_port, [&req](int peerPort) { return peerPort == req.remote_port; }) > 0;
 }
 
 } // namespace
@@ -157,7 +163,44 @@ bool LumaroServer::bind(std::string &error)
 
 void LumaroServer::run()
 {
-    http_->listen_after_bind();
+    for (;;) {
+        http_->listen_after_bind();
+        std::chrono::steady_clock::time_point until;
+        {
+            std::lock_guard lock(stopMutex_);
+            if (stopping_ || !refusingUntil_)
+                return;
+            until = *refusingUntil_;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        if (left.count() > 0)
+            sleepUnlessStopping(long(left.count()));
+        std::lock_guard lock(stopMutex_);
+        refusingUntil_.reset();
+        if (stopping_)
+            return;
+        // Back on the same port; SO_REUSEADDR lets it past the connections just closed.
+        if (!http_->bind_to_port("127.0.0.1", port_)) {
+            std::fprintf(stderr, "lumaro-devserver: cannot listen on 127.0.0.1:%d again: %s\n", port_,
+                         std::strerror(errno));
+            return;
+        }
+    }
+}
+
+void LumaroServer::refuseFor(const Request &req, long milliseconds)
+{
+    {
+        std::lock_guard lock(stopMutex_);
+        if (stopping_ || refusingUntil_)
+            return;
+        refusingUntil_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    }
+    // No listening socket: the kernel refuses every new connection. Idle keep-alive connections
+    // would otherwise take one more request and close on it unanswered; this request's own
+    // connection closes once its answer is out.
+    http_->stop();
+    shutConnections(req.local_port, [&req](int peerPort) { return peerPort != req.remote_port; });
 }
 
 void LumaroServer::stop()
@@ -215,6 +258,11 @@ void LumaroServer::serve(const Request &req, Response &res, const httplib::Conte
             route(ex, res);
             ex.note = shutConnection(req) ? "handled, then closed without answering"
                                           : "connection to close not found";
+        } else if (ex.fault && ex.fault->kind == FaultAction::Kind::Refuse) {
+            sendError(res, 503, "restarting: connections are refused for " + std::to_string(ex.fault->delayMs) +
+                                    " ms");
+            refuseFor(req, ex.fault->delayMs);
+            ex.note = "refusing connections for " + std::to_string(ex.fault->delayMs) + " ms";
         } else if (ex.fault && ex.fault->kind == FaultAction::Kind::Delay) {
             sleepUnlessStopping(ex.fault->delayMs);
             route(ex, res);
@@ -328,6 +376,12 @@ void LumaroServer::answerFault(Exchange &ex, Response &res)
         res.status = 200;
         res.set_content(action.text, kJsonType);
         break;
+    case FaultAction::Kind::RetryAfter:
+        sendError(res, action.status, "injected fault: status " + std::to_string(action.status) + ", retry after " +
+                                          std::to_string(action.seconds) + " s");
+        res.set_header("Retry-After", std::to_string(action.seconds));
+        break;
+    case FaultAction::Kind::Refuse:
     case FaultAction::Kind::Delay:
     case FaultAction::Kind::Close:
     case FaultAction::Kind::CloseAfter:

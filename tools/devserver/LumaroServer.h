@@ -47,6 +47,9 @@ private:
     void serveRoot(const Exchange &ex, Response &res) const;
     std::optional<std::string> loginFailure(const Exchange &ex) const;
     void sleepUnlessStopping(long milliseconds);
+    // Stops listening for that long (run() listens again after), closing every open connection
+    // but the request's own.
+    void refuseFor(const Request &req, long milliseconds);
 
     // ResourceHandlers.cpp: one handler per Lumaro resource.
     void getAbouts(Response &res) const;
@@ -79,6 +82,7 @@ private:
     std::mutex stopMutex_;
     std::condition_variable stopSignal_;
     bool stopping_ = false;
+    std::optional<std::chrono::steady_clock::time_point> refusingUntil_;
 };
 
 // Response helpers shared by the pipeline and the resource handlers.

@@ -99,6 +99,13 @@ Diagnostics:
                            html         200 with an HTML page
                            garbage      200 with random non-JSON bytes
                            body:TEXT    200 application/json with exactly TEXT
+                           retry-after:S[:CODE]
+                                        answer CODE (default 503) with the
+                                        header "Retry-After: S" (seconds)
+                           refuse:MS    answer 503, then stop listening for at
+                                        least MS milliseconds, as a server
+                                        that restarts: open connections are
+                                        closed, new ones refused
 
 On start-up one line is printed to stdout:
   lumaro-devserver listening on http://127.0.0.1:PORT/APP (users: NAMES)

@@ -6,6 +6,7 @@
 #include "store/UndoManager.h"
 
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QScopedValueRollback>
 #include <QSpinBox>
@@ -44,6 +45,19 @@ RecordFieldBinding *RecordFieldBinding::bind(QCheckBox *field, const QString &ke
     auto *binding = new RecordFieldBinding(field, Kind::Check, key);
     // clicked, not toggled: only the user's clicks are edits.
     connect(field, &QCheckBox::clicked, binding, &RecordFieldBinding::commit);
+    binding->setRecord(record);
+    return binding;
+}
+
+RecordFieldBinding *RecordFieldBinding::bind(QDoubleSpinBox *field, const QString &key, ManagedObject *record)
+{
+    auto *binding = new RecordFieldBinding(field, Kind::Decimal, key);
+    // As for whole numbers: every change of the value is a finished edit.
+    field->setKeyboardTracking(false);
+    connect(field, &QDoubleSpinBox::valueChanged, binding, [binding] {
+        if (!binding->m_showing)
+            binding->commit();
+    });
     binding->setRecord(record);
     return binding;
 }
@@ -97,6 +111,11 @@ QVariant RecordFieldBinding::widgetValue(bool *acceptable) const
     }
     case Kind::Check:
         return static_cast<QCheckBox *>(m_widget.data())->isChecked();
+    case Kind::Decimal: {
+        auto *spin = static_cast<QDoubleSpinBox *>(m_widget.data());
+        spin->interpretText();
+        return spin->value();
+    }
     }
     return {};
 }
@@ -111,9 +130,10 @@ bool RecordFieldBinding::commit()
     if (!acceptable)
         return false;
     const QVariant current = m_record->value(m_key);
-    // An untouched empty text field or unchecked box leaves an absent field absent.
-    if (!current.isValid() && ((m_kind == Kind::Text && value.toString().isEmpty()) ||
-                               (m_kind == Kind::Check && !value.toBool())))
+    // An untouched empty text field, unchecked box or zero number leaves an absent field absent.
+    if (!current.isValid() &&
+        ((m_kind == Kind::Text && value.toString().isEmpty()) || (m_kind == Kind::Check && !value.toBool()) ||
+         (m_kind == Kind::Decimal && value.toDouble() == 0)))
         return true;
     if (current.isValid() && current == value)
         return true;
@@ -154,6 +174,9 @@ void RecordFieldBinding::showValue(const QVariant &value)
     }
     case Kind::Check:
         static_cast<QCheckBox *>(m_widget.data())->setChecked(value.toBool());
+        break;
+    case Kind::Decimal:
+        static_cast<QDoubleSpinBox *>(m_widget.data())->setValue(value.toDouble());
         break;
     }
 }

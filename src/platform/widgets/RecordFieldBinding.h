@@ -7,6 +7,7 @@
 #include <QVariant>
 
 class QCheckBox;
+class QDoubleSpinBox;
 class QLineEdit;
 class QSpinBox;
 class QWidget;
@@ -24,6 +25,8 @@ public:
     static RecordFieldBinding *bind(QLineEdit *field, const QString &key, ManagedObject *record = nullptr);
     static RecordFieldBinding *bind(QSpinBox *field, const QString &key, ManagedObject *record = nullptr);
     static RecordFieldBinding *bind(QCheckBox *field, const QString &key, ManagedObject *record = nullptr);
+    static RecordFieldBinding *bind(QDoubleSpinBox *field, const QString &key,
+                                    ManagedObject *record = nullptr);
 
     RecordFieldBinding(const RecordFieldBinding &) = delete;
     RecordFieldBinding &operator=(const RecordFieldBinding &) = delete;
@@ -46,7 +49,7 @@ signals:
     void committed();
 
 private:
-    enum class Kind { Text, Integer, Check };
+    enum class Kind { Text, Integer, Check, Decimal };
 
     RecordFieldBinding(QWidget *widget, Kind kind, const QString &key);
     void attach(ManagedObject *record);
