@@ -28,4 +28,6 @@ struct Exchange {
     std::optional<FaultAction> fault;
     std::string savedFile;
     std::string note; // short human detail for the summary line
+    // When the handler took the request (its header read), in microseconds of the server's clock.
+    long long startUs = 0;
 };

@@ -239,6 +239,7 @@ void LumaroServer::serve(const Request &req, Response &res, const httplib::Conte
         ~Leave() { --count; }
     } leave{inFlight_};
     Exchange ex;
+    ex.startUs = log_->nowUs();
     ex.method = req.method;
     ex.target = req.target;
     classify(ex);

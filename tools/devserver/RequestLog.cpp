@@ -58,6 +58,12 @@ RequestLog::RequestLog(const std::string &path, bool quiet) : quiet_(quiet)
         throw std::runtime_error("cannot open log file " + path);
 }
 
+long long RequestLog::nowUs() const
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started_)
+        .count();
+}
+
 void RequestLog::record(const Exchange &ex, const httplib::Request &req, const httplib::Response &res)
 {
     nlohmann::json e = {
@@ -70,7 +76,9 @@ void RequestLog::record(const Exchange &ex, const httplib::Request &req, const h
         {"query", ex.query ? queryJson(*ex.query) : nlohmann::json()},
         {"headers", headersJson(req.headers)},
         {"clientPort", req.remote_port}, // tells which requests shared a connection
-        {"status", res.status}};
+        {"status", res.status},
+        {"startUs", ex.startUs},
+        {"endUs", nowUs()}};
     if (ex.hasBody) {
         e["bodySize"] = ex.bodySize;
         if (!ex.bodyDiscarded && !ex.multipart && ex.bodySize < kMaxLoggedBody)
