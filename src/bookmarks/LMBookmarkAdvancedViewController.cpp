@@ -105,6 +105,19 @@ void LMBookmarkAdvancedViewController::loadView()
     auto *retryLabel = new QLabel(tr("&Retry failed uploads for:"), root);
     retryLabel->setBuddy(m_retryMinutesField);
     form->addRow(retryLabel, retryRow);
+
+    m_simultaneousUploadsField = new QSpinBox(root);
+    m_simultaneousUploadsField->setObjectName(QStringLiteral("simultaneousUploadsField"));
+    m_simultaneousUploadsField->setRange(1, ServerBookmark::MaxSimultaneousUploads);
+    m_simultaneousUploadsField->setMinimumWidth(100);
+    m_simultaneousUploadsField->setToolTip(
+        tr("How many files of a batch are sent at once; more helps a server that takes its time over each"));
+    auto *simultaneousRow = new QHBoxLayout;
+    simultaneousRow->addWidget(m_simultaneousUploadsField);
+    simultaneousRow->addStretch();
+    auto *simultaneousLabel = new QLabel(tr("Si&multaneous uploads:"), root);
+    simultaneousLabel->setBuddy(m_simultaneousUploadsField);
+    form->addRow(simultaneousLabel, simultaneousRow);
     m_form->addAddressRow(form, root);
     layout->addLayout(form);
     layout->addSpacing(8);
@@ -115,7 +128,8 @@ void LMBookmarkAdvancedViewController::loadView()
          RecordFieldBinding::bind(m_sslTextField, ServerBookmark::kSecureConnect, m_bookmark),
          RecordFieldBinding::bind(m_askPasswordCheckBox, ServerBookmark::kAskForPassword, m_bookmark),
          RecordFieldBinding::bind(m_uploadSpeedLimitField, ServerBookmark::kUploadSpeedLimit, m_bookmark),
-         RecordFieldBinding::bind(m_retryMinutesField, ServerBookmark::kRetryMinutes, m_bookmark)});
+         RecordFieldBinding::bind(m_retryMinutesField, ServerBookmark::kRetryMinutes, m_bookmark),
+         RecordFieldBinding::bind(m_simultaneousUploadsField, ServerBookmark::kSimultaneousUploads, m_bookmark)});
 
     auto *buttons = new QHBoxLayout;
     m_cancelButton = new QPushButton(tr("Cancel"), root);

@@ -45,6 +45,7 @@ public:
     [[nodiscard]] QDoubleSpinBox *uploadSpeedLimitField() const { return m_uploadSpeedLimitField; }
     // Minutes a batch keeps trying through failures; 0 shows as "Off".
     [[nodiscard]] QSpinBox *retryMinutesField() const { return m_retryMinutesField; }
+    [[nodiscard]] QSpinBox *simultaneousUploadsField() const { return m_simultaneousUploadsField; }
     [[nodiscard]] QPushButton *cancelButton() const { return m_cancelButton; }
     [[nodiscard]] QPushButton *saveButton() const { return m_saveButton; }
 
@@ -62,6 +63,7 @@ private:
     QPointer<QCheckBox> m_askPasswordCheckBox;
     QPointer<QDoubleSpinBox> m_uploadSpeedLimitField;
     QPointer<QSpinBox> m_retryMinutesField;
+    QPointer<QSpinBox> m_simultaneousUploadsField;
     QPointer<QPushButton> m_cancelButton;
     QPointer<QPushButton> m_saveButton;
 

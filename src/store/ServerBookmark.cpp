@@ -60,6 +60,13 @@ void ServerBookmark::validateConnectionParameters()
         setSessionWindowOpen(false);
     if (!hasValue(kRetryMinutes))
         setRetryMinutes(DefaultRetryMinutes);
+    if (!hasValue(kSimultaneousUploads))
+        setSimultaneousUploads(1);
+}
+
+int ServerBookmark::simultaneousUploads() const
+{
+    return std::clamp(value(kSimultaneousUploads).toInt(), 1, MaxSimultaneousUploads);
 }
 
 qint64 ServerBookmark::uploadLimitBytesPerSecond() const

@@ -62,6 +62,9 @@ public:
     // The most a file's body may take of the line, in MB (1024 × 1024 bytes) a second, as the
     // window counts them; absent or 0: no limit.
     static inline const QString kUploadSpeedLimit = QStringLiteral("uploadSpeedLimit");
+    // How many files of a batch go at once, each on a connection of its own; 1 unless set.
+    static inline const QString kSimultaneousUploads = QStringLiteral("simultaneousUploads");
+    static constexpr int MaxSimultaneousUploads = 8;
 
     // Every record object, new or loaded, is made here; the defaults pass runs right after.
     explicit ServerBookmark(ObjectContext *context, const QVariantMap &stored = {}, qint64 objectId = 0);
@@ -73,6 +76,9 @@ public:
     [[nodiscard]] QString bookmarkLongName() const;
     [[nodiscard]] qint64 retryMinutes() const { return value(kRetryMinutes).toLongLong(); }
     void setRetryMinutes(qint64 minutes) { setValue(kRetryMinutes, minutes); }
+    // From 1 to MaxSimultaneousUploads, whatever the record holds.
+    [[nodiscard]] int simultaneousUploads() const;
+    void setSimultaneousUploads(int count) { setValue(kSimultaneousUploads, count); }
     // Which server this is for the import log's duplicate check: host (any case), port and
     // application path, but not the scheme or login, nor the bookmark's own name.
     [[nodiscard]] QString serverKey() const;

@@ -33,6 +33,7 @@ const QList<Column> &bookmarkColumns()
         {"sessionWindowOpen", Kind::Boolean}, {"lastConnectedDate", Kind::Date},
         {"uuid", Kind::Text},               {"askForPassword", Kind::Boolean}, {"trustedCertificate", Kind::Text},
         {"uploadSpeedLimit", Kind::Real},   {"retryMinutes", Kind::Integer},
+        {"simultaneousUploads", Kind::Integer},
     };
     return columns;
 }
@@ -320,6 +321,10 @@ bool StoreFile::migrate(QString *error)
                   << QStringLiteral("ALTER TABLE ServerBookmark ADD COLUMN retryMinutes INTEGER")
                   << QStringLiteral("UPDATE ServerBookmark SET retryMinutes = %1")
                          .arg(ServerBookmark::DefaultRetryMinutes);
+        } else if (version == 7) {
+            // A bookmark may send several files of a batch at once; before, one at a time.
+            steps << QStringLiteral("ALTER TABLE ServerBookmark ADD COLUMN simultaneousUploads INTEGER")
+                  << QStringLiteral("UPDATE ServerBookmark SET simultaneousUploads = 1");
         }
         const int next = version == 0 ? 1 : version + 1;
         if (!db.transaction()) {

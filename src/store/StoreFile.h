@@ -19,7 +19,7 @@ struct LogClear;
 // transactional write of a set of changes.
 class StoreFile {
 public:
-    static constexpr int SchemaVersion = 7;
+    static constexpr int SchemaVersion = 8;
 
     struct Row {
         qint64 id = 0;

@@ -309,6 +309,8 @@ void TestStore::olderVersionIsMigrated_data()
                                << QStringLiteral("0f5e3c1a-9b2d-4c7e-8a41-6d2f0b9e7c35");
     QTest::newRow("version 6") << QStringLiteral("fixtures/store-v6.sql")
                                << QStringLiteral("0f5e3c1a-9b2d-4c7e-8a41-6d2f0b9e7c35");
+    QTest::newRow("version 7") << QStringLiteral("fixtures/store-v7.sql")
+                               << QStringLiteral("0f5e3c1a-9b2d-4c7e-8a41-6d2f0b9e7c35");
 }
 
 void TestStore::olderVersionIsMigrated()
@@ -348,8 +350,9 @@ void TestStore::olderVersionIsMigrated()
              QDateTime(QDate(2024, 5, 1), QTime(8, 30), Qt::UTC));
     // No bookmark had a speed limit before.
     QCOMPARE(bookmarks.at(0)->uploadLimitBytesPerSecond(), qint64(0));
-    // Batches keep trying for the usual time, as the file itself now says.
+    // Batches keep trying for the usual time and send one file at a time, as the file now says.
     QCOMPARE(bookmarks.at(0)->retryMinutes(), 30);
+    QCOMPARE(bookmarks.at(0)->value(ServerBookmark::kSimultaneousUploads).toInt(), 1);
     QVERIFY(uuid.isEmpty() || !bookmarks.at(0)->hasChanges());
     // The defaults pass fills what the old file left at 0 or empty.
     QCOMPARE(bookmarks.at(1)->portNumber(), std::optional<qint64>(80));
@@ -365,7 +368,7 @@ void TestStore::olderVersionIsMigrated()
     QVERIFY(!pendingA.first()->folderPath());
     QVERIFY(!log.first()->folderPath());
     if (fixture.endsWith(QLatin1String("v4.sql")) || fixture.endsWith(QLatin1String("v5.sql")) ||
-        fixture.endsWith(QLatin1String("v6.sql")))
+        fixture.endsWith(QLatin1String("v6.sql")) || fixture.endsWith(QLatin1String("v7.sql")))
         QCOMPARE(log.first()->fileSize(), std::optional<qint64>(5120));
     QVERIFY(context->save());
     // The log finds a record by its file name, not by the folder it lies in.
