@@ -99,6 +99,13 @@ struct CurlUploader::TlsCheck {
     bool refused = false;
 };
 
+// A handle and the check of the connections it makes; reused by job after job.
+struct CurlUploader::Slot {
+    CURL *easy = nullptr;
+    TlsCheck tls;
+    bool busy = false;
+};
+
 // What libcurl's callbacks share during one job.
 struct CurlUploader::Transfer {
     quint64 serial = 0;
@@ -273,7 +280,7 @@ QList<QSslError> CurlUploader::Result::certificateErrors() const
     return errors;
 }
 
-CurlUploader::CurlUploader(QObject *parent) : QObject(parent), m_tls(std::make_unique<TlsCheck>())
+CurlUploader::CurlUploader(QObject *parent) : QObject(parent)
 {
     static std::once_flag initialised;
     std::call_once(initialised, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -288,12 +295,22 @@ CurlUploader::~CurlUploader()
     }
     m_cancelledThrough = m_lastSerial;
     m_wake.notify_all();
-    if (m_multi)
-        curl_multi_wakeup(m_multi);
+    wakeWorker();
     if (m_thread.joinable())
         m_thread.join();
     if (m_multi)
         curl_multi_cleanup(m_multi);
+    for (const std::unique_ptr<Slot> &slot : m_slots) {
+        if (slot->easy)
+            curl_easy_cleanup(slot->easy);
+    }
+}
+
+void CurlUploader::wakeWorker()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_multi)
+        curl_multi_wakeup(m_multi);
 }
 
 void CurlUploader::start(const Job &job, Progress progress, Finished finished)
@@ -303,6 +320,9 @@ void CurlUploader::start(const Job &job, Progress progress, Finished finished)
     {
         std::lock_guard lock(m_mutex);
         m_jobs.push_back({serial, job});
+        // The worker may be waiting on the transfers it has.
+        if (m_multi)
+            curl_multi_wakeup(m_multi);
     }
     if (!m_thread.joinable())
         m_thread = std::thread([this] { run(); });
@@ -312,8 +332,7 @@ void CurlUploader::start(const Job &job, Progress progress, Finished finished)
 void CurlUploader::cancel()
 {
     m_cancelledThrough = m_lastSerial;
-    if (m_multi)
-        curl_multi_wakeup(m_multi);
+    wakeWorker();
 }
 
 void CurlUploader::deliverProgress(quint64 serial, qint64 sent, qint64 total)
@@ -328,85 +347,185 @@ void CurlUploader::deliverProgress(quint64 serial, qint64 sent, qint64 total)
         Qt::QueuedConnection);
 }
 
-void CurlUploader::run()
+void CurlUploader::deliverResult(quint64 serial, const Result &result)
 {
-    CURL *easy = curl_easy_init();
-    for (;;) {
-        Queued next;
-        {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
-            if (m_stopping)
-                break;
-            next = std::move(m_jobs.front());
-            m_jobs.pop_front();
-        }
-        AssetBody body(next.job.filePath, next.job.members, next.job.dataKey);
-        // Hashed here, from the blocks just read for the body: the file is read once.
-        ContentHash hash;
-        body.setFileBlockHook([&hash](const char *data, qint64 size) { hash.addData(data, size); });
-        Transfer transfer;
-        transfer.serial = next.serial;
-        transfer.job = &next.job;
-        transfer.body = &body;
-        transfer.tls = m_tls.get();
-        Result result;
-        if (next.serial <= m_cancelledThrough) {
-            result = cancelled();
-        } else if (!body.open(&result.bodyProblem)) {
-            result.transportError = true;
-        } else if (!easy) {
-            result.transportError = true;
-            result.code = QNetworkReply::UnknownNetworkError;
-            result.stackText = QStringLiteral("libcurl could not be started");
-        } else {
-            result = send(easy, transfer);
-            // All that libcurl can send is what it read: short of the last byte, the server
-            // cannot have the body whole.
-            result.lastByteOut = result.bodySent || body.position() >= body.size();
-            if (body.position() == body.size()) {
-                result.fileSize = body.fileSize();
-                const QString hex = hash.result();
-                if (!hex.isEmpty())
-                    result.contentHash = hex;
-            }
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, serial = next.serial, result] {
-                // Taken out first: the next file is started from inside the call.
-                const Finished finished = m_callbacks.take(serial).finished;
-                if (finished)
-                    finished(result);
-            },
-            Qt::QueuedConnection);
-    }
-    if (easy)
-        curl_easy_cleanup(easy);
+    QMetaObject::invokeMethod(
+        this,
+        [this, serial, result] {
+            // Taken out first: the next file is started from inside the call.
+            const Finished finished = m_callbacks.take(serial).finished;
+            if (finished)
+                finished(result);
+        },
+        Qt::QueuedConnection);
 }
 
-CurlUploader::Result CurlUploader::send(void *handle, Transfer &transfer)
-{
-    CURL *easy = handle;
-    const Job &job = *transfer.job;
-    AssetBody &body = *transfer.body;
-    const qint64 total = body.size();
-    // A kept connection was accepted under the pin of its time: one that changed since (the
-    // user trusted another certificate, or cleared the pin) calls for a new handshake.
-    const bool pinChanged = job.pinnedCertificate != m_tls->pinned;
-    m_tls->pinned = job.pinnedCertificate;
-    m_tls->host = job.url.host(QUrl::FullyEncoded);
-    // A reused connection was accepted; a new one is judged afresh when it is made.
-    m_tls->leafDer.clear();
-    m_tls->errors.clear();
-    m_tls->refused = false;
-
+// One job from the moment libcurl has it until it is done.
+struct CurlUploader::Running {
+    quint64 serial = 0;
+    Job job;
+    Slot *slot = nullptr;
+    std::unique_ptr<AssetBody> body;
+    ContentHash hash;
+    Transfer transfer;
+    curl_slist *headers = nullptr;
     char errorText[CURL_ERROR_SIZE] = {};
+    Result result;
+    bool done = false;
+    CURLcode code = CURLE_OK;
+    Clock::time_point lastMove;
+    Clock::time_point lastReport;
+    curl_off_t lastSent = -1, lastReceived = -1, reported = -1;
+    bool lastAnswered = false;
+};
+
+void CurlUploader::run()
+{
+    std::vector<std::unique_ptr<Running>> running;
+    for (;;) {
+        std::vector<Queued> taken;
+        bool newPool = false;
+        {
+            std::unique_lock lock(m_mutex);
+            if (running.empty())
+                m_wake.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+            if (m_stopping)
+                break;
+            while (!m_jobs.empty() && running.size() + taken.size() < size_t(MaxInFlight)) {
+                // A kept connection was accepted under the pin of its time: one that changed since
+                // (the user trusted another certificate, or cleared the pin) calls for new ones.
+                // The transfers under the old pin finish first.
+                if (m_jobs.front().job.pinnedCertificate != m_poolPin) {
+                    if (!running.empty() || !taken.empty())
+                        break;
+                    m_poolPin = m_jobs.front().job.pinnedCertificate;
+                    newPool = true;
+                }
+                taken.push_back(std::move(m_jobs.front()));
+                m_jobs.pop_front();
+            }
+            if (newPool) {
+                if (m_multi)
+                    curl_multi_cleanup(m_multi);
+                m_multi = curl_multi_init();
+            }
+        }
+        for (Queued &next : taken) {
+            Slot *free = nullptr;
+            for (const std::unique_ptr<Slot> &slot : m_slots) {
+                if (!slot->busy) {
+                    free = slot.get();
+                    break;
+                }
+            }
+            if (!free) {
+                m_slots.push_back(std::make_unique<Slot>());
+                free = m_slots.back().get();
+                free->easy = curl_easy_init();
+            }
+            const quint64 serial = next.serial;
+            std::unique_ptr<Running> started = begin(std::move(next), *free);
+            if (started->done) {
+                deliverResult(serial, started->result);
+                continue;
+            }
+            free->busy = true;
+            running.push_back(std::move(started));
+        }
+        if (running.empty())
+            continue;
+
+        int stillRunning = 0;
+        curl_multi_perform(m_multi, &stillRunning);
+        int queued = 0;
+        while (CURLMsg *message = curl_multi_info_read(m_multi, &queued)) {
+            if (message->msg != CURLMSG_DONE)
+                continue;
+            for (const std::unique_ptr<Running> &r : running) {
+                if (r->slot->easy == message->easy_handle) {
+                    r->code = message->data.result;
+                    r->done = true;
+                }
+            }
+        }
+        qint64 waitMs = 1000;
+        bool finished = false;
+        for (auto it = running.begin(); it != running.end();) {
+            Running &r = **it;
+            if (!advance(r)) {
+                const qint64 limitMs = std::min<qint64>(
+                    INT_MAX, r.job.idleMs + (r.result.bodySent && !r.transfer.answered && r.lastReceived == 0
+                                                 ? r.body->size() * r.job.answerMsPerGiB / GiB
+                                                 : 0));
+                const qint64 idleMs =
+                    std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - r.lastMove).count();
+                waitMs = std::min(waitMs, limitMs - idleMs);
+                ++it;
+                continue;
+            }
+            const Result result = finish(r);
+            r.slot->busy = false;
+            deliverResult(r.serial, result);
+            it = running.erase(it);
+            finished = true;
+        }
+        // A slot came free: the next job starts before anything else is waited for.
+        if (!finished)
+            curl_multi_poll(m_multi, nullptr, 0, int(std::clamp<qint64>(waitMs, 1, 1000)), nullptr);
+    }
+    // Stopping: whatever is on its way ends here, unreported, as the owner is going.
+    for (const std::unique_ptr<Running> &r : running) {
+        r->transfer.stop = Transfer::Stop::Cancelled;
+        finish(*r);
+    }
+}
+
+std::unique_ptr<CurlUploader::Running> CurlUploader::begin(Queued next, Slot &slot)
+{
+    auto r = std::make_unique<Running>();
+    r->serial = next.serial;
+    r->job = std::move(next.job);
+    r->slot = &slot;
+    r->body = std::make_unique<AssetBody>(r->job.filePath, r->job.members, r->job.dataKey);
+    // Hashed here, from the blocks just read for the body: the file is read once.
+    ContentHash *hash = &r->hash;
+    r->body->setFileBlockHook([hash](const char *data, qint64 size) { hash->addData(data, size); });
+    r->transfer.serial = r->serial;
+    r->transfer.job = &r->job;
+    r->transfer.body = r->body.get();
+    r->transfer.tls = &slot.tls;
+    if (r->serial <= m_cancelledThrough) {
+        r->result = cancelled();
+        r->done = true;
+        return r;
+    }
+    if (!r->body->open(&r->result.bodyProblem)) {
+        r->result.transportError = true;
+        r->done = true;
+        return r;
+    }
+    CURL *easy = slot.easy;
+    if (!easy || !m_multi) {
+        r->result.transportError = true;
+        r->result.code = QNetworkReply::UnknownNetworkError;
+        r->result.stackText = QStringLiteral("libcurl could not be started");
+        r->done = true;
+        return r;
+    }
+    const Job &job = r->job;
+    const qint64 total = r->body->size();
+    slot.tls.pinned = job.pinnedCertificate;
+    slot.tls.host = job.url.host(QUrl::FullyEncoded);
+    // A reused connection was accepted; a new one is judged afresh when it is made.
+    slot.tls.leafDer.clear();
+    slot.tls.errors.clear();
+    slot.tls.refused = false;
+
     // No header of our own, as on the session's other requests: none of libcurl's Accept,
     // Content-Type or Expect (the body goes at once, without waiting for a go-ahead).
-    curl_slist *headers = curl_slist_append(nullptr, "Accept:");
-    headers = curl_slist_append(headers, "Content-Type:");
-    headers = curl_slist_append(headers, "Expect:");
+    r->headers = curl_slist_append(nullptr, "Accept:");
+    r->headers = curl_slist_append(r->headers, "Content-Type:");
+    r->headers = curl_slist_append(r->headers, "Expect:");
     const QByteArray url = job.url.toEncoded();
     const QByteArray proxy = job.proxy.toUtf8();
     const QByteArray proxyUser = job.proxyUser.toUtf8();
@@ -416,27 +535,26 @@ CurlUploader::Result CurlUploader::send(void *handle, Transfer &transfer)
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, r->headers);
     curl_easy_setopt(easy, CURLOPT_POST, 1L);
     curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(total));
     curl_easy_setopt(easy, CURLOPT_UPLOAD_BUFFERSIZE, UploadBufferSize);
     curl_easy_setopt(easy, CURLOPT_READFUNCTION, readBody);
-    curl_easy_setopt(easy, CURLOPT_READDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_READDATA, &r->transfer);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, readHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &r->transfer);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, readAnswer);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &r->transfer);
     curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, beforeRequest);
-    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer);
-    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &r->transfer);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, r->errorText);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
     // Every new connection is verified in full under the pin of its time: a resumed session
     // would carry the verdict of an earlier handshake (one that was refused, say).
     curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
-    curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, pinChanged ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, prepareTls);
-    curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, m_tls.get());
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, &slot.tls);
     // The proxy the session's other requests use, never one of libcurl's own choosing: "" is a
     // direct connection whatever the environment says, and no no_proxy of its own overrules it.
     curl_easy_setopt(easy, CURLOPT_PROXY, proxy.constData());
@@ -449,70 +567,79 @@ CurlUploader::Result CurlUploader::send(void *handle, Transfer &transfer)
     if (job.maxBytesPerSecond > 0)
         qCDebug(lcConnection) << "sending" << job.filePath << "at most" << job.maxBytesPerSecond << "bytes a second";
 
-    Result result;
-    CURLcode code = CURLE_OK;
-    bool done = curl_multi_add_handle(m_multi, easy) != CURLM_OK;
-    if (done)
-        code = CURLE_FAILED_INIT;
-    Clock::time_point lastMove = Clock::now();
-    Clock::time_point lastReport;
-    curl_off_t lastSent = -1, lastReceived = -1, reported = -1;
-    bool lastAnswered = false;
-    while (!done) {
-        int running = 0;
-        curl_multi_perform(m_multi, &running);
-        int queued = 0;
-        while (CURLMsg *message = curl_multi_info_read(m_multi, &queued)) {
-            if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
-                code = message->data.result;
-                done = true;
-            }
-        }
-        curl_off_t sent = 0, received = 0;
-        curl_easy_getinfo(easy, CURLINFO_SIZE_UPLOAD_T, &sent);
-        curl_easy_getinfo(easy, CURLINFO_SIZE_DOWNLOAD_T, &received);
-        const Clock::time_point now = Clock::now();
-        if (sent != lastSent || received != lastReceived || transfer.answered != lastAnswered) {
-            lastMove = now;
-            lastSent = sent;
-            lastReceived = received;
-            lastAnswered = transfer.answered;
-        }
-        result.bodySent = sent >= total;
-        if (sent != reported && (result.bodySent || now - lastReport >= ProgressInterval)) {
-            reported = sent;
-            lastReport = now;
-            deliverProgress(transfer.serial, qint64(sent), total);
-        }
-        if (done)
-            break;
-        if (transfer.serial <= m_cancelledThrough) {
-            transfer.stop = Transfer::Stop::Cancelled;
-            break;
-        }
-        // A body sent whole earns its answer more time: a server may take minutes to store a
-        // large file.
-        const bool awaitingAnswer = result.bodySent && !transfer.answered && received == 0;
-        const qint64 limitMs =
-            std::min<qint64>(INT_MAX, job.idleMs + (awaitingAnswer ? total * job.answerMsPerGiB / GiB : 0));
-        const qint64 idleMs = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastMove).count();
-        if (idleMs >= limitMs) {
-            result.timedOutAfterMs = int(limitMs);
-            break;
-        }
-        curl_multi_poll(m_multi, nullptr, 0, int(std::clamp<qint64>(limitMs - idleMs, 1, 1000)), nullptr);
+    r->lastMove = Clock::now();
+    if (curl_multi_add_handle(m_multi, easy) != CURLM_OK) {
+        curl_slist_free_all(r->headers);
+        r->headers = nullptr;
+        curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
+        curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
+        r->result.transportError = true;
+        r->result.curlCode = CURLE_FAILED_INIT;
+        r->result.code = QNetworkReply::UnknownNetworkError;
+        r->result.stackText = QString::fromUtf8(curl_easy_strerror(CURLE_FAILED_INIT));
+        r->done = true;
     }
+    return r;
+}
+
+bool CurlUploader::advance(Running &r)
+{
+    CURL *easy = r.slot->easy;
+    const qint64 total = r.body->size();
+    curl_off_t sent = 0, received = 0;
+    curl_easy_getinfo(easy, CURLINFO_SIZE_UPLOAD_T, &sent);
+    curl_easy_getinfo(easy, CURLINFO_SIZE_DOWNLOAD_T, &received);
+    const Clock::time_point now = Clock::now();
+    if (sent != r.lastSent || received != r.lastReceived || r.transfer.answered != r.lastAnswered) {
+        r.lastMove = now;
+        r.lastSent = sent;
+        r.lastReceived = received;
+        r.lastAnswered = r.transfer.answered;
+    }
+    r.result.bodySent = sent >= total;
+    if (sent != r.reported && (r.result.bodySent || now - r.lastReport >= ProgressInterval)) {
+        r.reported = sent;
+        r.lastReport = now;
+        deliverProgress(r.serial, qint64(sent), total);
+    }
+    if (r.done)
+        return true;
+    if (r.serial <= m_cancelledThrough) {
+        r.transfer.stop = Transfer::Stop::Cancelled;
+        return true;
+    }
+    // A body sent whole earns its answer more time: a server may take minutes to store a
+    // large file.
+    const bool awaitingAnswer = r.result.bodySent && !r.transfer.answered && received == 0;
+    const qint64 limitMs =
+        std::min<qint64>(INT_MAX, r.job.idleMs + (awaitingAnswer ? total * r.job.answerMsPerGiB / GiB : 0));
+    const qint64 idleMs = std::chrono::duration_cast<std::chrono::milliseconds>(now - r.lastMove).count();
+    if (idleMs >= limitMs) {
+        r.result.timedOutAfterMs = int(limitMs);
+        return true;
+    }
+    return false;
+}
+
+CurlUploader::Result CurlUploader::finish(Running &r)
+{
+    CURL *easy = r.slot->easy;
+    const Job &job = r.job;
+    AssetBody &body = *r.body;
+    TlsCheck &tls = r.slot->tls;
+    Result result = r.result;
     curl_multi_remove_handle(m_multi, easy);
-    curl_slist_free_all(headers);
+    curl_slist_free_all(r.headers);
+    r.headers = nullptr;
     // Nothing of ours stays behind in the handle, which lives on for the next file.
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, nullptr);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, nullptr);
 
-    result.answered = transfer.answered;
-    if (transfer.stop == Transfer::Stop::BodyFailed) {
+    result.answered = r.transfer.answered;
+    if (r.transfer.stop == Transfer::Stop::BodyFailed) {
         result.transportError = true;
         result.bodyProblem = body.errorString();
-    } else if (transfer.stop == Transfer::Stop::Cancelled) {
+    } else if (r.transfer.stop == Transfer::Stop::Cancelled) {
         const bool sent = result.bodySent;
         result = cancelled();
         result.bodySent = sent;
@@ -523,27 +650,37 @@ CurlUploader::Result CurlUploader::send(void *handle, Transfer &transfer)
         result.transportError = true;
         result.code = QNetworkReply::TimeoutError;
         result.curlCode = CURLE_OPERATION_TIMEDOUT;
-    } else if (m_tls->refused && body.position() == 0) {
+    } else if (tls.refused && body.position() == 0) {
         result.transportError = true;
         result.untrustedCertificate = true;
-        result.certificateDer = m_tls->leafDer;
-        result.certificateProblems = m_tls->errors;
-    } else if (code != CURLE_OK) {
+        result.certificateDer = tls.leafDer;
+        result.certificateProblems = tls.errors;
+    } else if (r.code != CURLE_OK) {
         // A request that would have gone again also ends here, as a connection closed unanswered.
         long osError = 0;
         curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osError);
         result.transportError = true;
-        result.curlCode = int(code);
-        result.code = networkError(code, osError, !job.proxy.isEmpty());
-        result.stackText = QString::fromUtf8(errorText[0] ? errorText : curl_easy_strerror(code)).trimmed();
-        qCDebug(lcConnection) << "asset upload ended by libcurl:" << int(code) << result.stackText;
+        result.curlCode = int(r.code);
+        result.code = networkError(r.code, osError, !job.proxy.isEmpty());
+        result.stackText =
+            QString::fromUtf8(r.errorText[0] ? r.errorText : curl_easy_strerror(r.code)).trimmed();
+        qCDebug(lcConnection) << "asset upload ended by libcurl:" << int(r.code) << result.stackText;
     } else {
         long status = 0;
         curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
         result.status = int(status);
-        result.statusText = transfer.statusText;
-        result.retryAfter = transfer.retryAfter;
-        result.body = transfer.answer;
+        result.statusText = r.transfer.statusText;
+        result.retryAfter = r.transfer.retryAfter;
+        result.body = r.transfer.answer;
+    }
+    // All that libcurl can send is what it read: short of the last byte, the server cannot
+    // have the body whole.
+    result.lastByteOut = result.bodySent || body.position() >= body.size();
+    if (body.position() == body.size()) {
+        result.fileSize = body.fileSize();
+        const QString hex = r.hash.result();
+        if (!hex.isEmpty())
+            result.contentHash = hex;
     }
     return result;
 }

@@ -18,11 +18,13 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <vector>
 
 // Sends asset bodies with libcurl on a thread of its own. Qt's HTTP stack moves a request body
 // 16 KiB at a time through its network thread, which caps an upload far below a fast link;
-// here the file is read, encoded and sent in large blocks away from the event loop. One
-// connection is kept and reused across the files of a batch.
+// here the file is read, encoded and sent in large blocks away from the event loop. Jobs run
+// side by side, up to MaxInFlight, each on a kept connection of its own that the next job
+// reuses; a caller that starts one job at a time gets one connection, as before.
 //
 // A request is sent at most once: libcurl gets no way to rewind a body, and a request it would
 // retry after a byte of the body went out fails instead. Certificates are verified as usual and
@@ -96,7 +98,10 @@ public:
     CurlUploader(const CurlUploader &) = delete;
     CurlUploader &operator=(const CurlUploader &) = delete;
 
-    // Jobs run one after another; each reports progress now and then and finishes once.
+    static constexpr int MaxInFlight = 8;
+
+    // Jobs start in the order given, as many at once as are started (up to MaxInFlight); each
+    // reports progress now and then and finishes once.
     void start(const Job &job, Progress progress, Finished finished);
     // Ends every job started so far; each finishes as a cancelled transfer.
     void cancel();
@@ -104,6 +109,10 @@ public:
     // The worker's state as libcurl's and OpenSSL's callbacks see it.
     struct Transfer;
     struct TlsCheck;
+    // A handle of the worker's and the verdict on the connection it makes.
+    struct Slot;
+    // One job on its way.
+    struct Running;
 
 private:
     struct Queued {
@@ -115,8 +124,14 @@ private:
         Finished finished;
     };
     void run();
-    Result send(void *easy, Transfer &transfer);
+    // Hands the job to libcurl, or finishes it at once when it cannot go.
+    std::unique_ptr<Running> begin(Queued next, Slot &slot);
+    // Whether the transfer is over (finished by libcurl, cancelled, or idle too long).
+    bool advance(Running &running);
+    Result finish(Running &running);
     void deliverProgress(quint64 serial, qint64 sent, qint64 total);
+    void deliverResult(quint64 serial, const Result &result);
+    void wakeWorker();
 
     // Main thread.
     QHash<quint64, Callbacks> m_callbacks;
@@ -127,8 +142,11 @@ private:
     std::deque<Queued> m_jobs;
     bool m_stopping = false;
     std::atomic<quint64> m_cancelledThrough{0};
-    void *m_multi = nullptr; // CURLM; curl_multi_wakeup may be called from any thread
+    // CURLM; replaced by the worker (under the mutex) when the pin changes, so no connection
+    // accepted under another pin is reused. curl_multi_wakeup may be called from any thread.
+    void *m_multi = nullptr;
     std::thread m_thread;
-    // Worker only; outlives every connection libcurl keeps.
-    std::unique_ptr<TlsCheck> m_tls;
+    // Worker only; each outlives every connection libcurl keeps.
+    std::vector<std::unique_ptr<Slot>> m_slots;
+    QString m_poolPin;
 };
