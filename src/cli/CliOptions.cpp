@@ -3,6 +3,8 @@
 #include <QCommandLineParser>
 #include <QSet>
 
+#include "store/ServerBookmark.h"
+
 #include <cmath>
 
 namespace {
@@ -23,7 +25,7 @@ QSet<QString> allowedOptions(Command command)
     case Command::Upload:
         return {"bookmark",   "url",     "category", "category-id",    "create",
                 "dry-run",    "flatten", "json",     "password-stdin", "upload-duplicates",
-                "limit-rate", "retries", "retry-for"};
+                "limit-rate", "retries", "retry-for", "parallel"};
     case Command::Categories:
         return {"bookmark", "url", "password-stdin"};
     case Command::Log:
@@ -134,6 +136,7 @@ std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments)
         {"limit-rate", {}, "SPEED"},
         {"retries", {}, "N"},
         {"retry-for", {}, "DURATION"},
+        {"parallel", {}, "N"},
         {{"h", "help"}, {}},
         {{"V", "version"}, {}},
     });
@@ -203,6 +206,14 @@ std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments)
             return usage(
                 QStringLiteral("--retries takes a number from 0, not \"%1\"").arg(parser.value("retries")));
     }
+    if (parser.isSet("parallel")) {
+        bool ok = false;
+        options.parallel = parser.value("parallel").toInt(&ok);
+        if (!ok || *options.parallel < 1 || *options.parallel > ServerBookmark::MaxSimultaneousUploads)
+            return usage(QStringLiteral("--parallel takes a number from 1 to %1, not \"%2\"")
+                             .arg(ServerBookmark::MaxSimultaneousUploads)
+                             .arg(parser.value("parallel")));
+    }
     if (parser.isSet("retry-for")) {
         options.retryForMs = parseDuration(parser.value("retry-for"));
         if (!options.retryForMs)
@@ -253,7 +264,7 @@ std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments)
 
 QString helpText()
 {
-    return QStringLiteral(R"(Usage: lumaro-import upload (--bookmark NAME | --url URL) (--category PATH | --category-id N) [--create] [--flatten] [--upload-duplicates] [--dry-run] [--json] [--password-stdin] [--limit-rate SPEED] [--retries N] [--retry-for DURATION] FILE_OR_FOLDER...
+    return QStringLiteral(R"(Usage: lumaro-import upload (--bookmark NAME | --url URL) (--category PATH | --category-id N) [--create] [--flatten] [--upload-duplicates] [--dry-run] [--json] [--password-stdin] [--limit-rate SPEED] [--retries N] [--retry-for DURATION] [--parallel N] FILE_OR_FOLDER...
   or:  lumaro-import categories (--bookmark NAME | --url URL) [--password-stdin] [PATH]
   or:  lumaro-import bookmarks
   or:  lumaro-import log [--bookmark NAME] [--since DATE]
@@ -318,6 +329,10 @@ Options:
                         Keep trying through failures for this long: 90s, 30m,
                         2h (0 turns retries off). By default the bookmark's
                         "Retry failed uploads for" setting, else 30m.
+      --parallel N      Send up to N files at once (1 to 8), each on a
+                        connection of its own, for a server that takes its time
+                        over each file. By default the bookmark's "Simultaneous
+                        uploads" setting, else 1: one file after another.
   -n, --dry-run         Print the categories that would be created ("would
                         create PATH", target and folders alike) and where each
                         file would go ("would upload FILE to PATH", with the

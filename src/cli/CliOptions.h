@@ -39,6 +39,7 @@ struct CliOptions {
     std::optional<qint64> limitRate;
     std::optional<int> retries;       // --retries
     std::optional<qint64> retryForMs; // --retry-for
+    std::optional<int> parallel;      // --parallel
     QStringList inputs; // files and folders to upload
 };
 

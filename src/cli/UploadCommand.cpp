@@ -195,6 +195,8 @@ int Commands::upload(const CliOptions &options)
     LMServerConnection connection(std::get<ServerBookmark *>(made));
     if (options.limitRate)
         connection.setUploadRateLimit(*options.limitRate);
+    if (options.parallel)
+        connection.setSimultaneousUploads(*options.parallel);
     NotificationWaiter waiter(&connection);
     bool batchRunning = false;
     int interruptions = 0;
@@ -298,6 +300,7 @@ int Commands::upload(const CliOptions &options)
     progress = std::make_unique<UploadReport>(options.json, int(batch.size()), totalBytes);
 
     QHash<const Asset *, bool> finished; // true: uploaded, false: failed or may have arrived
+    QHash<const Asset *, qint64> sentOf;  // of the files on their way
     int mayHaveArrived = 0;
     QString batchError;
     QObject observer;
@@ -314,11 +317,17 @@ int Commands::upload(const CliOptions &options)
         const qint64 total = n.userInfo.value(LMUserInfoKey::BytesTotal).toLongLong();
         if (asset && total > 0) {
             const double share = double(n.userInfo.value(LMUserInfoKey::BytesSent).toLongLong()) / double(total);
-            progress->fileProgress(qint64(share * double(fileSize(*asset->filePath()))));
+            sentOf.insert(asset, qint64(share * double(fileSize(*asset->filePath()))));
+            // Of every file on its way: a handful at most.
+            qint64 sent = 0;
+            for (const qint64 bytes : std::as_const(sentOf))
+                sent += bytes;
+            progress->fileProgress(sent);
         }
     });
     center->addObserver(&observer, LMNotification::UploadedAsset, &connection, [&](const Notification &n) {
         if (const Asset *asset = assetOf(n)) {
+            sentOf.remove(asset);
             finished.insert(asset, true);
             progress->fileUploaded(*asset->filePath(), indexOf.value(asset), fileSize(*asset->filePath()),
                                    connection.currentAssetImportID());
@@ -336,6 +345,7 @@ int Commands::upload(const CliOptions &options)
     center->addObserver(
         &observer, LMNotification::UploadFailedAsset, &connection, [&](const Notification &n) {
             const Asset *asset = assetOf(n);
+            sentOf.remove(asset);
             if (asset && n.userInfo.value(LMUserInfoKey::MayHaveArrived).toBool()) {
                 finished.insert(asset, false);
                 ++mayHaveArrived;

@@ -57,6 +57,9 @@ inline const QString CategoriesDone = QStringLiteral("categories done");
 inline const QString CategoriesTotal = QStringLiteral("categories total");
 // UploadFailedAsset: the file may be on the server (bool).
 inline const QString MayHaveArrived = QStringLiteral("may have arrived");
+// UploadingAsset, UploadedAsset, UploadFailedAsset: how many files of the batch are on their
+// way once the file is (or is no longer) one of them.
+inline const QString InFlight = QStringLiteral("in flight");
 // UploadedAsset: why the upload could not be recorded yet; absent when it was.
 inline const QString NotRecorded = QStringLiteral("not recorded");
 // UploadDone: the batch stopped because the local store could not be written (bool).

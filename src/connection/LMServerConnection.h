@@ -122,6 +122,12 @@ public:
     {
         m_uploadRateLimit = bytesPerSecond;
     }
+    // How many files of a batch may be on their way at once, for this session only; without a
+    // number the bookmark's. Read as each file is due.
+    void setSimultaneousUploads(const std::optional<int> &count) { m_simultaneousUploads = count; }
+    [[nodiscard]] int simultaneousUploads() const;
+    // Files of the running batch whose POST is on its way.
+    [[nodiscard]] int uploadsInFlight() const { return int(m_inFlight.size()); }
 
     // A certificate that failed verification and is not the bookmark's trusted one makes the
     // connection post CertificateNeedsTrust once and hold every request of the session until the
@@ -267,8 +273,13 @@ private:
     void requestImportStatus(const QList<QPointer<Asset>> &records);
     void prepareCategories(const QList<QPointer<Asset>> &records, const QStringList &folders);
     void categoriesPrepared(CategoryTreeResolver *resolver, const QList<QPointer<Asset>> &records);
+    // Ends the batch once no file is on its way any more; the first reason given is kept.
     void endBatch(const QString &error = {}, bool storeFailure = false);
+    // Starts the file's POST; false when its record could not be saved first (the batch ends).
+    bool sendAsset(Asset *asset, const QString &importStatusID);
     void assetRequestFinished(Asset *asset, const Reply &reply);
+    void judgeAsset(Asset *asset, const Reply &reply);
+    void uploadedAsset(Asset *asset);
     void failAsset(Asset *asset, const QString &reason);
     // The record is saved as being sent before its body goes; false with the reason when the
     // store cannot take it (nothing is sent then).
@@ -314,9 +325,19 @@ private:
     QPointer<CategoryTreeResolver> m_categoryPhase;
     RetrySettings m_retrySettings;
     RetrySchedule *m_retry = nullptr; // made on first use
-    // The file at the head of the batch and how often it has been tried.
-    QPointer<Asset> m_triedAsset;
+    // How often each file of the batch has been tried; m_tries, the file last judged.
+    QHash<const Asset *, int> m_triesOf;
     int m_tries = 0;
+    // The files on their way, by the number their POST was started under.
+    QHash<quint64, QPointer<Asset>> m_inFlight;
+    quint64 m_lastPost = 0;
+    // The end of the batch, asked for while files were still on their way.
+    struct PendingEnd {
+        QString error;
+        bool storeFailure = false;
+    };
+    std::optional<PendingEnd> m_pendingEnd;
+    std::optional<int> m_simultaneousUploads;
     QString m_lastProblem;
     // Uploaded, yet their records could not be saved: saved again until the store takes them.
     QList<QPointer<Asset>> m_unrecorded;

@@ -1,5 +1,6 @@
-// The upload side of LMServerConnection: one import status id per batch, then one file at a
-// time, each streamed as a Base64 JSON body by the asset session.
+// The upload side of LMServerConnection: one import status id per batch, then its files in
+// queue order, one at a time or as many at once as the session allows, each streamed as a
+// Base64 JSON body by the asset session.
 #include "CategoryTreeResolver.h"
 #include "CurlUploader.h"
 #include "LMRequestRules.h"
@@ -19,6 +20,8 @@
 #include <QNetworkReply>
 #include <QSet>
 #include <QTimer>
+
+#include <algorithm>
 
 Q_DECLARE_LOGGING_CATEGORY(lcConnection)
 
@@ -50,8 +53,9 @@ void LMServerConnection::startAssetImport(const QList<Asset *> &batch)
     setHaltUpload(false);
     m_batchTargets.clear();
     retrySchedule()->reset();
-    m_triedAsset = nullptr;
+    m_triesOf.clear();
     m_tries = 0;
+    m_pendingEnd.reset();
     QList<QPointer<Asset>> records;
     QStringList folders;
     QSet<QString> seen;
@@ -197,29 +201,64 @@ void LMServerConnection::retryNow()
         Qt::QueuedConnection);
 }
 
+int LMServerConnection::simultaneousUploads() const
+{
+    const int count = m_simultaneousUploads ? *m_simultaneousUploads
+                      : m_serverBookmark    ? m_serverBookmark->simultaneousUploads()
+                                            : 1;
+    return std::clamp(count, 1, int(ServerBookmark::MaxSimultaneousUploads));
+}
+
 void LMServerConnection::uploadNextAsset(const QString &importStatusID)
 {
     if (!m_selectedCategory) {
         endBatch(QStringLiteral("No category is selected."));
         return;
     }
-    if (haltUpload() || m_currentImportQueue.isEmpty()) {
+    if (haltUpload() || m_pendingEnd) {
         endBatch();
         return;
     }
-    // Records deleted while waiting have nothing left to send, and one uploaded already (its
-    // record not yet saved) is never sent again.
-    Asset *asset = m_currentImportQueue.constFirst();
-    if (!asset || !asset->isPending()) {
-        m_currentImportQueue.removeFirst();
-        uploadNextAsset(importStatusID);
+    // A batch waiting to try again sends nothing meanwhile; the files on their way finish.
+    if (isWaitingToRetry())
         return;
+    const int limit = simultaneousUploads();
+    qsizetype at = 0;
+    while (m_inFlight.size() < limit) {
+        // The next record in queue order that is not on its way already. Records deleted while
+        // waiting have nothing left to send, and one uploaded already (its record not yet saved)
+        // is never sent again.
+        Asset *next = nullptr;
+        while (at < m_currentImportQueue.size()) {
+            Asset *asset = m_currentImportQueue.at(at);
+            if (!asset || !asset->isPending()) {
+                m_currentImportQueue.removeAt(at);
+                continue;
+            }
+            ++at;
+            bool busy = false;
+            for (const QPointer<Asset> &sending : std::as_const(m_inFlight))
+                busy = busy || sending == asset;
+            if (!busy) {
+                next = asset;
+                break;
+            }
+        }
+        if (!next)
+            break;
+        if (!sendAsset(next, importStatusID))
+            return;
+        // Stopped while the file was announced: it goes, and no other starts.
+        if (haltUpload())
+            return;
     }
-    if (m_triedAsset != asset) {
-        m_triedAsset = asset;
-        m_tries = 0;
-    }
-    ++m_tries;
+    if (m_inFlight.isEmpty())
+        endBatch();
+}
+
+bool LMServerConnection::sendAsset(Asset *asset, const QString &importStatusID)
+{
+    m_tries = ++m_triesOf[asset];
     // Each file goes into its own category, with that category's path for the log.
     const auto target = m_batchTargets.constFind(asset);
     const CategoryRecord &category = target != m_batchTargets.cend() ? target->record : *m_selectedCategory;
@@ -235,11 +274,15 @@ void LMServerConnection::uploadNextAsset(const QString &importStatusID)
         endBatch(QStringLiteral("%1 was not sent, because its record could not be saved: %2")
                      .arg(asset->fileName(), why),
                  true);
-        return;
+        return false;
     }
+    const quint64 token = ++m_lastPost;
+    m_inFlight.insert(token, asset);
     // Every file of the batch is announced, also one that then cannot be read, so the count
     // the user follows never skips a number.
-    post(LMNotification::UploadingAsset, assetInfo(asset));
+    QVariantMap announced = assetInfo(asset);
+    announced.insert(LMUserInfoKey::InFlight, int(m_inFlight.size()));
+    post(LMNotification::UploadingAsset, announced);
 
     QPointer<Asset> record(asset);
     auto progress = [this, record](qint64 sent, qint64 total) {
@@ -249,13 +292,15 @@ void LMServerConnection::uploadNextAsset(const QString &importStatusID)
         post(LMNotification::UploadProgress, info);
     };
     sendRequest(requestUrl(QStringLiteral("/ra/categoryAssets.json"), true), "POST", {},
-                [this, record](const Reply &r) {
+                [this, record, token](const Reply &r) {
+                    m_inFlight.remove(token);
                     // What went out, for the log's duplicate check.
                     if (record && m_serverBookmark && !r.transportError && r.status >= 200 && r.status <= 299)
                         record->setFingerprint(r.fileSize, r.contentHash, m_serverBookmark->serverKey());
                     assetRequestFinished(record, r);
                 },
                 AssetPost{asset->filePath().value_or(QString()), members, progress});
+    return true;
 }
 
 void LMServerConnection::dispatchAsset(const std::shared_ptr<Outgoing> &request)
@@ -326,11 +371,19 @@ void LMServerConnection::dispatchAsset(const std::shared_ptr<Outgoing> &request)
 void LMServerConnection::assetRequestFinished(Asset *asset, const Reply &reply)
 {
     if (!asset) {
-        if (!m_currentImportQueue.isEmpty())
-            m_currentImportQueue.removeFirst();
+        m_currentImportQueue.removeIf([](const QPointer<Asset> &record) { return record.isNull(); });
         uploadNextAsset(m_currentAssetImportID);
         return;
     }
+    m_tries = m_triesOf.value(asset);
+    judgeAsset(asset, reply);
+    // The batch was asked to end while this file was on its way.
+    if (m_uploading && m_pendingEnd && m_inFlight.isEmpty())
+        endBatch(m_pendingEnd->error, m_pendingEnd->storeFailure);
+}
+
+void LMServerConnection::judgeAsset(Asset *asset, const Reply &reply)
+{
     UploadOutcome::Attempt attempt;
     attempt.transportError = reply.transportError;
     // Failures the connection decided itself (an unreadable file, an unusable address or proxy,
@@ -345,7 +398,7 @@ void LMServerConnection::assetRequestFinished(Asset *asset, const Reply &reply)
     switch (verdict.kind) {
     case UploadOutcome::Kind::Uploaded:
         retrySchedule()->answered();
-        uploadedAsset();
+        uploadedAsset(asset);
         return;
     case UploadOutcome::Kind::Refused:
         if (!reply.transportError)
@@ -393,7 +446,7 @@ void LMServerConnection::notDelivered(Asset *asset, const QString &reason, std::
     // Without a network nothing is tried, and nothing counts against the file or the server.
     if (retrySchedule()->retrying() && m_retry->isOffline()) {
         keepQueued(asset);
-        --m_tries;
+        m_triesOf[asset] = --m_tries;
         waitThen(LMWaitKind::Offline, 0, reason, [this] { uploadNextAsset(m_currentAssetImportID); });
         return;
     }
@@ -482,27 +535,40 @@ void LMServerConnection::probeServer()
 
 void LMServerConnection::uploadedAsset()
 {
-    if (m_currentImportQueue.isEmpty()) {
+    Asset *head = nullptr;
+    for (const QPointer<Asset> &asset : std::as_const(m_currentImportQueue)) {
+        if (asset) {
+            head = asset;
+            break;
+        }
+    }
+    if (!head) {
+        m_currentImportQueue.clear();
         uploadNextAsset(m_currentAssetImportID);
         return;
     }
-    Asset *asset = m_currentImportQueue.takeFirst();
-    if (asset) {
-        asset->setUploadDateTime(QDateTime::currentDateTimeUtc());
-        asset->setUploadState(Asset::UploadState::Waiting);
-        QVariantMap info = assetInfo(asset);
-        QString why;
-        if (!saveRecord(asset, &why)) {
-            // Uploaded, so never sent again; but a batch that cannot record what it sends stops.
-            info.insert(LMUserInfoKey::NotRecorded, why);
-            post(LMNotification::UploadedAsset, info);
-            endBatch(QStringLiteral("Stopped: the upload of %1 could not be recorded: %2")
-                         .arg(asset->fileName(), why),
-                     true);
-            return;
-        }
+    uploadedAsset(head);
+}
+
+void LMServerConnection::uploadedAsset(Asset *asset)
+{
+    // Stamped when its own answer comes, whatever the files sent before it are doing.
+    m_currentImportQueue.removeOne(asset);
+    asset->setUploadDateTime(QDateTime::currentDateTimeUtc());
+    asset->setUploadState(Asset::UploadState::Waiting);
+    QVariantMap info = assetInfo(asset);
+    info.insert(LMUserInfoKey::InFlight, int(m_inFlight.size()));
+    QString why;
+    if (!saveRecord(asset, &why)) {
+        // Uploaded, so never sent again; but a batch that cannot record what it sends stops.
+        info.insert(LMUserInfoKey::NotRecorded, why);
         post(LMNotification::UploadedAsset, info);
+        endBatch(QStringLiteral("Stopped: the upload of %1 could not be recorded: %2")
+                     .arg(asset->fileName(), why),
+                 true);
+        return;
     }
+    post(LMNotification::UploadedAsset, info);
     uploadNextAsset(m_currentAssetImportID);
 }
 
@@ -513,6 +579,7 @@ void LMServerConnection::failAsset(Asset *asset, const QString &reason)
     keepQueued(asset);
     QVariantMap info = assetInfo(asset);
     info.insert(LMUserInfoKey::Error, reason);
+    info.insert(LMUserInfoKey::InFlight, int(m_inFlight.size()));
     post(LMNotification::UploadFailedAsset, info);
 }
 
@@ -530,6 +597,7 @@ void LMServerConnection::mayHaveArrived(Asset *asset, const QString &reason, con
     QVariantMap info = assetInfo(asset);
     info.insert(LMUserInfoKey::Error, reason);
     info.insert(LMUserInfoKey::MayHaveArrived, true);
+    info.insert(LMUserInfoKey::InFlight, int(m_inFlight.size()));
     post(LMNotification::UploadFailedAsset, info);
 }
 
@@ -594,8 +662,23 @@ void LMServerConnection::recordLater()
     }
 }
 
-void LMServerConnection::endBatch(const QString &error, bool storeFailure)
+void LMServerConnection::endBatch(const QString &reason, bool failedStore)
 {
+    if (m_retry)
+        m_retry->cancelWait();
+    // Files on their way finish first, each judged and stamped on its own answer.
+    if (!m_inFlight.isEmpty()) {
+        if (!m_pendingEnd)
+            m_pendingEnd = PendingEnd{reason, failedStore};
+        return;
+    }
+    QString error = reason;
+    bool storeFailure = failedStore;
+    if (m_pendingEnd && error.isEmpty()) {
+        error = m_pendingEnd->error;
+        storeFailure = m_pendingEnd->storeFailure;
+    }
+    m_pendingEnd.reset();
     m_uploading = false;
     m_batchTargets.clear();
     if (m_retry)
