@@ -502,6 +502,8 @@ void LMSessionUploadViewController::beginBatch(const QList<Asset *> &queued)
     m_mayHaveArrivedCount = 0;
     m_inFlight = nullptr;
     m_inFlightNumber = 0;
+    m_inFlightCount = 0;
+    m_simultaneous = server->simultaneousUploads();
     m_categoriesDone = 0;
     m_categoriesTotal = 0;
     // What was selected before says nothing about the file being sent.
@@ -522,6 +524,10 @@ void LMSessionUploadViewController::uploadingAsset(const Notification &notificat
     m_inFlightNumber = m_uploadedCount + m_failedCount + m_mayHaveArrivedCount + 1;
     const int row = rowOfNotifiedAsset(notification);
     m_inFlight = row >= 0 ? m_importQueue->at(row) : m_importQueue->at(m_importQueue->firstUnsentRow());
+    m_inFlightCount = notification.userInfo.value(LMUserInfoKey::InFlight, 1).toInt();
+    // With several on their way, each row says so.
+    if (m_simultaneous > 1 && m_inFlight)
+        m_markedRecords.append(m_inFlight);
     m_progressPanel->fileStarted(record, notification.userInfo.value(LMUserInfoKey::FileName).toString());
     m_previewDwell->start();
     m_display->request();
@@ -531,6 +537,7 @@ void LMSessionUploadViewController::uploadedAsset(const Notification &notificati
 {
     QObject *record = notification.userInfo.value(AssetKey).value<QObject *>();
     m_progressPanel->fileFinished(record);
+    m_inFlightCount = notification.userInfo.value(LMUserInfoKey::InFlight, 0).toInt();
     if (!record && !notification.userInfo.contains(AssetKey))
         record = m_importQueue->at(m_importQueue->firstUnsentRow());
     if (notification.userInfo.contains(LMUserInfoKey::NotRecorded)) {
@@ -559,6 +566,7 @@ void LMSessionUploadViewController::uploadFailedAsset(const Notification &notifi
     m_progressPanel->fileFinished(notification.userInfo.value(AssetKey).value<QObject *>());
     if (!m_uploadInProgress)
         return;
+    m_inFlightCount = notification.userInfo.value(LMUserInfoKey::InFlight, 0).toInt();
     const int row = rowOfNotifiedAsset(notification);
     if (notification.userInfo.value(LMUserInfoKey::MayHaveArrived).toBool()) {
         // The record itself says so, here and after a relaunch.
@@ -599,6 +607,14 @@ void LMSessionUploadViewController::updateDisplay()
     if (m_inFlightNumber == 0) {
         if (m_categoriesTotal > 0)
             setStatusText(tr("Creating categories… %1 of %2").arg(m_categoriesDone).arg(m_categoriesTotal));
+        return;
+    }
+    if (m_simultaneous > 1) {
+        // Files finish out of turn: the count is of those done, with how many are on their way.
+        const QLocale locale;
+        const QString done = tr("%1 of %2").arg(locale.toString(m_uploadedCount + m_failedCount + m_mayHaveArrivedCount),
+                                                locale.toString(m_uploadBatchTotal));
+        setStatusText(m_inFlightCount > 0 ? tr("%1 · %2 in flight").arg(done).arg(m_inFlightCount) : done);
         return;
     }
     setStatusText(QStringLiteral("uploading asset %1 of %2").arg(m_inFlightNumber).arg(m_uploadBatchTotal));
@@ -716,6 +732,11 @@ void LMSessionUploadViewController::willDisplayCell(ColumnBrowser *, BrowserCell
         cell.icon = view()->style()->standardIcon(QStyle::SP_MessageBoxWarning);
         cell.toolTip = tr("May have arrived: %1").arg(record->uploadStateReason());
         cell.description = cell.toolTip;
+    } else if (record && m_simultaneous > 1 && m_uploadInProgress &&
+               record->uploadState() == Asset::UploadState::Sending) {
+        cell.icon = view()->style()->standardIcon(QStyle::SP_ArrowUp);
+        cell.toolTip = tr("Sending");
+        cell.description = goesTo.isEmpty() ? cell.toolTip : cell.toolTip + QStringLiteral(". ") + goesTo;
     } else if (!failure.isEmpty()) {
         cell.icon = view()->style()->standardIcon(QStyle::SP_MessageBoxCritical);
         cell.toolTip = failure;

@@ -191,6 +191,9 @@ private:
     // The record being sent and its number in the batch (0 before the first).
     QPointer<Asset> m_inFlight;
     qint64 m_inFlightNumber = 0;
+    // Files of the batch on their way, and how many may be at once (the batch's setting).
+    int m_inFlightCount = 0;
+    int m_simultaneous = 1;
     // Failed records whose rows have yet to show their mark.
     QList<QPointer<Asset>> m_markedRecords;
     CoalescedUpdate *m_display;

@@ -84,6 +84,7 @@ void UploadProgressPanel::beginBatch(const QList<Asset *> &records)
     m_finishedFiles = 0;
     m_current = nullptr;
     m_currentFraction = 0;
+    m_sending.clear();
     m_halting = false;
     m_samples.clear();
     m_rate = 0;
@@ -147,14 +148,18 @@ void UploadProgressPanel::fileStarted(const QObject *record, const QString &file
     m_current = record;
     m_currentFraction = 0;
     m_currentName = fileName;
+    m_sending.insert(record, 0);
     m_update->request();
 }
 
 void UploadProgressPanel::fileProgress(const QObject *record, qint64 sent, qint64 total)
 {
-    if (record != m_current || total <= 0)
+    const auto sending = m_sending.find(record);
+    if (sending == m_sending.end() || total <= 0)
         return;
-    m_currentFraction = std::clamp(double(sent) / double(total), 0.0, 1.0);
+    *sending = std::clamp(double(sent) / double(total), 0.0, 1.0);
+    if (record == m_current)
+        m_currentFraction = *sending;
     sample();
     setAwaitingServer(awaitingServer());
     m_update->request();
@@ -166,6 +171,7 @@ void UploadProgressPanel::fileFinished(const QObject *record)
     setAwaitingServer(false);
     ++m_finishedFiles;
     m_finishedBytes += m_sizes.value(record, 0);
+    m_sending.remove(record);
     if (record == m_current) {
         m_current = nullptr;
         m_currentFraction = 0;
@@ -184,6 +190,7 @@ void UploadProgressPanel::endBatch()
 {
     ++m_batchId;
     m_current = nullptr;
+    m_sending.clear();
     m_samples.clear();
     m_tick->stop();
     m_update->cancel();
@@ -191,9 +198,11 @@ void UploadProgressPanel::endBatch()
 
 qint64 UploadProgressPanel::doneBytes() const
 {
-    const qint64 current =
-        m_current ? qint64(std::llround(m_currentFraction * double(m_sizes.value(m_current, 0)))) : 0;
-    return std::min(m_finishedBytes + current, m_batchBytes);
+    // Every file on its way counts with its share: a handful at most.
+    double sending = 0;
+    for (auto it = m_sending.cbegin(); it != m_sending.cend(); ++it)
+        sending += it.value() * double(m_sizes.value(it.key(), 0));
+    return std::min(m_finishedBytes + qint64(std::llround(sending)), m_batchBytes);
 }
 
 qint64 UploadProgressPanel::sendingElapsed() const

@@ -75,6 +75,8 @@ private:
     const QObject *m_current = nullptr;
     QString m_currentName;
     double m_currentFraction = 0;
+    // The share sent of each file on its way (the current one among them).
+    QHash<const QObject *, double> m_sending;
     bool m_halting = false;
     QElapsedTimer m_clock;
     qint64 m_waitedNs = 0;

@@ -80,10 +80,12 @@ private:
         const QString status = m_s.status();
         if (m_s.upload()->uploadInProgress() && !status.isEmpty() &&
             !(m_number == 0 && preparing.match(status).hasMatch())) {
-            static const QRegularExpression counting(QStringLiteral("^uploading asset (\\d+) of (\\d+)$"));
+            // With several at once it counts the files done and those on their way.
+            static const QRegularExpression counting(
+                QStringLiteral("^(?:uploading asset (\\d+)|(\\d+)) of (\\d+)(?(2)(?: · [1-4] in flight)?|)$"));
             const QRegularExpressionMatch match = counting.match(status);
-            const int number = match.captured(1).toInt();
-            if (!match.hasMatch() || match.captured(2).toInt() != m_s.upload()->uploadBatchTotal() ||
+            const int number = match.captured(1).isEmpty() ? match.captured(2).toInt() + 1 : match.captured(1).toInt();
+            if (!match.hasMatch() || match.captured(3).toInt() != m_s.upload()->uploadBatchTotal() ||
                 number < m_number || number > m_outcomes + 1)
                 problems.append(QStringLiteral("\"%1\" after %2 files").arg(status).arg(m_outcomes));
             m_number = number;
@@ -355,15 +357,18 @@ private slots:
     void uploadsABatch_data()
     {
         QTest::addColumn<int>("files");
-        QTest::addColumn<int>("refused"); // the server answers 500 to this file (from 1); 0: none
-        QTest::newRow("five") << 5 << 0;
-        QTest::newRow("fifty in a flash, one refused") << 50 << 17;
+        QTest::addColumn<int>("refused"); // the server answers 500 to this POST (from 1); 0: none
+        QTest::addColumn<int>("parallel");
+        QTest::newRow("five") << 5 << 0 << 1;
+        QTest::newRow("fifty in a flash, one refused") << 50 << 17 << 1;
+        QTest::newRow("fifty, four at once, one refused") << 50 << 17 << 4;
     }
 
     void uploadsABatch()
     {
         QFETCH(int, files);
         QFETCH(int, refused);
+        QFETCH(int, parallel);
         const QString tag = QString::fromUtf8(QTest::currentDataTag());
         UploadSession s(
             m_context, tag,
@@ -377,6 +382,7 @@ private slots:
 
         BatchWatch watch(s);
         QCOMPARE(s.status(), QString());
+        s.bookmark->setSimultaneousUploads(parallel);
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
         QCOMPARE(s.upload()->startUploadButton()->text(), QStringLiteral("Stop Upload"));
         QVERIFY(!s.browser()->isListEnabled() && !s.upload()->chooseAssetsButton()->isEnabled() &&
@@ -393,7 +399,17 @@ private slots:
         QVERIFY(s.browser()->isListEnabled() && s.upload()->chooseAssetsButton()->isEnabled() &&
                 s.upload()->backToCategoriesButton()->isEnabled() &&
                 !s.upload()->progressPanel()->isVisible());
-        // Every outcome reached the status line, the list and the store file.
+        // Every outcome reached the status line, the list and the store file. The refused POST
+        // is of the refused file's turn, which with several at once the server log tells.
+        const QList<QJsonObject> assets = s.server.requests(QStringLiteral("/ra/categoryAssets.json"));
+        QHash<QString, QJsonObject> bodies; // by file name
+        for (const QJsonObject &request : std::as_const(assets)) {
+            const QJsonObject body = requestBody(request);
+            const QString name = body.value(QLatin1String("assetFileName")).toString();
+            bodies.insert(name, body);
+            if (request.value("status").toInt() == 500)
+                refused = int(paths.indexOf(QFileInfo(paths.first()).path() + '/' + name)) + 1;
+        }
         const QStringList left = refused ? QStringList{paths.at(refused - 1)} : QStringList();
         QCOMPARE(s.status(), refused ? QStringLiteral("1 file could not be uploaded") : QString());
         QCOMPARE(filePaths(s.upload()->importQueue()), left);
@@ -413,13 +429,13 @@ private slots:
             s.server.requests(QStringLiteral("/ra/assetImportStatus.json"));
         QCOMPARE(statusRequests.size(), 1);
         QCOMPARE(requestBody(statusRequests.first()).value(QLatin1String("count")).toInt(), files);
-        const QList<QJsonObject> assets = s.server.requests(QStringLiteral("/ra/categoryAssets.json"));
         QCOMPARE(assets.size(), files);
         const QString importId =
             requestBody(assets.first()).value(QLatin1String("importStatusID")).toString();
         QVERIFY(!importId.isEmpty());
         for (int i = 0; i < files; ++i) {
-            const QJsonObject body = requestBody(assets.at(i));
+            const QJsonObject body =
+                parallel == 1 ? requestBody(assets.at(i)) : bodies.value(QFileInfo(paths.at(i)).fileName());
             QCOMPARE(body.value(QLatin1String("assetFileName")).toString(),
                      QFileInfo(paths.at(i)).fileName());
             QCOMPARE(body.value(QLatin1String("importStatusID")).toString(), importId);
