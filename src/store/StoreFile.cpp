@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QTimeZone>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QLoggingCategory>
 #include <QSqlError>
@@ -119,6 +120,7 @@ QString StoreFile::jsonList(const QList<qint64> &numbers)
 
 StoreFile::~StoreFile()
 {
+    finishCheckpoint();
     // Statements go before the connection they were prepared on.
     m_statements.clear();
     closeConnection(m_connectionName);
@@ -206,6 +208,8 @@ bool StoreFile::open(const QString &path, QString *error)
     if (!exec(QStringLiteral("PRAGMA journal_mode=WAL"), error) && m_lastFailure == Failure::InUse)
         return false;
     exec(QStringLiteral("PRAGMA synchronous=NORMAL"), &ignored);
+    // Checkpoints run on a thread of their own (checkpointWhenDue).
+    exec(QStringLiteral("PRAGMA wal_autocheckpoint=0"), &ignored);
     // A password moved out to the keyring must not linger in freed pages of the file.
     exec(QStringLiteral("PRAGMA secure_delete=ON"), &ignored);
     if (!exec(QStringLiteral("PRAGMA foreign_keys=ON"), error))
@@ -213,8 +217,38 @@ bool StoreFile::open(const QString &path, QString *error)
     return migrate(error);
 }
 
+void StoreFile::checkpointWhenDue()
+{
+    // About SQLite's own threshold of 1,000 pages.
+    constexpr qint64 DueBytes = 4 * 1024 * 1024;
+    if (m_checkpointing.load() || m_path.isEmpty() || QFileInfo(m_path + QStringLiteral("-wal")).size() < DueBytes)
+        return;
+    finishCheckpoint();
+    m_checkpointing = true;
+    m_checkpointer = std::thread([this, path = m_path] {
+        const QString name = QStringLiteral("lumaro-checkpoint-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(path);
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+            // Passive: it copies what no reader still needs and never waits for a writer.
+            if (db.open())
+                QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
+        }
+        closeConnection(name);
+        m_checkpointing = false;
+    });
+}
+
+void StoreFile::finishCheckpoint()
+{
+    if (m_checkpointer.joinable())
+        m_checkpointer.join();
+}
+
 void StoreFile::truncateJournal()
 {
+    finishCheckpoint();
     QString ignored;
     exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"), &ignored);
 }
@@ -601,5 +635,6 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
     }
     if (transaction && !db.commit())
         return fail(reasonFor(db.lastError()));
+    checkpointWhenDue();
     return inserted;
 }

@@ -7,8 +7,10 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <atomic>
 #include <functional>
 #include <optional>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -98,10 +100,16 @@ private:
     // Prepared once per connection and kept: SQLite then skips parsing and planning.
     [[nodiscard]] QSqlQuery *statement(const QString &sql, QString *error);
     [[nodiscard]] QString reasonFor(const QSqlError &error) const;
+    // Copies the write-ahead log into the file on a thread of its own once it has grown, so the
+    // sync that goes with it never holds the caller; SQLite's own checkpoint is off for that.
+    void checkpointWhenDue();
+    void finishCheckpoint();
 
     QString m_path;
     QString m_connectionName;
     QString m_injectedFailure;
     std::unordered_map<QString, QSqlQuery> m_statements;
     mutable Failure m_lastFailure = Failure::None;
+    std::thread m_checkpointer;
+    std::atomic<bool> m_checkpointing{false};
 };
