@@ -3,7 +3,7 @@
 // batch, and what an open import log adds.
 //
 //   bench_batch [--small N] [--large N] [--kib N] [--rounds N] [--stamps N] [--without-log]
-//               [--screenshot PNG] [--tree-files N] [--tree-folders N] [--tree-only]
+//               [--screenshot PNG] [--tree-files N] [--tree-folders N] [--tree-only] [--parallel N]
 //
 // A session window is opened offscreen on a private store (its own XDG folders) against
 // lumaro-devserver --discard-bodies, shown in its upload view with a category selected; the
@@ -90,8 +90,12 @@ void settle(int ms)
     loop.exec();
 }
 
+// Files in flight at once, for the window and the core alike (--parallel).
+int simultaneous = 1;
+
 void fillBookmark(ServerBookmark *bookmark, quint16 port)
 {
+    bookmark->setSimultaneousUploads(simultaneous);
     bookmark->setHostName(QStringLiteral("127.0.0.1"));
     bookmark->setSecureConnect(false);
     bookmark->setPortNumber(port);
@@ -366,6 +370,8 @@ int main(int argc, char *argv[])
             treeFiles = qMax(1, args.at(i + 1).toInt());
         else if (args.at(i) == QLatin1String("--tree-folders"))
             treeFolders = qMax(1, args.at(i + 1).toInt());
+        else if (args.at(i) == QLatin1String("--parallel"))
+            simultaneous = std::clamp(args.at(i + 1).toInt(), 1, int(ServerBookmark::MaxSimultaneousUploads));
     }
     std::printf("load_average_at_start %.2f\n", loadAverage());
 
