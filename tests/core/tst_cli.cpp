@@ -471,8 +471,8 @@ private slots:
         QTest::addColumn<QStringList>("uploaded");
         QTest::newRow("once: the file in flight goes") << 1 << QStringList{"a.jpg"};
         QTest::newRow("twice: stops at once") << 2 << QStringList{};
-        // Both files on their way when the process dies: neither is lost nor sent again.
-        QTest::newRow("killed with two in flight") << 9 << QStringList{};
+        // Four files on their way when the process dies: none is lost nor sent again.
+        QTest::newRow("killed with four in flight") << 9 << QStringList{};
     }
 
     void interrupting()
@@ -480,18 +480,21 @@ private slots:
         QFETCH(int, interrupts);
         DevServer server({"--user", "ann:" + Password, "--fault", "POST /ra/categoryAssets.json=delay:1500"});
         QVERIFY2(seedStore(server), qPrintable(server.errorString()));
+        const QString four = m_files.filePath("four");
+        for (const char *name : {"1.jpg", "2.jpg", "3.jpg", "4.jpg"})
+            writeFile(four + '/' + name, name);
         QProcess process;
-        startCli(process, {"upload", "-b", "Shop", "-c", "/Photos", "--json", "--parallel", interrupts == 9 ? "2" : "1", m_dir},
-                 {}, interrupts == 1);
+        startCli(process, {"upload", "-b", "Shop", "-c", "/Photos", "--json", "--parallel", interrupts == 9 ? "4" : "1",
+                           interrupts == 9 ? four : m_dir}, {}, interrupts == 1);
         QByteArray out;
-        QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).count("file-started") >= (interrupts == 9 ? 2 : 1), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT((out += process.readAllStandardOutput()).count("file-started") >= (interrupts == 9 ? 4 : 1), 20000);
         ::kill(pid_t(process.processId()), interrupts == 9 ? SIGKILL : SIGINT);
         if (interrupts == 9) {
             QVERIFY(process.waitForFinished(20000));
-            const Run again = cli({"upload", "-b", "Shop", "-c", "/Photos", "--json", m_dir});
+            const Run again = cli({"upload", "-b", "Shop", "-c", "/Photos", "--json", four});
             QCOMPARE(again.status, 0);
-            QCOMPARE(again.out.count("\",\"mayHaveArrived\""), 2);
-            QTRY_COMPARE(server.requests("/ra/categoryAssets.json").size(), 2);
+            QCOMPARE(again.out.count("\",\"mayHaveArrived\""), 4);
+            QTRY_COMPARE(server.requests("/ra/categoryAssets.json").size(), 4);
             return;
         }
         // Signals sent back to back may arrive as one: the second goes once the first is heard.
