@@ -207,7 +207,8 @@ int Commands::upload(const CliOptions &options)
         ++interruptions;
         connection.setHaltUpload(true);
         if (batchRunning && interruptions == 1) {
-            progress->note(QStringLiteral("stopping after the file in flight; press Ctrl+C again to stop at once"));
+            progress->note(QStringLiteral("stopping after the %1 in flight; press Ctrl+C again to stop at once")
+                               .arg(connection.uploadsInFlight() > 1 ? QStringLiteral("files") : QStringLiteral("file")));
             return;
         }
         // The batch then fails its file in flight and ends; before it, the wait ends here.

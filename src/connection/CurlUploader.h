@@ -32,7 +32,8 @@
 // the bookmark pins (the same decision CertificateTrust makes for Qt's requests); any other
 // failure comes back as an untrusted certificate before anything was sent.
 //
-// Results and progress are delivered on the thread that owns the uploader, in order.
+// Results and progress are delivered on the thread that owns the uploader; each job's in order,
+// the jobs' results as they finish.
 class CurlUploader : public QObject {
     Q_OBJECT
 public:
