@@ -202,31 +202,6 @@ private slots:
         QCOMPARE(readStore().names(), QStringList{QStringLiteral("Beta")});
     }
 
-    void newBookmarkIsInsertedBeforeTheEditorShows()
-    {
-        launch();
-        int namedAtPreparation = -1;
-        QObject probe;
-        connect(context(), &ObjectContext::objectInserted, &probe, [&](ManagedObject *record) {
-            auto *bookmark = qobject_cast<ServerBookmark *>(record);
-            QVERIFY(bookmark);
-            namedAtPreparation = list()->presentedViewControllers().size();
-        });
-        m_app->newMenuItem()->trigger();
-        QCOMPARE(namedAtPreparation, 0); // inserted while no sheet was up yet
-        const QList<ViewController *> sheets = list()->presentedViewControllers();
-        QCOMPARE(sheets.size(), 1);
-        auto *editor = qobject_cast<LMBookmarkEditViewController *>(sheets.constFirst());
-        QVERIFY(editor && editor->isNew()); // its defaults: tst_bookmarkeditor
-
-        // While the editor is up nothing else may start on the bookmarks.
-        m_app->newMenuItem()->trigger();
-        m_app->connectMenuItem()->setEnabled(true);
-        m_app->connectMenuItem()->trigger();
-        QCOMPARE(list()->presentedViewControllers().size(), 1);
-        QVERIFY(bookmarksWindow()->sessionWindowControllers().isEmpty());
-    }
-
     void openSessionGuardsEditConnectAndDelete()
     {
         DevServer server({QStringLiteral("--user"), QStringLiteral("dana:pw-dana")});
