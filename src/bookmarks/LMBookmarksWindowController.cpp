@@ -143,6 +143,10 @@ void LMBookmarksWindowController::windowDidLoad()
         showKeyringNotice(m_passwords->secrets()->unavailableReason());
     m_connectToolbarItem->setEnabled(false);
     m_editToolbarItem->setEnabled(false);
+    // Otherwise the table makes its first row current on focus: it looks chosen, yet Connect and
+    // Edit stay off. A real selection enables them through the list's selection handler.
+    if (LMBookmarksViewController *list = bookmarksViewController())
+        list->selectBookmark(list->bookmarkToSelectAtLaunch());
     reopenSessions();
 }
 

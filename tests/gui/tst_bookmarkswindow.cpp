@@ -142,10 +142,9 @@ private slots:
         QVERIFY(context()->save());
         launch();
         bookmarksWindow()->window()->resize(620, 360);
-        QVERIFY(controlsEnabled(false));
-
-        clickRow(0);
+        // The row that looks chosen at launch (the current one) is the selection, and usable.
         QCOMPARE(list()->selectedBookmark()->bookmarkName(), QStringLiteral("Local Lumaro"));
+        QCOMPARE(table()->selectionModel()->selectedRows(), QModelIndexList{table()->currentIndex()});
         QVERIFY(controlsEnabled(true));
         const QPoint belowRows(10, table()->viewport()->height() - 5);
         QVERIFY(!table()->indexAt(belowRows).isValid());
@@ -270,7 +269,8 @@ private slots:
         QCOMPARE(sessions.at(0)->connectionBookmark(), zeta);
         QCOMPARE(sessions.at(1)->connectionBookmark(), alpha);
         QCOMPARE(bookmarksWindow()->bookmarkToOpen(), nullptr);
-        QCOMPARE(list()->selectedBookmark(), nullptr);
+        // Launch selects the first bookmark not already at work in a window.
+        QCOMPARE(list()->selectedBookmark()->bookmarkName(), QStringLiteral("Mid"));
         for (LMSessionWindowController *session : sessions)
             QVERIFY(QTest::qWaitForWindowExposed(session->window()));
         QTRY_COMPARE(loginsSeen(server, QStringLiteral("/ra/categories.json")).size(), 2);
@@ -299,6 +299,7 @@ private slots:
     void anUnknownSegueIsOnlyLogged()
     {
         launch();
+        QVERIFY(controlsEnabled(false));
         Segue segue{QStringLiteral("noSuchSegue"), bookmarksWindow(), nullptr, Segue::Kind::Window};
         StdoutCapture out;
         bookmarksWindow()->prepareForSegue(segue, bookmarksWindow());
