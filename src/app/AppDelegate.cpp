@@ -123,8 +123,20 @@ LMBookmarksWindowController *AppDelegate::bookmarksWindowController() const
     return m_bookmarksWindowController;
 }
 
+QIcon AppDelegate::applicationIcon()
+{
+    // The bundled sizes a taskbar asks for; X11 drops an icon that offers only 256 pixels.
+    QIcon bundled;
+    for (int size : {16, 22, 24, 32, 48, 64, 128})
+        bundled.addFile(QStringLiteral(":/icons/lumaro-importer-%1.png").arg(size), QSize(size, size));
+    bundled.addFile(QStringLiteral(":/icons/lumaro-importer.png"), QSize(256, 256));
+    return QIcon::fromTheme(IconName, bundled);
+}
+
 void AppDelegate::applicationDidFinishLaunching()
 {
+    // Before any window exists, so each one is made with it.
+    QApplication::setWindowIcon(applicationIcon());
     // The store first: a failure to open it is told in a blocking alert, and a quit asked for
     // meanwhile must find no windows opened behind it.
     (void)managedObjectContext();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -27,6 +28,11 @@ public:
     Q_ENUM(TerminateReply)
 
     static inline const QString ShowBookmarksKey = QStringLiteral("show bookmarks");
+    // The name the desktop entry's Icon= and the installed icons carry.
+    static inline const QString IconName = QStringLiteral("com.veltrane.LumaroImporter");
+
+    // The icon theme's, else the bundled one.
+    [[nodiscard]] static QIcon applicationIcon();
 
     AppDelegate();
     ~AppDelegate() override;

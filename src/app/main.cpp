@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QIcon>
 #include <QLoggingCategory>
 
 #include <cstdio>
@@ -53,7 +52,6 @@ int main(int argc, char *argv[])
     QApplication::setApplicationDisplayName(QStringLiteral("Lumaro Importer"));
     QApplication::setApplicationVersion(QStringLiteral(LUMARO_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral("com.veltrane.LumaroImporter"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/lumaro-importer.png")));
     // The quit flow decides when the process ends, not the closing of a window.
     QApplication::setQuitOnLastWindowClosed(false);
 

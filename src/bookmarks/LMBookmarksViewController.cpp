@@ -134,6 +134,19 @@ void LMBookmarksViewController::selectBookmark(const ServerBookmark *bookmark)
     m_table->scrollTo(index);
 }
 
+ServerBookmark *LMBookmarksViewController::bookmarkToSelectAtLaunch() const
+{
+    ServerBookmark *first = nullptr;
+    for (int row = 0; row < m_proxy->rowCount(); ++row) {
+        ServerBookmark *bookmark = m_model->bookmarkAt(m_proxy->mapToSource(m_proxy->index(row, 0)).row());
+        if (bookmark && !bookmark->sessionWindowOpen().value_or(false))
+            return bookmark;
+        if (!first)
+            first = bookmark;
+    }
+    return first;
+}
+
 void LMBookmarksViewController::bookmarkTableWasClicked()
 {
     updateControls();

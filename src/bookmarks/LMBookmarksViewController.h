@@ -27,6 +27,8 @@ public:
     [[nodiscard]] ServerBookmark *selectedBookmark() const;
     // Selects exactly this bookmark (none clears the selection).
     void selectBookmark(const ServerBookmark *bookmark);
+    // The first bookmark in the list's order whose session window is not open, else the first.
+    [[nodiscard]] ServerBookmark *bookmarkToSelectAtLaunch() const;
 
     // Taken from the application delegate on first use, then kept; none when the store failed.
     [[nodiscard]] ObjectContext *managedObjectContext();

@@ -103,11 +103,12 @@ void LMBookmarksWindowController::showKeyringNotice(const QString &reason)
     // not loaded yet says it when it loads.
     if (m_keyringNotice || !isWindowLoaded())
         return;
-    m_keyringNotice = new QLabel(tr("No desktop keyring: passwords stay in the application's own data file."),
-                                 window());
+    // The reason says which of the keyring's troubles it is and what to do about it.
+    m_keyringNotice = new QLabel(
+        tr("%1 Meanwhile passwords stay in the application's own data file.").arg(reason), window());
     m_keyringNotice->setObjectName(QStringLiteral("keyringNotice"));
-    m_keyringNotice->setToolTip(tr("The desktop keyring cannot be used (%1). The data file is readable by you only.")
-                                    .arg(reason));
+    m_keyringNotice->setWordWrap(true);
+    m_keyringNotice->setToolTip(tr("The data file is readable by you only."));
     // Made after the window is up, so neither line nor bar would show by themselves.
     window()->statusBar()->addWidget(m_keyringNotice, 1);
     m_keyringNotice->show();
@@ -143,6 +144,10 @@ void LMBookmarksWindowController::windowDidLoad()
         showKeyringNotice(m_passwords->secrets()->unavailableReason());
     m_connectToolbarItem->setEnabled(false);
     m_editToolbarItem->setEnabled(false);
+    // Otherwise the table makes its first row current on focus: it looks chosen, yet Connect and
+    // Edit stay off. A real selection enables them through the list's selection handler.
+    if (LMBookmarksViewController *list = bookmarksViewController())
+        list->selectBookmark(list->bookmarkToSelectAtLaunch());
     reopenSessions();
 }
 

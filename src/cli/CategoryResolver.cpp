@@ -3,8 +3,21 @@
 #include "connection/LMRequestRules.h"
 #include "connection/LMServerConnection.h"
 #include "platform/NotificationCenter.h"
+#include "store/ServerBookmark.h"
 
 using LMRequestRules::integerValue;
+
+NotificationWaiter::NotificationWaiter(LMServerConnection *connection) : m_connection(connection)
+{
+    NotificationCenter::defaultCenter()->addObserver(
+        &m_observer, LMNotification::CertificateNeedsTrust, connection, [this](const Notification &n) {
+            m_refusedCertificate = n.userInfo;
+            // Answered after this delivery, as the window's sheet would be.
+            QMetaObject::invokeMethod(
+                m_connection, [connection = m_connection] { connection->answerCertificateQuestion(false); },
+                Qt::QueuedConnection);
+        });
+}
 
 std::optional<Notification> NotificationWaiter::waitFor(const QStringList &names)
 {
@@ -51,7 +64,27 @@ void NotificationWaiter::abort()
 
 Failure CategoryResolver::serverFailure(const QString &reason) const
 {
-    const QString address = m_connection->serverBookmark() ? m_connection->serverBookmark()->urlString() : QString();
+    const ServerBookmark *bookmark = m_connection->serverBookmark();
+    const QString address = bookmark ? bookmark->urlString() : QString();
+    const QVariantMap &certificate = m_waiter->refusedCertificate();
+    if (!certificate.isEmpty()) {
+        // The fingerprint as the window shows it, so a person can compare the two.
+        const QString fingerprint = certificate.value(LMUserInfoKey::Fingerprint).toString();
+        QString message = QStringLiteral("cannot use %1: its certificate is not trusted. %2")
+                              .arg(address, certificate.value(LMUserInfoKey::Problems).toStringList().join(QLatin1Char(' ')));
+        if (certificate.value(LMUserInfoKey::Changed).toBool() && bookmark)
+            message += QStringLiteral(" It is not the certificate trusted so far (%1): it was replaced, or another "
+                                      "machine answers.")
+                           .arg(bookmark->trustedCertificate());
+        return {ExitUnusable, message + QStringLiteral("\nSHA-256 fingerprint: %1\nIf the server's administrator "
+                                                       "confirms this fingerprint, trust the certificate in "
+                                                       "LumaroImporter's window (its bookmark keeps it), or for one "
+                                                       "run with:\n  --trust-certificate %1")
+                                            .arg(fingerprint)};
+    }
+    if (m_connection->loginRefused() && bookmark)
+        return {ExitUnusable, QStringLiteral("cannot use %1: the server refused the login of \"%2\" with %3 (%4)")
+                                  .arg(address, bookmark->userName().value_or(QString()), m_passwordSource, reason)};
     return {ExitUnusable, QStringLiteral("cannot use %1: %2").arg(address, reason)};
 }
 
@@ -62,6 +95,8 @@ std::optional<Failure> CategoryResolver::checkServer()
     if (!checked)
         return Failure{ExitSomeFailed, QStringLiteral("interrupted")};
     const QString why = checked->userInfo.value(LMUserInfoKey::Failure).toString();
+    if (!m_waiter->refusedCertificate().isEmpty())
+        return serverFailure(why);
     // No server answered: the reason names the culprit (the address, the proxy) by itself.
     const QVariantMap error = checked->userInfo.value(LMUserInfoKey::Error).toMap();
     if (!error.isEmpty() && error.value(LMErrorKey::Domain) != LMErrorDomain::Reply && !why.isEmpty())
@@ -134,6 +169,8 @@ std::optional<Failure> CategoryResolver::targetFailure(const CategoryTreeResolve
                            obstacle(*node, levelPath(names, depth)) + QStringLiteral("; pick one with --category-id")};
         case State::Unknown:
         case State::Failed:
+            if (m_connection->loginRefused())
+                return serverFailure(node->reason);
             return Failure{ExitUnusable, QStringLiteral("cannot %1 \"%2\" in %3: %4")
                                              .arg(node->state == State::Failed ? QStringLiteral("find or create")
                                                                                : QStringLiteral("find"),
@@ -210,6 +247,8 @@ std::optional<Failure> CategoryResolver::climbTo(qint64 categoryID)
     m_connection->retrieveCategoryPath(categoryID);
     if (!m_waiter->waitFor({LMNotification::HasCategoryPath}))
         return Failure{ExitSomeFailed, QStringLiteral("interrupted")};
+    if (m_connection->loginRefused())
+        return serverFailure(QStringLiteral("HTTP 401"));
     const auto selected = m_connection->selectedCategory();
     if (m_connection->categoryPath().isEmpty() || !selected ||
         integerValue(selected->value(QLatin1String("id"))) != categoryID)

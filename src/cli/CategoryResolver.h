@@ -8,6 +8,7 @@
 #include <QEventLoop>
 #include <QObject>
 #include <QStringList>
+#include <QVariantMap>
 
 #include <memory>
 #include <optional>
@@ -16,10 +17,12 @@ class LMServerConnection;
 struct Notification;
 
 // Runs the event loop until the connection posts one of the named notifications, or a tree
-// resolver finishes, or until abort() (the user's Ctrl+C) ends the wait.
+// resolver finishes, or until abort() (the user's Ctrl+C) ends the wait. A certificate question
+// is refused at once, since nobody is there to answer it: the requests it held fail, so no wait
+// hangs on it, and the question is kept for the message.
 class NotificationWaiter {
 public:
-    explicit NotificationWaiter(LMServerConnection *connection) : m_connection(connection) {}
+    explicit NotificationWaiter(LMServerConnection *connection);
     NotificationWaiter(const NotificationWaiter &) = delete;
     NotificationWaiter &operator=(const NotificationWaiter &) = delete;
 
@@ -29,9 +32,13 @@ public:
     [[nodiscard]] bool run(CategoryTreeResolver *resolver);
     void abort();
     [[nodiscard]] bool aborted() const { return m_aborted; }
+    // The CertificateNeedsTrust information of the certificate refused; empty when none was.
+    [[nodiscard]] const QVariantMap &refusedCertificate() const { return m_refusedCertificate; }
 
 private:
     LMServerConnection *m_connection;
+    QObject m_observer;
+    QVariantMap m_refusedCertificate;
     QEventLoop *m_loop = nullptr;
     CategoryTreeResolver *m_resolver = nullptr;
     bool m_aborted = false;
@@ -42,8 +49,9 @@ private:
 // an id), leaving the target selected for an upload.
 class CategoryResolver {
 public:
-    CategoryResolver(LMServerConnection *connection, NotificationWaiter *waiter)
-        : m_connection(connection), m_waiter(waiter)
+    // passwordSource: where the login's password came from, for a refused login.
+    CategoryResolver(LMServerConnection *connection, NotificationWaiter *waiter, const QString &passwordSource)
+        : m_connection(connection), m_waiter(waiter), m_passwordSource(passwordSource)
     {
     }
 
@@ -67,13 +75,17 @@ public:
     // in the command line's words; where: its parent's path, or "the top level".
     [[nodiscard]] static QString obstacle(const CategoryTreeResolver::Node &node, const QString &where);
 
+    // Why the server cannot be used, in the command line's words: a refused certificate (with
+    // its fingerprint and how to trust it) or login (with the password's source) before reason.
+    [[nodiscard]] Failure serverFailure(const QString &reason) const;
+
 private:
     // The first level of names that was not found or made, as the failure a user reads; none
     // when the whole path is there (or, with missingAllowed, would be created).
     [[nodiscard]] std::optional<Failure> targetFailure(const CategoryTreeResolver &resolver,
                                                        const QStringList &names, bool missingAllowed);
-    [[nodiscard]] Failure serverFailure(const QString &reason) const;
 
     LMServerConnection *m_connection;
     NotificationWaiter *m_waiter;
+    QString m_passwordSource;
 };

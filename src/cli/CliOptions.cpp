@@ -1,6 +1,7 @@
 #include "CliOptions.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 #include <QSet>
 
 #include "store/ServerBookmark.h"
@@ -25,9 +26,9 @@ QSet<QString> allowedOptions(Command command)
     case Command::Upload:
         return {"bookmark",   "url",     "category", "category-id",    "create",
                 "dry-run",    "flatten", "json",     "password-stdin", "upload-duplicates",
-                "limit-rate", "retries", "retry-for", "parallel"};
+                "limit-rate", "retries", "retry-for", "parallel", "trust-certificate", "timeout"};
     case Command::Categories:
-        return {"bookmark", "url", "password-stdin"};
+        return {"bookmark", "url", "password-stdin", "trust-certificate", "timeout"};
     case Command::Log:
         return {"bookmark", "since"};
     default:
@@ -37,7 +38,7 @@ QSet<QString> allowedOptions(Command command)
 
 Failure usage(const QString &message)
 {
-    return {ExitUsage, message + QStringLiteral("\nTry 'lumaro-import --help'.")};
+    return {ExitUsage, message + UsageHint};
 }
 
 std::optional<QDateTime> parseSince(const QString &text)
@@ -52,6 +53,17 @@ std::optional<QDateTime> parseSince(const QString &text)
 }
 
 } // namespace
+
+bool jsonRequested(const QStringList &arguments)
+{
+    for (const QString &argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--"))
+            return false;
+        if (argument == QLatin1String("--json") || argument == QLatin1String("-json"))
+            return true;
+    }
+    return false;
+}
 
 std::optional<qint64> parseRate(const QString &text)
 {
@@ -137,6 +149,8 @@ std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments)
         {"retries", {}, "N"},
         {"retry-for", {}, "DURATION"},
         {"parallel", {}, "N"},
+        {"trust-certificate", {}, "SHA256"},
+        {"timeout", {}, "SECONDS"},
         {{"h", "help"}, {}},
         {{"V", "version"}, {}},
     });
@@ -221,6 +235,24 @@ std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments)
                              .arg(parser.value("retry-for")));
     }
 
+    if (parser.isSet("trust-certificate")) {
+        // As the window shows it (pairs joined by ":"), or the bare 64 hex digits.
+        static const QRegularExpression sha256(QStringLiteral("^([0-9A-Fa-f]{2}:){31}[0-9A-Fa-f]{2}$|^[0-9A-Fa-f]{64}$"));
+        options.trustCertificate = parser.value("trust-certificate").trimmed();
+        if (!sha256.match(options.trustCertificate).hasMatch())
+            return usage(QStringLiteral("--trust-certificate takes the certificate's SHA-256 fingerprint, 32 hex "
+                                        "pairs such as 3A:F0:...:9C, not \"%1\"")
+                             .arg(parser.value("trust-certificate")));
+    }
+    if (parser.isSet("timeout")) {
+        // Every wait has a limit: 0 would be none.
+        const std::optional<qint64> ms = parseDuration(parser.value("timeout"));
+        if (!ms || *ms < 1000 || *ms > qint64(24) * 3600 * 1000)
+            return usage(QStringLiteral("--timeout takes seconds from 1 to 86400, not \"%1\"")
+                             .arg(parser.value("timeout")));
+        options.timeoutMs = int(*ms);
+    }
+
     QString error;
     switch (options.command) {
     case Command::Upload: {
@@ -264,8 +296,8 @@ std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments)
 
 QString helpText()
 {
-    return QStringLiteral(R"(Usage: lumaro-import upload (--bookmark NAME | --url URL) (--category PATH | --category-id N) [--create] [--flatten] [--upload-duplicates] [--dry-run] [--json] [--password-stdin] [--limit-rate SPEED] [--retries N] [--retry-for DURATION] [--parallel N] FILE_OR_FOLDER...
-  or:  lumaro-import categories (--bookmark NAME | --url URL) [--password-stdin] [PATH]
+    return QStringLiteral(R"(Usage: lumaro-import upload (--bookmark NAME | --url URL) (--category PATH | --category-id N) [--create] [--flatten] [--upload-duplicates] [--dry-run] [--json] [--password-stdin] [--limit-rate SPEED] [--retries N] [--retry-for DURATION] [--trust-certificate SHA256] [--timeout SECONDS] [--parallel N] FILE_OR_FOLDER...
+  or:  lumaro-import categories (--bookmark NAME | --url URL) [--password-stdin] [--trust-certificate SHA256] [--timeout SECONDS] [PATH]
   or:  lumaro-import bookmarks
   or:  lumaro-import log [--bookmark NAME] [--since DATE]
 
@@ -350,8 +382,22 @@ Options:
                         "skipped", "notAdded" and "exitStatus"). A skipped file
                         that may have arrived before carries "mayHaveArrived".
                         With --dry-run: would-create, would-upload and
-                        would-fail.
+                        would-fail. A run that ends before its batch (a usage
+                        error, a server that cannot be reached or used, an
+                        untrusted certificate, nothing to upload) writes one
+                        exit event instead, with "exitStatus" and "reason".
       --password-stdin  Read the password from the first line of standard input.
+      --trust-certificate SHA256
+                        Trust the server's certificate with this SHA-256
+                        fingerprint (32 hex pairs, as LumaroImporter and the
+                        message about an untrusted certificate show it) for
+                        this run, in place of the one its bookmark trusts; it
+                        is never saved.
+      --timeout SECONDS
+                        Give up a request that makes no progress for this long
+                        (the server check, each listing, each category created,
+                        each file sent), and the wait for the keyring: 1 to
+                        86400, default 60, as in LumaroImporter.
       --limit-rate SPEED
                         Send the files no faster than SPEED bytes a second, as
                         curl's option of that name: 500K, 2M, 1.5M or 1048576
@@ -364,10 +410,19 @@ Options:
   -V, --version         Show the version and exit.
 
 Password:
-  The bookmark's stored password; when there is none, the first line of
-  standard input with --password-stdin; else the LUMARO_PASSWORD environment
-  variable. It is never taken as an argument, since other users can read
-  arguments in the process list.
+  The first line of standard input with --password-stdin; else the
+  LUMARO_PASSWORD environment variable; else the bookmark's stored password.
+  A password given for the run wins over the stored one. A login the server
+  refuses says which was used ("the password from standard input"). It is
+  never taken as an argument, since other users can read arguments in the
+  process list.
+
+Certificates:
+  An HTTPS server's certificate must be one this computer trusts, or the one
+  trusted in the bookmark (in LumaroImporter's window), or the one given with
+  --trust-certificate. Any other ends the run at once with status 3 and a
+  message with its SHA-256 fingerprint, what is wrong with it and how to trust
+  it: nobody is asked, so an unattended run never waits for an answer.
 
 Output:
   On a terminal, a live line shows the file (n of m), the bytes sent, the speed
@@ -391,13 +446,14 @@ Exit status:
       not be added; each is listed on standard error.
   2   usage error.
   3   the server or the store could not be used: no connection, wrong login,
-      not a Lumaro server, category not found or ambiguous (or its level could
-      not be listed completely, so nothing is created there), store locked by
+      not a Lumaro server, an untrusted certificate, no answer within
+      --timeout, category not found or ambiguous (or its level could not be
+      listed completely, so nothing is created there), store locked by
       another program for longer than 5 seconds.
 
 Environment:
-  LUMARO_PASSWORD   The password, when neither the bookmark nor standard input
-                    gives one.
+  LUMARO_PASSWORD   The password, unless --password-stdin gives one; it wins
+                    over the bookmark's stored password.
   http_proxy, https_proxy, all_proxy, no_proxy
                     The proxy for each request, read as curl reads them (also
                     HTTPS_PROXY, ALL_PROXY, NO_PROXY); no_proxy takes "*",

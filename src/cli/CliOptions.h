@@ -21,6 +21,9 @@ struct Failure {
     QString message;
 };
 
+// The line a usage error ends with, for a person rather than a script.
+inline const QString UsageHint = QStringLiteral("\nTry 'lumaro-import --help'.");
+
 struct CliOptions {
     enum class Command { Upload, Categories, Bookmarks, Log, Help, Version };
     Command command = Command::Help;
@@ -40,10 +43,15 @@ struct CliOptions {
     std::optional<int> retries;       // --retries
     std::optional<qint64> retryForMs; // --retry-for
     std::optional<int> parallel;      // --parallel
+    QString trustCertificate;         // --trust-certificate: a SHA-256 fingerprint, pinned for this run
+    std::optional<int> timeoutMs;     // --timeout: the longest wait without progress
     QStringList inputs; // files and folders to upload
 };
 
 [[nodiscard]] std::variant<CliOptions, Failure> parseArguments(const QStringList &arguments);
+
+// Whether --json is among the options, for a usage error that must still be told as an event.
+[[nodiscard]] bool jsonRequested(const QStringList &arguments);
 
 // A time as "90", "90s", "30m" or "2h" (seconds without a unit), in milliseconds.
 [[nodiscard]] std::optional<qint64> parseDuration(const QString &text);

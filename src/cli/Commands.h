@@ -12,4 +12,7 @@ namespace Commands {
 
 // "lumaro-import: " + message on standard error; returns the failure's status.
 int report(const Failure &failure);
+// The same for a run that ends before its batch does; with --json also as an "exit" event, so
+// a script reads why from standard output.
+int exitEarly(const Failure &failure, bool json);
 } // namespace Commands

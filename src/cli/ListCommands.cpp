@@ -2,6 +2,7 @@
 #include "CategoryResolver.h"
 #include "Commands.h"
 #include "ServerAccess.h"
+#include "UploadReport.h"
 
 #include "connection/LMRequestRules.h"
 #include "connection/LMServerConnection.h"
@@ -30,6 +31,17 @@ int Commands::report(const Failure &failure)
     return failure.status;
 }
 
+int Commands::exitEarly(const Failure &failure, bool json)
+{
+    if (json) {
+        QString reason = failure.message;
+        if (reason.endsWith(UsageHint))
+            reason.chop(UsageHint.size());
+        UploadReport::event({{"event", "exit"}, {"exitStatus", failure.status}, {"reason", reason}});
+    }
+    return report(failure);
+}
+
 int Commands::bookmarks()
 {
     auto opened = ServerAccess::openStore(PersistentStore::Contents::BookmarksOnly);
@@ -55,13 +67,15 @@ int Commands::categories(const CliOptions &options)
         stored = std::get<ServerBookmark *>(found);
     }
     ObjectContext memory;
-    auto made = ServerAccess::connectionBookmark(&memory, options, stored);
+    QString passwordSource;
+    auto made = ServerAccess::connectionBookmark(&memory, options, stored, &passwordSource);
     if (auto *failure = std::get_if<Failure>(&made))
         return report(*failure);
 
     LMServerConnection connection(std::get<ServerBookmark *>(made));
+    ServerAccess::configure(&connection, options);
     NotificationWaiter waiter(&connection);
-    CategoryResolver resolver(&connection, &waiter);
+    CategoryResolver resolver(&connection, &waiter, passwordSource);
     std::optional<Failure> failure = resolver.checkServer();
     if (!failure && !options.categoryPath.isEmpty())
         failure = resolver.findTarget(options.categoryPath, false);

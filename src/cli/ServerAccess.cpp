@@ -1,5 +1,6 @@
 #include "ServerAccess.h"
 
+#include "connection/LMServerConnection.h"
 #include "store/BookmarkPasswords.h"
 #include "store/ObjectContext.h"
 #include "store/SecretStore.h"
@@ -8,6 +9,7 @@
 
 #include <QEventLoop>
 #include <QFile>
+#include <QTimer>
 #include <QUrl>
 
 #include <cstdio>
@@ -19,12 +21,14 @@ namespace ServerAccess {
 namespace {
 
 // What the desktop's keyring (or, for a store not yet moved there, the store file) keeps for the
-// bookmark; nothing when the bookmark asks each time or no keyring answers.
-std::optional<QString> keptPassword(ServerBookmark *copy)
+// bookmark; nothing when the bookmark asks each time or no keyring answers. A keyring that waits
+// for someone to unlock it is given as long as a request.
+std::variant<std::optional<QString>, Failure> keptPassword(ServerBookmark *copy, int limitMs)
 {
     SecretStore secrets;
     BookmarkPasswords passwords(copy->managedObjectContext(), &secrets);
     std::optional<QString> kept;
+    bool answered = false;
     QEventLoop loop;
     QObject receiver;
     passwords.passwordFor(
@@ -32,31 +36,46 @@ std::optional<QString> keptPassword(ServerBookmark *copy)
         [&](const BookmarkPasswords::Answer &answer) {
             if (!answer.mustAsk && answer.password && !answer.password->isEmpty())
                 kept = answer.password;
+            answered = true;
             loop.quit();
         },
         false);
+    QTimer::singleShot(limitMs, &loop, &QEventLoop::quit);
     loop.exec();
+    if (!answered)
+        return Failure{ExitUnusable, QStringLiteral("the desktop keyring did not give the bookmark's password within %1 "
+                                                    "seconds (is it locked?); use --password-stdin or LUMARO_PASSWORD")
+                                         .arg(limitMs / 1000)};
     return kept;
 }
 
-// The one place the password comes from: what the bookmark keeps, then standard input, then the
-// environment. Never an argument: other users can read those in the process list.
-std::variant<QString, Failure> obtainPassword(ServerBookmark *copy, const CliOptions &options)
+// The one place the password comes from: standard input, then the environment (given for this
+// run), then what the bookmark keeps. Never an argument: other users can read those in the process
+// list. source says which, for a refused login.
+std::variant<QString, Failure> obtainPassword(ServerBookmark *copy, const CliOptions &options, QString *source)
 {
-    if (copy) {
-        if (std::optional<QString> kept = keptPassword(copy))
-            return *kept;
-    }
     if (options.passwordStdin) {
         std::string line;
         if (!std::getline(std::cin, line))
             return Failure{ExitUsage, QStringLiteral("--password-stdin: nothing to read on standard input")};
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
+        *source = QStringLiteral("the password from standard input");
         return QString::fromStdString(line);
     }
-    if (qEnvironmentVariableIsSet("LUMARO_PASSWORD"))
+    if (qEnvironmentVariableIsSet("LUMARO_PASSWORD")) {
+        *source = QStringLiteral("the password from LUMARO_PASSWORD");
         return qEnvironmentVariable("LUMARO_PASSWORD");
+    }
+    if (copy) {
+        auto kept = keptPassword(copy, options.timeoutMs.value_or(LMServerConnection::Timeouts{}.idleMs));
+        if (auto *failure = std::get_if<Failure>(&kept))
+            return *failure;
+        if (const auto &password = std::get<std::optional<QString>>(kept)) {
+            *source = QStringLiteral("the password stored in the bookmark");
+            return *password;
+        }
+    }
     return Failure{ExitUsage, QStringLiteral("no password: %1; use --password-stdin or set LUMARO_PASSWORD")
                                   .arg(copy ? QStringLiteral("the bookmark keeps none")
                                               : QStringLiteral("a server from --url needs one"))};
@@ -127,7 +146,7 @@ std::variant<ServerBookmark *, Failure> findBookmark(ObjectContext *store, const
 }
 
 std::variant<ServerBookmark *, Failure> connectionBookmark(ObjectContext *memory, const CliOptions &options,
-                                                           const ServerBookmark *stored)
+                                                           const ServerBookmark *stored, QString *passwordSource)
 {
     ServerBookmark *bookmark = nullptr;
     if (stored) {
@@ -140,11 +159,28 @@ std::variant<ServerBookmark *, Failure> connectionBookmark(ObjectContext *memory
             return *failure;
         bookmark = std::get<ServerBookmark *>(made);
     }
-    auto password = obtainPassword(stored ? bookmark : nullptr, options);
+    // The copy is never saved, so the pin holds for this run only; the connection checks it as
+    // it checks one set in the window.
+    if (!options.trustCertificate.isEmpty())
+        bookmark->setTrustedCertificate(options.trustCertificate);
+    auto password = obtainPassword(stored ? bookmark : nullptr, options, passwordSource);
     if (auto *failure = std::get_if<Failure>(&password))
         return *failure;
     bookmark->setPassword(std::get<QString>(password));
     return bookmark;
+}
+
+void configure(LMServerConnection *connection, const CliOptions &options)
+{
+    if (options.timeoutMs) {
+        LMServerConnection::Timeouts timeouts = connection->timeouts();
+        timeouts.idleMs = *options.timeoutMs;
+        connection->setTimeouts(timeouts);
+    }
+    if (options.limitRate)
+        connection->setUploadRateLimit(*options.limitRate);
+    if (options.parallel)
+        connection->setSimultaneousUploads(*options.parallel);
 }
 
 } // namespace ServerAccess

@@ -160,43 +160,42 @@ int dryRun(const CliOptions &options, const LMServerConnection &connection, cons
 
 int Commands::upload(const CliOptions &options)
 {
+    // Every way out before the batch (which ends with batch-done) is told as one exit event too.
+    auto stop = [&](const Failure &failure) { return exitEarly(failure, options.json); };
     const AddedFiles::Result added = AddedFiles::collect(options.inputs);
     reportNotAdded(options, added.problems);
     const bool leftOut = !added.problems.isEmpty();
     if (added.files.isEmpty()) {
         if (leftOut)
-            return report(Failure{ExitSomeFailed, QStringLiteral("nothing left to upload")});
-        report(Failure{ExitSuccess, QStringLiteral("no files to upload in %1").arg(options.inputs.join(QStringLiteral(", ")))});
-        return ExitSuccess;
+            return stop(Failure{ExitSomeFailed, QStringLiteral("nothing left to upload")});
+        return stop(Failure{ExitSuccess, QStringLiteral("no files to upload in %1").arg(options.inputs.join(QStringLiteral(", ")))});
     }
 
     // Only the bookmarks are read: the log is written to, one entry at a time, never loaded.
     auto opened = ServerAccess::openStore(PersistentStore::Contents::BookmarksOnly);
     if (auto *failure = std::get_if<Failure>(&opened))
-        return report(*failure);
+        return stop(*failure);
     ObjectContext *store = std::get<std::unique_ptr<ObjectContext>>(opened).get();
     ServerBookmark *stored = nullptr;
     if (!options.bookmark.isEmpty()) {
         auto found = ServerAccess::findBookmark(store, options.bookmark);
         if (auto *failure = std::get_if<Failure>(&found))
-            return report(*failure);
+            return stop(*failure);
         stored = std::get<ServerBookmark *>(found);
     }
     ObjectContext memory;
-    auto made = ServerAccess::connectionBookmark(&memory, options, stored);
+    QString passwordSource;
+    auto made = ServerAccess::connectionBookmark(&memory, options, stored, &passwordSource);
     if (auto *failure = std::get_if<Failure>(&made))
-        return report(*failure);
+        return stop(*failure);
     // Nothing is sent that could not be logged.
     QString busy;
     if (!options.dryRun && !store->storeFile()->checkWritable(&busy)) {
-        return report({ExitUnusable, busy});
+        return stop({ExitUnusable, busy});
     }
 
     LMServerConnection connection(std::get<ServerBookmark *>(made));
-    if (options.limitRate)
-        connection.setUploadRateLimit(*options.limitRate);
-    if (options.parallel)
-        connection.setSimultaneousUploads(*options.parallel);
+    ServerAccess::configure(&connection, options);
     NotificationWaiter waiter(&connection);
     bool batchRunning = false;
     int interruptions = 0;
@@ -246,7 +245,7 @@ int Commands::upload(const CliOptions &options)
         const QList<DuplicateMatch> skipped =
             findDuplicates(store, connection.serverBookmark()->serverKey(), batch, &checking);
         if (interruptions > 0)
-            return report(Failure{ExitSomeFailed, QStringLiteral("interrupted; nothing was sent")});
+            return stop(Failure{ExitSomeFailed, QStringLiteral("interrupted; nothing was sent")});
         reportSkipped(options, skipped);
         for (const DuplicateMatch &match : skipped) {
             batch.removeOne(match.record.data());
@@ -274,7 +273,7 @@ int Commands::upload(const CliOptions &options)
             folders << *asset->folderPath();
     }
 
-    CategoryResolver resolver(&connection, &waiter);
+    CategoryResolver resolver(&connection, &waiter, passwordSource);
     std::unique_ptr<CategoryTreeResolver> preview;
     std::optional<Failure> failure = resolver.checkServer();
     if (!failure && !options.dryRun)
@@ -288,7 +287,7 @@ int Commands::upload(const CliOptions &options)
     if (interruptions > 0)
         failure = Failure{ExitSomeFailed, QStringLiteral("interrupted; nothing was sent")};
     if (failure)
-        return report(*failure);
+        return stop(*failure);
     if (options.dryRun)
         return dryRun(options, connection, *preview, batch, leftOut);
 

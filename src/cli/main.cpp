@@ -21,7 +21,7 @@ int main(int argc, char *argv[])
 
     const auto parsed = parseArguments(QCoreApplication::arguments());
     if (const auto *failure = std::get_if<Failure>(&parsed))
-        return Commands::report(*failure);
+        return Commands::exitEarly(*failure, jsonRequested(QCoreApplication::arguments()));
     const CliOptions &options = std::get<CliOptions>(parsed);
     switch (options.command) {
     case CliOptions::Command::Help:

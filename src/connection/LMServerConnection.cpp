@@ -312,9 +312,17 @@ QNetworkReply *LMServerConnection::dispatch(const std::shared_ptr<Outgoing> &req
         if (networkReply->hasRawHeader("Location"))
             reply.location = networkReply->rawHeader("Location");
         reply.finalUrl = networkReply->url();
+        noteLoginAnswer(reply);
         request->handler(reply);
     });
     return networkReply;
+}
+
+void LMServerConnection::noteLoginAnswer(const Reply &reply)
+{
+    // Only a request that carried the login (in its query) can have been refused for it.
+    if (reply.status == 401 && reply.finalUrl.hasQuery())
+        m_loginRefused = true;
 }
 
 void LMServerConnection::askAboutCertificate(const QSslCertificate &certificate, const QList<QSslError> &errors,

@@ -135,6 +135,10 @@ public:
     // requests; refusing fails them, and every later one that meets an untrusted certificate.
     void answerCertificateQuestion(bool trust);
     [[nodiscard]] bool isAwaitingCertificateAnswer() const { return m_trust == Trust::Asking; }
+    // Whether the server answered a request that carried this session's login with 401 (a wrong
+    // user name or password), so a failure after it can say which password was refused.
+    [[nodiscard]] bool loginRefused() const { return m_loginRefused; }
+
     [[nodiscard]] ObjectContext *managedObjectContext() const { return m_managedObjectContext; }
     void setManagedObjectContext(ObjectContext *context) { m_managedObjectContext = context; }
 
@@ -256,6 +260,7 @@ private:
     QNetworkReply *sendPost(const QString &resourcePath, const QJsonObject &body, ReplyHandler handler);
     void post(const QString &name, const QVariantMap &userInfo = {});
     void postLater(const QString &name, const QVariantMap &userInfo = {});
+    void noteLoginAnswer(const Reply &reply);
     static std::optional<QJsonValue> decodeJson(const Reply &reply);
     static QVariantMap errorInfo(const Reply &reply);
     static QString failureReason(const Reply &reply, const std::optional<QJsonValue> &json);
@@ -350,6 +355,7 @@ private:
     std::optional<qint64> m_uploadRateLimit;
     enum class Trust { Open, Asking, Refused };
     Trust m_trust = Trust::Open;
+    bool m_loginRefused = false;
     QSslCertificate m_questionedCertificate;
     QList<std::shared_ptr<Outgoing>> m_waitingForTrust;
     ObjectContext *m_managedObjectContext = nullptr; // outlives every connection

@@ -364,6 +364,7 @@ void LMServerConnection::dispatchAsset(const std::shared_ptr<Outgoing> &request)
             reply.statusText = result.statusText;
             reply.body = result.body;
         }
+        noteLoginAnswer(reply);
         request->handler(reply);
     });
 }

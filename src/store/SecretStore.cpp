@@ -2,6 +2,11 @@
 
 #include <qt6keychain/keychain.h>
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusVariant>
 #include <QLoggingCategory>
 
 Q_LOGGING_CATEGORY(lcSecrets, "lumaro.secrets")
@@ -83,15 +88,100 @@ void SecretStore::startNext()
         } else if (done->error() == QKeychain::EntryNotFound) {
             result.status = Status::NotFound;
         } else {
-            result.error = done->errorString().isEmpty() ? QStringLiteral("unknown failure") : done->errorString();
-            if (isAvailable()) {
-                m_unavailableReason = result.error;
-                qCWarning(lcSecrets) << "the desktop keyring cannot be used:" << result.error;
-                emit becameUnavailable(result.error);
-            }
+            // Answered once the cause is known; the queue waits meanwhile.
+            becomeUnavailable(request, done->error(), done->errorString());
+            return;
         }
         finish(request, result);
         startNext();
     });
     job->start();
+}
+
+void SecretStore::becomeUnavailable(const Request &request, int error, const QString &detail)
+{
+    diagnose(error, detail, [this, request, detail](const QString &reason) {
+        m_unavailableReason = reason;
+        qCWarning(lcSecrets) << "the desktop keyring cannot be used:" << reason << detail;
+        emit becameUnavailable(reason);
+        finish(request, {Status::Failed, {}, reason});
+        startNext();
+    });
+}
+
+namespace {
+const QString SecretsName = QStringLiteral("org.freedesktop.secrets");
+const QString SecretsPath = QStringLiteral("/org/freedesktop/secrets");
+
+// Calls a method on the bus and hands its first answer (invalid on an error) to done, later.
+void ask(QObject *owner, const QDBusMessage &call, std::function<void(const QVariant &)> done)
+{
+    auto *watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), owner);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, owner,
+                     [done = std::move(done)](QDBusPendingCallWatcher *answered) {
+                         answered->deleteLater();
+                         const QDBusMessage reply = answered->reply();
+                         done(reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+                                  ? reply.arguments().constFirst()
+                                  : QVariant());
+                     });
+}
+} // namespace
+
+// The cases a user can act on, in the order a request meets them: no bus, no service on it, no
+// default collection in the service, a locked one.
+void SecretStore::diagnose(int error, const QString &detail, std::function<void(const QString &)> done)
+{
+    const QString again = tr("then start the program again.");
+    if (error == QKeychain::AccessDeniedByUser) {
+        done(tr("Unlocking the desktop keyring was declined. Unlock it when asked, %1").arg(again));
+        return;
+    }
+    if (!QDBusConnection::sessionBus().isConnected()) {
+        done(tr("There is no desktop session bus, so no keyring can be reached. Start the program from a "
+                "desktop session."));
+        return;
+    }
+    const QString other =
+        tr("The desktop keyring refused: %1.").arg(detail.isEmpty() ? tr("it gave no reason") : detail);
+    QDBusMessage hasOwner = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    hasOwner << SecretsName;
+    ask(this, hasOwner, [this, done, other, again](const QVariant &running) {
+        if (!running.toBool()) {
+            done(tr("No keyring service is running. Install or start one (GNOME Keyring, or KWallet with "
+                    "its Secret Service), %1")
+                     .arg(again));
+            return;
+        }
+        QDBusMessage alias = QDBusMessage::createMethodCall(SecretsName, SecretsPath,
+                                                            QStringLiteral("org.freedesktop.Secret.Service"),
+                                                            QStringLiteral("ReadAlias"));
+        alias << QStringLiteral("default");
+        ask(this, alias, [this, done, other, again](const QVariant &answer) {
+            const QString path = answer.value<QDBusObjectPath>().path();
+            if (path == QLatin1String("/")) {
+                done(tr("The desktop keyring has no default collection. Create a keyring and make it the "
+                        "default (in Passwords and Keys, for example), %1")
+                         .arg(again));
+                return;
+            }
+            if (path.isEmpty()) {
+                done(other);
+                return;
+            }
+            QDBusMessage locked = QDBusMessage::createMethodCall(
+                SecretsName, path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+            locked << QStringLiteral("org.freedesktop.Secret.Collection") << QStringLiteral("Locked");
+            ask(this, locked, [done, other, again](const QVariant &value) {
+                if (value.value<QDBusVariant>().variant().toBool())
+                    done(tr("The default keyring is locked. Unlock it (in Passwords and Keys, for example), "
+                            "%1")
+                             .arg(again));
+                else
+                    done(other);
+            });
+        });
+    });
 }

@@ -14,7 +14,8 @@
 // The first failure that is not a missing entry (no service on the bus, no session bus, a locked
 // keyring whose unlock prompt was cancelled) makes the store unavailable for the rest of the run:
 // later calls fail at once without asking the service again, so the user is prompted at most once
-// and told once.
+// and told once. The library's own words for such a failure rarely say what to do ("Unknown
+// error", a D-Bus path), so the bus is asked which case it is before the failure is answered.
 class SecretStore : public QObject {
     Q_OBJECT
 public:
@@ -41,6 +42,7 @@ public:
 
     [[nodiscard]] const QString &service() const { return m_service; }
     [[nodiscard]] bool isAvailable() const { return m_unavailableReason.isEmpty(); }
+    // What is wrong and what the user can do about it, in a sentence or two.
     [[nodiscard]] const QString &unavailableReason() const { return m_unavailableReason; }
 
 signals:
@@ -59,6 +61,8 @@ private:
     void enqueue(Request request);
     void startNext();
     void finish(const Request &request, const Result &result);
+    void becomeUnavailable(const Request &request, int error, const QString &detail);
+    void diagnose(int error, const QString &detail, std::function<void(const QString &)> done);
 
     QString m_service;
     QList<Request> m_queue;

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSslCertificate>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QtTest>
@@ -44,7 +45,7 @@ bool needsNobody()
 }
 
 void startCli(QProcess &process, const QStringList &args, const QString &password = {}, bool leaksChecked = true,
-              bool asNobody = false)
+              bool asNobody = false, const QByteArray &input = {})
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // A request aborted just before exit leaves Qt's HTTP-thread objects behind, as in
@@ -60,13 +61,14 @@ void startCli(QProcess &process, const QStringList &args, const QString &passwor
         process.start("setpriv", QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", "--", program} + args);
     else
         process.start(program, args);
+    process.write(input);
     process.closeWriteChannel();
 }
 
-Run finish(QProcess &process)
+Run finish(QProcess &process, int limitMs = 60000)
 {
     Run run;
-    if (!process.waitForFinished(60000))
+    if (!process.waitForFinished(limitMs))
         process.kill();
     run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.out = QString::fromUtf8(process.readAllStandardOutput());
@@ -74,11 +76,12 @@ Run finish(QProcess &process)
     return run;
 }
 
-Run cli(const QStringList &args, const QString &password = {}, bool asNobody = false)
+Run cli(const QStringList &args, const QString &password = {}, bool asNobody = false, const QByteArray &input = {},
+        bool leaksChecked = true, int limitMs = 60000)
 {
     QProcess process;
-    startCli(process, args, password, true, asNobody);
-    return finish(process);
+    startCli(process, args, password, leaksChecked, asNobody, input);
+    return finish(process, limitMs);
 }
 
 // The store and the folders above it, open to nobody for one run.
@@ -118,7 +121,7 @@ std::unique_ptr<ObjectContext> openStore()
 
 // A fresh store with the bookmark "Shop" on this server, one file queued in the window and
 // one older log entry; false when the server is not up.
-bool seedStore(const DevServer &server)
+bool seedStore(const DevServer &server, const QString &pin = {})
 {
     if (!server.isRunning())
         return false;
@@ -128,7 +131,9 @@ bool seedStore(const DevServer &server)
     ServerBookmark *shop = store->insertBookmark();
     shop->setBookmarkName(QStringLiteral("Shop"));
     shop->setHostName(QStringLiteral("127.0.0.1"));
-    shop->setSecureConnect(false);
+    shop->setSecureConnect(server.baseUrl().startsWith("https"));
+    if (!pin.isEmpty())
+        shop->setTrustedCertificate(pin);
     shop->setPortNumber(server.port());
     shop->setUserName(QStringLiteral("ann"));
     shop->setPassword(Password);
@@ -317,7 +322,8 @@ private slots:
     {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QStringList>("serverArgs");
-        QTest::addColumn<QString>("setup"); // "lock store", "as nobody"
+        // "lock store", "as nobody", "pin FINGERPRINT", "stdin PASSWORD", "env PASSWORD" (none: unset)
+        QTest::addColumn<QString>("setup");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("says"); // each line somewhere in the output
         QTest::addColumn<int>("posts");
@@ -349,8 +355,9 @@ private slots:
                                              << "" << 3 << "does not seem to be a Lumaro server" << 0 << 0;
         const QString closed = QString::number(DevServer::freeClosedPort());
         QTest::newRow("nothing listening")
-            << QStringList{"--url", "http://ann@127.0.0.1:" + closed, "-c", "/Photos"} << none << "" << 3
+            << QStringList{"--url", "http://ann@127.0.0.1:" + closed, "-c", "/Photos", "--json"} << none << "" << 3
             << "lumaro-import: Cannot reach 127.0.0.1:" + closed + ": connection refused\n"
+               "{\"event\":\"exit\",\"exitStatus\":3,\"reason\":\"Cannot reach 127.0.0.1:" + closed + ": connection refused\"}"
             << 0 << 0;
         QTest::newRow("IPv6 address")
             << QStringList{"--url", "http://ann@[::1]:" + closed, "-c", "/Photos"} << none << "" << 3
@@ -359,8 +366,41 @@ private slots:
         QTest::newRow("speed limit") << shop + QStringList{"-c", "/Photos", "--limit-rate", "1.5M"} << none
                                      << "" << 0 << "at most 1572864 bytes a second" << 3 << 2;
         QTest::newRow("speed not understood")
-            << shop + QStringList{"-c", "/Photos", "--limit-rate", "fast"} << none << "" << 2
-            << "--limit-rate takes bytes a second" << 0 << 0;
+            << shop + QStringList{"-c", "/Photos", "--limit-rate", "fast", "--json"} << none << "" << 2
+            << "{\"event\":\"exit\",\"exitStatus\":2,\"reason\":\"--limit-rate takes bytes a second" << 0 << 0;
+        QTest::newRow("no answer in time")
+            << shop + QStringList{"-c", "/Photos", "--timeout", "1"}
+            << QStringList{"--fault", "GET /ra/categoryTypes.json=delay:3000"} << "" << 3
+            << "The server did not answer within 1 seconds" << 0 << 0;
+        // A certificate nobody trusts ends the run at once, with what a person needs to trust it.
+        const QStringList tls = DevServer::makeTlsArguments(m_files.path(), "server");
+        const QString sha256 = QString::fromLatin1(
+            QCryptographicHash::hash(QSslCertificate::fromPath(m_files.filePath("server.crt")).value(0).toDer(),
+                                     QCryptographicHash::Sha256).toHex(':').toUpper());
+        QTest::newRow("untrusted certificate")
+            << shop + QStringList{"-c", "/Photos", "--json"} << tls << "" << 3
+            << "The certificate is self-signed\nSHA-256 fingerprint: " + sha256 + "\n  --trust-certificate " + sha256 +
+                   "\n{\"event\":\"exit\",\"exitStatus\":3,\"reason\":\"cannot use https://127.0.0.1:"
+            << 0 << 0;
+        QTest::newRow("certificate trusted for the run")
+            << shop + QStringList{"-c", "/Photos", "--trust-certificate", sha256.toLower().remove(':')} << tls << ""
+            << 0 << "uploaded " + m_dir + "/b.jpg (2 of 2" << 3 << 2;
+        QTest::newRow("certificate pinned in the bookmark")
+            << shop + QStringList{"-c", "/Photos"} << tls << "pin " + sha256 << 0 << "uploaded " + m_dir + "/b.jpg (2 of 2"
+            << 3 << 2;
+        // A password given for the run wins over the bookmark's; a refused one is named by its source.
+        QTest::newRow("typed password wins")
+            << shop + QStringList{"-c", "/Photos", "--password-stdin"} << QStringList{"--user", "ann:typed"}
+            << "stdin typed" << 0 << "uploaded " + m_dir + "/b.jpg (2 of 2" << 3 << 2;
+        QTest::newRow("typed password refused")
+            << shop + QStringList{"-c", "/Photos", "--password-stdin"} << none << "stdin wrong" << 3
+            << "the server refused the login of \"ann\" with the password from standard input (HTTP 401" << 0 << 0;
+        QTest::newRow("environment's password refused")
+            << shop + QStringList{"-c", "/Photos"} << none << "env wrong" << 3
+            << "with the password from LUMARO_PASSWORD (HTTP 401" << 0 << 0;
+        QTest::newRow("stored password refused")
+            << shop + QStringList{"-c", "/Photos"} << QStringList{"--user", "ann:other"} << "env " << 3
+            << "with the password stored in the bookmark (HTTP 401" << 0 << 0;
         // The server asks to come back at once: the file goes again, and nothing is left queued.
         const QStringList busy{"--fault", "POST /ra/categoryAssets.json#1=retry-after:0"};
         QTest::newRow("server busy, sent again") << shop + QStringList{"-c", "/Photos", "--json"} << busy
@@ -404,8 +444,8 @@ private slots:
         QFETCH(QStringList, serverArgs);
         QFETCH(QString, setup);
         QFETCH(int, status);
-        DevServer server(serverArgs + QStringList{"--user", "ann:" + Password});
-        QVERIFY2(seedStore(server), qPrintable(server.errorString()));
+        DevServer server(serverArgs.contains("--user") ? serverArgs : serverArgs + QStringList{"--user", "ann:" + Password});
+        QVERIFY2(seedStore(server, setup.startsWith("pin ") ? setup.mid(4) : QString()), qPrintable(server.errorString()));
         // As a window saving at that moment would, for longer than the wait allows.
         const bool lock = setup == "lock store";
         if (lock)
@@ -413,8 +453,14 @@ private slots:
         if (setup == "as nobody")
             QVERIFY(shareStoreWithNobody());
         qputenv("QT_LOGGING_RULES", "lumaro.connection.debug=true");
-        const Run run = cli(QStringList{"upload"} + args + QStringList{m_dir + "/a.jpg", m_dir + "/b.jpg"}, Password,
-                            setup == "as nobody");
+        const QString typed = setup.startsWith("stdin ") ? setup.mid(6) : QString();
+        const QString environment = setup.startsWith("env ") ? setup.mid(4) : Password;
+        // A certificate question nobody answers must not hold the run. An exit right after a refused
+        // handshake may leave OpenSSL's per-thread state of Qt's network thread behind.
+        const bool tls = serverArgs.contains("--tls");
+        const Run run = cli(QStringList{"upload"} + args + QStringList{m_dir + "/a.jpg", m_dir + "/b.jpg"},
+                            environment.isEmpty() ? QString() : environment, setup == "as nobody",
+                            typed.toUtf8() + "\n", !tls, tls ? 5000 : 60000);
         qunsetenv("QT_LOGGING_RULES");
         if (lock)
             QVERIFY(QSqlQuery(rawStore()).exec("ROLLBACK"));
@@ -426,6 +472,8 @@ private slots:
         for (const QJsonObject &request : server.requests())
             posts += request.value("method").toString() == "POST";
         QTEST(posts, "posts");
+        for (const QJsonObject &request : server.requests("/ra/categoryTypes.json"))
+            QVERIFY(typed.isEmpty() || request.value("query")["password"] == typed);
         auto store = openStore();
         QTEST(int(store->fetchUploadedAssets().size()) - 1, "logged");
         QCOMPARE(pendingRows(), 1);

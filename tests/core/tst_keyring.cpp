@@ -134,15 +134,31 @@ private slots:
         QCOMPARE(types.first().value("query").toObject().value("password").toString(), password);
     }
 
+    void failedKeyringWriteKeepsThePasswordInTheStore_data()
+    {
+        QTest::addColumn<int>("collection"); // -1: no service at all
+        QTest::addColumn<QString>("saying");
+        QTest::newRow("no secret service on the bus") << -1 << "No keyring service is running. Install";
+        QTest::newRow("locked collection") << int(KeyringDaemon::Collection::Locked) << "keyring is locked. Unlock";
+        QTest::newRow("no default collection")
+            << int(KeyringDaemon::Collection::Missing) << "no default collection. Create a keyring";
+    }
+
     void failedKeyringWriteKeepsThePasswordInTheStore()
     {
+        QFETCH(int, collection);
+        QFETCH(QString, saying);
         const QString uuid = seedStoredPassword(QStringLiteral("kept-1"));
         m_keyring.stop();
+        QString error;
+        QVERIFY2(collection < 0 || m_keyring.start(&error, KeyringDaemon::Collection(collection)), qPrintable(error));
         {
             Launch launch;
             QSignalSpy unavailable(&launch.passwords, &BookmarkPasswords::keyringUnavailable);
             launch.passwords.start();
             QVERIFY(unavailable.wait(10000));
+            QVERIFY2(unavailable.constFirst().constFirst().toString().contains(saying),
+                     qPrintable(unavailable.constFirst().constFirst().toString()));
             // Another password saved meanwhile, and a session that needs one from the keyring: no
             // second notice; the session is to ask its user, saying why.
             ServerBookmark *other = launch.context->insertBookmark();
@@ -150,12 +166,12 @@ private slots:
             ServerBookmark *inKeyring = launch.context->insertBookmark();
             launch.context->save();
             const BookmarkPasswords::Answer answer = launch.passwordFor(inKeyring);
-            QVERIFY(answer.mustAsk && answer.reason.contains(QLatin1String("keyring")));
+            QVERIFY(answer.mustAsk && answer.reason.contains(saying));
             QCOMPARE(unavailable.count(), 1);
             QCOMPARE(passwordInFile(uuid).toString(), QStringLiteral("kept-1"));
             QCOMPARE(passwordInFile(other->uuid()).toString(), QStringLiteral("kept-2"));
         }
-        QString error;
+        m_keyring.stop();
         QVERIFY2(m_keyring.start(&error), qPrintable(error));
         // Back for the next run: both move.
         Launch launch;

@@ -42,7 +42,6 @@ private slots:
         QCOMPARE(bookmark.portNumber(), std::optional<qint64>(port));
         QCOMPARE(bookmark.applicationNameURL(), std::optional<QString>(path));
         QCOMPARE(bookmark.lastCategoryView(), std::optional<QString>(view));
-        QCOMPARE(bookmark.objectId(), qint64(7));
     }
 
     void urlStrings()
@@ -64,15 +63,10 @@ private slots:
         // A bookmark saved without a host yields an address that reaches nothing, without failing.
         ServerBookmark empty(nullptr);
         QCOMPARE(empty.urlShortString(), QStringLiteral("https://"));
-    }
-
-    void longName()
-    {
-        ServerBookmark bookmark(nullptr);
-        QCOMPARE(bookmark.bookmarkLongName(), QStringLiteral("untitled"));
+        QCOMPARE(empty.bookmarkLongName(), QStringLiteral("untitled"));
         // A name cleared on purpose stays empty rather than turning into "untitled".
-        bookmark.setBookmarkName(QString(""));
-        QCOMPARE(bookmark.bookmarkLongName(), QString());
+        empty.setBookmarkName(QString(""));
+        QCOMPARE(empty.bookmarkLongName(), QString());
     }
 };
 

@@ -37,8 +37,7 @@ private slots:
     void recordsSurviveRestart();
     void pendingQueryIsPerBookmark();
     void undoTakesBackOneEdit();
-    void failedSaveKeepsChanges();
-    void saveObjectsWritesOnlyThoseRecords();
+    void failedSaveKeepsChangesAndSaveObjectsWritesOnlyThose();
     void openingFailuresSayWhatHappened_data();
     void openingFailuresSayWhatHappened();
     void olderVersionIsMigrated_data();
@@ -173,7 +172,7 @@ void TestStore::undoTakesBackOneEdit()
     QCOMPARE(undo->undoCount(), 1);
 }
 
-void TestStore::failedSaveKeepsChanges()
+void TestStore::failedSaveKeepsChangesAndSaveObjectsWritesOnlyThose()
 {
     const QString folder = freshFolder(QStringLiteral("failing"));
     {
@@ -196,33 +195,25 @@ void TestStore::failedSaveKeepsChanges()
         context->storeFile()->setFailureForTesting({});
         QVERIFY(context->save());
         QVERIFY(!context->hasChanges());
+
+        // Saving one asset writes its unsaved bookmark along, nothing else.
+        ServerBookmark *owner = context->insertBookmark();
+        Asset *asset = context->insertAsset();
+        asset->setBookmark(owner);
+        context->insertBookmark()->setBookmarkName(QStringLiteral("unsaved"));
+        kept->setBookmarkName(QStringLiteral("unsaved edit"));
+        QVERIFY(context->saveObjects({asset}));
+        QVERIFY(!asset->hasChanges());
+        QVERIFY(!owner->hasChanges());
+        QVERIFY(kept->hasChanges());
     }
     auto context = openStore(folder);
     const auto bookmarks = context->fetchAllBookmarks();
-    QCOMPARE(bookmarks.size(), 2);
+    QCOMPARE(bookmarks.size(), 3);
     QCOMPARE(bookmarks.at(0)->hostName(), std::optional(QStringLiteral("changed")));
+    QCOMPARE(bookmarks.at(0)->bookmarkName(), std::optional(QStringLiteral("kept")));
     QCOMPARE(bookmarks.at(1)->bookmarkName(), std::optional(QStringLiteral("added")));
-}
-
-void TestStore::saveObjectsWritesOnlyThoseRecords()
-{
-    const QString folder = freshFolder(QStringLiteral("partial"));
-    {
-        auto context = openStore(folder);
-        ServerBookmark *bookmark = context->insertBookmark();
-        Asset *asset = context->insertAsset();
-        asset->setBookmark(bookmark);
-        ServerBookmark *other = context->insertBookmark();
-        other->setBookmarkName(QStringLiteral("unsaved edit"));
-        // The asset drags its unsaved bookmark along, nothing else.
-        QVERIFY(context->saveObjects({asset}));
-        QVERIFY(!asset->hasChanges());
-        QVERIFY(!bookmark->hasChanges());
-        QVERIFY(other->hasChanges());
-    }
-    auto context = openStore(folder);
-    QCOMPARE(context->fetchAllBookmarks().size(), 1);
-    QCOMPARE(context->fetchPendingAssets(context->fetchAllBookmarks().first()).size(), 1);
+    QCOMPARE(context->fetchPendingAssets(bookmarks.at(2)).size(), 1);
 }
 
 void TestStore::openingFailuresSayWhatHappened_data()

@@ -12,6 +12,7 @@
 #include "store/UndoManager.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
@@ -181,6 +182,10 @@ private slots:
         QVERIFY(log);
         QVERIFY(QTest::qWaitForWindowExposed(log->window()));
         QCOMPARE(menuTitles(log->window(), QStringLiteral("fileMenu")), file);
+        // Every window carries the application icon, in a size X11 taskbars take.
+        QVERIFY(QApplication::windowIcon().availableSizes().contains(QSize(32, 32)));
+        for (QWidget *window : QApplication::topLevelWidgets())
+            QVERIFY(!window->isVisible() || !window->windowIcon().pixmap(32).isNull());
 
         // Undo and Redo work on the shared context, one field edit at a time.
         ServerBookmark *bookmark =

@@ -59,6 +59,16 @@ class TestBookmarkEditor : public QObject, DelegateFixture {
         return presentedSheet<LMBookmarkEditViewController>(list());
     }
 
+    // "Studio" on studio.example, saved, in its editor.
+    LMBookmarkEditViewController *editStudio()
+    {
+        ServerBookmark *record = seed(context(), BookmarkSeed(QStringLiteral("Studio"), QStringLiteral("studio.example")));
+        if (!context()->save())
+            return nullptr;
+        launch();
+        return openEditorFor(record);
+    }
+
     // Types into a field and finishes the edit the way a user does, by leaving the field.
     static void typeInto(QLineEdit *field, const QString &text)
     {
@@ -77,14 +87,22 @@ private slots:
         QTest::qWait(0);
     }
 
-    void newBookmarkIsInsertedWithDefaultsAndCancelLeavesNothing()
+    // Inserted before its sheet shows, with the defaults. Cancel leaves nothing; a failed save keeps
+    // the sheet and says why; the next save stores the defaults untouched.
+    void newBookmark()
     {
         launch();
+        int sheetsAtInsert = -1;
+        QObject probe;
+        connect(context(), &ObjectContext::objectInserted, &probe, [&](ManagedObject *record) {
+            QVERIFY(qobject_cast<ServerBookmark *>(record));
+            sheetsAtInsert = int(list()->presentedViewControllers().size());
+        });
         const int stepsBefore = context()->undoManager()->undoCount();
-        bookmarksWindow()->newToolbarItem()->trigger();
+        m_app->newMenuItem()->trigger();
+        QCOMPARE(sheetsAtInsert, 0);
         auto *editor = presentedSheet<LMBookmarkEditViewController>(list());
-        QVERIFY(editor);
-        QVERIFY(editor->isNew());
+        QVERIFY(editor && editor->isNew());
         ServerBookmark *record = editor->bookmark();
         QVERIFY(record);
         QCOMPARE(record->bookmarkName(), QStringLiteral("Local Testing"));
@@ -95,25 +113,34 @@ private slots:
         QVERIFY(!editor->deleteButton()->isEnabled());
         QCOMPARE(listedNames(), QStringList{QStringLiteral("Local Testing")});
         QVERIFY(readStore().bookmarks.isEmpty()); // inserted, not saved
+        // While the editor is up nothing else may start on the bookmarks.
+        m_app->newMenuItem()->trigger();
+        m_app->connectMenuItem()->setEnabled(true);
+        m_app->connectMenuItem()->trigger();
+        QCOMPARE(list()->presentedViewControllers().size(), 1);
+        QVERIFY(bookmarksWindow()->sessionWindowControllers().isEmpty());
 
         typeInto(editor->hostTextField(), QStringLiteral("typed.example"));
         QCOMPARE(record->hostName(), QStringLiteral("typed.example"));
         QTest::mouseClick(editor->cancelButton(), Qt::LeftButton);
-
         QVERIFY(listedNames().isEmpty());
         QVERIFY(readStore().bookmarks.isEmpty());
         QVERIFY(!context()->hasChanges());
         QTRY_VERIFY(list()->presentedViewControllers().isEmpty());
         // The record's own edit went with it; nothing older was taken back.
         QCOMPARE(context()->undoManager()->undoCount(), stepsBefore + 1);
-    }
 
-    void savingANewBookmarkUntouchedStoresTheDefaults()
-    {
-        launch();
         bookmarksWindow()->newToolbarItem()->trigger();
-        auto *editor = presentedSheet<LMBookmarkEditViewController>(list());
+        editor = presentedSheet<LMBookmarkEditViewController>(list());
         QVERIFY(editor);
+        context()->storeFile()->setFailureForTesting(QStringLiteral("disk full"));
+        AlertAnswerer answerer;
+        QTest::mouseClick(editor->saveButton(), Qt::LeftButton);
+        QTRY_COMPARE(answerer.seen().size(), 1);
+        QCOMPARE(answerer.seen().constFirst().informativeText, QStringLiteral("disk full"));
+        QCOMPARE(list()->presentedViewControllers().size(), 1);
+        QVERIFY(context()->hasChanges());
+        context()->storeFile()->setFailureForTesting({});
         QTest::mouseClick(editor->saveButton(), Qt::LeftButton);
         QTRY_VERIFY(list()->presentedViewControllers().isEmpty());
 
@@ -193,11 +220,9 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, saved);
         QFETCH(QString, note);
-        ServerBookmark *record = seed(context(), BookmarkSeed(QStringLiteral("Studio"), QStringLiteral("studio.example")));
-        QVERIFY(context()->save());
-        launch();
-        LMBookmarkEditViewController *editor = openEditorFor(record);
+        LMBookmarkEditViewController *editor = editStudio();
         QVERIFY(editor);
+        ServerBookmark *record = editor->bookmark();
         typeInto(editor->hostTextField(), typed);
         QCOMPARE(editor->hostNoteLabel()->isVisible(), saved.isEmpty());
         QVERIFY2(editor->hostNoteLabel()->text().contains(note), qPrintable(editor->hostNoteLabel()->text()));
@@ -216,11 +241,9 @@ private slots:
 
     void pastedAddressIsTakenApartAsOneStep()
     {
-        ServerBookmark *record = seed(context(), BookmarkSeed(QStringLiteral("Studio"), QStringLiteral("studio.example")));
-        QVERIFY(context()->save());
-        launch();
-        LMBookmarkEditViewController *editor = openEditorFor(record);
+        LMBookmarkEditViewController *editor = editStudio();
         QVERIFY(editor);
+        ServerBookmark *record = editor->bookmark();
         QApplication::clipboard()->setText(QStringLiteral(" https://assets.example:8443/lumaro/app/ "));
         editor->hostTextField()->setFocus();
         editor->hostTextField()->selectAll();
@@ -236,12 +259,9 @@ private slots:
 
     void typedTextIsCommittedBySaveAndByCommitEditing()
     {
-        ServerBookmark *record =
-            seed(context(), BookmarkSeed(QStringLiteral("Studio"), QStringLiteral("studio.example")));
-        QVERIFY(context()->save());
-        launch();
-        LMBookmarkEditViewController *editor = openEditorFor(record);
+        LMBookmarkEditViewController *editor = editStudio();
         QVERIFY(editor);
+        ServerBookmark *record = editor->bookmark();
 
         // Still being typed: not in the record until the edit is finished.
         editor->userTextField()->setFocus();
@@ -367,26 +387,6 @@ private slots:
         QCOMPARE(readStore().names(), QStringList{QStringLiteral("Busy")});
         QCOMPARE(listedNames(), QStringList{QStringLiteral("Busy")});
         QVERIFY(!list()->presentedViewControllers().isEmpty());
-    }
-
-    void aFailedSaveKeepsTheEditorOpenAndSays()
-    {
-        launch();
-        bookmarksWindow()->newToolbarItem()->trigger();
-        auto *editor = presentedSheet<LMBookmarkEditViewController>(list());
-        QVERIFY(editor);
-        context()->storeFile()->setFailureForTesting(QStringLiteral("disk full"));
-        AlertAnswerer answerer;
-        QTest::mouseClick(editor->saveButton(), Qt::LeftButton);
-        QTRY_COMPARE(answerer.seen().size(), 1);
-        QCOMPARE(answerer.seen().constFirst().informativeText, QStringLiteral("disk full"));
-        QCOMPARE(list()->presentedViewControllers().size(), 1);
-        QVERIFY(context()->hasChanges());
-
-        context()->storeFile()->setFailureForTesting({});
-        QTest::mouseClick(editor->saveButton(), Qt::LeftButton);
-        QTRY_VERIFY(list()->presentedViewControllers().isEmpty());
-        QCOMPARE(readStore().names(), QStringList{QStringLiteral("Local Testing")});
     }
 
     void anUnknownSegueIsOnlyLogged()

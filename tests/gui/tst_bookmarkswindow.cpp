@@ -142,10 +142,9 @@ private slots:
         QVERIFY(context()->save());
         launch();
         bookmarksWindow()->window()->resize(620, 360);
-        QVERIFY(controlsEnabled(false));
-
-        clickRow(0);
+        // The row that looks chosen at launch (the current one) is the selection, and usable.
         QCOMPARE(list()->selectedBookmark()->bookmarkName(), QStringLiteral("Local Lumaro"));
+        QCOMPARE(table()->selectionModel()->selectedRows(), QModelIndexList{table()->currentIndex()});
         QVERIFY(controlsEnabled(true));
         const QPoint belowRows(10, table()->viewport()->height() - 5);
         QVERIFY(!table()->indexAt(belowRows).isValid());
@@ -200,31 +199,6 @@ private slots:
         QVERIFY(context()->hasChanges());
         m_app->saveAction();
         QCOMPARE(readStore().names(), QStringList{QStringLiteral("Beta")});
-    }
-
-    void newBookmarkIsInsertedBeforeTheEditorShows()
-    {
-        launch();
-        int namedAtPreparation = -1;
-        QObject probe;
-        connect(context(), &ObjectContext::objectInserted, &probe, [&](ManagedObject *record) {
-            auto *bookmark = qobject_cast<ServerBookmark *>(record);
-            QVERIFY(bookmark);
-            namedAtPreparation = list()->presentedViewControllers().size();
-        });
-        m_app->newMenuItem()->trigger();
-        QCOMPARE(namedAtPreparation, 0); // inserted while no sheet was up yet
-        const QList<ViewController *> sheets = list()->presentedViewControllers();
-        QCOMPARE(sheets.size(), 1);
-        auto *editor = qobject_cast<LMBookmarkEditViewController *>(sheets.constFirst());
-        QVERIFY(editor && editor->isNew()); // its defaults: tst_bookmarkeditor
-
-        // While the editor is up nothing else may start on the bookmarks.
-        m_app->newMenuItem()->trigger();
-        m_app->connectMenuItem()->setEnabled(true);
-        m_app->connectMenuItem()->trigger();
-        QCOMPARE(list()->presentedViewControllers().size(), 1);
-        QVERIFY(bookmarksWindow()->sessionWindowControllers().isEmpty());
     }
 
     void openSessionGuardsEditConnectAndDelete()
@@ -295,7 +269,8 @@ private slots:
         QCOMPARE(sessions.at(0)->connectionBookmark(), zeta);
         QCOMPARE(sessions.at(1)->connectionBookmark(), alpha);
         QCOMPARE(bookmarksWindow()->bookmarkToOpen(), nullptr);
-        QCOMPARE(list()->selectedBookmark(), nullptr);
+        // Launch selects the first bookmark not already at work in a window.
+        QCOMPARE(list()->selectedBookmark()->bookmarkName(), QStringLiteral("Mid"));
         for (LMSessionWindowController *session : sessions)
             QVERIFY(QTest::qWaitForWindowExposed(session->window()));
         QTRY_COMPARE(loginsSeen(server, QStringLiteral("/ra/categories.json")).size(), 2);
@@ -312,7 +287,7 @@ private slots:
         QVERIFY(context()->save());
         AlertAnswerer alerts;
         launch();
-        QTRY_VERIFY(!bookmarksWindow()->keyringNotice().isEmpty());
+        QTRY_VERIFY(bookmarksWindow()->keyringNotice().contains(QStringLiteral("no desktop session bus")));
         QTRY_VERIFY(
             bookmarksWindow()->window()->findChild<QLabel *>(QStringLiteral("keyringNotice"))->isVisible());
         QVERIFY(
@@ -324,6 +299,7 @@ private slots:
     void anUnknownSegueIsOnlyLogged()
     {
         launch();
+        QVERIFY(controlsEnabled(false));
         Segue segue{QStringLiteral("noSuchSegue"), bookmarksWindow(), nullptr, Segue::Kind::Window};
         StdoutCapture out;
         bookmarksWindow()->prepareForSegue(segue, bookmarksWindow());

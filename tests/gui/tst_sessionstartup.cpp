@@ -20,22 +20,44 @@ class TestSessionStartup : public QObject, SessionFixture {
 private slots:
     void initTestCase() { QVERIFY(context()); }
 
+    void startupChainEndsInTheCategoryBrowser_data()
+    {
+        QTest::addColumn<bool>("discover"); // the bookmark has no application path
+        QTest::addColumn<QStringList>("expectedRequests");
+        const QStringList chain{"GET /ra/abouts.json", "GET /ra/categoryTypes.json", "GET /ra/categories.json"};
+        QTest::newRow("path known") << false << chain;
+        // Discovery asks the root page on the bookmark's port, which redirects to the application's.
+        QTest::newRow("path discovered") << true << QStringList{"GET /", "GET /"} + chain;
+    }
+
+    // The check answers slowly, so the connecting view stays up to be looked at.
     void startupChainEndsInTheCategoryBrowser()
     {
-        DevServer server;
+        QFETCH(bool, discover);
+        QFETCH(QStringList, expectedRequests);
+        DevServer server({"--fault", "GET /ra/abouts.json=delay:1500"});
         QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        ServerBookmark *bookmark = makeBookmark(context(), server);
-        int discoveries = 0;
+        ServerBookmark *bookmark = makeBookmark(context(), server, QStringLiteral("Studio Archive"));
+        if (discover)
+            bookmark->setApplicationNameURL(QString());
+        QStringList seen;
         QObject observer;
-        NotificationCenter::defaultCenter()->addObserver(&observer, LMNotification::GotFullURL, nullptr,
-                                                         [&](const Notification &) { ++discoveries; });
+        for (const QString &name : {LMNotification::GotFullURL, LMNotification::CheckedServer})
+            NotificationCenter::defaultCenter()->addObserver(&observer, name, nullptr,
+                                                             [&](const Notification &n) { seen.append(n.name); });
         QPointer<LMSessionWindowController> session = openSession(m_storyboard, bookmark);
         QVERIFY(session);
+        QVERIFY(QTest::qWaitForWindowExposed(session->window()));
 
         LMSessionInitialViewController *initial = session->initialView();
         QCOMPARE(session->contentViewController(), initial);
         QCOMPARE(initial->statusLabel()->text(), QStringLiteral("Connecting to 127.0.0.1"));
-        QVERIFY(session->serverConnection());
+        QVERIFY(initial->statusLabel()->isVisible());
+        QVERIFY(initial->busyIndicator()->isVisible());
+        QCOMPARE(initial->busyIndicator()->maximum(), 0); // busy, no known end
+        QCOMPARE(session->window()->windowTitle(), QStringLiteral("admin@127.0.0.1"));
+        QVERIFY(saveScreenshot(session->window(), QStringLiteral("session-connecting")));
+        QCOMPARE(AccessibleTree::unnamedControls(session->window()), QString());
         QCOMPARE(bookmark->serverConnection(), session->serverConnection());
         QCOMPARE(session->serverConnection()->parent(), session.data());
         QCOMPARE(session->serverConnection()->managedObjectContext(), context());
@@ -43,49 +65,29 @@ private slots:
         LMSessionCategoryViewController *categories = session->categoryView();
         QVERIFY(waitForContent(session, categories));
         QVERIFY(waitUntilIdle(categories));
+        QCOMPARE(AccessibleTree::unnamedControls(session->window()), QString());
         QCOMPARE(session->currentView(), std::optional<QString>(QStringLiteral("category")));
         QCOMPARE(columnTexts(categories->categoryBrowser(), 0),
                  (QStringList{"Archive", "Documents", "Marketing", "Photos", "Video"}));
         QCOMPARE(categories->categoryBrowser()->selectedColumn(), -1);
         QCOMPARE(categories->categoryBrowser()->columnCount(), 1);
 
-        // The bookmark has a path: no discovery, and nothing beyond the top level.
-        QCOMPARE(discoveries, 0);
-        QTRY_COMPARE(requestLines(server), (QStringList{"GET /ra/abouts.json", "GET /ra/categoryTypes.json",
-                                                        "GET /ra/categories.json"}));
-        const QList<QJsonObject> requests = server.requests();
-        QVERIFY(
-            !requests.at(0).value(QLatin1String("rawQuery")).toString().contains(QLatin1String("loginName")));
-        for (int i = 1; i < 3; ++i)
-            QCOMPARE(requests.at(i).value(QLatin1String("rawQuery")).toString(),
-                     QStringLiteral("loginName=admin&password=lumaro&roleName=CategoryAdmin"));
+        // Discovery only without a path; the check goes to the path found; nothing beyond the top.
+        QCOMPARE(seen, (discover ? QStringList{LMNotification::GotFullURL, LMNotification::CheckedServer}
+                                 : QStringList{LMNotification::CheckedServer}));
+        QCOMPARE(bookmark->applicationNameURL(), std::optional<QString>(server.appPath()));
+        QTRY_COMPARE(requestLines(server), expectedRequests);
+        for (const QJsonObject &request : server.requests().mid(discover ? 2 : 0)) {
+            const QString resource = request.value(QLatin1String("resource")).toString();
+            QCOMPARE(request.value(QLatin1String("path")).toString(), QLatin1Char('/') + server.appPath() + resource);
+            QCOMPARE(request.value(QLatin1String("rawQuery")).toString(),
+                     resource == QLatin1String("/ra/abouts.json")
+                         ? QString()
+                         : QStringLiteral("loginName=admin&password=lumaro&roleName=CategoryAdmin"));
+        }
 
         QVERIFY(closeSession(session));
         QVERIFY(bookmark->serverConnection() == nullptr);
-    }
-
-    void bookmarkWithoutPathDiscoversItFirst()
-    {
-        // Discovery asks the root page of the bookmark's server, on the bookmark's port.
-        DevServer server;
-        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        ServerBookmark *bookmark = makeBookmark(context(), server);
-        bookmark->setApplicationNameURL(QString());
-        QStringList seen;
-        QObject observer;
-        for (const QString &name : {LMNotification::GotFullURL, LMNotification::CheckedServer})
-            NotificationCenter::defaultCenter()->addObserver(&observer, name, nullptr,
-                                                             [&](const Notification &n) { seen.append(n.name); });
-        QPointer<LMSessionWindowController> session = openSession(m_storyboard, bookmark);
-
-        QVERIFY(waitForContent(session, session->categoryView()));
-        QCOMPARE(seen, (QStringList{LMNotification::GotFullURL, LMNotification::CheckedServer}));
-        QCOMPARE(bookmark->applicationNameURL(), std::optional<QString>(server.appPath()));
-        // The root page redirects to the application's page; the check went to the path found.
-        QCOMPARE(requestLines(server).mid(0, 3), (QStringList{"GET /", "GET /", "GET /ra/abouts.json"}));
-        QCOMPARE(server.requests().at(2).value(QLatin1String("path")).toString(),
-                 QLatin1Char('/') + server.appPath() + QStringLiteral("/ra/abouts.json"));
-        QVERIFY(closeSession(session));
     }
 
     void failureAlertEndsTheSession_data()
@@ -267,72 +269,51 @@ private slots:
                  std::optional<bool>(false));
     }
 
-    void connectingViewWhileTheServerIsSlow()
+    void storedUploadViewNeedsAKnownCategory_data()
     {
-        DevServer server({"--fault", "GET /ra/abouts.json=delay:1500"});
-        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        ServerBookmark *bookmark = makeBookmark(context(), server, QStringLiteral("Studio Archive"));
-        QPointer<LMSessionWindowController> session = openSession(m_storyboard, bookmark);
-        QVERIFY(QTest::qWaitForWindowExposed(session->window()));
-
-        LMSessionInitialViewController *initial = session->initialView();
-        QCOMPARE(session->contentViewController(), initial);
-        QVERIFY(initial->busyIndicator()->isVisible());
-        QCOMPARE(initial->busyIndicator()->maximum(), 0); // busy, no known end
-        QVERIFY(initial->statusLabel()->isVisible());
-        QCOMPARE(session->window()->windowTitle(), QStringLiteral("admin@127.0.0.1"));
-        QVERIFY(saveScreenshot(session->window(), QStringLiteral("session-connecting")));
-        QCOMPARE(AccessibleTree::unnamedControls(session->window()), QString());
-
-        QVERIFY(waitUntilIdle(session->categoryView()));
-        QCOMPARE(AccessibleTree::unnamedControls(session->window()), QString());
-        QVERIFY(closeSession(session));
+        QTest::addColumn<qint64>("stored");
+        QTest::addColumn<QString>("path"); // empty: the browser opens instead
+        QTest::newRow("known") << qint64(7) << "/Photos/2025/Events";
+        // The server answers 404 with a JSON error object; that is no category to upload into.
+        QTest::newRow("unknown") << qint64(999) << "";
     }
 
-    void restoredPathOpensTheUploadViewDirectly()
+    void storedUploadViewNeedsAKnownCategory()
     {
+        QFETCH(qint64, stored);
+        QFETCH(QString, path);
         DevServer server;
         QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
         ServerBookmark *bookmark = makeBookmark(context(), server);
         bookmark->setLastCategoryView(QStringLiteral("upload"));
-        bookmark->setLastCategoryID(7);
+        bookmark->setLastCategoryID(stored);
         QPointer<LMSessionWindowController> session = openSession(m_storyboard, bookmark);
-
+        LMServerConnection *connection = session->serverConnection();
+        LMSessionCategoryViewController *categories = session->categoryView();
+        if (path.isEmpty()) {
+            QVERIFY(waitForContent(session, categories));
+            QVERIFY(waitUntilIdle(categories));
+            QCOMPARE(categories->categoryBrowser()->selectedColumn(), -1);
+            QVERIFY(!connection->selectedCategory());
+            QCOMPARE(connection->pathLevel(), -1);
+            // The browser is what the session shows, so that is the view to come back to.
+            QCOMPARE(session->currentView(), std::optional<QString>(QStringLiteral("category")));
+            QVERIFY(closeSession(session));
+            QCOMPARE(bookmark->lastCategoryID(), std::optional<qint64>(-1));
+            return;
+        }
         QVERIFY(waitForContent(session, session->uploadView()));
         QCOMPARE(session->currentView(), std::optional<QString>(QStringLiteral("upload")));
-        QCOMPARE(session->categoryView()->initialCategoryID(), 7);
+        QCOMPARE(categories->initialCategoryID(), stored);
         // The category browser has not been shown yet, so it has asked for nothing.
-        QVERIFY(!session->categoryView()->alreadyInitialized());
+        QVERIFY(!categories->alreadyInitialized());
         QTRY_COMPARE(
             requestLines(server),
             (QStringList{"GET /ra/abouts.json", "GET /ra/categoryTypes.json", "GET /ra/categories/7.json",
                          "GET /ra/categories/6.json", "GET /ra/categories/1.json"}));
-        LMServerConnection *connection = session->serverConnection();
-        QCOMPARE(connection->getSelectedCategoryPath(), QStringLiteral("/Photos/2025/Events"));
-        QCOMPARE(recordId(connection->selectedCategory()), 7);
+        QCOMPARE(connection->getSelectedCategoryPath(), path);
+        QCOMPARE(recordId(connection->selectedCategory()), stored);
         QVERIFY(closeSession(session));
-    }
-
-    void unknownStoredCategoryNeverOpensTheUploadView()
-    {
-        // The server answers 404 with a JSON error object; that is no category to upload into.
-        DevServer server;
-        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        ServerBookmark *bookmark = makeBookmark(context(), server);
-        bookmark->setLastCategoryView(QStringLiteral("upload"));
-        bookmark->setLastCategoryID(999);
-        QPointer<LMSessionWindowController> session = openSession(m_storyboard, bookmark);
-
-        LMSessionCategoryViewController *categories = session->categoryView();
-        QVERIFY(waitForContent(session, categories));
-        QVERIFY(waitUntilIdle(categories));
-        QCOMPARE(categories->categoryBrowser()->selectedColumn(), -1);
-        QVERIFY(!session->serverConnection()->selectedCategory());
-        QCOMPARE(session->serverConnection()->pathLevel(), -1);
-        // The browser is what the session shows, so that is the view to come back to.
-        QCOMPARE(session->currentView(), std::optional<QString>(QStringLiteral("category")));
-        QVERIFY(closeSession(session));
-        QCOMPARE(bookmark->lastCategoryID(), std::optional<qint64>(-1));
     }
 };
 

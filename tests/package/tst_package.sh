@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the Debian package from this build tree into a temporary folder and checks it without
-# installing it: its exact file list and dependencies, the launcher entry and the metainfo
-# against their validators, the icon sizes, and the application started from the unpacked tree.
+# installing it: its exact file list and dependencies, lintian, the launcher entry and the
+# metainfo against their validators, the icon sizes, and the application started from the
+# unpacked tree.
 # Usage: tst_package.sh BUILD_DIR VERSION WITH_CLI(0|1) WITH_MAN_PAGE(0|1)
 set -euo pipefail
 build=$1 version=$2 with_cli=$3 with_man=$4
@@ -15,12 +16,14 @@ deb="$work/lumaroimporter_${version}_amd64.deb"
 
 id=com.veltrane.LumaroImporter
 expected=(/usr/bin/LumaroImporter /usr/share/applications/$id.desktop /usr/share/metainfo/$id.metainfo.xml
-  /usr/share/icons/hicolor/scalable/apps/$id.svg)
+  /usr/share/icons/hicolor/scalable/apps/$id.svg
+  /usr/share/doc/lumaroimporter/copyright /usr/share/doc/lumaroimporter/changelog.gz)
 for size in 16 22 24 32 48 64 128 256 512; do
   expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/$id.png")
 done
 [ "$with_cli" = 1 ] && expected+=(/usr/bin/lumaro-import)
-[ "$with_man" = 1 ] && expected+=(/usr/share/man/man1/lumaro-import.1)
+[ "$with_man" = 1 ] && expected+=(/usr/share/man/man1/LumaroImporter.1.gz)
+[ "$with_man" = 1 ] && [ "$with_cli" = 1 ] && expected+=(/usr/share/man/man1/lumaro-import.1.gz)
 printf '%s\n' "${expected[@]}" | sort >"$work/expected"
 dpkg-deb -c "$deb" | awk '{print $NF}' | grep -v '/$' | sed 's|^\.||' | sort >"$work/listed"
 diff -u "$work/expected" "$work/listed" || fail "the package's files differ from the expected list"
@@ -29,6 +32,11 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for dependency in libqt6widgets6 libqt6dbus6 libqt6sql6-sqlite; do
   [[ "$depends" == *"$dependency"* ]] || fail "Depends lacks $dependency: $depends"
 done
+[[ "$(dpkg-deb -f "$deb" Recommends)" == *ca-certificates* ]] || fail "Recommends lacks ca-certificates"
+
+# Every error and warning fails; a deliberate one needs an override with its reason in the package.
+command -v lintian >/dev/null || fail "lintian is not installed (scripts/install-deps installs it)"
+report=$(lintian --fail-on error,warning "$deb" 2>&1) || { echo "$report"; fail "lintian"; }
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"

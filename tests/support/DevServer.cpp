@@ -10,6 +10,8 @@
 #include <QTcpServer>
 #include <QThread>
 
+#include <algorithm>
+
 #ifndef LUMARO_DEVSERVER_PATH
 #error "LUMARO_DEVSERVER_PATH must name the lumaro-devserver executable"
 #endif
@@ -107,6 +109,11 @@ QList<QJsonObject> DevServer::requests() const
             result.append(doc.object());
         start = end + 1;
     }
+    // A request is logged when its handler ends, so one left unanswered can follow a later one:
+    // list them by arrival.
+    std::stable_sort(result.begin(), result.end(), [](const QJsonObject &a, const QJsonObject &b) {
+        return a.value(QStringLiteral("seq")).toInteger() < b.value(QStringLiteral("seq")).toInteger();
+    });
     return result;
 }
 

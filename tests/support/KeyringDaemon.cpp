@@ -33,12 +33,14 @@ KeyringDaemon::~KeyringDaemon()
     stop();
 }
 
-bool KeyringDaemon::start(QString *error)
+bool KeyringDaemon::start(QString *error, Collection collection)
 {
     if (!QDBusConnection::sessionBus().isConnected()) {
         *error = QStringLiteral("no session bus: run the test inside dbus-run-session");
         return false;
     }
+    if (collection == Collection::Missing)
+        QDir(m_home.filePath(QStringLiteral(".local/share/keyrings"))).removeRecursively();
     QDir().mkpath(m_home.filePath(QStringLiteral(".local/share/keyrings")));
     QDir().mkpath(m_home.filePath(QStringLiteral("run")));
     QFile::setPermissions(m_home.filePath(QStringLiteral("run")), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -49,9 +51,13 @@ bool KeyringDaemon::start(QString *error)
     m_daemon.setProcessEnvironment(environment);
     m_daemon.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_daemon.setStandardOutputFile(QProcess::nullDevice());
-    m_daemon.start(QStringLiteral("gnome-keyring-daemon"), {"--foreground", "--unlock", "--components=secrets"});
+    QStringList arguments{"--foreground", "--components=secrets"};
+    if (collection == Collection::Unlocked)
+        arguments << "--unlock";
+    m_daemon.start(QStringLiteral("gnome-keyring-daemon"), arguments);
     // --unlock reads the login keyring's password up to the end of its input.
-    m_daemon.write("test");
+    if (collection == Collection::Unlocked)
+        m_daemon.write("test");
     m_daemon.waitForBytesWritten(5000);
     m_daemon.closeWriteChannel();
     if (!waitUntil(true, m_daemon)) {
