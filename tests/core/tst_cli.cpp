@@ -209,6 +209,8 @@ private slots:
                                     "Events/Party/p2.jpg", "New/Sub/s.jpg", ".hidden/h.jpg"})
             writeFile(m_tree + "/" + file, file.toUtf8());
         QVERIFY(QFile::link(m_tree + "/top.jpg", m_tree + "/Events/link.jpg"));
+        for (int n = 1; n <= 198; ++n)
+            writeFile(m_files.filePath(QStringLiteral("many/%1.jpg").arg(n, 3, 10, QLatin1Char('0'))), QByteArray::number(n));
         m_odd = m_files.filePath("odd");
         writeFile(m_odd + "/ok.jpg", "fine");
         writeFile(m_odd + "/shut/x.jpg", "locked away");
@@ -408,6 +410,12 @@ private slots:
         QTest::newRow("server busy, no retries")
             << shop + QStringList{"-c", "/Photos", "--retries", "0"} << busy << "" << 1
             << "failed: " + m_dir + "/a.jpg: The server answered HTTP 503" << 3 << 1;
+        // Every fiftieth upload the server restarts (503, then a second of refused connections):
+        // the file goes again after the wait, and none twice (posts: 200 files, 4 restarts, 2 before).
+        QTest::newRow("200 files through a restarting server")
+            << shop + QStringList{"-c", "/Photos", m_files.filePath("many")}
+            << QStringList{"--fault", "POST /ra/categoryAssets.json%50=refuse:1000"} << "" << 0
+            << "uploaded " + m_dir + "/b.jpg (200 of 200" << 206 << 200;
         QTest::newRow("retry time not understood")
             << shop + QStringList{"-c", "/Photos", "--retry-for", "soon"} << none << "" << 2
             << "--retry-for takes a time such as 90s" << 0 << 0;
@@ -573,6 +581,38 @@ private slots:
         for (const QJsonObject &request : server.requests("/ra/categoryAssets.json"))
             sent << requestBody(request).value("assetFileName").toString();
         QCOMPARE(sent, (QStringList{"a.jpg", "b.jpg"}));
+    }
+
+    // The data folder fills up mid-batch (a small tmpfs of a private mount namespace): the run
+    // stops and says why; with room again, the same command sends the rest, and no file twice.
+    void dataFolderFillsUp()
+    {
+        QTemporaryDir mount;
+        if (QProcess::execute("unshare", {"-Urm", "mount", "-t", "tmpfs", "tmpfs", mount.path()}) != 0)
+            QSKIP("no tmpfs can be mounted in a user and mount namespace here (unshare -Urm)");
+        DevServer server({"--user", "ann:" + Password});
+        QVERIFY2(seedStore(server), qPrintable(server.errorString()));
+        QProcess shell;
+        shell.start("unshare", {"-Urm", "sh", "-c", R"(set -e
+            mount -t tmpfs -o size=8m tmpfs "$1"
+            cp -a "$XDG_DATA_HOME/." "$1"
+            dd if=/dev/zero of="$1/filler" bs=4k 2>/dev/null || true
+            truncate -s -160K "$1/filler"
+            export XDG_DATA_HOME="$1"
+            "$2" upload -b Shop -c /Photos "$3" || echo "status $?"
+            rm "$1/filler"
+            "$2" upload -b Shop -c /Photos "$3" && echo "status $?")",
+                                 "sh", mount.path(), LUMARO_BINARY_DIR "/src/cli/lumaro-import", m_files.filePath("many")});
+        const Run run = finish(shell);
+        const QStringList runs = run.out.split(QRegularExpression("status \\d+\n"));
+        QVERIFY2(runs.size() == 3 && run.out.contains("status 3\n") && run.err.contains("database or disk is full"),
+                 qPrintable(run.out.right(500) + run.err.right(500)));
+        QVERIFY2(runs.at(0).count("uploaded ") > 0 && runs.at(0).count("uploaded ") < 198, qPrintable(runs.at(0)));
+        QStringList sent;
+        for (const QJsonObject &request : server.requests("/ra/categoryAssets.json"))
+            sent << requestBody(request).value("assetFileName").toString();
+        QCOMPARE(sent.size(), 198);
+        QCOMPARE(QSet<QString>(sent.cbegin(), sent.cend()).size(), 198);
     }
 
     // The window's process and the command line on one store file: each keeps the other's records.

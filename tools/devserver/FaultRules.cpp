@@ -73,17 +73,18 @@ FaultRules FaultRules::parse(const std::vector<std::string> &lines)
         try {
             const auto space = line.find(' ');
             if (space == std::string::npos || space == 0)
-                throw std::runtime_error("expected \"METHOD RESOURCE[#N]=ACTION\"");
+                throw std::runtime_error("expected \"METHOD RESOURCE[#N|%N]=ACTION\"");
             const auto eq = line.find('=', space + 1);
             if (eq == std::string::npos)
                 throw std::runtime_error("missing \"=ACTION\"");
             Rule rule;
             rule.method = line.substr(0, space);
             rule.resource = line.substr(space + 1, eq - space - 1);
-            const auto hash = rule.resource.rfind('#');
+            const auto hash = rule.resource.find_last_of("#%");
             if (hash != std::string::npos) {
                 if (!parseNumber(rule.resource.substr(hash + 1), rule.nth) || rule.nth < 1)
-                    throw std::runtime_error("#N must be a request number from 1");
+                    throw std::runtime_error("#N and %N need a request number from 1");
+                rule.everyNth = rule.resource[hash] == '%';
                 rule.resource.resize(hash);
             }
             if (rule.resource.empty() || rule.resource.front() != '/')
@@ -113,7 +114,8 @@ std::optional<FaultAction> FaultRules::take(const FaultTarget &target)
         if (!matches(rule, target))
             continue;
         ++rule.seen;
-        const bool fires = rule.nth == 0 || rule.seen == rule.nth;
+        const bool fires =
+            rule.nth == 0 || (rule.everyNth ? rule.seen % rule.nth == 0 : rule.seen == rule.nth);
         if (fires && !chosen)
             chosen = rule.action;
     }

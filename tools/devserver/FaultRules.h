@@ -23,7 +23,7 @@ struct FaultTarget {
     bool isAppPage = false; // "/APP" or "/APP/": only a full-path rule matches it
 };
 
-// The --fault rules, "METHOD RESOURCE[#N]=ACTION". Not thread-safe: the
+// The --fault rules, "METHOD RESOURCE[#N|%N]=ACTION". Not thread-safe: the
 // caller holds the state lock, since each rule counts the requests it sees.
 class FaultRules {
 public:
@@ -40,7 +40,8 @@ private:
     struct Rule {
         std::string method;
         std::string resource;
-        long long nth = 0; // 0: every matching request
+        long long nth = 0;     // 0: every matching request
+        bool everyNth = false; // the nth, 2nth, 3nth … rather than the nth alone
         long long seen = 0;
         FaultAction action;
     };

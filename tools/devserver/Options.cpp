@@ -81,12 +81,15 @@ Uploads:
 Diagnostics:
   --log FILE             Append one JSON object per request to FILE.
   --fault RULE           Misbehave on purpose (repeatable). RULE is
-                           "METHOD RESOURCE[#N]=ACTION"
+                           "METHOD RESOURCE[#N|%N]=ACTION"
                          METHOD is GET, POST, ... or "*". RESOURCE is the path
                          after the application path (e.g. /ra/categories/5.json),
                          "/" for the site root, or a full path starting with
                          "/" + app path. #N applies it to the N-th matching
-                         request only (1-based), otherwise to every one.
+                         request only (1-based), %N to every N-th (N, 2N, 3N
+                         ...), otherwise to every one. A server that restarts
+                         every 20th upload:
+                           "POST /ra/categoryAssets.json%20=refuse:1000"
                          ACTION is one of:
                            status:CODE  answer CODE with a JSON error body
                            drop         send headers, then cut the connection
