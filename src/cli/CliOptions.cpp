@@ -41,9 +41,11 @@ Failure usage(const QString &message)
     return {ExitUsage, message + UsageHint};
 }
 
+// A day, or a moment in local time unless it names its offset. The day alone is tried only on
+// ten characters: QDate's ISO parser takes the date part of "2026-12-07T05:00" and drops the rest.
 std::optional<QDateTime> parseSince(const QString &text)
 {
-    const QDate day = QDate::fromString(text, Qt::ISODate);
+    const QDate day = text.size() == 10 ? QDate::fromString(text, Qt::ISODate) : QDate();
     if (day.isValid())
         return day.startOfDay();
     const QDateTime moment = QDateTime::fromString(text, Qt::ISODate);

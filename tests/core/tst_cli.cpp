@@ -512,7 +512,10 @@ private slots:
         QCOMPARE(made.size(), 2);
         QVERIFY(made.last().startsWith("Summer under ") && !made.last().endsWith(" under 1"));
 
-        const Run log = cli({"log", "-b", "Shop", "--since", QDate::currentDate().addDays(-1).toString(Qt::ISODate)});
+        // The time of day counts, in local time as the help's example gives it.
+        const auto since = [](int secs) { return QDateTime::currentDateTime().addSecs(secs).toString("yyyy-MM-ddTHH:mm"); };
+        QCOMPARE(cli({"log", "--since", since(120)}).out, QString());
+        const Run log = cli({"log", "-b", "Shop", "--since", since(-120)});
         QCOMPARE(log.out.split('\n', Qt::SkipEmptyParts).size(), 1);
         QVERIFY2(log.out.contains("\tShop\t" + summer.value(0) + "\t/Photos/2026/Summer\t" + m_dir + "/a.jpg"),
                  qPrintable(log.out));
