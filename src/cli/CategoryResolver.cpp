@@ -1,4 +1,5 @@
 #include "CategoryResolver.h"
+#include "UploadReport.h"
 
 #include "connection/LMRequestRules.h"
 #include "connection/LMServerConnection.h"
@@ -129,7 +130,8 @@ namespace {
 
 QString levelPath(const QStringList &names, qsizetype depth)
 {
-    return depth == 0 ? QStringLiteral("the top level") : QLatin1Char('/') + names.first(depth).join(QLatin1Char('/'));
+    return depth == 0 ? QStringLiteral("the top level")
+                      : UploadReport::escaped(QLatin1Char('/') + names.first(depth).join(QLatin1Char('/')));
 }
 
 } // namespace
@@ -159,9 +161,10 @@ std::optional<Failure> CategoryResolver::targetFailure(const CategoryTreeResolve
                 return failure;
             QStringList there;
             for (const CategoryRecord &record : std::as_const(children))
-                there << QLatin1Char('"') + record.value(QLatin1String("name")).toString() + QLatin1Char('"');
+                there << QLatin1Char('"') + UploadReport::escaped(record.value(QLatin1String("name")).toString()) +
+                             QLatin1Char('"');
             return Failure{ExitUnusable, QStringLiteral("no category \"%1\" in %2; there are: %3")
-                                             .arg(name, levelPath(names, depth),
+                                             .arg(UploadReport::escaped(name), levelPath(names, depth),
                                                   there.isEmpty() ? QStringLiteral("none") : there.join(QStringLiteral(", ")))};
         }
         case State::Twins:
@@ -189,7 +192,7 @@ QString CategoryResolver::obstacle(const CategoryTreeResolver::Node &node, const
         ids << QString::number(id);
     return QStringLiteral("%1 categories in %2 are named \"%3\" (ids %4)")
         .arg(node.twinIds.size())
-        .arg(where, node.name, ids.join(QStringLiteral(", ")));
+        .arg(where, UploadReport::escaped(node.name), ids.join(QStringLiteral(", ")));
 }
 
 std::optional<Failure> CategoryResolver::listChildren(const std::optional<CategoryRecord> &parent,

@@ -18,9 +18,13 @@
 
 namespace {
 
+// One record a line, its fields split by tabs: a tab or newline in a name must not add either.
 void line(const QStringList &fields)
 {
-    std::printf("%s\n", fields.join(QLatin1Char('\t')).toUtf8().constData());
+    QStringList shown;
+    for (const QString &field : fields)
+        shown << UploadReport::escaped(field);
+    std::printf("%s\n", shown.join(QLatin1Char('\t')).toUtf8().constData());
 }
 
 } // namespace

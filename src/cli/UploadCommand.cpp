@@ -44,7 +44,7 @@ void reportNotAdded(const CliOptions &options, const QList<AddedFiles::Problem> 
     for (const AddedFiles::Problem &problem : problems) {
         if (options.json)
             UploadReport::event({{"event", "not-added"}, {"file", problem.path}, {"reason", problem.reason}});
-        Commands::report(Failure{ExitSomeFailed, QStringLiteral("not added: %1: %2").arg(problem.path, problem.reason)});
+        Commands::report(Failure{ExitSomeFailed, QStringLiteral("not added: %1: %2").arg(UploadReport::escaped(problem.path), problem.reason)});
     }
 }
 
@@ -80,15 +80,16 @@ void reportSkipped(const CliOptions &options, const QList<DuplicateMatch> &skipp
                                      {"uploadedTo", match.categoryPath},
                                      {"mayHaveArrived", match.mayHaveArrived}});
             else
-                std::printf("skipped %s: may have arrived at %s before: %s\n", qPrintable(path),
-                            qPrintable(match.categoryPath), qPrintable(match.mayHaveArrived));
+                std::printf("skipped %s: may have arrived at %s before: %s\n", qPrintable(UploadReport::escaped(path)),
+                            qPrintable(UploadReport::escaped(match.categoryPath)), qPrintable(match.mayHaveArrived));
             continue;
         }
         if (options.json) {
             UploadReport::event({{"event", "file-skipped"}, {"file", path}, {"uploadedTo", match.categoryPath},
                                  {"uploaded", when}});
         } else {
-            std::printf("skipped %s: uploaded before to %s on %s\n", qPrintable(path), qPrintable(match.categoryPath),
+            std::printf("skipped %s: uploaded before to %s on %s\n", qPrintable(UploadReport::escaped(path)),
+                        qPrintable(UploadReport::escaped(match.categoryPath)),
                         qPrintable(when));
         }
     }
@@ -125,7 +126,7 @@ int dryRun(const CliOptions &options, const LMServerConnection &connection, cons
         if (options.json)
             UploadReport::event({{"event", "would-create"}, {"path", pathOf(node.folder)}});
         else
-            std::printf("would create %s\n", qPrintable(pathOf(node.folder)));
+            std::printf("would create %s\n", qPrintable(UploadReport::escaped(pathOf(node.folder))));
     }
     int failing = 0;
     for (const Asset *asset : batch) {
@@ -137,7 +138,7 @@ int dryRun(const CliOptions &options, const LMServerConnection &connection, cons
             ++failing;
             if (options.json)
                 UploadReport::event({{"event", "would-fail"}, {"file", file}, {"reason", problem}});
-            Commands::report(Failure{ExitSomeFailed, QStringLiteral("would fail: %1: %2").arg(file, problem)});
+            Commands::report(Failure{ExitSomeFailed, QStringLiteral("would fail: %1: %2").arg(UploadReport::escaped(file), problem)});
             continue;
         }
         const CategoryTreeResolver::Node *node = key.isEmpty() ? nullptr : resolver.node(key);
@@ -150,7 +151,8 @@ int dryRun(const CliOptions &options, const LMServerConnection &connection, cons
                                  {"category", QJsonObject{{"id", id}, {"path", pathOf(key)}}}});
         } else {
             const QString shownId = id.isDouble() ? QStringLiteral(" (id %1)").arg(id.toInteger()) : QString();
-            std::printf("would upload %s to %s%s\n", qPrintable(file), qPrintable(pathOf(key)), qPrintable(shownId));
+            std::printf("would upload %s to %s%s\n", qPrintable(UploadReport::escaped(file)),
+                        qPrintable(UploadReport::escaped(pathOf(key))), qPrintable(shownId));
         }
     }
     return failing > 0 || leftOut ? ExitSomeFailed : ExitSuccess;

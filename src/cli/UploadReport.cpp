@@ -50,6 +50,27 @@ void UploadReport::event(const QJsonObject &object)
     write(stdout, QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
 }
 
+QString UploadReport::escaped(const QString &text)
+{
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\n')
+            shown += QLatin1String("\\n");
+        else if (u == u'\t')
+            shown += QLatin1String("\\t");
+        else if (u == u'\\')
+            shown += QLatin1String("\\\\");
+        else if (u < 0x20 || (u >= 0x7f && u < 0xa0)) {
+            for (const char byte : QString(c).toUtf8())
+                shown += QStringLiteral("\\%1").arg(uint(uchar(byte)), 3, 8, QLatin1Char('0'));
+        } else
+            shown += c;
+    }
+    return shown;
+}
+
 void UploadReport::batchStarted(const QJsonObject &category)
 {
     m_clock.start();
@@ -60,7 +81,7 @@ void UploadReport::batchStarted(const QJsonObject &category)
     if (m_live) {
         write(stdout, QStringLiteral("Uploading %1 files (%2) into %3\n")
                           .arg(m_fileCount)
-                          .arg(size(m_totalBytes), category.value("path").toString()));
+                          .arg(size(m_totalBytes), escaped(category.value("path").toString())));
     }
 }
 
@@ -69,7 +90,7 @@ void UploadReport::fileStarted(const QString &path, int index, qint64 bytes)
     m_currentIndex = index;
     m_currentBytes = bytes;
     m_currentSent = 0;
-    m_currentName = QFileInfo(path).fileName();
+    m_currentName = escaped(QFileInfo(path).fileName());
     if (m_json)
         event({{"event", "file-started"}, {"file", path}, {"index", index}, {"of", m_fileCount}, {"bytes", double(bytes)}});
     drawLiveLine();
@@ -94,7 +115,7 @@ void UploadReport::fileUploaded(const QString &path, int index, qint64 bytes, co
         return;
     }
     clearLiveLine();
-    write(stdout, QStringLiteral("uploaded %1 (%2 of %3, %4)\n").arg(path).arg(index).arg(m_fileCount).arg(size(bytes)));
+    write(stdout, QStringLiteral("uploaded %1 (%2 of %3, %4)\n").arg(escaped(path)).arg(index).arg(m_fileCount).arg(size(bytes)));
     drawLiveLine();
 }
 
@@ -106,7 +127,7 @@ void UploadReport::fileFailed(const QString &path, int index, const QString &rea
     }
     if (m_json)
         event({{"event", "file-failed"}, {"file", path}, {"index", index}, {"of", m_fileCount}, {"reason", reason}});
-    note(QStringLiteral("failed: %1: %2").arg(path, reason));
+    note(QStringLiteral("failed: %1: %2").arg(escaped(path), reason));
 }
 
 void UploadReport::fileMayHaveArrived(const QString &path, int index, const QString &reason)
@@ -123,7 +144,7 @@ void UploadReport::fileMayHaveArrived(const QString &path, int index, const QStr
                {"reason", reason}});
     note(QStringLiteral(
              "may have arrived: %1: %2 (not sent again; later runs skip it unless --upload-duplicates)")
-             .arg(path, reason));
+             .arg(escaped(path), reason));
 }
 
 void UploadReport::retryWait(const QString &path, int index, const QString &kind, qint64 seconds, int attempt,
@@ -143,7 +164,7 @@ void UploadReport::retryWait(const QString &path, int index, const QString &kind
         note(QStringLiteral("paused: %1; checking the server again in %2 s").arg(reason).arg(seconds));
     else
         note(QStringLiteral("sending %1 again in %2 s (try %3: %4)")
-                 .arg(path)
+                 .arg(escaped(path))
                  .arg(seconds)
                  .arg(attempt)
                  .arg(reason));
@@ -155,7 +176,7 @@ void UploadReport::batchDone(int uploaded, int failed, const QStringList &notSen
     m_currentIndex = 0;
     clearLiveLine();
     for (const QString &path : notSent)
-        note(QStringLiteral("not sent: %1").arg(path));
+        note(QStringLiteral("not sent: %1").arg(escaped(path)));
     if (m_json) {
         event({{"event", "batch-done"},
                {"uploaded", uploaded},

@@ -31,6 +31,9 @@ public:
     void note(const QString &text);
 
     static void event(const QJsonObject &object);
+    // A name as text output shows it, as ls -b does: \n, \t and \\, and any other control
+    // character as the octal of its bytes, so one name stays on one line and one field.
+    [[nodiscard]] static QString escaped(const QString &text);
 
 private:
     void clearLiveLine();
