@@ -142,7 +142,7 @@ std::optional<Failure> CategoryResolver::targetFailure(const CategoryTreeResolve
     using State = CategoryTreeResolver::State;
     for (qsizetype depth = 0; depth < names.size(); ++depth) {
         const QString &name = names.at(depth);
-        const CategoryTreeResolver::Node *node = resolver.node(names.first(depth + 1).join(QLatin1Char('/')));
+        const CategoryTreeResolver::Node *node = resolver.node(names.first(depth + 1));
         if (!node)
             return Failure{ExitUnusable, QStringLiteral("\"%1\" in %2 was not looked for").arg(name, levelPath(names, depth))};
         switch (node->state) {
@@ -155,7 +155,7 @@ std::optional<Failure> CategoryResolver::targetFailure(const CategoryTreeResolve
             // What there is instead, from a listing of its own: the resolver keeps none.
             std::optional<CategoryRecord> parent;
             if (depth > 0)
-                parent = resolver.node(names.first(depth).join(QLatin1Char('/')))->record;
+                parent = resolver.node(names.first(depth))->record;
             CategoryLevel children;
             if (auto failure = listChildren(parent, &children))
                 return failure;
@@ -215,13 +215,13 @@ std::optional<Failure> CategoryResolver::listChildren(const std::optional<Catego
 std::optional<Failure> CategoryResolver::findTarget(const QStringList &names, bool create)
 {
     using Mode = CategoryTreeResolver::Mode;
-    const QString path = names.join(QLatin1Char('/'));
-    CategoryTreeResolver resolver(m_connection, std::nullopt, {path}, create ? Mode::Create : Mode::Preview);
+    CategoryTreeResolver resolver(m_connection, std::nullopt, QList<QStringList>{names},
+                                  create ? Mode::Create : Mode::Preview);
     if (!m_waiter->run(&resolver))
         return Failure{ExitSomeFailed, QStringLiteral("interrupted")};
     if (auto failure = targetFailure(resolver, names, false))
         return failure;
-    const QList<CategoryRecord> records = resolver.recordsTo(path);
+    const QList<CategoryRecord> records = resolver.recordsTo(names);
     m_connection->setSelectedCategory(records.constLast());
     m_connection->setCategoryPath(records);
     m_connection->setPathLevel(records.size() - 1);
@@ -231,12 +231,12 @@ std::optional<Failure> CategoryResolver::findTarget(const QStringList &names, bo
 std::optional<Failure> CategoryResolver::preview(const QStringList &names, bool create, const QStringList &folders,
                                                  std::unique_ptr<CategoryTreeResolver> *resolver)
 {
-    const QString prefix = names.join(QLatin1Char('/'));
-    QStringList all;
-    if (!prefix.isEmpty())
-        all << prefix;
+    // As names, since a target's name may hold a slash; a folder's cannot.
+    QList<QStringList> all;
+    if (!names.isEmpty())
+        all << names;
     for (const QString &folder : folders)
-        all << (prefix.isEmpty() ? folder : prefix + QLatin1Char('/') + folder);
+        all << names + folder.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     // With an id the target is the climbed category; with names the walk starts at the top.
     const std::optional<CategoryRecord> base = names.isEmpty() ? m_connection->selectedCategory() : std::nullopt;
     *resolver = std::make_unique<CategoryTreeResolver>(m_connection, base, all, CategoryTreeResolver::Mode::Preview);

@@ -89,14 +89,25 @@ std::optional<qint64> parseRate(const QString &text)
 
 std::optional<QStringList> splitCategoryPath(const QString &text, QString *error)
 {
-    QString trimmed = text;
-    if (trimmed.startsWith(QLatin1Char('/')))
-        trimmed.remove(0, 1);
-    if (trimmed.endsWith(QLatin1Char('/')))
-        trimmed.chop(1);
-    if (trimmed.isEmpty())
+    QStringList names{QString()};
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const QChar after = i + 1 < text.size() ? text.at(i + 1) : QChar();
+        if (c == QLatin1Char('\\') && (after == QLatin1Char('/') || after == QLatin1Char('\\'))) {
+            names.last() += after;
+            ++i;
+        } else if (c == QLatin1Char('/')) {
+            names.append(QString());
+        } else {
+            names.last() += c;
+        }
+    }
+    if (names.size() > 1 && names.first().isEmpty())
+        names.removeFirst();
+    if (names.size() > 1 && names.last().isEmpty())
+        names.removeLast();
+    if (names == QStringList{QString()})
         return QStringList{};
-    const QStringList names = trimmed.split(QLatin1Char('/'));
     if (names.contains(QString())) {
         *error = QStringLiteral("the category path \"%1\" has an empty name between two slashes").arg(text);
         return std::nullopt;
@@ -347,7 +358,10 @@ Options:
                         level, such as /Photos/2026/Summer, resolved one level
                         at a time. A missing name is an error that lists the
                         names there; two siblings of that name are an error that
-                        lists their ids.
+                        lists their ids. A slash inside a name is written \/
+                        (and a backslash before a slash \\): --category
+                        '/Clients/AC\/DC'. Names match as Unicode text, however
+                        accents are composed.
       --category-id N   The target category by its id.
       --create          Create the missing categories along PATH, each under its
                         parent.

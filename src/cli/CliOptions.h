@@ -60,8 +60,9 @@ struct CliOptions {
 // (K, M and G count in 1024s).
 [[nodiscard]] std::optional<qint64> parseRate(const QString &text);
 
-// "/A/B", "A/B" and "/A/B/" all name A then B; "" and "/" the top level. An empty name between
-// two slashes is refused: no category has one, so it is a typing slip.
+// "/A/B", "A/B" and "/A/B/" all name A then B; "" and "/" the top level. "\/" is a slash within
+// a name and "\\" a backslash; any other backslash is itself. An empty name between two slashes
+// is refused: no category has one, so it is a typing slip.
 [[nodiscard]] std::optional<QStringList> splitCategoryPath(const QString &text, QString *error);
 
 [[nodiscard]] QString helpText();

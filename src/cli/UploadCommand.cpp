@@ -96,12 +96,11 @@ void reportSkipped(const CliOptions &options, const QList<DuplicateMatch> &skipp
 }
 
 // Why files in that folder (relative to the resolver's base) could not be placed; empty when they could.
-QString placeProblem(const CategoryTreeResolver &resolver, const QString &key, const QString &basePath)
+QString placeProblem(const CategoryTreeResolver &resolver, const QStringList &parts, const QString &basePath)
 {
     using State = CategoryTreeResolver::State;
-    const QStringList parts = key.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (qsizetype n = 1; n <= parts.size(); ++n) {
-        const CategoryTreeResolver::Node *node = resolver.node(parts.first(n).join(QLatin1Char('/')));
+        const CategoryTreeResolver::Node *node = resolver.node(parts.first(n));
         if (!node || node->state == State::Exists || node->state == State::Missing || node->state == State::Created)
             continue;
         const QString parent = basePath + (n > 1 ? QLatin1Char('/') + parts.first(n - 1).join(QLatin1Char('/')) : QString());
@@ -117,7 +116,6 @@ int dryRun(const CliOptions &options, const LMServerConnection &connection, cons
 {
     using State = CategoryTreeResolver::State;
     // Names from the top, or the climbed category's path below which the resolver looked.
-    const QString prefix = options.categoryPath.join(QLatin1Char('/'));
     const QString basePath = options.categoryPath.isEmpty() ? connection.getSelectedCategoryPath() : QString();
     auto pathOf = [&](const QString &key) { return key.isEmpty() ? basePath : basePath + QLatin1Char('/') + key; };
     for (const CategoryTreeResolver::Node &node : resolver.nodes()) {
@@ -132,8 +130,9 @@ int dryRun(const CliOptions &options, const LMServerConnection &connection, cons
     for (const Asset *asset : batch) {
         const QString file = *asset->filePath();
         const QString folder = asset->folderPath().value_or(QString());
-        const QString key = prefix.isEmpty() ? folder : folder.isEmpty() ? prefix : prefix + QLatin1Char('/') + folder;
-        const QString problem = placeProblem(resolver, key, basePath);
+        const QStringList names = options.categoryPath + folder.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        const QString key = names.join(QLatin1Char('/'));
+        const QString problem = placeProblem(resolver, names, basePath);
         if (!problem.isEmpty()) {
             ++failing;
             if (options.json)
@@ -141,7 +140,7 @@ int dryRun(const CliOptions &options, const LMServerConnection &connection, cons
             Commands::report(Failure{ExitSomeFailed, QStringLiteral("would fail: %1: %2").arg(UploadReport::escaped(file), problem)});
             continue;
         }
-        const CategoryTreeResolver::Node *node = key.isEmpty() ? nullptr : resolver.node(key);
+        const CategoryTreeResolver::Node *node = names.isEmpty() ? nullptr : resolver.node(names);
         std::optional<CategoryRecord> record = node ? node->record : connection.selectedCategory();
         if (node && node->state != State::Exists)
             record.reset();

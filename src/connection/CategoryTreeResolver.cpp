@@ -20,29 +20,47 @@ QString quoted(const QString &text)
 
 // Component by component, so a folder's sub-folders follow it directly; names in byte order,
 // as the added files are.
-bool pathBefore(const QString &a, const QString &b)
+bool pathBefore(const QStringList &left, const QStringList &right)
 {
-    const QStringList left = a.split(QLatin1Char('/'));
-    const QStringList right = b.split(QLatin1Char('/'));
     return std::lexicographical_compare(
         left.cbegin(), left.cend(), right.cbegin(), right.cend(),
         [](const QString &l, const QString &r) { return l.toUtf8() < r.toUtf8(); });
+}
+
+QList<QStringList> splitFolders(const QStringList &folders)
+{
+    QList<QStringList> paths;
+    for (const QString &folder : folders)
+        paths.append(folder.split(QLatin1Char('/'), Qt::SkipEmptyParts));
+    return paths;
+}
+
+// Names are compared as text, not as code points: a server (or a file system) may store "É"
+// decomposed while a person types it composed.
+QString comparable(const QString &name)
+{
+    return name.normalized(QString::NormalizationForm_C);
 }
 } // namespace
 
 CategoryTreeResolver::CategoryTreeResolver(LMServerConnection *connection, std::optional<CategoryRecord> base,
                                            const QStringList &folders, Mode mode, QObject *parent)
+    : CategoryTreeResolver(connection, std::move(base), splitFolders(folders), mode, parent)
+{
+}
+
+CategoryTreeResolver::CategoryTreeResolver(LMServerConnection *connection, std::optional<CategoryRecord> base,
+                                           const QList<QStringList> &paths, Mode mode, QObject *parent)
     : QObject(parent), m_connection(connection), m_base(std::move(base)), m_mode(mode)
 {
     if (m_base)
         m_basePath = QLatin1Char('/') + m_base->value(QLatin1String("name")).toString();
 
-    QStringList all;
-    QSet<QString> seen;
-    for (const QString &folder : folders) {
-        const QStringList parts = folder.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QList<QStringList> all;
+    QSet<QStringList> seen;
+    for (const QStringList &parts : paths) {
         for (qsizetype n = 1; n <= parts.size(); ++n) {
-            const QString prefix = parts.first(n).join(QLatin1Char('/'));
+            const QStringList prefix = parts.first(n);
             if (!seen.contains(prefix)) {
                 seen.insert(prefix);
                 all.append(prefix);
@@ -50,18 +68,17 @@ CategoryTreeResolver::CategoryTreeResolver(LMServerConnection *connection, std::
         }
     }
     std::sort(all.begin(), all.end(), pathBefore);
-    for (const QString &folder : std::as_const(all)) {
-        const qsizetype slash = folder.lastIndexOf(QLatin1Char('/'));
+    for (const QStringList &parts : std::as_const(all)) {
         Node node;
-        node.folder = folder;
-        node.name = folder.mid(slash + 1);
+        node.folder = parts.join(QLatin1Char('/'));
+        node.name = parts.last();
         const int index = int(m_nodes.size());
-        const int parentIndex = slash < 0 ? -1 : m_index.value(folder.left(slash), -1);
+        const int parentIndex = parts.size() < 2 ? -1 : m_index.value(parts.first(parts.size() - 1), -1);
         m_nodes.append(node);
-        m_index.insert(folder, index);
+        m_index.insert(parts, index);
         m_parent.append(parentIndex);
         m_children[parentIndex].append(index);
-        m_depth.append(int(folder.count(QLatin1Char('/'))));
+        m_depth.append(int(parts.size() - 1));
         m_final.append(false);
         m_attempts.append(0);
         m_maxDepth = std::max(m_maxDepth, m_depth.last());
@@ -82,8 +99,12 @@ CategoryTreeResolver::~CategoryTreeResolver() = default;
 
 const CategoryTreeResolver::Node *CategoryTreeResolver::node(const QString &folder) const
 {
-    const auto it =
-        m_index.constFind(folder.split(QLatin1Char('/'), Qt::SkipEmptyParts).join(QLatin1Char('/')));
+    return node(folder.split(QLatin1Char('/'), Qt::SkipEmptyParts));
+}
+
+const CategoryTreeResolver::Node *CategoryTreeResolver::node(const QStringList &names) const
+{
+    const auto it = m_index.constFind(names);
     return it == m_index.constEnd() ? nullptr : &m_nodes.at(*it);
 }
 
@@ -259,9 +280,10 @@ void CategoryTreeResolver::run(const Task &task)
 bool CategoryTreeResolver::match(int index, const QList<CategoryRecord> &children)
 {
     const QString &name = m_nodes.at(index).name;
+    const QString wanted = comparable(name);
     QList<CategoryRecord> found;
     for (const CategoryRecord &child : children) {
-        if (child.value(QLatin1String("name")).toString() == name)
+        if (comparable(child.value(QLatin1String("name")).toString()) == wanted)
             found.append(child);
     }
     if (found.isEmpty())
@@ -389,7 +411,7 @@ std::optional<CategoryRecord> CategoryTreeResolver::categoryFor(const QString &f
     }
     std::optional<CategoryRecord> record;
     for (qsizetype n = 1; n <= parts.size(); ++n) {
-        const int index = m_index.value(parts.first(n).join(QLatin1Char('/')), -1);
+        const int index = m_index.value(parts.first(n), -1);
         if (index < 0) {
             if (why)
                 *why = QStringLiteral("the folder %1 is not part of this tree").arg(quoted(folder));
@@ -410,10 +432,14 @@ std::optional<CategoryRecord> CategoryTreeResolver::categoryFor(const QString &f
 
 QList<CategoryRecord> CategoryTreeResolver::recordsTo(const QString &folder) const
 {
+    return recordsTo(folder.split(QLatin1Char('/'), Qt::SkipEmptyParts));
+}
+
+QList<CategoryRecord> CategoryTreeResolver::recordsTo(const QStringList &parts) const
+{
     QList<CategoryRecord> records;
-    const QStringList parts = folder.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (qsizetype n = 1; n <= parts.size(); ++n) {
-        const int index = m_index.value(parts.first(n).join(QLatin1Char('/')), -1);
+        const int index = m_index.value(parts.first(n), -1);
         if (index < 0 || !m_nodes.at(index).record)
             break;
         records.append(*m_nodes.at(index).record);

@@ -48,6 +48,9 @@ public:
     // implied. base: the category they go below, none for the top level.
     CategoryTreeResolver(LMServerConnection *connection, std::optional<CategoryRecord> base,
                          const QStringList &folders, Mode mode, QObject *parent = nullptr);
+    // The same with each path given as its names, for names that hold a "/" (a category's may).
+    CategoryTreeResolver(LMServerConnection *connection, std::optional<CategoryRecord> base,
+                         const QList<QStringList> &paths, Mode mode, QObject *parent = nullptr);
     ~CategoryTreeResolver() override;
     CategoryTreeResolver(const CategoryTreeResolver &) = delete;
     CategoryTreeResolver &operator=(const CategoryTreeResolver &) = delete;
@@ -67,11 +70,13 @@ public:
     // Every folder and implied ancestor, parents before children, siblings in path order.
     [[nodiscard]] const QList<Node> &nodes() const { return m_nodes; }
     [[nodiscard]] const Node *node(const QString &folder) const;
+    [[nodiscard]] const Node *node(const QStringList &names) const;
     // The record a file in that folder is sent with (the base itself for ""), or none with why
     // (the first reason found from the base down).
     [[nodiscard]] std::optional<CategoryRecord> categoryFor(const QString &folder, QString *why = nullptr) const;
     // The records from the base's child down to that folder, for a path shown or logged.
     [[nodiscard]] QList<CategoryRecord> recordsTo(const QString &folder) const;
+    [[nodiscard]] QList<CategoryRecord> recordsTo(const QStringList &names) const;
     // The base path, then the name of each record down to that folder as the server gave it.
     [[nodiscard]] QString categoryPathOf(const QString &folder) const;
     // How many categories this run created (one POST each).
@@ -116,7 +121,7 @@ private:
     QString m_basePath;
     Mode m_mode;
     QList<Node> m_nodes;
-    QHash<QString, int> m_index;
+    QHash<QStringList, int> m_index; // by the names from the base down
     QList<int> m_parent;               // -1: the base
     QHash<int, QList<int>> m_children; // by parent, -1 for the base; in node order
     QList<int> m_depth;

@@ -204,7 +204,8 @@ private slots:
         writeFile(m_dir + "/.thumbs", "hidden");
         writeFile(m_dir + "/.cache/x.jpg", "hidden folder");
         QVERIFY(QFile::link(m_dir + "/a.jpg", m_dir + "/link.jpg"));
-        writeFile(m_files.filePath("twins.json"), R"({"categories": [{"id": 4, "name": "Twins"}, {"id": 9, "name": "Twins"}]})");
+        writeFile(m_files.filePath("twins.json"), R"({"categories": [{"id": 4, "name": "Twins"}, {"id": 9, "name": "Twins"},)"
+                                                    R"( {"id": 12, "name": "E\u0301te\u0301 2026"}, {"id": 13, "name": "AC/DC"}]})");
         m_tree = m_files.filePath("2025");
         for (const QString &file : QStringList{"top.jpg", "Events/ev.jpg", "Events/Team Day/td.jpg", "Events/Party/p1.jpg",
                                     "Events/Party/p2.jpg", "New/Sub/s.jpg", ".hidden/h.jpg"})
@@ -350,6 +351,10 @@ private slots:
         QTest::newRow("twin siblings") << shop + QStringList{"-c", "/Twins"}
                                        << QStringList{"--tree", m_files.filePath("twins.json")} << "" << 3
                                        << "2 categories in the top level are named \"Twins\" (ids 4, 9)" << 0 << 0;
+        // Typed composed, stored decomposed; a slash within a name escaped.
+        for (const QString &idAndPath : {QStringLiteral("12 /\u00c9t\u00e9 2026"), QStringLiteral("13 AC\\/DC/")})
+            QTest::newRow(qPrintable(idAndPath.mid(3))) << shop + QStringList{"-c", idAndPath.mid(3), "--json"}
+                << QStringList{"--tree", m_files.filePath("twins.json")} << "" << 0 << "\"id\":" + idAndPath.left(2) << 3 << 2;
         QTest::newRow("unknown id") << shop + QStringList{"--category-id", "999"} << none << "" << 3
                                     << "no category with id 999" << 0 << 0;
         QTest::newRow("id") << shop + QStringList{"--category-id", "9"} << none << "" << 0
