@@ -61,7 +61,9 @@ UploadViewWidget::UploadViewWidget(QWidget *parent)
     failureReasonField->setWordWrap(true);
     failureReasonField->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     failureReasonField->setFocusPolicy(Qt::StrongFocus); // a label only takes clicks by default
-    failureReasonField->setAccessibleName(tr("Why the upload failed"));
+    // No fixed names on these labels: their text is what a screen reader must read, and a label
+    // with a name of its own announces no change of text. The "Failed:" label labels the reason.
+    failureReasonField->setAccessibleDescription(tr("Why the upload failed"));
 
     notAddedField->setObjectName(QStringLiteral("notAddedField"));
     notAddedField->setTextFormat(Qt::PlainText);
@@ -86,7 +88,7 @@ UploadViewWidget::UploadViewWidget(QWidget *parent)
 
     // Names for assistive technology where no visible label says what a control is.
     assetBrowser->setAccessibleTitle(tr("Files to upload"));
-    uploadStatusField->setAccessibleName(tr("Upload status"));
+    uploadStatusField->setAccessibleDescription(tr("Upload status"));
 
     auto *fields = new QFormLayout;
     fields->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);

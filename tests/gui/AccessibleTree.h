@@ -4,11 +4,18 @@
 // objects the AT-SPI bridge serves), never through pixels.
 
 #include <QAccessible>
+#include <QLabel>
 #include <QMenu>
 #include <QStringList>
 #include <QWidget>
 
 namespace AccessibleTree {
+
+// What a screen reader reads as a widget's name.
+inline QString nameOf(QWidget *widget)
+{
+    return QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
+}
 
 // The names of a menu's readable items: valid children other than separators.
 inline QStringList menuItems(QMenu *menu)
@@ -23,7 +30,8 @@ inline QStringList menuItems(QMenu *menu)
     return names;
 }
 
-// Visible controls that would be announced without a name, by object name, comma-separated.
+// Visible controls that would be announced without a name, and labels whose text a fixed name
+// hides (a label with a name of its own announces no change of text), by object name.
 inline QString unnamedControls(QWidget *root)
 {
     using A = QAccessible;
@@ -36,6 +44,10 @@ inline QString unnamedControls(QWidget *root)
             return;
         if (controls.contains(iface->role()) && iface->text(A::Name).trimmed().isEmpty())
             unnamed.append(iface->object() ? iface->object()->objectName() : QStringLiteral("?"));
+        if (const auto *label = qobject_cast<QLabel *>(iface->object());
+            label && label->pixmap().isNull() && !label->accessibleName().isEmpty() &&
+            label->accessibleName() != label->text())
+            unnamed.append(label->objectName() + QLatin1String(" (named over its text)"));
         // The rows of item views are their own business.
         if (iface->role() != A::List && iface->role() != A::Table && iface->role() != A::Tree)
             for (int i = 0; i < iface->childCount(); ++i)

@@ -96,6 +96,7 @@ private slots:
         const QString path = harbour.connection()->getSelectedCategoryPath();
         QCOMPARE(columnOf(model, ImportLogModel::CategoryColumn), (QStringList{path, path, path}));
         QCOMPARE(view->countLabel()->text(), QStringLiteral("3 files"));
+        QCOMPARE(AccessibleTree::nameOf(view->countLabel()), QStringLiteral("3 files"));
 
         // Stamped while the log is open: one row inserted at its place, on top.
         QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
@@ -116,6 +117,7 @@ private slots:
         // Searched by bookmark name, sorted by file name, exported as shown.
         QTest::keyClicks(view->searchField(), QStringLiteral("harb"));
         QTRY_COMPARE(view->countLabel()->text(), QStringLiteral("2 of 4 files"));
+        QCOMPARE(AccessibleTree::nameOf(view->countLabel()), QStringLiteral("2 of 4 files"));
         table->sortByColumn(ImportLogModel::FileColumn, Qt::AscendingOrder);
         QTRY_COMPARE(columnOf(model, ImportLogModel::FileColumn), (QStringList{"harbour-01.txt", oddName}));
         QVERIFY(saveScreenshot(log.window(), QStringLiteral("import-log-filtered")));
@@ -152,6 +154,7 @@ private slots:
         QVERIFY(context->save());
         QTest::mouseClick(view->clearLogButton(), Qt::LeftButton);
         QCOMPARE(model->rowCount(), 0);
+        QCOMPARE(AccessibleTree::nameOf(view->countLabel()), view->countLabel()->text());
         QCOMPARE(context->fetchPendingAssets(harbour.bookmark), QList<Asset *>{pending});
         QVERIFY(context->hasChanges());
         auto reopened = reopenStore();

@@ -42,7 +42,8 @@ namespace {
 // model is never reset; after every upload notification and every change of the list, the list
 // shows the queue, every file the store holds as pending is listed in order, every other listed
 // file is stamped in the store, the status line counts up, never past the files that have an
-// outcome, and the path shown is of a file whose turn has come.
+// outcome, and the path shown is of a file whose turn has come. A screen reader reads the status
+// line, the failure reason and the speed line as they are on screen.
 class BatchWatch : public QObject {
 public:
     explicit BatchWatch(const UploadSession &s) : m_s(s)
@@ -75,6 +76,11 @@ public:
 private:
     void check()
     {
+        for (QLabel *label : {m_s.upload()->uploadStatusField(), m_s.upload()->failureReasonField(),
+                              m_s.upload()->progressPanel()->rateLabel()})
+            if (!label->text().isEmpty() && AccessibleTree::nameOf(label) != label->text())
+                problems.append(QStringLiteral("%1 reads \"%2\", is called \"%3\"")
+                                    .arg(label->objectName(), label->text(), AccessibleTree::nameOf(label)));
         // Before the first file, a kept tree's categories are found or made.
         static const QRegularExpression preparing(QStringLiteral("^Creating categories… (\\d+) of (\\d+)$"));
         // Or it waits to send a file again, or for the server to answer.
@@ -562,6 +568,8 @@ private slots:
         QCOMPARE(s.upload()->assetNameTextField()->text(), paths.at(2));
         QCOMPARE(why->text(), s.upload()->failureReason(1));
         QCOMPARE(s.status(), outcome);
+        for (QLabel *label : {why, s.upload()->uploadStatusField()}) // as a screen reader reads them
+            QCOMPARE(AccessibleTree::nameOf(label), label->text());
         QVERIFY(saveScreenshot(s.session->window(), QStringLiteral("upload-failed-file")));
         // Tab goes on in reading order: the reason, then the buttons from the left.
         QTest::keyClick(s.list(), Qt::Key_Tab);
