@@ -434,8 +434,12 @@ void LMSessionUploadViewController::duplicatesFound(const QList<DuplicateMatch> 
         return;
     }
     setStatusText({});
+    // The sheet alone offers Cancel while it is open.
+    m_startUploadButton->setText(StartUploadTitle);
+    m_startUploadButton->setEnabled(false);
     auto *sheet = new DuplicateSheet(view()->window(), duplicates);
     connect(sheet, &DuplicateSheet::answered, this, [this, duplicates](DuplicateSheet::Answer answer) {
+        m_startUploadButton->setEnabled(true);
         if (!m_checking)
             return;
         if (answer == DuplicateSheet::Cancel) {

@@ -965,6 +965,9 @@ private slots:
                 QCOMPARE(AccessibleTree::unnamedControls(sheet), QString());
                 QVERIFY(saveScreenshot(sheet, QStringLiteral("duplicate-sheet")));
             }
+            // Only the sheet offers Cancel.
+            QCOMPARE(s.upload()->startUploadButton()->text(), QStringLiteral("Start Upload"));
+            QVERIFY(!s.upload()->startUploadButton()->isEnabled());
             QTest::mouseClick(sheet->button(DuplicateSheet::Answer(answer)), Qt::LeftButton);
         }
         QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
@@ -975,6 +978,7 @@ private slots:
              s.server.requests(QStringLiteral("/ra/categoryAssets.json")).mid(sentBefore))
             names << requestBody(request).value(QLatin1String("assetFileName")).toString();
         QCOMPARE(names, sent);
+        QVERIFY(s.upload()->startUploadButton()->isEnabled());
         QCOMPARE(m_context->fetchPendingAssets(s.bookmark).size(), answer == DuplicateSheet::Cancel ? 4 : 0);
     }
 
