@@ -340,7 +340,7 @@ void LMSessionUploadViewController::deleteSelectedAssets()
 void LMSessionUploadViewController::removeQueuedRows(const QList<int> &rowsBottomUp)
 {
     ObjectContext *context = managedObjectContext();
-    // Runs of neighbouring rows leave together; gone from the context as well, saved later.
+    // Runs of neighbouring rows leave together, from the context as well.
     for (qsizetype i = 0; i < rowsBottomUp.size();) {
         const int last = rowsBottomUp.at(i);
         int first = last;
@@ -355,6 +355,10 @@ void LMSessionUploadViewController::removeQueuedRows(const QList<int> &rowsBotto
             if (context && record)
                 context->deleteObject(record);
     }
+    // Saved at once: a file taken out must not come back after a crash.
+    QString error;
+    if (context && !context->save(&error))
+        setStatusText(tr("The queue could not be saved: %1").arg(error));
 }
 
 void LMSessionUploadViewController::chooseAssetsButtonWasClicked()

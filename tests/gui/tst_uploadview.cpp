@@ -338,9 +338,10 @@ private slots:
         QCOMPARE(s.browser()->selectedRowsInColumn(0), QList<int>{2});
         QCOMPARE(s.upload()->assetNameTextField()->text(), paths.at(5));
         QCOMPARE(columnTexts(s.browser(), 0).size(), 7);
-        // Gone from the store context too.
+        // Gone from the store context and its file too.
         QVERIFY(third.isNull() || third->isDeleted());
-        QCOMPARE(m_context->fetchPendingAssets(s.bookmark).size(), 7);
+        std::unique_ptr<ObjectContext> store = reopenStore();
+        QCOMPARE(store->fetchPendingAssets(findBookmark(*store, s.bookmark->objectId())).size(), 7);
 
         // The last two rows, with the Delete key: the new last row is selected.
         QVERIFY(clickRow(s.browser(), 5, 0));
@@ -969,6 +970,10 @@ private slots:
             QCOMPARE(s.upload()->startUploadButton()->text(), QStringLiteral("Start Upload"));
             QVERIFY(!s.upload()->startUploadButton()->isEnabled());
             QTest::mouseClick(sheet->button(DuplicateSheet::Answer(answer)), Qt::LeftButton);
+            // Skipped files leave the store file at once, before anything else is saved.
+            std::unique_ptr<ObjectContext> store = reopenStore();
+            QCOMPARE(store->fetchPendingAssets(findBookmark(*store, s.bookmark->objectId())).size(),
+                     answer == DuplicateSheet::SkipDuplicates ? 2 : 4);
         }
         QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
         if (answer < 0)
