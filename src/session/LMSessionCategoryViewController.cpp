@@ -2,6 +2,7 @@
 
 #include "connection/LMServerConnection.h"
 #include "platform/ConsoleLog.h"
+#include "platform/DisplayName.h"
 #include "platform/NotificationCenter.h"
 #include "platform/widgets/Alert.h"
 #include "platform/widgets/ColumnBrowser.h"
@@ -263,8 +264,9 @@ void LMSessionCategoryViewController::showSelection()
 {
     const LMServerConnection *conn = connection();
     const QString path = conn ? conn->getSelectedCategoryPath() : QString();
-    m_selectionLabel->setText(path.isEmpty() ? tr("No category selected") : tr("Selected: %1").arg(path));
-    m_selectionLabel->setToolTip(path);
+    m_selectionLabel->setText(path.isEmpty() ? tr("No category selected")
+                                             : tr("Selected: %1").arg(DisplayName::isolated(path)));
+    m_selectionLabel->setToolTip(DisplayName::visible(path));
 }
 
 void LMSessionCategoryViewController::setBrowserCategoryToPath()
@@ -431,7 +433,7 @@ void LMSessionCategoryViewController::willDisplayCell(ColumnBrowser *, BrowserCe
     const CategoryRecord &record = conn->categoryData().at(column).at(row);
     const QJsonValue name = record.value(kName);
     const QJsonValue leaf = record.value(kIsLeaf);
-    cell.text = name.isString() ? name.toString() : QString();
+    cell.text = name.isString() ? DisplayName::visible(name.toString()) : QString();
     cell.leaf = leaf.isBool() && leaf.toBool();
     cell.icon = folder;
     cell.toolTip = cell.text;

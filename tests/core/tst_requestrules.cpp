@@ -2,6 +2,7 @@
 #include "connection/LMRequestRules.h"
 #include "connection/ServerAddress.h"
 #include "platform/ConsoleLog.h"
+#include "platform/DisplayName.h"
 
 #include <QDateTime>
 #include <QJsonDocument>
@@ -9,6 +10,7 @@
 #include <QtTest>
 
 using namespace LMRequestRules;
+using namespace Qt::StringLiterals;
 
 class TestRequestRules : public QObject {
     Q_OBJECT
@@ -189,6 +191,26 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QByteArray, shown);
         QCOMPARE(ConsoleLog::render(text), shown);
+    }
+
+    void shownNames_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("visible");
+        QTest::newRow("override") << u"invoice\u202Egnp.exe"_s << "invoice<U+202E>gnp.exe";
+        QTest::newRow("NUL and tab") << u"a\0b\tc"_s << "a<U+0000>b<U+0009>c";
+        QTest::newRow("isolates, marks, DEL")
+            << u"\u2066\u2069\u200F\u061C\x7F"_s << "<U+2066><U+2069><U+200F><U+061C><U+007F>";
+        QTest::newRow("Hebrew, joiner and emoji kept")
+            << u"\u05E9\u200D\U0001F4F7"_s << u"\u05E9\u200D\U0001F4F7"_s;
+    }
+
+    void shownNames()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, visible);
+        QCOMPARE(DisplayName::visible(name), visible);
+        QCOMPARE(DisplayName::isolated(name), QChar(0x2068) + visible + QChar(0x2069));
     }
 };
 
