@@ -3,6 +3,7 @@
 #include "app/AppDelegate.h"
 #include "connection/LMServerConnection.h"
 #include "platform/CoalescedUpdate.h"
+#include "platform/DisplayName.h"
 #include "platform/DesktopNotifier.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SleepInhibitor.h"
@@ -134,8 +135,9 @@ void LMSessionUploadViewController::viewWillAppear()
     LMServerConnection *server = connection();
     const QString target = server ? server->getSelectedCategoryPath() : QString();
     // The rows of a kept tree show where they go, below whatever the target is now.
-    const bool moved = target != m_categoryNameTextField->text();
-    m_categoryNameTextField->setText(target);
+    const QString shown = DisplayName::visible(target);
+    const bool moved = shown != m_categoryNameTextField->text();
+    m_categoryNameTextField->setText(shown);
     if (moved && !m_importQueue->isEmpty())
         m_assetBrowser->reloadRows(0, m_importQueue->size() - 1, 0);
     qCInfo(lcSession).noquote() << "upload view ready at" << m_categoryNameTextField->text() << "with"
@@ -727,10 +729,11 @@ void LMSessionUploadViewController::willDisplayCell(ColumnBrowser *, BrowserCell
 {
     // Names come from the records alone: no disk access per row.
     const Asset *record = m_importQueue->at(row);
-    cell.text = record ? record->fileName() : QString();
+    cell.text = record ? DisplayName::visible(record->fileName()) : QString();
     cell.leaf = true;
-    cell.detail = targetPathOf(row);
-    const QString goesTo = cell.detail.isEmpty() ? QString() : tr("Goes to %1").arg(cell.detail);
+    cell.detail = DisplayName::visible(targetPathOf(row));
+    const QString goesTo =
+        cell.detail.isEmpty() ? QString() : tr("Goes to %1").arg(DisplayName::isolated(cell.detail));
     const QString failure = m_importQueue->failure(row);
     if (record && !record->isPending()) {
         cell.icon = view()->style()->standardIcon(QStyle::SP_MessageBoxInformation);
@@ -753,7 +756,7 @@ void LMSessionUploadViewController::willDisplayCell(ColumnBrowser *, BrowserCell
         if (!goesTo.isEmpty())
             cell.description += QStringLiteral(". ") + goesTo;
     } else if (record) {
-        cell.toolTip = record->filePath().value_or(QString());
+        cell.toolTip = DisplayName::visible(record->filePath().value_or(QString()));
         if (!goesTo.isEmpty())
             cell.toolTip += QLatin1Char('\n') + goesTo;
         cell.description = goesTo;
@@ -769,7 +772,7 @@ void LMSessionUploadViewController::showRecord(Asset *asset)
     m_shownRecord = asset;
     const QString path = asset->filePath().value_or(QString());
     m_previewPane->showFile(path);
-    m_assetNameTextField->setText(path);
+    m_assetNameTextField->setText(DisplayName::visible(path));
     m_viewWidget->showFailureReason(
         asset->uploadState() == Asset::UploadState::MayHaveArrived
             ? tr("May have arrived (not sent again without asking): %1").arg(asset->uploadStateReason())

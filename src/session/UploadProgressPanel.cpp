@@ -1,6 +1,7 @@
 #include "session/UploadProgressPanel.h"
 
 #include "platform/CoalescedUpdate.h"
+#include "platform/DisplayName.h"
 #include "store/Asset.h"
 
 #include <QCoreApplication>
@@ -147,7 +148,7 @@ void UploadProgressPanel::fileStarted(const QObject *record, const QString &file
     setAwaitingServer(false);
     m_current = record;
     m_currentFraction = 0;
-    m_currentName = fileName;
+    m_currentName = DisplayName::visible(fileName);
     m_sending.insert(record, 0);
     m_update->request();
 }

@@ -281,7 +281,8 @@ private slots:
         const QString root = m_files.filePath(QStringLiteral("chooser"));
         const QString loose = writeFile(root + QStringLiteral("/loose.txt"), "l");
         writeFile(root + QStringLiteral("/album/2.jpg"), "2");
-        writeFile(root + QStringLiteral("/album/1.jpg"), "1");
+        // A direction override is queued as it is and shown spelled out, to a screen reader too.
+        writeFile(root + QStringLiteral("/album/1\u202egpj.exe"), "1");
 
         QTest::mouseClick(s.upload()->chooseAssetsButton(), Qt::LeftButton);
         auto *dialog = s.session->window()->findChild<QFileDialog *>(QStringLiteral("chooseAssetsDialog"));
@@ -305,8 +306,11 @@ private slots:
         QVERIFY(choose && choose->isEnabled());
         QTest::mouseClick(choose, Qt::LeftButton);
         QCOMPARE(filePaths(s.upload()->importQueue()),
-                 (QStringList{loose, root + QStringLiteral("/album/1.jpg"),
+                 (QStringList{loose, root + QStringLiteral("/album/1\u202egpj.exe"),
                               root + QStringLiteral("/album/2.jpg")}));
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(s.list());
+        QCOMPARE(list->tableInterface()->cellAt(1, 0)->text(QAccessible::Name),
+                 QStringLiteral("1<U+202E>gpj.exe"));
         QTRY_VERIFY(s.session->window()->findChildren<QFileDialog *>().isEmpty());
 
         // Cancel queues nothing.
