@@ -1,6 +1,7 @@
 #include "session/ImportLogModel.h"
 
 #include "platform/CoalescedUpdate.h"
+#include "platform/DisplayName.h"
 #include "store/Asset.h"
 #include "store/LogSource.h"
 #include "store/ObjectContext.h"
@@ -428,9 +429,9 @@ QVariant ImportLogModel::data(const QModelIndex &index, int role) const
     const QDateTime when = QDateTime::fromMSecsSinceEpoch(row.uploadMs, Qt::UTC);
     switch (index.column()) {
     case FileColumn:
-        return role == Qt::ToolTipRole ? row.filePath : row.fileName();
+        return DisplayName::visible(role == Qt::ToolTipRole ? row.filePath : row.fileName());
     case CategoryColumn:
-        return row.categoryPath;
+        return DisplayName::visible(row.categoryPath);
     case UploadTimeColumn:
         return role == Qt::ToolTipRole ? QLocale().toString(when.toLocalTime(), QLocale::LongFormat)
                                        : formatUploadTime(when);
