@@ -386,7 +386,6 @@ private slots:
         QTest::addColumn<int>("parallel");
         // Every so many files the server restarts: 503, then connections refused for a while.
         QTest::addColumn<int>("restartEvery");
-        QTest::newRow("five") << 5 << 0 << 1 << 0;
         QTest::newRow("fifty in a flash, one refused") << 50 << 17 << 1 << 0;
         QTest::newRow("fifty, four at once, one refused") << 50 << 17 << 4 << 0;
         QTest::newRow("two hundred through a server that restarts, unattended") << 200 << 0 << 1 << 20;
