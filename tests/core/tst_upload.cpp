@@ -35,18 +35,11 @@ struct UploadKit : ConnectionKit {
 
     Asset *queue(const QString &name, const QByteArray &content)
     {
-        const QString path = files.filePath(name);
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        file.write(content);
-        file.close();
-        return queuePath(path);
-    }
-
-    Asset *queuePath(const QString &path)
-    {
+        QFile file(files.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+            return nullptr;
         Asset *asset = context.insertAsset();
-        asset->setFilePath(path);
+        asset->setFilePath(file.fileName());
         asset->setBookmark(bookmark);
         return asset;
     }
@@ -62,8 +55,7 @@ struct UploadKit : ConnectionKit {
 
 QStringList savedFiles(const DevServer &server)
 {
-    QStringList names = QDir(server.uploadDir()).entryList(QDir::Files, QDir::Name);
-    return names;
+    return QDir(server.uploadDir()).entryList(QDir::Files, QDir::Name);
 }
 
 } // namespace
@@ -72,13 +64,11 @@ class TestUpload : public QObject {
     Q_OBJECT
 private slots:
     void batchOfThree();
-    void haltDuringSecondOfFive();
     void failureOutcomes_data();
     void failureOutcomes();
     void gatewayFailuresPauseTheBatch();
     void recordedBeforeSending_data();
     void recordedBeforeSending();
-    void unreadableFileIsSkippedWithReason();
     void batchThatCannotStart_data();
     void batchThatCannotStart();
     void slowAnswerAfterTheLastByte_data();
@@ -186,43 +176,6 @@ void TestUpload::batchOfThree()
     }
     QVERIFY(kit.connection->currentImportQueue().isEmpty());
     QCOMPARE(kit.connection->currentAssetImportID(), QStringLiteral("1"));
-}
-
-void TestUpload::haltDuringSecondOfFive()
-{
-    DevServer server({"--fault", "POST /ra/categoryAssets.json#2=delay:400"});
-    QVERIFY(server.isRunning());
-    UploadKit kit(server.port());
-    const QList<Asset *> batch = kit.queueNumbered(5);
-    auto observer = std::make_unique<QObject>();
-    NotificationCenter::defaultCenter()->addObserver(observer.get(), LMNotification::UploadingAsset, kit.connection.get(),
-                                                     [&](const Notification &) {
-                                                         if (kit.recorder->count(LMNotification::UploadingAsset) == 2)
-                                                             kit.connection->setHaltUpload(true);
-                                                     });
-    kit.connection->startAssetImport(batch);
-    QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone));
-    QCOMPARE(kit.recorder->count(LMNotification::UploadedAsset), 2);
-    QCOMPARE(kit.recorder->names().mid(2), (QStringList{LMNotification::UploadingAsset, LMNotification::UploadedAsset,
-                                                        LMNotification::UploadDone}));
-    QVERIFY(batch.at(1)->uploadDateTime());
-    for (int i = 2; i < 5; ++i)
-        QVERIFY(batch.at(i)->isPending());
-    QCOMPARE(kit.connection->currentImportQueue(), batch.mid(2));
-    QCOMPARE(server.requests("/ra/categoryAssets.json").size(), 2);
-    QVERIFY(kit.connection->haltUpload());
-
-    // The next batch starts afresh: the halt is cleared before its import status request.
-    observer.reset();
-    kit.recorder->clear();
-    kit.connection->startAssetImport(batch.mid(2));
-    QVERIFY(!kit.connection->haltUpload());
-    QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone));
-    QCOMPARE(kit.recorder->count(LMNotification::UploadedAsset), 3);
-    const QList<QJsonObject> assets = server.requests("/ra/categoryAssets.json");
-    QCOMPARE(assets.size(), 5);
-    QCOMPARE(requestBody(assets.at(4)).value("importStatusID"), QJsonValue(QStringLiteral("2")));
-    QCOMPARE(requestBody(assets.at(4)).value("assetFileName").toString(), QStringLiteral("file 5.txt"));
 }
 
 void TestUpload::failureOutcomes_data()
@@ -488,23 +441,6 @@ void TestUpload::recordedBeforeSending()
     store = open();
     QVERIFY(store);
     QCOMPARE(store->fetchUploadedAssets().size(), 2);
-}
-
-void TestUpload::unreadableFileIsSkippedWithReason()
-{
-    DevServer server;
-    QVERIFY(server.isRunning());
-    UploadKit kit(server.port());
-    QList<Asset *> batch = kit.queueNumbered(2);
-    batch.insert(1, kit.queuePath(kit.files.filePath(QStringLiteral("gone.jpg"))));
-    kit.connection->startAssetImport(batch);
-    QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone));
-    QCOMPARE(kit.recorder->count(LMNotification::UploadedAsset), 2);
-    const Notification failure = kit.recorder->last(LMNotification::UploadFailedAsset);
-    QCOMPARE(failure.userInfo.value("file name").toString(), QStringLiteral("gone.jpg"));
-    QVERIFY(failure.userInfo.value("error").toString().contains(QLatin1String("gone.jpg")));
-    QVERIFY(batch.at(1)->isPending());
-    QCOMPARE(server.requests("/ra/categoryAssets.json").size(), 2);
 }
 
 void TestUpload::batchThatCannotStart_data()
