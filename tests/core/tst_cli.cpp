@@ -38,12 +38,6 @@ struct Run {
     }
 };
 
-// Root reads what permissions forbid, so a run that must meet an unreadable folder drops to nobody.
-bool needsNobody()
-{
-    return ::geteuid() == 0;
-}
-
 void startCli(QProcess &process, const QStringList &args, const QString &password = {}, bool leaksChecked = true,
               bool asNobody = false, const QByteArray &input = {})
 {
@@ -57,7 +51,8 @@ void startCli(QProcess &process, const QStringList &args, const QString &passwor
         env.insert(QStringLiteral("LUMARO_PASSWORD"), password);
     process.setProcessEnvironment(env);
     const QString program = QStringLiteral(LUMARO_BINARY_DIR "/src/cli/lumaro-import");
-    if (asNobody && needsNobody())
+    // Root reads what permissions forbid, so a run that must meet an unreadable folder drops to nobody.
+    if (asNobody && ::geteuid() == 0)
         process.start("setpriv", QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", "--", program} + args);
     else
         process.start(program, args);
@@ -87,7 +82,7 @@ Run cli(const QStringList &args, const QString &password = {}, bool asNobody = f
 // The store and the folders above it, open to nobody for one run.
 bool shareStoreWithNobody()
 {
-    if (!needsNobody())
+    if (::geteuid() != 0)
         return true;
     const QString store = PersistentStore::applicationDocumentsDirectory();
     bool ok = ::chmod(QFile::encodeName(TestEnvironment::root()).constData(), 0711) == 0 &&
