@@ -1,5 +1,6 @@
 #include "session/DuplicateSheet.h"
 
+#include "platform/DisplayName.h"
 #include "store/Asset.h"
 
 #include <QHBoxLayout>
@@ -46,7 +47,7 @@ DuplicateSheet::DuplicateSheet(QWidget *window, const QList<DuplicateMatch> &dup
     for (const DuplicateMatch &duplicate : duplicates) {
         auto *item = new QListWidgetItem(describe(duplicate), m_list);
         if (duplicate.record)
-            item->setToolTip(duplicate.record->filePath().value_or(QString()));
+            item->setToolTip(DisplayName::visible(duplicate.record->filePath().value_or(QString())));
     }
 
     auto *buttons = new QHBoxLayout;
@@ -93,12 +94,13 @@ QPushButton *DuplicateSheet::button(Answer answer) const
 
 QString DuplicateSheet::describe(const DuplicateMatch &duplicate)
 {
-    const QString name = duplicate.record ? duplicate.record->fileName() : QString();
+    const QString name = DisplayName::visible(duplicate.record ? duplicate.record->fileName() : QString());
+    const QString category = DisplayName::visible(duplicate.categoryPath);
     if (!duplicate.mayHaveArrived.isEmpty())
-        return tr("%1 — may have arrived at %2: %3").arg(name, duplicate.categoryPath, duplicate.mayHaveArrived);
+        return tr("%1 — may have arrived at %2: %3").arg(name, category, duplicate.mayHaveArrived);
     const QString when =
         QLocale().toString(duplicate.uploaded.toLocalTime(), QStringLiteral("d MMM yyyy, HH:mm"));
-    return tr("%1 — already uploaded to %2 on %3").arg(name, duplicate.categoryPath, when);
+    return tr("%1 — already uploaded to %2 on %3").arg(name, category, when);
 }
 
 void DuplicateSheet::answer(Answer answer)

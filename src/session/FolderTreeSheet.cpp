@@ -2,6 +2,7 @@
 
 #include "connection/CategoryTreeResolver.h"
 #include "connection/LMServerConnection.h"
+#include "platform/DisplayName.h"
 
 #include <QButtonGroup>
 #include <QFileInfo>
@@ -28,7 +29,7 @@ QString categories(qsizetype count)
 
 QList<QStandardItem *> row(const QString &name, int fileCount, const QString &state)
 {
-    QList<QStandardItem *> items{new QStandardItem(name),
+    QList<QStandardItem *> items{new QStandardItem(DisplayName::visible(name)),
                                  new QStandardItem(fileCount > 0 ? QString::number(fileCount) : QString()),
                                  new QStandardItem(state)};
     for (QStandardItem *item : items)
@@ -43,7 +44,7 @@ FolderTreeSheet::FolderTreeSheet(QWidget *window, LMServerConnection *connection
     : QDialog(window), m_targetPath(targetPath), m_files(added), m_keepModel(new QStandardItemModel(this)),
       m_flatModel(new QStandardItemModel(this)),
       m_keep(new QRadioButton(tr("Keep the folder structure"), this)),
-      m_flatten(new QRadioButton(tr("Put every file into %1").arg(targetPath), this)),
+      m_flatten(new QRadioButton(tr("Put every file into %1").arg(DisplayName::visible(targetPath)), this)),
       m_tree(new QTreeView(this)), m_summary(new QLabel(this)),
       m_add(new QPushButton(tr("Add to Queue"), this)), m_cancel(new QPushButton(tr("Cancel"), this))
 {
@@ -244,12 +245,12 @@ void FolderTreeSheet::showChoice()
     }
     if (!keep) {
         m_summary->setText(
-            tr("All %1 go into %2; no category is created.").arg(files(m_files.size()), m_targetPath));
+            tr("All %1 go into %2; no category is created.").arg(files(m_files.size()), DisplayName::visible(m_targetPath)));
         m_add->setEnabled(true);
         return;
     }
     if (isLoading()) {
-        m_summary->setText(tr("Looking up the categories inside %1…").arg(m_targetPath) + m_progress);
+        m_summary->setText(tr("Looking up the categories inside %1…").arg(DisplayName::visible(m_targetPath)) + m_progress);
         m_add->setEnabled(false);
         return;
     }

@@ -1,5 +1,6 @@
 #include "session/NotAddedReport.h"
 
+#include "platform/DisplayName.h"
 #include "platform/widgets/Alert.h"
 
 #include <QCoreApplication>
@@ -22,7 +23,7 @@ QString NotAddedReport::summary(const QList<AddedFiles::Problem> &problems)
         return {};
     QStringList first;
     for (const AddedFiles::Problem &problem : problems.mid(0, InLine))
-        first.append(tr("%1 (%2)").arg(QFileInfo(problem.path).fileName(), problem.reason));
+        first.append(tr("%1 (%2)").arg(DisplayName::visible(QFileInfo(problem.path).fileName()), problem.reason));
     QString text =
         problems.size() == 1
             ? tr("1 item was not added: %1").arg(first.constFirst())
@@ -37,7 +38,7 @@ QStringList NotAddedReport::lines(const QList<AddedFiles::Problem> &problems)
     QStringList out;
     out.reserve(problems.size());
     for (const AddedFiles::Problem &problem : problems)
-        out.append(tr("%1 — %2").arg(problem.path, problem.reason));
+        out.append(tr("%1 — %2").arg(DisplayName::visible(problem.path), problem.reason));
     return out;
 }
 
