@@ -7,6 +7,7 @@
 #include "connection/CertificateTrust.h"
 #include "store/Asset.h"
 #include "store/ObjectContext.h"
+#include "store/ServerBookmark.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -96,6 +97,20 @@ inline bool writeFile(const QString &path, qint64 size, quint32 seed)
         written += n;
     }
     return true;
+}
+
+// A bookmark for the benchmark's server on loopback, plain HTTP unless a pin is given.
+inline ServerBookmark *benchBookmark(ObjectContext &context, quint16 port, const QString &pin = {})
+{
+    ServerBookmark *bookmark = context.insertBookmark();
+    bookmark->setHostName(QStringLiteral("127.0.0.1"));
+    bookmark->setSecureConnect(!pin.isEmpty());
+    if (!pin.isEmpty())
+        bookmark->setTrustedCertificate(pin);
+    bookmark->setPortNumber(port);
+    bookmark->setUserName(QStringLiteral("bench"));
+    bookmark->setPassword(QStringLiteral("bench"));
+    return bookmark;
 }
 
 // A pending record for each path, under bookmark, in order.

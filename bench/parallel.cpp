@@ -42,12 +42,7 @@ struct Run {
 Run connectionBatch(const Server &server, const QStringList &paths, int parallel)
 {
     ObjectContext context;
-    ServerBookmark *bookmark = context.insertBookmark();
-    bookmark->setHostName(QStringLiteral("127.0.0.1"));
-    bookmark->setSecureConnect(false);
-    bookmark->setPortNumber(server.port);
-    bookmark->setUserName(QStringLiteral("bench"));
-    bookmark->setPassword(QStringLiteral("bench"));
+    ServerBookmark *bookmark = benchBookmark(context, server.port);
     bookmark->setSimultaneousUploads(parallel);
     const QList<Asset *> batch = queueFiles(context, bookmark, paths);
     LMServerConnection connection(bookmark);

@@ -137,13 +137,7 @@ BatchResult connectionUpload(const Server &server, const QStringList &paths, Sta
                              double limitMBPerSecond = 0)
 {
     ObjectContext context;
-    ServerBookmark *bookmark = context.insertBookmark();
-    bookmark->setHostName(QStringLiteral("127.0.0.1"));
-    bookmark->setSecureConnect(!server.pin.isEmpty());
-    bookmark->setTrustedCertificate(server.pin);
-    bookmark->setPortNumber(server.port);
-    bookmark->setUserName(QStringLiteral("bench"));
-    bookmark->setPassword(QStringLiteral("bench"));
+    ServerBookmark *bookmark = benchBookmark(context, server.port, server.pin);
     if (limitMBPerSecond > 0)
         bookmark->setUploadSpeedLimit(limitMBPerSecond);
     const QList<Asset *> batch = queueFiles(context, bookmark, paths);
@@ -242,12 +236,7 @@ CategoryPhase categoryPhase(const QString &dir, int count)
     if (!startServer(server, {QStringLiteral("--log"), log}))
         return result;
     ObjectContext context;
-    ServerBookmark *bookmark = context.insertBookmark();
-    bookmark->setHostName(QStringLiteral("127.0.0.1"));
-    bookmark->setSecureConnect(false);
-    bookmark->setPortNumber(server.port);
-    bookmark->setUserName(QStringLiteral("bench"));
-    bookmark->setPassword(QStringLiteral("bench"));
+    ServerBookmark *bookmark = benchBookmark(context, server.port);
     LMServerConnection connection(bookmark);
     const QJsonObject target{{QStringLiteral("id"), 1}, {QStringLiteral("name"), QStringLiteral("Photos")}};
     connection.setSelectedCategory(target);

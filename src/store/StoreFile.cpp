@@ -413,11 +413,10 @@ std::optional<QList<StoreFile::Row>> StoreFile::loadAssetsById(const QList<qint6
                     error);
 }
 
-std::optional<QList<qint64>> StoreFile::uploadedAssetIds(QString *error) const
+std::optional<QList<qint64>> StoreFile::idsOf(QSqlQuery &query, QString *error) const
 {
-    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT id FROM Asset WHERE uploadDateTime IS NOT NULL"))) {
+    if (!query.exec()) {
         if (error)
             *error = reasonFor(query.lastError());
         return std::nullopt;
@@ -426,6 +425,13 @@ std::optional<QList<qint64>> StoreFile::uploadedAssetIds(QString *error) const
     while (query.next())
         ids.append(query.value(0).toLongLong());
     return ids;
+}
+
+std::optional<QList<qint64>> StoreFile::uploadedAssetIds(QString *error) const
+{
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    query.prepare(QStringLiteral("SELECT id FROM Asset WHERE uploadDateTime IS NOT NULL"));
+    return idsOf(query, error);
 }
 
 std::optional<std::pair<qint64, qint64>> StoreFile::logMark(QString *error) const
@@ -471,20 +477,11 @@ bool StoreFile::deleteLog(const QString &path, const LogClear &cleared, QString 
 std::optional<QList<qint64>> StoreFile::assetIdsInDoubt(const QString &serverKey, QString *error) const
 {
     QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
-    query.setForwardOnly(true);
     query.prepare(
         QStringLiteral("SELECT id FROM Asset WHERE uploadDateTime IS NULL AND uploadState IS NOT NULL "
                        "AND serverKey = ? ORDER BY id"));
     query.addBindValue(serverKey);
-    if (!query.exec()) {
-        if (error)
-            *error = reasonFor(query.lastError());
-        return std::nullopt;
-    }
-    QList<qint64> ids;
-    while (query.next())
-        ids.append(query.value(0).toLongLong());
-    return ids;
+    return idsOf(query, error);
 }
 
 bool StoreFile::hasUploadsFor(const QString &serverKey) const

@@ -100,6 +100,8 @@ private:
     // Prepared once per connection and kept: SQLite then skips parsing and planning.
     [[nodiscard]] QSqlQuery *statement(const QString &sql, QString *error);
     [[nodiscard]] QString reasonFor(const QSqlError &error) const;
+    // Runs a prepared query whose first column is a record id, and lists the ids in its order.
+    [[nodiscard]] std::optional<QList<qint64>> idsOf(QSqlQuery &query, QString *error) const;
     // Copies the write-ahead log into the file on a thread of its own once it has grown, so the
     // sync that goes with it never holds the caller; SQLite's own checkpoint is off for that.
     void checkpointWhenDue();
