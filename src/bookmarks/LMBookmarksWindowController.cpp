@@ -232,7 +232,8 @@ void LMBookmarksWindowController::prepareForSegue(Segue &segue, QObject *)
         if (!context)
             return;
         auto *bookmark = qobject_cast<ServerBookmark *>(context->insertNewObject(ServerBookmark::EntityName));
-        bookmark->setBookmarkName(NewBookmarkName);
+        //: The name a new server bookmark starts with
+        bookmark->setBookmarkName(tr("Local Testing"));
         editor->setBookmark(bookmark);
         editor->setIsNew(true);
         if (LMBookmarksViewController *list = bookmarksViewController())

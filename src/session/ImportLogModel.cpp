@@ -439,7 +439,7 @@ QVariant ImportLogModel::data(const QModelIndex &index, int role) const
         return bookmarkText(row);
     case SizeColumn:
         return role == Qt::ToolTipRole && row.fileSize.isValid()
-                   ? QLocale().toString(row.fileSize.toLongLong()) + tr(" bytes")
+                   ? tr("%1 bytes").arg(QLocale().toString(row.fileSize.toLongLong()))
                    : formatSize(row.fileSize);
     default:
         return {};
