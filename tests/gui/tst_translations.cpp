@@ -114,6 +114,7 @@ private slots:
         s.upload()->AddAssetsToImportQueue(files);
         QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
         QTRY_COMPARE_WITH_TIMEOUT(s.status(), uploading, kTimeout);
+        QTRY_VERIFY(!s.upload()->assetNameTextField()->text().isEmpty());
         QVERIFY(saveScreenshot(s.session->window(), language + QStringLiteral("-upload-mid-batch")));
         QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
 
