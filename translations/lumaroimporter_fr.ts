@@ -1397,12 +1397,12 @@ Choisissez «&#xa0;Nouveau&#xa0;» pour ajouter le serveur vers lequel vous tél
     <message>
         <location line="+1"/>
         <source>%L1 uploaded; %2</source>
-        <translation>%L1 téléversé(s)&#xa0;; %2</translation>
+        <translation>Téléversés&#xa0;: %L1&#xa0;; %2</translation>
     </message>
     <message>
         <location line="+6"/>
         <source>%L1 uploaded, %L2 failed</source>
-        <translation>%L1 téléversé(s), %L2 en échec</translation>
+        <translation>Téléversés&#xa0;: %L1, en échec&#xa0;: %L2</translation>
     </message>
     <message numerus="yes">
         <location line="+1"/>
