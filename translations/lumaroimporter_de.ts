@@ -466,8 +466,9 @@
         <translation>Unbekannt: nicht nachgeschlagen</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+6"/>
         <source>Exists</source>
+        <extracomment>A category&apos;s state: it is on the server already</extracomment>
         <translation>Vorhanden</translation>
     </message>
     <message>
@@ -499,16 +500,16 @@
     <message>
         <location line="+9"/>
         <source>Looking up the categories inside %1…</source>
-        <extracomment>%2 is how far the look-up is, as &quot;3 of 12&quot;</extracomment>
         <translation>Die Kategorien in %1 werden nachgeschlagen…</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="-1"/>
         <source>Looking up the categories inside %1… %2</source>
+        <extracomment>%2 is how far the look-up is, as &quot;3 of 12&quot;</extracomment>
         <translation>Die Kategorien in %1 werden nachgeschlagen… %2</translation>
     </message>
     <message numerus="yes">
-        <location line="+21"/>
+        <location line="+23"/>
         <source>%Ln categories will be created, %1 already.</source>
         <extracomment>%1 is how many categories exist, as &quot;3 exist&quot;</extracomment>
         <translation>
@@ -568,8 +569,9 @@
         <translation>Kategorie</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>Uploaded</source>
+        <extracomment>Column header: the date and time a file was uploaded</extracomment>
         <translation>Hochgeladen</translation>
     </message>
     <message>
@@ -649,8 +651,9 @@
         <translation> min</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+2"/>
         <source>Off</source>
+        <extracomment>Failed uploads are not sent again</extracomment>
         <translation>Aus</translation>
     </message>
     <message>
@@ -857,8 +860,9 @@ Wählen Sie „Neu“, um den Server hinzuzufügen, auf den Sie hochladen.</tran
 <context>
     <name>LMBookmarksWindowController</name>
     <message>
-        <location filename="../src/bookmarks/LMBookmarksWindowController.cpp" line="+24"/>
+        <location filename="../src/bookmarks/LMBookmarksWindowController.cpp" line="+25"/>
         <source>Connect</source>
+        <extracomment>Tool bar buttons, acting on the selected bookmark (Connect, Edit) or adding one (New)</extracomment>
         <translation>Verbinden</translation>
     </message>
     <message>
@@ -1337,12 +1341,12 @@ Wählen Sie „Neu“, um den Server hinzuzufügen, auf den Sie hochladen.</tran
     <message>
         <location line="+10"/>
         <location line="+14"/>
-        <location line="+367"/>
+        <location line="+368"/>
         <source>Start Upload</source>
         <translation>Hochladen starten</translation>
     </message>
     <message>
-        <location line="-341"/>
+        <location line="-342"/>
         <source>Every file was uploaded before; nothing to send.</source>
         <translation>Jede Datei wurde schon früher hochgeladen; nichts zu senden.</translation>
     </message>
@@ -1433,8 +1437,9 @@ Wählen Sie „Neu“, um den Server hinzuzufügen, auf den Sie hochladen.</tran
         <translation>Womöglich angekommen: %1</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+6"/>
         <source>Sending</source>
+        <extracomment>A queued file&apos;s state: it is being sent now</extracomment>
         <translation>Wird gesendet</translation>
     </message>
     <message>

@@ -31,7 +31,7 @@
         </translation>
     </message>
     <message numerus="yes">
-        <location line="+158"/>
+        <location line="+159"/>
         <source>%Ln categories of this name (ids %1): not queued</source>
         <translation>
             <numerusform>%Ln category of this name (ids %1): not queued</numerusform>

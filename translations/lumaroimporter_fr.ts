@@ -466,8 +466,9 @@
         <translation>Inconnu&#xa0;: pas recherché</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+6"/>
         <source>Exists</source>
+        <extracomment>A category&apos;s state: it is on the server already</extracomment>
         <translation>Existe</translation>
     </message>
     <message>
@@ -499,16 +500,16 @@
     <message>
         <location line="+9"/>
         <source>Looking up the categories inside %1…</source>
-        <extracomment>%2 is how far the look-up is, as &quot;3 of 12&quot;</extracomment>
         <translation>Recherche des catégories dans %1…</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="-1"/>
         <source>Looking up the categories inside %1… %2</source>
+        <extracomment>%2 is how far the look-up is, as &quot;3 of 12&quot;</extracomment>
         <translation>Recherche des catégories dans %1… %2</translation>
     </message>
     <message numerus="yes">
-        <location line="+21"/>
+        <location line="+23"/>
         <source>%Ln categories will be created, %1 already.</source>
         <extracomment>%1 is how many categories exist, as &quot;3 exist&quot;</extracomment>
         <translation>
@@ -568,8 +569,9 @@
         <translation>Catégorie</translation>
     </message>
     <message>
-        <location line="+2"/>
+        <location line="+3"/>
         <source>Uploaded</source>
+        <extracomment>Column header: the date and time a file was uploaded</extracomment>
         <translation>Téléversé</translation>
     </message>
     <message>
@@ -649,8 +651,9 @@
         <translation> min</translation>
     </message>
     <message>
-        <location line="+1"/>
+        <location line="+2"/>
         <source>Off</source>
+        <extracomment>Failed uploads are not sent again</extracomment>
         <translation>Désactivé</translation>
     </message>
     <message>
@@ -857,8 +860,9 @@ Choisissez «&#xa0;Nouveau&#xa0;» pour ajouter le serveur vers lequel vous tél
 <context>
     <name>LMBookmarksWindowController</name>
     <message>
-        <location filename="../src/bookmarks/LMBookmarksWindowController.cpp" line="+24"/>
+        <location filename="../src/bookmarks/LMBookmarksWindowController.cpp" line="+25"/>
         <source>Connect</source>
+        <extracomment>Tool bar buttons, acting on the selected bookmark (Connect, Edit) or adding one (New)</extracomment>
         <translation>Connecter</translation>
     </message>
     <message>
@@ -1337,12 +1341,12 @@ Choisissez «&#xa0;Nouveau&#xa0;» pour ajouter le serveur vers lequel vous tél
     <message>
         <location line="+10"/>
         <location line="+14"/>
-        <location line="+367"/>
+        <location line="+368"/>
         <source>Start Upload</source>
         <translation>Lancer le téléversement</translation>
     </message>
     <message>
-        <location line="-341"/>
+        <location line="-342"/>
         <source>Every file was uploaded before; nothing to send.</source>
         <translation>Tous les fichiers ont déjà été téléversés&#xa0;; rien à envoyer.</translation>
     </message>
@@ -1433,8 +1437,9 @@ Choisissez «&#xa0;Nouveau&#xa0;» pour ajouter le serveur vers lequel vous tél
         <translation>Peut-être arrivé&#xa0;: %1</translation>
     </message>
     <message>
-        <location line="+5"/>
+        <location line="+6"/>
         <source>Sending</source>
+        <extracomment>A queued file&apos;s state: it is being sent now</extracomment>
         <translation>En cours d&apos;envoi</translation>
     </message>
     <message>

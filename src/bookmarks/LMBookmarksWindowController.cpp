@@ -21,6 +21,7 @@
 #include <QToolBar>
 
 LMBookmarksWindowController::LMBookmarksWindowController(QObject *parent)
+    //: Tool bar buttons, acting on the selected bookmark (Connect, Edit) or adding one (New)
     : WindowController(parent), m_connectToolbarItem(new QAction(tr("Connect"), this)),
       m_editToolbarItem(new QAction(tr("Edit"), this)), m_newToolbarItem(new QAction(tr("New"), this))
 {

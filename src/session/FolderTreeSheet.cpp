@@ -195,6 +195,7 @@ void FolderTreeSheet::previewDone()
         }
         switch (node->state) {
         case CategoryTreeResolver::State::Exists:
+            //: A category's state: it is on the server already
             folder.state->setText(tr("Exists"));
             break;
         case CategoryTreeResolver::State::Missing:
@@ -241,9 +242,9 @@ void FolderTreeSheet::showChoice()
     if (isLoading()) {
         const QString target = DisplayName::visible(m_targetPath);
         //: %2 is how far the look-up is, as "3 of 12"
-        m_summary->setText(m_progress.isEmpty()
-                               ? tr("Looking up the categories inside %1…").arg(target)
-                               : tr("Looking up the categories inside %1… %2").arg(target, m_progress));
+        const QString progress = tr("Looking up the categories inside %1… %2");
+        m_summary->setText(m_progress.isEmpty() ? tr("Looking up the categories inside %1…").arg(target)
+                                                : progress.arg(target, m_progress));
         m_add->setEnabled(false);
         return;
     }

@@ -456,6 +456,7 @@ QVariant ImportLogModel::headerData(int section, Qt::Orientation orientation, in
     case CategoryColumn:
         return tr("Category");
     case UploadTimeColumn:
+        //: Column header: the date and time a file was uploaded
         return tr("Uploaded");
     case BookmarkColumn:
         return tr("Server");

@@ -740,6 +740,7 @@ void LMSessionUploadViewController::willDisplayCell(ColumnBrowser *, BrowserCell
     } else if (record && m_simultaneous > 1 && m_uploadInProgress &&
                record->uploadState() == Asset::UploadState::Sending) {
         cell.icon = view()->style()->standardIcon(QStyle::SP_ArrowUp);
+        //: A queued file's state: it is being sent now
         cell.toolTip = tr("Sending");
         cell.description = goesTo.isEmpty() ? cell.toolTip : cell.toolTip + QStringLiteral(". ") + goesTo;
     } else if (!failure.isEmpty()) {
