@@ -26,6 +26,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6sql6-sqlite)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-image-formats-plugins)
 # libcurl only recommends a CA store; without one every HTTPS server looks untrusted.
 string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS ", ca-certificates")
+# Qt's own texts (standard buttons, the file chooser) in the session's language; ours are built in.
+string(APPEND CPACK_DEBIAN_PACKAGE_RECOMMENDS ", qt6-translations-l10n")
 
 # The copyright file and the changelog that every Debian package carries, compressed as policy
 # asks; the changelog's newest entry has to be this version.

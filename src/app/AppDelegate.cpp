@@ -86,7 +86,7 @@ ObjectContext *AppDelegate::managedObjectContext()
     auto opened = PersistentStore::open(applicationDocumentsDirectory());
     if (auto *error = std::get_if<StoreOpenError>(&opened)) {
         m_storeFailed = true;
-        Alert::presentError(QApplication::activeWindow(), StoreOpenError::Description, error->reason,
+        Alert::presentError(QApplication::activeWindow(), StoreOpenError::description(), error->reason,
                             error->underlying);
         return nullptr;
     }
@@ -109,7 +109,7 @@ void AppDelegate::saveAction()
         return;
     QString error;
     if (!context->save(&error))
-        Alert::presentError(QApplication::activeWindow(), QStringLiteral("Could not save changes"), error);
+        Alert::presentError(QApplication::activeWindow(), tr("Could not save changes"), error);
 }
 
 UndoManager *AppDelegate::windowWillReturnUndoManager()
@@ -189,7 +189,7 @@ AppDelegate::TerminateReply AppDelegate::applicationShouldTerminate()
         return TerminateNow;
 
     QWidget *parent = QApplication::activeWindow();
-    Alert::presentError(parent, QStringLiteral("Could not save changes"), error);
+    Alert::presentError(parent, tr("Could not save changes"), error);
     const int answer =
         Alert::runModal(parent, Alert::Style::Warning,
                         tr("Could not save changes while quitting. Quit anyway?",

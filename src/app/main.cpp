@@ -1,10 +1,12 @@
 #include "app/AppDelegate.h"
 #include "app/SingleInstance.h"
+#include "app/Translations.h"
 #include "platform/TerminationSignals.h"
 #include "store/PersistentStore.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLocale>
 #include <QLoggingCategory>
 
 #include <cstdio>
@@ -46,6 +48,8 @@ int main(int argc, char *argv[])
     // Our own diagnostics below warnings stay quiet unless QT_LOGGING_RULES asks for them.
     QLoggingCategory::setFilterRules(QStringLiteral("lumaro.*.debug=false\nlumaro.*.info=false"));
     QApplication app(argc, argv);
+    // The session's language (LANGUAGE, LC_MESSAGES, LANG); the console lines stay English.
+    Translations::install(QLocale::system());
     QApplication::setOrganizationName(QStringLiteral("veltrane"));
     QApplication::setOrganizationDomain(QStringLiteral("veltrane.com"));
     QApplication::setApplicationName(QStringLiteral("LumaroImporter"));

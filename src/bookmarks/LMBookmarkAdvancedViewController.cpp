@@ -94,6 +94,7 @@ void LMBookmarkAdvancedViewController::loadView()
     m_retryMinutesField->setObjectName(QStringLiteral("retryMinutesField"));
     m_retryMinutesField->setRange(0, 24 * 60);
     m_retryMinutesField->setSuffix(tr(" min"));
+    //: Failed uploads are not sent again
     m_retryMinutesField->setSpecialValueText(tr("Off"));
     m_retryMinutesField->setGroupSeparatorShown(false);
     m_retryMinutesField->setMinimumWidth(100);

@@ -182,12 +182,17 @@ void LMBookmarkEditViewController::hostEdited(const QString &text)
     m_splitHost = parts->host;
     m_hostTextField->setText(parts->host);
     m_hostLength = parts->host.size();
-    m_hostNoteLabel->setText(tr("The pasted address was taken apart: host %1, port %2, %3%4.")
-                                 .arg(parts->host)
-                                 .arg(port)
-                                 .arg(parts->secure ? tr("secure connection") : tr("plain connection"))
-                                 .arg(parts->path.isEmpty() ? QString()
-                                                            : tr(", application path “%1”").arg(parts->path)));
+    QString note;
+    if (parts->path.isEmpty())
+        note = parts->secure ? tr("The pasted address was taken apart: host %1, port %2, secure connection.")
+                             : tr("The pasted address was taken apart: host %1, port %2, plain connection.");
+    else
+        note = parts->secure ? tr("The pasted address was taken apart: host %1, port %2, secure connection, "
+                                  "application path “%3”.")
+                             : tr("The pasted address was taken apart: host %1, port %2, plain connection, "
+                                  "application path “%3”.");
+    note = note.arg(parts->host).arg(port);
+    m_hostNoteLabel->setText(parts->path.isEmpty() ? note : note.arg(parts->path));
     m_hostNoteLabel->show();
 }
 

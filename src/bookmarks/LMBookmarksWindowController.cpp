@@ -21,6 +21,7 @@
 #include <QToolBar>
 
 LMBookmarksWindowController::LMBookmarksWindowController(QObject *parent)
+    //: Tool bar buttons, acting on the selected bookmark (Connect, Edit) or adding one (New)
     : WindowController(parent), m_connectToolbarItem(new QAction(tr("Connect"), this)),
       m_editToolbarItem(new QAction(tr("Edit"), this)), m_newToolbarItem(new QAction(tr("New"), this))
 {
@@ -232,7 +233,8 @@ void LMBookmarksWindowController::prepareForSegue(Segue &segue, QObject *)
         if (!context)
             return;
         auto *bookmark = qobject_cast<ServerBookmark *>(context->insertNewObject(ServerBookmark::EntityName));
-        bookmark->setBookmarkName(NewBookmarkName);
+        //: The name a new server bookmark starts with
+        bookmark->setBookmarkName(tr("Local Testing"));
         editor->setBookmark(bookmark);
         editor->setIsNew(true);
         if (LMBookmarksViewController *list = bookmarksViewController())

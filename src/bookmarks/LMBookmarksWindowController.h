@@ -35,8 +35,6 @@ public:
             QStringLiteral("showSessionCategoryViewController");
     };
 
-    static inline const QString NewBookmarkName = QStringLiteral("Local Testing");
-
     explicit LMBookmarksWindowController(QObject *parent = nullptr);
     ~LMBookmarksWindowController() override;
 

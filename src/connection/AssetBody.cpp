@@ -1,5 +1,6 @@
 #include "AssetBody.h"
 
+#include <QCoreApplication>
 #include <QJsonDocument>
 
 #include <cstring>
@@ -96,12 +97,14 @@ bool AssetBody::open(QString *error)
     // Unbuffered: blocks go from the file straight into our buffer.
     if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         if (error)
-            *error = QStringLiteral("Cannot read %1: %2").arg(m_filePath, m_file.errorString());
+            *error = QCoreApplication::translate("AssetBody", "Cannot read %1: %2")
+                         .arg(m_filePath, m_file.errorString());
         return false;
     }
     if (m_file.isSequential()) {
         if (error)
-            *error = QStringLiteral("Cannot read %1: not a regular file").arg(m_filePath);
+            *error = QCoreApplication::translate("AssetBody", "Cannot read %1: not a regular file")
+                         .arg(m_filePath);
         return false;
     }
     m_fileSize = m_rawLeft = m_file.size();
@@ -117,7 +120,8 @@ bool AssetBody::open(QString *error)
     const qsizetype at = json.indexOf(needle);
     if (at < 0) {
         if (error)
-            *error = QStringLiteral("Cannot build the request body for %1").arg(m_filePath);
+            *error = QCoreApplication::translate("AssetBody", "Cannot build the request body for %1")
+                         .arg(m_filePath);
         return false;
     }
     m_head = json.left(at + needle.size() - Marker.size() - 1);

@@ -1,5 +1,6 @@
 #include "CertificateTrust.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QSet>
 
@@ -63,25 +64,31 @@ QStringList describe(const QList<QSslError> &errors)
         switch (error.error()) {
         case QSslError::SelfSignedCertificate:
         case QSslError::SelfSignedCertificateInChain:
-            line = QStringLiteral("The certificate is self-signed: no authority this computer trusts vouches for it.");
+            line = QCoreApplication::translate(
+                "CertificateTrust",
+                "The certificate is self-signed: no authority this computer trusts vouches for it.");
             break;
         case QSslError::UnableToGetLocalIssuerCertificate:
         case QSslError::UnableToGetIssuerCertificate:
         case QSslError::UnableToVerifyFirstCertificate:
         case QSslError::CertificateUntrusted:
-            line = QStringLiteral("The certificate was issued by an authority this computer does not know.");
+            line = QCoreApplication::translate(
+                "CertificateTrust",
+                "The certificate was issued by an authority this computer does not know.");
             break;
         case QSslError::CertificateExpired:
-            line = QStringLiteral("The certificate has expired.");
+            line = QCoreApplication::translate("CertificateTrust", "The certificate has expired.");
             break;
         case QSslError::CertificateNotYetValid:
-            line = QStringLiteral("The certificate is not valid yet.");
+            line = QCoreApplication::translate("CertificateTrust", "The certificate is not valid yet.");
             break;
         case QSslError::HostNameMismatch:
-            line = QStringLiteral("The certificate is for another name than the one this bookmark connects to.");
+            line = QCoreApplication::translate(
+                "CertificateTrust",
+                "The certificate is for another name than the one this bookmark connects to.");
             break;
         case QSslError::CertificateRevoked:
-            line = QStringLiteral("The certificate has been revoked.");
+            line = QCoreApplication::translate("CertificateTrust", "The certificate has been revoked.");
             break;
         default:
             line = error.errorString();

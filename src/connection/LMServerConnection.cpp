@@ -146,15 +146,15 @@ QUrl LMServerConnection::requestUrl(const QString &resourcePath, bool withLogin)
 QString LMServerConnection::addressProblem() const
 {
     if (!m_serverBookmark)
-        return QStringLiteral("The session has no bookmark.");
+        return tr("The session has no bookmark.");
     QString why;
     const QString host = m_serverBookmark->hostName().value_or(QString());
     if (!ServerAddress::checkHost(host, &why))
-        return QStringLiteral("The host “%1” cannot be used: %2").arg(host, why);
+        return tr("The host “%1” cannot be used: %2").arg(host, why);
     const std::optional<qint64> port = m_serverBookmark->portNumber();
     if (port && (*port < 1 || *port > 65535))
         return QStringLiteral("%1 is not a port number.").arg(*port);
-    return QStringLiteral("The server address cannot be used.");
+    return tr("The server address cannot be used.");
 }
 
 namespace {
@@ -368,7 +368,7 @@ QVariantMap LMServerConnection::certificateRefused(const QUrl &url)
     return {{LMErrorKey::Domain, LMErrorDomain::CertificateRefused},
             {LMErrorKey::Code, int(QNetworkReply::SslHandshakeFailedError)},
             {LMErrorKey::Description,
-             QStringLiteral("The certificate of %1 was not trusted.").arg(ServerAddress::hostAndPort(url))}};
+             tr("The certificate of %1 was not trusted.").arg(ServerAddress::hostAndPort(url))}};
 }
 
 QNetworkReply *LMServerConnection::sendGet(const QString &resourcePath, bool withLogin, ReplyHandler handler)
@@ -414,8 +414,8 @@ QString LMServerConnection::failureReason(const Reply &reply, const std::optiona
     if (said.isString() && !said.toString().isEmpty())
         return said.toString();
     if (reply.status < 200 || reply.status > 299)
-        return QStringLiteral("The server answered HTTP %1 %2").arg(reply.status).arg(reply.statusText).trimmed();
-    return QStringLiteral("The server's answer was not understood.");
+        return tr("The server answered HTTP %1 %2").arg(reply.status).arg(reply.statusText).trimmed();
+    return tr("The server's answer was not understood.");
 }
 
 QString LMServerConnection::statusAndReason(const Reply &reply, const std::optional<QJsonValue> &json)
@@ -493,19 +493,19 @@ void LMServerConnection::serverCheck(std::function<void(int result, const QVaria
             if (reply.transportError)
                 return;
             const bool httpFailure = reply.status < 200 || reply.status > 299;
-            const QVariantMap statusProblem =
-                replyProblem(QStringLiteral("The server answered HTTP %1 %2").arg(reply.status).arg(reply.statusText).trimmed());
+            const QVariantMap statusProblem = replyProblem(
+                tr("The server answered HTTP %1 %2").arg(reply.status).arg(reply.statusText).trimmed());
             QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
             const QString text = decoder(reply.body);
             if (decoder.hasError()) {
-                problem = httpFailure ? statusProblem : replyProblem(QStringLiteral("The server's answer is not text."));
+                problem = httpFailure ? statusProblem : replyProblem(tr("The server's answer is not text."));
                 return;
             }
             ConsoleLog::line(QStringLiteral("server check response data = ") + text);
             const std::optional<QJsonValue> json = decodeJson(reply);
             if (!json || !json->isObject()) {
                 problem = httpFailure ? statusProblem
-                                      : replyProblem(QStringLiteral("The server's answer is no Lumaro identity."));
+                                      : replyProblem(tr("The server's answer is no Lumaro identity."));
                 return;
             }
             const QJsonObject about = json->toObject();
@@ -515,17 +515,17 @@ void LMServerConnection::serverCheck(std::function<void(int result, const QVaria
                              uid.toString());
             if (!uid.isString() || uid.toString() != SERVERUID) {
                 problem = httpFailure ? statusProblem
-                                      : replyProblem(QStringLiteral("The server's answer is no Lumaro identity."));
+                                      : replyProblem(tr("The server's answer is no Lumaro identity."));
                 return;
             }
             if (!api.isString()) {
-                problem = replyProblem(QStringLiteral("The server gives no interface version."));
+                problem = replyProblem(tr("The server gives no interface version."));
                 return;
             }
             if (api.toString() != RESTAPIVERSION) {
                 result = 2;
-                problem = replyProblem(QStringLiteral("The server speaks interface version %1; this application "
-                                                      "speaks version %2.")
+                problem = replyProblem(tr("The server speaks interface version %1; this application "
+                                          "speaks version %2.")
                                            .arg(api.toString().left(40), RESTAPIVERSION));
                 return;
             }
@@ -558,10 +558,9 @@ void LMServerConnection::retrieveCategoryTypes()
         }
         QVariantMap info = listingInfo(reply, json, usable);
         if (!info.contains(LMUserInfoKey::Error) && m_folderCategoryTypeID == 0) {
-            const QVariantMap problem =
-                replyProblem(reply.status >= 200 && reply.status <= 299
-                                 ? QStringLiteral("The server lists no “Folder” category type.")
-                                 : statusAndReason(reply, json));
+            const QVariantMap problem = replyProblem(reply.status >= 200 && reply.status <= 299
+                                                         ? tr("The server lists no “Folder” category type.")
+                                                         : statusAndReason(reply, json));
             info.insert(LMUserInfoKey::Error, problem);
             info.insert(LMUserInfoKey::Failure, problem.value(LMErrorKey::Description));
         }
@@ -819,8 +818,8 @@ void LMServerConnection::listChildren(const std::optional<CategoryRecord> &paren
         }
         if (!children) {
             listing.failure = why.isEmpty() ? statusAndReason(reply, json) : why;
-            if (listing.failure == QLatin1String("The server's answer was not understood.") && json)
-                listing.failure = QStringLiteral("The server's answer is no list of categories.");
+            if (listing.failure == tr("The server's answer was not understood.") && json)
+                listing.failure = tr("The server's answer is no list of categories.");
             done(listing);
             return;
         }

@@ -80,14 +80,14 @@ void LMServerConnection::requestImportStatus(const QList<QPointer<Asset>> &recor
                            {QStringLiteral("count"), int(records.size())}};
     sendPost(QStringLiteral("/ra/assetImportStatus.json"), body, [this, records](const Reply &reply) {
         if (reply.transportError) {
-            endBatch(QStringLiteral("Could not start the upload: %1")
+            endBatch(tr("Could not start the upload: %1")
                          .arg(reply.error.value(LMErrorKey::Description).toString()));
             return;
         }
         const std::optional<QJsonValue> json = decodeJson(reply);
         const QJsonValue id = json && json->isObject() ? json->toObject().value(QLatin1String("id")) : QJsonValue();
         if (!id.isString()) {
-            endBatch(QStringLiteral("Could not start the upload: the server gave no import status id (HTTP %1 %2)")
+            endBatch(tr("Could not start the upload: the server gave no import status id (HTTP %1 %2)")
                          .arg(reply.status)
                          .arg(reply.statusText)
                          .trimmed());
@@ -102,7 +102,7 @@ void LMServerConnection::requestImportStatus(const QList<QPointer<Asset>> &recor
 void LMServerConnection::prepareCategories(const QList<QPointer<Asset>> &records, const QStringList &folders)
 {
     if (!m_selectedCategory) {
-        endBatch(QStringLiteral("No category is selected."));
+        endBatch(tr("No category is selected."));
         return;
     }
     // Every category the batch needs exists before the first file goes, so no file waits on
@@ -212,7 +212,7 @@ int LMServerConnection::simultaneousUploads() const
 void LMServerConnection::uploadNextAsset(const QString &importStatusID)
 {
     if (!m_selectedCategory) {
-        endBatch(QStringLiteral("No category is selected."));
+        endBatch(tr("No category is selected."));
         return;
     }
     if (haltUpload() || m_pendingEnd) {
@@ -416,11 +416,9 @@ void LMServerConnection::judgeAsset(Asset *asset, const Reply &reply)
         notDelivered(asset, reason, verdict.retryAfterMs);
         return;
     case UploadOutcome::Kind::MayHaveArrived: {
-        mayHaveArrived(asset,
-                       haltUpload() && reply.transportError
-                           ? QStringLiteral("Stopped before the server answered.")
-                           : reason,
-                       reply);
+        mayHaveArrived(
+            asset, haltUpload() && reply.transportError ? tr("Stopped before the server answered.") : reason,
+            reply);
         if (!verdict.gateway)
             break;
         m_lastProblem = reason;
@@ -430,7 +428,7 @@ void LMServerConnection::judgeAsset(Asset *asset, const Reply &reply)
             return;
         }
         if (decision.step == RetrySchedule::Step::Stop) {
-            endBatch(QStringLiteral("Stopped after %1 failures in a row: %2")
+            endBatch(tr("Stopped after %1 failures in a row: %2")
                          .arg(RetrySchedule::FailuresBeforePause)
                          .arg(reason));
             return;
@@ -465,10 +463,10 @@ void LMServerConnection::notDelivered(Asset *asset, const QString &reason, std::
     case RetrySchedule::Step::Stop:
         keepQueued(asset);
         endBatch(m_retry->limits().retryForMs > 0
-                     ? QStringLiteral("Gave up after %1 minutes without reaching the server: %2")
+                     ? tr("Gave up after %1 minutes without reaching the server: %2")
                            .arg(m_retry->troubleMinutes())
                            .arg(reason)
-                     : QStringLiteral("Stopped after %1 failures in a row: %2")
+                     : tr("Stopped after %1 failures in a row: %2")
                            .arg(RetrySchedule::FailuresBeforePause)
                            .arg(reason));
         return;
@@ -525,7 +523,7 @@ void LMServerConnection::probeServer()
         }
         const RetrySchedule::Decision decision = retrySchedule()->probeFailed();
         if (decision.step == RetrySchedule::Step::Stop) {
-            endBatch(QStringLiteral("Gave up after %1 minutes without reaching the server: %2")
+            endBatch(tr("Gave up after %1 minutes without reaching the server: %2")
                          .arg(m_retry->troubleMinutes())
                          .arg(reason));
             return;
@@ -564,9 +562,7 @@ void LMServerConnection::uploadedAsset(Asset *asset)
         // Uploaded, so never sent again; but a batch that cannot record what it sends stops.
         info.insert(LMUserInfoKey::NotRecorded, why);
         post(LMNotification::UploadedAsset, info);
-        endBatch(QStringLiteral("Stopped: the upload of %1 could not be recorded: %2")
-                     .arg(asset->fileName(), why),
-                 true);
+        endBatch(tr("Stopped: the upload of %1 could not be recorded: %2").arg(asset->fileName(), why), true);
         return;
     }
     post(LMNotification::UploadedAsset, info);

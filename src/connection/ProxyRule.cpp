@@ -1,5 +1,6 @@
 #include "ProxyRule.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QStringList>
 
@@ -154,14 +155,16 @@ ProxyRule::Decision ProxyRule::decide(const QUrl &url) const
         decision.proxyResolves = kind == QLatin1String("socks5h");
     } else {
         decision.kind = Decision::Kind::Unusable;
-        decision.problem = QStringLiteral("The proxy “%1” is of a kind this application cannot use "
-                                          "(only http://, socks5:// and socks5h://).")
+        decision.problem = QCoreApplication::translate(
+                               "ProxyRule", "The proxy “%1” is of a kind this application cannot use "
+                                            "(only http://, socks5:// and socks5h://).")
                                .arg(proxy);
         return decision;
     }
     if (!address.isValid() || address.host().isEmpty()) {
         decision.kind = Decision::Kind::Unusable;
-        decision.problem = QStringLiteral("The proxy “%1” is no address.").arg(proxy);
+        decision.problem =
+            QCoreApplication::translate("ProxyRule", "The proxy “%1” is no address.").arg(proxy);
         return decision;
     }
     decision.host = address.host();

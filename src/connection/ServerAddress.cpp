@@ -1,5 +1,6 @@
 #include "ServerAddress.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QRegularExpression>
 #include <QStringList>
@@ -51,7 +52,8 @@ std::optional<QString> checkHost(const QString &typed, QString *error)
 {
     const QString host = typed.trimmed();
     if (host.isEmpty())
-        return refuse(error, QStringLiteral("Enter the server's host name or address."));
+        return refuse(
+            error, QCoreApplication::translate("ServerAddress", "Enter the server's host name or address."));
     if (host.startsWith(QLatin1Char('['))) {
         const QHostAddress address(host.mid(1, host.size() - 2));
         if (!host.endsWith(QLatin1Char(']')) || address.protocol() != QAbstractSocket::IPv6Protocol ||
@@ -61,10 +63,14 @@ std::optional<QString> checkHost(const QString &typed, QString *error)
     }
     if (host.contains(QLatin1Char(':'))) {
         if (QHostAddress(host).protocol() == QAbstractSocket::IPv6Protocol)
-            return refuse(error, QStringLiteral("An IPv6 address goes in brackets: [%1]").arg(host));
-        return refuse(error, QStringLiteral("The host is only the server's name or address, without a scheme "
-                                            "or port; the port belongs in the advanced settings. A whole "
-                                            "address pasted here is taken apart."));
+            return refuse(
+                error, QCoreApplication::translate("ServerAddress", "An IPv6 address goes in brackets: [%1]")
+                           .arg(host));
+        return refuse(error,
+                      QCoreApplication::translate(
+                          "ServerAddress", "The host is only the server's name or address, without a scheme "
+                                           "or port; the port belongs in the advanced settings. A whole "
+                                           "address pasted here is taken apart."));
     }
     static const QRegularExpression forbidden(QStringLiteral("[\\s/?#@\\\\%\\[\\]]"));
     if (const QRegularExpressionMatch bad = forbidden.match(host); bad.hasMatch()) {

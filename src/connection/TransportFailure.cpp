@@ -2,6 +2,7 @@
 
 #include "ProxyRule.h"
 #include "ServerAddress.h"
+#include <QCoreApplication>
 
 namespace TransportFailure {
 
@@ -31,30 +32,40 @@ QString describe(QNetworkReply::NetworkError code, bool answered, const QUrl &ur
         code = QNetworkReply::ProxyNotFoundError;
     switch (code) {
     case QNetworkReply::ConnectionRefusedError:
-        return QStringLiteral("Cannot reach %1: connection refused").arg(place);
+        return QCoreApplication::translate("TransportFailure", "Cannot reach %1: connection refused")
+            .arg(place);
     case QNetworkReply::HostNotFoundError:
-        return QStringLiteral("Cannot reach %1: host not found").arg(place);
+        return QCoreApplication::translate("TransportFailure", "Cannot reach %1: host not found").arg(place);
     case QNetworkReply::SslHandshakeFailedError:
         if (!certificateProblems.isEmpty())
-            return QStringLiteral("The certificate of %1 is not trusted: %2")
+            return QCoreApplication::translate("TransportFailure", "The certificate of %1 is not trusted: %2")
                 .arg(place, certificateProblems.join(QLatin1Char(' ')));
-        return QStringLiteral("Cannot reach %1: no secure connection could be made (%2)")
+        return QCoreApplication::translate("TransportFailure",
+                                           "Cannot reach %1: no secure connection could be made (%2)")
             .arg(place, stackText);
     case QNetworkReply::ProxyConnectionRefusedError:
-        return QStringLiteral("The proxy %1 refused the connection").arg(proxyOf(url));
+        return QCoreApplication::translate("TransportFailure", "The proxy %1 refused the connection")
+            .arg(proxyOf(url));
     case QNetworkReply::ProxyNotFoundError:
-        return QStringLiteral("Cannot reach the proxy %1: host not found").arg(proxyOf(url));
+        return QCoreApplication::translate("TransportFailure", "Cannot reach the proxy %1: host not found")
+            .arg(proxyOf(url));
     case QNetworkReply::ProxyConnectionClosedError:
-        return QStringLiteral("The proxy %1 closed the connection").arg(proxyOf(url));
+        return QCoreApplication::translate("TransportFailure", "The proxy %1 closed the connection")
+            .arg(proxyOf(url));
     case QNetworkReply::ProxyTimeoutError:
-        return QStringLiteral("The proxy %1 did not answer in time").arg(proxyOf(url));
+        return QCoreApplication::translate("TransportFailure", "The proxy %1 did not answer in time")
+            .arg(proxyOf(url));
     case QNetworkReply::ContentReSendError:
         // A connection that ends before the answer leaves the outcome open: the server may
         // have acted on the request.
-        return QStringLiteral("The connection closed before the server answered.");
+        return QCoreApplication::translate("TransportFailure",
+                                           "The connection closed before the server answered.");
     case QNetworkReply::RemoteHostClosedError:
-        return answered ? QStringLiteral("The connection closed before the server's answer was complete.")
-                        : QStringLiteral("The connection closed before the server answered.");
+        return answered
+                   ? QCoreApplication::translate(
+                         "TransportFailure", "The connection closed before the server's answer was complete.")
+                   : QCoreApplication::translate("TransportFailure",
+                                                 "The connection closed before the server answered.");
     default:
         return stackText;
     }
@@ -63,17 +74,22 @@ QString describe(QNetworkReply::NetworkError code, bool answered, const QUrl &ur
 QString notConnected(const QUrl &url, int milliseconds)
 {
     const ProxyRule::Decision proxy = ProxyRule::fromEnvironment().decide(url);
-    return proxy.isDirect() ? QStringLiteral("Cannot reach %1: no connection within %2 seconds")
-                                  .arg(ServerAddress::hostAndPort(url), secondsText(milliseconds))
-                            : QStringLiteral("Cannot reach the proxy %1: no connection within %2 seconds")
-                                  .arg(proxy.hostAndPort(), secondsText(milliseconds));
+    return proxy.isDirect()
+               ? QCoreApplication::translate("TransportFailure",
+                                             "Cannot reach %1: no connection within %2 seconds")
+                     .arg(ServerAddress::hostAndPort(url), secondsText(milliseconds))
+               : QCoreApplication::translate("TransportFailure",
+                                             "Cannot reach the proxy %1: no connection within %2 seconds")
+                     .arg(proxy.hostAndPort(), secondsText(milliseconds));
 }
 
 QString timedOut(bool sending, int milliseconds)
 {
     const QString seconds = secondsText(milliseconds);
-    return (sending ? QStringLiteral("Nothing could be sent to the server for %1 seconds")
-                    : QStringLiteral("The server did not answer within %1 seconds"))
+    return (sending ? QCoreApplication::translate("TransportFailure",
+                                                  "Nothing could be sent to the server for %1 seconds")
+                    : QCoreApplication::translate("TransportFailure",
+                                                  "The server did not answer within %1 seconds"))
         .arg(seconds);
 }
 

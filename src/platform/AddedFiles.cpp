@@ -1,5 +1,6 @@
 #include "AddedFiles.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,28 +18,34 @@ namespace AddedFiles {
 
 namespace {
 
-QString cannotRead(int error)
+// Why an item was not added; the window shows it after the item's name, as "fifo (is a named pipe)".
+QString reasonText(const char *text)
 {
-    return QStringLiteral("cannot be read: %1").arg(qt_error_string(error));
+    return QCoreApplication::translate("AddedFiles", text);
 }
 
-const QString &notUtf8()
+QString cannotRead(int error)
 {
-    static const QString reason = QStringLiteral(
-        "its name is not valid UTF-8, so it cannot be opened by that name here; rename it to upload it");
-    return reason;
+    return reasonText(QT_TRANSLATE_NOOP("AddedFiles", "cannot be read: %1")).arg(qt_error_string(error));
+}
+
+QString notUtf8()
+{
+    return reasonText(QT_TRANSLATE_NOOP(
+        "AddedFiles",
+        "its name is not valid UTF-8, so it cannot be opened by that name here; rename it to upload it"));
 }
 
 // The reason an entry that is neither a folder nor a regular file is refused; it is never opened.
 QString specialReason(mode_t mode)
 {
     if (S_ISFIFO(mode))
-        return QStringLiteral("is a named pipe");
+        return reasonText(QT_TRANSLATE_NOOP("AddedFiles", "is a named pipe"));
     if (S_ISSOCK(mode))
-        return QStringLiteral("is a socket");
+        return reasonText(QT_TRANSLATE_NOOP("AddedFiles", "is a socket"));
     if (S_ISCHR(mode) || S_ISBLK(mode))
-        return QStringLiteral("is a device");
-    return QStringLiteral("is not a regular file");
+        return reasonText(QT_TRANSLATE_NOOP("AddedFiles", "is a device"));
+    return reasonText(QT_TRANSLATE_NOOP("AddedFiles", "is not a regular file"));
 }
 
 // A walked entry, keyed by the bytes of its path so that every run lists a folder alike.
@@ -66,11 +73,11 @@ public:
             // A name given in bytes that are not UTF-8 reaches here already decoded with
             // replacement characters, which no file on disk is likely to carry.
             else if (path.contains(QChar::ReplacementCharacter))
-                problem(path,
-                        QStringLiteral("does not exist by that name here; if its name is not valid UTF-8, "
-                                       "rename it to upload it"));
+                problem(path, reasonText(QT_TRANSLATE_NOOP("AddedFiles",
+                                                           "does not exist by that name here; if its name is "
+                                                           "not valid UTF-8, rename it to upload it")));
             else
-                problem(path, QStringLiteral("does not exist"));
+                problem(path, reasonText(QT_TRANSLATE_NOOP("AddedFiles", "does not exist")));
             return;
         }
         if (S_ISDIR(st.st_mode)) {

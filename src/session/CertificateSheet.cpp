@@ -22,7 +22,9 @@ QLabel *selectable(const QString &text, QWidget *parent)
 QString when(const QVariant &moment)
 {
     const QDateTime time = moment.toDateTime();
-    return time.isValid() ? time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : QObject::tr("unknown");
+    //: The start or end of a certificate's validity is not known
+    return time.isValid() ? QLocale().toString(time.toLocalTime(), QLocale::ShortFormat)
+                          : CertificateSheet::tr("unknown");
 }
 
 // 32 hex pairs in two rows of 16, so the whole fingerprint can be compared at a glance.

@@ -25,12 +25,9 @@ DuplicateSheet::DuplicateSheet(QWidget *window, const QList<DuplicateMatch> &dup
     const bool inDoubt = std::any_of(duplicates.cbegin(), duplicates.cend(),
                                      [](const DuplicateMatch &d) { return !d.mayHaveArrived.isEmpty(); });
     auto *message = new QLabel(
-        inDoubt ? (duplicates.size() == 1 ? tr("1 file in the queue may be on this server already.")
-                                          : tr("%1 files in the queue may be on this server already.")
-                                                .arg(duplicates.size()))
-        : duplicates.size() == 1
-            ? tr("1 file in the queue was already uploaded to this server.")
-            : tr("%1 files in the queue were already uploaded to this server.").arg(duplicates.size()),
+        inDoubt
+            ? tr("%Ln files in the queue may be on this server already.", "", int(duplicates.size()))
+            : tr("%Ln files in the queue were already uploaded to this server.", "", int(duplicates.size())),
         this);
     message->setWordWrap(true);
     QFont bold = message->font();
@@ -97,9 +94,10 @@ QString DuplicateSheet::describe(const DuplicateMatch &duplicate)
     const QString name = DisplayName::visible(duplicate.record ? duplicate.record->fileName() : QString());
     const QString category = DisplayName::visible(duplicate.categoryPath);
     if (!duplicate.mayHaveArrived.isEmpty())
+        //: A file's name — the category, then why it may have arrived
         return tr("%1 — may have arrived at %2: %3").arg(name, category, duplicate.mayHaveArrived);
-    const QString when =
-        QLocale().toString(duplicate.uploaded.toLocalTime(), QStringLiteral("d MMM yyyy, HH:mm"));
+    const QString when = QLocale().toString(duplicate.uploaded.toLocalTime(), QLocale::ShortFormat);
+    //: A file's name — the category and the date and time of the upload
     return tr("%1 — already uploaded to %2 on %3").arg(name, category, when);
 }
 

@@ -17,16 +17,6 @@
 #include <QVBoxLayout>
 
 namespace {
-QString files(qsizetype count)
-{
-    return count == 1 ? FolderTreeSheet::tr("1 file") : FolderTreeSheet::tr("%1 files").arg(count);
-}
-
-QString categories(qsizetype count)
-{
-    return count == 1 ? FolderTreeSheet::tr("1 category") : FolderTreeSheet::tr("%1 categories").arg(count);
-}
-
 QList<QStandardItem *> row(const QString &name, int fileCount, const QString &state)
 {
     QList<QStandardItem *> items{new QStandardItem(DisplayName::visible(name)),
@@ -58,9 +48,7 @@ FolderTreeSheet::FolderTreeSheet(QWidget *window, LMServerConnection *connection
     auto *icon = new QLabel(this);
     icon->setPixmap(style()->standardIcon(QStyle::SP_DirIcon).pixmap(48));
     auto *message =
-        new QLabel(m_files.size() == 1 ? tr("How should the added file be placed?")
-                                       : tr("How should the %1 added files be placed?").arg(m_files.size()),
-                   this);
+        new QLabel(tr("How should the %Ln added files be placed?", "", int(m_files.size())), this);
     message->setWordWrap(true);
     QFont bold = message->font();
     bold.setBold(true);
@@ -128,7 +116,8 @@ FolderTreeSheet::FolderTreeSheet(QWidget *window, LMServerConnection *connection
                                  m_order, CategoryTreeResolver::Mode::Preview, this);
     m_resolver->setBasePath(targetPath);
     connect(m_resolver, &CategoryTreeResolver::progress, this, [this](int done, int total) {
-        m_progress = tr(" %1 of %2").arg(done).arg(total);
+        //: Categories looked up of those to look up
+        m_progress = tr("%L1 of %L2").arg(done).arg(total);
         showChoice();
     });
     connect(m_resolver, &CategoryTreeResolver::finished, this, &FolderTreeSheet::previewDone);
@@ -206,6 +195,7 @@ void FolderTreeSheet::previewDone()
         }
         switch (node->state) {
         case CategoryTreeResolver::State::Exists:
+            //: A category's state: it is on the server already
             folder.state->setText(tr("Exists"));
             break;
         case CategoryTreeResolver::State::Missing:
@@ -216,9 +206,9 @@ void FolderTreeSheet::previewDone()
             for (qint64 id : node->twinIds)
                 ids.append(QString::number(id));
             m_blockedBy.insert(path, path);
-            folder.state->setText(tr("%1 categories of this name (ids %2): not queued")
-                                      .arg(node->twinIds.size())
-                                      .arg(ids.join(QStringLiteral(", "))));
+            folder.state->setText(
+                tr("%Ln categories of this name (ids %1): not queued", "", int(node->twinIds.size()))
+                    .arg(ids.join(QStringLiteral(", "))));
             break;
         }
         default:
@@ -244,13 +234,17 @@ void FolderTreeSheet::showChoice()
         m_tree->resizeColumnToContents(NameColumn);
     }
     if (!keep) {
-        m_summary->setText(
-            tr("All %1 go into %2; no category is created.").arg(files(m_files.size()), DisplayName::visible(m_targetPath)));
+        m_summary->setText(tr("All %Ln files go into %1; no category is created.", "", int(m_files.size()))
+                               .arg(DisplayName::visible(m_targetPath)));
         m_add->setEnabled(true);
         return;
     }
     if (isLoading()) {
-        m_summary->setText(tr("Looking up the categories inside %1…").arg(DisplayName::visible(m_targetPath)) + m_progress);
+        const QString target = DisplayName::visible(m_targetPath);
+        //: %2 is how far the look-up is, as "3 of 12"
+        const QString progress = tr("Looking up the categories inside %1… %2");
+        m_summary->setText(m_progress.isEmpty() ? tr("Looking up the categories inside %1…").arg(target)
+                                                : progress.arg(target, m_progress));
         m_add->setEnabled(false);
         return;
     }
@@ -270,21 +264,19 @@ void FolderTreeSheet::showChoice()
         else if (++unknown == 1 && node)
             reason = node->reason;
     }
-    QStringList lines{
-        tr("%1 will be created, %2 already.")
-            .arg(categories(created), existing == 1 ? tr("1 exists") : tr("%1 exist").arg(existing))};
+    QStringList lines{//: %1 is how many categories exist, as "3 exist"
+                      tr("%Ln categories will be created, %1 already.", "", created)
+                          .arg(tr("%Ln exist", "categories", existing))};
     if (unknown > 0)
-        lines.append(
-            tr("%1 could not be looked up (%2). The upload looks again before it creates anything there.")
-                .arg(categories(unknown), reason));
+        lines.append(tr("%Ln categories could not be looked up (%1). The upload looks again before it "
+                        "creates anything "
+                        "there.",
+                        "", unknown)
+                         .arg(reason));
     if (blockedFiles > 0)
         lines.append(
-            blockedFiles == 1
-                ? tr("1 file will not be queued: where it would go, more than one category has the same "
-                     "name.")
-                : tr("%1 files will not be queued: where they would go, more than one category has the same "
-                     "name.")
-                      .arg(blockedFiles));
+            tr("%Ln files will not be queued: where they would go, more than one category has the same name.",
+               "", blockedFiles));
     m_summary->setText(lines.join(QLatin1Char(' ')));
     m_add->setEnabled(blockedFiles < m_files.size());
 }
@@ -320,9 +312,8 @@ QList<AddedFiles::Problem> FolderTreeSheet::leftOut() const
             ids.append(QString::number(id));
         const QString parent = path.section(QLatin1Char('/'), 0, -2);
         out.append({diskFolder(path),
-                    tr("%1 not queued: %2 has more than one category named “%3” (ids %4)")
-                        .arg(files(count),
-                             parent.isEmpty() ? m_targetPath : m_targetPath + QLatin1Char('/') + parent,
+                    tr("%Ln files not queued: %1 has more than one category named “%2” (ids %3)", "", count)
+                        .arg(parent.isEmpty() ? m_targetPath : m_targetPath + QLatin1Char('/') + parent,
                              m_folders.value(path).name, ids.join(QStringLiteral(", ")))});
     }
     return out;

@@ -439,7 +439,7 @@ QVariant ImportLogModel::data(const QModelIndex &index, int role) const
         return bookmarkText(row);
     case SizeColumn:
         return role == Qt::ToolTipRole && row.fileSize.isValid()
-                   ? QLocale().toString(row.fileSize.toLongLong()) + tr(" bytes")
+                   ? tr("%1 bytes").arg(QLocale().toString(row.fileSize.toLongLong()))
                    : formatSize(row.fileSize);
     default:
         return {};
@@ -456,6 +456,7 @@ QVariant ImportLogModel::headerData(int section, Qt::Orientation orientation, in
     case CategoryColumn:
         return tr("Category");
     case UploadTimeColumn:
+        //: Column header: the date and time a file was uploaded
         return tr("Uploaded");
     case BookmarkColumn:
         return tr("Server");

@@ -143,13 +143,14 @@ void LMImportLogViewController::exportFinished(bool ok, qint64 rows, const QStri
         return;
     if (ok) {
         m_statusLabel->setText(
-            rows == 1
-                ? tr("1 row exported to %1").arg(QFileInfo(m_exportPath).fileName())
-                : tr("%1 rows exported to %2").arg(countText(rows), QFileInfo(m_exportPath).fileName()));
+            //: The plural follows the number of rows; %1 is that number with thousands separators
+            tr("%1 rows exported to %2", "", int(rows))
+                .arg(countText(rows), QFileInfo(m_exportPath).fileName()));
         return;
     }
     m_statusLabel->clear();
     Alert::beginSheet(view()->window(), Alert::Style::Warning, tr("The log could not be exported."),
+                      //: The file exported to: why it failed
                       tr("%1: %2").arg(m_exportPath, error), {}, {});
 }
 
@@ -163,9 +164,11 @@ void LMImportLogViewController::updateCounts()
         else if (total == 0)
             m_countLabel->setText(tr("No uploads recorded"));
         else if (m_model->searchText().isEmpty())
-            m_countLabel->setText(total == 1 ? tr("1 file") : tr("%1 files").arg(countText(total)));
+            //: The plural follows the number of files; %1 is that number with thousands separators
+            m_countLabel->setText(tr("%1 files", "", int(total)).arg(countText(total)));
         else
-            m_countLabel->setText(tr("%1 of %2 files").arg(countText(shown), countText(total)));
+            m_countLabel->setText(
+                tr("%1 of %2 files", "", int(total)).arg(countText(shown), countText(total)));
     }
     updateActions();
 }

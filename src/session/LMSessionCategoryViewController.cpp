@@ -99,7 +99,7 @@ void LMSessionCategoryViewController::loadView()
     m_loadFailureLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_loadFailureLabel->hide();
 
-    m_loadingCategoryLabel = new QLabel(GettingCategoriesText, view);
+    m_loadingCategoryLabel = new QLabel(tr("getting categories"), view);
     m_loadingCategoryLabel->setObjectName(QStringLiteral("loadingCategoryLabel"));
     m_loadingCategoryLabel->setForegroundRole(QPalette::PlaceholderText);
 
@@ -228,9 +228,8 @@ void LMSessionCategoryViewController::noteLoadFailure(const Notification &notifi
         return;
     const LMServerConnection *conn = connection();
     const QVariant failedID = notification.userInfo.value(LMUserInfoKey::CategoryID);
-    QString what;
     if (!failedID.isValid()) {
-        what = tr("Could not load the categories");
+        m_loadFailure = tr("Could not load the categories: %1").arg(failure);
     } else {
         // Only the failure of what is selected now is worth telling.
         if (!conn || clicked.column < 0 || clicked.column >= conn->categoryData().size() || clicked.row < 0 ||
@@ -239,10 +238,9 @@ void LMSessionCategoryViewController::noteLoadFailure(const Notification &notifi
         const CategoryRecord &record = conn->categoryData().at(clicked.column).at(clicked.row);
         if (integerId(record) != failedID.toLongLong())
             return;
-        what = tr("Could not load the sub-categories of %1").arg(record.value(kName).toString());
+        m_loadFailure = tr("Could not load the sub-categories of %1: %2. Select it again to retry.")
+                            .arg(record.value(kName).toString(), failure);
     }
-    m_loadFailure = what + QStringLiteral(": ") + failure +
-                    (failedID.isValid() ? tr(". Select it again to retry.") : QString());
 }
 
 void LMSessionCategoryViewController::finishLoading()
@@ -301,7 +299,7 @@ void LMSessionCategoryViewController::categoryBrowserWasClicked()
     m_clickedCategory = Position{column, row};
     m_loadFailure.clear();
     m_loadFailureLabel->hide();
-    m_loadingCategoryLabel->setText(GettingCategoriesText);
+    m_loadingCategoryLabel->setText(tr("getting categories"));
     m_setCategoryButton->setEnabled(false);
     m_askedAgain = false;
     askConnectionToSelect(m_clickedCategory);

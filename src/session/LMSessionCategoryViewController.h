@@ -31,7 +31,6 @@ public:
         static inline const QString showNewCategoryViewController =
             QStringLiteral("showNewCategoryViewController");
     };
-    static inline const QString GettingCategoriesText = QStringLiteral("getting categories");
 
     // A browser position; -1 means none.
     struct Position {

@@ -21,13 +21,28 @@ LMSessionInitialViewController::LMSessionInitialViewController(QObject *parent) 
 
 LMSessionInitialViewController::~LMSessionInitialViewController() = default;
 
+QString LMSessionInitialViewController::notLumaroServerText()
+{
+    return tr("This doesn't seem to be a Lumaro server. Please check its address.");
+}
+
+QString LMSessionInitialViewController::versionMismatchText()
+{
+    return tr("Cannot connect to this Lumaro server due to a version mismatch");
+}
+
+QString LMSessionInitialViewController::noFolderTypeText()
+{
+    return tr("Could not connect to server");
+}
+
 QString LMSessionInitialViewController::messageForServerCheck(int code)
 {
     switch (code) {
     case SessionErrorCodes::notLumaroServer:
-        return NotLumaroServerText;
+        return notLumaroServerText();
     case SessionErrorCodes::versionMismatch:
-        return VersionMismatchText;
+        return versionMismatchText();
     default:
         return {};
     }
@@ -125,7 +140,7 @@ void LMSessionInitialViewController::viewWillAppear()
                         &LMSessionInitialViewController::restoreInitialCategory);
 
     static_cast<void>(view()); // loads the interface elements
-    m_statusLabel->setText(QStringLiteral("Connecting to ") + hostText());
+    m_statusLabel->setText(tr("Connecting to %1").arg(hostText()));
     obtainPassword(bookmark);
 }
 
@@ -237,7 +252,7 @@ void LMSessionInitialViewController::checkedLMServer(const Notification &notific
     const int code = notification.userInfo.value(LMUserInfoKey::ServerCheck).toInt(&ok);
     if (!ok) {
         // No usable result at all counts as no usable server.
-        showFailureAlert(NotLumaroServerText);
+        showFailureAlert(notLumaroServerText());
         return;
     }
     if (code != SessionErrorCodes::noError) {
@@ -260,7 +275,7 @@ void LMSessionInitialViewController::gotCategoryTypes(const Notification &notifi
     if (m_failed || !conn)
         return;
     if (conn->folderCategoryTypeID() == 0) {
-        showFailureAlert(NoFolderTypeText, reasonOf(notification));
+        showFailureAlert(noFolderTypeText(), reasonOf(notification));
         return;
     }
     const qint64 startingCategory = m_sessionWindow->startingCategory().value_or(-1);

@@ -26,11 +26,10 @@ public:
         static constexpr int notLumaroServer = 1;
         static constexpr int versionMismatch = 2;
     };
-    static inline const QString NotLumaroServerText =
-        QStringLiteral("This doesn't seem to be a Lumaro server. Please check its address.");
-    static inline const QString VersionMismatchText =
-        QStringLiteral("Cannot connect to this Lumaro server due to a version mismatch");
-    static inline const QString NoFolderTypeText = QStringLiteral("Could not connect to server");
+    // Translated when asked for, so they follow the translators installed at the time.
+    [[nodiscard]] static QString notLumaroServerText();
+    [[nodiscard]] static QString versionMismatchText();
+    [[nodiscard]] static QString noFolderTypeText();
 
     // The informative text of the failure alert for a server check result.
     [[nodiscard]] static QString messageForServerCheck(int code);

@@ -34,8 +34,6 @@
 #include <algorithm>
 
 namespace {
-const QString StartUploadTitle = QStringLiteral("Start Upload");
-const QString StopUploadTitle = QStringLiteral("Stop Upload");
 const QString AssetKey = QStringLiteral("asset");
 // A file in flight for less than this passes unseen: its picture is not worth decoding.
 constexpr int PreviewDwellMs = 200;
@@ -269,8 +267,7 @@ void LMSessionUploadViewController::reportNotAdded(const QList<AddedFiles::Probl
                                                    qsizetype alreadyQueued)
 {
     if (alreadyQueued > 0)
-        setStatusText(alreadyQueued == 1 ? tr("1 file was in the queue already.")
-                                         : tr("%1 files were in the queue already.").arg(alreadyQueued));
+        setStatusText(tr("%Ln files were in the queue already.", "", int(alreadyQueued)));
     m_notAdded = NotAddedReport::lines(problems);
     if (isViewLoaded())
         m_viewWidget->showNotAdded(NotAddedReport::summary(problems));
@@ -427,7 +424,7 @@ void LMSessionUploadViewController::endCheck()
     m_checking = false;
     setStatusText({});
     setControlsEnabled(true);
-    m_startUploadButton->setText(StartUploadTitle);
+    m_startUploadButton->setText(tr("Start Upload"));
 }
 
 void LMSessionUploadViewController::duplicatesFound(const QList<DuplicateMatch> &duplicates)
@@ -441,7 +438,7 @@ void LMSessionUploadViewController::duplicatesFound(const QList<DuplicateMatch> 
     }
     setStatusText({});
     // The sheet alone offers Cancel while it is open.
-    m_startUploadButton->setText(StartUploadTitle);
+    m_startUploadButton->setText(tr("Start Upload"));
     m_startUploadButton->setEnabled(false);
     auto *sheet = new DuplicateSheet(view()->window(), duplicates);
     connect(sheet, &DuplicateSheet::answered, this, [this, duplicates](DuplicateSheet::Answer answer) {
@@ -616,18 +613,20 @@ void LMSessionUploadViewController::updateDisplay()
         return;
     if (m_inFlightNumber == 0) {
         if (m_categoriesTotal > 0)
-            setStatusText(tr("Creating categories… %1 of %2").arg(m_categoriesDone).arg(m_categoriesTotal));
+            setStatusText(tr("Creating categories… %L1 of %L2").arg(m_categoriesDone).arg(m_categoriesTotal));
         return;
     }
     if (m_simultaneous > 1) {
         // Files finish out of turn: the count is of those done, with how many are on their way.
-        const QLocale locale;
-        const QString done = tr("%1 of %2").arg(locale.toString(m_uploadedCount + m_failedCount + m_mayHaveArrivedCount),
-                                                locale.toString(m_uploadBatchTotal));
-        setStatusText(m_inFlightCount > 0 ? tr("%1 · %2 in flight").arg(done).arg(m_inFlightCount) : done);
+        //: Files done of the batch's files
+        const QString done = tr("%L1 of %L2")
+                                 .arg(m_uploadedCount + m_failedCount + m_mayHaveArrivedCount)
+                                 .arg(m_uploadBatchTotal);
+        //: %1 is "5 of 20"; %L2 files are being sent at the moment
+        setStatusText(m_inFlightCount > 0 ? tr("%1 · %L2 in flight").arg(done).arg(m_inFlightCount) : done);
         return;
     }
-    setStatusText(QStringLiteral("uploading asset %1 of %2").arg(m_inFlightNumber).arg(m_uploadBatchTotal));
+    setStatusText(tr("uploading asset %L1 of %L2").arg(m_inFlightNumber).arg(m_uploadBatchTotal));
     // The file being sent is the selected row while it is listed.
     const int row = m_importQueue->rowOf(m_inFlight);
     if (row >= 0 && m_assetBrowser->selectedRowsInColumn(0) != QList<int>{row})
@@ -666,14 +665,10 @@ void LMSessionUploadViewController::uploadHasFinished(const Notification &notifi
     if (!error.isEmpty())
         outcome << error;
     if (m_failedCount > 0)
-        outcome << (m_failedCount == 1 ? tr("1 file could not be uploaded")
-                                       : tr("%1 files could not be uploaded").arg(m_failedCount));
+        outcome << tr("%Ln files could not be uploaded", "", int(m_failedCount));
     if (m_mayHaveArrivedCount > 0)
-        outcome << (m_mayHaveArrivedCount == 1
-                        ? tr("1 file may have arrived without an answer; it is not sent again without asking")
-                        : tr("%1 files may have arrived without an answer; they are not sent again without "
-                             "asking")
-                              .arg(m_mayHaveArrivedCount));
+        outcome << tr("%Ln files may have arrived without an answer; they are not sent again without asking",
+                      "", int(m_mayHaveArrivedCount));
     setStatusText(outcome.join(QStringLiteral(". ")));
     if (notification.userInfo.value(LMUserInfoKey::StoreFailure).toBool() && isViewLoaded())
         Alert::beginSheet(view()->window(), Alert::Style::Critical, tr("The upload stopped"), error, {}, {});
@@ -699,15 +694,14 @@ void LMSessionUploadViewController::notifyDesktop(const QString &error)
     const QString name = bookmark ? bookmark->bookmarkName().value_or(QString()) : QString();
     if (!error.isEmpty()) {
         m_desktopNotifier->notify(tr("Upload to %1 stopped").arg(name),
-                                  m_uploadedCount > 0 ? tr("%1 uploaded; %2").arg(m_uploadedCount).arg(error)
+                                  m_uploadedCount > 0 ? tr("%L1 uploaded; %2").arg(m_uploadedCount).arg(error)
                                                       : error);
         return;
     }
     const QString body =
-        m_failedCount > 0 ? tr("%1 uploaded, %2 failed").arg(m_uploadedCount).arg(m_failedCount)
-        : m_uploadedCount == 1
-            ? tr("1 file uploaded to %1").arg(m_categoryNameTextField->text())
-            : tr("%1 files uploaded to %2").arg(m_uploadedCount).arg(m_categoryNameTextField->text());
+        m_failedCount > 0
+            ? tr("%L1 uploaded, %L2 failed").arg(m_uploadedCount).arg(m_failedCount)
+            : tr("%Ln files uploaded to %1", "", int(m_uploadedCount)).arg(m_categoryNameTextField->text());
     m_desktopNotifier->notify(tr("Upload to %1 finished").arg(name), body);
 }
 
@@ -746,6 +740,7 @@ void LMSessionUploadViewController::willDisplayCell(ColumnBrowser *, BrowserCell
     } else if (record && m_simultaneous > 1 && m_uploadInProgress &&
                record->uploadState() == Asset::UploadState::Sending) {
         cell.icon = view()->style()->standardIcon(QStyle::SP_ArrowUp);
+        //: A queued file's state: it is being sent now
         cell.toolTip = tr("Sending");
         cell.description = goesTo.isEmpty() ? cell.toolTip : cell.toolTip + QStringLiteral(". ") + goesTo;
     } else if (!failure.isEmpty()) {
@@ -811,7 +806,7 @@ void LMSessionUploadViewController::setControlsEnabled(bool enabled)
 void LMSessionUploadViewController::setUploading(bool uploading)
 {
     setControlsEnabled(!uploading);
-    m_startUploadButton->setText(uploading ? StopUploadTitle : StartUploadTitle);
+    m_startUploadButton->setText(uploading ? tr("Stop Upload") : tr("Start Upload"));
     m_progressPanel->setVisible(uploading);
     if (m_uploadInProgress != uploading) {
         m_uploadInProgress = uploading;

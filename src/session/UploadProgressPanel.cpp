@@ -235,10 +235,13 @@ void UploadProgressPanel::sample()
 QString UploadProgressPanel::formatDuration(qint64 seconds)
 {
     if (seconds < 60)
-        return tr("%1 s").arg(std::max<qint64>(seconds, 1));
+        //: Seconds
+        return tr("%L1 s").arg(std::max<qint64>(seconds, 1));
     if (seconds < 3600)
-        return tr("%1 min %2 s").arg(seconds / 60).arg(seconds % 60);
-    return tr("%1 h %2 min").arg(seconds / 3600).arg((seconds % 3600) / 60);
+        //: Minutes and seconds
+        return tr("%L1 min %L2 s").arg(seconds / 60).arg(seconds % 60);
+    //: Hours and minutes
+    return tr("%L1 h %L2 min").arg(seconds / 3600).arg((seconds % 3600) / 60);
 }
 
 void UploadProgressPanel::refresh()
@@ -250,6 +253,7 @@ void UploadProgressPanel::refresh()
     m_fileBar->setValue(int(std::lround(m_currentFraction * BarSteps)));
     if (m_current && total >= 0)
         m_fileBar->setFormat(
+            //: Bytes sent of the file's size, as "1.2 MB of 3.4 MB"
             tr("%1 of %2").arg(dataSize(qint64(m_currentFraction * double(total))), dataSize(total)));
     else
         m_fileBar->setFormat(QStringLiteral("%p%"));
@@ -261,7 +265,7 @@ void UploadProgressPanel::refresh()
         m_batchBar->setFormat(tr("%1 of %2").arg(dataSize(done), dataSize(m_batchBytes)));
     } else {
         m_batchBar->setValue(files > 0 ? m_finishedFiles * BarSteps / files : 0);
-        m_batchBar->setFormat(tr("%1 of %2 files").arg(m_finishedFiles).arg(files));
+        m_batchBar->setFormat(tr("%L1 of %Ln files", "", files).arg(m_finishedFiles));
     }
 
     // The rate over the last few seconds of sending, so it follows the network rather than the
@@ -291,11 +295,13 @@ void UploadProgressPanel::refresh()
         rate = tr("Stopping after this file…");
     else if (awaitingServer())
         rate = m_sizesKnown && toSend > 0 && m_rate > 0
+                   //: %1 is a duration, as "2 min 5 s"
                    ? tr("Waiting for the server… · about %1 left").arg(timeLeft())
                    : tr("Waiting for the server…");
     else if (stalled)
         rate = tr("No data is moving…");
     else if (m_sizesKnown && m_rate > 0)
+        //: A speed, as "1.2 MB/s", and a duration
         rate = tr("%1/s · about %2 left").arg(dataSize(qint64(m_rate)), timeLeft());
     m_rateLabel->setText(rate);
 }

@@ -30,7 +30,7 @@ QLineEdit *readOnlyField(const char *name, QWidget *parent)
 UploadViewWidget::UploadViewWidget(QWidget *parent)
     : QWidget(parent), assetBrowser(new LMAssetBrowser(this)), previewPane(new UploadPreviewPane(this)),
       chooseAssetsButton(new QPushButton(tr("Choose…"), this)),
-      startUploadButton(new QPushButton(QStringLiteral("Start Upload"), this)),
+      startUploadButton(new QPushButton(tr("Start Upload"), this)),
       backToCategoriesButton(new QPushButton(tr("Back to Categories"), this)),
       categoryNameTextField(readOnlyField("categoryNameTextField", this)),
       uploadStatusField(new QLabel(this)), retryNowButton(new QPushButton(tr("Retry Now"), this)),
@@ -51,7 +51,7 @@ UploadViewWidget::UploadViewWidget(QWidget *parent)
     // Wide enough for either title, so the button does not jump when it changes.
     startUploadButton->setMinimumWidth(
         std::max(startUploadButton->sizeHint().width(),
-                 startUploadButton->fontMetrics().horizontalAdvance(QStringLiteral("Stop Upload")) + 32));
+                 startUploadButton->fontMetrics().horizontalAdvance(tr("Stop Upload")) + 32));
     assetBrowser->setToolTip(tr("Drop files or folders here to queue them."));
     assetBrowser->setMinimumWidth(200);
     categoryNameTextField->setPlaceholderText(tr("No category selected"));

@@ -145,7 +145,7 @@ void BookmarkPasswords::passwordFor(ServerBookmark *bookmark, QObject *receiver,
             return;
         case SecretStore::Status::Failed:
             done({std::nullopt, true,
-                  QStringLiteral("The password could not be read from the desktop keyring. %1").arg(result.error)});
+                  tr("The password could not be read from the desktop keyring. %1").arg(result.error)});
             return;
         }
     });

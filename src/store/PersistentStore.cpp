@@ -3,6 +3,7 @@
 #include "ObjectContext.h"
 #include "StoreFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +13,18 @@
 #include <cstring>
 #include <filesystem>
 #include <unistd.h>
+
+QString StoreOpenError::description()
+{
+    return QCoreApplication::translate("PersistentStore",
+                                       "Failed to initialize the application's saved data");
+}
+
+QString StoreOpenError::generalReason()
+{
+    return QCoreApplication::translate(
+        "PersistentStore", "There was an error creating or loading the application's saved data.");
+}
 
 namespace PersistentStore {
 
@@ -25,16 +38,19 @@ OpenResult open(const QString &folder, Contents contents)
     const QFileInfo info(folder);
     if (info.exists() && !info.isDir()) {
         return StoreOpenError{
-            QStringLiteral("Expected a folder to store application data, found a file ") + folder + QLatin1Char('.'),
+            QCoreApplication::translate("PersistentStore",
+                                        "Expected a folder to store application data, found a file %1.")
+                .arg(folder),
             {}};
     }
     if (!info.exists()) {
         std::error_code created;
         std::filesystem::create_directories(folder.toStdString(), created);
         if (created) {
-            return StoreOpenError{StoreOpenError::GeneralReason,
-                                  QStringLiteral("Could not create the folder %1: %2")
-                                      .arg(folder, QString::fromLocal8Bit(created.message().c_str()))};
+            return StoreOpenError{
+                StoreOpenError::generalReason(),
+                QCoreApplication::translate("PersistentStore", "Could not create the folder %1: %2")
+                    .arg(folder, QString::fromLocal8Bit(created.message().c_str()))};
         }
     }
     // The folder holds the passwords of every bookmark.
@@ -43,7 +59,10 @@ OpenResult open(const QString &folder, Contents contents)
     // name, not whatever SQLite stumbles over first.
     if (::access(QFile::encodeName(folder).constData(), W_OK | X_OK) != 0) {
         const QString cause = QString::fromLocal8Bit(std::strerror(errno));
-        return StoreOpenError{QStringLiteral("The data folder %1 cannot be written: %2").arg(folder, cause), cause};
+        return StoreOpenError{
+            QCoreApplication::translate("PersistentStore", "The data folder %1 cannot be written: %2")
+                .arg(folder, cause),
+            cause};
     }
 
     auto store = std::make_unique<StoreFile>();
@@ -57,7 +76,7 @@ OpenResult open(const QString &folder, Contents contents)
     // store itself is never touched in reply.
     if (kind == StoreFile::Failure::InUse || kind == StoreFile::Failure::Unwritable)
         return StoreOpenError{reason, {}};
-    return StoreOpenError{StoreOpenError::GeneralReason, reason};
+    return StoreOpenError{StoreOpenError::generalReason(), reason};
 }
 
 } // namespace PersistentStore

@@ -11,9 +11,9 @@ class ObjectContext;
 struct StoreOpenError {
     static inline const QString Domain = QStringLiteral("YOUR_ERROR_DOMAIN");
     static constexpr int Code = 9999;
-    static inline const QString Description = QStringLiteral("Failed to initialize the application's saved data");
-    static inline const QString GeneralReason =
-        QStringLiteral("There was an error creating or loading the application's saved data.");
+    // Translated when asked for, so they follow the translators installed at the time.
+    [[nodiscard]] static QString description();
+    [[nodiscard]] static QString generalReason();
 
     QString reason;
     QString underlying; // empty when there is no underlying error

@@ -99,17 +99,19 @@ private slots:
         QTest::addColumn<QStringList>("expectedRequests");
         const QStringList check{"GET /ra/abouts.json"};
         const QString server = QStringLiteral("127.0.0.1:%2");
-        QTest::newRow("another kind of server")
-            << QStringList{"--identity", "5C02AD91E7B311E6"} << server << LMSessionInitialViewController::NotLumaroServerText
-            << "The server's answer is no Lumaro identity." << check;
+        QTest::newRow("another kind of server") << QStringList{"--identity", "5C02AD91E7B311E6"} << server
+                                                << LMSessionInitialViewController::notLumaroServerText()
+                                                << "The server's answer is no Lumaro identity." << check;
         QTest::newRow("another API version")
-            << QStringList{"--api-version", "5"} << server << LMSessionInitialViewController::VersionMismatchText
+            << QStringList{"--api-version", "5"} << server
+            << LMSessionInitialViewController::versionMismatchText()
             << "The server speaks interface version 5; this application speaks version 4." << check;
         QTest::newRow("no folder type")
-            << QStringList{"--no-folder-type"} << server << LMSessionInitialViewController::NoFolderTypeText
-            << "The server lists no “Folder” category type." << (check + QStringList{"GET /ra/categoryTypes.json"});
+            << QStringList{"--no-folder-type"} << server << LMSessionInitialViewController::noFolderTypeText()
+            << "The server lists no “Folder” category type."
+            << (check + QStringList{"GET /ra/categoryTypes.json"});
         QTest::newRow("error status") << QStringList{"--fault", "GET /ra/abouts.json=status:404"} << server
-                                      << LMSessionInitialViewController::NotLumaroServerText
+                                      << LMSessionInitialViewController::notLumaroServerText()
                                       << "The server answered HTTP 404 Not Found" << check;
         // No server answered: the alert names what failed, and blames no server for its kind.
         QTest::newRow("nothing listening")

@@ -32,7 +32,10 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for dependency in libqt6widgets6 libqt6dbus6 libqt6sql6-sqlite; do
   [[ "$depends" == *"$dependency"* ]] || fail "Depends lacks $dependency: $depends"
 done
-[[ "$(dpkg-deb -f "$deb" Recommends)" == *ca-certificates* ]] || fail "Recommends lacks ca-certificates"
+recommends=$(dpkg-deb -f "$deb" Recommends)
+for recommended in ca-certificates qt6-translations-l10n; do
+  [[ "$recommends" == *"$recommended"* ]] || fail "Recommends lacks $recommended: $recommends"
+done
 
 # Every error and warning fails; a deliberate one needs an override with its reason in the package.
 command -v lintian >/dev/null || fail "lintian is not installed (scripts/install-deps installs it)"
