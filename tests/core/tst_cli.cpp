@@ -305,16 +305,14 @@ private slots:
 
         // As a cron job would run it again: nothing is sent, nothing is created, and that is no failure.
         const int before = int(server.requests().size());
+        const int postsBefore = server.postCount();
         const Run again = cli(command + QStringList{m_tree});
         QVERIFY2(again.status == 0, qPrintable(again.err));
         QCOMPARE(again.events(), QStringList(placed.size(), "file-skipped") << "batch-done");
         QCOMPARE(int(server.requests().size()), before);
         const Run forced = cli(command + QStringList{"--upload-duplicates", m_tree});
         QVERIFY2(forced.status == 0, qPrintable(forced.err));
-        int posts = 0;
-        for (const QJsonObject &request : server.requests().mid(before))
-            posts += request.value("method").toString() == "POST";
-        QCOMPARE(posts, 1 + placed.size());
+        QCOMPARE(server.postCount() - postsBefore, 1 + placed.size());
     }
 
     void badInput_data()
@@ -477,10 +475,7 @@ private slots:
         QFETCH(QString, says);
         for (const QString &line : says.split('\n', Qt::SkipEmptyParts))
             QVERIFY2((run.out + run.err).contains(line), qPrintable(line + "\nnot in:\n" + run.out + run.err));
-        int posts = 0;
-        for (const QJsonObject &request : server.requests())
-            posts += request.value("method").toString() == "POST";
-        QTEST(posts, "posts");
+        QTEST(server.postCount(), "posts");
         for (const QJsonObject &request : server.requests("/ra/categoryTypes.json"))
             QVERIFY(typed.isEmpty() || request.value("query")["password"] == typed);
         auto store = openStore();
@@ -583,10 +578,7 @@ private slots:
         QVERIFY2(
             again.out.contains(R"("event":"file-skipped","file":")" + m_dir + R"(/a.jpg","mayHaveArrived")"),
             qPrintable(again.out));
-        QStringList sent;
-        for (const QJsonObject &request : server.requests("/ra/categoryAssets.json"))
-            sent << requestBody(request).value("assetFileName").toString();
-        QCOMPARE(sent, (QStringList{"a.jpg", "b.jpg"}));
+        QCOMPARE(server.sentFileNames(), (QStringList{"a.jpg", "b.jpg"}));
     }
 
     // The data folder fills up mid-batch (a small tmpfs of a private mount namespace): the run
@@ -614,9 +606,7 @@ private slots:
         QVERIFY2(runs.size() == 3 && run.out.contains("status 3\n") && run.err.contains("database or disk is full"),
                  qPrintable(run.out.right(500) + run.err.right(500)));
         QVERIFY2(runs.at(0).count("uploaded ") > 0 && runs.at(0).count("uploaded ") < 198, qPrintable(runs.at(0)));
-        QStringList sent;
-        for (const QJsonObject &request : server.requests("/ra/categoryAssets.json"))
-            sent << requestBody(request).value("assetFileName").toString();
+        const QStringList sent = server.sentFileNames();
         QCOMPARE(sent.size(), 198);
         QCOMPARE(QSet<QString>(sent.cbegin(), sent.cend()).size(), 198);
     }
