@@ -314,13 +314,12 @@ private slots:
                      QStringLiteral("/Photos/2024/Spring/") + places.value(record->fileName()));
     }
 
+public:
     // Run only as the user of halfSentTreeKeepsItsPlaces, in a process of its own: queues the card
     // and is killed after two files ("queue tree"), or sends what is still queued and quits.
-    void playTheUser()
+    static void playTheUser()
     {
         const QByteArray role = qgetenv("LUMARO_PLAY_USER");
-        if (role.isEmpty())
-            QSKIP("the user of halfSentTreeKeepsItsPlaces; runs in its own process");
         // The application's store, not the one this process's own test set-up made.
         qputenv("XDG_DATA_HOME", qgetenv("LUMARO_PLAY_DATA"));
         AppDelegate app;
@@ -368,6 +367,7 @@ private slots:
         QCOMPARE(terminated.size(), 1);
     }
 
+private slots:
     void terminationDuringTheLaunchAlertEndsTheProcess()
     {
         // A store file of random bytes: the launch stops in a blocking alert before the main loop.
@@ -394,5 +394,23 @@ private slots:
     }
 };
 
-LUMARO_GUI_TEST_MAIN(TestRelaunch)
+// The user halfSentTreeKeepsItsPlaces starts in the application's place; no test of this suite.
+class TheUser : public QObject {
+    Q_OBJECT
+private slots:
+    void playTheUser() { TestRelaunch::playTheUser(); }
+};
+
+int main(int argc, char *argv[])
+{
+    TestEnvironment environment;
+    QApplication app(argc, argv);
+    if (!qEnvironmentVariableIsEmpty("LUMARO_PLAY_USER")) {
+        TheUser user;
+        return QTest::qExec(&user, argc, argv);
+    }
+    TestRelaunch tc;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&tc, argc, argv);
+}
 #include "tst_relaunch.moc"
