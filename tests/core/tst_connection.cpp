@@ -44,6 +44,16 @@ bool runResolver(CategoryTreeResolver &resolver)
     return finished.wait(20000) && finished.count() == 1 && resolver.isFinished();
 }
 
+// The top level loaded and Photos selected in it, both answered.
+bool openPhotos(ConnectionKit &kit)
+{
+    kit.connection->retrieveTopCategories();
+    if (!kit.recorder->waitFor(LMNotification::HasCategories, 1))
+        return false;
+    kit.connection->selectCategory(0, kit.connection->findCategory(1, 0));
+    return kit.recorder->waitFor(LMNotification::HasCategories, 2);
+}
+
 } // namespace
 
 class TestConnection : public QObject {
@@ -217,8 +227,7 @@ void TestConnection::serverCheck_data()
         << QString();
     QTest::newRow("dropped") << QStringList{"--fault", "GET /ra/abouts.json=drop"} << false << 1 << "earlier"
                              << "The connection closed before";
-    QTest::newRow("closed port") << QStringList{} << true << 1 << "earlier"
-                                 << "Cannot reach 127.0.0.1:";
+    QTest::newRow("closed port") << QStringList{} << true << 1 << "earlier" << "Cannot reach 127.0.0.1:";
     QTest::newRow("TLS to a plain server") << QStringList{} << false << 1 << "earlier"
                                            << "Cannot reach 127.0.0.1:%1: no secure connection could be made";
     // No progress for the limit (3 s here) fails the request, and says so.
@@ -353,10 +362,7 @@ void TestConnection::staleEntriesStay()
     ConnectionKit kit(server.port());
     LMServerConnection &c = *kit.connection;
     auto &rec = *kit.recorder;
-    c.retrieveTopCategories();
-    QVERIFY(rec.waitFor(LMNotification::HasCategories, 1));
-    c.selectCategory(0, c.findCategory(1, 0));
-    QVERIFY(rec.waitFor(LMNotification::HasCategories, 2));
+    QVERIFY(openPhotos(kit));
     c.selectCategory(1, c.findCategory(6, 1));
     QVERIFY(rec.waitFor(LMNotification::HasCategories, 3));
     c.selectCategory(2, c.findCategory(7, 2));
@@ -390,10 +396,7 @@ void TestConnection::childFetchForARowThatIsGone()
     QVERIFY(server.isRunning());
     ConnectionKit kit(server.port());
     LMServerConnection &c = *kit.connection;
-    c.retrieveTopCategories();
-    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 1));
-    c.selectCategory(0, c.findCategory(1, 0));
-    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 2));
+    QVERIFY(openPhotos(kit));
     c.selectCategory(1, c.findCategory(2, 1));
     // Meanwhile the level loses that row.
     QList<CategoryLevel> data = c.categoryData();
@@ -441,10 +444,7 @@ void TestConnection::failedChildFetchShowsNoChildren()
     QVERIFY(server.isRunning());
     ConnectionKit kit(server.port());
     LMServerConnection &c = *kit.connection;
-    c.retrieveTopCategories();
-    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 1));
-    c.selectCategory(0, c.findCategory(1, 0));
-    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 2));
+    QVERIFY(openPhotos(kit));
     QCOMPARE(c.categoryData().at(1).size(), 2); // Photos' children
 
     // From the moment Video is selected, Photos' children are no longer below it.
@@ -626,8 +626,7 @@ void TestConnection::categoryTree_data()
                        "+DCIM<24", "GET 3",   "+Raw<3", "+Raw<25", "+100CANON<26"}
         << created;
     const QString twins = QStringLiteral("|2 categories in \"/Photos\" are named \"2024\" (ids 2, 6)");
-    QTest::newRow("twins")
-        << "create" << qint64(1) << card
+    QTest::newRow("twins") << "create" << qint64(1) << card
         << QStringList{"--fault", R"(GET /ra/categories/1.json#1=body:{"id":1,"name":"Photos",)"
                                   R"("directChildCategoryStructuresSorted":[{"childCategory":)"
                                   R"({"id":2,"name":"2024"}},{"childCategory":{"id":6,"name":"2024"}}]})"}
@@ -639,8 +638,7 @@ void TestConnection::categoryTree_data()
     const QString failed = QStringLiteral("|could not list the categories in \"/Photos/2024\": HTTP 500");
     QTest::newRow("listing failed") << "preview" << qint64(1) << card
                                     << QStringList{"--fault", "GET /ra/categories/2.json=status:500"}
-                                    << QStringList{"GET 1", "GET 2"}
-                                    << QStringList{"2024=Exists#2",
+                                    << QStringList{"GET 1", "GET 2"} << QStringList{"2024=Exists#2",
                                                    "2024/Spring=Unknown" + failed,
                                                    "2024/Spring/Raw=Unknown" + failed,
                                                    "2024/Winter=Unknown" + failed,
@@ -650,8 +648,7 @@ void TestConnection::categoryTree_data()
                                                    "card/DCIM/100CANON=Missing"};
     // A top level whose "Photos" came without its name cannot say that no "Photos" exists.
     const QString nameless = QStringLiteral("|the category with id 1 is listed without a name");
-    QTest::newRow("listed without a name")
-        << "create" << qint64(-1) << QStringList{"Photos/2024"}
+    QTest::newRow("listed without a name") << "create" << qint64(-1) << QStringList{"Photos/2024"}
         << QStringList{"--fault", R"(GET /ra/categories.json=body:[{"id":1},{"id":10,"name":"Video"}])"}
         << QStringList{"GET top"} << QStringList{"Photos=Failed" + nameless, "Photos/2024=Failed" + nameless};
 }
@@ -755,8 +752,7 @@ void TestConnection::proxyDecision_data()
     QTest::newRow("no_proxy *") << viaHttp + "no_proxy=*" << files << "direct";
     QTest::newRow("NO_PROXY *") << viaHttp + "NO_PROXY=*" << files << "direct";
     QTest::newRow("suffix") << viaHttp + "no_proxy=other.org,example.com" << files << "direct";
-    QTest::newRow("suffix, leading dot") << viaHttp + "no_proxy=.example.com"
-                                         << "http://example.com/"
+    QTest::newRow("suffix, leading dot") << viaHttp + "no_proxy=.example.com" << "http://example.com/"
                                          << "direct";
     QTest::newRow("suffix at a dot only") << viaHttp + "no_proxy=example.com"
                                           << "http://notexample.com/" << http;
@@ -764,19 +760,15 @@ void TestConnection::proxyDecision_data()
                                        << "http://files.example.com:8080/"
                                        << "direct";
     QTest::newRow("host, other port") << viaHttp + "no_proxy=files.example.com:8080" << files << http;
-    QTest::newRow("address") << viaHttp + "no_proxy=10.1.2.3"
-                             << "http://10.1.2.3:8080/"
+    QTest::newRow("address") << viaHttp + "no_proxy=10.1.2.3" << "http://10.1.2.3:8080/"
                              << "direct";
-    QTest::newRow("network") << viaHttp + "no_proxy=10.0.0.0/8"
-                             << "http://10.1.2.3/"
+    QTest::newRow("network") << viaHttp + "no_proxy=10.0.0.0/8" << "http://10.1.2.3/"
                              << "direct";
     QTest::newRow("names never match addresses") << viaHttp + "no_proxy=example.com"
                                                  << "http://10.1.2.3/" << http;
-    QTest::newRow("IPv6 as curl writes it") << viaHttp + "no_proxy=fd00::5"
-                                            << "http://[fd00::5]/"
+    QTest::newRow("IPv6 as curl writes it") << viaHttp + "no_proxy=fd00::5" << "http://[fd00::5]/"
                                             << "direct";
-    QTest::newRow("IPv6 with a port") << viaHttp + "no_proxy=[fd00::5]:8080"
-                                      << "http://[fd00::5]:8080/"
+    QTest::newRow("IPv6 with a port") << viaHttp + "no_proxy=[fd00::5]:8080" << "http://[fd00::5]:8080/"
                                       << "direct";
     QTest::newRow("loopback") << viaHttp << "http://127.0.0.1:8080/"
                               << "direct";
@@ -818,18 +810,13 @@ void TestConnection::proxyOnBothPaths_data()
     QTest::addColumn<bool>("viaProxy");
     // 0.0.0.0 is no loopback address, yet nothing but this machine could answer for it; a name
     // only ever goes to the proxy, which never looks it up.
-    QTest::newRow("loopback never") << ""
-                                    << "127.0.0.1" << true << false;
-    QTest::newRow("no_proxy *") << "*"
-                                << "0.0.0.0" << true << false;
-    QTest::newRow("host and port excepted") << "example.invalid, 0.0.0.0:%1"
-                                            << "0.0.0.0" << true << false;
-    QTest::newRow("host on another port") << "0.0.0.0:1"
-                                          << "0.0.0.0" << true << true;
+    QTest::newRow("loopback never") << "" << "127.0.0.1" << true << false;
+    QTest::newRow("no_proxy *") << "*" << "0.0.0.0" << true << false;
+    QTest::newRow("host and port excepted") << "example.invalid, 0.0.0.0:%1" << "0.0.0.0" << true << false;
+    QTest::newRow("host on another port") << "0.0.0.0:1" << "0.0.0.0" << true << true;
     QTest::newRow("a name that only ends alike") << "example.invalid"
                                                  << "files.notexample.invalid" << true << true;
-    QTest::newRow("the proxy refuses") << ""
-                                       << "0.0.0.0" << false << true;
+    QTest::newRow("the proxy refuses") << "" << "0.0.0.0" << false << true;
 }
 
 void TestConnection::proxyOnBothPaths()
@@ -892,8 +879,7 @@ void TestConnection::addressesMeanWhatTheySay_data()
     QTest::addColumn<QString>("host"); // %1: the server's port
     QTest::addColumn<QString>("appPath");
     QTest::addColumn<QString>("reason"); // part of the failure's description; none: the check passes
-    QTest::newRow("odd application path stays a path")
-        << "127.0.0.1" << "a b?c#d%e" << QString();
+    QTest::newRow("odd application path stays a path") << "127.0.0.1" << "a b?c#d%e" << QString();
     QTest::newRow("port and path typed into the host") << "127.0.0.1:%1/x?y#z" << "x" << "cannot be used";
     QTest::newRow("user part typed into the host") << "127.0.0.1@127.0.0.1" << "x" << "cannot contain @";
     QTest::newRow("space in the host") << "bad host name" << "x" << "cannot contain a space";
