@@ -88,12 +88,6 @@ class TestCategoryBrowser : public QObject, SessionFixture {
         return m_session->categoryView();
     }
 
-    // Clicks the row as a user would and waits until the level below it is in.
-    static bool pick(LMSessionCategoryViewController *view, int column, const QString &text)
-    {
-        return clickRow(view->categoryBrowser(), column, text) && waitUntilIdle(view);
-    }
-
     LMNewCategoryViewController *openSheet(LMSessionCategoryViewController *view)
     {
         view->newCategoryButton()->click();
