@@ -232,14 +232,12 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QStringList>("placed"); // file below the tree: category path
         QTest::addColumn<QStringList>("created"); // name under parent path
-        QTest::newRow("keeps the structure")
-            << QStringList()
+        QTest::newRow("keeps the structure") << QStringList()
             << QStringList{"Events/Party/p1.jpg:/Photos/2025/Events/Party", "Events/Party/p2.jpg:/Photos/2025/Events/Party",
                            "Events/Team Day/td.jpg:/Photos/2025/Events/Team Day", "Events/ev.jpg:/Photos/2025/Events",
                            "New/Sub/s.jpg:/Photos/2025/New/Sub", "top.jpg:/Photos/2025"}
             << QStringList{"New under /Photos/2025", "Party under /Photos/2025/Events", "Sub under /Photos/2025/New"};
-        QTest::newRow("flattened")
-            << QStringList{"--flatten"}
+        QTest::newRow("flattened") << QStringList{"--flatten"}
             << QStringList{"Events/Party/p1.jpg:/Photos", "Events/Party/p2.jpg:/Photos", "Events/Team Day/td.jpg:/Photos",
                            "Events/ev.jpg:/Photos", "New/Sub/s.jpg:/Photos", "top.jpg:/Photos"}
             << QStringList();
@@ -369,8 +367,7 @@ private slots:
         QTest::newRow("speed not understood")
             << shop + QStringList{"-c", "/Photos", "--limit-rate", "fast", "--json"} << none << "" << 2
             << "{\"event\":\"exit\",\"exitStatus\":2,\"reason\":\"--limit-rate takes bytes a second" << 0 << 0;
-        QTest::newRow("no answer in time")
-            << shop + QStringList{"-c", "/Photos", "--timeout", "1"}
+        QTest::newRow("no answer in time") << shop + QStringList{"-c", "/Photos", "--timeout", "1"}
             << QStringList{"--fault", "GET /ra/categoryTypes.json=delay:3000"} << "" << 3
             << "The server did not answer within 1 seconds" << 0 << 0;
         // A certificate nobody trusts ends the run at once, with what a person needs to trust it.
@@ -437,8 +434,7 @@ private slots:
                "uploaded " + m_odd + "/ok.jpg (1 of 3"
             << 5 << 3;
         // A listing that cannot prove "Photos" absent: nothing is created beside it.
-        QTest::newRow("nameless record in a listing")
-            << shop + QStringList{"-c", "/Photos/2026", "--create"}
+        QTest::newRow("nameless record in a listing") << shop + QStringList{"-c", "/Photos/2026", "--create"}
             << QStringList{"--fault", R"(GET /ra/categories.json=body:[{"id":1,"topLevel":true},{"id":10,"name":"Video","topLevel":true}])"}
             << "" << 3 << "\"Photos\" in the top level" << 0 << 0;
         QTest::newRow("store locked") << shop + QStringList{"-c", "/Photos"} << none << "lock store" << 3
