@@ -1,6 +1,6 @@
 #pragma once
 
-// Shared by the upload view, asset browser and import log tests: a session window opened
+// Shared by the upload view, relaunch and import log tests: a session window opened
 // straight into the upload view against its own DevServer, and files to queue.
 
 #include "SessionTestKit.h"
