@@ -204,35 +204,32 @@ void TestConnection::serverCheck_data()
     QTest::addColumn<QString>("version"); // serverVersion afterwards
     QTest::addColumn<QString>("reason");  // begins the error's description; none on success
     const QString notLumaro = QStringLiteral("The server's answer is no Lumaro identity.");
+    // A check that fails leaves the version found earlier.
+    const auto fails = [](const char *tag, const QStringList &args, const QString &reason, int result = 1) {
+        QTest::newRow(tag) << args << false << result << "earlier" << reason;
+    };
+    const auto fault = [](const QString &rule) { return QStringList{"--fault", rule}; };
     QTest::newRow("match") << QStringList{} << false << 0 << "7.4.1-dev" << QString();
-    QTest::newRow("other identity") << QStringList{"--identity", "0000000000000000"} << false << 1 << "earlier" << notLumaro;
-    QTest::newRow("identity in capitals") << QStringList{"--identity", "5C02AD91E7B311E6"} << false << 1 << "earlier"
-                                          << notLumaro;
-    QTest::newRow("other version") << QStringList{"--api-version", "5"} << false << 2 << "earlier"
-                                   << "The server speaks interface version 5; this application speaks version 4.";
-    QTest::newRow("identity checked first") << QStringList{"--identity", "x", "--api-version", "5"} << false << 1
-                                            << "earlier" << notLumaro;
-    QTest::newRow("html page") << QStringList{"--fault", "GET /ra/abouts.json=html"} << false << 1 << "earlier" << notLumaro;
-    QTest::newRow("json array") << QStringList{"--fault", "GET /ra/abouts.json=body:[1,2]"} << false << 1 << "earlier"
-                                << notLumaro;
-    QTest::newRow("error status") << QStringList{"--fault", "GET /ra/abouts.json=status:503"} << false << 1 << "earlier"
-                                  << "The server answered HTTP 503";
-    QTest::newRow("interface version not a string") << QStringList{"--fault", aboutBody.arg(QStringLiteral("4"), QString())} << false << 1
-                                                    << "earlier" << "The server gives no interface version.";
+    fails("other identity", {"--identity", "0000000000000000"}, notLumaro);
+    fails("identity in capitals", {"--identity", "5C02AD91E7B311E6"}, notLumaro);
+    fails("other version", {"--api-version", "5"},
+          "The server speaks interface version 5; this application speaks version 4.", 2);
+    fails("identity checked first", {"--identity", "x", "--api-version", "5"}, notLumaro);
+    fails("html page", fault("GET /ra/abouts.json=html"), notLumaro);
+    fails("json array", fault("GET /ra/abouts.json=body:[1,2]"), notLumaro);
+    fails("error status", fault("GET /ra/abouts.json=status:503"), "The server answered HTTP 503");
+    fails("interface version not a string", fault(aboutBody.arg("4", QString())),
+          "The server gives no interface version.");
     // Only identity and interface version decide; the product version is recorded as found.
-    QTest::newRow("product version missing") << QStringList{"--fault", aboutBody.arg(QStringLiteral("\"4\""), QString())} << false << 0
-                                             << "" << QString();
+    QTest::newRow("product version missing") << fault(aboutBody.arg("\"4\"", QString())) << false << 0 << ""
+                                             << QString();
     QTest::newRow("product version not a string")
-        << QStringList{"--fault", aboutBody.arg(QStringLiteral("\"4\""), QStringLiteral(",\"LumaroVersion\":7"))} << false << 0 << ""
-        << QString();
-    QTest::newRow("dropped") << QStringList{"--fault", "GET /ra/abouts.json=drop"} << false << 1 << "earlier"
-                             << "The connection closed before";
+        << fault(aboutBody.arg("\"4\"", ",\"LumaroVersion\":7")) << false << 0 << "" << QString();
+    fails("dropped", fault("GET /ra/abouts.json=drop"), "The connection closed before");
     QTest::newRow("closed port") << QStringList{} << true << 1 << "earlier" << "Cannot reach 127.0.0.1:";
-    QTest::newRow("TLS to a plain server") << QStringList{} << false << 1 << "earlier"
-                                           << "Cannot reach 127.0.0.1:%1: no secure connection could be made";
+    fails("TLS to a plain server", {}, "Cannot reach 127.0.0.1:%1: no secure connection could be made");
     // No progress for the limit (3 s here) fails the request, and says so.
-    QTest::newRow("no answer in time") << QStringList{"--fault", "GET /ra/abouts.json=delay:5000"} << false << 1
-                                       << "earlier" << "The server did not answer within 3 seconds";
+    fails("no answer in time", fault("GET /ra/abouts.json=delay:5000"), "The server did not answer within 3 seconds");
 }
 
 void TestConnection::serverCheck()
