@@ -140,8 +140,7 @@ void TestAddedFiles::collect_data()
                              "card/MISC/",
                              "card/MISC/link.jpg->../top.jpg",
                              "card/linked->DCIM"}
-        << QStringList{"card"}
-        << QStringList{"F card/DCIM/100CANON/IMG_0001.CR3 | card/DCIM/100CANON",
+        << QStringList{"card"} << QStringList{"F card/DCIM/100CANON/IMG_0001.CR3 | card/DCIM/100CANON",
                        "F card/DCIM/100CANON/IMG_0002.CR3 | card/DCIM/100CANON",
                        "F card/DCIM/101CANON/IMG_0101.CR3 | card/DCIM/101CANON",
                        // Byte order of the whole path: "." sorts before "/".
@@ -153,8 +152,7 @@ void TestAddedFiles::collect_data()
         << QStringList{"F shoot/two.jpg | ", "F shoot/one.jpg | shoot", "F alias.jpg | ", "flat"};
     QTest::newRow("pipe, socket and device are never opened")
         << QList<QByteArray>{"pipes/a.jpg", "pipes/fifo|p", "pipes/sock|s", "pipes/deeper/fifo|p"}
-        << QStringList{"pipes/fifo", "pipes", "/dev/null"}
-        << QStringList{"F pipes/a.jpg | pipes",
+        << QStringList{"pipes/fifo", "pipes", "/dev/null"} << QStringList{"F pipes/a.jpg | pipes",
                        "P pipes/fifo | is a named pipe",
                        "P pipes/deeper/fifo | is a named pipe",
                        "P pipes/sock | is a socket",

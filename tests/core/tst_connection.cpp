@@ -44,6 +44,16 @@ bool runResolver(CategoryTreeResolver &resolver)
     return finished.wait(20000) && finished.count() == 1 && resolver.isFinished();
 }
 
+// The top level loaded and Photos selected in it, both answered.
+bool openPhotos(ConnectionKit &kit)
+{
+    kit.connection->retrieveTopCategories();
+    if (!kit.recorder->waitFor(LMNotification::HasCategories, 1))
+        return false;
+    kit.connection->selectCategory(0, kit.connection->findCategory(1, 0));
+    return kit.recorder->waitFor(LMNotification::HasCategories, 2);
+}
+
 } // namespace
 
 class TestConnection : public QObject {
@@ -194,36 +204,32 @@ void TestConnection::serverCheck_data()
     QTest::addColumn<QString>("version"); // serverVersion afterwards
     QTest::addColumn<QString>("reason");  // begins the error's description; none on success
     const QString notLumaro = QStringLiteral("The server's answer is no Lumaro identity.");
+    // A check that fails leaves the version found earlier.
+    const auto fails = [](const char *tag, const QStringList &args, const QString &reason, int result = 1) {
+        QTest::newRow(tag) << args << false << result << "earlier" << reason;
+    };
+    const auto fault = [](const QString &rule) { return QStringList{"--fault", rule}; };
     QTest::newRow("match") << QStringList{} << false << 0 << "7.4.1-dev" << QString();
-    QTest::newRow("other identity") << QStringList{"--identity", "0000000000000000"} << false << 1 << "earlier" << notLumaro;
-    QTest::newRow("identity in capitals") << QStringList{"--identity", "5C02AD91E7B311E6"} << false << 1 << "earlier"
-                                          << notLumaro;
-    QTest::newRow("other version") << QStringList{"--api-version", "5"} << false << 2 << "earlier"
-                                   << "The server speaks interface version 5; this application speaks version 4.";
-    QTest::newRow("identity checked first") << QStringList{"--identity", "x", "--api-version", "5"} << false << 1
-                                            << "earlier" << notLumaro;
-    QTest::newRow("html page") << QStringList{"--fault", "GET /ra/abouts.json=html"} << false << 1 << "earlier" << notLumaro;
-    QTest::newRow("json array") << QStringList{"--fault", "GET /ra/abouts.json=body:[1,2]"} << false << 1 << "earlier"
-                                << notLumaro;
-    QTest::newRow("error status") << QStringList{"--fault", "GET /ra/abouts.json=status:503"} << false << 1 << "earlier"
-                                  << "The server answered HTTP 503";
-    QTest::newRow("interface version not a string") << QStringList{"--fault", aboutBody.arg(QStringLiteral("4"), QString())} << false << 1
-                                                    << "earlier" << "The server gives no interface version.";
+    fails("other identity", {"--identity", "0000000000000000"}, notLumaro);
+    fails("identity in capitals", {"--identity", "5C02AD91E7B311E6"}, notLumaro);
+    fails("other version", {"--api-version", "5"},
+          "The server speaks interface version 5; this application speaks version 4.", 2);
+    fails("identity checked first", {"--identity", "x", "--api-version", "5"}, notLumaro);
+    fails("html page", fault("GET /ra/abouts.json=html"), notLumaro);
+    fails("json array", fault("GET /ra/abouts.json=body:[1,2]"), notLumaro);
+    fails("error status", fault("GET /ra/abouts.json=status:503"), "The server answered HTTP 503");
+    fails("interface version not a string", fault(aboutBody.arg("4", QString())),
+          "The server gives no interface version.");
     // Only identity and interface version decide; the product version is recorded as found.
-    QTest::newRow("product version missing") << QStringList{"--fault", aboutBody.arg(QStringLiteral("\"4\""), QString())} << false << 0
-                                             << "" << QString();
+    QTest::newRow("product version missing") << fault(aboutBody.arg("\"4\"", QString())) << false << 0 << ""
+                                             << QString();
     QTest::newRow("product version not a string")
-        << QStringList{"--fault", aboutBody.arg(QStringLiteral("\"4\""), QStringLiteral(",\"LumaroVersion\":7"))} << false << 0 << ""
-        << QString();
-    QTest::newRow("dropped") << QStringList{"--fault", "GET /ra/abouts.json=drop"} << false << 1 << "earlier"
-                             << "The connection closed before";
-    QTest::newRow("closed port") << QStringList{} << true << 1 << "earlier"
-                                 << "Cannot reach 127.0.0.1:";
-    QTest::newRow("TLS to a plain server") << QStringList{} << false << 1 << "earlier"
-                                           << "Cannot reach 127.0.0.1:%1: no secure connection could be made";
+        << fault(aboutBody.arg("\"4\"", ",\"LumaroVersion\":7")) << false << 0 << "" << QString();
+    fails("dropped", fault("GET /ra/abouts.json=drop"), "The connection closed before");
+    QTest::newRow("closed port") << QStringList{} << true << 1 << "earlier" << "Cannot reach 127.0.0.1:";
+    fails("TLS to a plain server", {}, "Cannot reach 127.0.0.1:%1: no secure connection could be made");
     // No progress for the limit (3 s here) fails the request, and says so.
-    QTest::newRow("no answer in time") << QStringList{"--fault", "GET /ra/abouts.json=delay:5000"} << false << 1
-                                       << "earlier" << "The server did not answer within 3 seconds";
+    fails("no answer in time", fault("GET /ra/abouts.json=delay:5000"), "The server did not answer within 3 seconds");
 }
 
 void TestConnection::serverCheck()
@@ -353,10 +359,7 @@ void TestConnection::staleEntriesStay()
     ConnectionKit kit(server.port());
     LMServerConnection &c = *kit.connection;
     auto &rec = *kit.recorder;
-    c.retrieveTopCategories();
-    QVERIFY(rec.waitFor(LMNotification::HasCategories, 1));
-    c.selectCategory(0, c.findCategory(1, 0));
-    QVERIFY(rec.waitFor(LMNotification::HasCategories, 2));
+    QVERIFY(openPhotos(kit));
     c.selectCategory(1, c.findCategory(6, 1));
     QVERIFY(rec.waitFor(LMNotification::HasCategories, 3));
     c.selectCategory(2, c.findCategory(7, 2));
@@ -390,10 +393,7 @@ void TestConnection::childFetchForARowThatIsGone()
     QVERIFY(server.isRunning());
     ConnectionKit kit(server.port());
     LMServerConnection &c = *kit.connection;
-    c.retrieveTopCategories();
-    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 1));
-    c.selectCategory(0, c.findCategory(1, 0));
-    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 2));
+    QVERIFY(openPhotos(kit));
     c.selectCategory(1, c.findCategory(2, 1));
     // Meanwhile the level loses that row.
     QList<CategoryLevel> data = c.categoryData();
@@ -441,10 +441,7 @@ void TestConnection::failedChildFetchShowsNoChildren()
     QVERIFY(server.isRunning());
     ConnectionKit kit(server.port());
     LMServerConnection &c = *kit.connection;
-    c.retrieveTopCategories();
-    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 1));
-    c.selectCategory(0, c.findCategory(1, 0));
-    QVERIFY(kit.recorder->waitFor(LMNotification::HasCategories, 2));
+    QVERIFY(openPhotos(kit));
     QCOMPARE(c.categoryData().at(1).size(), 2); // Photos' children
 
     // From the moment Video is selected, Photos' children are no longer below it.
@@ -485,9 +482,6 @@ void TestConnection::pathClimb()
     QVERIFY(server.isRunning());
     ConnectionKit kit(server.port());
     LMServerConnection &c = *kit.connection;
-    QCOMPARE(kit.bookmark->serverConnection(), &c);
-    QCOMPARE(c.pathLevel(), qint64(-1));
-    QCOMPARE(c.getSelectedCategoryPath(), QString());
     const auto dataBefore = c.categoryData();
     c.retrieveCategoryPath(stored);
     QVERIFY(kit.recorder->waitFor(LMNotification::HasCategoryPath));
@@ -629,8 +623,7 @@ void TestConnection::categoryTree_data()
                        "+DCIM<24", "GET 3",   "+Raw<3", "+Raw<25", "+100CANON<26"}
         << created;
     const QString twins = QStringLiteral("|2 categories in \"/Photos\" are named \"2024\" (ids 2, 6)");
-    QTest::newRow("twins")
-        << "create" << qint64(1) << card
+    QTest::newRow("twins") << "create" << qint64(1) << card
         << QStringList{"--fault", R"(GET /ra/categories/1.json#1=body:{"id":1,"name":"Photos",)"
                                   R"("directChildCategoryStructuresSorted":[{"childCategory":)"
                                   R"({"id":2,"name":"2024"}},{"childCategory":{"id":6,"name":"2024"}}]})"}
@@ -642,8 +635,7 @@ void TestConnection::categoryTree_data()
     const QString failed = QStringLiteral("|could not list the categories in \"/Photos/2024\": HTTP 500");
     QTest::newRow("listing failed") << "preview" << qint64(1) << card
                                     << QStringList{"--fault", "GET /ra/categories/2.json=status:500"}
-                                    << QStringList{"GET 1", "GET 2"}
-                                    << QStringList{"2024=Exists#2",
+                                    << QStringList{"GET 1", "GET 2"} << QStringList{"2024=Exists#2",
                                                    "2024/Spring=Unknown" + failed,
                                                    "2024/Spring/Raw=Unknown" + failed,
                                                    "2024/Winter=Unknown" + failed,
@@ -653,8 +645,7 @@ void TestConnection::categoryTree_data()
                                                    "card/DCIM/100CANON=Missing"};
     // A top level whose "Photos" came without its name cannot say that no "Photos" exists.
     const QString nameless = QStringLiteral("|the category with id 1 is listed without a name");
-    QTest::newRow("listed without a name")
-        << "create" << qint64(-1) << QStringList{"Photos/2024"}
+    QTest::newRow("listed without a name") << "create" << qint64(-1) << QStringList{"Photos/2024"}
         << QStringList{"--fault", R"(GET /ra/categories.json=body:[{"id":1},{"id":10,"name":"Video"}])"}
         << QStringList{"GET top"} << QStringList{"Photos=Failed" + nameless, "Photos/2024=Failed" + nameless};
 }
@@ -758,8 +749,7 @@ void TestConnection::proxyDecision_data()
     QTest::newRow("no_proxy *") << viaHttp + "no_proxy=*" << files << "direct";
     QTest::newRow("NO_PROXY *") << viaHttp + "NO_PROXY=*" << files << "direct";
     QTest::newRow("suffix") << viaHttp + "no_proxy=other.org,example.com" << files << "direct";
-    QTest::newRow("suffix, leading dot") << viaHttp + "no_proxy=.example.com"
-                                         << "http://example.com/"
+    QTest::newRow("suffix, leading dot") << viaHttp + "no_proxy=.example.com" << "http://example.com/"
                                          << "direct";
     QTest::newRow("suffix at a dot only") << viaHttp + "no_proxy=example.com"
                                           << "http://notexample.com/" << http;
@@ -767,19 +757,15 @@ void TestConnection::proxyDecision_data()
                                        << "http://files.example.com:8080/"
                                        << "direct";
     QTest::newRow("host, other port") << viaHttp + "no_proxy=files.example.com:8080" << files << http;
-    QTest::newRow("address") << viaHttp + "no_proxy=10.1.2.3"
-                             << "http://10.1.2.3:8080/"
+    QTest::newRow("address") << viaHttp + "no_proxy=10.1.2.3" << "http://10.1.2.3:8080/"
                              << "direct";
-    QTest::newRow("network") << viaHttp + "no_proxy=10.0.0.0/8"
-                             << "http://10.1.2.3/"
+    QTest::newRow("network") << viaHttp + "no_proxy=10.0.0.0/8" << "http://10.1.2.3/"
                              << "direct";
     QTest::newRow("names never match addresses") << viaHttp + "no_proxy=example.com"
                                                  << "http://10.1.2.3/" << http;
-    QTest::newRow("IPv6 as curl writes it") << viaHttp + "no_proxy=fd00::5"
-                                            << "http://[fd00::5]/"
+    QTest::newRow("IPv6 as curl writes it") << viaHttp + "no_proxy=fd00::5" << "http://[fd00::5]/"
                                             << "direct";
-    QTest::newRow("IPv6 with a port") << viaHttp + "no_proxy=[fd00::5]:8080"
-                                      << "http://[fd00::5]:8080/"
+    QTest::newRow("IPv6 with a port") << viaHttp + "no_proxy=[fd00::5]:8080" << "http://[fd00::5]:8080/"
                                       << "direct";
     QTest::newRow("loopback") << viaHttp << "http://127.0.0.1:8080/"
                               << "direct";
@@ -821,18 +807,13 @@ void TestConnection::proxyOnBothPaths_data()
     QTest::addColumn<bool>("viaProxy");
     // 0.0.0.0 is no loopback address, yet nothing but this machine could answer for it; a name
     // only ever goes to the proxy, which never looks it up.
-    QTest::newRow("loopback never") << ""
-                                    << "127.0.0.1" << true << false;
-    QTest::newRow("no_proxy *") << "*"
-                                << "0.0.0.0" << true << false;
-    QTest::newRow("host and port excepted") << "example.invalid, 0.0.0.0:%1"
-                                            << "0.0.0.0" << true << false;
-    QTest::newRow("host on another port") << "0.0.0.0:1"
-                                          << "0.0.0.0" << true << true;
+    QTest::newRow("loopback never") << "" << "127.0.0.1" << true << false;
+    QTest::newRow("no_proxy *") << "*" << "0.0.0.0" << true << false;
+    QTest::newRow("host and port excepted") << "example.invalid, 0.0.0.0:%1" << "0.0.0.0" << true << false;
+    QTest::newRow("host on another port") << "0.0.0.0:1" << "0.0.0.0" << true << true;
     QTest::newRow("a name that only ends alike") << "example.invalid"
                                                  << "files.notexample.invalid" << true << true;
-    QTest::newRow("the proxy refuses") << ""
-                                       << "0.0.0.0" << false << true;
+    QTest::newRow("the proxy refuses") << "" << "0.0.0.0" << false << true;
 }
 
 void TestConnection::proxyOnBothPaths()
@@ -895,8 +876,7 @@ void TestConnection::addressesMeanWhatTheySay_data()
     QTest::addColumn<QString>("host"); // %1: the server's port
     QTest::addColumn<QString>("appPath");
     QTest::addColumn<QString>("reason"); // part of the failure's description; none: the check passes
-    QTest::newRow("odd application path stays a path")
-        << "127.0.0.1" << "a b?c#d%e" << QString();
+    QTest::newRow("odd application path stays a path") << "127.0.0.1" << "a b?c#d%e" << QString();
     QTest::newRow("port and path typed into the host") << "127.0.0.1:%1/x?y#z" << "x" << "cannot be used";
     QTest::newRow("user part typed into the host") << "127.0.0.1@127.0.0.1" << "x" << "cannot contain @";
     QTest::newRow("space in the host") << "bad host name" << "x" << "cannot contain a space";

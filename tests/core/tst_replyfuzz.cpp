@@ -159,7 +159,8 @@ void TestReplyFuzz::everyHandlerSurvivesMalformedReplies()
 
         // The model keeps its invariants whatever arrived.
         QVERIFY(!connection.categoryData().isEmpty());
-        QVERIFY(connection.pathLevel() >= -1);
+        // The selected level always indexes the path: a view reads categoryPath().at(pathLevel()).
+        QVERIFY(connection.pathLevel() >= -1 && connection.pathLevel() < connection.categoryPath().size());
         (void)connection.getSelectedCategoryPath();
         for (qint64 level = -1; level <= connection.categoryData().size(); ++level)
             QCOMPARE(connection.findCategory(-12345, level), qint64(-1));

@@ -178,8 +178,7 @@ private slots:
         QTest::newRow("short") << "server check values = 4, x" << QByteArray("server check values = 4, x");
         QTest::newRow("line breaks and a terminal escape") << QStringLiteral("a\nb\x1b[2Jc")
                                                            << QByteArray("a\\x0ab\\x1b[2Jc");
-        QTest::newRow("ten megabytes")
-            << QString(10 << 20, QLatin1Char('x'))
+        QTest::newRow("ten megabytes") << QString(10 << 20, QLatin1Char('x'))
             << QByteArray(ConsoleLog::MaxLineBytes, 'x') + "… (10485760 bytes in all)";
         // Two-byte letters from byte 399 on: the cut never splits one.
         QTest::newRow("cut between characters") << QString(399, QLatin1Char('x')) + QString(10, QChar(0xe4))

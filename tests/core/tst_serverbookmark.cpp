@@ -26,8 +26,7 @@ private slots:
         QTest::newRow("empty path replaced")
             << QVariantMap{{"applicationNameURL", ""}} << qint64(443) << DefaultPath << "category";
         QTest::newRow("one-letter path kept")
-            << QVariantMap{{"applicationNameURL", "x"}} << qint64(443) << "x"
-            << "category";
+            << QVariantMap{{"applicationNameURL", "x"}} << qint64(443) << "x" << "category";
         QTest::newRow("empty view kept")
             << QVariantMap{{"lastCategoryView", ""}} << qint64(443) << DefaultPath << "";
     }

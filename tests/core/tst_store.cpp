@@ -345,9 +345,6 @@ void TestStore::olderVersionIsMigrated()
     QCOMPARE(bookmarks.at(0)->retryMinutes(), 30);
     QCOMPARE(bookmarks.at(0)->value(ServerBookmark::kSimultaneousUploads).toInt(), 1);
     QVERIFY(uuid.isEmpty() || !bookmarks.at(0)->hasChanges());
-    // The defaults pass fills what the old file left at 0 or empty.
-    QCOMPARE(bookmarks.at(1)->portNumber(), std::optional<qint64>(80));
-    QCOMPARE(bookmarks.at(1)->applicationNameURL(), std::optional(QStringLiteral("cgi-bin/WebObjects/Lumaro.woa")));
     const auto log = context->fetchUploadedAssets();
     QCOMPARE(log.size(), 1);
     QCOMPARE(log.first()->uploadDateTime(), std::optional(QDateTime(QDate(2024, 5, 1), QTime(9, 15, 30, 250), Qt::UTC)));

@@ -163,6 +163,12 @@ inline bool waitUntilIdle(const LMSessionCategoryViewController *view)
     return QTest::qWaitFor([view] { return isIdle(view); }, kTimeout);
 }
 
+// Clicks the row as a user would and waits until the level below it is in.
+inline bool pick(const LMSessionCategoryViewController *view, int column, const QString &text)
+{
+    return clickRow(view->categoryBrowser(), column, text) && waitUntilIdle(view);
+}
+
 inline bool waitForContent(const LMSessionWindowController *session, const ViewController *view)
 {
     return QTest::qWaitFor([=] { return view && session->contentViewController() == view; }, kTimeout);

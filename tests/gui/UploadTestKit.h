@@ -1,6 +1,6 @@
 #pragma once
 
-// Shared by the upload view, asset browser and import log tests: a session window opened
+// Shared by the upload view, relaunch and import log tests: a session window opened
 // straight into the upload view against its own DevServer, and files to queue.
 
 #include "SessionTestKit.h"
@@ -17,10 +17,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QUrlQuery>
-
-#include <linux/capability.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <memory>
 
@@ -187,32 +183,5 @@ inline QMultiHash<QString, qint64> categoriesBelow(const DevServer &server, qint
     }
     return found;
 }
-
-// Root reads every folder whatever its mode; while this lives, the calling thread has neither
-// of the two capabilities that allow it, so a folder of mode 000 cannot be read here, as for
-// anyone else. For everyone else it changes nothing.
-class WithoutReadOverride {
-public:
-    WithoutReadOverride()
-    {
-        if (syscall(SYS_capget, &m_header, m_saved) != 0)
-            return;
-        __user_cap_data_struct lowered[2] = {m_saved[0], m_saved[1]};
-        lowered[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-        m_lowered = syscall(SYS_capset, &m_header, lowered) == 0;
-    }
-    ~WithoutReadOverride()
-    {
-        if (m_lowered)
-            syscall(SYS_capset, &m_header, m_saved);
-    }
-    WithoutReadOverride(const WithoutReadOverride &) = delete;
-    WithoutReadOverride &operator=(const WithoutReadOverride &) = delete;
-
-private:
-    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
-    __user_cap_data_struct m_saved[2] = {};
-    bool m_lowered = false;
-};
 
 } // namespace UploadTestKit

@@ -28,62 +28,46 @@ private slots:
 
     void bookmarkSetsUpTheWindow_data()
     {
-        QTest::addColumn<QVariant>("lastCategoryID");
+        QTest::addColumn<QVariant>("lastCategoryID"); // none: a bookmark without names or category
         QTest::addColumn<qint64>("startingCategory");
         QTest::newRow("none") << QVariant(-1) << qint64(-1);
         QTest::newRow("zero") << QVariant(0) << qint64(-1);
         QTest::newRow("negative") << QVariant(-12) << qint64(-1);
         QTest::newRow("first id") << QVariant(1) << qint64(1);
         QTest::newRow("stored") << QVariant(42) << qint64(42);
+        QTest::newRow("nothing set") << QVariant() << qint64(-1);
     }
 
     void bookmarkSetsUpTheWindow()
     {
         QFETCH(QVariant, lastCategoryID);
         QFETCH(qint64, startingCategory);
-        ServerBookmark *bookmark =
-            makeBookmark(context(), 1, QStringLiteral("app"), QStringLiteral(" My Server 2 "));
-        bookmark->setValue(ServerBookmark::kLastCategoryID, lastCategoryID);
-        bookmark->setLastCategoryView(QStringLiteral("upload"));
+        const bool named = lastCategoryID.isValid();
+        ServerBookmark *bookmark = named ? makeBookmark(context(), 1, QStringLiteral("app"),
+                                                        QStringLiteral(" My Server 2 "))
+                                         : context()->insertBookmark();
+        if (named) {
+            bookmark->setValue(ServerBookmark::kLastCategoryID, lastCategoryID);
+            bookmark->setLastCategoryView(QStringLiteral("upload"));
+        }
         context()->save();
 
         // Not shown: nothing connects.
         std::unique_ptr<LMSessionWindowController> session(openSession(m_storyboard, bookmark, false));
         QVERIFY(session);
-        QCOMPARE(session->window()->windowTitle(), QStringLiteral("admin@127.0.0.1"));
-        QCOMPARE(session->frameAutosaveName(), QStringLiteral("ImportAssetWindowMyServer2"));
-        QCOMPARE(session->currentView(), std::optional<QString>(QStringLiteral("upload")));
+        QCOMPARE(session->window()->windowTitle(), named ? QStringLiteral("admin@127.0.0.1") : "@");
+        QCOMPARE(session->frameAutosaveName(), QStringLiteral("ImportAssetWindow") + (named ? "MyServer2" : ""));
+        QCOMPARE(session->currentView(), std::optional<QString>(named ? "upload" : "category"));
         QCOMPARE(session->startingCategory(), std::optional<qint64>(startingCategory));
         QVERIFY(!session->sessionWindowClosed());
         QVERIFY(!session->serverConnection());
-
-        // Three views, owned by the controller and pointing back at it.
         QCOMPARE(session->contentViewController(), session->initialView());
-        for (QObject *view :
-             QList<QObject *>{session->initialView(), session->categoryView(), session->uploadView()}) {
-            QVERIFY(view);
-            QCOMPARE(view->parent(), session.get());
-        }
-        QCOMPARE(session->initialView()->sessionWindow(), session.get());
-        QCOMPARE(session->categoryView()->sessionWindow(), session.get());
-        QCOMPARE(session->uploadView()->sessionWindow(), session.get());
 
         // Marked open and saved at once, so a crash still reopens the session.
         std::unique_ptr<ObjectContext> reopened = reopenStore();
         QVERIFY(reopened);
         QCOMPARE(stored(*reopened, bookmark)->sessionWindowOpen(), std::optional<bool>(true));
         QVERIFY(!stored(*reopened, bookmark)->hasValue(ServerBookmark::kLastConnectedDate));
-    }
-
-    void bookmarkWithoutNames()
-    {
-        ServerBookmark *bookmark = context()->insertBookmark();
-        std::unique_ptr<LMSessionWindowController> session(openSession(m_storyboard, bookmark, false));
-        QVERIFY(session);
-        QCOMPARE(session->window()->windowTitle(), QStringLiteral("@"));
-        QCOMPARE(session->frameAutosaveName(), QStringLiteral("ImportAssetWindow"));
-        QCOMPARE(session->currentView(), std::optional<QString>(QStringLiteral("category")));
-        QCOMPARE(session->startingCategory(), std::optional<qint64>(-1));
     }
 
     void closingWritesTheSessionBack_data()
@@ -112,10 +96,8 @@ private slots:
         LMSessionCategoryViewController *categories = session->categoryView();
         QVERIFY(waitUntilIdle(categories));
         ColumnBrowser *browser = categories->categoryBrowser();
-        QVERIFY(clickRow(browser, 0, QStringLiteral("Photos")));
-        QVERIFY(waitUntilIdle(categories));
-        QVERIFY(clickRow(browser, 1, QStringLiteral("2025")));
-        QVERIFY(waitUntilIdle(categories));
+        QVERIFY(pick(categories, 0, QStringLiteral("Photos")));
+        QVERIFY(pick(categories, 1, QStringLiteral("2025")));
         qint64 chosen = 6;
         if (setCategory) {
             QVERIFY(QTest::qWaitForWindowExposed(session->window()));
@@ -134,9 +116,8 @@ private slots:
             QCOMPARE(browser->selectedRowInColumn(1), rowOf(browser, 1, QStringLiteral("2025")));
             QCOMPARE(columnTexts(browser, 2), QStringList{"Events"});
             QVERIFY(isIdle(categories));
-            QVERIFY(clickRow(browser, 2, QStringLiteral("Events")));
+            QVERIFY(pick(categories, 2, QStringLiteral("Events")));
             QTRY_COMPARE(requestLines(server), asked + QStringList{"GET /ra/categories/7.json"});
-            QVERIFY(waitUntilIdle(categories));
             chosen = 7;
             categories->setCategoryButton()->click();
             QCOMPARE(session->contentViewController(), session->uploadView());
@@ -197,8 +178,7 @@ private slots:
         QPointer<LMSessionWindowController> session = openSession(m_storyboard, bookmark);
         LMSessionCategoryViewController *categories = session->categoryView();
         QVERIFY(waitUntilIdle(categories));
-        QVERIFY(clickRow(categories->categoryBrowser(), 0, QStringLiteral("Archive")));
-        QVERIFY(waitUntilIdle(categories));
+        QVERIFY(pick(categories, 0, QStringLiteral("Archive")));
 
         QPointer<LMServerConnection> connection = session->serverConnection();
         connection->startAssetImport(batch);
@@ -244,8 +224,7 @@ private slots:
 
         ColumnBrowser *browserA = a->categoryView()->categoryBrowser();
         ColumnBrowser *browserB = b->categoryView()->categoryBrowser();
-        QVERIFY(clickRow(browserA, 0, QStringLiteral("Photos")));
-        QVERIFY(waitUntilIdle(a->categoryView()));
+        QVERIFY(pick(a->categoryView(), 0, QStringLiteral("Photos")));
         LMNewCategoryViewController *sheet = nullptr;
         a->categoryView()->newCategoryButton()->click();
         sheet = qobject_cast<LMNewCategoryViewController *>(
@@ -267,8 +246,7 @@ private slots:
         a->window()->windowHandle()->close();
         QTRY_VERIFY(a.isNull());
         QVERIFY(b->window()->isVisible());
-        QVERIFY(clickRow(browserB, 0, QStringLiteral("Video")));
-        QVERIFY(waitUntilIdle(b->categoryView()));
+        QVERIFY(pick(b->categoryView(), 0, QStringLiteral("Video")));
         QCOMPARE(columnTexts(browserB, 1), (QStringList{"Edited", "Raw"}));
         std::unique_ptr<ObjectContext> reopened = reopenStore();
         QCOMPARE(stored(*reopened, bookmarkA)->sessionWindowOpen(), std::optional<bool>(false));

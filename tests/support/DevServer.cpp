@@ -126,6 +126,22 @@ QList<QJsonObject> DevServer::requests(const QString &resource) const
     return result;
 }
 
+QStringList DevServer::sentFileNames() const
+{
+    QStringList names;
+    for (const QJsonObject &request : requests(QStringLiteral("/ra/categoryAssets.json")))
+        names.append(requestBody(request).value(QLatin1String("assetFileName")).toString());
+    return names;
+}
+
+int DevServer::postCount() const
+{
+    int posts = 0;
+    for (const QJsonObject &request : requests())
+        posts += request.value(QLatin1String("method")).toString() == QLatin1String("POST");
+    return posts;
+}
+
 bool DevServer::waitForRequests(int count, int timeoutMs) const
 {
     const QDeadlineTimer deadline(timeoutMs);

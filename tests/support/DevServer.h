@@ -34,6 +34,10 @@ public:
     [[nodiscard]] QList<QJsonObject> requests() const;
     // Only those whose "resource" is the given one, e.g. "/ra/categoryAssets.json".
     [[nodiscard]] QList<QJsonObject> requests(const QString &resource) const;
+    // The names of the files the server received, in the order it logged them.
+    [[nodiscard]] QStringList sentFileNames() const;
+    // How many POST requests it logged.
+    [[nodiscard]] int postCount() const;
     // Waits, processing events, until at least count requests are logged.
     bool waitForRequests(int count, int timeoutMs = 5000) const;
 
