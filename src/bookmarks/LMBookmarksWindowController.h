@@ -53,8 +53,8 @@ public:
     // The session windows opened from here that are still up, oldest first.
     [[nodiscard]] QList<LMSessionWindowController *> sessionWindowControllers() const;
 
-    // The application's store; none when it could not be opened. Handed on to the list, the
-    // editors and the sessions opened from here. Set before the window loads.
+    // The application's store; none when it could not be opened. Handed on to the list and the
+    // editors opened from here (a session works in its bookmark's). Set before the window loads.
     void setManagedObjectContext(ObjectContext *context);
     [[nodiscard]] ObjectContext *managedObjectContext() const;
 
