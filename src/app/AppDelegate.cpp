@@ -153,7 +153,11 @@ void AppDelegate::applicationDidFinishLaunching()
         return;
     }
     bookmarks->setParent(this);
+    bookmarks->setManagedObjectContext(m_context.get());
     bookmarks->setBookmarkPasswords(m_passwords);
+    bookmarks->setMenuItems(m_connectMenuItem, m_newMenuItem);
+    connect(bookmarks, &LMBookmarksWindowController::showingChanged, this,
+            &AppDelegate::setShowingBookmarksWindow);
     m_bookmarksWindowController = bookmarks;
     m_launched = true;
 

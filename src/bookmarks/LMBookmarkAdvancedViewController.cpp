@@ -1,6 +1,5 @@
 #include "bookmarks/LMBookmarkAdvancedViewController.h"
 
-#include "app/AppDelegate.h"
 #include "bookmarks/BookmarkForm.h"
 #include "platform/widgets/RecordFieldBinding.h"
 #include "store/ObjectContext.h"
@@ -22,11 +21,6 @@ LMBookmarkAdvancedViewController::LMBookmarkAdvancedViewController(QObject *pare
 }
 
 LMBookmarkAdvancedViewController::~LMBookmarkAdvancedViewController() = default;
-
-ObjectContext *LMBookmarkAdvancedViewController::managedObjectContext()
-{
-    return m_context.get();
-}
 
 void LMBookmarkAdvancedViewController::setBookmark(ServerBookmark *bookmark)
 {

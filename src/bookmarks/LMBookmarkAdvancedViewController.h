@@ -1,7 +1,5 @@
 #pragma once
 
-#include "app/SharedContext.h"
-
 #include "platform/widgets/ViewController.h"
 #include "store/ServerBookmark.h"
 #include <QCheckBox>
@@ -34,8 +32,6 @@ public:
     void setBookmark(ServerBookmark *bookmark);
     // Cancel takes back a step only when one was made after this point (the editor's start).
     void setUndoBaseline(int undoCount) { m_undoBaseline = undoCount; }
-
-    [[nodiscard]] ObjectContext *managedObjectContext();
 
     [[nodiscard]] QLineEdit *appTextField() const { return m_appTextField; }
     [[nodiscard]] QSpinBox *portTextField() const { return m_portTextField; }
@@ -71,5 +67,4 @@ private:
     QPointer<ServerBookmark> m_bookmark;
     int m_undoBaseline = 0;
     bool m_finished = false;
-    SharedContext m_context;
 };

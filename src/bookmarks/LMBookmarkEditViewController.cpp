@@ -1,6 +1,5 @@
 #include "bookmarks/LMBookmarkEditViewController.h"
 
-#include "app/AppDelegate.h"
 #include "bookmarks/BookmarkForm.h"
 #include "bookmarks/BookmarksLogging.h"
 #include "bookmarks/LMBookmarkAdvancedViewController.h"
@@ -47,9 +46,9 @@ LMBookmarkEditViewController::LMBookmarkEditViewController(QObject *parent)
 
 LMBookmarkEditViewController::~LMBookmarkEditViewController() = default;
 
-ObjectContext *LMBookmarkEditViewController::managedObjectContext()
+ObjectContext *LMBookmarkEditViewController::managedObjectContext() const
 {
-    return m_context.get();
+    return m_bookmarksWindow ? m_bookmarksWindow->managedObjectContext() : nullptr;
 }
 
 void LMBookmarkEditViewController::setBookmark(ServerBookmark *bookmark)
@@ -265,10 +264,10 @@ void LMBookmarkEditViewController::viewWillAppear()
     m_labelTextField->selectAll();
 }
 
-void LMBookmarkEditViewController::showBookmarksWindow()
+void LMBookmarkEditViewController::showBookmarksWindow() const
 {
-    if (AppDelegate *app = AppDelegate::shared(); app && app->bookmarksWindowController())
-        app->bookmarksWindowController()->showWindow();
+    if (m_bookmarksWindow)
+        m_bookmarksWindow->showWindow();
 }
 
 void LMBookmarkEditViewController::saveButtonClicked()
@@ -296,9 +295,8 @@ void LMBookmarkEditViewController::saveButtonClicked()
     }
     m_finished = true;
     m_form->detach(false);
-    if (AppDelegate *app = AppDelegate::shared(); app && app->bookmarksWindowController())
-        if (LMBookmarksViewController *list = app->bookmarksWindowController()->bookmarksViewController())
-            list->selectBookmark(m_bookmark);
+    if (LMBookmarksViewController *list = m_bookmarksWindow ? m_bookmarksWindow->bookmarksViewController() : nullptr)
+        list->selectBookmark(m_bookmark);
     dismissController(this);
 }
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "app/SharedContext.h"
-
 #include "platform/widgets/ViewController.h"
 #include "store/BookmarkPasswords.h"
 #include "store/ServerBookmark.h"
@@ -15,6 +13,7 @@
 
 class BookmarkForm;
 class BookmarkPasswords;
+class LMBookmarksWindowController;
 class ObjectContext;
 class QLabel;
 class RecordFieldBinding;
@@ -40,7 +39,10 @@ public:
     [[nodiscard]] bool isNew() const { return m_isNew; }
     void setIsNew(bool isNew);
 
-    [[nodiscard]] ObjectContext *managedObjectContext();
+    // The window it is a sheet of: the store it saves to, and the list that shows the result.
+    void setBookmarksWindow(LMBookmarksWindowController *window) { m_bookmarksWindow = window; }
+    // The bookmarks window's; none when the store failed.
+    [[nodiscard]] ObjectContext *managedObjectContext() const;
 
     // Where a password kept in the keyring is read from, to show it (masked) and to let an undo
     // of an edit bring it back.
@@ -70,7 +72,7 @@ protected:
     void loadView() override;
 
 private:
-    static void showBookmarksWindow();
+    void showBookmarksWindow() const;
     void hostEdited(const QString &text);
     void updateHostNote();
     // Trims a usable host; false (with the note shown) when the host cannot be used.
@@ -99,5 +101,5 @@ private:
     // Undo steps before this editing began are not the editor's to take back.
     int m_undoBaseline = 0;
     bool m_finished = false;
-    SharedContext m_context;
+    QPointer<LMBookmarksWindowController> m_bookmarksWindow;
 };

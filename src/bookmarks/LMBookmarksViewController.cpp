@@ -1,6 +1,5 @@
 #include "bookmarks/LMBookmarksViewController.h"
 
-#include "app/AppDelegate.h"
 #include "bookmarks/BookmarksLogging.h"
 #include "bookmarks/BookmarksTableModel.h"
 #include "bookmarks/LMBookmarksWindowController.h"
@@ -32,9 +31,16 @@ LMBookmarksViewController::LMBookmarksViewController(QObject *parent)
 
 LMBookmarksViewController::~LMBookmarksViewController() = default;
 
-ObjectContext *LMBookmarksViewController::managedObjectContext()
+ObjectContext *LMBookmarksViewController::managedObjectContext() const
 {
-    return m_context.get();
+    return m_context;
+}
+
+void LMBookmarksViewController::setManagedObjectContext(ObjectContext *context)
+{
+    m_context = context;
+    if (isViewLoaded())
+        m_model->setContext(context);
 }
 
 void LMBookmarksViewController::loadView()
@@ -157,9 +163,9 @@ void LMBookmarksViewController::bookmarkTableWasClicked()
 void LMBookmarksViewController::updateControls()
 {
     const bool enabled = selectedBookmark() != nullptr;
-    if (AppDelegate *app = AppDelegate::shared(); app && app->connectMenuItem())
-        app->connectMenuItem()->setEnabled(enabled);
     if (LMBookmarksWindowController *wc = windowController()) {
+        if (QAction *item = wc->connectMenuItem())
+            item->setEnabled(enabled);
         wc->connectToolbarItem()->setEnabled(enabled);
         wc->editToolbarItem()->setEnabled(enabled);
     }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "app/SharedContext.h"
-
 #include "platform/widgets/ViewController.h"
 #include <QTableView>
 
@@ -30,8 +28,9 @@ public:
     // The first bookmark in the list's order whose session window is not open, else the first.
     [[nodiscard]] ServerBookmark *bookmarkToSelectAtLaunch() const;
 
-    // Taken from the application delegate on first use, then kept; none when the store failed.
-    [[nodiscard]] ObjectContext *managedObjectContext();
+    // Handed in by the window controller; none when the store failed.
+    void setManagedObjectContext(ObjectContext *context);
+    [[nodiscard]] ObjectContext *managedObjectContext() const;
 
     [[nodiscard]] QTableView *bookmarksTableView() const { return m_table; }
     [[nodiscard]] BookmarksTableModel *bookmarksModel() const { return m_model; }
@@ -62,5 +61,5 @@ private:
     QPointer<QLabel> m_placeholder;
     BookmarksTableModel *m_model = nullptr;
     QSortFilterProxyModel *m_proxy = nullptr;
-    SharedContext m_context;
+    QPointer<ObjectContext> m_context;
 };

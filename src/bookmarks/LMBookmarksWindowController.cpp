@@ -1,6 +1,5 @@
 #include "bookmarks/LMBookmarksWindowController.h"
 
-#include "app/AppDelegate.h"
 #include "bookmarks/BookmarksLogging.h"
 #include "bookmarks/LMBookmarkEditViewController.h"
 #include "bookmarks/LMBookmarksViewController.h"
@@ -42,10 +41,7 @@ LMBookmarksWindowController::LMBookmarksWindowController(QObject *parent)
 
     auto *list = new LMBookmarksViewController(this);
     // Any showing of the window, not only the first, means the window is up at exit.
-    connect(list, &LMBookmarksViewController::willAppear, this, [] {
-        if (AppDelegate *app = AppDelegate::shared())
-            app->setShowingBookmarksWindow(true);
-    });
+    connect(list, &LMBookmarksViewController::willAppear, this, [this] { emit showingChanged(true); });
     setContentViewController(list);
     setFrameAutosaveName(FrameAutosaveName);
 }
@@ -78,9 +74,22 @@ QList<LMSessionWindowController *> LMBookmarksWindowController::sessionWindowCon
     return result;
 }
 
-ObjectContext *LMBookmarksWindowController::managedObjectContext()
+void LMBookmarksWindowController::setManagedObjectContext(ObjectContext *context)
 {
-    return m_context.get();
+    m_context = context;
+    if (LMBookmarksViewController *list = bookmarksViewController())
+        list->setManagedObjectContext(context);
+}
+
+ObjectContext *LMBookmarksWindowController::managedObjectContext() const
+{
+    return m_context;
+}
+
+void LMBookmarksWindowController::setMenuItems(QAction *connectItem, QAction *newItem)
+{
+    m_connectMenuItem = connectItem;
+    m_newMenuItem = newItem;
 }
 
 void LMBookmarksWindowController::setBookmarkPasswords(BookmarkPasswords *passwords)
@@ -138,8 +147,7 @@ void LMBookmarksWindowController::windowDidLoad()
     toolbar->addAction(m_newToolbarItem);
     w->addToolBar(Qt::TopToolBarArea, toolbar);
 
-    if (AppDelegate *app = AppDelegate::shared())
-        app->setShowingBookmarksWindow(true);
+    emit showingChanged(true);
     wireMenuItems();
     if (m_passwords && !m_passwords->secrets()->isAvailable())
         showKeyringNotice(m_passwords->secrets()->unavailableReason());
@@ -154,14 +162,11 @@ void LMBookmarksWindowController::windowDidLoad()
 
 void LMBookmarksWindowController::wireMenuItems()
 {
-    AppDelegate *app = AppDelegate::shared();
-    if (!app)
-        return;
-    if (QAction *item = app->newMenuItem()) {
+    if (QAction *item = m_newMenuItem) {
         disconnect(item, &QAction::triggered, nullptr, nullptr);
         connect(item, &QAction::triggered, this, &LMBookmarksWindowController::showNewBookmarkView);
     }
-    if (QAction *item = app->connectMenuItem()) {
+    if (QAction *item = m_connectMenuItem) {
         disconnect(item, &QAction::triggered, nullptr, nullptr);
         connect(item, &QAction::triggered, this, &LMBookmarksWindowController::connectToSelectedBookmark);
         item->setEnabled(false);
@@ -218,6 +223,7 @@ void LMBookmarksWindowController::prepareForSegue(Segue &segue, QObject *)
     if (segue.identifier == SegueIdentifiers::showEditBookmarkViewController) {
         auto *editor = segue.destinationController<LMBookmarkEditViewController>();
         if (ServerBookmark *bookmark = selectedBookmark(); bookmark && editor) {
+            editor->setBookmarksWindow(this);
             editor->setBookmarkPasswords(m_passwords);
             editor->setBookmark(bookmark);
             editor->setIsNew(false);
@@ -227,6 +233,7 @@ void LMBookmarksWindowController::prepareForSegue(Segue &segue, QObject *)
         if (!editor)
             return;
         editor->setIsNew(true);
+        editor->setBookmarksWindow(this);
         editor->setBookmarkPasswords(m_passwords);
         // Without a store there is no record to edit; the editor says so when asked to save.
         ObjectContext *context = managedObjectContext();
@@ -275,7 +282,6 @@ void LMBookmarksWindowController::connectToSelectedBookmark()
 
 void LMBookmarksWindowController::closeThisWindow()
 {
-    if (AppDelegate *app = AppDelegate::shared())
-        app->setShowingBookmarksWindow(false);
+    emit showingChanged(false);
     close();
 }

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "app/SharedContext.h"
-
 #include "platform/widgets/WindowController.h"
 #include "store/BookmarkPasswords.h"
 #include "store/ServerBookmark.h"
@@ -53,7 +51,15 @@ public:
     // The session windows opened from here that are still up, oldest first.
     [[nodiscard]] QList<LMSessionWindowController *> sessionWindowControllers() const;
 
-    [[nodiscard]] ObjectContext *managedObjectContext();
+    // The application's store; none when it could not be opened. Handed on to the list and the
+    // editors opened from here (a session works in its bookmark's). Set before the window loads.
+    void setManagedObjectContext(ObjectContext *context);
+    [[nodiscard]] ObjectContext *managedObjectContext() const;
+
+    // The application's Connect and New Bookmark menu items, which act on this window once it
+    // loads; Connect is enabled while a bookmark is selected.
+    void setMenuItems(QAction *connectItem, QAction *newItem);
+    [[nodiscard]] QAction *connectMenuItem() const { return m_connectMenuItem; }
 
     // Handed on to the editors and sessions opened from here. When the keyring cannot be used,
     // the window says once, in its status line, that passwords stay in the data file.
@@ -72,6 +78,10 @@ public slots:
     void connectToSelectedBookmark();
     void closeThisWindow();
 
+signals:
+    // The window is shown, or the user closed it: whether it is up at the next launch.
+    void showingChanged(bool showing);
+
 protected:
     void windowDidLoad() override;
 
@@ -86,7 +96,9 @@ private:
     QAction *m_newToolbarItem;
     QPointer<ServerBookmark> m_bookmarkToOpen;
     QList<QPointer<LMSessionWindowController>> m_sessions;
-    SharedContext m_context;
+    QPointer<ObjectContext> m_context;
+    QPointer<QAction> m_connectMenuItem;
+    QPointer<QAction> m_newMenuItem;
     QPointer<BookmarkPasswords> m_passwords;
     QPointer<QLabel> m_keyringNotice;
 };

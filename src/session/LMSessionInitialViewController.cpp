@@ -1,6 +1,5 @@
 #include "session/LMSessionInitialViewController.h"
 
-#include "app/AppDelegate.h"
 #include "connection/LMServerConnection.h"
 #include "platform/NotificationCenter.h"
 #include "platform/widgets/Alert.h"
@@ -123,10 +122,7 @@ void LMSessionInitialViewController::viewWillAppear()
 
     auto *connection = new LMServerConnection(bookmark);
     // Uploads stamp and save records in the one shared context.
-    if (AppDelegate *delegate = AppDelegate::shared())
-        connection->setManagedObjectContext(delegate->managedObjectContext());
-    else
-        connection->setManagedObjectContext(bookmark->managedObjectContext());
+    connection->setManagedObjectContext(m_sessionWindow->managedObjectContext());
     m_sessionWindow->setServerConnection(connection);
 
     NotificationCenter *center = NotificationCenter::defaultCenter();

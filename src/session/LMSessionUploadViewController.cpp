@@ -1,6 +1,5 @@
 #include "session/LMSessionUploadViewController.h"
 
-#include "app/AppDelegate.h"
 #include "connection/LMServerConnection.h"
 #include "platform/CoalescedUpdate.h"
 #include "platform/DisplayName.h"
@@ -121,7 +120,7 @@ QString LMSessionUploadViewController::failureReason(int row) const
 
 ObjectContext *LMSessionUploadViewController::managedObjectContext()
 {
-    ObjectContext *context = m_managedObjectContext.get();
+    ObjectContext *context = m_sessionWindow ? m_sessionWindow->managedObjectContext() : nullptr;
     // The queue follows deletions made elsewhere; repeated watching connects once.
     m_importQueue->watch(context);
     return context;

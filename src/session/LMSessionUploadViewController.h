@@ -1,6 +1,5 @@
 #pragma once
 
-#include "app/SharedContext.h"
 #include "platform/AddedFiles.h"
 
 #include "platform/widgets/ColumnBrowserDelegate.h"
@@ -87,8 +86,7 @@ public:
     // sheet is waiting for an answer): nothing is sent yet.
     [[nodiscard]] bool checkingForDuplicates() const { return m_checking; }
 
-    // The shared store context, taken from the application delegate on first use; null when
-    // the store could not be opened.
+    // The session window's store context; null before the view has a session window.
     [[nodiscard]] ObjectContext *managedObjectContext();
 
     void viewWillAppear() override;
@@ -174,7 +172,6 @@ private:
     QPointer<DesktopNotifier> m_desktopNotifier;
     QPointer<SleepInhibitor> m_sleepInhibitor;
     ImportQueue *m_importQueue = nullptr;
-    SharedContext m_managedObjectContext;
     bool m_registeredUploadNotification = false;
     qint64 m_uploadBatchTotal = 0;
     qint64 m_uploadedCount = 0;

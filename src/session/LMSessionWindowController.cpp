@@ -128,6 +128,11 @@ ServerBookmark *LMSessionWindowController::connectionBookmark() const
     return m_connectionBookmark;
 }
 
+ObjectContext *LMSessionWindowController::managedObjectContext() const
+{
+    return m_connectionBookmark ? m_connectionBookmark->managedObjectContext() : nullptr;
+}
+
 void LMSessionWindowController::windowDidLoad()
 {
     QMainWindow *w = window();

@@ -9,6 +9,7 @@
 #include <optional>
 
 class BookmarkPasswords;
+class ObjectContext;
 class CertificateSheet;
 class LMServerConnection;
 class LMSessionCategoryViewController;
@@ -65,6 +66,8 @@ public:
     [[nodiscard]] CertificateSheet *certificateSheet() const;
 
     [[nodiscard]] ServerBookmark *connectionBookmark() const;
+    // The context the bookmark lives in, which the session's views and uploads work in.
+    [[nodiscard]] ObjectContext *managedObjectContext() const;
     // Runs the bookmark-set steps: title, frame autosave name, starting state, marks the
     // session open and saves, loads the upload queue.
     void setConnectionBookmark(ServerBookmark *bookmark);

@@ -22,6 +22,13 @@ const QString Columns = QStringLiteral(
     "key, filePath, fileName, categoryID, categoryPath, uploadDateTime, fileSize, contentHash, bookmarkName, "
     "bookmarkId");
 
+// Leaves out what a saved Clear Log covers while its deletion is unfinished (a process that
+// ended during it, another process deleting): every reader of the file, whatever its context.
+const QString NotCleared = QStringLiteral(
+    " AND NOT (a.id <= coalesce((SELECT lastId FROM main.ClearedLog), 0) "
+    "AND a.uploadDateTime <= (SELECT lastUploadMs FROM main.ClearedLog) "
+    "AND a.id NOT IN (SELECT j.value FROM main.ClearedLog c, json_each(c.pending) j))");
+
 QString likePattern(const QString &word)
 {
     QString escaped = word;
@@ -354,7 +361,8 @@ QString LogReader::select(const QString &projection, const LogQuery &query, bool
                                     "a.uploadDateTime AS uploadDateTime, a.fileSize AS fileSize, "
                                     "a.contentHash AS contentHash, n.name AS bookmarkName, a.bookmark AS bookmarkId "
                                     "FROM main.Asset a LEFT JOIN temp.logNames n ON n.id = a.bookmark "
-                                    "WHERE a.uploadDateTime IS NOT NULL");
+                                    "WHERE a.uploadDateTime IS NOT NULL") +
+                     NotCleared;
     if (!m_hidden.isEmpty())
         source += QStringLiteral(" AND a.id NOT IN (SELECT id FROM temp.logHidden)");
     if (m_cleared.isSet())
@@ -425,8 +433,9 @@ std::optional<QList<LogRow>> LogReader::uploadsOfSizes(const QString &serverKey,
     sql.prepare(QStringLiteral("SELECT a.id, a.filePath, NULL, a.categoryID, a.categoryPath, a.uploadDateTime, "
                                "a.fileSize, a.contentHash, NULL, a.bookmark FROM main.Asset a "
                                "WHERE a.serverKey = ? AND a.uploadDateTime IS NOT NULL AND a.contentHash IS NOT NULL "
-                               "AND a.fileSize IN (SELECT value FROM json_each(?)) "
-                               "ORDER BY a.uploadDateTime DESC, a.id DESC"));
+                               "AND a.fileSize IN (SELECT value FROM json_each(?))%1 "
+                               "ORDER BY a.uploadDateTime DESC, a.id DESC")
+                    .arg(NotCleared));
     sql.addBindValue(serverKey);
     sql.addBindValue(StoreFile::jsonList(sizes));
     if (!sql.exec()) {

@@ -108,7 +108,8 @@ public:
     [[nodiscard]] bool forEachRow(const LogQuery &query, const LogSnapshot &snapshot,
                                   const std::function<bool(const LogRow &)> &row, QString *error);
     // Uploads in the file to the server with the given key whose size is one of sizes and whose
-    // content hash is known, latest first; the file's rows as they are, without any snapshot.
+    // content hash is known, latest first; the file's rows as they are, without any snapshot
+    // (but for what a saved Clear Log covers).
     [[nodiscard]] std::optional<QList<LogRow>> uploadsOfSizes(const QString &serverKey, const QList<qint64> &sizes,
                                                               QString *error);
     // The shown rows as CSV with a header; returns how many rows were written.

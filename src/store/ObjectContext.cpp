@@ -75,6 +75,14 @@ bool ObjectContext::load(QString *error)
         }
         adopt(new Asset(this, values, row.id));
     }
+    // A cleared log the last process saved but did not finish deleting: hidden, and deleted now.
+    const auto cleared = m_store->clearedLog(error);
+    if (!cleared)
+        return false;
+    if (cleared->isSet()) {
+        m_deletingLog = *cleared;
+        startLogDeletion();
+    }
     return true;
 }
 
@@ -473,10 +481,12 @@ bool ObjectContext::saveChanges(const QList<ManagedObject *> &records, bool with
         changes.append(change);
     }
     QString reason;
-    const auto ids = targets.isEmpty()
+    // The mark goes in with the save, so what it covers stays hidden whenever its deletion ends.
+    const auto ids = targets.isEmpty() && !clearing
                          ? std::optional(QList<qint64>())
                          : m_store->write(
-                               changes, [](ManagedObject *r) { return r->objectId(); }, &reason);
+                               changes, [](ManagedObject *r) { return r->objectId(); }, &reason,
+                               clearing ? &m_clearedLog : nullptr);
     if (!ids) {
         qCWarning(lcStore) << "save failed:" << reason;
         if (error)
@@ -512,6 +522,11 @@ void ObjectContext::deleteClearedLog()
     }
     m_deletingLog = m_clearedLog;
     m_clearedLog = {};
+    startLogDeletion();
+}
+
+void ObjectContext::startLogDeletion()
+{
     const LogClear mark = m_deletingLog;
     const QString path = m_store->path();
     auto error = std::make_shared<QString>();

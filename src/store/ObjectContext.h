@@ -117,6 +117,8 @@ private:
     bool saveChanges(const QList<ManagedObject *> &records, bool withCleared, QString *error);
     void registerId(ManagedObject *record);
     void deleteClearedLog();
+    // Deletes what m_deletingLog covers on a worker thread.
+    void startLogDeletion();
     void logDeleted();
 
     std::unique_ptr<StoreFile> m_store;

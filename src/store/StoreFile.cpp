@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QLoggingCategory>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -359,6 +361,11 @@ bool StoreFile::migrate(QString *error)
             // A bookmark may send several files of a batch at once; before, one at a time.
             steps << QStringLiteral("ALTER TABLE ServerBookmark ADD COLUMN simultaneousUploads INTEGER")
                   << QStringLiteral("UPDATE ServerBookmark SET simultaneousUploads = 1");
+        } else if (version == 8) {
+            // A cleared log is saved as its mark (LogClear) before its rows are deleted, so a
+            // process that ends during the deletion leaves the rest hidden and to be deleted.
+            steps << QStringLiteral("CREATE TABLE ClearedLog (id INTEGER PRIMARY KEY CHECK (id = 1), "
+                                    "lastId INTEGER NOT NULL, lastUploadMs INTEGER NOT NULL, pending TEXT NOT NULL)");
         }
         const int next = version == 0 ? 1 : version + 1;
         if (!db.transaction()) {
@@ -447,6 +454,24 @@ std::optional<std::pair<qint64, qint64>> StoreFile::logMark(QString *error) cons
     return std::pair(query.value(0).toLongLong(), query.value(1).toLongLong());
 }
 
+std::optional<LogClear> StoreFile::clearedLog(QString *error) const
+{
+    QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    if (!query.exec(QStringLiteral("SELECT lastId, lastUploadMs, pending FROM ClearedLog"))) {
+        if (error)
+            *error = reasonFor(query.lastError());
+        return std::nullopt;
+    }
+    LogClear cleared;
+    if (query.next()) {
+        cleared.lastId = query.value(0).toLongLong();
+        cleared.lastUploadMs = query.value(1).toLongLong();
+        for (const QJsonValue &id : QJsonDocument::fromJson(query.value(2).toByteArray()).array())
+            cleared.pending.append(id.toInteger());
+    }
+    return cleared;
+}
+
 bool StoreFile::deleteLog(const QString &path, const LogClear &cleared, QString *error)
 {
     const QString name = QStringLiteral("lumaro-clear-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -464,6 +489,15 @@ bool StoreFile::deleteLog(const QString &path, const LogClear &cleared, QString 
             ok = query.exec(sql.arg(cleared.condition()));
             if (!ok || query.numRowsAffected() <= 0)
                 break;
+        }
+        // Only this mark: a later clear saved meanwhile replaced it and is deleted next.
+        if (ok) {
+            query.prepare(QStringLiteral(
+                "DELETE FROM ClearedLog WHERE lastId = ? AND lastUploadMs = ? AND pending = ?"));
+            query.addBindValue(cleared.lastId);
+            query.addBindValue(cleared.lastUploadMs);
+            query.addBindValue(jsonList(cleared.pending));
+            ok = query.exec();
         }
         if (!ok && error)
             *error = db.isOpen() ? query.lastError().text() : db.lastError().text();
@@ -530,7 +564,7 @@ std::optional<QList<StoreFile::Row>> StoreFile::loadRows(bool assets, const QStr
 
 std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
                                               const std::function<qint64(ManagedObject *)> &idOfSaved,
-                                              QString *error)
+                                              QString *error, const LogClear *cleared)
 {
     if (!m_injectedFailure.isEmpty()) {
         if (error)
@@ -540,7 +574,7 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
     QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
     // One statement is a transaction of its own; the common case of a record stamped after its
     // upload then costs one prepared UPDATE.
-    const bool transaction = changes.size() > 1;
+    const bool transaction = changes.size() + (cleared ? 1 : 0) > 1;
     if (transaction && !db.transaction()) {
         if (error)
             *error = reasonFor(db.lastError());
@@ -629,6 +663,21 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
             newIds.insert(change.record, id.toLongLong());
             inserted.append(id.toLongLong());
         }
+    }
+    if (cleared) {
+        QString reason;
+        QSqlQuery *query = statement(QStringLiteral("INSERT OR REPLACE INTO ClearedLog (id, lastId, lastUploadMs, "
+                                                    "pending) VALUES (1, ?, ?, ?)"),
+                                     &reason);
+        if (!query)
+            return fail(reason);
+        query->bindValue(0, cleared->lastId);
+        query->bindValue(1, cleared->lastUploadMs);
+        query->bindValue(2, jsonList(cleared->pending));
+        const bool done = query->exec();
+        query->finish();
+        if (!done)
+            return fail(reasonFor(query->lastError()));
     }
     if (transaction && !db.commit())
         return fail(reasonFor(db.lastError()));

@@ -21,7 +21,7 @@ struct LogClear;
 // transactional write of a set of changes.
 class StoreFile {
 public:
-    static constexpr int SchemaVersion = 8;
+    static constexpr int SchemaVersion = 9;
 
     struct Row {
         qint64 id = 0;
@@ -48,12 +48,15 @@ public:
     [[nodiscard]] std::optional<QList<qint64>> uploadedAssetIds(QString *error) const;
     // The highest asset id and upload time in the file: what a cleared log covers.
     [[nodiscard]] std::optional<std::pair<qint64, qint64>> logMark(QString *error) const;
-    // Deletes the uploaded records up to such a mark, a few thousand per transaction, through a
-    // connection of its own: for a worker thread, while the application goes on writing.
+    // The mark of a saved Clear Log whose deletion has not finished (unset when there is none).
+    [[nodiscard]] std::optional<LogClear> clearedLog(QString *error) const;
     // Closes and forgets a named SQLite connection; every copy of its handle must be gone.
     static void closeConnection(const QString &name);
     // Numbers bound as one value and read back by json_each: one statement, whatever their count.
     [[nodiscard]] static QString jsonList(const QList<qint64> &numbers);
+    // Deletes the uploaded records up to such a mark, a few thousand per transaction, through a
+    // connection of its own: for a worker thread, while the application goes on writing. The
+    // mark leaves the file with the last of them.
     [[nodiscard]] static bool deleteLog(const QString &path, const LogClear &cleared, QString *error);
     // Pending records whose last upload to the server may have arrived, or was being sent.
     [[nodiscard]] std::optional<QList<qint64>> assetIdsInDoubt(const QString &serverKey,
@@ -72,10 +75,11 @@ public:
     };
     // Writes all changes in one transaction; returns the ids given to inserted records, in
     // the order of the inserts, or nothing with the reason in error. An update writes only its
-    // changed fields, and a single change is a single prepared statement.
+    // changed fields, and a single change is a single prepared statement. A cleared log's mark
+    // goes in with them, replacing any earlier one (which it covers).
     [[nodiscard]] std::optional<QList<qint64>> write(const QList<Change> &changes,
                                                      const std::function<qint64(ManagedObject *)> &idOfSaved,
-                                                     QString *error);
+                                                     QString *error, const LogClear *cleared = nullptr);
 
     // Folds the write-ahead journal into the file and empties it, so values since cleared
     // (a password moved to the keyring) leave no copy in the journal.

@@ -302,6 +302,8 @@ void TestStore::olderVersionIsMigrated_data()
                                << QStringLiteral("0f5e3c1a-9b2d-4c7e-8a41-6d2f0b9e7c35");
     QTest::newRow("version 7") << QStringLiteral("fixtures/store-v7.sql")
                                << QStringLiteral("0f5e3c1a-9b2d-4c7e-8a41-6d2f0b9e7c35");
+    QTest::newRow("version 8") << QStringLiteral("fixtures/store-v8.sql")
+                               << QStringLiteral("0f5e3c1a-9b2d-4c7e-8a41-6d2f0b9e7c35");
 }
 
 void TestStore::olderVersionIsMigrated()
@@ -356,7 +358,8 @@ void TestStore::olderVersionIsMigrated()
     QVERIFY(!pendingA.first()->folderPath());
     QVERIFY(!log.first()->folderPath());
     if (fixture.endsWith(QLatin1String("v4.sql")) || fixture.endsWith(QLatin1String("v5.sql")) ||
-        fixture.endsWith(QLatin1String("v6.sql")) || fixture.endsWith(QLatin1String("v7.sql")))
+        fixture.endsWith(QLatin1String("v6.sql")) || fixture.endsWith(QLatin1String("v7.sql")) ||
+        fixture.endsWith(QLatin1String("v8.sql")))
         QCOMPARE(log.first()->fileSize(), std::optional<qint64>(5120));
     QVERIFY(context->save());
     // The log finds a record by its file name, not by the folder it lies in.

@@ -14,6 +14,8 @@
 #include <QProcess>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 
 #include <cstdio>
 
@@ -64,6 +66,23 @@ class TestRelaunch : public QObject {
         seedUser(seeded.context.get(), server, QStringLiteral("una"), true, uploadInto);
         QSettings(settingsFile(), QSettings::IniFormat).setValue(AppDelegate::ShowBookmarksKey, false);
         return seeded.context->save();
+    }
+
+    // One statement on the store file, as another program runs it: its first value, or for a
+    // change the rows it changed; -1 when it fails.
+    static qint64 onStoreFile(const QString &sql)
+    {
+        qint64 result = -1;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+            db.setDatabaseName(PersistentStore::applicationDocumentsDirectory() + QLatin1Char('/') +
+                               PersistentStore::FileName);
+            QSqlQuery query(db);
+            if (db.open() && query.exec(sql))
+                result = query.next() ? query.value(0).toLongLong() : query.numRowsAffected();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+        return result;
     }
 
     static int categoryRequestsBy(const DevServer &server, const QString &login)
@@ -122,8 +141,8 @@ class TestRelaunch : public QObject {
     }
 
     // Starts, waits until ready() says it is up (it also sees what was written to standard error
-    // so far), then asks it to quit. The user who finishes quits by itself; "queue tree" is killed
-    // (kill -9).
+    // so far), then asks it to quit. The user who finishes quits by itself; "queue tree" and
+    // "clear log" are killed (kill -9).
     static QStringList runUntil(const std::function<bool(const QByteArray &)> &ready, bool *becameReady,
                                 const QStringList &extraEnvironment = {}, const QString &user = {})
     {
@@ -139,7 +158,7 @@ class TestRelaunch : public QObject {
                 return ready(errors);
             },
             20000);
-        if (user == QLatin1String("queue tree"))
+        if (user == QLatin1String("queue tree") || user == QLatin1String("clear log"))
             app.kill();
         else if (user.isEmpty())
             app.terminate();
@@ -319,11 +338,31 @@ private slots:
         for (const Asset *record : logged)
             QCOMPARE(record->categoryPath().value_or(QString()),
                      QStringLiteral("/Photos/2024/Spring/") + places.value(record->fileName()));
+
+        // The log, with 100,000 older entries, is cleared and saved, and the process killed while
+        // they are being deleted: neither the command line nor the next launch lists them again.
+        QCOMPARE(onStoreFile("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 100000) "
+                             "INSERT INTO Asset (filePath, fileName, uploadDateTime) "
+                             "SELECT '/old/' || i || '.jpg', i || '.jpg', 1000 * i FROM n"),
+                 100000);
+        runUntil(userDone, &ready, {}, QStringLiteral("clear log"));
+        QVERIFY(ready);
+        const QString inLog = QStringLiteral("SELECT count(*) FROM Asset WHERE uploadDateTime IS NOT NULL");
+        QVERIFY2(onStoreFile(inLog) > 0, "the deletion was over before the kill");
+        QProcess cli;
+        cli.start(QStringLiteral(LUMARO_BINARY_DIR "/src/cli/lumaro-import"), {QStringLiteral("log")});
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(cli.readAllStandardOutput().count('\n'), 0);
+        const StoredBookmarks relaunched = readStore();
+        QTRY_VERIFY_WITH_TIMEOUT(!relaunched.context->isDeletingLog(), kTimeout);
+        QCOMPARE(onStoreFile(inLog), 0);
     }
 
 private:
     // Run only as the user of halfSentTreeKeepsItsPlaces, in a process of its own: queues the card
-    // and is killed after two files ("queue tree"), or sends what is still queued and quits.
+    // and is killed after two files ("queue tree"), sends what is still queued and quits, or
+    // clears the log and is killed once that is saved ("clear log").
     static void playTheUser()
     {
         const QByteArray role = qgetenv("LUMARO_PLAY_USER");
@@ -340,6 +379,13 @@ private:
         QVERIFY(waitForContent(session, upload));
         QTRY_COMPARE_WITH_TIMEOUT(upload->categoryNameTextField()->text(),
                                   QStringLiteral("/Photos/2024/Spring"), kTimeout);
+        if (role == "clear log") {
+            app.managedObjectContext()->deleteUploadedAssets();
+            app.saveAction();
+            std::fprintf(stderr, "user: done\n");
+            QVERIFY(!QTest::qWaitFor([] { return false; }, 60000)); // until killed
+            return;
+        }
         if (role == "queue tree") {
             upload->AddAssetsToImportQueue({QUrl::fromLocalFile(qEnvironmentVariable("LUMARO_PLAY_CARD"))});
             FolderTreeSheet *sheet = upload->folderTreeSheet();
