@@ -9,6 +9,7 @@
 #include "store/StoreFile.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 #include <QLoggingCategory>
 #include <QSet>
 
@@ -406,8 +407,11 @@ QString ImportLogModel::formatUploadTime(const QDateTime &when)
         return {};
     const QDateTime local = when.toLocalTime();
     const QLocale locale;
+    // The locale's long time keeps the seconds a log needs; its time zone name is noise here.
+    static const QRegularExpression zone(QStringLiteral("\\s*\\(?\\bt+\\b\\)?"));
+    const QString timeFormat = locale.timeFormat(QLocale::LongFormat).remove(zone).trimmed();
     return locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           local.time().toString(QStringLiteral("HH:mm:ss"));
+           locale.toString(local.time(), timeFormat);
 }
 
 QString ImportLogModel::formatSize(const QVariant &bytes)
