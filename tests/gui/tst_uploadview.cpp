@@ -693,17 +693,11 @@ private slots:
         const QList<QJsonObject> statuses = s.server.requests(QStringLiteral("/ra/assetImportStatus.json"));
         QCOMPARE(statuses.size(), 2);
         QCOMPARE(requestBody(statuses.at(1)).value(QLatin1String("count")).toInt(), 4);
+        // Every body of a batch carries its one id, in queue order: tst_upload's batchOfThree.
         const QList<QJsonObject> assets = s.server.requests(QStringLiteral("/ra/categoryAssets.json"));
         QCOMPARE(assets.size(), 6);
-        const QString firstId = requestBody(assets.at(0)).value(QLatin1String("importStatusID")).toString();
-        const QString secondId = requestBody(assets.at(2)).value(QLatin1String("importStatusID")).toString();
-        QVERIFY(firstId != secondId);
-        for (int i = 2; i < 6; ++i) {
-            const QJsonObject body = requestBody(assets.at(i));
-            QCOMPARE(body.value(QLatin1String("importStatusID")).toString(), secondId);
-            QCOMPARE(body.value(QLatin1String("assetFileName")).toString(),
-                     QFileInfo(paths.at(i)).fileName());
-        }
+        QVERIFY(requestBody(assets.at(0)).value(QLatin1String("importStatusID")) !=
+                requestBody(assets.at(2)).value(QLatin1String("importStatusID")));
     }
 
     void failedFileStaysListed()
@@ -1007,21 +1001,8 @@ private slots:
         if (!failed.isEmpty())
             QVERIFY2(s.upload()->failureReason(0).contains("PRIVATE"),
                      qPrintable(s.upload()->failureReason(0)));
-
-        // Each file went where the sheet put it (how a batch makes and finds the categories:
-        // tst_upload's folderTreeBatch).
-        expected.removeIf([&](const QString &name) { return failed.contains(name); });
-        QCOMPARE(s.server.sentFileNames(), expected);
-        int logged = 0;
-        for (const Asset *record : m_context->fetchUploadedAssets()) {
-            if (record->bookmark() != s.bookmark)
-                continue;
-            const QString folder = keep ? places.value(record->fileName()) : QString();
-            QCOMPARE(record->categoryPath().value_or(QString()),
-                     QStringLiteral("/Photos/2024/Spring") + (folder.isEmpty() ? "" : "/" + folder));
-            ++logged;
-        }
-        QCOMPARE(logged, expected.size());
+        // Where each stored folder path sends its file, and what a refused creation holds back:
+        // tst_upload's folderTreeBatch.
     }
 
     void duplicatesAreAskedAbout_data()
