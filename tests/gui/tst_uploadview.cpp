@@ -1188,7 +1188,11 @@ private slots:
         // Nothing is said about the bus or the services, whether they are there or not.
         QTest::failOnWarning(QRegularExpression(QStringLiteral("QDBus|D-Bus|freedesktop")));
 
-        QStringList args;
+        // An application path of this row's own: on an earlier row's port, the same address would
+        // find that row's files (same contents) logged, and ask about them instead of uploading.
+        QStringList args{QStringLiteral("--app-path"),
+                         QStringLiteral("studio/") + QString::fromUtf8(QTest::currentDataTag())
+                                                        .replace(QRegularExpression(QStringLiteral("\\W+")), "-")};
         for (const QString &fault : std::as_const(faults))
             args << QStringLiteral("--fault") << fault;
         UploadSession s(m_context, QStringLiteral("Studio"), args);
