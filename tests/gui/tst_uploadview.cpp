@@ -673,14 +673,10 @@ private slots:
         // The file in flight was finished; three to six wait, listed and pending.
         QCOMPARE(s.upload()->importQueue(), records.mid(2));
         QCOMPARE(columnTexts(s.browser(), 0).size(), 4);
-        QVERIFY(records.at(1)->uploadDateTime());
-        for (Asset *record : records.mid(2))
-            QVERIFY(!record->uploadDateTime());
         QCOMPARE(m_context->fetchPendingAssets(s.bookmark), records.mid(2));
         QCOMPARE(s.status(), QString());
         QCOMPARE(s.upload()->startUploadButton()->text(), QStringLiteral("Start Upload"));
         QCOMPARE(s.upload()->assetNameTextField()->text(), paths.at(2));
-        QCOMPARE(s.server.requests(QStringLiteral("/ra/categoryAssets.json")).size(), 2);
 
         // The rest goes under an import status of its own. Once the last body is out nothing is
         // left to send, so no time is promised.
@@ -693,17 +689,11 @@ private slots:
         const QList<QJsonObject> statuses = s.server.requests(QStringLiteral("/ra/assetImportStatus.json"));
         QCOMPARE(statuses.size(), 2);
         QCOMPARE(requestBody(statuses.at(1)).value(QLatin1String("count")).toInt(), 4);
+        // Every body of a batch carries its one id, in queue order: tst_upload's batchOfThree.
         const QList<QJsonObject> assets = s.server.requests(QStringLiteral("/ra/categoryAssets.json"));
         QCOMPARE(assets.size(), 6);
-        const QString firstId = requestBody(assets.at(0)).value(QLatin1String("importStatusID")).toString();
-        const QString secondId = requestBody(assets.at(2)).value(QLatin1String("importStatusID")).toString();
-        QVERIFY(firstId != secondId);
-        for (int i = 2; i < 6; ++i) {
-            const QJsonObject body = requestBody(assets.at(i));
-            QCOMPARE(body.value(QLatin1String("importStatusID")).toString(), secondId);
-            QCOMPARE(body.value(QLatin1String("assetFileName")).toString(),
-                     QFileInfo(paths.at(i)).fileName());
-        }
+        QVERIFY(requestBody(assets.at(0)).value(QLatin1String("importStatusID")) !=
+                requestBody(assets.at(2)).value(QLatin1String("importStatusID")));
     }
 
     void failedFileStaysListed()
@@ -728,9 +718,6 @@ private slots:
                            "answer; it is not sent again without asking");
         QCOMPARE(s.status(), outcome);
         QCOMPARE(s.upload()->importQueue(), (QList<Asset *>{records.at(1), records.at(2), records.at(3)}));
-        QVERIFY(records.at(0)->uploadDateTime());
-        QVERIFY(!records.at(1)->uploadDateTime());
-        QVERIFY(!records.at(2)->uploadDateTime());
         QCOMPARE(records.at(3)->uploadState(), Asset::UploadState::MayHaveArrived);
         const QString doubt =
             QStringLiteral("May have arrived: The connection closed before the server answered.");
@@ -786,11 +773,9 @@ private slots:
         QCOMPARE(again.problems, QStringList());
         QVERIFY(!again.markedAtFirstFile);
         QCOMPARE(s.upload()->importQueue(), QList<Asset *>{records.at(2)});
-        QVERIFY(records.at(1)->uploadDateTime());
         QCOMPARE(s.status(), QStringLiteral("1 file could not be uploaded"));
         QCOMPARE(s.server.sentFileNames(),
                  (QStringList{"file-01.txt", "file-02.txt", "file-04.txt", "file-02.txt", "file-04.txt"}));
-        QVERIFY(records.at(3)->uploadDateTime());
     }
 
     void waitingToRetry_data()
@@ -1007,21 +992,8 @@ private slots:
         if (!failed.isEmpty())
             QVERIFY2(s.upload()->failureReason(0).contains("PRIVATE"),
                      qPrintable(s.upload()->failureReason(0)));
-
-        // Each file went where the sheet put it (how a batch makes and finds the categories:
-        // tst_upload's folderTreeBatch).
-        expected.removeIf([&](const QString &name) { return failed.contains(name); });
-        QCOMPARE(s.server.sentFileNames(), expected);
-        int logged = 0;
-        for (const Asset *record : m_context->fetchUploadedAssets()) {
-            if (record->bookmark() != s.bookmark)
-                continue;
-            const QString folder = keep ? places.value(record->fileName()) : QString();
-            QCOMPARE(record->categoryPath().value_or(QString()),
-                     QStringLiteral("/Photos/2024/Spring") + (folder.isEmpty() ? "" : "/" + folder));
-            ++logged;
-        }
-        QCOMPARE(logged, expected.size());
+        // Where each stored folder path sends its file, and what a refused creation holds back:
+        // tst_upload's folderTreeBatch.
     }
 
     void duplicatesAreAskedAbout_data()
@@ -1207,7 +1179,11 @@ private slots:
         // Nothing is said about the bus or the services, whether they are there or not.
         QTest::failOnWarning(QRegularExpression(QStringLiteral("QDBus|D-Bus|freedesktop")));
 
-        QStringList args;
+        // An application path of this row's own: on an earlier row's port, the same address would
+        // find that row's files (same contents) logged, and ask about them instead of uploading.
+        QStringList args{QStringLiteral("--app-path"),
+                         QStringLiteral("studio/") + QString::fromUtf8(QTest::currentDataTag())
+                                                        .replace(QRegularExpression(QStringLiteral("\\W+")), "-")};
         for (const QString &fault : std::as_const(faults))
             args << QStringLiteral("--fault") << fault;
         UploadSession s(m_context, QStringLiteral("Studio"), args);
