@@ -82,6 +82,12 @@ void ImportLogModel::contextChanged(ManagedObject *record, const QString &key)
             return; // queue business
         if (key == Asset::kUploadDateTime && placeNewEntry(asset))
             return;
+        // What the log neither shows, searches nor sorts by (the state a stamp sets beside the
+        // time, a fingerprint): asking the store again for it cost a batch a query per file.
+        static const QStringList shown{Asset::kUploadDateTime, Asset::kFilePath, Asset::kCategoryPath,
+                                       Asset::kFileSize, Asset::kBookmark};
+        if (!key.isEmpty() && !shown.contains(key))
+            return;
     } else if (!key.isEmpty() && key != ServerBookmark::kBookmarkName) {
         return;
     }
