@@ -628,8 +628,14 @@ void StoreFile::setWrittenNotifier(std::function<void()> notify)
 
 QList<StoreFile::Written> StoreFile::takeWritten()
 {
-    std::lock_guard lock(m_writerMutex);
-    return std::exchange(m_written, {});
+    QList<Written> written;
+    {
+        std::lock_guard lock(m_writerMutex);
+        written = std::exchange(m_written, {});
+    }
+    if (!written.isEmpty())
+        checkpointWhenDue();
+    return written;
 }
 
 void StoreFile::waitForWriter()

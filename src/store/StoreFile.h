@@ -93,7 +93,8 @@ public:
         bool ok = false;
         QString error;
     };
-    // The results of background writes finished since the last call, in ticket order.
+    // The results of background writes finished since the last call, in ticket order; starts a
+    // checkpoint when the journal has grown.
     [[nodiscard]] QList<Written> takeWritten();
     // Blocks until every background write handed over so far is committed or has failed.
     void waitForWriter();
