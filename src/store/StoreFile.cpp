@@ -608,12 +608,20 @@ void StoreFile::runWriter()
                                  &written.error)
                              .has_value();
         }
+        // The main thread takes this lock too: nothing slow is done while holding it, so a
+        // writer that loses its processor inside it holds nobody up for long.
         lock.lock();
+        const bool first = m_written.isEmpty();
         m_written.append(written);
+        const std::function<void()> notify = first ? m_notifyWritten : nullptr;
+        lock.unlock();
+        // Once per batch of results not yet taken.
+        if (notify)
+            notify();
+        lock.lock();
+        // Done only now, so whoever waits for the writer knows nothing is still being told.
         m_doneTicket = job.ticket;
         m_writerIdle.notify_all();
-        if (m_notifyWritten)
-            m_notifyWritten();
     }
     lock.unlock();
     statements.clear();

@@ -98,8 +98,8 @@ public:
     [[nodiscard]] QList<Written> takeWritten();
     // Blocks until every background write handed over so far is committed or has failed.
     void waitForWriter();
-    // Called on the writer thread after each write (so it must only post): tells the reader of
-    // takeWritten() there is something to take.
+    // Called on the writer thread when results wait to be taken (so it must only post): tells
+    // the reader of takeWritten() there is something to take.
     void setWrittenNotifier(std::function<void()> notify);
 
     // Folds the write-ahead journal into the file and empties it, so values since cleared
