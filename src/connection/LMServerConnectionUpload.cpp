@@ -305,15 +305,16 @@ void LMServerConnection::postAsset(Asset *asset, quint64 token, const QJsonObjec
             info.insert(assetInfo(record));
         post(LMNotification::UploadProgress, info);
     };
-    sendRequest(requestUrl(QStringLiteral("/ra/categoryAssets.json"), true), "POST", {},
-                [this, record, token](const Reply &r) {
-                    m_inFlight.remove(token);
-                    // What went out, for the log's duplicate check.
-                    if (record && m_serverBookmark && !r.transportError && r.status >= 200 && r.status <= 299)
-                        record->setFingerprint(r.fileSize, r.contentHash, m_serverBookmark->serverKey());
-                    assetRequestFinished(record, r);
-                },
-                AssetPost{asset->filePath().value_or(QString()), members, progress});
+    sendRequest(
+        requestUrl(QStringLiteral("/ra/categoryAssets.json"), true), "POST", {},
+        [this, record, token](const Reply &r) {
+            m_inFlight.remove(token);
+            // What went out, for the log's duplicate check.
+            if (record && m_serverBookmark && !r.transportError && r.status >= 200 && r.status <= 299)
+                record->setFingerprint(r.fileSize, r.contentHash, m_serverBookmark->serverKey());
+            assetRequestFinished(record, r);
+        },
+        AssetPost{asset->filePath().value_or(QString()), members, progress});
 }
 
 void LMServerConnection::dispatchAsset(const std::shared_ptr<Outgoing> &request)
@@ -638,14 +639,15 @@ void LMServerConnection::writeRecord(Asset *asset, std::function<void(Asset *, c
     ++m_recordsBeingWritten;
     QPointer<LMServerConnection> self(this);
     QPointer<Asset> record(asset);
-    context->saveInBackground({asset}, [self, record, then = std::move(then)](bool saved, const QString &error) {
-        if (!self)
-            return;
-        --self->m_recordsBeingWritten;
-        if (then)
-            then(record, saved ? QString() : error.isEmpty() ? QStringLiteral("unknown error") : error);
-        self->endWhenSettled();
-    });
+    context->saveInBackground(
+        {asset}, [self, record, then = std::move(then)](bool saved, const QString &error) {
+            if (!self)
+                return;
+            --self->m_recordsBeingWritten;
+            if (then)
+                then(record, saved ? QString() : error.isEmpty() ? QStringLiteral("unknown error") : error);
+            self->endWhenSettled();
+        });
 }
 
 void LMServerConnection::recordSending(Asset *asset, std::function<void(Asset *, const QString &)> then)
@@ -655,14 +657,15 @@ void LMServerConnection::recordSending(Asset *asset, std::function<void(Asset *,
     asset->setUploadState(Asset::UploadState::Sending);
     if (m_serverBookmark)
         asset->setServerKey(m_serverBookmark->serverKey());
-    writeRecord(asset, [this, before, beforeReason, then = std::move(then)](Asset *record, const QString &why) {
-        if (record && !why.isEmpty()) {
-            record->setUploadState(before, beforeReason);
-            qCWarning(lcConnection) << "not sending" << record->fileName()
-                                    << ": its record could not be saved:" << why;
-        }
-        then(record, why);
-    });
+    writeRecord(asset,
+                [this, before, beforeReason, then = std::move(then)](Asset *record, const QString &why) {
+                    if (record && !why.isEmpty()) {
+                        record->setUploadState(before, beforeReason);
+                        qCWarning(lcConnection) << "not sending" << record->fileName()
+                                                << ": its record could not be saved:" << why;
+                    }
+                    then(record, why);
+                });
 }
 
 void LMServerConnection::keepQueued(Asset *asset)

@@ -503,7 +503,8 @@ void ObjectContext::takeWritten()
             } else {
                 qCWarning(lcStore) << "save failed:" << written.error;
             }
-            m_finishedSaves.append([done = std::move(save.done), ok, error = written.error] { done(ok, error); });
+            m_finishedSaves.append(
+                [done = std::move(save.done), ok, error = written.error] { done(ok, error); });
         }
     }
     if (saved)

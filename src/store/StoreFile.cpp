@@ -578,7 +578,8 @@ quint64 StoreFile::writeInBackground(const QList<Change> &changes,
 
 void StoreFile::runWriter()
 {
-    const QString name = QStringLiteral("lumaro-writer-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString name =
+        QStringLiteral("lumaro-writer-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     std::unordered_map<QString, QSqlQuery> statements;
     Failure failure = Failure::None;
     Link link{name, &statements, &failure};
@@ -604,8 +605,9 @@ void StoreFile::runWriter()
         Written written{job.ticket, false, job.failure};
         if (written.error.isEmpty()) {
             const QHash<ManagedObject *, qint64> &ids = job.ids;
-            written.ok = writeOn(link, m_path, job.changes, [&ids](ManagedObject *r) { return ids.value(r); },
-                                 &written.error)
+            written.ok = writeOn(
+                             link, m_path, job.changes, [&ids](ManagedObject *r) { return ids.value(r); },
+                             &written.error)
                              .has_value();
         }
         // The main thread takes this lock too: nothing slow is done while holding it, so a
@@ -693,7 +695,8 @@ std::optional<QList<qint64>> StoreFile::writeOn(Link &link, const QString &path,
         const QString table = isAsset ? QStringLiteral("Asset") : QStringLiteral("ServerBookmark");
         QString reason;
         if (change.kind == Change::Delete) {
-            QSqlQuery *query = statementOn(link, path, QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(table), &reason);
+            QSqlQuery *query =
+                statementOn(link, path, QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(table), &reason);
             if (!query)
                 return fail(reason);
             query->bindValue(0, change.id);

@@ -124,11 +124,11 @@ private:
         std::unordered_map<QString, QSqlQuery> *statements;
         Failure *failure;
     };
-    [[nodiscard]] static std::optional<QList<qint64>> writeOn(Link &link, const QString &path,
-                                                              const QList<Change> &changes,
-                                                              const std::function<qint64(ManagedObject *)> &idOfSaved,
-                                                              QString *error);
-    [[nodiscard]] static QSqlQuery *statementOn(Link &link, const QString &path, const QString &sql, QString *error);
+    [[nodiscard]] static std::optional<QList<qint64>>
+    writeOn(Link &link, const QString &path, const QList<Change> &changes,
+            const std::function<qint64(ManagedObject *)> &idOfSaved, QString *error);
+    [[nodiscard]] static QSqlQuery *statementOn(Link &link, const QString &path, const QString &sql,
+                                                QString *error);
     [[nodiscard]] static QString reasonFor(const QSqlError &error, const QString &path, Failure *failure);
     void runWriter();
     void stopWriter();

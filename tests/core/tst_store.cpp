@@ -213,8 +213,10 @@ void TestStore::failedSaveKeepsChangesAndSaveObjectsWritesOnlyThose()
         auto hear = [&heard](const QString &name) {
             return [&heard, name](bool saved, const QString &error) { heard << (saved ? name : error); };
         };
-        for (const QString &path : {QStringLiteral("/first"), QStringLiteral("/second"), QStringLiteral("/refused")}) {
-            context->storeFile()->setFailureForTesting(path == "/refused" ? QStringLiteral("disk full") : QString());
+        for (const QString &path :
+             {QStringLiteral("/first"), QStringLiteral("/second"), QStringLiteral("/refused")}) {
+            context->storeFile()->setFailureForTesting(path == "/refused" ? QStringLiteral("disk full")
+                                                                          : QString());
             asset->setCategoryPath(path);
             context->saveInBackground({asset}, hear(path));
         }
@@ -235,7 +237,8 @@ void TestStore::failedSaveKeepsChangesAndSaveObjectsWritesOnlyThose()
     QCOMPARE(bookmarks.at(0)->bookmarkName(), std::optional(QStringLiteral("kept")));
     QCOMPARE(bookmarks.at(1)->bookmarkName(), std::optional(QStringLiteral("added")));
     QCOMPARE(context->fetchPendingAssets(bookmarks.at(2)).size(), 1);
-    QCOMPARE(context->fetchPendingAssets(bookmarks.at(2)).at(0)->categoryPath(), std::optional(QStringLiteral("/at once")));
+    QCOMPARE(context->fetchPendingAssets(bookmarks.at(2)).at(0)->categoryPath(),
+             std::optional(QStringLiteral("/at once")));
 }
 
 void TestStore::openingFailuresSayWhatHappened_data()
