@@ -280,21 +280,28 @@ private:
     void categoriesPrepared(CategoryTreeResolver *resolver, const QList<QPointer<Asset>> &records);
     // Ends the batch once no file is on its way any more; the first reason given is kept.
     void endBatch(const QString &error = {}, bool storeFailure = false);
-    // Starts the file's POST; false when its record could not be saved first (the batch ends).
-    bool sendAsset(Asset *asset, const QString &importStatusID);
+    // Saves the file's record as being sent, then starts its POST; when the record cannot be
+    // saved, nothing is sent and the batch ends.
+    void sendAsset(Asset *asset, const QString &importStatusID);
+    void postAsset(Asset *asset, quint64 token, const QJsonObject &members);
+    // Ends a batch asked to end once no file is on its way and no record being written.
+    void endWhenSettled();
     void assetRequestFinished(Asset *asset, const Reply &reply);
     void judgeAsset(Asset *asset, const Reply &reply);
     void uploadedAsset(Asset *asset);
     void failAsset(Asset *asset, const QString &reason);
-    // The record is saved as being sent before its body goes; false with the reason when the
-    // store cannot take it (nothing is sent then).
-    bool recordSending(Asset *asset, QString *why);
+    // Writes the record through the context's writer thread, in order with every other save;
+    // then hears the record (null when it is gone) and the reason when the store refused it.
+    void writeRecord(Asset *asset, std::function<void(Asset *record, const QString &why)> then);
+    // The record is saved as being sent before its body goes; with a reason when the store
+    // cannot take it (nothing is sent then).
+    void recordSending(Asset *asset, std::function<void(Asset *record, const QString &why)> then);
     // Back to waiting in the queue: it did not reach the server.
     void keepQueued(Asset *asset);
     void mayHaveArrived(Asset *asset, const QString &reason, const Reply &reply);
-    // Saves the record's upload; false when the store could not take it, and it is tried again
-    // until it can.
-    bool saveRecord(Asset *asset, QString *why);
+    // Saves the record's upload; when the store could not take it, it is tried again until
+    // it can.
+    void saveRecord(Asset *asset, std::function<void(Asset *record, const QString &why)> then);
     void recordLater();
     // A failed file that the schedule may send again, pause the batch over or give up on.
     void notDelivered(Asset *asset, const QString &reason, std::optional<qint64> retryAfterMs);
@@ -335,6 +342,8 @@ private:
     int m_tries = 0;
     // The files on their way, by the number their POST was started under.
     QHash<quint64, QPointer<Asset>> m_inFlight;
+    // Records of the batch handed to the writer thread and not yet written.
+    int m_recordsBeingWritten = 0;
     quint64 m_lastPost = 0;
     // The end of the batch, asked for while files were still on their way.
     struct PendingEnd {

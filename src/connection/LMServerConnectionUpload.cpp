@@ -246,17 +246,13 @@ void LMServerConnection::uploadNextAsset(const QString &importStatusID)
         }
         if (!next)
             break;
-        if (!sendAsset(next, importStatusID))
-            return;
-        // Stopped while the file was announced: it goes, and no other starts.
-        if (haltUpload())
-            return;
+        sendAsset(next, importStatusID);
     }
     if (m_inFlight.isEmpty())
         endBatch();
 }
 
-bool LMServerConnection::sendAsset(Asset *asset, const QString &importStatusID)
+void LMServerConnection::sendAsset(Asset *asset, const QString &importStatusID)
 {
     m_tries = ++m_triesOf[asset];
     // Each file goes into its own category, with that category's path for the log.
@@ -268,16 +264,34 @@ bool LMServerConnection::sendAsset(Asset *asset, const QString &importStatusID)
     const QJsonObject members{{QStringLiteral("assetFileName"), asset->fileName()},
                               {QStringLiteral("category"), category},
                               {QStringLiteral("importStatusID"), importStatusID}};
-    // Nothing goes that could not be recorded first: a crash then leaves the record saying so.
-    QString why;
-    if (!recordSending(asset, &why)) {
-        endBatch(QStringLiteral("%1 was not sent, because its record could not be saved: %2")
-                     .arg(asset->fileName(), why),
-                 true);
-        return false;
-    }
+    // The file holds its place among those in flight while its record is written.
     const quint64 token = ++m_lastPost;
     m_inFlight.insert(token, asset);
+    // Nothing goes that could not be recorded first: a crash then leaves the record saying so.
+    recordSending(asset, [this, token, members](Asset *record, const QString &why) {
+        if (!record || !why.isEmpty() || haltUpload() || m_pendingEnd || isWaitingToRetry()) {
+            m_inFlight.remove(token);
+            if (record && !why.isEmpty()) {
+                endBatch(QStringLiteral("%1 was not sent, because its record could not be saved: %2")
+                             .arg(record->fileName(), why),
+                         true);
+                return;
+            }
+            // Stopped (or waiting) while its record was written: never announced, it stays queued
+            // and has not been tried.
+            if (record) {
+                --m_triesOf[record];
+                keepQueued(record);
+            }
+            uploadNextAsset(m_currentAssetImportID);
+            return;
+        }
+        postAsset(record, token, members);
+    });
+}
+
+void LMServerConnection::postAsset(Asset *asset, quint64 token, const QJsonObject &members)
+{
     // Every file of the batch is announced, also one that then cannot be read, so the count
     // the user follows never skips a number.
     QVariantMap announced = assetInfo(asset);
@@ -291,16 +305,16 @@ bool LMServerConnection::sendAsset(Asset *asset, const QString &importStatusID)
             info.insert(assetInfo(record));
         post(LMNotification::UploadProgress, info);
     };
-    sendRequest(requestUrl(QStringLiteral("/ra/categoryAssets.json"), true), "POST", {},
-                [this, record, token](const Reply &r) {
-                    m_inFlight.remove(token);
-                    // What went out, for the log's duplicate check.
-                    if (record && m_serverBookmark && !r.transportError && r.status >= 200 && r.status <= 299)
-                        record->setFingerprint(r.fileSize, r.contentHash, m_serverBookmark->serverKey());
-                    assetRequestFinished(record, r);
-                },
-                AssetPost{asset->filePath().value_or(QString()), members, progress});
-    return true;
+    sendRequest(
+        requestUrl(QStringLiteral("/ra/categoryAssets.json"), true), "POST", {},
+        [this, record, token](const Reply &r) {
+            m_inFlight.remove(token);
+            // What went out, for the log's duplicate check.
+            if (record && m_serverBookmark && !r.transportError && r.status >= 200 && r.status <= 299)
+                record->setFingerprint(r.fileSize, r.contentHash, m_serverBookmark->serverKey());
+            assetRequestFinished(record, r);
+        },
+        AssetPost{asset->filePath().value_or(QString()), members, progress});
 }
 
 void LMServerConnection::dispatchAsset(const std::shared_ptr<Outgoing> &request)
@@ -379,7 +393,12 @@ void LMServerConnection::assetRequestFinished(Asset *asset, const Reply &reply)
     m_tries = m_triesOf.value(asset);
     judgeAsset(asset, reply);
     // The batch was asked to end while this file was on its way.
-    if (m_uploading && m_pendingEnd && m_inFlight.isEmpty())
+    endWhenSettled();
+}
+
+void LMServerConnection::endWhenSettled()
+{
+    if (m_pendingEnd && m_inFlight.isEmpty() && m_recordsBeingWritten == 0)
         endBatch(m_pendingEnd->error, m_pendingEnd->storeFailure);
 }
 
@@ -555,17 +574,29 @@ void LMServerConnection::uploadedAsset(Asset *asset)
     m_currentImportQueue.removeOne(asset);
     asset->setUploadDateTime(QDateTime::currentDateTimeUtc());
     asset->setUploadState(Asset::UploadState::Waiting);
-    QVariantMap info = assetInfo(asset);
-    info.insert(LMUserInfoKey::InFlight, int(m_inFlight.size()));
-    QString why;
-    if (!saveRecord(asset, &why)) {
-        // Uploaded, so never sent again; but a batch that cannot record what it sends stops.
-        info.insert(LMUserInfoKey::NotRecorded, why);
+    // Written before the next file goes, so a crash mid-batch neither loses the log entry nor
+    // sends the file again; the written stamp is what the user is told of.
+    saveRecord(asset, [this](Asset *record, const QString &why) {
+        if (!record) {
+            uploadNextAsset(m_currentAssetImportID);
+            return;
+        }
+        QVariantMap info = assetInfo(record);
+        info.insert(LMUserInfoKey::InFlight, int(m_inFlight.size()));
+        if (!why.isEmpty()) {
+            // Uploaded, so never sent again; but a batch that cannot record what it sends stops.
+            info.insert(LMUserInfoKey::NotRecorded, why);
+            post(LMNotification::UploadedAsset, info);
+            endBatch(tr("Stopped: the upload of %1 could not be recorded: %2")
+                         .arg(record->fileName(), why),
+                     true);
+            return;
+        }
         post(LMNotification::UploadedAsset, info);
-        endBatch(tr("Stopped: the upload of %1 could not be recorded: %2").arg(asset->fileName(), why), true);
-        return;
-    }
-    post(LMNotification::UploadedAsset, info);
+        uploadNextAsset(m_currentAssetImportID);
+    });
+    // The next file's record is written after this stamp, and its POST waits for that: it may
+    // be picked now, which spares a batch of one file at a time a wait on the writer per file.
     uploadNextAsset(m_currentAssetImportID);
 }
 
@@ -589,8 +620,7 @@ void LMServerConnection::mayHaveArrived(Asset *asset, const QString &reason, con
     if (m_serverBookmark && reply.contentHash)
         asset->setFingerprint(reply.fileSize, reply.contentHash, m_serverBookmark->serverKey());
     // A record the store cannot take says "sending", which reads the same after a restart.
-    if (ObjectContext *context = contextOf(asset, m_managedObjectContext))
-        context->saveObjects({asset});
+    writeRecord(asset, {});
     QVariantMap info = assetInfo(asset);
     info.insert(LMUserInfoKey::Error, reason);
     info.insert(LMUserInfoKey::MayHaveArrived, true);
@@ -598,20 +628,45 @@ void LMServerConnection::mayHaveArrived(Asset *asset, const QString &reason, con
     post(LMNotification::UploadFailedAsset, info);
 }
 
-bool LMServerConnection::recordSending(Asset *asset, QString *why)
+void LMServerConnection::writeRecord(Asset *asset, std::function<void(Asset *, const QString &)> then)
+{
+    ObjectContext *context = contextOf(asset, m_managedObjectContext);
+    if (!context) {
+        if (then)
+            then(asset, {});
+        return;
+    }
+    // The batch ends only once the file has what it was told.
+    ++m_recordsBeingWritten;
+    QPointer<LMServerConnection> self(this);
+    QPointer<Asset> record(asset);
+    context->saveInBackground(
+        {asset}, [self, record, then = std::move(then)](bool saved, const QString &error) {
+            if (!self)
+                return;
+            --self->m_recordsBeingWritten;
+            if (then)
+                then(record, saved ? QString() : error.isEmpty() ? QStringLiteral("unknown error") : error);
+            self->endWhenSettled();
+        });
+}
+
+void LMServerConnection::recordSending(Asset *asset, std::function<void(Asset *, const QString &)> then)
 {
     const Asset::UploadState before = asset->uploadState();
     const QString beforeReason = asset->uploadStateReason();
     asset->setUploadState(Asset::UploadState::Sending);
     if (m_serverBookmark)
         asset->setServerKey(m_serverBookmark->serverKey());
-    ObjectContext *context = contextOf(asset, m_managedObjectContext);
-    if (!context || context->saveObjects({asset}, why))
-        return true;
-    asset->setUploadState(before, beforeReason);
-    qCWarning(lcConnection) << "not sending" << asset->fileName()
-                            << ": its record could not be saved:" << *why;
-    return false;
+    writeRecord(asset,
+                [this, before, beforeReason, then = std::move(then)](Asset *record, const QString &why) {
+                    if (record && !why.isEmpty()) {
+                        record->setUploadState(before, beforeReason);
+                        qCWarning(lcConnection) << "not sending" << record->fileName()
+                                                << ": its record could not be saved:" << why;
+                    }
+                    then(record, why);
+                });
 }
 
 void LMServerConnection::keepQueued(Asset *asset)
@@ -619,24 +674,23 @@ void LMServerConnection::keepQueued(Asset *asset)
     if (asset->uploadState() != Asset::UploadState::Sending)
         return;
     asset->setUploadState(Asset::UploadState::Waiting);
-    if (ObjectContext *context = contextOf(asset, m_managedObjectContext))
-        context->saveObjects({asset});
+    writeRecord(asset, {});
 }
 
-bool LMServerConnection::saveRecord(Asset *asset, QString *why)
+void LMServerConnection::saveRecord(Asset *asset, std::function<void(Asset *, const QString &)> then)
 {
-    // Saved at once, so a crash mid-batch neither loses the log entry nor sends the file again.
-    ObjectContext *context = contextOf(asset, m_managedObjectContext);
-    if (!context || context->saveObjects({asset}, why))
-        return true;
-    qCWarning(lcConnection) << "could not record the upload of" << asset->fileName() << ":" << *why;
-    m_unrecorded.append(asset);
-    if (!m_recordTimer) {
-        m_recordTimer = new QTimer(this);
-        connect(m_recordTimer, &QTimer::timeout, this, &LMServerConnection::recordLater);
-    }
-    m_recordTimer->start(std::max(m_retrySettings.firstWaitMs, 1));
-    return false;
+    writeRecord(asset, [this, then = std::move(then)](Asset *record, const QString &why) {
+        if (record && !why.isEmpty()) {
+            qCWarning(lcConnection) << "could not record the upload of" << record->fileName() << ":" << why;
+            m_unrecorded.append(record);
+            if (!m_recordTimer) {
+                m_recordTimer = new QTimer(this);
+                connect(m_recordTimer, &QTimer::timeout, this, &LMServerConnection::recordLater);
+            }
+            m_recordTimer->start(std::max(m_retrySettings.firstWaitMs, 1));
+        }
+        then(record, why);
+    });
 }
 
 void LMServerConnection::recordLater()
@@ -663,8 +717,9 @@ void LMServerConnection::endBatch(const QString &reason, bool failedStore)
 {
     if (m_retry)
         m_retry->cancelWait();
-    // Files on their way finish first, each judged and stamped on its own answer.
-    if (!m_inFlight.isEmpty()) {
+    // Files on their way finish first, each judged and stamped on its own answer, and their
+    // records written.
+    if (!m_inFlight.isEmpty() || m_recordsBeingWritten > 0) {
         if (!m_pendingEnd)
             m_pendingEnd = PendingEnd{reason, failedStore};
         return;

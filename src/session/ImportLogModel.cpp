@@ -83,6 +83,12 @@ void ImportLogModel::contextChanged(ManagedObject *record, const QString &key)
             return; // queue business
         if (key == Asset::kUploadDateTime && placeNewEntry(asset))
             return;
+        // What the log neither shows, searches nor sorts by (the state a stamp sets beside the
+        // time, a fingerprint): asking the store again for it cost a batch a query per file.
+        static const QStringList shown{Asset::kUploadDateTime, Asset::kFilePath, Asset::kCategoryPath,
+                                       Asset::kFileSize, Asset::kBookmark};
+        if (!key.isEmpty() && !shown.contains(key))
+            return;
     } else if (!key.isEmpty() && key != ServerBookmark::kBookmarkName) {
         return;
     }
@@ -107,20 +113,46 @@ bool ImportLogModel::placeNewEntry(Asset *asset)
 
 void ImportLogModel::placeArrivals()
 {
+    // Found against the rows as they are, then put in as one block per place: a burst of
+    // entries at the top is one insertion for the view, not one per file.
+    struct Placed {
+        int row;
+        LogRow entry;
+    };
+    QList<Placed> placed;
+    QSet<qint64> seen;
     bool counted = false;
     for (const QPointer<Asset> &asset : std::exchange(m_arriving, {})) {
-        if (!asset || asset->isPending())
+        if (!asset || asset->isPending() || seen.contains(asset->objectId()))
             continue;
+        seen.insert(asset->objectId());
         const LogRow entry = LogRow::of(asset, asset->objectId());
         if (m_query.matches(entry)) {
             const int row = placeOf(entry);
-            // Stamped twice, or already in an answer: it is in its place.
+            // Already in an answer: it is in its place.
             if (row < rowCount() && m_keys.at(row) == entry.key)
                 continue;
-            insertEntry(row, entry.key);
+            placed.append({row, entry});
         }
         ++m_total;
         counted = true;
+    }
+    std::stable_sort(placed.begin(), placed.end(), [this](const Placed &a, const Placed &b) {
+        return a.row != b.row ? a.row < b.row : m_query.before(a.entry, b.entry);
+    });
+    qsizetype shift = 0;
+    for (qsizetype i = 0; i < placed.size();) {
+        qsizetype end = i + 1;
+        while (end < placed.size() && placed.at(end).row == placed.at(i).row)
+            ++end;
+        const qsizetype first = placed.at(i).row + shift;
+        beginInsertRows({}, int(first), int(first + end - i - 1));
+        m_keys.insert(first, end - i, 0);
+        for (qsizetype k = i; k < end; ++k)
+            m_keys[first + k - i] = placed.at(k).entry.key;
+        endInsertRows();
+        shift += end - i;
+        i = end;
     }
     if (counted)
         emit countsChanged();

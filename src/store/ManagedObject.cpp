@@ -37,3 +37,12 @@ void ManagedObject::markSaved(qint64 objectId)
     m_inserted = false;
     m_lastSave = m_lastChange = ++s_changeClock;
 }
+
+void ManagedObject::markSavedAs(const QVariantMap &stored, quint64 changeClock)
+{
+    m_committed = stored;
+    if (m_lastChange == changeClock)
+        m_lastSave = m_lastChange = ++s_changeClock;
+    else
+        m_lastSave = changeClock;
+}

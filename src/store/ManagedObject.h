@@ -60,6 +60,9 @@ private:
     friend class StoreFile;
 
     void markSaved(qint64 objectId);
+    // Saved as it was when the change clock read changeClock: a change made since stays unsaved.
+    void markSavedAs(const QVariantMap &stored, quint64 changeClock);
+    [[nodiscard]] quint64 lastChange() const { return m_lastChange; }
     void markDeleted(bool deleted) { m_deleted = deleted; }
 
     QString m_entityName;

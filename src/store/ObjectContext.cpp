@@ -15,10 +15,28 @@ Q_DECLARE_LOGGING_CATEGORY(lcStore)
 
 ObjectContext::ObjectContext() = default;
 
-ObjectContext::ObjectContext(std::unique_ptr<StoreFile> store) : m_store(std::move(store)) {}
+ObjectContext::ObjectContext(std::unique_ptr<StoreFile> store) : m_store(std::move(store))
+{
+    if (m_store) {
+        m_store->setWrittenNotifier([this] {
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    takeWritten();
+                    finishBackgroundSaves();
+                },
+                Qt::QueuedConnection);
+        });
+    }
+}
 
 ObjectContext::~ObjectContext()
 {
+    // What was handed to the writer reaches the file before the process ends.
+    if (m_store) {
+        m_store->setWrittenNotifier({});
+        m_store->waitForWriter();
+    }
     // A cleared log that was saved is deleted before the process ends.
     if (m_logDeleter) {
         m_logDeleter->wait();
@@ -424,8 +442,111 @@ bool ObjectContext::saveObjects(const QList<ManagedObject *> &records, QString *
     return saveChanges(records, false, error);
 }
 
+namespace {
+StoreFile::Change changeOf(ManagedObject *record, const QStringList &changed)
+{
+    StoreFile::Change change{StoreFile::Change::Update, record, record->entityName(), record->objectId(),
+                             record->storedValues()};
+    if (record->isDeleted())
+        change.kind = StoreFile::Change::Delete;
+    else if (record->isInserted())
+        change.kind = StoreFile::Change::Insert;
+    if (auto *asset = qobject_cast<Asset *>(record))
+        change.bookmark = asset->bookmark();
+    if (change.kind == StoreFile::Change::Update)
+        change.changedKeys = changed;
+    change.values.remove(Asset::kBookmark);
+    return change;
+}
+} // namespace
+
+void ObjectContext::saveInBackground(const QList<ManagedObject *> &records,
+                                     std::function<void(bool, const QString &)> done)
+{
+    QList<ManagedObject *> targets;
+    bool atOnce = !m_store;
+    for (ManagedObject *record : records) {
+        if (!record || !record->hasChanges() || targets.contains(record))
+            continue;
+        auto *asset = qobject_cast<Asset *>(record);
+        // An insert's id, or a bookmark's, is wanted here before anything else can refer to it.
+        atOnce = atOnce || record->isInserted() || record->isDeleted() ||
+                 (asset && asset->bookmark() && asset->bookmark()->isInserted());
+        targets.append(record);
+    }
+    if (atOnce) {
+        QString error;
+        const bool saved = saveObjects(targets, &error);
+        queueFinished([done = std::move(done), saved, error] { done(saved, error); });
+        return;
+    }
+    // Even with nothing to write the answer waits its turn behind the saves before it.
+    BackgroundSave save{0, {}, {}, {}, std::move(done)};
+    QList<StoreFile::Change> changes;
+    for (ManagedObject *record : std::as_const(targets)) {
+        changes.append(changeOf(record, changedKeys(record)));
+        save.records.append(record);
+        save.stored.append(record->storedValues());
+        save.clocks.append(record->lastChange());
+    }
+    save.ticket = m_store->writeInBackground(changes, [](ManagedObject *r) { return r->objectId(); });
+    m_backgroundSaves.append(std::move(save));
+}
+
+void ObjectContext::takeWritten()
+{
+    if (!m_store)
+        return;
+    bool saved = false;
+    for (const StoreFile::Written &written : m_store->takeWritten()) {
+        while (!m_backgroundSaves.isEmpty() && m_backgroundSaves.constFirst().ticket <= written.ticket) {
+            BackgroundSave save = m_backgroundSaves.takeFirst();
+            const bool ok = save.ticket == written.ticket && written.ok;
+            if (ok) {
+                for (qsizetype i = 0; i < save.records.size(); ++i) {
+                    if (ManagedObject *record = save.records.at(i))
+                        record->markSavedAs(save.stored.at(i), save.clocks.at(i));
+                }
+                saved = saved || !save.records.isEmpty();
+            } else {
+                qCWarning(lcStore) << "save failed:" << written.error;
+            }
+            m_finishedSaves.append(
+                [done = std::move(save.done), ok, error = written.error] { done(ok, error); });
+        }
+    }
+    if (saved)
+        emit didSave();
+}
+
+void ObjectContext::queueFinished(std::function<void()> done)
+{
+    m_finishedSaves.append(std::move(done));
+    if (m_finishScheduled)
+        return;
+    m_finishScheduled = true;
+    QMetaObject::invokeMethod(this, &ObjectContext::finishBackgroundSaves, Qt::QueuedConnection);
+}
+
+void ObjectContext::finishBackgroundSaves()
+{
+    m_finishScheduled = false;
+    // In the order the saves were asked for; one may ask for the next.
+    while (!m_finishedSaves.isEmpty())
+        m_finishedSaves.takeFirst()();
+}
+
 bool ObjectContext::saveChanges(const QList<ManagedObject *> &records, bool withCleared, QString *error)
 {
+    // What the writer thread has done counts first, so nothing it wrote is written again.
+    if (m_store && !m_backgroundSaves.isEmpty()) {
+        m_store->waitForWriter();
+        takeWritten();
+        if (!m_finishedSaves.isEmpty() && !m_finishScheduled) {
+            m_finishScheduled = true;
+            QMetaObject::invokeMethod(this, &ObjectContext::finishBackgroundSaves, Qt::QueuedConnection);
+        }
+    }
     QList<ManagedObject *> targets;
     QSet<ManagedObject *> seen;
     auto include = [&](ManagedObject *record) {
@@ -466,19 +587,10 @@ bool ObjectContext::saveChanges(const QList<ManagedObject *> &records, bool with
     QList<StoreFile::Change> changes;
     QList<ManagedObject *> insertedRecords;
     for (ManagedObject *record : std::as_const(targets)) {
-        StoreFile::Change change{StoreFile::Change::Update, record, record->objectId(), record->storedValues()};
-        if (record->isDeleted()) {
-            change.kind = StoreFile::Change::Delete;
-        } else if (record->isInserted()) {
-            change.kind = StoreFile::Change::Insert;
+        const bool update = !record->isDeleted() && !record->isInserted();
+        changes.append(changeOf(record, update ? changedKeys(record) : QStringList()));
+        if (changes.constLast().kind == StoreFile::Change::Insert)
             insertedRecords.append(record);
-        }
-        if (auto *asset = qobject_cast<Asset *>(record))
-            change.bookmark = asset->bookmark();
-        if (change.kind == StoreFile::Change::Update)
-            change.changedKeys = changedKeys(record);
-        change.values.remove(Asset::kBookmark);
-        changes.append(change);
     }
     QString reason;
     // The mark goes in with the save, so what it covers stays hidden whenever its deletion ends.

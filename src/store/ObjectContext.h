@@ -93,6 +93,13 @@ public:
     bool save(QString *error = nullptr);
     // Saves only these records' changes (and any unsaved record they refer to).
     bool saveObjects(const QList<ManagedObject *> &records, QString *error = nullptr);
+    // Saves these records' changes on the store's writer thread, so the caller's thread never
+    // waits on the disk: every save, this kind or the other, reaches the file in the order asked,
+    // each committed before the next. done runs on this thread, never inside this call, once
+    // the file has them (or could not take them); the records count as saved from then on. A
+    // record never saved, or deleted, is saved at once, as saveObjects does.
+    void saveInBackground(const QList<ManagedObject *> &records,
+                          std::function<void(bool saved, const QString &error)> done);
 
     // Bound editors register how to commit a field still being edited.
     void addEditor(QObject *editor, std::function<bool()> commit);
@@ -115,6 +122,10 @@ private:
     // The fields changed since the record was last saved.
     [[nodiscard]] static QStringList changedKeys(const ManagedObject *record);
     bool saveChanges(const QList<ManagedObject *> &records, bool withCleared, QString *error);
+    // Applies what the writer thread finished; the callers hear of it in a turn of their own.
+    void takeWritten();
+    void finishBackgroundSaves();
+    void queueFinished(std::function<void()> done);
     void registerId(ManagedObject *record);
     void deleteClearedLog();
     // Deletes what m_deletingLog covers on a worker thread.
@@ -140,5 +151,16 @@ private:
     QHash<const Asset *, qint64> m_logKeys;
     qint64 m_nextLogKey = -1;
     QHash<QObject *, std::function<bool()>> m_editors;
+    // Saves on the writer thread, oldest first, with the records as they were handed over.
+    struct BackgroundSave {
+        quint64 ticket;
+        QList<QPointer<ManagedObject>> records;
+        QList<QVariantMap> stored;
+        QList<quint64> clocks;
+        std::function<void(bool, const QString &)> done;
+    };
+    QList<BackgroundSave> m_backgroundSaves;
+    QList<std::function<void()>> m_finishedSaves;
+    bool m_finishScheduled = false;
     UndoManager m_undoManager;
 };

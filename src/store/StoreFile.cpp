@@ -122,6 +122,7 @@ QString StoreFile::jsonList(const QList<qint64> &numbers)
 
 StoreFile::~StoreFile()
 {
+    stopWriter();
     finishCheckpoint();
     // Statements go before the connection they were prepared on.
     m_statements.clear();
@@ -142,14 +143,19 @@ void StoreFile::closeConnection(const QString &name)
 
 QString StoreFile::reasonFor(const QSqlError &error) const
 {
+    return reasonFor(error, m_path, &m_lastFailure);
+}
+
+QString StoreFile::reasonFor(const QSqlError &error, const QString &path, Failure *failure)
+{
     // SQLite's own words ("database is locked Unable to fetch row") tell a user nothing.
     if (isBusy(error)) {
-        m_lastFailure = Failure::InUse;
-        return QStringLiteral("The data store is in use by another program: %1").arg(m_path);
+        *failure = Failure::InUse;
+        return QStringLiteral("The data store is in use by another program: %1").arg(path);
     }
-    m_lastFailure = isUnwritable(error) ? Failure::Unwritable : Failure::Other;
-    if (m_lastFailure == Failure::Unwritable)
-        return QStringLiteral("The data store %1 cannot be written: %2").arg(m_path, error.text());
+    *failure = isUnwritable(error) ? Failure::Unwritable : Failure::Other;
+    if (*failure == Failure::Unwritable)
+        return QStringLiteral("The data store %1 cannot be written: %2").arg(path, error.text());
     return error.text();
 }
 
@@ -166,15 +172,21 @@ bool StoreFile::exec(const QString &sql, QString *error)
 
 QSqlQuery *StoreFile::statement(const QString &sql, QString *error)
 {
-    auto it = m_statements.find(sql);
-    if (it == m_statements.end()) {
-        QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+    Link link{m_connectionName, &m_statements, &m_lastFailure};
+    return statementOn(link, m_path, sql, error);
+}
+
+QSqlQuery *StoreFile::statementOn(Link &link, const QString &path, const QString &sql, QString *error)
+{
+    auto it = link.statements->find(sql);
+    if (it == link.statements->end()) {
+        QSqlQuery query(QSqlDatabase::database(link.name, false));
         if (!query.prepare(sql)) {
             if (error)
-                *error = reasonFor(query.lastError());
+                *error = reasonFor(query.lastError(), path, link.failure);
             return nullptr;
         }
-        it = m_statements.emplace(sql, std::move(query)).first;
+        it = link.statements->emplace(sql, std::move(query)).first;
     }
     return &it->second;
 }
@@ -571,13 +583,133 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
             *error = m_injectedFailure;
         return std::nullopt;
     }
-    QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+    // Whatever the writer thread still has goes first.
+    waitForWriter();
+    Link link{m_connectionName, &m_statements, &m_lastFailure};
+    auto ids = writeOn(link, m_path, changes, idOfSaved, error);
+    if (ids)
+        checkpointWhenDue();
+    return ids;
+}
+
+quint64 StoreFile::writeInBackground(const QList<Change> &changes,
+                                     const std::function<qint64(ManagedObject *)> &idOfSaved)
+{
+    Job job{0, changes, {}, m_injectedFailure};
+    for (const Change &change : changes) {
+        if (change.bookmark)
+            job.ids.insert(change.bookmark, idOfSaved(change.bookmark));
+    }
+    std::lock_guard lock(m_writerMutex);
+    job.ticket = ++m_lastTicket;
+    const quint64 ticket = job.ticket;
+    m_jobs.push_back(std::move(job));
+    if (!m_writer.joinable())
+        m_writer = std::thread([this] { runWriter(); });
+    m_writerWake.notify_one();
+    return ticket;
+}
+
+void StoreFile::runWriter()
+{
+    const QString name =
+        QStringLiteral("lumaro-writer-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    std::unordered_map<QString, QSqlQuery> statements;
+    Failure failure = Failure::None;
+    Link link{name, &statements, &failure};
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(m_path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        if (db.open()) {
+            // The same settings as the main connection; the journal mode is the file's own.
+            for (const char *pragma : {"PRAGMA synchronous=NORMAL", "PRAGMA wal_autocheckpoint=0",
+                                       "PRAGMA secure_delete=ON", "PRAGMA foreign_keys=ON"})
+                QSqlQuery(db).exec(QLatin1String(pragma));
+        }
+    }
+    std::unique_lock lock(m_writerMutex);
+    for (;;) {
+        m_writerWake.wait(lock, [this] { return m_stopWriter || !m_jobs.empty(); });
+        if (m_jobs.empty())
+            break;
+        Job job = std::move(m_jobs.front());
+        m_jobs.pop_front();
+        lock.unlock();
+        Written written{job.ticket, false, job.failure};
+        if (written.error.isEmpty()) {
+            const QHash<ManagedObject *, qint64> &ids = job.ids;
+            written.ok = writeOn(
+                             link, m_path, job.changes, [&ids](ManagedObject *r) { return ids.value(r); },
+                             &written.error)
+                             .has_value();
+        }
+        // The main thread takes this lock too: nothing slow is done while holding it, so a
+        // writer that loses its processor inside it holds nobody up for long.
+        lock.lock();
+        const bool first = m_written.isEmpty();
+        m_written.append(written);
+        const std::function<void()> notify = first ? m_notifyWritten : nullptr;
+        lock.unlock();
+        // Once per batch of results not yet taken.
+        if (notify)
+            notify();
+        lock.lock();
+        // Done only now, so whoever waits for the writer knows nothing is still being told.
+        m_doneTicket = job.ticket;
+        m_writerIdle.notify_all();
+    }
+    lock.unlock();
+    statements.clear();
+    closeConnection(name);
+}
+
+void StoreFile::setWrittenNotifier(std::function<void()> notify)
+{
+    std::lock_guard lock(m_writerMutex);
+    m_notifyWritten = std::move(notify);
+}
+
+QList<StoreFile::Written> StoreFile::takeWritten()
+{
+    QList<Written> written;
+    {
+        std::lock_guard lock(m_writerMutex);
+        written = std::exchange(m_written, {});
+    }
+    if (!written.isEmpty())
+        checkpointWhenDue();
+    return written;
+}
+
+void StoreFile::waitForWriter()
+{
+    std::unique_lock lock(m_writerMutex);
+    m_writerIdle.wait(lock, [this] { return m_doneTicket == m_lastTicket; });
+}
+
+void StoreFile::stopWriter()
+{
+    {
+        std::lock_guard lock(m_writerMutex);
+        m_stopWriter = true;
+        m_writerWake.notify_one();
+    }
+    if (m_writer.joinable())
+        m_writer.join();
+}
+
+std::optional<QList<qint64>> StoreFile::writeOn(Link &link, const QString &path, const QList<Change> &changes,
+                                                const std::function<qint64(ManagedObject *)> &idOfSaved,
+                                                QString *error)
+{
+    QSqlDatabase db = QSqlDatabase::database(link.name, false);
     // One statement is a transaction of its own; the common case of a record stamped after its
     // upload then costs one prepared UPDATE.
     const bool transaction = changes.size() + (cleared ? 1 : 0) > 1;
     if (transaction && !db.transaction()) {
         if (error)
-            *error = reasonFor(db.lastError());
+            *error = reasonFor(db.lastError(), path, link.failure);
         return std::nullopt;
     }
     // Ids given inside this transaction; they only become the records' own after commit.
@@ -593,18 +725,19 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
     const QString bookmarkKey = QStringLiteral("bookmark");
 
     for (const Change &change : changes) {
-        const bool isAsset = change.record->entityName() == Asset::EntityName;
+        const bool isAsset = change.entity == Asset::EntityName;
         const QString table = isAsset ? QStringLiteral("Asset") : QStringLiteral("ServerBookmark");
         QString reason;
         if (change.kind == Change::Delete) {
-            QSqlQuery *query = statement(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(table), &reason);
+            QSqlQuery *query =
+                statementOn(link, path, QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(table), &reason);
             if (!query)
                 return fail(reason);
             query->bindValue(0, change.id);
             const bool done = query->exec();
             query->finish();
             if (!done)
-                return fail(reasonFor(query->lastError()));
+                return fail(reasonFor(query->lastError(), path, link.failure));
             continue;
         }
         const bool all = change.kind == Change::Insert || change.changedKeys.isEmpty();
@@ -649,7 +782,7 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
             sql = QStringLiteral("UPDATE %1 SET %2 WHERE id = ?").arg(table, sets.join(QStringLiteral(", ")));
             values << change.id;
         }
-        QSqlQuery *query = statement(sql, &reason);
+        QSqlQuery *query = statementOn(link, path, sql, &reason);
         if (!query)
             return fail(reason);
         for (int i = 0; i < values.size(); ++i)
@@ -658,7 +791,7 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
         const QVariant id = done && change.kind == Change::Insert ? query->lastInsertId() : QVariant();
         query->finish();
         if (!done)
-            return fail(reasonFor(query->lastError()));
+            return fail(reasonFor(query->lastError(), path, link.failure));
         if (change.kind == Change::Insert) {
             newIds.insert(change.record, id.toLongLong());
             inserted.append(id.toLongLong());
@@ -680,7 +813,6 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
             return fail(reasonFor(query->lastError()));
     }
     if (transaction && !db.commit())
-        return fail(reasonFor(db.lastError()));
-    checkpointWhenDue();
+        return fail(reasonFor(db.lastError(), path, link.failure));
     return inserted;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -8,7 +9,10 @@
 #include <QVariantMap>
 
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <unordered_map>
@@ -66,7 +70,8 @@ public:
 
     struct Change {
         enum Kind { Insert, Update, Delete } kind;
-        ManagedObject *record;
+        ManagedObject *record; // the writer thread only uses it as a key
+        QString entity;
         qint64 id;             // for updates and deletes
         QVariantMap values;
         ManagedObject *bookmark = nullptr; // assets: the related record, resolved to its id here
@@ -80,6 +85,26 @@ public:
     [[nodiscard]] std::optional<QList<qint64>> write(const QList<Change> &changes,
                                                      const std::function<qint64(ManagedObject *)> &idOfSaved,
                                                      QString *error, const LogClear *cleared = nullptr);
+
+    // Hands updates and deletions of saved records to the writer thread, which runs them on a
+    // connection of its own, one after another in the order given, each committed before the
+    // next starts; bookmarks must already have their ids (idOfSaved is asked here). Returns a
+    // ticket; the result is in takeWritten() once notify() has been called from the writer.
+    quint64 writeInBackground(const QList<Change> &changes,
+                              const std::function<qint64(ManagedObject *)> &idOfSaved);
+    struct Written {
+        quint64 ticket = 0;
+        bool ok = false;
+        QString error;
+    };
+    // The results of background writes finished since the last call, in ticket order; starts a
+    // checkpoint when the journal has grown.
+    [[nodiscard]] QList<Written> takeWritten();
+    // Blocks until every background write handed over so far is committed or has failed.
+    void waitForWriter();
+    // Called on the writer thread when results wait to be taken (so it must only post): tells
+    // the reader of takeWritten() there is something to take.
+    void setWrittenNotifier(std::function<void()> notify);
 
     // Folds the write-ahead journal into the file and empties it, so values since cleared
     // (a password moved to the keyring) leave no copy in the journal.
@@ -97,6 +122,21 @@ public:
     void setFailureForTesting(const QString &reason) { m_injectedFailure = reason; }
 
 private:
+    // One SQLite connection's prepared statements and last failure.
+    struct Link {
+        QString name;
+        std::unordered_map<QString, QSqlQuery> *statements;
+        Failure *failure;
+    };
+    [[nodiscard]] static std::optional<QList<qint64>>
+    writeOn(Link &link, const QString &path, const QList<Change> &changes,
+            const std::function<qint64(ManagedObject *)> &idOfSaved, QString *error);
+    [[nodiscard]] static QSqlQuery *statementOn(Link &link, const QString &path, const QString &sql,
+                                                QString *error);
+    [[nodiscard]] static QString reasonFor(const QSqlError &error, const QString &path, Failure *failure);
+    void runWriter();
+    void stopWriter();
+
     [[nodiscard]] std::optional<QList<Row>> loadRows(bool assets, const QString &where,
                                                      const QVariantList &binds, QString *error) const;
     bool migrate(QString *error);
@@ -118,4 +158,22 @@ private:
     mutable Failure m_lastFailure = Failure::None;
     std::thread m_checkpointer;
     std::atomic<bool> m_checkpointing{false};
+
+    // The writer thread and its queue.
+    struct Job {
+        quint64 ticket;
+        QList<Change> changes;
+        QHash<ManagedObject *, qint64> ids; // bookmark ids, resolved on the caller's thread
+        QString failure;                    // injected for tests
+    };
+    std::thread m_writer;
+    std::mutex m_writerMutex;
+    std::condition_variable m_writerWake;
+    std::condition_variable m_writerIdle;
+    std::deque<Job> m_jobs;
+    QList<Written> m_written;
+    quint64 m_lastTicket = 0;
+    quint64 m_doneTicket = 0;
+    bool m_stopWriter = false;
+    std::function<void()> m_notifyWritten;
 };

@@ -206,6 +206,29 @@ void TestStore::failedSaveKeepsChangesAndSaveObjectsWritesOnlyThose()
         QVERIFY(!asset->hasChanges());
         QVERIFY(!owner->hasChanges());
         QVERIFY(kept->hasChanges());
+
+        // Saves on the writer thread are heard after the call, in the order asked; a refused one
+        // keeps its change, and a save at once comes after those handed over before it.
+        QStringList heard;
+        auto hear = [&heard](const QString &name) {
+            return [&heard, name](bool saved, const QString &error) { heard << (saved ? name : error); };
+        };
+        for (const QString &path :
+             {QStringLiteral("/first"), QStringLiteral("/second"), QStringLiteral("/refused")}) {
+            context->storeFile()->setFailureForTesting(path == "/refused" ? QStringLiteral("disk full")
+                                                                          : QString());
+            asset->setCategoryPath(path);
+            context->saveInBackground({asset}, hear(path));
+        }
+        context->storeFile()->setFailureForTesting({});
+        QVERIFY(heard.isEmpty());
+        QTRY_COMPARE(heard, (QStringList{"/first", "/second", "disk full"}));
+        QVERIFY(asset->hasChanges());
+        context->saveInBackground({asset}, hear("/refused"));
+        asset->setCategoryPath(QStringLiteral("/at once"));
+        QVERIFY(context->saveObjects({asset}));
+        QTRY_COMPARE(heard.size(), 4);
+        QVERIFY(!asset->hasChanges());
     }
     auto context = openStore(folder);
     const auto bookmarks = context->fetchAllBookmarks();
@@ -214,6 +237,8 @@ void TestStore::failedSaveKeepsChangesAndSaveObjectsWritesOnlyThose()
     QCOMPARE(bookmarks.at(0)->bookmarkName(), std::optional(QStringLiteral("kept")));
     QCOMPARE(bookmarks.at(1)->bookmarkName(), std::optional(QStringLiteral("added")));
     QCOMPARE(context->fetchPendingAssets(bookmarks.at(2)).size(), 1);
+    QCOMPARE(context->fetchPendingAssets(bookmarks.at(2)).at(0)->categoryPath(),
+             std::optional(QStringLiteral("/at once")));
 }
 
 void TestStore::openingFailuresSayWhatHappened_data()
