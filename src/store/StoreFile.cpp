@@ -586,7 +586,7 @@ std::optional<QList<qint64>> StoreFile::write(const QList<Change> &changes,
     // Whatever the writer thread still has goes first.
     waitForWriter();
     Link link{m_connectionName, &m_statements, &m_lastFailure};
-    auto ids = writeOn(link, m_path, changes, idOfSaved, error);
+    auto ids = writeOn(link, m_path, changes, idOfSaved, error, cleared);
     if (ids)
         checkpointWhenDue();
     return ids;
@@ -701,7 +701,7 @@ void StoreFile::stopWriter()
 
 std::optional<QList<qint64>> StoreFile::writeOn(Link &link, const QString &path, const QList<Change> &changes,
                                                 const std::function<qint64(ManagedObject *)> &idOfSaved,
-                                                QString *error)
+                                                QString *error, const LogClear *cleared)
 {
     QSqlDatabase db = QSqlDatabase::database(link.name, false);
     // One statement is a transaction of its own; the common case of a record stamped after its
@@ -799,9 +799,10 @@ std::optional<QList<qint64>> StoreFile::writeOn(Link &link, const QString &path,
     }
     if (cleared) {
         QString reason;
-        QSqlQuery *query = statement(QStringLiteral("INSERT OR REPLACE INTO ClearedLog (id, lastId, lastUploadMs, "
-                                                    "pending) VALUES (1, ?, ?, ?)"),
-                                     &reason);
+        QSqlQuery *query = statementOn(link, path,
+                                       QStringLiteral("INSERT OR REPLACE INTO ClearedLog (id, lastId, lastUploadMs, "
+                                                      "pending) VALUES (1, ?, ?, ?)"),
+                                       &reason);
         if (!query)
             return fail(reason);
         query->bindValue(0, cleared->lastId);
@@ -810,7 +811,7 @@ std::optional<QList<qint64>> StoreFile::writeOn(Link &link, const QString &path,
         const bool done = query->exec();
         query->finish();
         if (!done)
-            return fail(reasonFor(query->lastError()));
+            return fail(reasonFor(query->lastError(), path, link.failure));
     }
     if (transaction && !db.commit())
         return fail(reasonFor(db.lastError(), path, link.failure));

@@ -130,7 +130,8 @@ private:
     };
     [[nodiscard]] static std::optional<QList<qint64>>
     writeOn(Link &link, const QString &path, const QList<Change> &changes,
-            const std::function<qint64(ManagedObject *)> &idOfSaved, QString *error);
+            const std::function<qint64(ManagedObject *)> &idOfSaved, QString *error,
+            const LogClear *cleared = nullptr);
     [[nodiscard]] static QSqlQuery *statementOn(Link &link, const QString &path, const QString &sql,
                                                 QString *error);
     [[nodiscard]] static QString reasonFor(const QSqlError &error, const QString &path, Failure *failure);

@@ -868,8 +868,8 @@ private slots:
         const QString card = root + QStringLiteral("/card");
         writeFile(card + QStringLiteral("/.DS_Store"), "hidden, and left out without a word");
         // Left out, each with why (every kind and its reason: tst_addedfiles).
-        for (const QString &pipe : {"/pipe 1", "/pipe 2", "/pipe 3"})
-            QVERIFY(mkfifo(QFile::encodeName(card + pipe).constData(), 0600) == 0);
+        for (const char *pipe : {"/pipe 1", "/pipe 2", "/pipe 3"})
+            QVERIFY(mkfifo(QFile::encodeName(card + QLatin1String(pipe)).constData(), 0600) == 0);
         s.upload()->AddAssetsToImportQueue(fileUrls({root + QStringLiteral("/loose.jpg"), card}));
         // What was left out is said at once, the whole list a click away.
         const QStringList notAdded = s.upload()->notAddedItems();
