@@ -63,7 +63,7 @@
     </message>
     <message>
         <location line="+73"/>
-        <location line="+80"/>
+        <location line="+84"/>
         <source>Could not save changes</source>
         <translation>Die Änderungen konnten nicht gespeichert werden</translation>
     </message>
@@ -554,7 +554,7 @@
 <context>
     <name>ImportLogModel</name>
     <message>
-        <location filename="../src/session/ImportLogModel.cpp" line="+442"/>
+        <location filename="../src/session/ImportLogModel.cpp" line="+478"/>
         <source>%1 bytes</source>
         <translation>%1 Byte</translation>
     </message>
@@ -596,7 +596,7 @@
 <context>
     <name>LMBookmarkAdvancedViewController</name>
     <message>
-        <location filename="../src/bookmarks/LMBookmarkAdvancedViewController.cpp" line="+44"/>
+        <location filename="../src/bookmarks/LMBookmarkAdvancedViewController.cpp" line="+38"/>
         <source>Advanced connection settings</source>
         <translation>Erweiterte Verbindungseinstellungen</translation>
     </message>
@@ -690,7 +690,7 @@
 <context>
     <name>LMBookmarkEditViewController</name>
     <message>
-        <location filename="../src/bookmarks/LMBookmarkEditViewController.cpp" line="+71"/>
+        <location filename="../src/bookmarks/LMBookmarkEditViewController.cpp" line="+70"/>
         <source>New server bookmark</source>
         <translation>Neues Server-Lesezeichen</translation>
     </message>
@@ -805,7 +805,7 @@
         <translation>Das Lesezeichen konnte nicht gespeichert werden.</translation>
     </message>
     <message>
-        <location line="+43"/>
+        <location line="+42"/>
         <source>“%1” cannot be deleted while its session window is open.</source>
         <translation>„%1“ kann nicht gelöscht werden, solange sein Sitzungsfenster geöffnet ist.</translation>
     </message>
@@ -830,7 +830,7 @@ Das Lesezeichen ist aus der Liste verschwunden und wird beim nächsten erfolgrei
 <context>
     <name>LMBookmarksViewController</name>
     <message>
-        <location filename="../src/bookmarks/LMBookmarksViewController.cpp" line="+48"/>
+        <location filename="../src/bookmarks/LMBookmarksViewController.cpp" line="+54"/>
         <source>Bookmarks</source>
         <translation>Lesezeichen</translation>
     </message>
@@ -860,7 +860,7 @@ Wählen Sie „Neu“, um den Server hinzuzufügen, auf den Sie hochladen.</tran
 <context>
     <name>LMBookmarksWindowController</name>
     <message>
-        <location filename="../src/bookmarks/LMBookmarksWindowController.cpp" line="+25"/>
+        <location filename="../src/bookmarks/LMBookmarksWindowController.cpp" line="+24"/>
         <source>Connect</source>
         <extracomment>Tool bar buttons, acting on the selected bookmark (Connect, Edit) or adding one (New)</extracomment>
         <translation>Verbinden</translation>
@@ -891,7 +891,7 @@ Wählen Sie „Neu“, um den Server hinzuzufügen, auf den Sie hochladen.</tran
         <translation>Ein Server-Lesezeichen hinzufügen</translation>
     </message>
     <message>
-        <location line="+72"/>
+        <location line="+82"/>
         <source>%1 Meanwhile passwords stay in the application&apos;s own data file.</source>
         <translation>%1 Bis dahin bleiben Passwörter in der eigenen Datendatei der Anwendung.</translation>
     </message>
@@ -911,7 +911,7 @@ Wählen Sie „Neu“, um den Server hinzuzufügen, auf den Sie hochladen.</tran
         <translation>Lesezeichen</translation>
     </message>
     <message>
-        <location line="+109"/>
+        <location line="+107"/>
         <source>Local Testing</source>
         <extracomment>The name a new server bookmark starts with</extracomment>
         <translation>Lokaler Test</translation>
@@ -1142,7 +1142,7 @@ Wählen Sie „Neu“, um den Server hinzuzufügen, auf den Sie hochladen.</tran
         <translation>Keine Kategorie ist gewählt.</translation>
     </message>
     <message>
-        <location line="+205"/>
+        <location line="+224"/>
         <source>Stopped before the server answered.</source>
         <translation>Angehalten, bevor der Server antwortete.</translation>
     </message>
@@ -1159,7 +1159,7 @@ Wählen Sie „Neu“, um den Server hinzuzufügen, auf den Sie hochladen.</tran
         <translation>Nach %1 Minuten ohne Verbindung zum Server aufgegeben: %2</translation>
     </message>
     <message>
-        <location line="+39"/>
+        <location line="+45"/>
         <source>Stopped: the upload of %1 could not be recorded: %2</source>
         <translation>Angehalten: Das Hochladen von %1 konnte nicht verzeichnet werden: %2</translation>
     </message>
@@ -1241,7 +1241,7 @@ Wählen Sie „Neu“, um den Server hinzuzufügen, auf den Sie hochladen.</tran
 <context>
     <name>LMSessionInitialViewController</name>
     <message>
-        <location filename="../src/session/LMSessionInitialViewController.cpp" line="+26"/>
+        <location filename="../src/session/LMSessionInitialViewController.cpp" line="+25"/>
         <source>This doesn&apos;t seem to be a Lumaro server. Please check its address.</source>
         <translation>Dies scheint kein Lumaro-Server zu sein. Bitte prüfen Sie seine Adresse.</translation>
     </message>
@@ -1261,7 +1261,7 @@ Wählen Sie „Neu“, um den Server hinzuzufügen, auf den Sie hochladen.</tran
         <translation>Verbindung wird aufgebaut</translation>
     </message>
     <message>
-        <location line="+51"/>
+        <location line="+48"/>
         <source>Connecting to %1</source>
         <translation>Verbindung zu %1 wird aufgebaut</translation>
     </message>
@@ -1305,7 +1305,7 @@ Wählen Sie „Neu“, um den Server hinzuzufügen, auf den Sie hochladen.</tran
 <context>
     <name>LMSessionUploadViewController</name>
     <message>
-        <location filename="../src/session/LMSessionUploadViewController.cpp" line="+183"/>
+        <location filename="../src/session/LMSessionUploadViewController.cpp" line="+182"/>
         <source>Files cannot be queued: the local store is not available.</source>
         <translation>Dateien können nicht eingereiht werden: Der lokale Speicher ist nicht verfügbar.</translation>
     </message>

@@ -121,7 +121,7 @@
 <context>
     <name>LMSessionUploadViewController</name>
     <message numerus="yes">
-        <location filename="../src/session/LMSessionUploadViewController.cpp" line="+270"/>
+        <location filename="../src/session/LMSessionUploadViewController.cpp" line="+269"/>
         <source>%Ln files were in the queue already.</source>
         <translation>
             <numerusform>%Ln file was in the queue already.</numerusform>

@@ -63,7 +63,7 @@
     </message>
     <message>
         <location line="+73"/>
-        <location line="+80"/>
+        <location line="+84"/>
         <source>Could not save changes</source>
         <translation>Les modifications n&apos;ont pas pu être enregistrées</translation>
     </message>
@@ -554,7 +554,7 @@
 <context>
     <name>ImportLogModel</name>
     <message>
-        <location filename="../src/session/ImportLogModel.cpp" line="+442"/>
+        <location filename="../src/session/ImportLogModel.cpp" line="+478"/>
         <source>%1 bytes</source>
         <translation>%1 octets</translation>
     </message>
@@ -596,7 +596,7 @@
 <context>
     <name>LMBookmarkAdvancedViewController</name>
     <message>
-        <location filename="../src/bookmarks/LMBookmarkAdvancedViewController.cpp" line="+44"/>
+        <location filename="../src/bookmarks/LMBookmarkAdvancedViewController.cpp" line="+38"/>
         <source>Advanced connection settings</source>
         <translation>Paramètres de connexion avancés</translation>
     </message>
@@ -690,7 +690,7 @@
 <context>
     <name>LMBookmarkEditViewController</name>
     <message>
-        <location filename="../src/bookmarks/LMBookmarkEditViewController.cpp" line="+71"/>
+        <location filename="../src/bookmarks/LMBookmarkEditViewController.cpp" line="+70"/>
         <source>New server bookmark</source>
         <translation>Nouveau signet de serveur</translation>
     </message>
@@ -805,7 +805,7 @@
         <translation>Le signet n&apos;a pas pu être enregistré.</translation>
     </message>
     <message>
-        <location line="+43"/>
+        <location line="+42"/>
         <source>“%1” cannot be deleted while its session window is open.</source>
         <translation>«&#xa0;%1&#xa0;» ne peut pas être supprimé tant que sa fenêtre de session est ouverte.</translation>
     </message>
@@ -830,7 +830,7 @@ Le signet a disparu de la liste et sera retiré des données enregistrées au pr
 <context>
     <name>LMBookmarksViewController</name>
     <message>
-        <location filename="../src/bookmarks/LMBookmarksViewController.cpp" line="+48"/>
+        <location filename="../src/bookmarks/LMBookmarksViewController.cpp" line="+54"/>
         <source>Bookmarks</source>
         <translation>Signets</translation>
     </message>
@@ -860,7 +860,7 @@ Choisissez «&#xa0;Nouveau&#xa0;» pour ajouter le serveur vers lequel vous tél
 <context>
     <name>LMBookmarksWindowController</name>
     <message>
-        <location filename="../src/bookmarks/LMBookmarksWindowController.cpp" line="+25"/>
+        <location filename="../src/bookmarks/LMBookmarksWindowController.cpp" line="+24"/>
         <source>Connect</source>
         <extracomment>Tool bar buttons, acting on the selected bookmark (Connect, Edit) or adding one (New)</extracomment>
         <translation>Connecter</translation>
@@ -891,7 +891,7 @@ Choisissez «&#xa0;Nouveau&#xa0;» pour ajouter le serveur vers lequel vous tél
         <translation>Ajouter un signet de serveur</translation>
     </message>
     <message>
-        <location line="+72"/>
+        <location line="+82"/>
         <source>%1 Meanwhile passwords stay in the application&apos;s own data file.</source>
         <translation>%1 En attendant, les mots de passe restent dans le fichier de données propre à l&apos;application.</translation>
     </message>
@@ -911,7 +911,7 @@ Choisissez «&#xa0;Nouveau&#xa0;» pour ajouter le serveur vers lequel vous tél
         <translation>Signets</translation>
     </message>
     <message>
-        <location line="+109"/>
+        <location line="+107"/>
         <source>Local Testing</source>
         <extracomment>The name a new server bookmark starts with</extracomment>
         <translation>Test local</translation>
@@ -1142,7 +1142,7 @@ Choisissez «&#xa0;Nouveau&#xa0;» pour ajouter le serveur vers lequel vous tél
         <translation>Aucune catégorie n&apos;est sélectionnée.</translation>
     </message>
     <message>
-        <location line="+205"/>
+        <location line="+224"/>
         <source>Stopped before the server answered.</source>
         <translation>Arrêté avant la réponse du serveur.</translation>
     </message>
@@ -1159,7 +1159,7 @@ Choisissez «&#xa0;Nouveau&#xa0;» pour ajouter le serveur vers lequel vous tél
         <translation>Abandon après %1 minutes sans atteindre le serveur&#xa0;: %2</translation>
     </message>
     <message>
-        <location line="+39"/>
+        <location line="+45"/>
         <source>Stopped: the upload of %1 could not be recorded: %2</source>
         <translation>Arrêté&#xa0;: le téléversement de %1 n&apos;a pas pu être enregistré&#xa0;: %2</translation>
     </message>
@@ -1241,7 +1241,7 @@ Choisissez «&#xa0;Nouveau&#xa0;» pour ajouter le serveur vers lequel vous tél
 <context>
     <name>LMSessionInitialViewController</name>
     <message>
-        <location filename="../src/session/LMSessionInitialViewController.cpp" line="+26"/>
+        <location filename="../src/session/LMSessionInitialViewController.cpp" line="+25"/>
         <source>This doesn&apos;t seem to be a Lumaro server. Please check its address.</source>
         <translation>Il ne semble pas s&apos;agir d&apos;un serveur Lumaro. Veuillez vérifier son adresse.</translation>
     </message>
@@ -1261,7 +1261,7 @@ Choisissez «&#xa0;Nouveau&#xa0;» pour ajouter le serveur vers lequel vous tél
         <translation>Connexion</translation>
     </message>
     <message>
-        <location line="+51"/>
+        <location line="+48"/>
         <source>Connecting to %1</source>
         <translation>Connexion à %1</translation>
     </message>
@@ -1305,7 +1305,7 @@ Choisissez «&#xa0;Nouveau&#xa0;» pour ajouter le serveur vers lequel vous tél
 <context>
     <name>LMSessionUploadViewController</name>
     <message>
-        <location filename="../src/session/LMSessionUploadViewController.cpp" line="+183"/>
+        <location filename="../src/session/LMSessionUploadViewController.cpp" line="+182"/>
         <source>Files cannot be queued: the local store is not available.</source>
         <translation>Impossible de mettre des fichiers en file d&apos;attente&#xa0;: la base de données locale n&apos;est pas disponible.</translation>
     </message>
