@@ -141,6 +141,14 @@
     </message>
 </context>
 <context>
+    <name>Asset</name>
+    <message>
+        <location filename="../src/store/Asset.cpp" line="+105"/>
+        <source>The program ended while the file was being sent.</source>
+        <translation>Das Programm wurde beendet, während die Datei gesendet wurde.</translation>
+    </message>
+</context>
+<context>
     <name>AssetBody</name>
     <message>
         <location filename="../src/connection/AssetBody.cpp" line="+100"/>
@@ -313,6 +321,14 @@
         <location line="+2"/>
         <source>%1, level %2</source>
         <translation>%1, Ebene %2</translation>
+    </message>
+</context>
+<context>
+    <name>DuplicateCheck</name>
+    <message>
+        <location filename="../src/store/DuplicateCheck.cpp" line="+38"/>
+        <source>No answer came.</source>
+        <translation>Es kam keine Antwort.</translation>
     </message>
 </context>
 <context>
@@ -1667,6 +1683,24 @@ Wählen Sie „Neu“, um den Server hinzuzufügen, auf den Sie hochladen.</tran
         <location line="+3"/>
         <source>The host is only the server&apos;s name or address, without a scheme or port; the port belongs in the advanced settings. A whole address pasted here is taken apart.</source>
         <translation>Der Host ist nur der Name oder die Adresse des Servers, ohne Schema oder Port; der Port gehört in die erweiterten Einstellungen. Eine hier eingefügte vollständige Adresse wird zerlegt.</translation>
+    </message>
+</context>
+<context>
+    <name>StoreFile</name>
+    <message>
+        <location filename="../src/store/StoreFile.cpp" line="+155"/>
+        <source>The data store is in use by another program: %1</source>
+        <translation>Der Datenspeicher wird von einem anderen Programm verwendet: %1</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>The data store %1 cannot be written: %2</source>
+        <translation>In den Datenspeicher %1 kann nicht geschrieben werden: %2</translation>
+    </message>
+    <message>
+        <location line="+136"/>
+        <source>The store file was written by a newer version (schema %1)</source>
+        <translation>Die Datenspeicherdatei wurde von einer neueren Version geschrieben (Schema %1)</translation>
     </message>
 </context>
 <context>

@@ -141,6 +141,14 @@
     </message>
 </context>
 <context>
+    <name>Asset</name>
+    <message>
+        <location filename="../src/store/Asset.cpp" line="+105"/>
+        <source>The program ended while the file was being sent.</source>
+        <translation>Le programme s&apos;est arrêté pendant l&apos;envoi du fichier.</translation>
+    </message>
+</context>
+<context>
     <name>AssetBody</name>
     <message>
         <location filename="../src/connection/AssetBody.cpp" line="+100"/>
@@ -313,6 +321,14 @@
         <location line="+2"/>
         <source>%1, level %2</source>
         <translation>%1, niveau %2</translation>
+    </message>
+</context>
+<context>
+    <name>DuplicateCheck</name>
+    <message>
+        <location filename="../src/store/DuplicateCheck.cpp" line="+38"/>
+        <source>No answer came.</source>
+        <translation>Aucune réponse n&apos;est venue.</translation>
     </message>
 </context>
 <context>
@@ -1667,6 +1683,24 @@ Choisissez «&#xa0;Nouveau&#xa0;» pour ajouter le serveur vers lequel vous tél
         <location line="+3"/>
         <source>The host is only the server&apos;s name or address, without a scheme or port; the port belongs in the advanced settings. A whole address pasted here is taken apart.</source>
         <translation>L&apos;hôte est seulement le nom ou l&apos;adresse du serveur, sans schéma ni port&#xa0;; le port se règle dans les paramètres avancés. Une adresse complète collée ici est décomposée.</translation>
+    </message>
+</context>
+<context>
+    <name>StoreFile</name>
+    <message>
+        <location filename="../src/store/StoreFile.cpp" line="+155"/>
+        <source>The data store is in use by another program: %1</source>
+        <translation>La base de données est utilisée par un autre programme&#xa0;: %1</translation>
+    </message>
+    <message>
+        <location line="+4"/>
+        <source>The data store %1 cannot be written: %2</source>
+        <translation>Impossible d&apos;écrire dans la base de données %1&#xa0;: %2</translation>
+    </message>
+    <message>
+        <location line="+136"/>
+        <source>The store file was written by a newer version (schema %1)</source>
+        <translation>Le fichier de données a été écrit par une version plus récente (schéma %1)</translation>
     </message>
 </context>
 <context>

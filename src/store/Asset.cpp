@@ -2,6 +2,8 @@
 
 #include "ServerBookmark.h"
 
+#include <QCoreApplication>
+
 Asset::Asset(ObjectContext *context, const QVariantMap &stored, qint64 objectId)
     : ManagedObject(EntityName, context, stored, objectId)
 {
@@ -96,6 +98,11 @@ void Asset::setFingerprint(qint64 size, const std::optional<QString> &hash, cons
     setValue(kFileSize, size);
     setValue(kContentHash, hash ? QVariant(*hash) : QVariant());
     setValue(kServerKey, serverKey);
+}
+
+QString Asset::endedWhileSending()
+{
+    return QCoreApplication::translate("Asset", "The program ended while the file was being sent.");
 }
 
 QString Asset::stateText(UploadState state)

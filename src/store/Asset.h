@@ -45,9 +45,9 @@ public:
         // without a person's word.
         MayHaveArrived,
     };
-    // Why a record found Sending at the next start may have arrived.
-    static inline const QString EndedWhileSending =
-        QStringLiteral("The program ended while the file was being sent.");
+    // Why a record found Sending at the next start may have arrived; asked for after the
+    // translators are in, so it is said in the session's language.
+    [[nodiscard]] static QString endedWhileSending();
 
     explicit Asset(ObjectContext *context, const QVariantMap &stored = {}, qint64 objectId = 0);
 

@@ -35,7 +35,7 @@ bool DuplicateCheck::start(const QString &serverKey, const QList<Asset *> &queue
     for (Asset *record : queue) {
         if (record->uploadState() != Asset::UploadState::Waiting)
             m_inDoubt.append({record, record->categoryPath().value_or(QString()), {},
-                              record->uploadStateReason().isEmpty() ? QStringLiteral("No answer came.")
+                              record->uploadStateReason().isEmpty() ? tr("No answer came.")
                                                                     : record->uploadStateReason()});
     }
     if (!m_context->hasUploadsFor(serverKey)) {

@@ -89,7 +89,7 @@ bool ObjectContext::load(QString *error)
         // Saved as being sent and never settled: the process ended with its body on the way.
         if (values.value(Asset::kUploadState).toString() == Asset::stateText(Asset::UploadState::Sending)) {
             values.insert(Asset::kUploadState, Asset::stateText(Asset::UploadState::MayHaveArrived));
-            values.insert(Asset::kUploadStateReason, Asset::EndedWhileSending);
+            values.insert(Asset::kUploadStateReason, Asset::endedWhileSending());
         }
         adopt(new Asset(this, values, row.id));
     }
@@ -359,7 +359,7 @@ QList<Asset *> ObjectContext::assetsInDoubt(const QString &serverKey)
     for (Asset *asset : std::as_const(found)) {
         // Saved as being sent and never settled: the program sending it ended on the way.
         if (asset->uploadState() == Asset::UploadState::Sending)
-            asset->setUploadState(Asset::UploadState::MayHaveArrived, Asset::EndedWhileSending);
+            asset->setUploadState(Asset::UploadState::MayHaveArrived, Asset::endedWhileSending());
     }
     return found;
 }

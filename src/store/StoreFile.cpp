@@ -5,6 +5,7 @@
 #include "ManagedObject.h"
 #include "ServerBookmark.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QTimeZone>
 #include <QFile>
@@ -151,11 +152,12 @@ QString StoreFile::reasonFor(const QSqlError &error, const QString &path, Failur
     // SQLite's own words ("database is locked Unable to fetch row") tell a user nothing.
     if (isBusy(error)) {
         *failure = Failure::InUse;
-        return QStringLiteral("The data store is in use by another program: %1").arg(path);
+        return QCoreApplication::translate("StoreFile", "The data store is in use by another program: %1").arg(path);
     }
     *failure = isUnwritable(error) ? Failure::Unwritable : Failure::Other;
     if (*failure == Failure::Unwritable)
-        return QStringLiteral("The data store %1 cannot be written: %2").arg(path, error.text());
+        return QCoreApplication::translate("StoreFile", "The data store %1 cannot be written: %2")
+            .arg(path, error.text());
     return error.text();
 }
 
@@ -290,7 +292,8 @@ bool StoreFile::migrate(QString *error)
     }
     if (version > SchemaVersion) {
         if (error)
-            *error = QStringLiteral("The store file was written by a newer version (schema %1)").arg(version);
+            *error = QCoreApplication::translate("StoreFile", "The store file was written by a newer version (schema %1)")
+                         .arg(version);
         return false;
     }
     // Each step runs in its own transaction, so a failed step leaves the file at the last
