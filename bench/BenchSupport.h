@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonObject>
 #include <QObject>
 #include <QProcess>
 #include <QRegularExpression>
@@ -114,6 +115,12 @@ inline ServerBookmark *benchBookmark(ObjectContext &context, quint16 port, const
 }
 
 // A pending record for each path, under bookmark, in order.
+// The category a batch of the benchmarks goes to; the test server takes any id.
+inline QJsonObject benchCategory()
+{
+    return QJsonObject{{QStringLiteral("id"), 1}, {QStringLiteral("name"), QStringLiteral("Bench")}};
+}
+
 inline QList<Asset *> queueFiles(ObjectContext &context, ServerBookmark *bookmark, const QStringList &paths)
 {
     QList<Asset *> batch;

@@ -46,7 +46,7 @@ Run connectionBatch(const Server &server, const QStringList &paths, int parallel
     bookmark->setSimultaneousUploads(parallel);
     const QList<Asset *> batch = queueFiles(context, bookmark, paths);
     LMServerConnection connection(bookmark);
-    connection.setSelectedCategory(QJsonObject{{QStringLiteral("id"), 1}, {QStringLiteral("name"), QStringLiteral("Bench")}});
+    connection.setSelectedCategory(benchCategory());
 
     Run run;
     QObject observer;

@@ -142,7 +142,7 @@ BatchResult connectionUpload(const Server &server, const QStringList &paths, Sta
         bookmark->setUploadSpeedLimit(limitMBPerSecond);
     const QList<Asset *> batch = queueFiles(context, bookmark, paths);
     LMServerConnection connection(bookmark);
-    connection.setSelectedCategory(QJsonObject{{QStringLiteral("id"), 1}, {QStringLiteral("name"), QStringLiteral("Bench")}});
+    connection.setSelectedCategory(benchCategory());
 
     BatchResult result;
     QObject observer;

@@ -440,8 +440,14 @@ QString ImportLogModel::formatUploadTime(const QDateTime &when)
     const QDateTime local = when.toLocalTime();
     const QLocale locale;
     // The locale's long time keeps the seconds a log needs; its time zone name is noise here.
-    static const QRegularExpression zone(QStringLiteral("\\s*\\(?\\bt+\\b\\)?"));
-    const QString timeFormat = locale.timeFormat(QLocale::LongFormat).remove(zone).trimmed();
+    // Worked out once per locale, not for every cell painted.
+    static QString formatLocale;
+    static QString timeFormat;
+    if (locale.name() != formatLocale) {
+        static const QRegularExpression zone(QStringLiteral("\\s*\\(?\\bt+\\b\\)?"));
+        formatLocale = locale.name();
+        timeFormat = locale.timeFormat(QLocale::LongFormat).remove(zone).trimmed();
+    }
     return locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
            locale.toString(local.time(), timeFormat);
 }

@@ -10,7 +10,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QUuid>
 
 #include <algorithm>
 #include <cstdio>
@@ -275,10 +274,8 @@ LogReader::~LogReader()
 
 bool LogReader::open(const QString &path, QString *error)
 {
-    m_connectionName = QStringLiteral("lumaro-log-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-    db.setDatabaseName(path);
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    QSqlDatabase db = StoreFile::addConnection(QStringLiteral("lumaro-log-"), path);
+    m_connectionName = db.connectionName();
     if (!db.open()) {
         if (error)
             *error = db.lastError().text();

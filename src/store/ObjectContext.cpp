@@ -522,7 +522,12 @@ void ObjectContext::takeWritten()
 void ObjectContext::queueFinished(std::function<void()> done)
 {
     m_finishedSaves.append(std::move(done));
-    if (m_finishScheduled)
+    scheduleFinish();
+}
+
+void ObjectContext::scheduleFinish()
+{
+    if (m_finishScheduled || m_finishedSaves.isEmpty())
         return;
     m_finishScheduled = true;
     QMetaObject::invokeMethod(this, &ObjectContext::finishBackgroundSaves, Qt::QueuedConnection);
@@ -542,10 +547,7 @@ bool ObjectContext::saveChanges(const QList<ManagedObject *> &records, bool with
     if (m_store && !m_backgroundSaves.isEmpty()) {
         m_store->waitForWriter();
         takeWritten();
-        if (!m_finishedSaves.isEmpty() && !m_finishScheduled) {
-            m_finishScheduled = true;
-            QMetaObject::invokeMethod(this, &ObjectContext::finishBackgroundSaves, Qt::QueuedConnection);
-        }
+        scheduleFinish();
     }
     QList<ManagedObject *> targets;
     QSet<ManagedObject *> seen;

@@ -126,6 +126,8 @@ private:
     void takeWritten();
     void finishBackgroundSaves();
     void queueFinished(std::function<void()> done);
+    // Runs the finished saves' callbacks in a later turn of the event loop, once.
+    void scheduleFinish();
     void registerId(ManagedObject *record);
     void deleteClearedLog();
     // Deletes what m_deletingLog covers on a worker thread.

@@ -130,6 +130,17 @@ StoreFile::~StoreFile()
     closeConnection(m_connectionName);
 }
 
+QSqlDatabase StoreFile::addConnection(const QString &prefix, const QString &path)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"),
+                                                prefix + QUuid::createUuid().toString(QUuid::WithoutBraces));
+    db.setDatabaseName(path);
+    // Another connection (the writer, a second instance, a test reading along) may hold the
+    // lock briefly.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    return db;
+}
+
 void StoreFile::closeConnection(const QString &name)
 {
     if (name.isEmpty())
@@ -208,11 +219,8 @@ bool StoreFile::open(const QString &path, QString *error)
     }
     file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
 
-    m_connectionName = QStringLiteral("lumaro-store-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
-    db.setDatabaseName(path);
-    // Another process (a second instance, a test reading along) may hold the lock briefly.
-    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+    QSqlDatabase db = addConnection(QStringLiteral("lumaro-store-"), path);
+    m_connectionName = db.connectionName();
     if (!db.open()) {
         if (error)
             *error = reasonFor(db.lastError());
@@ -242,11 +250,10 @@ void StoreFile::checkpointWhenDue()
     finishCheckpoint();
     m_checkpointing = true;
     m_checkpointer = std::thread([this, path = m_path] {
-        const QString name = QStringLiteral("lumaro-checkpoint-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+        QString name;
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            db.setDatabaseName(path);
-            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+            QSqlDatabase db = addConnection(QStringLiteral("lumaro-checkpoint-"), path);
+            name = db.connectionName();
             // Passive: it copies what no reader still needs and never waits for a writer.
             if (db.open())
                 QSqlQuery(db).exec(QStringLiteral("PRAGMA wal_checkpoint(PASSIVE)"));
@@ -489,12 +496,11 @@ std::optional<LogClear> StoreFile::clearedLog(QString *error) const
 
 bool StoreFile::deleteLog(const QString &path, const LogClear &cleared, QString *error)
 {
-    const QString name = QStringLiteral("lumaro-clear-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QString name;
     bool ok = false;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        QSqlDatabase db = addConnection(QStringLiteral("lumaro-clear-"), path);
+        name = db.connectionName();
         ok = db.open();
         QSqlQuery query(db);
         // Small transactions: a save of the application waits for one of them at most.
@@ -615,15 +621,10 @@ quint64 StoreFile::writeInBackground(const QList<Change> &changes,
 
 void StoreFile::runWriter()
 {
-    const QString name =
-        QStringLiteral("lumaro-writer-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    std::unordered_map<QString, QSqlQuery> statements;
-    Failure failure = Failure::None;
-    Link link{name, &statements, &failure};
+    QString name;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(m_path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        QSqlDatabase db = addConnection(QStringLiteral("lumaro-writer-"), m_path);
+        name = db.connectionName();
         if (db.open()) {
             // The same settings as the main connection; the journal mode is the file's own.
             for (const char *pragma : {"PRAGMA synchronous=NORMAL", "PRAGMA wal_autocheckpoint=0",
@@ -631,6 +632,9 @@ void StoreFile::runWriter()
                 QSqlQuery(db).exec(QLatin1String(pragma));
         }
     }
+    std::unordered_map<QString, QSqlQuery> statements;
+    Failure failure = Failure::None;
+    Link link{name, &statements, &failure};
     std::unique_lock lock(m_writerMutex);
     for (;;) {
         m_writerWake.wait(lock, [this] { return m_stopWriter || !m_jobs.empty(); });
