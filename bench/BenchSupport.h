@@ -1,9 +1,9 @@
 #pragma once
 
-// Shared by the benchmarks: lumaro-devserver started on a free loopback port, over HTTP or
-// HTTPS to a self-signed certificate, test files, CPU clocks, and the longest time the event
-// loop was held.
+// Shared by the benchmarks: lumaro-devserver as they run it and the pin of its certificate, test
+// files, CPU clocks, and the longest time the event loop was held.
 
+#include "DevServer.h"
 #include "connection/CertificateTrust.h"
 #include "store/Asset.h"
 #include "store/ObjectContext.h"
@@ -14,8 +14,6 @@
 #include <QFile>
 #include <QJsonObject>
 #include <QObject>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QSslCertificate>
 #include <QString>
 #include <QStringList>
@@ -25,58 +23,23 @@
 
 namespace BenchSupport {
 
-struct Server {
-    QProcess process;
-    quint16 port = 0;
+// lumaro-devserver as the benchmarks run it: bodies are read and thrown away, so the server costs
+// as little as it can; login bench:bench.
+struct Server : DevServer {
+    explicit Server(const QStringList &extraArgs = {})
+        : DevServer(QStringList{QStringLiteral("--discard-bodies"), QStringLiteral("--user"),
+                                QStringLiteral("bench:bench")} + extraArgs)
+    {
+    }
     // The fingerprint of the certificate a TLS server presents; empty for plain HTTP.
     QString pin;
-    [[nodiscard]] QString base() const
-    {
-        return QStringLiteral("%1://127.0.0.1:%2/cgi-bin/WebObjects/Lumaro.woa").arg(pin.isEmpty() ? "http" : "https").arg(port);
-    }
 };
 
-// A self-signed certificate for 127.0.0.1, made with the openssl tool; the server's --tls arguments.
-inline QStringList makeCertificate(const QString &dir, QString *pin)
+// The fingerprint a bookmark pins for the certificate in a server's --tls arguments.
+inline QString pinOf(const QStringList &tlsArguments)
 {
-    const QString cert = dir + QStringLiteral("/server.crt");
-    const QString key = dir + QStringLiteral("/server.key");
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"),
-                  {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2",
-                   "-keyout", key, "-out", cert, "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"});
-    if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0)
-        return {};
-    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(cert);
-    if (certificates.isEmpty())
-        return {};
-    *pin = CertificateTrust::fingerprint(certificates.first());
-    return {QStringLiteral("--tls"), cert, key};
-}
-
-// Bodies are read and thrown away, so the server costs as little as it can; login bench:bench.
-inline bool startServer(Server &server, const QStringList &extraArgs = {})
-{
-    server.process.setProgram(QStringLiteral(LUMARO_DEVSERVER_PATH));
-    server.process.setArguments(QStringList{QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--discard-bodies"),
-                                            QStringLiteral("--quiet"), QStringLiteral("--user"), QStringLiteral("bench:bench")} +
-                                extraArgs);
-    server.process.start();
-    if (!server.process.waitForStarted(5000))
-        return false;
-    QByteArray out;
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 10000) {
-        server.process.waitForReadyRead(100);
-        out += server.process.readAllStandardOutput();
-        const auto match = QRegularExpression(QStringLiteral("127\\.0\\.0\\.1:(\\d+)/")).match(QString::fromUtf8(out));
-        if (match.hasMatch()) {
-            server.port = quint16(match.captured(1).toUInt());
-            return true;
-        }
-    }
-    return false;
+    const QList<QSslCertificate> certificates = QSslCertificate::fromPath(tlsArguments.value(1));
+    return certificates.isEmpty() ? QString() : CertificateTrust::fingerprint(certificates.first());
 }
 
 // Pseudo-random bytes from seed, so no two files compress or compare alike.

@@ -188,7 +188,7 @@ Run coreBatch(const Server &server, const QStringList &paths, const QString &sto
     }
     ObjectContext context(std::move(store));
     ServerBookmark *bookmark = context.insertBookmark();
-    fillBookmark(bookmark, server.port);
+    fillBookmark(bookmark, server.port());
     const QList<Asset *> batch = queueFiles(context, bookmark, paths);
     if (!context.save(&error)) {
         std::fprintf(stderr, "core store: %s\n", qPrintable(error));
@@ -413,7 +413,7 @@ int main(int argc, char *argv[])
     }
 
     Server server;
-    if (!startServer(server)) {
+    if (!server.isRunning()) {
         std::fputs("cannot start lumaro-devserver\n", stderr);
         return 1;
     }
@@ -431,7 +431,7 @@ int main(int argc, char *argv[])
     registerSessionControllers(Storyboard::main());
     ServerBookmark *bookmark = context->insertBookmark();
     bookmark->setBookmarkName(QStringLiteral("Bench"));
-    fillBookmark(bookmark, server.port);
+    fillBookmark(bookmark, server.port());
     // Reopens straight in the upload view once the category path is rebuilt.
     bookmark->setLastCategoryView(LMSessionWindowController::UploadViewName);
     bookmark->setLastCategoryID(TargetCategory);
@@ -477,8 +477,7 @@ int main(int argc, char *argv[])
     QPointer<LMSessionWindowController> closing(session);
     session->close();
     waitFor([&] { return closing.isNull(); }, 10000);
-    server.process.terminate();
-    server.process.waitForFinished(5000);
+    server.stop();
 
     const Run core = median(coreRuns);
     const Run smallRun = median(smallRuns);

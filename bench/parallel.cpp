@@ -42,7 +42,7 @@ struct Run {
 Run connectionBatch(const Server &server, const QStringList &paths, int parallel)
 {
     ObjectContext context;
-    ServerBookmark *bookmark = benchBookmark(context, server.port);
+    ServerBookmark *bookmark = benchBookmark(context, server.port());
     bookmark->setSimultaneousUploads(parallel);
     const QList<Asset *> batch = queueFiles(context, bookmark, paths);
     LMServerConnection connection(bookmark);
@@ -84,7 +84,7 @@ Run cliBatch(const Server &server, const QString &folder, int parallel, const QS
     rusage usageBefore{};
     getrusage(RUSAGE_CHILDREN, &usageBefore);
     cli.start(QStringLiteral(LUMARO_IMPORT_PATH),
-              {QStringLiteral("upload"), QStringLiteral("--url"), QStringLiteral("http://bench@127.0.0.1:%1").arg(server.port),
+              {QStringLiteral("upload"), QStringLiteral("--url"), QStringLiteral("http://bench@127.0.0.1:%1").arg(server.port()),
                QStringLiteral("--category-id"), QStringLiteral("1"), QStringLiteral("--parallel"),
                QString::number(parallel), QStringLiteral("--json"), folder});
     if (!cli.waitForStarted(5000) || !cli.waitForFinished(3600000))
@@ -137,9 +137,8 @@ int main(int argc, char *argv[])
             return 1;
         }
     }
-    Server server;
-    if (!startServer(server, {QStringLiteral("--fault"),
-                              QStringLiteral("POST /ra/categoryAssets.json=delay:%1").arg(delayMs)})) {
+    Server server({QStringLiteral("--fault"), QStringLiteral("POST /ra/categoryAssets.json=delay:%1").arg(delayMs)});
+    if (!server.isRunning()) {
         std::fputs("cannot start lumaro-devserver\n", stderr);
         return 1;
     }
@@ -193,7 +192,5 @@ int main(int argc, char *argv[])
                             rate1 > 0 ? rate / rate1 : 0.0);
         }
     }
-    server.process.terminate();
-    server.process.waitForFinished(5000);
     return allSent ? 0 : 1;
 }

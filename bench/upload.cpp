@@ -33,11 +33,9 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QJsonDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -80,7 +78,7 @@ double qtFileUpload(const Server &server, const QString &path)
     QElapsedTimer clock;
     clock.start();
     QNetworkReply *reply =
-        manager.post(QNetworkRequest(QUrl(server.base() + QStringLiteral("/ra/categoryAssets.json") + Login)), &file);
+        manager.post(QNetworkRequest(QUrl(server.baseUrl() + QStringLiteral("/ra/categoryAssets.json") + Login)), &file);
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     loop.exec();
@@ -97,7 +95,7 @@ double curlUpload(const Server &server, const QString &path)
                                         QStringLiteral("-H"), QStringLiteral("Expect:"), QStringLiteral("-T"), path,
                                         QStringLiteral("-o"), QStringLiteral("/dev/null"), QStringLiteral("-w"),
                                         QStringLiteral("%{size_upload} %{time_total}"),
-                                        server.base() + QStringLiteral("/ra/categoryAssets.json") + Login});
+                                        server.baseUrl() + QStringLiteral("/ra/categoryAssets.json") + Login});
     if (!curl.waitForFinished(600000) || curl.exitCode() != 0)
         return 0;
     const QStringList parts = QString::fromUtf8(curl.readAllStandardOutput()).split(QLatin1Char(' '));
@@ -137,7 +135,7 @@ BatchResult connectionUpload(const Server &server, const QStringList &paths, Sta
                              double limitMBPerSecond = 0)
 {
     ObjectContext context;
-    ServerBookmark *bookmark = benchBookmark(context, server.port, server.pin);
+    ServerBookmark *bookmark = benchBookmark(context, server.port(), server.pin);
     if (limitMBPerSecond > 0)
         bookmark->setUploadSpeedLimit(limitMBPerSecond);
     const QList<Asset *> batch = queueFiles(context, bookmark, paths);
@@ -196,7 +194,7 @@ double cliUpload(const Server &server, const QString &path, const QString &dataH
     QElapsedTimer clock;
     clock.start();
     cli.start(QStringLiteral(LUMARO_IMPORT_PATH),
-              {QStringLiteral("upload"), QStringLiteral("--url"), QStringLiteral("http://bench@127.0.0.1:%1").arg(server.port),
+              {QStringLiteral("upload"), QStringLiteral("--url"), QStringLiteral("http://bench@127.0.0.1:%1").arg(server.port()),
                QStringLiteral("--category-id"), QStringLiteral("1"), path});
     if (!cli.waitForStarted(5000))
         return 0;
@@ -231,12 +229,11 @@ struct CategoryPhase {
 CategoryPhase categoryPhase(const QString &dir, int count)
 {
     Server server;
-    const QString log = dir + QStringLiteral("/categories.log");
     CategoryPhase result;
-    if (!startServer(server, {QStringLiteral("--log"), log}))
+    if (!server.isRunning())
         return result;
     ObjectContext context;
-    ServerBookmark *bookmark = benchBookmark(context, server.port);
+    ServerBookmark *bookmark = benchBookmark(context, server.port());
     LMServerConnection connection(bookmark);
     const QJsonObject target{{QStringLiteral("id"), 1}, {QStringLiteral("name"), QStringLiteral("Photos")}};
     connection.setSelectedCategory(target);
@@ -279,24 +276,11 @@ CategoryPhase categoryPhase(const QString &dir, int count)
     clock.start();
     connection.startAssetImport(batch);
     loop.exec();
-    server.process.terminate();
-    server.process.waitForFinished(5000);
-
-    QFile file(log);
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : file.readAll().split('\n')) {
-            const QJsonObject request = QJsonDocument::fromJson(line).object();
-            if (request.value(QStringLiteral("resource")).toString() !=
-                    QLatin1String("/ra/categories.json") &&
-                !request.value(QStringLiteral("resource"))
-                     .toString()
-                     .startsWith(QLatin1String("/ra/categories/")))
-                continue;
-            if (request.value(QStringLiteral("method")).toString() == QLatin1String("POST"))
-                ++result.posts;
-            else
-                ++result.listings;
-        }
+    for (const QJsonObject &request : server.requests()) {
+        const QString resource = request.value(QStringLiteral("resource")).toString();
+        if (resource == QLatin1String("/ra/categories.json") || resource.startsWith(QLatin1String("/ra/categories/")))
+            ++(request.value(QStringLiteral("method")).toString() == QLatin1String("POST") ? result.posts
+                                                                                           : result.listings);
     }
     return result;
 }
@@ -357,9 +341,10 @@ int main(int argc, char *argv[])
         writeFile(small.last(), 8 * 1024 + i, quint32(i));
     }
 
-    Server server, tlsServer;
-    const QStringList tls = makeCertificate(dir.path(), &tlsServer.pin);
-    if (!startServer(server) || tls.isEmpty() || !startServer(tlsServer, tls)) {
+    const QStringList tls = DevServer::makeTlsArguments(dir.path(), QStringLiteral("server"));
+    Server server, tlsServer(tls);
+    tlsServer.pin = pinOf(tls);
+    if (!server.isRunning() || tlsServer.pin.isEmpty() || !tlsServer.isRunning()) {
         std::fputs("cannot start lumaro-devserver\n", stderr);
         return 1;
     }
@@ -411,10 +396,8 @@ int main(int argc, char *argv[])
     }
     const double limitedRate = median(limitedRates);
 
-    for (Server *running : {&server, &tlsServer}) {
-        running->process.terminate();
-        running->process.waitForFinished(5000);
-    }
+    server.stop();
+    tlsServer.stop();
 
     std::printf("file_mib %lld\n", static_cast<long long>(sizeMiB));
     std::printf("qt_file_mb_per_s %.1f\n", qtFile);

@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// Runs lumaro-devserver for one test: a private folder for its request log and
+// Runs lumaro-devserver for one test or benchmark: a private folder for its request log and
 // uploads, the port it picked, and the requests it saw. Users, faults and the
 // like are plain command-line arguments, e.g.
 //   DevServer server({"--user", "bob:s3 cr&t", "--fault", "GET /ra/categories.json#1=status:503"});
