@@ -12,6 +12,7 @@
 #include "platform/widgets/Alert.h"
 #include "platform/widgets/ColumnBrowser.h"
 #include "platform/widgets/Storyboard.h"
+#include "session/LMNewCategoryViewController.h"
 #include "session/LMSessionCategoryViewController.h"
 #include "session/LMSessionInitialViewController.h"
 #include "session/LMSessionUploadViewController.h"
@@ -26,6 +27,7 @@
 #include <QDir>
 #include <QJsonArray>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPointer>
@@ -36,6 +38,8 @@
 #include <variant>
 
 namespace SessionTestKit {
+
+using namespace Qt::StringLiterals;
 
 inline constexpr int kTimeout = 15000;
 
@@ -111,13 +115,6 @@ inline QStringList requestLines(const DevServer &server)
     return lines;
 }
 
-inline QStringList categoryRequestLines(const DevServer &server)
-{
-    QStringList lines = requestLines(server);
-    lines.removeIf([](const QString &line) { return !line.contains(QLatin1String("/ra/categories")); });
-    return lines;
-}
-
 inline QStringList columnTexts(const ColumnBrowser *browser, int column)
 {
     QStringList texts;
@@ -127,9 +124,13 @@ inline QStringList columnTexts(const ColumnBrowser *browser, int column)
     return texts;
 }
 
-inline int rowOf(const ColumnBrowser *browser, int column, const QString &text)
+// The selected row's text in each open column ("-": none), then the selected column: "Photos/2025/- @1".
+inline QString selection(const ColumnBrowser *browser)
 {
-    return int(columnTexts(browser, column).indexOf(text));
+    QStringList texts;
+    for (int column = 0; column < browser->columnCount(); ++column)
+        texts.append(columnTexts(browser, column).value(browser->selectedRowInColumn(column), u"-"_s));
+    return texts.join(u'/') + u" @"_s + QString::number(browser->selectedColumn());
 }
 
 // Waits for the row to be laid out, then clicks its centre as a user would.
@@ -147,7 +148,7 @@ inline bool clickRow(ColumnBrowser *browser, int row, int column, Qt::KeyboardMo
 
 inline bool clickRow(ColumnBrowser *browser, int column, const QString &text)
 {
-    return clickRow(browser, rowOf(browser, column, text), column);
+    return clickRow(browser, int(columnTexts(browser, column).indexOf(text)), column);
 }
 
 // Load complete: nothing walking, nothing asked, the label cleared.
@@ -167,6 +168,17 @@ inline bool waitUntilIdle(const LMSessionCategoryViewController *view)
 inline bool pick(const LMSessionCategoryViewController *view, int column, const QString &text)
 {
     return clickRow(view->categoryBrowser(), column, text) && waitUntilIdle(view);
+}
+
+// The new-category sheet the view's button brings up, with the name typed into it.
+inline LMNewCategoryViewController *openSheet(LMSessionCategoryViewController *view, const QString &name)
+{
+    view->newCategoryButton()->click();
+    const QList<ViewController *> sheets = view->presentedViewControllers();
+    auto *sheet = sheets.size() == 1 ? qobject_cast<LMNewCategoryViewController *>(sheets[0]) : nullptr;
+    if (sheet)
+        QTest::keyClicks(sheet->textNewCategory(), name);
+    return sheet;
 }
 
 inline bool waitForContent(const LMSessionWindowController *session, const ViewController *view)

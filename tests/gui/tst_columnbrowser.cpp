@@ -3,7 +3,6 @@
 #include "SessionTestKit.h"
 
 #include "platform/widgets/BrowserColumnModel.h"
-#include "platform/widgets/ColumnBrowser.h"
 #include "platform/widgets/ColumnBrowserDelegate.h"
 
 #include <QSignalSpy>
@@ -34,10 +33,20 @@ Node sampleTree()
                        branch("Plants", {branch("Trees", {leaf("Oak")}), leaf("Fern")}), leaf("Readme")});
 }
 
+// A flat list of leaves, "file-0" onwards.
+Node files(int count)
+{
+    Node root;
+    for (int row = 0; row < count; ++row)
+        root.children.append(Node{QStringLiteral("file-%1").arg(row), {}, true});
+    return root;
+}
+
 // Resolves a column through the browser's own selection path, as an application delegate does.
 class TreeDelegate : public ColumnBrowserDelegate {
 public:
     Node root = sampleTree();
+    int cellsFilled = 0;
 
     const Node *parentOf(ColumnBrowser *browser, int column) const
     {
@@ -55,23 +64,10 @@ public:
     }
     void willDisplayCell(ColumnBrowser *browser, BrowserCell &cell, int row, int column) override
     {
+        ++cellsFilled;
         const Node &node = parentOf(browser, column)->children.at(row);
         cell.text = node.name;
         cell.leaf = node.leaf;
-    }
-};
-
-class FlatDelegate : public ColumnBrowserDelegate {
-public:
-    int rows = 0;
-    int cellsFilled = 0;
-
-    int numberOfRowsInColumn(ColumnBrowser *, int column) override { return column == 0 ? rows : 0; }
-    void willDisplayCell(ColumnBrowser *, BrowserCell &cell, int row, int) override
-    {
-        ++cellsFilled;
-        cell.text = QStringLiteral("file-%1").arg(row);
-        cell.leaf = true;
     }
 };
 
@@ -82,9 +78,23 @@ class TestColumnBrowser : public QObject {
 
     std::unique_ptr<ColumnBrowser> m_browser;
     TreeDelegate m_tree;
-    FlatDelegate m_files;
+    TreeDelegate m_files;
 
     ColumnBrowser *browser() { return m_browser.get(); }
+
+    // Every open column's rows, selected ones in brackets, then the selected column:
+    // "[Animals] Plants Readme / Cats [Dogs] / Beagle @1".
+    QString shown()
+    {
+        QStringList columns;
+        for (int column = 0; column < browser()->columnCount(); ++column) {
+            QStringList texts = columnTexts(browser(), column);
+            for (const int row : browser()->selectedRowsInColumn(column))
+                texts[row] = u'[' + texts.value(row) + u']';
+            columns.append(texts.join(u' '));
+        }
+        return columns.join(" / "_L1) + u" @"_s + QString::number(browser()->selectedColumn());
+    }
 
     // A real double click is a click followed by the double-click press.
     bool doubleClickRow(int row, int column)
@@ -100,7 +110,6 @@ private slots:
     void init()
     {
         m_tree.root = sampleTree();
-        m_files.rows = m_files.cellsFilled = 0;
         m_browser = std::make_unique<ColumnBrowser>();
         m_browser->resize(900, 300);
         m_browser->setColumnWidth(180);
@@ -114,37 +123,25 @@ private slots:
     void clicksOpenAndCloseColumns()
     {
         QSignalSpy actions(browser(), &ColumnBrowser::action);
-        QCOMPARE(browser()->columnCount(), 1);
-        QCOMPARE(columnTexts(browser(), 0), (QStringList{"Animals", "Plants", "Readme"}));
-        QCOMPARE(browser()->selectedColumn(), -1);
-
-        QVERIFY(clickRow(browser(), 0, 0));
-        QCOMPARE(columnTexts(browser(), 1), (QStringList{"Cats", "Dogs"}));
-        QVERIFY(clickRow(browser(), 0, 1));
-        QCOMPARE(columnTexts(browser(), 2), (QStringList{"Tabby", "Siamese"}));
-        // A leaf opens nothing further.
-        QVERIFY(clickRow(browser(), 1, 2));
-        QCOMPARE(browser()->lastColumn(), 2);
-        QCOMPARE(browser()->selectedColumn(), 2);
-        QCOMPARE(browser()->selectedRowInColumn(2), 1);
-
-        // A new choice in column 0 drops the whole path to its right.
-        QVERIFY(clickRow(browser(), 1, 0));
-        QCOMPARE(browser()->columnCount(), 2);
-        QCOMPARE(columnTexts(browser(), 1), (QStringList{"Trees", "Fern"}));
-        QCOMPARE(browser()->selectedColumn(), 0);
+        QCOMPARE(shown(), u"Animals Plants Readme @-1"_s);
+        // Each click (row, column), what the browser shows after it and the actions so far. A leaf opens
+        // nothing further; a new choice in column 0 drops the whole path to its right; clicking the
+        // selected branch again reopens its column with nothing selected there.
+        for (const auto &[row, column, after, count] : {
+                 std::tuple{0, 0, "[Animals] Plants Readme / Cats Dogs @0", 1},
+                 {0, 1, "[Animals] Plants Readme / [Cats] Dogs / Tabby Siamese @1", 2},
+                 {1, 2, "[Animals] Plants Readme / [Cats] Dogs / Tabby [Siamese] @2", 3},
+                 {1, 0, "Animals [Plants] Readme / Trees Fern @0", 4},
+                 {2, 0, "Animals Plants [Readme] @0", 5},
+                 {0, 0, "[Animals] Plants Readme / Cats Dogs @0", 6},
+                 {1, 1, "[Animals] Plants Readme / Cats [Dogs] / Beagle @1", 7},
+                 {0, 0, "[Animals] Plants Readme / Cats Dogs @0", 8},
+             }) {
+            QVERIFY(clickRow(browser(), row, column));
+            QCOMPARE(shown(), QString::fromLatin1(after));
+            QCOMPARE(actions.count(), count);
+        }
         QCOMPARE(browser()->columnView(2), nullptr);
-        QVERIFY(clickRow(browser(), 2, 0));
-        QCOMPARE(browser()->columnCount(), 1);
-        QCOMPARE(actions.count(), 5);
-
-        // Clicking the selected branch again reopens its column with nothing selected there.
-        QVERIFY(clickRow(browser(), 0, 0));
-        QVERIFY(clickRow(browser(), 1, 1));
-        QCOMPARE(browser()->columnCount(), 3);
-        QVERIFY(clickRow(browser(), 0, 0));
-        QCOMPARE(browser()->columnCount(), 2);
-        QCOMPARE(browser()->selectedRowInColumn(1), -1);
     }
 
     void branchesShowAnArrowAndLeavesDoNot()
@@ -173,24 +170,21 @@ private slots:
         QSignalSpy actions(browser(), &ColumnBrowser::action);
         browser()->selectRow(0, 0);
         browser()->selectRow(1, 1);
-        QCOMPARE(columnTexts(browser(), 2), (QStringList{"Beagle"}));
-        QCOMPARE(browser()->selectedColumn(), 1);
+        const QString dogs = u"[Animals] Plants Readme / Cats [Dogs] / Beagle @1"_s;
+        QCOMPARE(shown(), dogs);
 
         // Positions of -1 or past the end change nothing and create no column.
         for (const auto &[row, column] : {std::pair{-1, -1}, {0, -1}, {-1, 0}, {3, 0}, {0, 3}, {5, 2}})
             browser()->selectRow(row, column);
         for (const int column : {-1, 3, 42})
             browser()->reloadColumn(column);
-        QCOMPARE(browser()->columnCount(), 3);
-        QCOMPARE(browser()->selectedRowInColumn(0), 0);
-        QCOMPARE(browser()->selectedRowInColumn(1), 1);
+        QCOMPARE(shown(), dogs);
         QCOMPARE(browser()->selectedRowInColumn(-1), -1);
         QCOMPARE(browser()->selectedRowsInColumn(7), QList<int>());
         QVERIFY(browser()->visualRectOfRow(0, 5).isNull());
 
         browser()->loadColumnZero();
-        QCOMPARE(browser()->columnCount(), 1);
-        QCOMPARE(browser()->selectedColumn(), -1);
+        QCOMPARE(shown(), u"Animals Plants Readme @-1"_s);
         QCOMPARE(actions.count(), 0);
     }
 
@@ -200,17 +194,13 @@ private slots:
         browser()->selectRow(0, 1);
         m_tree.root.children[0].children.append(leaf("Birds"));
         browser()->reloadColumn(1);
-        QCOMPARE(columnTexts(browser(), 1), (QStringList{"Cats", "Dogs", "Birds"}));
         // The kept selection still leads to its column.
-        QCOMPARE(browser()->selectedRowInColumn(1), 0);
-        QCOMPARE(browser()->columnCount(), 3);
+        QCOMPARE(shown(), u"[Animals] Plants Readme / [Cats] Dogs Birds / Tabby Siamese @1"_s);
 
         // A kept row that turned into a leaf closes the columns to its right.
         m_tree.root.children[0].children = {leaf("Moth")};
         browser()->reloadColumn(1);
-        QCOMPARE(columnTexts(browser(), 1), QStringList{"Moth"});
-        QCOMPARE(browser()->selectedRowInColumn(1), 0);
-        QCOMPARE(browser()->columnCount(), 2);
+        QCOMPARE(shown(), u"[Animals] Plants Readme / [Moth] @1"_s);
 
         // A selected row past the new end is dropped, and its columns with it.
         m_tree.root.children = {leaf("Only")};
@@ -227,7 +217,7 @@ private slots:
         browser()->selectRow(2, 0);
         m_tree.root.children[2] = branch("Readme", {leaf("Page")});
         browser()->reloadColumn(0);
-        QCOMPARE(columnTexts(browser(), 1), QStringList{"Page"});
+        QCOMPARE(shown(), u"Animals Plants [Readme] / Page @0"_s);
     }
 
     void rowChangesKeepSelectionAndColumns()
@@ -240,27 +230,22 @@ private slots:
         browser()->insertRows(0, 1, 1);
         animals[1].name = QStringLiteral("Lions");
         browser()->reloadRows(1, 1, 1);
-        QCOMPARE(columnTexts(browser(), 1), (QStringList{"Ants", "Lions", "Dogs"}));
-        QCOMPARE(browser()->selectedRowInColumn(1), 2);
-        QCOMPARE(columnTexts(browser(), 2), QStringList{"Beagle"});
+        QCOMPARE(shown(), u"[Animals] Plants Readme / Ants Lions [Dogs] / Beagle @1"_s);
 
         animals.removeFirst();
         browser()->removeRows(0, 1, 1);
-        QCOMPARE(browser()->selectedRowInColumn(1), 1);
-        QCOMPARE(browser()->columnCount(), 3);
+        QCOMPARE(shown(), u"[Animals] Plants Readme / Lions [Dogs] / Beagle @1"_s);
         // The selected branch itself leaving: the list selects its neighbour, whose children
         // replace the ones of the branch that left.
         animals.removeLast();
         browser()->removeRows(1, 1, 1);
-        QCOMPARE(columnTexts(browser(), 1), QStringList{"Lions"});
-        QCOMPARE(browser()->selectedRowInColumn(1), 0);
-        QCOMPARE(columnTexts(browser(), 2), (QStringList{"Tabby", "Siamese"}));
+        QCOMPARE(shown(), u"[Animals] Plants Readme / [Lions] / Tabby Siamese @1"_s);
         QCOMPARE(resets.count(), 0);
     }
 
-    void multipleSelection()
+    void multipleSelectionAndLongLists()
     {
-        m_files.rows = 10;
+        m_files.root = files(10);
         browser()->setDelegate(&m_files);
         browser()->setAllowsMultipleSelection(true);
         QSignalSpy actions(browser(), &ColumnBrowser::action);
@@ -273,7 +258,7 @@ private slots:
         QCOMPARE(browser()->selectedRowsInColumn(0), (QList<int>{5, 6, 7}));
         QCOMPARE(actions.count(), 4);
 
-        m_files.rows = 7;
+        m_files.root = files(7);
         browser()->reloadColumn(0);
         QCOMPARE(browser()->selectedRowsInColumn(0), (QList<int>{5, 6}));
 
@@ -281,12 +266,27 @@ private slots:
         browser()->setDelegate(&m_tree);
         QVERIFY(clickRow(browser(), 0, 0));
         QVERIFY(clickRow(browser(), 1, 0, Qt::ControlModifier));
-        QCOMPARE(browser()->selectedRowsInColumn(0), (QList<int>{0, 1}));
-        QCOMPARE(browser()->columnCount(), 1);
+        QCOMPARE(shown(), u"[Animals] [Plants] Readme @0"_s);
 
         browser()->setAllowsMultipleSelection(false);
         QVERIFY(clickRow(browser(), 2, 0));
-        QCOMPARE(browser()->selectedRowsInColumn(0), QList<int>{2});
+        QCOMPARE(shown(), u"Animals Plants [Readme] @0"_s);
+
+        // Ten thousand rows: only the cells shown are asked for, and all of them can be selected.
+        m_files.root = files(10000);
+        m_files.cellsFilled = 0;
+        browser()->setDelegate(&m_files);
+        QCOMPARE(browser()->rowCountInColumn(0), 10000);
+        QVERIFY(clickRow(browser(), 0, 0));
+        browser()->selectRow(9999, 0);
+        QTRY_VERIFY(browser()->columnView(0)->viewport()->rect().contains(
+            browser()->visualRectOfRow(9999, 0).center()));
+        QVERIFY2(m_files.cellsFilled < 500, qPrintable(QString::number(m_files.cellsFilled)));
+        browser()->setAllowsMultipleSelection(true);
+        QTest::keyClick(browser()->columnView(0), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(browser()->selectedRowsInColumn(0).size(), 10000);
+        browser()->reloadColumn(0);
+        QCOMPARE(browser()->selectedRowsInColumn(0).size(), 10000);
     }
 
     void disabledBrowserIgnoresInputAndEnabledReportsDoubleClicks()
@@ -297,8 +297,7 @@ private slots:
         QVERIFY(clickRow(browser(), 0, 0));
         QVERIFY(doubleClickRow(1, 0));
         QTest::keyClick(browser()->columnView(0), Qt::Key_Down);
-        QCOMPARE(browser()->selectedColumn(), -1);
-        QCOMPARE(browser()->columnCount(), 1);
+        QCOMPARE(shown(), u"Animals Plants Readme @-1"_s);
         QCOMPARE(actions.count(), 0);
         QCOMPARE(doubles.count(), 0);
 
@@ -313,64 +312,33 @@ private slots:
     void keyboardNavigation()
     {
         QSignalSpy actions(browser(), &ColumnBrowser::action);
-        QAbstractItemView *first = browser()->columnView(0);
-        QTest::keyClick(first, Qt::Key_Down);
-        QCOMPARE(columnTexts(browser(), 1), (QStringList{"Cats", "Dogs"}));
-        QTest::keyClick(first, Qt::Key_Down);
-        QCOMPARE(columnTexts(browser(), 1), (QStringList{"Trees", "Fern"}));
-        QTest::keyClick(first, Qt::Key_Up);
-        QCOMPARE(browser()->selectedRowInColumn(0), 0);
-
-        QTest::keyClick(first, Qt::Key_Right);
-        QCOMPARE(browser()->selectedRowInColumn(1), 0);
-        QCOMPARE(browser()->columnCount(), 3);
-        QTest::keyClick(browser()->columnView(1), Qt::Key_Down);
-        QCOMPARE(columnTexts(browser(), 2), QStringList{"Beagle"});
-        QTest::keyClick(browser()->columnView(1), Qt::Key_Right);
-        QCOMPARE(browser()->selectedColumn(), 2);
-        QCOMPARE(actions.count(), 6);
-        // Right on a leaf goes nowhere.
-        QTest::keyClick(browser()->columnView(2), Qt::Key_Right);
-        QCOMPARE(actions.count(), 6);
-
-        QTest::keyClick(browser()->columnView(2), Qt::Key_Left);
-        QCOMPARE(browser()->selectedColumn(), 1);
-        QCOMPARE(browser()->columnCount(), 3);
-        QTest::keyClick(browser()->columnView(1), Qt::Key_Left);
-        QCOMPARE(browser()->selectedColumn(), 0);
-        QCOMPARE(browser()->columnCount(), 2);
-        QTest::keyClick(first, Qt::Key_Left);
-        QCOMPARE(browser()->selectedRowInColumn(0), 0);
-        QCOMPARE(actions.count(), 8);
-
-        // Typing a name's first letters jumps to it; Return opens it like Right.
-        QTest::keyClicks(first, QStringLiteral("pl"));
-        QCOMPARE(browser()->selectedRowInColumn(0), 1);
-        QCOMPARE(columnTexts(browser(), 1), (QStringList{"Trees", "Fern"}));
-        QTest::keyClick(first, Qt::Key_Return);
-        QCOMPARE(browser()->selectedColumn(), 1);
+        // The key pressed (or the text typed) in a column, what the browser shows after it and the
+        // actions so far. Right on a leaf goes nowhere; typing a name's first letters jumps to it;
+        // Return opens it like Right.
+        for (const auto &[column, key, typed, after, count] : {
+                 std::tuple{0, Qt::Key_Down, "", "[Animals] Plants Readme / Cats Dogs @0", 1},
+                 {0, Qt::Key_Down, "", "Animals [Plants] Readme / Trees Fern @0", 2},
+                 {0, Qt::Key_Up, "", "[Animals] Plants Readme / Cats Dogs @0", 3},
+                 {0, Qt::Key_Right, "", "[Animals] Plants Readme / [Cats] Dogs / Tabby Siamese @1", 4},
+                 {1, Qt::Key_Down, "", "[Animals] Plants Readme / Cats [Dogs] / Beagle @1", 5},
+                 {1, Qt::Key_Right, "", "[Animals] Plants Readme / Cats [Dogs] / [Beagle] @2", 6},
+                 {2, Qt::Key_Right, "", "[Animals] Plants Readme / Cats [Dogs] / [Beagle] @2", 6},
+                 {2, Qt::Key_Left, "", "[Animals] Plants Readme / Cats [Dogs] / Beagle @1", 7},
+                 {1, Qt::Key_Left, "", "[Animals] Plants Readme / Cats Dogs @0", 8},
+                 {0, Qt::Key_Left, "", "[Animals] Plants Readme / Cats Dogs @0", 8},
+                 {0, Qt::Key_unknown, "pl", "Animals [Plants] Readme / Trees Fern @0", 9},
+                 {0, Qt::Key_Return, "", "Animals [Plants] Readme / [Trees] Fern / Oak @1", 10},
+                 {1, Qt::Key_unknown, "f", "Animals [Plants] Readme / Trees [Fern] @1", 11},
+             }) {
+            if (*typed)
+                QTest::keyClicks(browser()->columnView(column), QString::fromLatin1(typed));
+            else
+                QTest::keyClick(browser()->columnView(column), key);
+            QCOMPARE(shown(), QString::fromLatin1(after));
+            QCOMPARE(actions.count(), count);
+        }
+        // Return moved the focus into the column it opened.
         QVERIFY(browser()->columnView(1)->hasFocus());
-        QTest::keyClicks(browser()->columnView(1), QStringLiteral("f"));
-        QCOMPARE(browser()->selectedRowInColumn(1), 1);
-        QCOMPARE(actions.count(), 11);
-    }
-
-    void longColumnAsksOnlyForShownCells()
-    {
-        m_files.rows = 10000;
-        browser()->setDelegate(&m_files);
-        QCOMPARE(browser()->rowCountInColumn(0), 10000);
-        QVERIFY(clickRow(browser(), 0, 0));
-        browser()->selectRow(9999, 0);
-        QTRY_VERIFY(browser()->columnView(0)->viewport()->rect().contains(
-            browser()->visualRectOfRow(9999, 0).center()));
-        QVERIFY2(m_files.cellsFilled < 500, qPrintable(QString::number(m_files.cellsFilled)));
-
-        browser()->setAllowsMultipleSelection(true);
-        QTest::keyClick(browser()->columnView(0), Qt::Key_A, Qt::ControlModifier);
-        QCOMPARE(browser()->selectedRowsInColumn(0).size(), 10000);
-        browser()->reloadColumn(0);
-        QCOMPARE(browser()->selectedRowsInColumn(0).size(), 10000);
     }
 };
 

@@ -1,30 +1,117 @@
 #include "GuiTestMain.h"
 
+#include "AccessibleTree.h"
 #include "SessionTestKit.h"
 
-#include "session/LMNewCategoryViewController.h"
+#include "platform/widgets/BrowserColumnModel.h"
+#include "session/CertificateSheet.h"
 #include "store/Asset.h"
 
+#include <QCryptographicHash>
 #include <QFile>
-#include <QLineEdit>
+#include <QJsonDocument>
+#include <QProgressBar>
 #include <QSignalSpy>
+#include <QSslCertificate>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QWindow>
 
 using namespace SessionTestKit;
 
-// The session window controller: what it takes from the bookmark, what it writes back however
-// the window closes, its views and its connection, and sessions side by side.
+namespace {
+
+// What the category view looked like right after it handled one notification.
+struct Step {
+    LMSessionCategoryViewController::Position clicked;
+    qint64 current;
+    qint64 target;
+    QStringList column1;
+    QString label;
+};
+
+// Records the session's category view after each level-loaded notification: queued, so the
+// snapshot is taken once the view's own handler is done.
+class StepRecorder : public QObject {
+public:
+    explicit StepRecorder(const QPointer<LMSessionWindowController> &session)
+    {
+        auto snapshot = [this, &session] {
+            const LMSessionCategoryViewController *view = session ? session->categoryView() : nullptr;
+            if (view && view->categoryBrowser())
+                steps.append(Step{view->clickedCategory(), view->currentPathLevel(), view->targetPathLevel(),
+                                  columnTexts(view->categoryBrowser(), 1),
+                                  view->loadingCategoryLabel()->text()});
+        };
+        NotificationCenter::defaultCenter()->addObserver(
+            this, LMNotification::HasCategories, nullptr, [this, snapshot](const Notification &) {
+                QMetaObject::invokeMethod(this, snapshot, Qt::QueuedConnection);
+            });
+    }
+    QList<Step> steps;
+};
+
+qint64 postedParentId(const QJsonObject &request)
+{
+    return requestBody(request)["parentCategoryStructures"][0]["parentCategory"]["id"].toInteger(-1);
+}
+
+bool isLeafRow(const ColumnBrowser *browser, int column, int row)
+{
+    return browser->columnView(column)->model()->index(row, 0).data(BrowserColumnModel::LeafRole).toBool();
+}
+
+} // namespace
+
+// The session window controller against a real server: what it takes from the bookmark, the
+// connecting view's start-up chain and how each kind of unusable server ends the session, what it
+// writes back however the window closes, its views and its connection, and sessions side by side.
+// Then its category browser driven through real clicks: the path walk of a stored category, user
+// selections, stale levels, odd records and the new-category sheet.
 class TestSessionWindow : public QObject, SessionFixture {
     Q_OBJECT
 
-    const ServerBookmark *stored(const ObjectContext &reopened, const ServerBookmark *bookmark)
+    std::unique_ptr<DevServer> m_server;
+    QPointer<LMSessionWindowController> m_session;
+
+    // A server started with args and a session opened on a bookmark for it, with its browser
+    // loaded and idle.
+    LMSessionCategoryViewController *open(const QStringList &args = {}, qint64 storedCategory = -1)
     {
-        return findBookmark(reopened, bookmark->objectId());
+        m_server = std::make_unique<DevServer>(args);
+        if (!m_server->isRunning()) {
+            qWarning().noquote() << m_server->errorString();
+            return nullptr;
+        }
+        ServerBookmark *bookmark = makeBookmark(context(), *m_server);
+        bookmark->setLastCategoryID(storedCategory);
+        m_session = openSession(m_storyboard, bookmark);
+        if (!m_session || !waitForContent(m_session, m_session->categoryView()) ||
+            !waitUntilIdle(m_session->categoryView()))
+            return nullptr;
+        return m_session->categoryView();
+    }
+
+    // What the next launch finds in the store file for the bookmark: "open|last category|last view|files
+    // queued" ("?": not stored), e.g. "closed|-1|category|0".
+    static QString storedSession(const ServerBookmark *bookmark)
+    {
+        const std::unique_ptr<ObjectContext> reopened = reopenStore();
+        const ServerBookmark *stored = reopened ? findBookmark(*reopened, bookmark->objectId()) : nullptr;
+        if (!stored)
+            return u"not stored"_s;
+        auto text = [](const auto &field) { return field ? QVariant(*field).toString() : u"?"_s; };
+        const std::optional<bool> open = stored->sessionWindowOpen();
+        return QStringList{open ? (*open ? u"open"_s : u"closed"_s) : u"?"_s, text(stored->lastCategoryID()),
+                           text(stored->lastCategoryView()),
+                           QString::number(reopened->fetchPendingAssets(stored).size())}
+            .join(u'|');
     }
 
 private slots:
     void initTestCase() { QVERIFY(context()); }
+
+    void cleanup() { QVERIFY(closeSession(m_session)); }
 
     void bookmarkSetsUpTheWindow_data()
     {
@@ -43,9 +130,9 @@ private slots:
         QFETCH(QVariant, lastCategoryID);
         QFETCH(qint64, startingCategory);
         const bool named = lastCategoryID.isValid();
-        ServerBookmark *bookmark = named ? makeBookmark(context(), 1, QStringLiteral("app"),
-                                                        QStringLiteral(" My Server 2 "))
-                                         : context()->insertBookmark();
+        ServerBookmark *bookmark =
+            named ? makeBookmark(context(), 1, QStringLiteral("app"), QStringLiteral(" My Server 2 "))
+                  : context()->insertBookmark();
         if (named) {
             bookmark->setValue(ServerBookmark::kLastCategoryID, lastCategoryID);
             bookmark->setLastCategoryView(QStringLiteral("upload"));
@@ -56,7 +143,7 @@ private slots:
         std::unique_ptr<LMSessionWindowController> session(openSession(m_storyboard, bookmark, false));
         QVERIFY(session);
         QCOMPARE(session->window()->windowTitle(), named ? QStringLiteral("admin@127.0.0.1") : "@");
-        QCOMPARE(session->frameAutosaveName(), QStringLiteral("ImportAssetWindow") + (named ? "MyServer2" : ""));
+        QCOMPARE(session->frameAutosaveName(), u"ImportAssetWindow"_s + (named ? "MyServer2" : ""));
         QCOMPARE(session->currentView(), std::optional<QString>(named ? "upload" : "category"));
         QCOMPARE(session->startingCategory(), std::optional<qint64>(startingCategory));
         QVERIFY(!session->sessionWindowClosed());
@@ -64,10 +151,267 @@ private slots:
         QCOMPARE(session->contentViewController(), session->initialView());
 
         // Marked open and saved at once, so a crash still reopens the session.
-        std::unique_ptr<ObjectContext> reopened = reopenStore();
-        QVERIFY(reopened);
-        QCOMPARE(stored(*reopened, bookmark)->sessionWindowOpen(), std::optional<bool>(true));
-        QVERIFY(!stored(*reopened, bookmark)->hasValue(ServerBookmark::kLastConnectedDate));
+        QVERIFY(storedSession(bookmark).startsWith("open|"_L1));
+        QVERIFY(!findBookmark(*reopenStore(), bookmark->objectId())
+                     ->hasValue(ServerBookmark::kLastConnectedDate));
+    }
+
+    void startupChainOpensTheStoredView_data()
+    {
+        QTest::addColumn<bool>("discover");     // the bookmark has no application path
+        QTest::addColumn<qint64>("uploadInto"); // the upload view stored with this category; -1: none
+        QTest::addColumn<QString>("path");      // the category the upload view opens with; empty: the browser
+        QTest::addColumn<QStringList>("expectedRequests");
+        const QStringList check{"GET /ra/abouts.json", "GET /ra/categoryTypes.json"};
+        const QStringList chain = check + QStringList{"GET /ra/categories.json"};
+        QTest::newRow("path known") << false << qint64(-1) << QString() << chain;
+        // Discovery asks the root page on the bookmark's port, which redirects to the application's.
+        QTest::newRow("path discovered")
+            << true << qint64(-1) << QString() << QStringList{"GET /", "GET /"} + chain;
+        // The category's path is climbed to the top; the browser, not shown yet, asks for nothing.
+        QTest::newRow("stored upload view")
+            << false << qint64(7) << "/Photos/2025/Events"
+            << check + QStringList{"GET /ra/categories/7.json", "GET /ra/categories/6.json",
+                                   "GET /ra/categories/1.json"};
+        // The server answers 404 with a JSON error object: no category to upload into, so the
+        // browser opens, and it is the view to come back to.
+        QTest::newRow("stored upload view, unknown category")
+            << false << qint64(999) << QString()
+            << check + QStringList{"GET /ra/categories/999.json", chain.constLast()};
+    }
+
+    // Where the connecting view is looked at, the check answers slowly so that it stays up.
+    void startupChainOpensTheStoredView()
+    {
+        QFETCH(bool, discover);
+        QFETCH(qint64, uploadInto);
+        QFETCH(QString, path);
+        QFETCH(QStringList, expectedRequests);
+        const bool watch = uploadInto == -1;
+        DevServer server(watch ? QStringList{"--fault", "GET /ra/abouts.json=delay:1500"} : QStringList());
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        ServerBookmark *bookmark = makeBookmark(context(), server, QStringLiteral("Studio Archive"));
+        if (discover)
+            bookmark->setApplicationNameURL(QString());
+        if (!watch) {
+            bookmark->setLastCategoryView(QStringLiteral("upload"));
+            bookmark->setLastCategoryID(uploadInto);
+        }
+        QStringList seen;
+        QObject observer;
+        for (const QString &name : {LMNotification::GotFullURL, LMNotification::CheckedServer})
+            NotificationCenter::defaultCenter()->addObserver(
+                &observer, name, nullptr, [&](const Notification &n) { seen.append(n.name); });
+        QPointer<LMSessionWindowController> session = openSession(m_storyboard, bookmark);
+        QVERIFY(session);
+        LMServerConnection *connection = session->serverConnection();
+        QCOMPARE(bookmark->serverConnection(), connection);
+        QCOMPARE(connection->parent(), session.data());
+        QCOMPARE(connection->managedObjectContext(), context());
+        if (watch) {
+            QVERIFY(QTest::qWaitForWindowExposed(session->window()));
+            LMSessionInitialViewController *initial = session->initialView();
+            QCOMPARE(session->contentViewController(), initial);
+            QCOMPARE(initial->statusLabel()->text(), QStringLiteral("Connecting to 127.0.0.1"));
+            QVERIFY(initial->statusLabel()->isVisible());
+            QVERIFY(initial->busyIndicator()->isVisible());
+            QCOMPARE(initial->busyIndicator()->maximum(), 0); // busy, no known end
+            QCOMPARE(session->window()->windowTitle(), QStringLiteral("admin@127.0.0.1"));
+            QVERIFY(saveScreenshot(session->window(), QStringLiteral("session-connecting")));
+            QCOMPARE(AccessibleTree::unnamedControls(session->window()), QString());
+        }
+
+        LMSessionCategoryViewController *categories = session->categoryView();
+        const bool upload = !path.isEmpty();
+        QVERIFY(upload ? waitForContent(session, session->uploadView())
+                       : waitForContent(session, categories));
+        QCOMPARE(session->currentView(), std::optional<QString>(upload ? "upload" : "category"));
+        if (upload) {
+            QCOMPARE(categories->initialCategoryID(), uploadInto);
+            QVERIFY(!categories->alreadyInitialized());
+        } else {
+            QVERIFY(waitUntilIdle(categories));
+            QCOMPARE(AccessibleTree::unnamedControls(session->window()), QString());
+            QCOMPARE(columnTexts(categories->categoryBrowser(), 0),
+                     (QStringList{"Archive", "Documents", "Marketing", "Photos", "Video"}));
+            QCOMPARE(selection(categories->categoryBrowser()), QStringLiteral("- @-1"));
+            QCOMPARE(connection->pathLevel(), -1);
+        }
+
+        // Discovery only without a path; the check goes to the path found; nothing beyond the top.
+        QCOMPARE(seen, (discover ? QStringList{LMNotification::GotFullURL, LMNotification::CheckedServer}
+                                 : QStringList{LMNotification::CheckedServer}));
+        QCOMPARE(bookmark->applicationNameURL(), std::optional<QString>(server.appPath()));
+        // Each request's path and login: tst_connection's everyRequestOnTheWire.
+        QTRY_COMPARE(requestLines(server), expectedRequests);
+        QCOMPARE(connection->getSelectedCategoryPath(), path);
+        QCOMPARE(recordId(connection->selectedCategory()), upload ? uploadInto : -1);
+
+        QVERIFY(closeSession(session));
+        QVERIFY(bookmark->serverConnection() == nullptr);
+        if (!watch)
+            QCOMPARE(bookmark->lastCategoryID(), std::optional<qint64>(upload ? uploadInto : -1));
+    }
+
+    void failureAlertEndsTheSession_data()
+    {
+        QTest::addColumn<QStringList>("serverArguments");
+        QTest::addColumn<QString>("host"); // %1: a port nothing listens on, %2: the server's
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("reason"); // %1 and %2 as in host
+        QTest::addColumn<QStringList>("expectedRequests");
+        QTest::addColumn<int>("posted"); // a check result posted for the connection by the test
+        const QStringList check{"GET /ra/abouts.json"};
+        const QString server = QStringLiteral("127.0.0.1:%2");
+        QTest::newRow("another kind of server") << QStringList{"--identity", "5C02AD91E7B311E6"} << server
+                                                << LMSessionInitialViewController::notLumaroServerText()
+                                                << "The server's answer is no Lumaro identity." << check << 0;
+        QTest::newRow("another API version")
+            << QStringList{"--api-version", "5"} << server
+            << LMSessionInitialViewController::versionMismatchText()
+            << "The server speaks interface version 5; this application speaks version 4." << check << 0;
+        QTest::newRow("no folder type")
+            << QStringList{"--no-folder-type"} << server << LMSessionInitialViewController::noFolderTypeText()
+            << "The server lists no “Folder” category type."
+            << (check + QStringList{"GET /ra/categoryTypes.json"}) << 0;
+        QTest::newRow("error status") << QStringList{"--fault", "GET /ra/abouts.json=status:404"} << server
+                                      << LMSessionInitialViewController::notLumaroServerText()
+                                      << "The server answered HTTP 404 Not Found" << check << 0;
+        // No server answered: the alert names what failed, and blames no server for its kind.
+        QTest::newRow("nothing listening")
+            << QStringList{} << QStringLiteral("127.0.0.1:%1")
+            << "Cannot reach 127.0.0.1:%1: connection refused" << QString() << QStringList{} << 0;
+        // Stored before hosts were checked: no request leaves, and the alert says why.
+        QTest::newRow("stored host with a path in it")
+            << QStringList{} << QStringLiteral("127.0.0.1:%2/x?y#z")
+            << "The host “127.0.0.1:%2/x?y#z” cannot be used: The host is only the server's name or address, "
+               "without a scheme or port; the port belongs in the advanced settings. A whole address pasted "
+               "here is taken apart."
+            << QString() << QStringList{} << 0;
+        // The server's answer is held back; a code the connection never sends still ends the
+        // session, with an empty text.
+        QTest::newRow("unknown result code") << QStringList{"--fault", "GET /ra/abouts.json=delay:4000"}
+                                             << server << QString() << QString() << QStringList{} << 3;
+    }
+
+    void failureAlertEndsTheSession()
+    {
+        QFETCH(QStringList, serverArguments);
+        QFETCH(QString, host);
+        QFETCH(QString, message);
+        QFETCH(QString, reason);
+        QFETCH(QStringList, expectedRequests);
+        QFETCH(int, posted);
+
+        DevServer server(serverArguments);
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        const QString closed = QString::number(DevServer::freeClosedPort());
+        auto ports = [&](QString text) {
+            return text.replace("%1"_L1, closed).replace("%2"_L1, QString::number(server.port()));
+        };
+        const QString address = ports(host);
+        ServerBookmark *bookmark =
+            makeBookmark(context(), address.section(u':', 1).toUShort(), server.appPath());
+        if (address.contains(QLatin1Char('/')))
+            bookmark->setHostName(address);
+        // A category remembered from before is forgotten: nothing was selected in this session.
+        bookmark->setLastCategoryID(7);
+        context()->save();
+
+        AlertCatcher alerts;
+        QPointer<LMSessionWindowController> session = openSession(m_storyboard, bookmark);
+        QPointer<LMServerConnection> connection = session->serverConnection();
+        QVERIFY(connection);
+        auto postResult = [](QObject *sender, int code) {
+            NotificationCenter::defaultCenter()->post(LMNotification::CheckedServer, sender,
+                                                      {{LMUserInfoKey::ServerCheck, code}});
+        };
+        if (posted) {
+            QObject stranger;
+            postResult(&stranger, 1);
+            QCOMPARE(alerts.count(), 0);
+            postResult(connection, posted);
+        }
+        QVERIFY(alerts.waitForAlert());
+        QMessageBox *box = alerts.last();
+        QCOMPARE(box->objectName(), QStringLiteral("LumaroAlert"));
+        QCOMPARE(box->icon(), QMessageBox::Critical);
+        QCOMPARE(box->informativeText(),
+                 ports(reason.isEmpty() ? message : message + QStringLiteral("\n\n") + reason));
+        QCOMPARE(box->windowModality(), Qt::WindowModal);
+        QCOMPARE(box->parentWidget(), session->window());
+        if (QByteArray(QTest::currentDataTag()) == "nothing listening")
+            QVERIFY(saveScreenshot(box, QStringLiteral("session-connection-refused")));
+        const QList<QAbstractButton *> buttons = AlertCatcher::userButtons(box);
+        QCOMPARE(buttons.size(), 1);
+
+        // The window waits for the user, and another result meanwhile stacks no further alert.
+        postResult(connection, 2);
+        QVERIFY(session->window()->isVisible());
+        QCOMPARE(session->contentViewController(), session->initialView());
+        QCOMPARE(requestLines(server), expectedRequests);
+
+        buttons.constFirst()->click();
+        QTRY_VERIFY(session.isNull());
+        // The connection went with its window, any request of it still outstanding.
+        QTRY_VERIFY(connection.isNull());
+        QCOMPARE(alerts.count(), 1);
+        QCOMPARE(storedSession(bookmark), u"closed|-1|category|0"_s);
+    }
+
+    void certificateIsAskedAboutOncePerBookmark()
+    {
+        QTemporaryDir certificates;
+        const QStringList first = DevServer::makeTlsArguments(certificates.path(), QStringLiteral("first"));
+        const QStringList second = DevServer::makeTlsArguments(certificates.path(), QStringLiteral("second"));
+        QVERIFY(!first.isEmpty() && !second.isEmpty());
+        const QSslCertificate certificate = QSslCertificate::fromPath(first.at(1)).value(0);
+        const QString fingerprint = certificate.digest(QCryptographicHash::Sha256).toHex(':').toUpper();
+        DevServer server(first);
+        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
+        ServerBookmark *bookmark = makeBookmark(context(), server, QStringLiteral("Self-signed"));
+        bookmark->setSecureConnect(true);
+        context()->save();
+
+        // First contact: the sheet, then trusted for the bookmark.
+        QPointer<LMSessionWindowController> session = openSession(m_storyboard, bookmark);
+        QTRY_VERIFY_WITH_TIMEOUT(session->certificateSheet(), kTimeout);
+        CertificateSheet *sheet = session->certificateSheet();
+        auto label = [](QWidget *sheet, const char *name) {
+            return sheet->findChild<QLabel *>(QLatin1String(name))->text();
+        };
+        QCOMPARE(sheet->parentWidget(), session->window());
+        QCOMPARE(label(sheet, "certificateFingerprint").remove(QLatin1Char('\n')), fingerprint);
+        QVERIFY(label(sheet, "certificateHeading").contains(u"127.0.0.1:%1"_s.arg(server.port())));
+        QVERIFY(label(sheet, "certificateProblems").contains(QLatin1String("self-signed")));
+        QVERIFY(QTest::qWaitForWindowExposed(sheet));
+        QVERIFY(saveScreenshot(sheet, QStringLiteral("session-certificate-sheet")));
+        sheet->trustButton()->click();
+        QVERIFY(waitForContent(session, session->categoryView()));
+        QVERIFY(closeSession(session));
+        QCOMPARE(findBookmark(*reopenStore(), bookmark->objectId())->trustedCertificate(), fingerprint);
+
+        // Trusted: the next session goes straight through.
+        session = openSession(m_storyboard, bookmark);
+        QVERIFY(waitForContent(session, session->categoryView()));
+        QVERIFY(!session->certificateSheet());
+        QVERIFY(closeSession(session));
+
+        // Another certificate where the trusted one was: asked again, said to have changed;
+        // Cancel ends the start without a further alert and without a request.
+        DevServer changed(second);
+        QVERIFY2(changed.isRunning(), qPrintable(changed.errorString()));
+        bookmark->setPortNumber(changed.port());
+        AlertCatcher alerts;
+        session = openSession(m_storyboard, bookmark);
+        QTRY_VERIFY_WITH_TIMEOUT(session->certificateSheet(), kTimeout);
+        QVERIFY(label(session->certificateSheet(), "certificateHeading").contains("has changed"_L1));
+        session->certificateSheet()->cancelButton()->click();
+        QTRY_VERIFY_WITH_TIMEOUT(session.isNull(), kTimeout);
+        QCOMPARE(alerts.count(), 0);
+        QCOMPARE(changed.requests().size(), 0);
+        QCOMPARE(bookmark->trustedCertificate(), fingerprint);
+        QCOMPARE(bookmark->sessionWindowOpen(), std::optional<bool>(false));
     }
 
     void closingWritesTheSessionBack_data()
@@ -79,24 +423,37 @@ private slots:
         QTest::newRow("closed otherwise") << false << false;
     }
 
+    // A second session, on a server of its own, runs beside the one that closes and hears nothing of it.
     void closingWritesTheSessionBack()
     {
         QFETCH(bool, closeButton);
         QFETCH(bool, setCategory);
         DevServer server;
-        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        ServerBookmark *bookmark = makeBookmark(context(), server);
+        DevServer otherServer({"--short-records"});
+        QVERIFY2(server.isRunning() && otherServer.isRunning(),
+                 qPrintable(server.errorString() + otherServer.errorString()));
+        ServerBookmark *bookmark = makeBookmark(context(), server, QStringLiteral("Studio A"));
+        ServerBookmark *otherBookmark = makeBookmark(context(), otherServer, QStringLiteral("Studio B"));
         Asset *removed = context()->insertAsset();
         removed->setFilePath(QStringLiteral("/nowhere/removed.jpg"));
         removed->setBookmark(bookmark);
         QVERIFY(context()->save());
         QPointer<LMSessionWindowController> session = openSession(m_storyboard, bookmark);
+        QPointer<LMSessionWindowController> other = openSession(m_storyboard, otherBookmark);
         // Removed from the queue as the Delete key does it: not saved there and then.
         context()->deleteObject(removed);
         LMSessionCategoryViewController *categories = session->categoryView();
         QVERIFY(waitUntilIdle(categories));
+        QVERIFY(waitUntilIdle(other->categoryView()));
+        QVERIFY(session->serverConnection() != other->serverConnection());
+        QTRY_COMPARE(otherServer.requests().size(), 3);
         ColumnBrowser *browser = categories->categoryBrowser();
         QVERIFY(pick(categories, 0, QStringLiteral("Photos")));
+        LMNewCategoryViewController *sheet = openSheet(categories, QStringLiteral("Only in A"));
+        QVERIFY(sheet);
+        sheet->saveButton()->click();
+        QTRY_COMPARE(columnTexts(browser, 1), (QStringList{"2024", "2025", "Only in A"}));
+        QVERIFY(waitUntilIdle(categories));
         QVERIFY(pick(categories, 1, QStringLiteral("2025")));
         qint64 chosen = 6;
         if (setCategory) {
@@ -111,9 +468,8 @@ private slots:
             session->uploadView()->backToCategoriesButtonClicked();
             QCOMPARE(session->contentViewController(), categories);
             QCOMPARE(session->currentView(), std::optional<QString>(QStringLiteral("category")));
-            QCOMPARE(stored(*reopenStore(), bookmark)->lastCategoryView(),
-                     std::optional<QString>("category"));
-            QCOMPARE(browser->selectedRowInColumn(1), rowOf(browser, 1, QStringLiteral("2025")));
+            QCOMPARE(storedSession(bookmark), u"open|6|category|1"_s);
+            QCOMPARE(selection(browser), QStringLiteral("Photos/2025/- @1"));
             QCOMPARE(columnTexts(browser, 2), QStringList{"Events"});
             QVERIFY(isIdle(categories));
             QVERIFY(pick(categories, 2, QStringLiteral("Events")));
@@ -122,12 +478,14 @@ private slots:
             categories->setCategoryButton()->click();
             QCOMPARE(session->contentViewController(), session->uploadView());
         }
+        // The other session heard nothing of it: same requests, same browser, never busy.
+        QVERIFY(isIdle(other->categoryView()));
+        QCOMPARE(selection(other->categoryView()->categoryBrowser()), QStringLiteral("- @-1"));
+        QCOMPARE(otherServer.requests().size(), 3);
+        QVERIFY(!other->serverConnection()->selectedCategory());
         // Where the user is was written at once, that record alone: the removal is not saved yet.
-        std::unique_ptr<ObjectContext> now = reopenStore();
-        QCOMPARE(stored(*now, bookmark)->lastCategoryID(), std::optional<qint64>(chosen));
-        QCOMPARE(stored(*now, bookmark)->lastCategoryView(),
-                 std::optional<QString>(setCategory ? "upload" : "category"));
-        QCOMPARE(now->fetchPendingAssets(stored(*now, bookmark)).size(), 1);
+        const QString place = u"%1|%2"_s.arg(chosen).arg(setCategory ? "upload"_L1 : "category"_L1);
+        QCOMPARE(storedSession(bookmark), u"open|%1|1"_s.arg(place));
 
         QPointer<LMServerConnection> connection = session->serverConnection();
         QPointer<ViewController> views[] = {session->initialView(), categories, session->uploadView()};
@@ -147,23 +505,26 @@ private slots:
         for (const QPointer<ViewController> &view : views)
             QVERIFY(view.isNull());
 
-        std::unique_ptr<ObjectContext> reopened = reopenStore();
-        const ServerBookmark *saved = stored(*reopened, bookmark);
-        QCOMPARE(saved->sessionWindowOpen(), std::optional<bool>(!closeButton));
-        QCOMPARE(saved->lastCategoryID(), std::optional<qint64>(chosen));
-        QCOMPARE(saved->lastCategoryView(), std::optional<QString>(setCategory ? "upload" : "category"));
         // The close saved the whole context, the removal with it.
-        QVERIFY(reopened->fetchPendingAssets(saved).isEmpty());
+        QCOMPARE(storedSession(bookmark), u"%1|%2|0"_s.arg(closeButton ? "closed"_L1 : "open"_L1, place));
+
+        // The other session runs on, and reopens at the next launch.
+        QVERIFY(other->window()->isVisible());
+        QVERIFY(pick(other->categoryView(), 0, QStringLiteral("Video")));
+        QCOMPARE(columnTexts(other->categoryView()->categoryBrowser(), 1), (QStringList{"Edited", "Raw"}));
+        QCOMPARE(storedSession(otherBookmark), u"open|10|category|0"_s);
+        QVERIFY(closeSession(other));
     }
 
     void closingMidUploadFinishesTheFileInFlight()
     {
+        LMSessionCategoryViewController *categories =
+            open({"--fault", "POST /ra/categoryAssets.json#1=delay:1500"});
+        QVERIFY(categories);
+        QVERIFY(pick(categories, 0, QStringLiteral("Archive")));
+        ServerBookmark *bookmark = m_session->connectionBookmark();
         QTemporaryDir files;
-        QVERIFY(files.isValid());
         QList<Asset *> batch;
-        DevServer server({"--fault", "POST /ra/categoryAssets.json#1=delay:1500"});
-        QVERIFY2(server.isRunning(), qPrintable(server.errorString()));
-        ServerBookmark *bookmark = makeBookmark(context(), server);
         for (const QString &name : {QStringLiteral("first.jpg"), QStringLiteral("second.jpg")}) {
             QFile file(files.filePath(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
@@ -175,26 +536,21 @@ private slots:
         }
         QVERIFY(context()->save());
 
-        QPointer<LMSessionWindowController> session = openSession(m_storyboard, bookmark);
-        LMSessionCategoryViewController *categories = session->categoryView();
-        QVERIFY(waitUntilIdle(categories));
-        QVERIFY(pick(categories, 0, QStringLiteral("Archive")));
-
-        QPointer<LMServerConnection> connection = session->serverConnection();
+        QPointer<LMServerConnection> connection = m_session->serverConnection();
         connection->startAssetImport(batch);
-        QVERIFY(server.waitForRequests(4, kTimeout)); // ... then the import status
+        QVERIFY(m_server->waitForRequests(4, kTimeout)); // ... then the import status
         // The first file is on its way once its record says so; the window closes at once all the same.
         QTRY_VERIFY(batch.at(0)->uploadState() == Asset::UploadState::Sending && !batch.at(0)->hasChanges());
-        QPointer<QMainWindow> window = session->window();
+        QPointer<QMainWindow> window = m_session->window();
         window->windowHandle()->close();
-        QTRY_VERIFY(session.isNull());
+        QTRY_VERIFY(m_session.isNull());
         QVERIFY(window.isNull());
         QVERIFY(connection);
         QCOMPARE(connection->parent(), nullptr);
         QVERIFY(connection->haltUpload());
 
         QTRY_VERIFY_WITH_TIMEOUT(connection.isNull(), kTimeout);
-        QCOMPARE(server.requests(QStringLiteral("/ra/categoryAssets.json")).size(), 1);
+        QCOMPARE(m_server->requests(QStringLiteral("/ra/categoryAssets.json")).size(), 1);
         std::unique_ptr<ObjectContext> reopened = reopenStore();
         const QList<Asset *> uploaded = reopened->fetchUploadedAssets();
         const auto sent = std::find_if(uploaded.cbegin(), uploaded.cend(), [&](const Asset *asset) {
@@ -202,55 +558,293 @@ private slots:
         });
         QVERIFY(sent != uploaded.cend());
         QCOMPARE((*sent)->categoryID(), std::optional<qint64>(23));
-        QCOMPARE(reopened->fetchPendingAssets(stored(*reopened, bookmark)).size(), 1);
-        QCOMPARE(stored(*reopened, bookmark)->sessionWindowOpen(), std::optional<bool>(false));
+        QCOMPARE(storedSession(bookmark), u"closed|23|category|1"_s);
     }
 
-    void twoSessionsKeepToThemselves()
+    void aColumnNeverShowsAnotherSelectionsRows()
     {
-        DevServer serverA;
-        DevServer serverB({"--short-records"});
-        QVERIFY2(serverA.isRunning() && serverB.isRunning(),
-                 qPrintable(serverA.errorString() + serverB.errorString()));
-        ServerBookmark *bookmarkA = makeBookmark(context(), serverA, QStringLiteral("Studio A"));
-        ServerBookmark *bookmarkB = makeBookmark(context(), serverB, QStringLiteral("Studio B"));
-        QPointer<LMSessionWindowController> a = openSession(m_storyboard, bookmarkA);
-        QPointer<LMSessionWindowController> b = openSession(m_storyboard, bookmarkB);
-        QVERIFY(waitUntilIdle(a->categoryView()));
-        QVERIFY(waitUntilIdle(b->categoryView()));
-        QVERIFY(a->serverConnection() != b->serverConnection());
-        QTRY_COMPARE(serverB.requests().size(), 3);
+        // Photos answers late; Video, clicked after it, answers first. Documents fails once.
+        LMSessionCategoryViewController *view =
+            open({"--short-records", "--fault", "GET /ra/categories/1.json#1=delay:1500", "--fault",
+                  "GET /ra/categories/13.json#1=status:500"});
+        QVERIFY(view);
+        StepRecorder recorder(m_session);
+        ColumnBrowser *browser = view->categoryBrowser();
 
-        ColumnBrowser *browserA = a->categoryView()->categoryBrowser();
-        ColumnBrowser *browserB = b->categoryView()->categoryBrowser();
-        QVERIFY(pick(a->categoryView(), 0, QStringLiteral("Photos")));
-        LMNewCategoryViewController *sheet = nullptr;
-        a->categoryView()->newCategoryButton()->click();
-        sheet = qobject_cast<LMNewCategoryViewController *>(
-            a->categoryView()->presentedViewControllers().value(0));
+        QVERIFY(clickRow(browser, 0, QStringLiteral("Photos")));
+        QCOMPARE(columnTexts(browser, 1), QStringList());
+        QVERIFY(clickRow(browser, 0, QStringLiteral("Video")));
+        QCOMPARE(columnTexts(browser, 1), QStringList());
+
+        // Both answers arrive, Photos' last, with no round more; the last click wins and nothing
+        // else shows up below it on the way.
+        QTRY_COMPARE_WITH_TIMEOUT(recorder.steps.size(), 2, kTimeout);
+        QVERIFY(waitUntilIdle(view));
+        QCOMPARE(columnTexts(browser, 1), (QStringList{"Edited", "Raw"}));
+        QCOMPARE(selection(browser), u"Video/- @0"_s);
+        LMServerConnection *connection = m_session->serverConnection();
+        QCOMPARE(recordId(connection->selectedCategory()), 10);
+        QCOMPARE(connection->getSelectedCategoryPath(), QStringLiteral("/Video"));
+        for (const Step &step : std::as_const(recorder.steps)) {
+            QVERIFY2(step.column1.isEmpty() || step.column1 == (QStringList{"Edited", "Raw"}),
+                     qPrintable(step.column1.join(QLatin1Char(','))));
+            if (step.column1.isEmpty())
+                QCOMPARE(step.label, QStringLiteral("getting categories"));
+        }
+        QTRY_COMPARE(m_server->requests(QStringLiteral("/ra/categories/1.json")).size(), 1);
+        QCOMPARE(m_server->requests(QStringLiteral("/ra/categories/10.json")).size(), 1);
+
+        // A failed load shows nothing below the category and says why, until a click retries it.
+        QVERIFY(pick(view, 0, QStringLiteral("Photos")));
+        QCOMPARE(columnTexts(browser, 1), (QStringList{"2024", "2025"}));
+        QVERIFY(clickRow(browser, 0, QStringLiteral("Documents")));
+        QTRY_VERIFY(view->loadFailureLabel()->text().startsWith(
+            QLatin1String("Could not load the sub-categories of Documents: HTTP 500")));
+        QVERIFY(view->loadFailureLabel()->isVisible());
+        QVERIFY(isIdle(view));
+        QCOMPARE(columnTexts(browser, 1), QStringList());
+        QCOMPARE(connection->getSelectedCategoryPath(), QStringLiteral("/Documents"));
+        QVERIFY(saveScreenshot(m_session->window(), QStringLiteral("session-category-load-failed")));
+        QVERIFY(pick(view, 0, QStringLiteral("Documents")));
+        QCOMPARE(columnTexts(browser, 1), (QStringList{"Contracts", "Invoices"}));
+        QVERIFY(!view->loadFailureLabel()->isVisible());
+    }
+
+    void storedCategoryIsWalkedOneLevelPerNotification()
+    {
+        StepRecorder recorder(m_session);
+        LMSessionCategoryViewController *view = open({"--short-records"}, 7);
+        QVERIFY(view);
+        QCOMPARE(view->initialCategoryID(), 7);
+
+        // Climb (stored category up to the top), then the walk: top level, then one level per
+        // notification, each asked only once the level above it had arrived.
+        QTRY_COMPARE(
+            requestLines(*m_server).mid(2), // after the server check
+            (QStringList{"GET /ra/categories/7.json", "GET /ra/categories/6.json",
+                         "GET /ra/categories/1.json", "GET /ra/categories.json", "GET /ra/categories/1.json",
+                         "GET /ra/categories/6.json", "GET /ra/categories/7.json"}));
+        QTRY_COMPARE(recorder.steps.size(), 4);
+        QStringList walk; // the row clicked, "column,row", then the level loaded > the level aimed at
+        for (const Step &s : std::as_const(recorder.steps))
+            walk << u"%1,%2 %3>%4"_s.arg(s.clicked.column).arg(s.clicked.row).arg(s.current).arg(s.target);
+        QCOMPARE(walk, (QStringList{"0,3 0>2", "1,1 1>2", "2,0 2>2", "2,0 -1>-1"}));
+
+        QCOMPARE(selection(view->categoryBrowser()), u"Photos/2025/Events/- @2"_s);
+        QCOMPARE(columnTexts(view->categoryBrowser(), 3), (QStringList{"Team Day", "Trade Fair Munich"}));
+        QVERIFY(isIdle(view));
+        QCOMPARE(recordId(m_session->serverConnection()->selectedCategory()), 7);
+        QCOMPARE(view->selectionLabel()->text(), u"Selected: \u2068/Photos/2025/Events\u2069"_s);
+
+        QVERIFY(QTest::qWaitForWindowExposed(m_session->window()));
+        QVERIFY(saveScreenshot(m_session->window(), QStringLiteral("session-category-browser")));
+    }
+
+    void storedCategoryThatCannotBeRebuilt_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<qint64>("stored");
+        QTest::newRow("unknown to the server") << QStringList{} << qint64(999);
+        QTest::newRow("parent cycle") << QStringList{"--parent-cycle", "14,15"} << qint64(14);
+    }
+
+    void storedCategoryThatCannotBeRebuilt()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(qint64, stored);
+        LMSessionCategoryViewController *view = open(args, stored);
+        QVERIFY(view);
+        QCOMPARE(selection(view->categoryBrowser()), u"- @-1"_s);
+        QCOMPARE(columnTexts(view->categoryBrowser(), 0).size(), 5);
+        QVERIFY(!m_session->serverConnection()->selectedCategory());
+        // The climb, then the top level (once more if the walk had to clear a selection).
+        const QString climb = QStringLiteral("GET /ra/categories/%1.json").arg(stored);
+        QTRY_VERIFY(requestLines(*m_server).contains(QStringLiteral("GET /ra/categories.json")));
+        const QStringList lines = requestLines(*m_server).mid(2); // after the server check
+        const qsizetype top = lines.indexOf(QStringLiteral("GET /ra/categories.json"));
+        for (const QString &line : lines.mid(top))
+            QCOMPARE(line, QStringLiteral("GET /ra/categories.json"));
+        QCOMPARE(lines.constFirst(), climb);
+
+        // Set has nothing to go to.
+        view->setCategoryButton()->click();
+        QCOMPARE(m_session->contentViewController(), view);
+        QCOMPARE(m_session->currentView(), std::optional<QString>(QStringLiteral("category")));
+
+        // Nothing shown selected means nothing selected: the sheet and the request agree.
+        LMNewCategoryViewController *sheet = openSheet(view, QStringLiteral("Fresh"));
         QVERIFY(sheet);
-        QTest::keyClicks(sheet->textNewCategory(), QStringLiteral("Only in A"));
+        QCOMPARE(sheet->view()->findChild<QLabel *>(QStringLiteral("newCategoryPlaceLabel"))->text(),
+                 QStringLiteral("The category is created at the top level."));
         sheet->saveButton()->click();
-        QTRY_COMPARE(columnTexts(browserA, 1), (QStringList{"2024", "2025", "Only in A"}));
-        QVERIFY(waitUntilIdle(a->categoryView()));
+        QTRY_VERIFY(requestLines(*m_server).contains(QStringLiteral("POST /ra/categories.json")));
+        for (const QJsonObject &request : m_server->requests(QStringLiteral("/ra/categories.json")))
+            QVERIFY(!requestBody(request).contains(QLatin1String("parentCategoryStructures")));
+        QVERIFY(waitUntilIdle(view));
+    }
 
-        // B heard nothing of it: same requests, same browser, never busy.
-        QVERIFY(isIdle(b->categoryView()));
-        QCOMPARE(browserB->selectedColumn(), -1);
-        QCOMPARE(browserB->columnCount(), 1);
-        QCOMPARE(serverB.requests().size(), 3);
-        QVERIFY(!b->serverConnection()->selectedCategory());
+    void walkEndsWhereThePathNoLongerMatches()
+    {
+        // By the time the walk opens Photos, 2025 is gone from it.
+        const QString photos =
+            QStringLiteral(R"({"id":1,"name":"Photos","isLeaf":false,"directChildCategoryStructuresSorted":)"
+                           R"([{"childCategory":{"id":2,"name":"2024","isLeaf":false}}]})");
+        LMSessionCategoryViewController *view =
+            open({"--short-records", "--fault", "GET /ra/categories/1.json#2=body:" + photos}, 7);
+        QVERIFY(view);
+        QCOMPARE(selection(view->categoryBrowser()), u"Photos/- @0"_s);
+        QCOMPARE(columnTexts(view->categoryBrowser(), 1), QStringList{"2024"});
+        QCOMPARE(m_session->serverConnection()->getSelectedCategoryPath(), QStringLiteral("/Photos"));
+    }
 
-        // Ending A leaves B running and reopening at the next launch.
-        a->window()->windowHandle()->close();
-        QTRY_VERIFY(a.isNull());
-        QVERIFY(b->window()->isVisible());
-        QVERIFY(pick(b->categoryView(), 0, QStringLiteral("Video")));
-        QCOMPARE(columnTexts(browserB, 1), (QStringList{"Edited", "Raw"}));
-        std::unique_ptr<ObjectContext> reopened = reopenStore();
-        QCOMPARE(stored(*reopened, bookmarkA)->sessionWindowOpen(), std::optional<bool>(false));
-        QCOMPARE(stored(*reopened, bookmarkB)->sessionWindowOpen(), std::optional<bool>(true));
-        QVERIFY(closeSession(b));
+    void oddRecordsStillBrowse()
+    {
+        const QString level = QStringLiteral(R"([{"id":1},{"id":13,"name":42,"isLeaf":"yes"},)"
+                                             R"({"name":"Loose","isLeaf":true},{"id":10,"name":"Video"},)"
+                                             R"({"name":"Cut\u0000here \u202Egnp.exe","isLeaf":true}])");
+        LMSessionCategoryViewController *view = open({"--fault", "GET /ra/categories.json=body:" + level});
+        QVERIFY(view);
+        ColumnBrowser *browser = view->categoryBrowser();
+        // Controls in a name are shown, to the eye and to a screen reader, never obeyed.
+        const QString odd = QStringLiteral("Cut<U+0000>here <U+202E>gnp.exe");
+        QCOMPARE(columnTexts(browser, 0), (QStringList{"", "", "Loose", "Video", odd}));
+        for (int row = 0; row < 5; ++row)
+            QCOMPARE(isLeafRow(browser, 0, row), row == 2 || row == 4);
+        QVERIFY(pick(view, 0, odd));
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(browser->columnView(0));
+        QCOMPARE(list->tableInterface()->cellAt(4, 0)->text(QAccessible::Name), odd);
+        QCOMPARE(view->selectionLabel()->text(), u"Selected: \u2068/"_s + odd + QChar(0x2069));
+
+        // A record without an id cannot be fetched; selecting it still completes.
+        QVERIFY(pick(view, 0, QStringLiteral("Loose")));
+        QCOMPARE(browser->columnCount(), 1);
+        QVERIFY(pick(view, 0, QString())); // the first record without a name: Photos
+        QCOMPARE(columnTexts(browser, 0).at(0), QStringLiteral("Photos"));
+        QCOMPARE(columnTexts(browser, 1), (QStringList{"2024", "2025"}));
+        QVERIFY(pick(view, 0, QString())); // now the next one, whose name is a number
+        QCOMPARE(columnTexts(browser, 1), (QStringList{"Contracts", "Invoices"}));
+    }
+
+    void deepPathAndLongLevel()
+    {
+        // Fifty levels, the second one holding 3000 categories besides the way down.
+        QJsonObject node{{"id", 50}, {"name", "Level 50"}};
+        for (int id = 49; id >= 1; --id) {
+            QJsonArray children{node};
+            if (id == 1)
+                for (int n = 0; n < 3000; ++n)
+                    children.append(
+                        QJsonObject{{"id", 1000 + n}, {"name", u"Item %1"_s.arg(n, 4, 10, QChar(u'0'))}});
+            node = QJsonObject{{"id", id}, {"name", u"Level %1"_s.arg(id)}, {"children", children}};
+        }
+        QTemporaryFile tree;
+        QVERIFY(tree.open());
+        tree.write(QJsonDocument(QJsonObject{{"categories", QJsonArray{node}}}).toJson());
+        tree.flush();
+
+        LMSessionCategoryViewController *view = open({"--tree", tree.fileName()}, 50);
+        QVERIFY(view);
+        ColumnBrowser *browser = view->categoryBrowser();
+        QCOMPARE(browser->selectedColumn(), 49);
+        QCOMPARE(browser->rowCountInColumn(1), 3001);
+        QCOMPARE(browser->selectedRowInColumn(1), 3000); // "Level 2" sorts after the items
+        QCOMPARE(m_session->serverConnection()->pathLevel(), 49);
+        const int requests = int(m_server->requests().size());
+
+        // Rows come from the model: showing every row of the long column asks the server nothing,
+        // so the next request it sees is the one the following click makes.
+        browser->columnView(1)->scrollToTop();
+        QCOMPARE(columnTexts(browser, 1).indexOf(u"Item 2999"_s), 2999);
+        QVERIFY(pick(view, 1, QStringLiteral("Item 0005")));
+        QTRY_COMPARE(int(m_server->requests().size()), requests + 1);
+        QCOMPARE(requestLines(*m_server).constLast(), QStringLiteral("GET /ra/categories/1005.json"));
+        QCOMPARE(browser->columnCount(), 2);
+    }
+
+    void clicksSelectAndNewCategoriesGoUnderTheSelection()
+    {
+        // The third creation is answered with an object that is no category (an empty name's refusal
+        // on the wire: tst_connection).
+        LMSessionCategoryViewController *view =
+            open({"--fault", R"(POST /ra/categories.json#3=body:{"error":"that name is taken"})"});
+        QVERIFY(view);
+        ColumnBrowser *browser = view->categoryBrowser();
+        LMServerConnection *connection = m_session->serverConnection();
+        QVERIFY(clickRow(browser, 0, QStringLiteral("Photos")));
+        // Under way until the connection reports back, and the browser still takes clicks.
+        QCOMPARE(view->loadingCategoryLabel()->text(), QStringLiteral("getting categories"));
+        QVERIFY(!view->setCategoryButton()->isEnabled());
+        QVERIFY(browser->isEnabled());
+        QVERIFY(waitUntilIdle(view));
+        QCOMPARE(columnTexts(browser, 1), (QStringList{"2024", "2025"}));
+        QCOMPARE(recordId(connection->selectedCategory()), 1);
+        // Which records are fetched for their children: tst_connection's everyRequestOnTheWire.
+        QVERIFY(pick(view, 1, QStringLiteral("2025")));
+        QCOMPARE(columnTexts(browser, 2), QStringList{"Events"});
+
+        LMNewCategoryViewController *sheet = openSheet(view, QStringLiteral("  Night Shots "));
+        QVERIFY(sheet);
+        QCOMPARE(sheet->myTarget(), view);
+        QVERIFY(sheet->view()->isVisible());
+        QCOMPARE(sheet->view()->window()->windowModality(), Qt::WindowModal);
+        QVERIFY(saveScreenshot(sheet->view()->window(), QStringLiteral("session-new-category-sheet")));
+        QCOMPARE(AccessibleTree::unnamedControls(sheet->view()->window()), QString());
+        sheet->saveButton()->click();
+        QVERIFY(view->presentedViewControllers().isEmpty());
+
+        QTRY_COMPARE(m_server->requests(QStringLiteral("/ra/categories.json")).size(), 2);
+        const QJsonObject post = m_server->requests(QStringLiteral("/ra/categories.json")).constLast();
+        QCOMPARE(post.value(QLatin1String("method")).toString(), QStringLiteral("POST"));
+        QCOMPARE(requestBody(post).value(QLatin1String("name")).toString(), QStringLiteral("  Night Shots "));
+        QCOMPARE(postedParentId(post), 6);
+        QTRY_COMPARE(columnTexts(browser, 2), (QStringList{"  Night Shots ", "Events"}));
+        QVERIFY(waitUntilIdle(view));
+        QCOMPARE(selection(browser), u"Photos/2025/- @1"_s);
+
+        // Cancel sends nothing: the next request the server sees is the click after it.
+        sheet = openSheet(view, QStringLiteral("Never"));
+        QVERIFY(sheet);
+        sheet->cancelButton()->click();
+        QVERIFY(view->presentedViewControllers().isEmpty());
+        QVERIFY(clickRow(browser, 2, QStringLiteral("Events")));
+        QTRY_VERIFY(requestLines(*m_server).endsWith(QStringLiteral("GET /ra/categories/7.json")));
+        QCOMPARE(m_server->requests(QStringLiteral("/ra/categories.json")).size(), 2);
+        QVERIFY(waitUntilIdle(view));
+        QCOMPARE(columnTexts(browser, 3), (QStringList{"Team Day", "Trade Fair Munich"}));
+        QCOMPARE(connection->getSelectedCategoryPath(), QStringLiteral("/Photos/2025/Events"));
+
+        // Below a leaf: the leaf turns into a branch and opens its new child.
+        QVERIFY(pick(view, 3, QStringLiteral("Team Day")));
+        QVERIFY(isLeafRow(browser, 3, columnTexts(browser, 3).indexOf(u"Team Day"_s)));
+        sheet = openSheet(view, QStringLiteral("Speakers"));
+        QVERIFY(sheet);
+        QVERIFY(sheet->view()
+                    ->findChild<QLabel *>(QStringLiteral("newCategoryPlaceLabel"))
+                    ->text()
+                    .contains(QLatin1String("/Photos/2025/Events/Team Day")));
+        QTest::keyClick(sheet->textNewCategory(), Qt::Key_Return);
+        QTRY_COMPARE(columnTexts(browser, 4), QStringList{"Speakers"});
+        QVERIFY(!isLeafRow(browser, 3, columnTexts(browser, 3).indexOf(u"Team Day"_s)));
+        QCOMPARE(postedParentId(m_server->requests(QStringLiteral("/ra/categories.json")).constLast()), 9);
+
+        // A new choice further left drops the columns to its right.
+        QVERIFY(pick(view, 0, QStringLiteral("Video")));
+        QCOMPARE(columnTexts(browser, 1), (QStringList{"Edited", "Raw"}));
+        QCOMPARE(connection->pathLevel(), 0);
+        QCOMPARE(connection->getSelectedCategoryPath(), QStringLiteral("/Video"));
+
+        // Refused: said in a warning; the selection stays.
+        AlertCatcher alerts;
+        sheet = openSheet(view, QStringLiteral("Taken"));
+        QVERIFY(sheet);
+        sheet->saveButton()->click();
+        QVERIFY(alerts.waitForAlert());
+        QCOMPARE(alerts.last()->icon(), QMessageBox::Warning);
+        QCOMPARE(alerts.last()->informativeText(), QStringLiteral("The server answered: that name is taken"));
+        QCOMPARE(postedParentId(m_server->requests(QStringLiteral("/ra/categories.json")).constLast()), 10);
+        AlertCatcher::userButtons(alerts.last()).constFirst()->click();
+        QVERIFY(waitUntilIdle(view));
+        QCOMPARE(selection(browser), u"Video/- @0"_s);
     }
 };
 
