@@ -203,6 +203,8 @@ public:
         QString text;
         QString informativeText;
         QStringList buttons;
+
+        [[nodiscard]] QStringList all() const { return QStringList{text, informativeText} + buttons; }
     };
 
     explicit AlertAnswerer(QStringList answers = {}) : m_answers(std::move(answers))

@@ -79,13 +79,11 @@ private slots:
         if (!answer.isEmpty()) {
             QTRY_COMPARE(answerer.seen().size(), 2);
             QCOMPARE(answerer.seen().at(0).informativeText, QStringLiteral("disk full"));
-            const AlertAnswerer::Seen &question = answerer.seen().at(1);
-            QCOMPARE(question.text, QStringLiteral("Could not save changes while quitting. Quit anyway?"));
-            QCOMPARE(question.informativeText,
-                     QStringLiteral(
-                         "Quitting now will lose any changes you have made since the last successful save"));
-            QCOMPARE(question.buttons,
-                     (QStringList{QStringLiteral("Quit anyway"), QStringLiteral("Cancel")}));
+            QCOMPARE(answerer.seen().at(1).all(),
+                     (QStringList{
+                         "Could not save changes while quitting. Quit anyway?",
+                         "Quitting now will lose any changes you have made since the last successful save",
+                         "Quit anyway", "Cancel"}));
         }
         if (answer == QLatin1String("Cancel")) {
             QCOMPARE(terminated.size(), 0);
@@ -252,11 +250,10 @@ private slots:
         m_app->applicationDidFinishLaunching();
         QTRY_VERIFY(bookmarksWindow()->window()->isVisible());
         QCOMPARE(alerts.seen().size(), 1);
-        QCOMPARE(alerts.seen().first().text,
-                 QStringLiteral("Failed to initialize the application's saved data"));
-        QCOMPARE(alerts.seen().first().informativeText,
-                 QStringLiteral("Expected a folder to store application data, found a file ") + folder +
-                     QLatin1Char('.'));
+        QCOMPARE(
+            alerts.seen().first().all(),
+            (QStringList{"Failed to initialize the application's saved data",
+                         "Expected a folder to store application data, found a file " + folder + '.', "OK"}));
         QVERIFY(m_app->storeOpeningFailed());
         QVERIFY(QFileInfo(folder).isFile());
 

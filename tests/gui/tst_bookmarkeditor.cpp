@@ -80,7 +80,6 @@ private slots:
         QVERIFY(editor && editor->isNew());
         ServerBookmark *record = editor->bookmark();
         QVERIFY(record);
-        QCOMPARE(record->bookmarkName(), QStringLiteral("Local Testing"));
         QCOMPARE(editor->labelTextField()->text(), QStringLiteral("Local Testing"));
         QVERIFY(!editor->deleteButton()->isEnabled());
         QCOMPARE(listedNames(), QStringList{QStringLiteral("Local Testing")});
