@@ -4,15 +4,16 @@
 // test, seeding, reading back what is on disk, and capturing the fixed standard-output lines.
 
 #include "app/AppDelegate.h"
+#include "bookmarks/LMBookmarksViewController.h"
+#include "bookmarks/LMBookmarksWindowController.h"
 #include "platform/widgets/Alert.h"
 #include "store/ObjectContext.h"
 #include "store/PersistentStore.h"
 #include "store/ServerBookmark.h"
 #include "store/StoreFile.h"
 
-#include <QAbstractButton>
 #include <QDir>
-#include <QFile>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
@@ -20,7 +21,6 @@
 #include <QSettings>
 #include <QTemporaryFile>
 #include <QTest>
-#include <QWidget>
 
 #include <cstdio>
 #include <optional>
@@ -70,10 +70,38 @@ inline std::unique_ptr<AppDelegate> freshDelegate()
 struct DelegateFixture {
     std::unique_ptr<AppDelegate> m_app;
 
+    // Windows deleted later go before the next test resets the store and preferences.
+    void quitApp()
+    {
+        m_app.reset();
+        QTest::qWait(0);
+    }
+
     [[nodiscard]] ObjectContext *context() { return m_app->managedObjectContext(); }
     [[nodiscard]] LMBookmarksWindowController *bookmarksWindow()
     {
         return m_app->bookmarksWindowController();
+    }
+    [[nodiscard]] LMBookmarksViewController *list() { return bookmarksWindow()->bookmarksViewController(); }
+
+    // Launched with the bookmarks window up and active, as a user finds it.
+    void launch()
+    {
+        m_app->applicationDidFinishLaunching();
+        QMainWindow *window = bookmarksWindow()->window();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+    }
+
+    // The list's names (or another column), top to bottom.
+    [[nodiscard]] QStringList listedNames(int column = 0)
+    {
+        QStringList names;
+        const QAbstractItemModel *model = list()->bookmarksTableView()->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            names.append(model->index(row, column).data().toString());
+        return names;
     }
 };
 
@@ -175,6 +203,8 @@ public:
         QString text;
         QString informativeText;
         QStringList buttons;
+
+        [[nodiscard]] QStringList all() const { return QStringList{text, informativeText} + buttons; }
     };
 
     explicit AlertAnswerer(QStringList answers = {}) : m_answers(std::move(answers))
@@ -193,8 +223,7 @@ public:
         });
     }
     ~AlertAnswerer() { Alert::setTestHook({}); }
-    AlertAnswerer(const AlertAnswerer &) = delete;
-    AlertAnswerer &operator=(const AlertAnswerer &) = delete;
+    Q_DISABLE_COPY(AlertAnswerer)
 
     [[nodiscard]] const QList<Seen> &seen() const { return m_seen; }
 
@@ -215,19 +244,16 @@ public:
         ::dup2(m_file.handle(), STDOUT_FILENO);
     }
     ~StdoutCapture() { restore(); }
-    StdoutCapture(const StdoutCapture &) = delete;
-    StdoutCapture &operator=(const StdoutCapture &) = delete;
+    Q_DISABLE_COPY(StdoutCapture)
 
     [[nodiscard]] QStringList lines()
     {
         restore();
-        QFile reader(m_file.fileName());
-        if (!reader.open(QIODevice::ReadOnly))
-            return {};
+        m_file.seek(0); // the captured output shares this file's offset
         // Qt Test reports messages on standard output as well; those are not the application's.
         static const QRegularExpression testMessage(
             QStringLiteral("^(QDEBUG|QINFO|QWARN|QCRITICAL|QSYSTEM|QFATAL) "));
-        QStringList lines = QString::fromUtf8(reader.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QStringList lines = QString::fromUtf8(m_file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         lines.removeIf([](const QString &line) { return testMessage.match(line).hasMatch(); });
         return lines;
     }

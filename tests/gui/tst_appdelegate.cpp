@@ -5,16 +5,11 @@
 #include "DevServer.h"
 #include "app/ApplicationMenus.h"
 #include "bookmarks/LMBookmarkEditViewController.h"
-#include "bookmarks/LMBookmarksViewController.h"
-#include "bookmarks/LMBookmarksWindowController.h"
 #include "session/LMImportLogWindowController.h"
 #include "session/LMSessionWindowController.h"
 #include "store/UndoManager.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QLineEdit>
-#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
@@ -37,12 +32,6 @@ class TestAppDelegate : public QObject, DelegateFixture {
         return titles;
     }
 
-    // The unsaved change the quit flow has to deal with.
-    void makeUnsavedChange()
-    {
-        seed(context(), BookmarkSeed(QStringLiteral("Unsaved"), QStringLiteral("u.example")));
-    }
-
 private slots:
     void init()
     {
@@ -50,48 +39,78 @@ private slots:
         m_app = std::make_unique<AppDelegate>();
     }
 
-    void cleanup()
-    {
-        m_app.reset();
-        QTest::qWait(0);
-    }
+    void cleanup() { quitApp(); }
 
-    void quitSaysWhetherTheBookmarksWindowWasShowing_data()
+    void quitSavesOrAsksAndSaysWhatWasShowing_data()
     {
         QTest::addColumn<QVariant>("preference"); // at launch
         QTest::addColumn<bool>("closeWindow");    // its title-bar button, else the quit command
-        QTest::newRow("first launch, quit") << QVariant() << false;
+        QTest::addColumn<QString>("answer");      // to a failed save's question; empty: it saves
+        QTest::newRow("first launch, quit") << QVariant() << false << "";
         // Hidden at the last quit, but nothing else would come up.
-        QTest::newRow("hidden before, quit") << QVariant(false) << false;
-        QTest::newRow("window closed") << QVariant() << true;
+        QTest::newRow("hidden before, quit") << QVariant(false) << false << "";
+        QTest::newRow("window closed") << QVariant() << true << "";
+        QTest::newRow("failed save, quit, Cancel") << QVariant() << false << "Cancel";
+        QTest::newRow("failed save, quit, Quit anyway") << QVariant() << false << "Quit anyway";
+        QTest::newRow("failed save, window closed, Cancel") << QVariant() << true << "Cancel";
     }
 
-    void quitSaysWhetherTheBookmarksWindowWasShowing()
+    void quitSavesOrAsksAndSaysWhatWasShowing()
     {
         QFETCH(QVariant, preference);
         QFETCH(bool, closeWindow);
+        QFETCH(QString, answer);
         if (preference.isValid())
             QSettings().setValue(AppDelegate::ShowBookmarksKey, preference);
-        m_app->applicationDidFinishLaunching();
-        QVERIFY(QTest::qWaitForWindowExposed(bookmarksWindow()->window()));
+        launch();
         QVERIFY(m_app->showingBookmarksWindow());
+        if (!answer.isEmpty()) {
+            seed(context(), BookmarkSeed(QStringLiteral("Unsaved"), QStringLiteral("u.example")));
+            context()->storeFile()->setFailureForTesting(QStringLiteral("disk full"));
+        }
 
-        AlertAnswerer answerer;
+        AlertAnswerer answerer({QStringLiteral("OK"), answer});
         StdoutCapture out;
         QSignalSpy terminated(m_app.get(), &AppDelegate::terminated);
-        if (closeWindow) {
+        if (closeWindow)
             bookmarksWindow()->window()->close();
+        else
+            m_app->terminate();
+        if (!answer.isEmpty()) {
+            QTRY_COMPARE(answerer.seen().size(), 2);
+            QCOMPARE(answerer.seen().at(0).informativeText, QStringLiteral("disk full"));
+            QCOMPARE(answerer.seen().at(1).all(),
+                     (QStringList{
+                         "Could not save changes while quitting. Quit anyway?",
+                         "Quitting now will lose any changes you have made since the last successful save",
+                         "Quit anyway", "Cancel"}));
+        }
+        if (answer == QLatin1String("Cancel")) {
+            QCOMPARE(terminated.size(), 0);
+            QVERIFY(out.lines().isEmpty());
+            QVERIFY(context()->hasChanges());
+            QTRY_VERIFY(bookmarksWindow()->window()->isVisible());
+            // Once the store works again, the next quit saves them.
+            context()->storeFile()->setFailureForTesting({});
+            m_app->terminate();
+            QCOMPARE(terminated.size(), 1);
+            QCOMPARE(readStore().names(), QStringList{QStringLiteral("Unsaved")});
+            return;
+        }
+        if (closeWindow) {
             QVERIFY(!m_app->showingBookmarksWindow());
             QVERIFY(terminated.wait());
         } else {
-            m_app->terminate();
             QCOMPARE(terminated.size(), 1);
             QVERIFY(bookmarksWindow()->window()->isVisible()); // quitting closes no window
         }
-        QVERIFY(answerer.seen().isEmpty());
+        // No other alert, not even a second error from the exit save after Quit anyway.
+        QCOMPARE(answerer.seen().size(), answer.isEmpty() ? 0 : 2);
         QCOMPARE(out.lines(), QStringList{QStringLiteral("bookmarks window showing on exit = ") +
                                           (closeWindow ? "false" : "true")});
         QCOMPARE(QSettings().value(AppDelegate::ShowBookmarksKey), QVariant(!closeWindow));
+        if (!answer.isEmpty())
+            QVERIFY(readStore().bookmarks.isEmpty());
     }
 
     void aHiddenBookmarksWindowStillReopensTheSessions()
@@ -165,9 +184,8 @@ private slots:
 
     void everyWindowGetsTheApplicationMenus()
     {
-        m_app->applicationDidFinishLaunching();
+        launch();
         QMainWindow *bookmarks = bookmarksWindow()->window();
-        QVERIFY(QTest::qWaitForWindowExposed(bookmarks));
         const QStringList file{QStringLiteral("New Bookmark…"), QStringLiteral("Connect"),
                                QStringLiteral("Save"),          QStringLiteral("Import Log"),
                                QStringLiteral("Bookmarks"),     QStringLiteral("Quit")};
@@ -190,70 +208,16 @@ private slots:
         // Undo and Redo work on the shared context, one field edit at a time.
         ServerBookmark *bookmark =
             seed(context(), BookmarkSeed(QStringLiteral("Undoable"), QStringLiteral("a")));
+        // A disabled item ignores trigger(): each one that works was enabled.
         QVERIFY(!m_app->menus()->undoItem()->isEnabled());
         context()->undoManager()->setValue(bookmark, ServerBookmark::kHostName, QStringLiteral("b"));
-        QVERIFY(m_app->menus()->undoItem()->isEnabled());
         m_app->menus()->undoItem()->trigger();
         QCOMPARE(bookmark->hostName(), QStringLiteral("a"));
-        QVERIFY(m_app->menus()->redoItem()->isEnabled());
         m_app->menus()->redoItem()->trigger();
         QCOMPARE(bookmark->hostName(), QStringLiteral("b"));
 
         m_app->menus()->saveItem()->trigger();
         QCOMPARE(readStore().named(QStringLiteral("Undoable"))->hostName(), QStringLiteral("b"));
-    }
-
-    void aFailedSaveAtQuitAsks_data()
-    {
-        QTest::addColumn<bool>("closeLastWindow"); // else the quit command
-        QTest::addColumn<QString>("answer");
-        QTest::newRow("quit, Cancel keeps the changes") << false << "Cancel";
-        QTest::newRow("quit, Quit anyway leaves without them") << false << "Quit anyway";
-        QTest::newRow("last window closed, Cancel brings it back") << true << "Cancel";
-    }
-
-    void aFailedSaveAtQuitAsks()
-    {
-        QFETCH(bool, closeLastWindow);
-        QFETCH(QString, answer);
-        m_app->applicationDidFinishLaunching();
-        QVERIFY(QTest::qWaitForWindowExposed(bookmarksWindow()->window()));
-        makeUnsavedChange();
-        context()->storeFile()->setFailureForTesting(QStringLiteral("disk full"));
-
-        AlertAnswerer answerer({QStringLiteral("OK"), answer});
-        QSignalSpy terminated(m_app.get(), &AppDelegate::terminated);
-        StdoutCapture out;
-        if (closeLastWindow)
-            bookmarksWindow()->window()->close();
-        else
-            m_app->terminate();
-        QTRY_COMPARE(answerer.seen().size(), 2);
-        QCOMPARE(answerer.seen().at(0).informativeText, QStringLiteral("disk full"));
-        const AlertAnswerer::Seen &question = answerer.seen().at(1);
-        QCOMPARE(question.text, QStringLiteral("Could not save changes while quitting. Quit anyway?"));
-        QCOMPARE(question.informativeText,
-                 QStringLiteral(
-                     "Quitting now will lose any changes you have made since the last successful save"));
-        QCOMPARE(question.buttons, (QStringList{QStringLiteral("Quit anyway"), QStringLiteral("Cancel")}));
-        if (answer == QLatin1String("Quit anyway")) {
-            // No second error from the exit save: the changes were let go.
-            QCOMPARE(terminated.size(), 1);
-            QCOMPARE(out.lines(), QStringList{QStringLiteral("bookmarks window showing on exit = true")});
-            QCOMPARE(QSettings().value(AppDelegate::ShowBookmarksKey), QVariant(true));
-            QVERIFY(readStore().bookmarks.isEmpty());
-            return;
-        }
-        QCOMPARE(terminated.size(), 0);
-        QVERIFY(out.lines().isEmpty());
-        QVERIFY(context()->hasChanges());
-        QTRY_VERIFY(bookmarksWindow()->window()->isVisible());
-
-        // Once the store works again, the next quit saves them.
-        context()->storeFile()->setFailureForTesting({});
-        m_app->terminate();
-        QCOMPARE(terminated.size(), 1);
-        QCOMPARE(readStore().names(), QStringList{QStringLiteral("Unsaved")});
     }
 
     void editsThatCannotBeCommittedCancelTheQuit()
@@ -286,20 +250,18 @@ private slots:
         m_app->applicationDidFinishLaunching();
         QTRY_VERIFY(bookmarksWindow()->window()->isVisible());
         QCOMPARE(alerts.seen().size(), 1);
-        QCOMPARE(alerts.seen().first().text,
-                 QStringLiteral("Failed to initialize the application's saved data"));
-        QCOMPARE(alerts.seen().first().informativeText,
-                 QStringLiteral("Expected a folder to store application data, found a file ") + folder +
-                     QLatin1Char('.'));
+        QCOMPARE(
+            alerts.seen().first().all(),
+            (QStringList{"Failed to initialize the application's saved data",
+                         "Expected a folder to store application data, found a file " + folder + '.', "OK"}));
         QVERIFY(m_app->storeOpeningFailed());
         QVERIFY(QFileInfo(folder).isFile());
 
         // A new bookmark cannot be kept: the save says so and the sheet stays with what was typed.
-        LMBookmarksViewController *list = bookmarksWindow()->bookmarksViewController();
         bookmarksWindow()->showNewBookmarkView();
-        QCOMPARE(list->presentedViewControllers().size(), 1);
+        QCOMPARE(list()->presentedViewControllers().size(), 1);
         auto *editor =
-            qobject_cast<LMBookmarkEditViewController *>(list->presentedViewControllers().constFirst());
+            qobject_cast<LMBookmarkEditViewController *>(list()->presentedViewControllers().constFirst());
         QVERIFY(editor && editor->isNew());
         QVERIFY(!editor->deleteButton()->isEnabled());
         QTest::keyClicks(editor->hostTextField(), QStringLiteral("kept.example"));
@@ -307,7 +269,7 @@ private slots:
         QCOMPARE(alerts.seen().size(), 2);
         QCOMPARE(alerts.seen().last().text,
                  QStringLiteral("The bookmark could not be saved: the data store is not available"));
-        QCOMPARE(list->presentedViewControllers().size(), 1);
+        QCOMPARE(list()->presentedViewControllers().size(), 1);
         QCOMPARE(editor->hostTextField()->text(), QStringLiteral("kept.example"));
         m_app.reset(); // while the alerts are still answered
     }

@@ -4,39 +4,16 @@
 #include "AppTestSupport.h"
 #include "bookmarks/LMBookmarkAdvancedViewController.h"
 #include "bookmarks/LMBookmarkEditViewController.h"
-#include "bookmarks/LMBookmarksViewController.h"
-#include "bookmarks/LMBookmarksWindowController.h"
-#include "platform/widgets/RecordFieldBinding.h"
 #include "platform/widgets/Segue.h"
 #include "store/UndoManager.h"
 
 #include <QAction>
 #include <QClipboard>
-#include <QLabel>
-#include <QMainWindow>
-#include <QSortFilterProxyModel>
-#include <QTableView>
 
 using namespace AppTestSupport;
 
 class TestBookmarkEditor : public QObject, DelegateFixture {
     Q_OBJECT
-    [[nodiscard]] LMBookmarksViewController *list() { return bookmarksWindow()->bookmarksViewController(); }
-
-    void launch()
-    {
-        m_app->applicationDidFinishLaunching();
-        QVERIFY(QTest::qWaitForWindowExposed(bookmarksWindow()->window()));
-    }
-
-    [[nodiscard]] QStringList listedNames()
-    {
-        QStringList names;
-        QAbstractItemModel *model = list()->bookmarksTableView()->model();
-        for (int row = 0; row < model->rowCount(); ++row)
-            names.append(model->index(row, 0).data().toString());
-        return names;
-    }
 
     template <typename T> [[nodiscard]] T *presentedSheet(ViewController *presenter)
     {
@@ -59,10 +36,12 @@ class TestBookmarkEditor : public QObject, DelegateFixture {
         return presentedSheet<LMBookmarkEditViewController>(list());
     }
 
-    // "Studio" on studio.example, saved, in its editor.
-    LMBookmarkEditViewController *editStudio()
+    // The bookmark saved with any seeded before it, the application launched, the bookmark's editor up.
+    LMBookmarkEditViewController *
+    editBookmark(const BookmarkSeed &bookmark = BookmarkSeed(QStringLiteral("Studio"),
+                                                             QStringLiteral("studio.example")))
     {
-        ServerBookmark *record = seed(context(), BookmarkSeed(QStringLiteral("Studio"), QStringLiteral("studio.example")));
+        ServerBookmark *record = seed(context(), bookmark);
         if (!context()->save())
             return nullptr;
         launch();
@@ -70,7 +49,7 @@ class TestBookmarkEditor : public QObject, DelegateFixture {
     }
 
     // Types into a field and finishes the edit the way a user does, by leaving the field.
-    static void typeInto(QLineEdit *field, const QString &text)
+    template <typename Field> static void typeInto(Field *field, const QString &text)
     {
         field->setFocus();
         field->selectAll();
@@ -81,11 +60,7 @@ class TestBookmarkEditor : public QObject, DelegateFixture {
 private slots:
     void init() { m_app = freshDelegate(); }
 
-    void cleanup()
-    {
-        m_app.reset();
-        QTest::qWait(0);
-    }
+    void cleanup() { quitApp(); }
 
     // Inserted before its sheet shows (its defaults: tst_serverbookmark). Cancel leaves nothing; a
     // failed save keeps the sheet and says why; the next save stores the record untouched.
@@ -105,7 +80,6 @@ private slots:
         QVERIFY(editor && editor->isNew());
         ServerBookmark *record = editor->bookmark();
         QVERIFY(record);
-        QCOMPARE(record->bookmarkName(), QStringLiteral("Local Testing"));
         QCOMPARE(editor->labelTextField()->text(), QStringLiteral("Local Testing"));
         QVERIFY(!editor->deleteButton()->isEnabled());
         QCOMPARE(listedNames(), QStringList{QStringLiteral("Local Testing")});
@@ -214,7 +188,7 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, saved);
         QFETCH(QString, note);
-        LMBookmarkEditViewController *editor = editStudio();
+        LMBookmarkEditViewController *editor = editBookmark();
         QVERIFY(editor);
         ServerBookmark *record = editor->bookmark();
         typeInto(editor->hostTextField(), typed);
@@ -235,7 +209,7 @@ private slots:
 
     void pastedAddressIsTakenApartAsOneStep()
     {
-        LMBookmarkEditViewController *editor = editStudio();
+        LMBookmarkEditViewController *editor = editBookmark();
         QVERIFY(editor);
         ServerBookmark *record = editor->bookmark();
         QApplication::clipboard()->setText(QStringLiteral(" https://assets.example:8443/lumaro/app/ "));
@@ -253,7 +227,7 @@ private slots:
 
     void typedTextIsCommittedBySaveAndByCommitEditing()
     {
-        LMBookmarkEditViewController *editor = editStudio();
+        LMBookmarkEditViewController *editor = editBookmark();
         QVERIFY(editor);
         ServerBookmark *record = editor->bookmark();
 
@@ -279,13 +253,10 @@ private slots:
 
     void advancedSettingsEditTheSameRecordAndCancelTakesOneStep()
     {
-        ServerBookmark *record =
-            seed(context(),
-                 BookmarkSeed(QStringLiteral("Archive"), QStringLiteral("archive.example")).withSecure());
-        QVERIFY(context()->save());
-        launch();
-        LMBookmarkEditViewController *editor = openEditorFor(record);
+        LMBookmarkEditViewController *editor = editBookmark(
+            BookmarkSeed(QStringLiteral("Archive"), QStringLiteral("archive.example")).withSecure());
         QVERIFY(editor);
+        ServerBookmark *record = editor->bookmark();
         typeInto(editor->hostTextField(), QStringLiteral("archive2.example"));
 
         QTest::mouseClick(editor->advancedButton(), Qt::LeftButton);
@@ -301,15 +272,12 @@ private slots:
 
         // Unchecking secure switches the scheme at once and keeps the port.
         QTest::mouseClick(advanced->sslTextField(), Qt::LeftButton);
-        QCOMPARE(record->secureConnect(), false);
         QVERIFY(record->urlString().startsWith(QStringLiteral("http://archive2.example:443/")));
-        QCOMPARE(record->portNumber(), 443);
         QCOMPARE(advanced->view()->findChild<QLabel *>(QStringLiteral("addressLabel"))->text(),
                  record->urlString());
 
         QTest::mouseClick(advanced->cancelButton(), Qt::LeftButton);
-        QCOMPARE(record->secureConnect(), true);
-        QCOMPARE(record->hostName(), QStringLiteral("archive2.example"));
+        QVERIFY(record->urlString().startsWith(QStringLiteral("https://archive2.example:443/")));
         QTRY_VERIFY(editor->presentedViewControllers().isEmpty());
 
         // Cancel without a change there still takes one step: the editor's last edit.
@@ -324,16 +292,11 @@ private slots:
         QTest::mouseClick(editor->advancedButton(), Qt::LeftButton);
         advanced = presentedSheet<LMBookmarkAdvancedViewController>(editor);
         QVERIFY(advanced);
-        advanced->portTextField()->setFocus();
-        advanced->portTextField()->selectAll();
-        QTest::keyClicks(advanced->portTextField(), QStringLiteral("8443"));
+        typeInto(advanced->portTextField(), QStringLiteral("8443"));
         typeInto(advanced->appTextField(), QStringLiteral("lumaro"));
-        advanced->uploadSpeedLimitField()->setFocus();
-        advanced->uploadSpeedLimitField()->selectAll();
-        QTest::keyClicks(advanced->uploadSpeedLimitField(),
-                         advanced->uploadSpeedLimitField()->locale().toString(2.5));
-        QCOMPARE(record->portNumber(), 8443);
-        QCOMPARE(record->applicationNameURL(), QStringLiteral("lumaro"));
+        typeInto(advanced->uploadSpeedLimitField(),
+                 advanced->uploadSpeedLimitField()->locale().toString(2.5));
+        QCOMPARE(record->urlString(), QStringLiteral("https://archive.example:8443/lumaro"));
         QTest::mouseClick(advanced->sslTextField(), Qt::LeftButton);
         QTest::mouseClick(advanced->saveButton(), Qt::LeftButton);
         QCOMPARE(readStore().named(QStringLiteral("Archive"))->portNumber(), 443);
@@ -343,23 +306,15 @@ private slots:
         const StoredBookmarks stored = readStore();
         ServerBookmark *saved = stored.named(QStringLiteral("Archive"));
         QVERIFY(saved);
-        QCOMPARE(saved->secureConnect(), false);
-        QCOMPARE(saved->portNumber(), 8443);
-        QCOMPARE(saved->applicationNameURL(), QStringLiteral("lumaro"));
         QCOMPARE(saved->urlString(), QStringLiteral("http://archive.example:8443/lumaro"));
         QCOMPARE(saved->uploadLimitBytesPerSecond(), qint64(2.5 * 1024 * 1024));
     }
 
     void deleteRemovesAndSavesButNotWhileASessionIsOpen()
     {
-        ServerBookmark *gone =
-            seed(context(), BookmarkSeed(QStringLiteral("Gone"), QStringLiteral("gone.example")));
         ServerBookmark *busy =
             seed(context(), BookmarkSeed(QStringLiteral("Busy"), QStringLiteral("busy.example")));
-        QVERIFY(context()->save());
-        launch();
-
-        LMBookmarkEditViewController *editor = openEditorFor(gone);
+        LMBookmarkEditViewController *editor = editBookmark();
         QVERIFY(editor);
         QTest::mouseClick(editor->deleteButton(), Qt::LeftButton);
         QCOMPARE(listedNames(), QStringList{QStringLiteral("Busy")});

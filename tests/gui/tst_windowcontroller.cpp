@@ -8,7 +8,6 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMainWindow>
-#include <QMenuBar>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QSettings>
