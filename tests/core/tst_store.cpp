@@ -46,6 +46,7 @@ QString describe(const Asset *asset)
 class TestStore : public QObject {
     Q_OBJECT
 private slots:
+    // What a relaunch reads back (the log on demand), and what deleting a bookmark or clearing the log does.
     void recordsSurviveRestart()
     {
         QCOMPARE(PersistentStore::applicationDocumentsDirectory(),
@@ -82,6 +83,9 @@ private slots:
             waiting->setBookmark(bookmark);
             waiting->setCategoryPath(QString()); // present but empty
             waiting->setFolderPath(QStringLiteral("card/DCIM/100CANON"));
+            Asset *later = context->insertAsset(); // never loaded below
+            later->setBookmark(bookmark);
+            later->setUploadDateTime(when.addSecs(60));
             QVERIFY(context->hasChanges());
             QVERIFY(context->save());
             QVERIFY(!context->hasChanges());
@@ -97,16 +101,42 @@ private slots:
         QVERIFY(!bookmark->userName()); // absent stays absent
         QCOMPARE(bookmark->sessionWindowOpen(), std::optional(false));
         QCOMPARE(bookmark->uploadLimitBytesPerSecond(), qint64(2.5 * 1024 * 1024));
-        const auto log = context->fetchUploadedAssets();
-        QCOMPARE(log.size(), 1);
-        QCOMPARE(describe(log.first()),
-                 "/tmp/with space.jpg|-|17|/A/B|-|" + when.toString(Qt::ISODateWithMs));
-        QCOMPARE(log.first()->bookmark(), bookmark);
         const auto pending = context->fetchPendingAssets(bookmark);
         QCOMPARE(pending.size(), 1);
         // An empty category path stays present; a queued file of a kept tree goes back to its place.
         QCOMPARE(describe(pending.first()), "/tmp/w.png|-|-||card/DCIM/100CANON|-");
+        // A launch reads the queues only; the log's records come one by one, one object each.
+        const qint64 sentId = pending.first()->objectId() - 1;
+        QVERIFY(!context->registeredAsset(sentId));
+        Asset *sent = context->assetWithId(sentId);
+        QVERIFY(sent);
+        QCOMPARE(context->assetWithId(sentId), sent);
+        QCOMPARE(describe(sent), "/tmp/with space.jpg|-|17|/A/B|-|" + when.toString(Qt::ISODateWithMs));
+        QCOMPARE(sent->bookmark(), bookmark);
         QVERIFY(!context->hasChanges());
+        // The delete rule reaches records never loaded: the log stays, without its bookmark.
+        context->deleteObject(bookmark);
+        QVERIFY(!sent->bookmark());
+        QVERIFY(context->save());
+        {
+            auto after = openStore(folder);
+            QVERIFY(after->fetchAllBookmarks().isEmpty());
+            const auto log = after->fetchUploadedAssets();
+            QCOMPARE(log.size(), 2);
+            QVERIFY(!log.last()->bookmark());
+        }
+        // A cleared log reaches the file with the next save, and no sooner; a queued file stamped
+        // after the clear stays, whatever its clock said.
+        Asset *late = context->insertAsset();
+        QVERIFY(context->save());
+        context->deleteUploadedAssets();
+        late->setUploadDateTime(QDateTime::fromMSecsSinceEpoch(1, Qt::UTC));
+        QVERIFY(context->hasChanges());
+        QVERIFY(!context->assetWithId(sentId));
+        QCOMPARE(openStore(folder)->fetchUploadedAssets().size(), 2);
+        QVERIFY(context->save());
+        QTRY_VERIFY(!context->isDeletingLog());
+        QCOMPARE(openStore(folder)->fetchUploadedAssets().size(), 1);
     }
 
     void pendingQueryIsPerBookmark()
@@ -366,55 +396,6 @@ private slots:
         QVERIFY(reader.open(path, nullptr));
         QCOMPARE(reader.keys({QStringLiteral("A.JPG")}, {}, nullptr)->keys, QList<qint64>{1});
         QVERIFY(reader.keys({QStringLiteral("home")}, {}, nullptr)->keys.isEmpty());
-    }
-
-    void uploadedRecordsLoadOnDemand()
-    {
-        const QString folder = freshFolder(QStringLiteral("on-demand"));
-        {
-            auto context = openStore(folder);
-            ServerBookmark *bookmark = context->insertBookmark();
-            for (int i = 0; i < 3; ++i) {
-                Asset *asset = context->insertAsset();
-                asset->setBookmark(bookmark);
-                asset->setFilePath(QStringLiteral("/f%1").arg(i));
-                if (i > 0)
-                    asset->setUploadDateTime(QDateTime::currentDateTimeUtc());
-            }
-            QVERIFY(context->save());
-        }
-        auto context = openStore(folder);
-        ServerBookmark *bookmark = context->fetchAllBookmarks().first();
-        // A launch reads the queues only; the log's records come one by one, one object each.
-        const qint64 sentId = context->fetchPendingAssets(bookmark).first()->objectId() + 1;
-        QVERIFY(!context->registeredAsset(sentId));
-        Asset *sent = context->assetWithId(sentId);
-        QVERIFY(sent);
-        QCOMPARE(context->assetWithId(sentId), sent);
-        QCOMPARE(sent->bookmark(), bookmark);
-        // The delete rule reaches records never loaded: the log stays, without its bookmark.
-        context->deleteObject(bookmark);
-        QVERIFY(!sent->bookmark());
-        QVERIFY(context->save());
-        {
-            auto after = openStore(folder);
-            QVERIFY(after->fetchAllBookmarks().isEmpty());
-            const auto log = after->fetchUploadedAssets();
-            QCOMPARE(log.size(), 2);
-            QVERIFY(!log.last()->bookmark());
-        }
-        // A cleared log reaches the file with the next save, and no sooner; a queued file stamped
-        // after the clear stays, whatever its clock said.
-        Asset *late = context->insertAsset();
-        QVERIFY(context->save());
-        context->deleteUploadedAssets();
-        late->setUploadDateTime(QDateTime::fromMSecsSinceEpoch(1, Qt::UTC));
-        QVERIFY(context->hasChanges());
-        QVERIFY(!context->assetWithId(sentId));
-        QCOMPARE(openStore(folder)->fetchUploadedAssets().size(), 2);
-        QVERIFY(context->save());
-        QTRY_VERIFY(!context->isDeletingLog());
-        QCOMPARE(openStore(folder)->fetchUploadedAssets().size(), 1);
     }
 
     void logQuery_data()
