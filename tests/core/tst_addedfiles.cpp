@@ -43,29 +43,22 @@ QStringList collectAsUser(const QStringList &paths, const QString &root)
 {
     if (::geteuid() != 0)
         return describe(AddedFiles::collect(paths), root);
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return {QStringLiteral("pipe failed")};
+    QTemporaryFile out;
+    if (!out.open())
+        return {QStringLiteral("no file for the child's answer")};
     const pid_t child = ::fork();
     if (child == 0) {
-        ::close(fds[0]);
         if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
             ::_exit(2);
         const QByteArray text = describe(AddedFiles::collect(paths), root).join(u'\n').toUtf8();
-        const bool written = ::write(fds[1], text.constData(), text.size()) == text.size();
-        ::_exit(written ? 0 : 3);
+        ::_exit(::write(out.handle(), text.constData(), text.size()) == text.size() ? 0 : 3);
     }
-    ::close(fds[1]);
-    QByteArray text;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-        text.append(buffer, n);
-    ::close(fds[0]);
     int status = 0;
     ::waitpid(child, &status, 0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return {QStringLiteral("child failed with status %1").arg(status)};
-    return QString::fromUtf8(text).split(u'\n');
+    out.seek(0);
+    return QString::fromUtf8(out.readAll()).split(u'\n');
 }
 
 // Entries below root, as bytes so that a name may be invalid UTF-8: "dir/" a folder, "a->b" a
@@ -118,96 +111,95 @@ bool makeTree(const QByteArray &root, const QList<QByteArray> &entries)
 class TestAddedFiles : public QObject {
     Q_OBJECT
 private slots:
-    void collect_data();
-    void collect();
+    void collect_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("entries");
+        QTest::addColumn<QStringList>("added"); // relative to the tree, or absolute
+        QTest::addColumn<QStringList>("expected");
+
+        QTest::newRow("card with hidden entries and links")
+            << QList<QByteArray>{"card/DCIM/100CANON/IMG_0002.CR3",
+                                 "card/DCIM/100CANON/IMG_0001.CR3",
+                                 "card/DCIM/101CANON/IMG_0101.CR3",
+                                 "card/DCIM/.thumbs/t.jpg",
+                                 "card/.hidden.jpg",
+                                 "card/top.jpg",
+                                 "card/a/x.jpg",
+                                 "card/a.b.jpg",
+                                 "card/MISC/",
+                                 "card/MISC/link.jpg->../top.jpg",
+                                 "card/linked->DCIM"}
+            << QStringList{"card"}
+            << QStringList{"F card/DCIM/100CANON/IMG_0001.CR3 | card/DCIM/100CANON",
+                           "F card/DCIM/100CANON/IMG_0002.CR3 | card/DCIM/100CANON",
+                           "F card/DCIM/101CANON/IMG_0101.CR3 | card/DCIM/101CANON",
+                           // Byte order of the whole path: "." sorts before "/".
+                           "F card/a.b.jpg | card", "F card/a/x.jpg | card/a", "F card/top.jpg | card",
+                           "subfolders"};
+        QTest::newRow("a file named by itself and through its folder")
+            << QList<QByteArray>{"shoot/one.jpg", "shoot/two.jpg", "alias.jpg->shoot/one.jpg"}
+            << QStringList{"shoot/two.jpg", "shoot", "shoot/./one.jpg", "shoot/../shoot", "alias.jpg"}
+            << QStringList{"F shoot/two.jpg | ", "F shoot/one.jpg | shoot", "F alias.jpg | ", "flat"};
+        QTest::newRow("pipe, socket and device are never opened")
+            << QList<QByteArray>{"pipes/a.jpg", "pipes/fifo|p", "pipes/sock|s", "pipes/deeper/fifo|p"}
+            << QStringList{"pipes/fifo", "pipes", "/dev/null"}
+            << QStringList{"F pipes/a.jpg | pipes",
+                           "P pipes/fifo | is a named pipe",
+                           "P pipes/deeper/fifo | is a named pipe",
+                           "P pipes/sock | is a socket",
+                           "P /dev/null | is a device",
+                           "flat"};
+        QTest::newRow("name that is not UTF-8")
+            << QList<QByteArray>{"raw/ok.jpg", "raw/caf\xe9.jpg", "raw/\xff\xfe/inside.jpg"}
+            << QStringList{"raw"}
+            << QStringList{"F raw/ok.jpg | raw", QStringLiteral("P raw/caf\uFFFD.jpg | ") + NotUtf8,
+                           QStringLiteral("P raw/\uFFFD\uFFFD | ") + NotUtf8, "flat"};
+        QTest::newRow("missing path")
+            << QList<QByteArray>{"there/one.jpg"}
+            << QStringList{"nothing.jpg", "there/one.jpg", "there/one.jpg/x", "caf\uFFFD.jpg"}
+            << QStringList{"F there/one.jpg | ", "P nothing.jpg | does not exist",
+                           "P there/one.jpg/x | does not exist",
+                           "P caf\uFFFD.jpg | does not exist by that name here; if its name is "
+                           "not valid UTF-8, rename it to upload it",
+                           "flat"};
+        // Run as nobody when the test runs as root.
+        QTest::newRow("unreadable sub-folder and file")
+            << QList<QByteArray>{"locked/open/a.jpg", "locked/shut/b.jpg", "locked/shut/|-", "locked/c.jpg|-",
+                                 "alone.jpg|-"}
+            << QStringList{"locked", "alone.jpg"}
+            << QStringList{"F locked/open/a.jpg | locked/open", "P locked/c.jpg | " + Denied,
+                           "P locked/shut | " + Denied, "P alone.jpg | " + Denied, "subfolders"};
+    }
+
+    void collect()
+    {
+        QFETCH(QList<QByteArray>, entries);
+        QFETCH(QStringList, added);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        // Open to the unprivileged child.
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                      QFile::ReadOther | QFile::ExeOther));
+        const QString root = QDir(dir.path()).canonicalPath();
+        // Removed in bytes, and unlocked first for a user that is not root: QTemporaryDir can do neither.
+        const auto remove = qScopeGuard([&] {
+            for (const QByteArray &entry : std::as_const(entries))
+                if (entry.endsWith("|-"))
+                    ::chmod((QFile::encodeName(root) + '/' + entry.chopped(2)).constData(), 0700);
+            ::nftw(
+                QFile::encodeName(root).constData(),
+                [](const char *path, const struct stat *, int, FTW *) { return ::remove(path); }, 16,
+                FTW_DEPTH | FTW_PHYS);
+        });
+        QVERIFY(makeTree(QFile::encodeName(root), entries));
+        QStringList paths;
+        for (const QString &path : std::as_const(added))
+            paths << (path.startsWith(u'/') ? path : root + u'/' + path);
+        const QStringList lines = collectAsUser(paths, root);
+        QCOMPARE(lines, expected);
+    }
 };
-
-void TestAddedFiles::collect_data()
-{
-    QTest::addColumn<QList<QByteArray>>("entries");
-    QTest::addColumn<QStringList>("added"); // relative to the tree, or absolute
-    QTest::addColumn<QStringList>("expected");
-
-    QTest::newRow("card with hidden entries and links")
-        << QList<QByteArray>{"card/DCIM/100CANON/IMG_0002.CR3",
-                             "card/DCIM/100CANON/IMG_0001.CR3",
-                             "card/DCIM/101CANON/IMG_0101.CR3",
-                             "card/DCIM/.thumbs/t.jpg",
-                             "card/.hidden.jpg",
-                             "card/top.jpg",
-                             "card/a/x.jpg",
-                             "card/a.b.jpg",
-                             "card/MISC/",
-                             "card/MISC/link.jpg->../top.jpg",
-                             "card/linked->DCIM"}
-        << QStringList{"card"} << QStringList{"F card/DCIM/100CANON/IMG_0001.CR3 | card/DCIM/100CANON",
-                       "F card/DCIM/100CANON/IMG_0002.CR3 | card/DCIM/100CANON",
-                       "F card/DCIM/101CANON/IMG_0101.CR3 | card/DCIM/101CANON",
-                       // Byte order of the whole path: "." sorts before "/".
-                       "F card/a.b.jpg | card", "F card/a/x.jpg | card/a", "F card/top.jpg | card",
-                       "subfolders"};
-    QTest::newRow("a file named by itself and through its folder")
-        << QList<QByteArray>{"shoot/one.jpg", "shoot/two.jpg", "alias.jpg->shoot/one.jpg"}
-        << QStringList{"shoot/two.jpg", "shoot", "shoot/./one.jpg", "shoot/../shoot", "alias.jpg"}
-        << QStringList{"F shoot/two.jpg | ", "F shoot/one.jpg | shoot", "F alias.jpg | ", "flat"};
-    QTest::newRow("pipe, socket and device are never opened")
-        << QList<QByteArray>{"pipes/a.jpg", "pipes/fifo|p", "pipes/sock|s", "pipes/deeper/fifo|p"}
-        << QStringList{"pipes/fifo", "pipes", "/dev/null"} << QStringList{"F pipes/a.jpg | pipes",
-                       "P pipes/fifo | is a named pipe",
-                       "P pipes/deeper/fifo | is a named pipe",
-                       "P pipes/sock | is a socket",
-                       "P /dev/null | is a device",
-                       "flat"};
-    QTest::newRow("name that is not UTF-8")
-        << QList<QByteArray>{"raw/ok.jpg", "raw/caf\xe9.jpg", "raw/\xff\xfe/inside.jpg"} << QStringList{"raw"}
-        << QStringList{"F raw/ok.jpg | raw", QStringLiteral("P raw/caf\uFFFD.jpg | ") + NotUtf8,
-                       QStringLiteral("P raw/\uFFFD\uFFFD | ") + NotUtf8, "flat"};
-    QTest::newRow("missing path") << QList<QByteArray>{"there/one.jpg"}
-                                  << QStringList{"nothing.jpg", "there/one.jpg", "there/one.jpg/x",
-                                                 "caf\uFFFD.jpg"}
-                                  << QStringList{
-                                         "F there/one.jpg | ", "P nothing.jpg | does not exist",
-                                         "P there/one.jpg/x | does not exist",
-                                         "P caf\uFFFD.jpg | does not exist by that name here; if its name is "
-                                         "not valid UTF-8, rename it to upload it",
-                                         "flat"};
-    // Run as nobody when the test runs as root.
-    QTest::newRow("unreadable sub-folder and file")
-        << QList<QByteArray>{"locked/open/a.jpg", "locked/shut/b.jpg", "locked/shut/|-", "locked/c.jpg|-",
-                             "alone.jpg|-"}
-        << QStringList{"locked", "alone.jpg"}
-        << QStringList{"F locked/open/a.jpg | locked/open", "P locked/c.jpg | " + Denied,
-                       "P locked/shut | " + Denied, "P alone.jpg | " + Denied, "subfolders"};
-}
-
-void TestAddedFiles::collect()
-{
-    QFETCH(QList<QByteArray>, entries);
-    QFETCH(QStringList, added);
-    QFETCH(QStringList, expected);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    // Open to the unprivileged child.
-    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                  QFile::ReadOther | QFile::ExeOther));
-    const QString root = QDir(dir.path()).canonicalPath();
-    // Removed in bytes, and unlocked first for a user that is not root: QTemporaryDir can do neither.
-    const auto remove = qScopeGuard([&] {
-        for (const QByteArray &entry : std::as_const(entries))
-            if (entry.endsWith("|-"))
-                ::chmod((QFile::encodeName(root) + '/' + entry.chopped(2)).constData(), 0700);
-        ::nftw(
-            QFile::encodeName(root).constData(),
-            [](const char *path, const struct stat *, int, FTW *) { return ::remove(path); }, 16,
-            FTW_DEPTH | FTW_PHYS);
-    });
-    QVERIFY(makeTree(QFile::encodeName(root), entries));
-    QStringList paths;
-    for (const QString &path : std::as_const(added))
-        paths << (path.startsWith(u'/') ? path : root + u'/' + path);
-    const QStringList lines = collectAsUser(paths, root);
-    QCOMPARE(lines, expected);
-}
 
 LUMARO_TEST_MAIN(TestAddedFiles)
 #include "tst_addedfiles.moc"

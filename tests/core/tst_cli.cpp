@@ -272,119 +272,103 @@ private slots:
         // "lock store", "as nobody", "pin FINGERPRINT", "stdin PASSWORD", "env PASSWORD" (none: unset)
         QTest::addColumn<QString>("setup");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("says"); // each line somewhere in the output
+        QTest::addColumn<QStringList>("says"); // each somewhere in the output
         QTest::addColumn<int>("posts");
         QTest::addColumn<int>("logged");
-
-        const QStringList shop{"--bookmark", "Shop"};
-        const QStringList none;
-        QTest::newRow("trailing slash") << shop + QStringList{"-c", "/Photos/2025/"} << none << "" << 0
-                                        << "uploaded " + m_dir + "/b.jpg (2 of 2" << 3 << 2;
-        QTest::newRow("one file refused")
-            << shop + QStringList{"-c", "/Photos"} << QStringList{"--fault", "POST /ra/categoryAssets.json#2=status:500"}
-            << "" << 1 << "failed: " + m_dir + "/b.jpg: The server answered HTTP 500" << 3 << 1;
-        QTest::newRow("vanished file") << shop + QStringList{"-c", "/Photos", m_dir + "/gone.jpg"} << none << "" << 1
-                                       << "not added: " + m_dir + "/gone.jpg: does not exist" << 3 << 2;
-        QTest::newRow("unknown bookmark") << QStringList{"-b", "Nobody", "-c", "/Photos"} << none << "" << 2
-                                          << "no bookmark named \"Nobody\"; there are: \"Shop\"" << 0 << 0;
-        QTest::newRow("missing name") << shop + QStringList{"-c", "/Photos/2023"} << none << "" << 3
-                                      << "no category \"2023\" in /Photos; there are: \"2024\", \"2025\"" << 0 << 0;
-        QTest::newRow("empty segment") << shop + QStringList{"-c", "/Photos//2025"} << none << "" << 2
-                                       << "empty name between two slashes" << 0 << 0;
-        QTest::newRow("twin siblings") << shop + QStringList{"-c", "/Twins"}
-                                       << QStringList{"--tree", m_files.filePath("twins.json")} << "" << 3
-                                       << "2 categories in the top level are named \"Twins\" (ids 4, 9)" << 0 << 0;
+        // Into /Photos of the bookmark Shop, unless the row names a target of its own.
+        const auto row = [](const char *name, QStringList args, const QStringList &serverArgs,
+                            const QString &setup, int status, const QStringList &says, int posts = 0,
+                            int logged = 0) {
+            if (!args.contains("-c") && !args.contains("--category-id"))
+                args = QStringList{"-c", "/Photos"} + args;
+            if (!args.contains("-b") && !args.contains("--url"))
+                args = QStringList{"--bookmark", "Shop"} + args;
+            QTest::newRow(name) << args << serverArgs << setup << status << says << posts << logged;
+        };
+        const QStringList both{"uploaded " + m_dir + "/b.jpg (2 of 2"};
+        row("trailing slash", {"-c", "/Photos/2025/"}, {}, "", 0, both, 3, 2);
+        row("one file refused", {}, {"--fault", "POST /ra/categoryAssets.json#2=status:500"}, "", 1,
+            {"failed: " + m_dir + "/b.jpg: The server answered HTTP 500"}, 3, 1);
+        row("vanished file", {m_dir + "/gone.jpg"}, {}, "", 1,
+            {"not added: " + m_dir + "/gone.jpg: does not exist"}, 3, 2);
+        row("unknown bookmark", {"-b", "Nobody"}, {}, "", 2,
+            {"no bookmark named \"Nobody\"; there are: \"Shop\""});
+        row("missing name", {"-c", "/Photos/2023"}, {}, "", 3,
+            {"no category \"2023\" in /Photos; there are: \"2024\", \"2025\""});
+        row("empty segment", {"-c", "/Photos//2025"}, {}, "", 2, {"empty name between two slashes"});
+        const QStringList twins{"--tree", m_files.filePath("twins.json")};
+        row("twin siblings", {"-c", "/Twins"}, twins, "", 3,
+            {"2 categories in the top level are named \"Twins\" (ids 4, 9)"});
         // Typed composed, stored decomposed; a slash within a name escaped.
-        for (const QString &idAndPath : {QStringLiteral("12 /\u00c9t\u00e9 2026"), QStringLiteral("13 AC\\/DC/")})
-            QTest::newRow(qPrintable(idAndPath.mid(3))) << shop + QStringList{"-c", idAndPath.mid(3), "--json"}
-                << QStringList{"--tree", m_files.filePath("twins.json")} << "" << 0 << "\"id\":" + idAndPath.left(2) << 3 << 2;
-        QTest::newRow("unknown id") << shop + QStringList{"--category-id", "999"} << none << "" << 3
-                                    << "no category with id 999" << 0 << 0;
-        QTest::newRow("id") << shop + QStringList{"--category-id", "9"} << none << "" << 0
-                    << "uploaded " + m_dir + "/a.jpg (1 of 2" << 3 << 2;
-        QTest::newRow("not a Lumaro server") << shop + QStringList{"-c", "/Photos"} << QStringList{"--identity", "0"}
-                                             << "" << 3 << "does not seem to be a Lumaro server" << 0 << 0;
+        row("/\u00c9t\u00e9 2026", {"-c", "/\u00c9t\u00e9 2026", "--json"}, twins, "", 0, {"\"id\":12"}, 3,
+            2);
+        row("AC\\/DC/", {"-c", "AC\\/DC/", "--json"}, twins, "", 0, {"\"id\":13"}, 3, 2);
+        row("unknown id", {"--category-id", "999"}, {}, "", 3, {"no category with id 999"});
+        row("id", {"--category-id", "9"}, {}, "", 0, {"uploaded " + m_dir + "/a.jpg (1 of 2"}, 3, 2);
+        row("not a Lumaro server", {}, {"--identity", "0"}, "", 3, {"does not seem to be a Lumaro server"});
+        const QString refused = QStringLiteral(": connection refused");
         const QString closed = QString::number(DevServer::freeClosedPort());
-        QTest::newRow("nothing listening")
-            << QStringList{"--url", "http://ann@127.0.0.1:" + closed, "-c", "/Photos", "--json"} << none << "" << 3
-            << "lumaro-import: Cannot reach 127.0.0.1:" + closed + ": connection refused\n"
-               "{\"event\":\"exit\",\"exitStatus\":3,\"reason\":\"Cannot reach 127.0.0.1:" + closed + ": connection refused\"}"
-            << 0 << 0;
-        QTest::newRow("IPv6 address")
-            << QStringList{"--url", "http://ann@[::1]:" + closed, "-c", "/Photos"} << none << "" << 3
-            << "Cannot reach [::1]:" + closed + ": connection refused" << 0 << 0;
+        row("nothing listening", {"--url", "http://ann@127.0.0.1:" + closed, "--json"}, {}, "", 3,
+            {"lumaro-import: Cannot reach 127.0.0.1:" + closed + refused,
+             "{\"event\":\"exit\",\"exitStatus\":3,\"reason\":\"Cannot reach 127.0.0.1:" + closed + refused +
+                 "\"}"});
+        row("IPv6 address", {"--url", "http://ann@[::1]:" + closed}, {}, "", 3,
+            {"Cannot reach [::1]:" + closed + refused});
         // The limit reaches the worker that sends the bodies (its diagnostics are turned on here).
-        QTest::newRow("speed limit") << shop + QStringList{"-c", "/Photos", "--limit-rate", "1.5M"} << none
-                                     << "" << 0 << "at most 1572864 bytes a second" << 3 << 2;
-        QTest::newRow("speed not understood")
-            << shop + QStringList{"-c", "/Photos", "--limit-rate", "fast", "--json"} << none << "" << 2
-            << "{\"event\":\"exit\",\"exitStatus\":2,\"reason\":\"--limit-rate takes bytes a second" << 0 << 0;
-        QTest::newRow("no answer in time") << shop + QStringList{"-c", "/Photos", "--timeout", "1"}
-            << QStringList{"--fault", "GET /ra/categoryTypes.json=delay:3000"} << "" << 3
-            << "The server did not answer within 1 seconds" << 0 << 0;
+        row("speed limit", {"--limit-rate", "1.5M"}, {}, "", 0, {"at most 1572864 bytes a second"}, 3, 2);
+        row("speed not understood", {"--limit-rate", "fast", "--json"}, {}, "", 2,
+            {"{\"event\":\"exit\",\"exitStatus\":2,\"reason\":\"--limit-rate takes bytes a second"});
+        row("no answer in time", {"--timeout", "1"}, {"--fault", "GET /ra/categoryTypes.json=delay:3000"}, "",
+            3, {"The server did not answer within 1 seconds"});
         // A certificate nobody trusts ends the run at once, with what a person needs to trust it.
         const QStringList tls = DevServer::makeTlsArguments(m_files.path(), "server");
         const QString sha256 = QString::fromLatin1(
             QCryptographicHash::hash(QSslCertificate::fromPath(m_files.filePath("server.crt")).value(0).toDer(),
                                      QCryptographicHash::Sha256).toHex(':').toUpper());
-        QTest::newRow("untrusted certificate")
-            << shop + QStringList{"-c", "/Photos", "--json"} << tls << "" << 3
-            << "The certificate is self-signed\nSHA-256 fingerprint: " + sha256 + "\n  --trust-certificate " + sha256 +
-                   "\n{\"event\":\"exit\",\"exitStatus\":3,\"reason\":\"cannot use https://127.0.0.1:"
-            << 0 << 0;
-        QTest::newRow("certificate trusted for the run")
-            << shop + QStringList{"-c", "/Photos", "--trust-certificate", sha256.toLower().remove(':')} << tls << ""
-            << 0 << "uploaded " + m_dir + "/b.jpg (2 of 2" << 3 << 2;
-        QTest::newRow("certificate pinned in the bookmark")
-            << shop + QStringList{"-c", "/Photos"} << tls << "pin " + sha256 << 0 << "uploaded " + m_dir + "/b.jpg (2 of 2"
-            << 3 << 2;
+        row("untrusted certificate", {"--json"}, tls, "", 3,
+            {"The certificate is self-signed", "SHA-256 fingerprint: " + sha256,
+             "  --trust-certificate " + sha256,
+             "{\"event\":\"exit\",\"exitStatus\":3,\"reason\":\"cannot use https://127.0.0.1:"});
+        row("certificate trusted for the run", {"--trust-certificate", sha256.toLower().remove(':')}, tls, "",
+            0, both, 3, 2);
+        row("certificate pinned in the bookmark", {}, tls, "pin " + sha256, 0, both, 3, 2);
         // A password given for the run wins over the bookmark's; a refused one is named by its source.
-        QTest::newRow("typed password wins")
-            << shop + QStringList{"-c", "/Photos", "--password-stdin"} << QStringList{"--user", "ann:typed"}
-            << "stdin typed" << 0 << "uploaded " + m_dir + "/b.jpg (2 of 2" << 3 << 2;
-        QTest::newRow("typed password refused")
-            << shop + QStringList{"-c", "/Photos", "--password-stdin"} << none << "stdin wrong" << 3
-            << "the server refused the login of \"ann\" with the password from standard input (HTTP 401" << 0 << 0;
-        QTest::newRow("environment's password refused")
-            << shop + QStringList{"-c", "/Photos"} << none << "env wrong" << 3
-            << "with the password from LUMARO_PASSWORD (HTTP 401" << 0 << 0;
-        QTest::newRow("stored password refused")
-            << shop + QStringList{"-c", "/Photos"} << QStringList{"--user", "ann:other"} << "env " << 3
-            << "with the password stored in the bookmark (HTTP 401" << 0 << 0;
+        row("typed password wins", {"--password-stdin"}, {"--user", "ann:typed"}, "stdin typed", 0, both, 3,
+            2);
+        row("typed password refused", {"--password-stdin"}, {}, "stdin wrong", 3,
+            {"the server refused the login of \"ann\" with the password from standard input (HTTP 401"});
+        row("environment's password refused", {}, {}, "env wrong", 3,
+            {"with the password from LUMARO_PASSWORD (HTTP 401"});
+        row("stored password refused", {}, {"--user", "ann:other"}, "env ", 3,
+            {"with the password stored in the bookmark (HTTP 401"});
         // The server asks to come back at once: the file goes again, and nothing is left queued.
         const QStringList busy{"--fault", "POST /ra/categoryAssets.json#1=retry-after:0"};
-        QTest::newRow("server busy, sent again") << shop + QStringList{"-c", "/Photos", "--json"} << busy
-                                                 << "" << 0 << R"("seconds":0,"wait":"retry"})" << 4 << 2;
-        QTest::newRow("server busy, no retries")
-            << shop + QStringList{"-c", "/Photos", "--retries", "0"} << busy << "" << 1
-            << "failed: " + m_dir + "/a.jpg: The server answered HTTP 503" << 3 << 1;
-        QTest::newRow("retry time not understood")
-            << shop + QStringList{"-c", "/Photos", "--retry-for", "soon"} << none << "" << 2
-            << "--retry-for takes a time such as 90s" << 0 << 0;
-        QTest::newRow("dry run creates nothing")
-            << shop + QStringList{"-c", "/Photos/2027/May", "--create", "--dry-run"} << none << "" << 0
-            << "would create /Photos/2027/May\nwould upload " + m_dir + "/a.jpg to /Photos/2027/May\n" << 0 << 0;
-        QTest::newRow("dry run of a tree")
-            << shop + QStringList{"-c", "/Photos", "--dry-run", m_tree} << none << "" << 0
-            << "would create /Photos/2025/Events/Party\nwould create /Photos/2025/New\nwould create /Photos/2025/New/Sub\n"
-               "would upload " + m_tree + "/Events/Party/p1.jpg to /Photos/2025/Events/Party\n"
-               "would upload " + m_tree + "/Events/ev.jpg to /Photos/2025/Events (id 7)\n"
-               "would upload " + m_dir + "/a.jpg to /Photos (id 1)"
-            << 0 << 0;
+        row("server busy, sent again", {"--json"}, busy, "", 0, {R"("seconds":0,"wait":"retry"})"}, 4, 2);
+        row("server busy, no retries", {"--retries", "0"}, busy, "", 1,
+            {"failed: " + m_dir + "/a.jpg: The server answered HTTP 503"}, 3, 1);
+        row("retry time not understood", {"--retry-for", "soon"}, {}, "", 2,
+            {"--retry-for takes a time such as 90s"});
+        row("dry run creates nothing", {"-c", "/Photos/2027/May", "--create", "--dry-run"}, {}, "", 0,
+            {"would create /Photos/2027/May", "would upload " + m_dir + "/a.jpg to /Photos/2027/May"});
+        row("dry run of a tree", {"--dry-run", m_tree}, {}, "", 0,
+            {"would create /Photos/2025/Events/Party", "would create /Photos/2025/New",
+             "would create /Photos/2025/New/Sub",
+             "would upload " + m_tree + "/Events/Party/p1.jpg to /Photos/2025/Events/Party",
+             "would upload " + m_tree + "/Events/ev.jpg to /Photos/2025/Events (id 7)",
+             "would upload " + m_dir + "/a.jpg to /Photos (id 1)"});
         // Named with reasons, never opened; the rest still goes, and the status says something was left out.
-        QTest::newRow("unreadable, not UTF-8, a pipe")
-            << shop + QStringList{"-c", "/Photos", m_odd + "/fifo", m_odd} << none << "as nobody" << 1
-            << "not added: " + m_odd + "/caf\uFFFD.jpg: its name is not valid UTF-8\n"
-               "not added: " + m_odd + "/fifo: is a named pipe\n"
-               "not added: " + m_odd + "/shut: cannot be read: Permission denied\n"
-               "uploaded " + m_odd + "/ok.jpg (1 of 3"
-            << 5 << 3;
+        row("unreadable, not UTF-8, a pipe", {m_odd + "/fifo", m_odd}, {}, "as nobody", 1,
+            {"not added: " + m_odd + "/caf\uFFFD.jpg: its name is not valid UTF-8",
+             "not added: " + m_odd + "/fifo: is a named pipe",
+             "not added: " + m_odd + "/shut: cannot be read: Permission denied",
+             "uploaded " + m_odd + "/ok.jpg (1 of 3"},
+            5, 3);
         // A listing that cannot prove "Photos" absent: nothing is created beside it.
-        QTest::newRow("nameless record in a listing") << shop + QStringList{"-c", "/Photos/2026", "--create"}
-            << QStringList{"--fault", R"(GET /ra/categories.json=body:[{"id":1,"topLevel":true},{"id":10,"name":"Video","topLevel":true}])"}
-            << "" << 3 << "\"Photos\" in the top level" << 0 << 0;
-        QTest::newRow("store locked") << shop + QStringList{"-c", "/Photos"} << none << "lock store" << 3
-                                      << "The data store is in use by another program: " << 0 << 0;
+        row("nameless record in a listing", {"-c", "/Photos/2026", "--create"},
+            {"--fault",
+             R"(GET /ra/categories.json=body:[{"id":1,"topLevel":true},{"id":10,"name":"Video","topLevel":true}])"},
+            "", 3, {"\"Photos\" in the top level"});
+        row("store locked", {}, {}, "lock store", 3, {"The data store is in use by another program: "});
     }
 
     void badInput()
@@ -414,9 +398,10 @@ private slots:
         if (lock)
             QVERIFY(QSqlQuery(rawStore()).exec("ROLLBACK"));
         QVERIFY2(run.status == status, qPrintable(run.err));
-        QFETCH(QString, says);
-        for (const QString &line : says.split('\n', Qt::SkipEmptyParts))
-            QVERIFY2((run.out + run.err).contains(line), qPrintable(line + "\nnot in:\n" + run.out + run.err));
+        QFETCH(QStringList, says);
+        for (const QString &text : says)
+            QVERIFY2((run.out + run.err).contains(text),
+                     qPrintable(text + "\nnot in:\n" + run.out + run.err));
         QTEST(server.postCount(), "posts");
         for (const QJsonObject &request : server.requests("/ra/categoryTypes.json"))
             QVERIFY(typed.isEmpty() || request.value("query")["password"] == typed);
@@ -458,11 +443,11 @@ private slots:
     void interrupting_data()
     {
         QTest::addColumn<int>("interrupts");
-        QTest::addColumn<QStringList>("uploaded");
-        QTest::newRow("once: the file in flight goes") << 1 << QStringList{"a.jpg"};
-        QTest::newRow("twice: stops at once") << 2 << QStringList{};
+        QTest::addColumn<bool>("firstLogged");
+        QTest::newRow("once: the file in flight goes") << 1 << true;
+        QTest::newRow("twice: stops at once") << 2 << false;
         // Four files on their way when the process dies: none is lost nor sent again.
-        QTest::newRow("killed with four in flight") << 9 << QStringList{};
+        QTest::newRow("killed with four in flight") << 9 << false;
     }
 
     void interrupting()
@@ -497,11 +482,9 @@ private slots:
         run.err.prepend(QString::fromUtf8(err));
         QCOMPARE(run.status, 1);
         QVERIFY2(run.err.contains("not sent: " + m_dir + "/b.jpg"), qPrintable(run.err));
-        QFETCH(QStringList, uploaded);
-        QStringList logged;
-        for (const QString &path : uploadedPaths(*openStore()).mid(1))
-            logged << QFileInfo(path).fileName();
-        QCOMPARE(logged, uploaded);
+        QFETCH(bool, firstLogged);
+        QCOMPARE(uploadedPaths(*openStore()).mid(1),
+                 firstLogged ? QStringList{m_dir + "/a.jpg"} : QStringList());
         if (interrupts == 1)
             return;
         // Cut off after its last byte: it may be on the server, so the next run skips it.

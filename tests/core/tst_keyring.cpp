@@ -35,17 +35,16 @@ class TestKeyring : public QObject {
     // The password column as SQLite has it, read past the application's own code.
     static QVariant passwordInFile(const QString &uuid)
     {
-        QVariant result;
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
-            db.setDatabaseName(storePath());
-            QSqlQuery query(db);
-            if (db.open() && query.exec(QStringLiteral("SELECT password FROM ServerBookmark WHERE uuid = '%1'").arg(uuid)) &&
-                query.next())
-                result = query.value(0);
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("raw"));
-        return result;
+        // Forgotten after the connection and its query are gone.
+        const auto forget = qScopeGuard([] { QSqlDatabase::removeDatabase(QStringLiteral("raw")); });
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        db.setDatabaseName(storePath());
+        QSqlQuery query(db);
+        const bool found =
+            db.open() &&
+            query.exec(QStringLiteral("SELECT password FROM ServerBookmark WHERE uuid = '%1'").arg(uuid)) &&
+            query.next();
+        return found ? query.value(0) : QVariant();
     }
 
     // One run of the application: the store, the keyring and the mover over both.
@@ -124,11 +123,10 @@ private slots:
         bookmark->setPortNumber(server.port());
         bookmark->setUserName(QStringLiteral("kim"));
         QVERIFY(next.context->save());
-        QProcess cli;
-        cli.start(QStringLiteral(LUMARO_BINARY_DIR "/src/cli/lumaro-import"),
-                  {"upload", "--bookmark", "Kim", "--category", "/Photos", "--dry-run", storePath()});
-        QVERIFY(cli.waitForFinished(30000));
-        QCOMPARE(cli.exitCode(), 0);
+        QCOMPARE(QProcess::execute(
+                     QStringLiteral(LUMARO_BINARY_DIR "/src/cli/lumaro-import"),
+                     {"upload", "--bookmark", "Kim", "--category", "/Photos", "--dry-run", storePath()}),
+                 0);
         const QList<QJsonObject> types = server.requests(QStringLiteral("/ra/categories.json"));
         QCOMPARE(types.size(), 1);
         QCOMPARE(types.first().value("query").toObject().value("password").toString(), password);

@@ -26,8 +26,6 @@ bool waitUntil(bool present, const QProcess &daemon)
 }
 } // namespace
 
-KeyringDaemon::KeyringDaemon() = default;
-
 KeyringDaemon::~KeyringDaemon()
 {
     stop();

@@ -10,7 +10,7 @@
 // stopping and starting it again is a keyring that went away and came back with its entries.
 class KeyringDaemon {
 public:
-    KeyringDaemon();
+    KeyringDaemon() = default;
     ~KeyringDaemon();
     KeyringDaemon(const KeyringDaemon &) = delete;
     KeyringDaemon &operator=(const KeyringDaemon &) = delete;
