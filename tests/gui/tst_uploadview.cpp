@@ -45,11 +45,12 @@ namespace {
 // model is never reset; after every upload notification and every change of the list, the list
 // shows the queue, every file the store holds as pending is listed in order, every other listed
 // file is stamped in the store, the status line counts up, never past the files that have an
-// outcome, and the path shown is of a file whose turn has come. A screen reader reads the status
-// line, the failure reason and the speed line as they are on screen.
+// outcome, and the path shown is of a file whose turn has come (or one queued since, which is shown
+// as it is queued). A screen reader reads the status line, the failure reason and the speed line as
+// they are on screen.
 class BatchWatch : public QObject {
 public:
-    explicit BatchWatch(const UploadSession &s) : m_s(s)
+    explicit BatchWatch(const UploadSession &s) : m_s(s), m_queued(filePaths(s.upload()->importQueue()))
     {
         QAbstractItemModel *list = s.list()->model();
         connect(list, &QAbstractItemModel::modelReset, this, [this] { problems.append("model reset"); });
@@ -103,7 +104,7 @@ private:
             m_number = number;
         }
         if (const QString shown = m_s.upload()->assetNameTextField()->text();
-            m_s.upload()->uploadInProgress() && !shown.isEmpty() && !m_started.contains(shown))
+            m_s.upload()->uploadInProgress() && m_queued.contains(shown) && !m_started.contains(shown))
             problems.append(QStringLiteral("%1 shown before its turn").arg(shown));
         const QList<Asset *> queue = m_s.upload()->importQueue();
         QStringList names;
@@ -130,6 +131,7 @@ private:
     }
 
     const UploadSession &m_s;
+    const QStringList m_queued;
     QStringList m_started;
     int m_outcomes = 0;
     int m_number = 0;
@@ -389,51 +391,22 @@ private slots:
         QVERIFY(clickRow(s.browser(), 0, 0));
         QCOMPARE(s.upload()->assetNameTextField()->text(), loose);
 
-        // A file listed already is not queued again, with or without its folder.
-        QVERIFY(dropUrls(s.browser(), fileUrls({loose, folder})));
-        QCOMPARE(filePaths(s.upload()->importQueue()), expected);
-        QCOMPARE(s.status(), QStringLiteral("3 files were in the queue already."));
-    }
-
-    void dropsWithoutFilesChangeNothing()
-    {
-        UploadSession s(m_context, QStringLiteral("Text"));
-        QVERIFY(s.waitUntilReady());
-        s.upload()->AddAssetsToImportQueue(fileUrls(writeFiles(m_files.filePath(QStringLiteral("text")), 2)));
-        const QList<Asset *> before = s.upload()->importQueue();
-        const QString shown = s.upload()->assetNameTextField()->text();
-
-        // Text, and a link from a web browser: accepted with the copy cursor, then ignored.
+        // Text, and a link from a web browser: accepted with the copy cursor, then ignored. A
+        // folder with nothing usable in it adds nothing either.
         QMimeData text;
         text.setText(QStringLiteral("/etc/hostname"));
         QVERIFY(drop(s.browser(), &text, Qt::MoveAction | Qt::CopyAction));
         QVERIFY(dropUrls(s.browser(), {QUrl(QStringLiteral("https://example.invalid/photo.jpg"))}));
-        // A folder with nothing usable in it adds nothing either.
         QDir().mkpath(m_files.filePath(QStringLiteral("empty/sub")));
         QVERIFY(dropUrls(s.browser(), fileUrls({m_files.filePath(QStringLiteral("empty"))})));
-        QCOMPARE(s.upload()->importQueue(), before);
-        QCOMPARE(s.upload()->assetNameTextField()->text(), shown);
-        QCOMPARE(m_context->fetchPendingAssets(s.bookmark), before);
-    }
+        QCOMPARE(filePaths(s.upload()->importQueue()), expected);
+        QCOMPARE(s.upload()->assetNameTextField()->text(), loose);
+        QCOMPARE(filePaths(m_context->fetchPendingAssets(s.bookmark)), expected);
 
-    void dropDuringABatchJoinsTheListNotTheBatch()
-    {
-        UploadSession s(
-            m_context, QStringLiteral("Busy"),
-            {QStringLiteral("--fault"), QStringLiteral("POST /ra/categoryAssets.json#1=delay:1000")});
-        QVERIFY(s.waitUntilReady());
-        const QStringList first = writeFiles(m_files.filePath(QStringLiteral("busy")), 2);
-        s.upload()->AddAssetsToImportQueue(fileUrls(first));
-        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(s.status(), QStringLiteral("uploading asset 1 of 2"), kTimeout);
-        QVERIFY(!s.browser()->isListEnabled());
-
-        const QString late = writeFile(m_files.filePath(QStringLiteral("late.txt")), "late");
-        QVERIFY(dropUrls(s.browser(), fileUrls({late})));
-        QCOMPARE(s.upload()->importQueue().size(), 3);
-        QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
-        QCOMPARE(filePaths(s.upload()->importQueue()), QStringList{late});
-        QCOMPARE(s.server.requests(QStringLiteral("/ra/categoryAssets.json")).size(), 2);
+        // A file listed already is not queued again, with or without its folder.
+        QVERIFY(dropUrls(s.browser(), fileUrls({loose, folder})));
+        QCOMPARE(filePaths(s.upload()->importQueue()), expected);
+        QCOMPARE(s.status(), QStringLiteral("3 files were in the queue already."));
     }
 
     // Decoded off the GUI thread at preview size; type icons for what is no picture.
@@ -540,9 +513,14 @@ private slots:
         QTest::addColumn<int>("parallel");
         // Every so many files the server restarts: 503, then connections refused for a while.
         QTest::addColumn<int>("restartEvery");
-        QTest::newRow("fifty in a flash, one refused") << 50 << 17 << 1 << 0;
-        QTest::newRow("fifty, four at once, one refused") << 50 << 17 << 4 << 0;
-        QTest::newRow("two hundred through a server that restarts, unattended") << 200 << 0 << 1 << 20;
+        // The server asks to come back in ten minutes, and while the batch waits the user drops a
+        // file and then clicks this ("Retry Now" or "Stop Upload").
+        QTest::addColumn<QString>("whileWaiting");
+        QTest::newRow("fifty in a flash, one refused") << 50 << 17 << 1 << 0 << QString();
+        QTest::newRow("fifty, four at once, one refused") << 50 << 17 << 4 << 0 << QString();
+        QTest::newRow("two hundred through a server that restarts, unattended") << 200 << 0 << 1 << 20 << QString();
+        QTest::newRow("asked to wait, retry now") << 1 << 0 << 1 << 0 << "Retry Now";
+        QTest::newRow("asked to wait, stop") << 1 << 0 << 1 << 0 << "Stop Upload";
     }
 
     void uploadsABatch()
@@ -551,16 +529,21 @@ private slots:
         QFETCH(int, refused);
         QFETCH(int, parallel);
         QFETCH(int, restartEvery);
+        QFETCH(QString, whileWaiting);
         const QString tag = QString::fromUtf8(QTest::currentDataTag());
-        QStringList faults;
+        // An application path of this row's own: on an earlier row's port, the same address would
+        // find that row's files (same contents) logged, and ask about them instead of uploading.
+        QStringList args{QStringLiteral("--app-path"), QStringLiteral("batch/") + QString(tag).replace(' ', '-')};
         if (refused)
-            faults << "--fault" << QStringLiteral("POST /ra/categoryAssets.json#%1=status:500").arg(refused);
+            args << "--fault" << QStringLiteral("POST /ra/categoryAssets.json#%1=status:500").arg(refused);
         if (restartEvery)
-            faults << "--fault"
-                   << QStringLiteral("POST /ra/categoryAssets.json%%1=refuse:300").arg(restartEvery);
-        UploadSession s(m_context, tag, faults);
+            args << "--fault" << QStringLiteral("POST /ra/categoryAssets.json%%1=refuse:300").arg(restartEvery);
+        if (!whileWaiting.isEmpty())
+            args << "--fault" << QStringLiteral("POST /ra/categoryAssets.json#1=retry-after:600");
+        UploadSession s(m_context, tag, args);
         QVERIFY(s.waitUntilReady());
-        s.connection()->setRetrySettings({qint64(60000), std::nullopt, 20, 200});
+        if (whileWaiting.isEmpty())
+            s.connection()->setRetrySettings({qint64(60000), std::nullopt, 20, 200});
         const QStringList paths = writeFiles(m_files.filePath(tag), files, 3000);
         s.upload()->AddAssetsToImportQueue(fileUrls(paths));
         const QList<Asset *> records = s.upload()->importQueue();
@@ -577,15 +560,33 @@ private slots:
         s.browser()->selectRow(0, 0);
         s.upload()->deleteSelectedAssets();
         QCOMPARE(s.upload()->importQueue().size(), files);
+        QStringList late;
+        if (!whileWaiting.isEmpty()) {
+            // Counting down from the longest wait between tries, five minutes.
+            QTRY_VERIFY_WITH_TIMEOUT(s.upload()->retryNowButton()->isVisible(), kTimeout);
+            static const QRegularExpression waiting(QStringLiteral(
+                R"(^Sending file-01\.txt again in (5 min 0|4 min \d\d) s \(try 1: The server answered HTTP 503 Service Unavailable\)$)"));
+            QVERIFY2(waiting.match(s.status()).hasMatch(), qPrintable(s.status()));
+            if (whileWaiting == "Retry Now")
+                QVERIFY(saveScreenshot(s.session->window(), QStringLiteral("upload-waiting-to-retry")));
+            // Dropped mid-batch: it joins the list, not the batch.
+            late << writeFile(m_files.filePath(tag + QStringLiteral("/late.txt")), tag.toUtf8());
+            QVERIFY(dropUrls(s.browser(), fileUrls(late)));
+            QCOMPARE(s.upload()->importQueue().size(), files + 1);
+            QTest::mouseClick(whileWaiting == "Stop Upload" ? s.upload()->startUploadButton()
+                                                            : s.upload()->retryNowButton(),
+                              Qt::LeftButton);
+        }
 
         QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout * 4);
         QCOMPARE(watch.problems.join("\n"), QString());
         QCOMPARE(s.upload()->startUploadButton()->text(), QStringLiteral("Start Upload"));
         QVERIFY(s.browser()->isListEnabled() && s.upload()->chooseAssetsButton()->isEnabled() &&
                 s.upload()->backToCategoriesButton()->isEnabled() &&
-                !s.upload()->progressPanel()->isVisible());
+                !s.upload()->progressPanel()->isVisible() && !s.upload()->retryNowButton()->isVisible());
         // Every outcome reached the status line, the list and the store file. The refused POST
-        // is of the refused file's turn, which with several at once the server log tells.
+        // is of the refused file's turn, which with several at once the server log tells. Stopped
+        // while waiting, the file never arrived: it waits in the queue, unmarked.
         QStringList delivered; // besides the POSTs a restarting server answered 503
         int unavailable = 0;
         for (const QJsonObject &request : s.server.requests(QStringLiteral("/ra/categoryAssets.json"))) {
@@ -597,26 +598,30 @@ private slots:
             else
                 delivered << name;
         }
-        const QStringList left = refused ? QStringList{paths.at(refused - 1)} : QStringList();
+        const bool stopped = whileWaiting == "Stop Upload";
+        const QStringList left =
+            (refused ? QStringList{paths.at(refused - 1)} : stopped ? paths : QStringList()) + late;
         QCOMPARE(s.status(), refused ? QStringLiteral("1 file could not be uploaded") : QString());
         QCOMPARE(filePaths(s.upload()->importQueue()), left);
         QCOMPARE(s.browser()->rowCountInColumn(0), left.size());
         QCOMPARE(s.upload()->assetNameTextField()->text(), left.value(0));
-        if (refused)
-            QVERIFY2(s.upload()->failureReason(0).contains("500"), qPrintable(s.upload()->failureReason(0)));
+        const QString reason = s.upload()->failureReason(0);
+        QVERIFY2(refused ? reason.contains("500") : reason.isEmpty(), qPrintable(reason));
         std::unique_ptr<ObjectContext> store = reopenStore();
         QCOMPARE(filePaths(store->fetchPendingAssets(findBookmark(*store, s.bookmark->objectId()))), left);
         for (int i = 0; i < files; ++i) {
-            QCOMPARE(bool(records.at(i)->uploadDateTime()), i != refused - 1);
+            QCOMPARE(bool(records.at(i)->uploadDateTime()), !left.contains(paths.at(i)));
             QCOMPARE(records.at(i)->categoryID(), std::optional<qint64>(kSpringCategory));
         }
         // One batch for the whole queue, each file once, in queue order when one at a time (the
         // bodies on the wire: tst_upload).
         QCOMPARE(s.server.requests(QStringLiteral("/ra/assetImportStatus.json")).size(), 1);
-        QCOMPARE(unavailable, restartEvery ? (files + unavailable) / restartEvery : 0);
+        QCOMPARE(unavailable, restartEvery ? (files + unavailable) / restartEvery : int(!whileWaiting.isEmpty()));
         QStringList names;
         for (const QString &path : paths)
             names << QFileInfo(path).fileName();
+        if (stopped)
+            names.clear();
         if (parallel > 1)
             delivered.sort();
         QCOMPARE(delivered, names);
@@ -778,44 +783,6 @@ private slots:
                  (QStringList{"file-01.txt", "file-02.txt", "file-04.txt", "file-02.txt", "file-04.txt"}));
     }
 
-    void waitingToRetry_data()
-    {
-        QTest::addColumn<bool>("retryNow"); // else Stop
-        QTest::newRow("retry now") << true;
-        QTest::newRow("stop") << false;
-    }
-
-    // The server asks to come back in ten minutes: the batch waits the longest wait, counting down
-    // in the status line, until Retry Now sends the file again or Stop ends the batch.
-    void waitingToRetry()
-    {
-        QFETCH(bool, retryNow);
-        UploadSession s(m_context, QStringLiteral("Waiting ") + QLatin1String(QTest::currentDataTag()),
-                        {"--fault", "POST /ra/categoryAssets.json#1=retry-after:600"});
-        QVERIFY(s.waitUntilReady());
-        const QStringList paths =
-            writeFiles(m_files.filePath(QStringLiteral("wait-") + QTest::currentDataTag()), 1);
-        s.upload()->AddAssetsToImportQueue(fileUrls(paths));
-        QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
-        QPushButton *now = s.upload()->retryNowButton();
-        QTRY_VERIFY_WITH_TIMEOUT(now->isVisible(), kTimeout);
-        // Counting down from the longest wait between tries, five minutes.
-        static const QRegularExpression waiting(QStringLiteral(
-            R"(^Sending file-01\.txt again in (5 min 0|4 min \d\d) s \(try 1: The server answered HTTP 503 Service Unavailable\)$)"));
-        QVERIFY2(waiting.match(s.status()).hasMatch(), qPrintable(s.status()));
-        if (retryNow)
-            QVERIFY(saveScreenshot(s.session->window(), QStringLiteral("upload-waiting-to-retry")));
-        QTest::mouseClick(retryNow ? now : s.upload()->startUploadButton(), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(s.isIdle(), kTimeout);
-        QVERIFY(!now->isVisible());
-        QCOMPARE(s.server.requests(QStringLiteral("/ra/categoryAssets.json")).size(), retryNow ? 2 : 1);
-        // Stopped while waiting: the file never arrived, so it waits in the queue unmarked.
-        QCOMPARE(s.upload()->importQueue().size(), retryNow ? 0 : 1);
-        QCOMPARE(s.status(), QString());
-        if (!retryNow)
-            QCOMPARE(s.upload()->failureReason(0), QString());
-    }
-
     void queuesAFolderTree_data()
     {
         QTest::addColumn<int>("answer");
@@ -842,12 +809,13 @@ private slots:
         const bool keep = answer == FolderTreeSheet::KeepStructure;
         const QByteArray tag(QTest::currentDataTag());
         const QString root = m_files.filePath(QStringLiteral("tree ") + QLatin1String(tag));
-        // A card whose first levels are on the server already, with twins where MISC would go.
-        const QString treeFile = root + QStringLiteral("/tree.json");
-        QVERIFY(writeTreeWithSpringChildren(
-            treeFile,
-            QJsonArray{QJsonArray{"card", QJsonArray{QJsonArray{"DCIM", QJsonArray{QJsonArray{"100CANON"}}},
-                                                     QJsonArray{"MISC"}, QJsonArray{"MISC"}}}}));
+        // Below Spring, a card whose first levels are on the server already, with twins where MISC
+        // would go.
+        const QString treeFile = writeFile(root + QStringLiteral("/tree.json"), R"({"categories": [
+            {"id": 1, "name": "Photos", "children": [{"id": 2, "name": "2024", "children": [
+            {"id": 3, "name": "Spring", "type": 11, "children": [{"id": 100, "name": "card", "children": [
+                {"id": 101, "name": "DCIM", "children": [{"id": 102, "name": "100CANON"}]},
+                {"id": 103, "name": "MISC"}, {"id": 104, "name": "MISC"}]}]}]}]}]})");
         QStringList args{QStringLiteral("--tree"), treeFile};
         if (!fault.isEmpty())
             args << QStringLiteral("--fault") << fault;
