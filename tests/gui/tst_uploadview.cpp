@@ -11,7 +11,6 @@
 #include "session/UploadPreviewPane.h"
 #include "session/UploadProgressPanel.h"
 #include "store/ContentHash.h"
-#include "store/StoreFile.h"
 
 #include <QAccessible>
 #include <QDBusConnection>
@@ -19,7 +18,6 @@
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
 #include <QDialogButtonBox>
-#include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QImageWriter>
@@ -30,7 +28,6 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QStandardItemModel>
 #include <QTreeView>
 
 #include <sys/stat.h>
@@ -303,9 +300,10 @@ private slots:
         registerSessionControllers(Storyboard::main(), &m_notifier, &m_inhibitor);
     }
 
-    void chooserTakesFilesAndFoldersTogether()
+    // Chosen or dropped together, a file comes before a folder's files, which are in name order.
+    void chooserAndDropsQueueFilesAndFolders()
     {
-        UploadSession s(m_context, QStringLiteral("Chooser"));
+        UploadSession s(m_context, QStringLiteral("Queue"));
         QVERIFY(s.waitUntilReady());
         const QString root = m_files.filePath(QStringLiteral("chooser"));
         const QString loose = writeFile(root + QStringLiteral("/loose.txt"), "l");
@@ -334,9 +332,9 @@ private slots:
         QPushButton *choose = buttons->button(QDialogButtonBox::Open);
         QVERIFY(choose && choose->isEnabled());
         QTest::mouseClick(choose, Qt::LeftButton);
-        QCOMPARE(filePaths(s.upload()->importQueue()),
-                 (QStringList{loose, root + QStringLiteral("/album/1\u202egpj.exe"),
-                              root + QStringLiteral("/album/2.jpg")}));
+        const QStringList chosen{loose, root + QStringLiteral("/album/1\u202egpj.exe"),
+                                 root + QStringLiteral("/album/2.jpg")};
+        QCOMPARE(filePaths(s.upload()->importQueue()), chosen);
         QAccessibleInterface *list = QAccessible::queryAccessibleInterface(s.list());
         QCOMPARE(list->tableInterface()->cellAt(1, 0)->text(QAccessible::Name),
                  QStringLiteral("1<U+202E>gpj.exe"));
@@ -347,46 +345,26 @@ private slots:
         dialog = s.session->window()->findChild<QFileDialog *>(QStringLiteral("chooseAssetsDialog"));
         QVERIFY(dialog);
         dialog->reject();
-        QCOMPARE(s.upload()->importQueue().size(), 3);
+        QCOMPARE(filePaths(s.upload()->importQueue()), chosen);
 
-        // Back to the categories and here again: the queue is kept, observers not doubled, the
-        // path text refreshed.
-        QTest::mouseClick(s.upload()->backToCategoriesButton(), Qt::LeftButton);
-        QCOMPARE(s.session->contentViewController(), s.session->categoryView());
-        QCOMPARE(s.session->currentView(), std::optional<QString>(LMSessionWindowController::CategoryViewName));
-        const int observers = NotificationCenter::defaultCenter()->observerCount();
-        s.session->showView(s.upload());
-        QCOMPARE(NotificationCenter::defaultCenter()->observerCount(), observers);
-        QCOMPARE(s.upload()->categoryNameTextField()->text(), s.connection()->getSelectedCategoryPath());
-        QCOMPARE(s.upload()->importQueue().size(), 3);
-    }
-
-    void dropQueuesFilesAndFoldersInListOrder()
-    {
-        UploadSession s(m_context, QStringLiteral("Drop"));
-        QVERIFY(s.waitUntilReady());
+        // Dropped, hidden files left out.
         QVERIFY(s.browser()->acceptDrops());
-
         const QString folder = m_files.filePath(QStringLiteral("dropped"));
-        const QString loose = writeFile(m_files.filePath(QStringLiteral("loose.pdf")), "%PDF");
+        const QString pdf = writeFile(m_files.filePath(QStringLiteral("loose.pdf")), "%PDF");
         writeFile(folder + QStringLiteral("/z.txt"), "z");
         writeFile(folder + QStringLiteral("/m.txt"), "m");
         writeFile(folder + QStringLiteral("/.DS_Store"), "x");
-
-        QVERIFY(dropUrls(s.browser(), fileUrls({loose, folder})));
-        const QStringList expected{loose, folder + QStringLiteral("/m.txt"),
-                                   folder + QStringLiteral("/z.txt")};
+        QVERIFY(dropUrls(s.browser(), fileUrls({pdf, folder})));
+        const QStringList expected =
+            chosen + QStringList{pdf, folder + QStringLiteral("/m.txt"), folder + QStringLiteral("/z.txt")};
         QCOMPARE(filePaths(s.upload()->importQueue()), expected);
-        QCOMPARE(columnTexts(s.browser(), 0), (QStringList{"loose.pdf", "m.txt", "z.txt"}));
-        QCOMPARE(s.browser()->selectedRowsInColumn(0), QList<int>{2});
+        QCOMPARE(columnTexts(s.browser(), 0).mid(3), (QStringList{"loose.pdf", "m.txt", "z.txt"}));
+        QCOMPARE(s.browser()->selectedRowsInColumn(0), QList<int>{5});
         QCOMPARE(s.upload()->assetNameTextField()->text(), expected.last());
         QCOMPARE(s.upload()->previewPane()->filePath(), expected.last());
         // Saved once for the group: a fresh read of the store file has them, for this bookmark.
-        auto reopened = reopenStore();
-        QVERIFY(reopened);
-        ServerBookmark *stored = findBookmark(*reopened, s.bookmark->objectId());
-        QVERIFY(stored);
-        QCOMPARE(filePaths(reopened->fetchPendingAssets(stored)), expected);
+        std::unique_ptr<ObjectContext> store = reopenStore();
+        QCOMPARE(filePaths(store->fetchPendingAssets(findBookmark(*store, s.bookmark->objectId()))), expected);
         // Clicking a row shows that record.
         QVERIFY(clickRow(s.browser(), 0, 0));
         QCOMPARE(s.upload()->assetNameTextField()->text(), loose);
@@ -404,57 +382,23 @@ private slots:
         QCOMPARE(filePaths(m_context->fetchPendingAssets(s.bookmark)), expected);
 
         // A file listed already is not queued again, with or without its folder.
-        QVERIFY(dropUrls(s.browser(), fileUrls({loose, folder})));
+        QVERIFY(dropUrls(s.browser(), fileUrls({pdf, folder})));
         QCOMPARE(filePaths(s.upload()->importQueue()), expected);
         QCOMPARE(s.status(), QStringLiteral("3 files were in the queue already."));
+
+        // Back to the categories and here again: the queue is kept, observers not doubled, the
+        // path text refreshed.
+        QTest::mouseClick(s.upload()->backToCategoriesButton(), Qt::LeftButton);
+        QCOMPARE(s.session->contentViewController(), s.session->categoryView());
+        QCOMPARE(s.session->currentView(), std::optional<QString>(LMSessionWindowController::CategoryViewName));
+        const int observers = NotificationCenter::defaultCenter()->observerCount();
+        s.session->showView(s.upload());
+        QCOMPARE(NotificationCenter::defaultCenter()->observerCount(), observers);
+        QCOMPARE(s.upload()->categoryNameTextField()->text(), s.connection()->getSelectedCategoryPath());
+        QCOMPARE(filePaths(s.upload()->importQueue()), expected);
     }
 
-    // Decoded off the GUI thread at preview size; type icons for what is no picture.
-    void hugeImageDoesNotBlockTheWindow()
-    {
-        // 10000 x 10000 pixels: 100 megapixels.
-        const QString path = m_files.filePath(QStringLiteral("panorama.jpg"));
-        {
-            QImage huge(10000, 10000, QImage::Format_Grayscale8);
-            huge.fill(200);
-            QPainter painter(&huge);
-            painter.setPen(QPen(Qt::black, 40));
-            painter.drawEllipse(QRect(500, 500, 9000, 9000));
-            painter.end();
-            QImageWriter writer(path, "jpeg");
-            writer.setQuality(60);
-            QVERIFY2(writer.write(huge), qPrintable(writer.errorString()));
-        }
-        const QString small = writeFile(m_files.filePath(QStringLiteral("notes.txt")), "plain text");
-
-        UploadSession s(m_context, QStringLiteral("Preview"));
-        QVERIFY(s.waitUntilReady());
-        UploadPreviewPane *pane = s.upload()->previewPane();
-        s.upload()->AddAssetsToImportQueue(fileUrls({small}));
-        QTRY_VERIFY_WITH_TIMEOUT(!pane->isLoading(), kTimeout);
-        QVERIFY(!pane->isShowingPicture());
-        QVERIFY(!s.upload()->assetPreview()->pixmap().isNull()); // the text file's type icon
-
-        // The call returns with the picture still being decoded elsewhere: the window goes on.
-        s.upload()->AddAssetsToImportQueue(fileUrls({path}));
-        QCOMPARE(pane->filePath(), path);
-        QVERIFY(pane->isLoading());
-        QVERIFY(!pane->isShowingPicture());
-        QTRY_VERIFY_WITH_TIMEOUT(pane->isShowingPicture(), 120000);
-
-        const QPixmap shown = s.upload()->assetPreview()->pixmap();
-        QVERIFY(!shown.isNull());
-        QVERIFY(shown.width() <= s.upload()->assetPreview()->width());
-        QVERIFY(shown.height() <= s.upload()->assetPreview()->height());
-
-        // Back to the small file before a slow answer could come in: the stale one is dropped.
-        QVERIFY(clickRow(s.browser(), 0, 0));
-        QCOMPARE(pane->filePath(), small);
-        QTRY_VERIFY_WITH_TIMEOUT(!pane->isLoading(), kTimeout);
-        QVERIFY(!pane->isShowingPicture());
-    }
-
-    void deleteKeyRemovesSelectedRows()
+    void deleteKeyRemovesSelectedRowsAndPicturesLoadAside()
     {
         UploadSession s(m_context, QStringLiteral("Delete"));
         QVERIFY(s.waitUntilReady());
@@ -504,6 +448,45 @@ private slots:
         QVERIFY(s.upload()->assetNameTextField()->text().isEmpty());
         QVERIFY(s.upload()->previewPane()->filePath().isEmpty());
         QVERIFY(m_context->fetchPendingAssets(s.bookmark).isEmpty());
+
+        // Pictures are decoded off the GUI thread at preview size; what is no picture shows its type
+        // icon. 10000 x 10000 pixels: 100 megapixels.
+        const QString path = m_files.filePath(QStringLiteral("panorama.jpg"));
+        {
+            QImage huge(10000, 10000, QImage::Format_Grayscale8);
+            huge.fill(200);
+            QPainter painter(&huge);
+            painter.setPen(QPen(Qt::black, 40));
+            painter.drawEllipse(QRect(500, 500, 9000, 9000));
+            painter.end();
+            QImageWriter writer(path, "jpeg");
+            writer.setQuality(60);
+            QVERIFY2(writer.write(huge), qPrintable(writer.errorString()));
+        }
+        const QString small = writeFile(m_files.filePath(QStringLiteral("notes.txt")), "plain text");
+        UploadPreviewPane *pane = s.upload()->previewPane();
+        s.upload()->AddAssetsToImportQueue(fileUrls({small}));
+        QTRY_VERIFY_WITH_TIMEOUT(!pane->isLoading(), kTimeout);
+        QVERIFY(!pane->isShowingPicture());
+        QVERIFY(!s.upload()->assetPreview()->pixmap().isNull()); // the text file's type icon
+
+        // The call returns with the picture still being decoded elsewhere: the window goes on.
+        s.upload()->AddAssetsToImportQueue(fileUrls({path}));
+        QCOMPARE(pane->filePath(), path);
+        QVERIFY(pane->isLoading());
+        QVERIFY(!pane->isShowingPicture());
+        QTRY_VERIFY_WITH_TIMEOUT(pane->isShowingPicture(), 120000);
+
+        const QPixmap shown = s.upload()->assetPreview()->pixmap();
+        QVERIFY(!shown.isNull());
+        QVERIFY(shown.width() <= s.upload()->assetPreview()->width());
+        QVERIFY(shown.height() <= s.upload()->assetPreview()->height());
+
+        // Back to the small file before a slow answer could come in: the stale one is dropped.
+        QVERIFY(clickRow(s.browser(), 0, 0));
+        QCOMPARE(pane->filePath(), small);
+        QTRY_VERIFY_WITH_TIMEOUT(!pane->isLoading(), kTimeout);
+        QVERIFY(!pane->isShowingPicture());
     }
 
     void uploadsABatch_data()
@@ -1002,22 +985,18 @@ private slots:
         const QString b = writeFile(dir + QStringLiteral("/b.txt"), bContent);
         qsizetype sentBefore = 0;
         if (earlier == QLatin1String("another program")) {
-            auto file = std::make_unique<StoreFile>();
-            QString error;
-            QVERIFY2(file->open(m_context->storeFile()->path(), &error), qPrintable(error));
-            ObjectContext other(std::move(file));
-            QVERIFY(other.load(&error));
+            std::unique_ptr<ObjectContext> other = reopenStore();
             for (const QString &path : {a, b}) {
-                Asset *record = other.insertAsset();
+                Asset *record = other->insertAsset();
                 record->setFilePath(path);
-                record->setBookmark(other.registeredBookmark(s.bookmark->objectId()));
+                record->setBookmark(findBookmark(*other, s.bookmark->objectId()));
                 record->setCategoryID(kSpringCategory);
                 record->setCategoryPath(QStringLiteral("/Photos/2024/Spring"));
                 record->setUploadDateTime(QDateTime::currentDateTimeUtc());
                 record->setFingerprint(QFileInfo(path).size(), ContentHash::ofFile(path),
                                        s.bookmark->serverKey());
             }
-            QVERIFY2(other.save(&error), qPrintable(error));
+            QVERIFY(other->save());
         } else {
             // Nothing logged for this server yet: the batch starts at once, nothing compared.
             s.upload()->AddAssetsToImportQueue(fileUrls({a, b}));
