@@ -312,8 +312,7 @@ private slots:
         QStringList paths = categories.keys();
         paths.sort();
         QCOMPARE(paths, (QStringList{"card", "card/DCIM", "card/DCIM/100CANON", "card/DCIM/101CANON"}));
-        const QStringList lines = requestLines(server);
-        QCOMPARE(lines.count(QStringLiteral("POST /ra/categories.json")), 4);
+        QCOMPARE(requestLines(server).count(QStringLiteral("POST /ra/categories.json")), 4);
         QStringList sent;
         for (const QJsonObject &request : server.requests(QStringLiteral("/ra/categoryAssets.json"))) {
             // The one held back is logged whenever it is answered, if before the end at all.
