@@ -257,9 +257,7 @@ private slots:
         // A second start hands over and ends, without opening the session a second time.
         QProcess second;
         QVERIFY(start(second));
-        QVERIFY2(second.waitForFinished(20000), "a second instance kept running");
-        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(collect(second), QStringList()); // ended by itself, with status 0
         QCOMPARE(categoryRequestsBy(server, QStringLiteral("una")), 2);
         // The first brought up its bookmarks window, hidden at launch by the preference.
         first.terminate(); // as the desktop does at logout
