@@ -119,45 +119,6 @@ inline QStringList filePaths(const QList<Asset *> &records)
     return paths;
 }
 
-// The sample tree with more categories below Spring: {"name", [children]} nested as JSON
-// arrays, numbered from firstId on. Written to path for lumaro-devserver --tree.
-inline bool writeTreeWithSpringChildren(const QString &path, const QJsonArray &children, qint64 firstId = 100)
-{
-    QFile sample(QStringLiteral(LUMARO_SOURCE_DIR "/resources/devserver/sample-tree.json"));
-    if (!sample.open(QIODevice::ReadOnly))
-        return false;
-    QJsonObject tree = QJsonDocument::fromJson(sample.readAll()).object();
-    qint64 id = firstId;
-    std::function<QJsonArray(const QJsonArray &)> build = [&](const QJsonArray &nodes) {
-        QJsonArray out;
-        for (const QJsonValue &node : nodes)
-            out.append(QJsonObject{{"id", id++},
-                                   {"name", node[0].toString()},
-                                   {"type", 7},
-                                   {"children", build(node[1].toArray())}});
-        return out;
-    };
-    std::function<bool(QJsonArray &)> graft = [&](QJsonArray &nodes) {
-        for (qsizetype i = 0; i < nodes.size(); ++i) {
-            QJsonObject node = nodes.at(i).toObject();
-            QJsonArray below = node.value("children").toArray();
-            if (node.value("id").toInteger() == kSpringCategory)
-                below = build(children);
-            else if (!graft(below))
-                continue;
-            node.insert("children", below);
-            nodes[i] = node;
-            return true;
-        }
-        return false;
-    };
-    QJsonArray top = tree.value("categories").toArray();
-    if (!graft(top))
-        return false;
-    tree.insert("categories", top);
-    return writeFile(path, QJsonDocument(tree).toJson()) == path;
-}
-
 // The categories the server holds below one, as "name/name" paths with their ids (several for
 // twins), asked of the server itself.
 inline QMultiHash<QString, qint64> categoriesBelow(const DevServer &server, qint64 id,
