@@ -188,49 +188,46 @@ void TestUpload::failureOutcomes_data()
     QTest::addColumn<int>("parallel");
     QTest::addColumn<int>("haltAt"); // Stop as this file is announced; 0: never
     QTest::addColumn<bool>("tls");   // with a pinned certificate
-    const QString asset = QStringLiteral("POST /ra/categoryAssets.json#%1=%2");
-    auto faults = [&](const QList<std::pair<int, QString>> &list) {
+    const auto faults = [](const QList<std::pair<int, QString>> &list,
+                           const QString &request = QStringLiteral("POST /ra/categoryAssets.json")) {
         QStringList args;
         for (const auto &[n, action] : list)
-            args << QStringLiteral("--fault") << asset.arg(n).arg(action);
+            args << QStringLiteral("--fault") << QStringLiteral("%1#%2=%3").arg(request).arg(n).arg(action);
         return args;
     };
-    QTest::newRow("refused: error statuses")
-        << faults({{2, "status:500"}, {4, "status:413"}, {5, "status:404"}}) << "ufuff" << "11111"
-        << "The server answered HTTP " << QString() << 1 << 0 << false;
+    const auto row = [](const char *tag, const QStringList &faults, const QString &outcomes,
+                        const QString &posts, const QString &reason, const QString &waits, int parallel = 1,
+                        int haltAt = 0, bool tls = false) {
+        QTest::newRow(tag) << faults << outcomes << posts << reason << waits << parallel << haltAt << tls;
+    };
+    row("refused: error statuses", faults({{2, "status:500"}, {4, "status:413"}, {5, "status:404"}}), "ufuff",
+        "11111", "The server answered HTTP ", {});
     // The second file rides the keep-alive connection that just carried the first; the server
     // reads it whole and closes without a word. Sending it again could store it twice.
-    QTest::newRow("closed unanswered on a reused connection") << faults({{2, "close"}}) << "umuuu" << "11111"
-        << "The connection closed before the server answered." << QString() << 1 << 0 << false;
-    QTest::newRow("answer cut short, stored but unanswered, gateways, 408 after the body")
-        << faults({{1, "drop"}, {2, "close-after"}, {3, "status:502"}, {4, "status:504"}, {5, "status:408"}})
-        << "mmmmm" << "11111" << QString() << QString() << 1 << 0 << false;
+    row("closed unanswered on a reused connection", faults({{2, "close"}}), "umuuu", "11111",
+        "The connection closed before the server answered.", {});
+    row("answer cut short, stored but unanswered, gateways, 408 after the body",
+        faults({{1, "drop"}, {2, "close-after"}, {3, "status:502"}, {4, "status:504"}, {5, "status:408"}}),
+        "mmmmm", "11111", {}, {});
     // Sent again after the wait: the server asked to come back (at once, or after the usual
     // wait), or it restarts and refuses connections for a while, which pauses the batch.
-    QTest::newRow("not delivered: sent again")
-        << faults({{2, "retry-after:0"}, {4, "status:429"}, {6, "refuse:300"}}) << "uuuuu" << "12221"
-        << QString() << "retry file 2.txt, retry file 3.txt, retry file 4.txt, paused file 4.txt" << 1 << 0
-        << false;
+    row("not delivered: sent again", faults({{2, "retry-after:0"}, {4, "status:429"}, {6, "refuse:300"}}),
+        "uuuuu", "12221", {}, "retry file 2.txt, retry file 3.txt, retry file 4.txt, paused file 4.txt");
     // From the fourth file on, a gateway answers for a server that is away, and to its first two
     // checks: the three may be on the server, kept as such and never sent again by themselves.
-    QTest::newRow("gateway failures pause the batch")
-        << (faults({{4, "status:502"}, {5, "status:502"}, {6, "status:502"}}) << "--fault"
-            << "GET /ra/abouts.json#1=status:502" << "--fault" << "GET /ra/abouts.json#2=status:502")
-        << "uuummmuu" << "11111111" << QString() << "paused file 7.txt" << 1 << 0 << false;
+    row("gateway failures pause the batch",
+        faults({{4, "status:502"}, {5, "status:502"}, {6, "status:502"}}) +
+            faults({{1, "status:502"}, {2, "status:502"}}, QStringLiteral("GET /ra/abouts.json")),
+        "uuummmuu", "11111111", {}, "paused file 7.txt");
     // Four at once, each answered after a while: one refused, one answer cut short; one of the
     // others never waits for them.
-    const QStringList slowFour =
-        faults({{7, "status:500"}, {20, "drop"}}) << "--fault" << "POST /ra/categoryAssets.json=delay:40";
-    const QString fortyEight = QString(48, QLatin1Char('u'));
-    const QString fifty = QString(50, QLatin1Char('1'));
-    QTest::newRow("four at once")
-        << slowFour << fortyEight + "fm" << fifty << QString() << QString() << 4 << 0 << false;
-    QTest::newRow("four at once, pinned TLS")
-        << slowFour << fortyEight + "fm" << fifty << QString() << QString() << 4 << 0 << true;
+    const QStringList slow{"--fault", "POST /ra/categoryAssets.json=delay:40"};
+    const QStringList slowFour = faults({{7, "status:500"}, {20, "drop"}}) + slow;
+    const QString outcomes = QString(48, QLatin1Char('u')) + "fm";
+    row("four at once", slowFour, outcomes, QString(50, QLatin1Char('1')), {}, {}, 4);
+    row("four at once, pinned TLS", slowFour, outcomes, QString(50, QLatin1Char('1')), {}, {}, 4, 0, true);
     // Stopped as the sixth file goes: the files on their way finish, no other starts.
-    QTest::newRow("four at once, stopped") << QStringList{"--fault", "POST /ra/categoryAssets.json=delay:40"}
-                                           << "uuuuuupppppp" << "111111000000" << QString() << QString() << 4
-                                           << 6 << false;
+    row("four at once, stopped", slow, "uuuuuupppppp", "111111000000", {}, {}, 4, 6);
 }
 
 void TestUpload::failureOutcomes()
@@ -326,8 +323,9 @@ void TestUpload::failureOutcomes()
         stored << name.section(QLatin1Char('-'), 1);
     QCOMPARE(stored.size(), QSet<QString>(stored.cbegin(), stored.cend()).size());
     // A file closed unanswered after it was handled is stored too; a delayed one never is.
-    QCOMPARE(stored.size(), faults.join(' ').contains("delay") ? 0
-                            : outcomes.count('u') + faults.join(' ').count("close-after"));
+    QCOMPARE(stored.size(), faults.join(' ').contains("delay")
+                                ? 0
+                                : outcomes.count('u') + faults.join(' ').count("close-after"));
 
     QStringList told;
     for (const Notification &n : waited.all()) {
@@ -577,13 +575,16 @@ void TestUpload::fileFailsWithItsTransportReason_data()
     // meanwhile. "per GiB": the wait for that answer grows with the body, beyond the idle limit.
     QTest::addColumn<QString>("peer");   // "closed port", "never reads", "queue full", "plain HTTP" or "slow"
     QTest::addColumn<QString>("reason"); // its start; %1: host and port; none: the file is uploaded
-    QTest::newRow("connection refused") << "closed port" << "Cannot reach %1: connection refused";
+    QTest::newRow("connection refused") << "closed port"
+                                        << "Cannot reach %1: connection refused";
     QTest::newRow("body not taken") << "never reads" << "Nothing could be sent to the server for 1 seconds";
-    QTest::newRow("no connection made") << "queue full" << "Cannot reach %1: no connection within 1 seconds";
-    QTest::newRow("no TLS spoken") << "plain HTTP" << "Cannot reach %1: no secure connection could be made (";
+    QTest::newRow("no connection made") << "queue full"
+                                        << "Cannot reach %1: no connection within 1 seconds";
+    QTest::newRow("no TLS spoken") << "plain HTTP"
+                                   << "Cannot reach %1: no secure connection could be made (";
     QTest::newRow("slow answer, waiting grows with the body") << "slow, per GiB" << QString();
-    QTest::newRow("slow answer, no more than the idle limit")
-        << "slow" << "The server did not answer within 1 seconds";
+    QTest::newRow("slow answer, no more than the idle limit") << "slow"
+                                                              << "The server did not answer within 1 seconds";
 }
 
 void TestUpload::fileFailsWithItsTransportReason()
@@ -624,7 +625,8 @@ void TestUpload::fileFailsWithItsTransportReason()
     kit.connection->setCurrentImportQueue({asset});
     kit.connection->uploadNextAsset(QStringLiteral("1"));
     QVERIFY(kit.recorder->waitFor(LMNotification::UploadDone, 1, 20000));
-    const QString outcome = reason.isEmpty() ? LMNotification::UploadedAsset : LMNotification::UploadFailedAsset;
+    const QString outcome =
+        reason.isEmpty() ? LMNotification::UploadedAsset : LMNotification::UploadFailedAsset;
     QCOMPARE(kit.recorder->names(),
              (QStringList{LMNotification::UploadingAsset, outcome, LMNotification::UploadDone}));
     const QString said = kit.recorder->last(LMNotification::UploadFailedAsset).userInfo.value("error").toString();
@@ -632,8 +634,8 @@ void TestUpload::fileFailsWithItsTransportReason()
     QCOMPARE(asset->isPending(), !reason.isEmpty());
     // Logged once answered, also when the client gave up first.
     if (server)
-        QTRY_COMPARE_WITH_TIMEOUT(server->requests("/ra/categoryAssets.json").size(), int(peer != "plain HTTP"),
-                                  10000);
+        QTRY_COMPARE_WITH_TIMEOUT(server->requests("/ra/categoryAssets.json").size(),
+                                  int(peer != "plain HTTP"), 10000);
 }
 
 void TestUpload::folderTreeBatch_data()
@@ -644,7 +646,8 @@ void TestUpload::folderTreeBatch_data()
     QTest::addColumn<QStringList>("requests"); // requestSummary()
     // Per file: the category path it was sent with, "failed|" and part of the reason, or "pending".
     QTest::addColumn<QStringList>("outcomes");
-    QTest::newRow("flat files and a tree") << QStringList{} << -1
+    QTest::newRow("flat files and a tree")
+        << QStringList{} << -1
         << QStringList{"GET 1",        "+card<1",      "GET 2",    "+DCIM<24",     "GET 4",
                        "+Raw<4",       "+100CANON<25", "status 6", "flat 1.txt>1", "a.jpg>26",
                        "IMG_1.CR3>27", "IMG_2.CR3>27", "x.txt>24", "flat 2.txt>1"}
@@ -662,7 +665,8 @@ void TestUpload::folderTreeBatch_data()
                        "status 4", "flat 1.txt>1", "a.jpg>25", "x.txt>24", "flat 2.txt>1"}
         << QStringList{"/Photos", "/Photos/2024/Summer/Raw", refused, refused, "/Photos/card", "/Photos"};
     // Halted as "card" is being made: that request completes, nothing follows.
-    QTest::newRow("halted among the categories") << QStringList{} << 1 << QStringList{"GET 1", "+card<1"}
+    QTest::newRow("halted among the categories")
+        << QStringList{} << 1 << QStringList{"GET 1", "+card<1"}
         << QStringList{"pending", "pending", "pending", "pending", "pending", "pending"};
 }
 
