@@ -14,18 +14,6 @@
 
 namespace {
 
-const QList<QByteArray> &templates()
-{
-    static const QList<QByteArray> list = {
-        R"({"LumaroUID":"5c02ad91e7b311e6","RestAPIVersion":"4","LumaroVersion":"7"})",
-        R"([{"id":7,"name":"Folder"},{"id":3,"name":"Collection"}])",
-        R"([{"id":1,"name":"A","isLeaf":false,"directChildCategoryStructuresSorted":[{"childCategory":{"id":2,"name":"B"}}]}])",
-        R"({"id":2,"name":"B","parentCategoryStructures":[{"directReferenceCount":1,"parentCategory":{"id":1}}],"visibleChildCategoryStructures":[{"childCategory":{"id":3}}]})",
-        R"({"id":"42","name":"n"})",
-    };
-    return list;
-}
-
 QJsonValue randomValue(QRandomGenerator &rng, int depth)
 {
     switch (rng.bounded(depth > 2 ? 5 : 7)) {
@@ -75,7 +63,14 @@ QJsonValue mutate(const QJsonValue &value, QRandomGenerator &rng)
 
 QByteArray malformedBody(QRandomGenerator &rng)
 {
-    const QByteArray base = templates().at(rng.bounded(templates().size()));
+    static const QList<QByteArray> templates = {
+        R"({"LumaroUID":"5c02ad91e7b311e6","RestAPIVersion":"4","LumaroVersion":"7"})",
+        R"([{"id":7,"name":"Folder"},{"id":3,"name":"Collection"}])",
+        R"([{"id":1,"name":"A","isLeaf":false,"directChildCategoryStructuresSorted":[{"childCategory":{"id":2,"name":"B"}}]}])",
+        R"({"id":2,"name":"B","parentCategoryStructures":[{"directReferenceCount":1,"parentCategory":{"id":1}}],"visibleChildCategoryStructures":[{"childCategory":{"id":3}}]})",
+        R"({"id":"42","name":"n"})",
+    };
+    const QByteArray base = templates.at(rng.bounded(templates.size()));
     switch (rng.bounded(4)) {
     case 0: {
         QByteArray bytes(rng.bounded(64), Qt::Uninitialized);
@@ -116,9 +111,7 @@ void TestReplyFuzz::everyHandlerSurvivesMalformedReplies()
     connect(connection.urlSession(), &QNetworkAccessManager::finished, this, [&] { ++finished; });
 
     QTemporaryFile file;
-    QVERIFY(file.open());
-    file.write("payload");
-    file.flush();
+    QVERIFY(file.open() && file.write("payload") == 7 && file.flush());
 
     QRandomGenerator rng(20261206);
     constexpr int Rounds = 60;
