@@ -1160,8 +1160,12 @@ private slots:
             QVERIFY(s.upload()->uploadInProgress());
             QVERIFY(!logind.released());
         }
-        if (stop)
+        if (stop) {
+            // Stopped once the first file's record says it is on its way, so that file goes whole.
+            const Asset *first = s.upload()->importQueue().constFirst();
+            QTRY_VERIFY(first->uploadState() == Asset::UploadState::Sending && !first->hasChanges());
             QTest::mouseClick(s.upload()->startUploadButton(), Qt::LeftButton);
+        }
         QTRY_VERIFY_WITH_TIMEOUT(!s.upload()->uploadInProgress(), kTimeout);
         QTRY_VERIFY(!m_inhibitor.isHeld());
         QCOMPARE(portal.asked,
