@@ -233,7 +233,7 @@ private slots:
         QCOMPARE(reader.window()->geometry(), QRect(30, 40, 350, 250));
     }
 
-    void sheetSegue()
+    void sheetAndWindowSegues()
     {
         Storyboard storyboard(QStringLiteral("Test"));
         storyboard.registerController(QStringLiteral("sheet"), [] { return new ProbeViewController; });
@@ -291,15 +291,11 @@ private slots:
         delete presenter;
         QVERIFY(second.isNull());
         QVERIFY(!secondDialog || !secondDialog->isVisible());
-    }
 
-    void windowSegueAndStoryboardLookups()
-    {
-        Storyboard storyboard(QStringLiteral("Test"));
+        // A window segue opens a window controller the source owns.
         QPointer<ProbeWindowController> made;
         storyboard.registerController(QStringLiteral("prefs"),
                                       [&made] { return made = new ProbeWindowController; });
-        storyboard.registerController(QStringLiteral("sheet"), [] { return new ProbeViewController; });
         storyboard.registerSegue(QStringLiteral("showPrefs"), QStringLiteral("prefs"), Segue::Kind::Window);
         storyboard.registerSegue(QStringLiteral("broken"), QStringLiteral("missing"), Segue::Kind::Window);
         storyboard.registerSegue(QStringLiteral("mismatched"), QStringLiteral("sheet"), Segue::Kind::Window);
