@@ -764,11 +764,8 @@ private slots:
 
         m_app->menus()->saveItem()->trigger();
         QCOMPARE(readStore().named(QStringLiteral("Undoable"))->hostName(), QStringLiteral("b"));
-    }
 
-    void editsThatCannotBeCommittedCancelTheQuit()
-    {
-        m_app->applicationDidFinishLaunching();
+        // Edits that cannot be committed cancel the quit.
         QObject stubbornEditor;
         context()->addEditor(&stubbornEditor, [] { return false; });
         StdoutCapture out;
