@@ -122,7 +122,7 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("host"); // empty: refused
-        // Names, spaces, ports, paths, user parts and bare IPv6 as typed and sent: tst_bookmarkeditor
+        // Names, spaces, ports, paths, user parts and bare IPv6 as typed and sent: tst_shell
         // and tst_connection's addressesMeanWhatTheySay.
         QTest::newRow("international name") << QStringLiteral("b\u00fccher.example")
                                             << QStringLiteral("b\u00fccher.example");
