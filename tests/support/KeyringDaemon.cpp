@@ -26,11 +26,6 @@ bool waitUntil(bool present, const QProcess &daemon)
 }
 } // namespace
 
-KeyringDaemon::~KeyringDaemon()
-{
-    stop();
-}
-
 bool KeyringDaemon::start(QString *error, Collection collection)
 {
     if (!QDBusConnection::sessionBus().isConnected()) {

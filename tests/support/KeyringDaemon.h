@@ -11,7 +11,7 @@
 class KeyringDaemon {
 public:
     KeyringDaemon() = default;
-    ~KeyringDaemon();
+    ~KeyringDaemon() { stop(); }
     KeyringDaemon(const KeyringDaemon &) = delete;
     KeyringDaemon &operator=(const KeyringDaemon &) = delete;
 

@@ -29,12 +29,16 @@ inline std::optional<QString> sha256(const QByteArray &content)
     return QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Sha256).toHex());
 }
 
-#define LUMARO_TEST_MAIN(TestObject)                                                                              \
-    int main(int argc, char *argv[])                                                                               \
-    {                                                                                                              \
-        TestEnvironment environment;                                                                               \
-        QCoreApplication app(argc, argv);                                                                          \
-        TestObject tc;                                                                                             \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                                 \
-        return QTest::qExec(&tc, argc, argv);                                                                      \
+// A test's main: the private environment first, then the application object and what the test
+// needs set up in it.
+#define LUMARO_TEST_MAIN_WITH(Application, TestObject, ...)                                                  \
+    int main(int argc, char *argv[])                                                                         \
+    {                                                                                                        \
+        TestEnvironment environment;                                                                         \
+        Application app(argc, argv);                                                                         \
+        __VA_ARGS__;                                                                                         \
+        TestObject tc;                                                                                       \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                           \
+        return QTest::qExec(&tc, argc, argv);                                                                \
     }
+#define LUMARO_TEST_MAIN(TestObject) LUMARO_TEST_MAIN_WITH(QCoreApplication, TestObject)
