@@ -1,9 +1,4 @@
-// In-process units without a server: what added paths contribute to a queue, walked on the real file
-// system (order, the folder each file sits in, every item left out with its reason); records,
-// bookmarks and their store file; the notification centre.
 #include "TestEnvironment.h"
-#include "platform/AddedFiles.h"
-#include "platform/NotificationCenter.h"
 #include "store/Asset.h"
 #include "store/LogQuery.h"
 #include "store/ObjectContext.h"
@@ -16,22 +11,9 @@
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QThread>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <ftw.h>
-#include <grp.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace {
-
-const QString N = QStringLiteral("N");
-const QString DefaultPath = QStringLiteral("cgi-bin/WebObjects/Lumaro.woa");
 
 std::unique_ptr<ObjectContext> openStore(const QString &folder)
 {
@@ -45,94 +27,6 @@ QString freshFolder(const QString &name)
 {
     return TestEnvironment::dataHome() + QLatin1Char('/') + name + QLatin1Char('/') +
            PersistentStore::FolderName;
-}
-
-const QString NotUtf8 = QStringLiteral(
-    "its name is not valid UTF-8, so it cannot be opened by that name here; rename it to upload it");
-const QString Denied = QStringLiteral("cannot be read: Permission denied");
-
-// One line per file ("F path | folder") and per problem ("P path | reason"), paths below root
-// shown relative to it, then whether there are sub-folders.
-QStringList describe(const AddedFiles::Result &result, const QString &root)
-{
-    auto shown = [&](const QString &path) {
-        return path.startsWith(root + u'/') ? path.mid(root.size() + 1) : path;
-    };
-    QStringList lines;
-    for (const AddedFiles::File &file : result.files)
-        lines << QStringLiteral("F %1 | %2").arg(shown(file.path), file.folder);
-    for (const AddedFiles::Problem &problem : result.problems)
-        lines << QStringLiteral("P %1 | %2").arg(shown(problem.path), problem.reason);
-    lines << (result.hasSubfolders ? QStringLiteral("subfolders") : QStringLiteral("flat"));
-    return lines;
-}
-
-// Root is not stopped by permissions, so there the walk runs in a child that has become nobody.
-QStringList collectAsUser(const QStringList &paths, const QString &root)
-{
-    if (::geteuid() != 0)
-        return describe(AddedFiles::collect(paths), root);
-    QTemporaryFile out;
-    if (!out.open())
-        return {QStringLiteral("no file for the child's answer")};
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
-            ::_exit(2);
-        const QByteArray text = describe(AddedFiles::collect(paths), root).join(u'\n').toUtf8();
-        ::_exit(::write(out.handle(), text.constData(), text.size()) == text.size() ? 0 : 3);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return {QStringLiteral("child failed with status %1").arg(status)};
-    out.seek(0);
-    return QString::fromUtf8(out.readAll()).split(u'\n');
-}
-
-// Entries below root, as bytes so that a name may be invalid UTF-8: "dir/" a folder, "a->b" a
-// symbolic link, "name|p" a named pipe, "name|s" a socket, "name|-" made unreadable at the end;
-// anything else a file holding its own path.
-bool makeTree(const QByteArray &root, const QList<QByteArray> &entries)
-{
-    QList<QByteArray> locked;
-    for (QByteArray entry : entries) {
-        bool ok = true;
-        const bool lock = entry.endsWith("|-");
-        if (lock)
-            entry.chop(2);
-        const QByteArray path =
-            root + '/' + (entry.contains("->") ? entry.left(entry.indexOf("->")) : entry.split('|').first());
-        // Folder by folder in bytes: QDir would re-encode a name that is not UTF-8.
-        for (qsizetype slash = root.size() + 1; (slash = path.indexOf('/', slash)) > 0; ++slash)
-            ::mkdir(path.left(slash).constData(), 0755);
-        if (entry.endsWith('/')) {
-            ok = QFileInfo(QFile::decodeName(path)).isDir();
-        } else if (entry.contains("->")) {
-            ok = ::symlink(entry.mid(entry.indexOf("->") + 2).constData(), path.constData()) == 0;
-        } else if (entry.endsWith("|p")) {
-            ok = ::mkfifo(path.constData(), 0644) == 0;
-        } else if (entry.endsWith("|s")) {
-            sockaddr_un address{};
-            address.sun_family = AF_UNIX;
-            qstrncpy(address.sun_path, path.constData(), sizeof address.sun_path);
-            const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-            ok = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
-            ::close(fd);
-        } else {
-            const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            ok = fd >= 0 && ::write(fd, entry.constData(), entry.size()) == entry.size();
-            ::close(fd);
-        }
-        if (!ok)
-            return false;
-        if (lock)
-            locked << path;
-    }
-    for (const QByteArray &path : std::as_const(locked))
-        if (::chmod(path.constData(), 0) != 0)
-            return false;
-    return true;
 }
 
 // "file|size|category id|category path|folder|uploaded", "-" for a value not set.
@@ -152,95 +46,6 @@ QString describe(const Asset *asset)
 class TestStore : public QObject {
     Q_OBJECT
 private slots:
-    // First, while the process has no other thread: the walk as nobody runs in a forked child.
-    void collect_data()
-    {
-        QTest::addColumn<QList<QByteArray>>("entries");
-        QTest::addColumn<QStringList>("added"); // relative to the tree, or absolute
-        QTest::addColumn<QStringList>("expected");
-
-        QTest::newRow("card with hidden entries and links")
-            << QList<QByteArray>{"card/DCIM/100CANON/IMG_0002.CR3",
-                                 "card/DCIM/100CANON/IMG_0001.CR3",
-                                 "card/DCIM/101CANON/IMG_0101.CR3",
-                                 "card/DCIM/.thumbs/t.jpg",
-                                 "card/.hidden.jpg",
-                                 "card/top.jpg",
-                                 "card/a/x.jpg",
-                                 "card/a.b.jpg",
-                                 "card/MISC/",
-                                 "card/MISC/link.jpg->../top.jpg",
-                                 "card/linked->DCIM"}
-            << QStringList{"card"}
-            << QStringList{"F card/DCIM/100CANON/IMG_0001.CR3 | card/DCIM/100CANON",
-                           "F card/DCIM/100CANON/IMG_0002.CR3 | card/DCIM/100CANON",
-                           "F card/DCIM/101CANON/IMG_0101.CR3 | card/DCIM/101CANON",
-                           // Byte order of the whole path: "." sorts before "/".
-                           "F card/a.b.jpg | card", "F card/a/x.jpg | card/a", "F card/top.jpg | card",
-                           "subfolders"};
-        QTest::newRow("a file named by itself and through its folder")
-            << QList<QByteArray>{"shoot/one.jpg", "shoot/two.jpg", "alias.jpg->shoot/one.jpg"}
-            << QStringList{"shoot/two.jpg", "shoot", "shoot/./one.jpg", "shoot/../shoot", "alias.jpg"}
-            << QStringList{"F shoot/two.jpg | ", "F shoot/one.jpg | shoot", "F alias.jpg | ", "flat"};
-        QTest::newRow("pipe, socket and device are never opened")
-            << QList<QByteArray>{"pipes/a.jpg", "pipes/fifo|p", "pipes/sock|s", "pipes/deeper/fifo|p"}
-            << QStringList{"pipes/fifo", "pipes", "/dev/null"}
-            << QStringList{"F pipes/a.jpg | pipes",
-                           "P pipes/fifo | is a named pipe",
-                           "P pipes/deeper/fifo | is a named pipe",
-                           "P pipes/sock | is a socket",
-                           "P /dev/null | is a device",
-                           "flat"};
-        QTest::newRow("name that is not UTF-8")
-            << QList<QByteArray>{"raw/ok.jpg", "raw/caf\xe9.jpg", "raw/\xff\xfe/inside.jpg"}
-            << QStringList{"raw"}
-            << QStringList{"F raw/ok.jpg | raw", QStringLiteral("P raw/caf\uFFFD.jpg | ") + NotUtf8,
-                           QStringLiteral("P raw/\uFFFD\uFFFD | ") + NotUtf8, "flat"};
-        QTest::newRow("missing path")
-            << QList<QByteArray>{"there/one.jpg"}
-            << QStringList{"nothing.jpg", "there/one.jpg", "there/one.jpg/x", "caf\uFFFD.jpg"}
-            << QStringList{"F there/one.jpg | ", "P nothing.jpg | does not exist",
-                           "P there/one.jpg/x | does not exist",
-                           "P caf\uFFFD.jpg | does not exist by that name here; if its name is "
-                           "not valid UTF-8, rename it to upload it",
-                           "flat"};
-        // Run as nobody when the test runs as root.
-        QTest::newRow("unreadable sub-folder and file")
-            << QList<QByteArray>{"locked/open/a.jpg", "locked/shut/b.jpg", "locked/shut/|-", "locked/c.jpg|-",
-                                 "alone.jpg|-"}
-            << QStringList{"locked", "alone.jpg"}
-            << QStringList{"F locked/open/a.jpg | locked/open", "P locked/c.jpg | " + Denied,
-                           "P locked/shut | " + Denied, "P alone.jpg | " + Denied, "subfolders"};
-    }
-
-    void collect()
-    {
-        QFETCH(QList<QByteArray>, entries);
-        QFETCH(QStringList, added);
-        QFETCH(QStringList, expected);
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        // Open to the unprivileged child.
-        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                      QFile::ReadOther | QFile::ExeOther));
-        const QString root = QDir(dir.path()).canonicalPath();
-        // Removed in bytes, and unlocked first for a user that is not root: QTemporaryDir can do neither.
-        const auto remove = qScopeGuard([&] {
-            for (const QByteArray &entry : std::as_const(entries))
-                if (entry.endsWith("|-"))
-                    ::chmod((QFile::encodeName(root) + '/' + entry.chopped(2)).constData(), 0700);
-            ::nftw(
-                QFile::encodeName(root).constData(),
-                [](const char *path, const struct stat *, int, FTW *) { return ::remove(path); }, 16,
-                FTW_DEPTH | FTW_PHYS);
-        });
-        QVERIFY(makeTree(QFile::encodeName(root), entries));
-        QStringList paths;
-        for (const QString &path : std::as_const(added))
-            paths << (path.startsWith(u'/') ? path : root + u'/' + path);
-        const QStringList lines = collectAsUser(paths, root);
-        QCOMPARE(lines, expected);
-    }
     // What a relaunch reads back (the log on demand), and what deleting a bookmark or clearing the log does.
     void recordsSurviveRestart()
     {
@@ -666,58 +471,6 @@ private slots:
         QCOMPARE(keys->total, 3);
     }
 
-    void storedValuesPassThroughDefaults_data()
-    {
-        QTest::addColumn<QVariantMap>("stored");
-        QTest::addColumn<QString>("read"); // port|path|last view
-        const QString secure = "443|" + DefaultPath + "|category";
-        QTest::newRow("plain, no port")
-            << QVariantMap{{"secureConnect", false}} << "80|" + DefaultPath + "|category";
-        QTest::newRow("port 0 replaced") << QVariantMap{{"secureConnect", true}, {"portNumber", 0}} << secure;
-        QTest::newRow("mismatched port stays")
-            << QVariantMap{{"secureConnect", false}, {"portNumber", 443}} << secure;
-        QTest::newRow("empty path replaced") << QVariantMap{{"applicationNameURL", ""}} << secure;
-        QTest::newRow("one-letter path kept") << QVariantMap{{"applicationNameURL", "x"}} << "443|x|category";
-        QTest::newRow("empty view kept")
-            << QVariantMap{{"lastCategoryView", ""}} << "443|" + DefaultPath + "|";
-    }
-
-    void storedValuesPassThroughDefaults()
-    {
-        QFETCH(QVariantMap, stored);
-        ServerBookmark bookmark(nullptr, stored, 7);
-        QTEST(
-            QStringLiteral("%1|%2|%3")
-                .arg(bookmark.portNumber().value_or(-1))
-                .arg(bookmark.applicationNameURL().value_or("-"), bookmark.lastCategoryView().value_or("-")),
-            "read");
-    }
-
-    void urlStrings()
-    {
-        ServerBookmark bookmark(nullptr);
-        bookmark.setHostName(QStringLiteral("assets.example"));
-        QCOMPARE(bookmark.urlString(), "https://assets.example:443/" + DefaultPath);
-        QCOMPARE(bookmark.urlShortString(), QStringLiteral("https://assets.example"));
-
-        // Switching to a plain connection keeps the stored port.
-        bookmark.setSecureConnect(false);
-        QCOMPARE(bookmark.urlString(), "http://assets.example:443/" + DefaultPath);
-        QCOMPARE(bookmark.urlShortString(), QStringLiteral("http://assets.example"));
-
-        bookmark.setApplicationNameURL(QStringLiteral("/app/"));
-        QCOMPARE(bookmark.urlString(), QStringLiteral("http://assets.example:443//app/"));
-        QVERIFY(!bookmark.urlShortString().contains(QLatin1String("443")));
-
-        // A bookmark saved without a host yields an address that reaches nothing, without failing.
-        ServerBookmark empty(nullptr);
-        QCOMPARE(empty.urlShortString(), QStringLiteral("https://"));
-        QCOMPARE(empty.bookmarkLongName(), QStringLiteral("untitled"));
-        // A name cleared on purpose stays empty rather than turning into "untitled".
-        empty.setBookmarkName(QString(""));
-        QCOMPARE(empty.bookmarkLongName(), QString());
-    }
-
     void csvEscaping_data()
     {
         QTest::addColumn<QString>("text");
@@ -738,64 +491,6 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, field);
         QCOMPARE(Csv::line({text, QStringLiteral("x")}), field + QStringLiteral(",x\r\n"));
-    }
-
-    void filtersByNameAndObject()
-    {
-        NotificationCenter center;
-        QObject a, b, receiver;
-        QStringList seen;
-        center.addObserver(&receiver, N, &a, [&](const Notification &n) {
-            seen << n.name + QLatin1Char(':') + n.userInfo.value(QStringLiteral("k")).toString();
-        });
-        center.addObserver(&receiver, N, nullptr, [&](const Notification &) { seen << "any"; });
-        center.post(N, &a, {{QStringLiteral("k"), QStringLiteral("1")}});
-        center.post(N, &b);
-        center.post(QStringLiteral("Other"), &a);
-        QCOMPARE(seen, (QStringList{QStringLiteral("N:1"), QStringLiteral("any"), QStringLiteral("any")}));
-    }
-
-    void observerDroppedWithReceiver()
-    {
-        NotificationCenter center;
-        QObject sender;
-        auto *first = new QObject;
-        auto *second = new QObject;
-        int firstCalls = 0;
-        int secondCalls = 0;
-        // The first observer destroys the second before it is reached.
-        center.addObserver(first, N, &sender, [&](const Notification &) {
-            ++firstCalls;
-            delete second;
-        });
-        center.addObserver(second, N, &sender, [&](const Notification &) { ++secondCalls; });
-        center.post(N, &sender);
-        QCOMPARE(secondCalls, 0);
-        delete first;
-        center.post(N, &sender);
-        QCOMPARE(firstCalls, 1);
-        QCOMPARE(center.observerCount(), 0);
-    }
-
-    // Posted for the main thread: delivered there, never inside the posting call, and not at all
-    // once the sender has gone.
-    void postOnMainThread()
-    {
-        NotificationCenter *center = NotificationCenter::defaultCenter();
-        QObject sender, receiver;
-        QList<QThread *> deliveredOn;
-        center->addObserver(&receiver, N, nullptr,
-                            [&](const Notification &) { deliveredOn << QThread::currentThread(); });
-        auto *gone = new QObject;
-        center->postOnMainThread(N, gone);
-        QVERIFY(deliveredOn.isEmpty());
-        delete gone;
-        QThread *worker = QThread::create([&] { center->postOnMainThread(N, &sender); });
-        worker->start();
-        QVERIFY(worker->wait(5000));
-        delete worker;
-        QTRY_VERIFY(!deliveredOn.isEmpty());
-        QCOMPARE(deliveredOn, QList<QThread *>{QThread::currentThread()});
     }
 };
 
