@@ -124,13 +124,18 @@ inline QStringList columnTexts(const ColumnBrowser *browser, int column)
     return texts;
 }
 
-// The selected row's text in each open column ("-": none), then the selected column: "Photos/2025/- @1".
-inline QString selection(const ColumnBrowser *browser)
+// Every open column's rows, selected ones in brackets, then the selected column:
+// "[Animals] Plants Readme / Cats [Dogs] / Beagle @1".
+inline QString shown(const ColumnBrowser *browser)
 {
-    QStringList texts;
-    for (int column = 0; column < browser->columnCount(); ++column)
-        texts.append(columnTexts(browser, column).value(browser->selectedRowInColumn(column), u"-"_s));
-    return texts.join(u'/') + u" @"_s + QString::number(browser->selectedColumn());
+    QStringList columns;
+    for (int column = 0; column < browser->columnCount(); ++column) {
+        QStringList texts = columnTexts(browser, column);
+        for (const int row : browser->selectedRowsInColumn(column))
+            texts[row] = u'[' + texts.value(row) + u']';
+        columns.append(texts.join(u' '));
+    }
+    return columns.join(" / "_L1) + u" @"_s + QString::number(browser->selectedColumn());
 }
 
 // Waits for the row to be laid out, then clicks its centre as a user would.
