@@ -6,10 +6,8 @@
 #include "AppTestSupport.h"
 #include "DevServer.h"
 
-#include "app/AppDelegate.h"
 #include "connection/LMServerConnection.h"
 #include "platform/NotificationCenter.h"
-#include "platform/widgets/Alert.h"
 #include "platform/widgets/ColumnBrowser.h"
 #include "platform/widgets/Storyboard.h"
 #include "session/LMNewCategoryViewController.h"
@@ -18,21 +16,14 @@
 #include "session/LMSessionUploadViewController.h"
 #include "session/LMSessionWindowController.h"
 #include "session/SessionStoryboard.h"
-#include "store/ObjectContext.h"
-#include "store/PersistentStore.h"
-#include "store/ServerBookmark.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
-#include <QDir>
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMainWindow>
-#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QTest>
 
 #include <memory>
 #include <variant>

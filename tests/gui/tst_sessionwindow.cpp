@@ -4,17 +4,13 @@
 #include "SessionTestKit.h"
 
 #include "platform/widgets/BrowserColumnModel.h"
-#include "platform/widgets/ColumnBrowserDelegate.h"
 #include "session/CertificateSheet.h"
 #include "store/Asset.h"
 
-#include <QCryptographicHash>
-#include <QFile>
 #include <QJsonDocument>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QSslCertificate>
-#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QWindow>
 
