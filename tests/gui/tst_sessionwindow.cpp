@@ -58,27 +58,18 @@ bool isLeafRow(const ColumnBrowser *browser, int column, int row)
     return browser->columnView(column)->model()->index(row, 0).data(BrowserColumnModel::LeafRole).toBool();
 }
 
+// A node without children is a leaf.
 struct Node {
     QString name;
-    QList<Node> children;
-    bool leaf = false;
+    QList<Node> children = {};
 };
-
-Node leaf(const char *name)
-{
-    return Node{QString::fromLatin1(name), {}, true};
-}
-
-Node branch(const char *name, QList<Node> children)
-{
-    return Node{QString::fromLatin1(name), std::move(children), false};
-}
 
 Node sampleTree()
 {
-    return branch("", {branch("Animals", {branch("Cats", {leaf("Tabby"), leaf("Siamese")}),
-                                          branch("Dogs", {leaf("Beagle")})}),
-                       branch("Plants", {branch("Trees", {leaf("Oak")}), leaf("Fern")}), leaf("Readme")});
+    return {"",
+            {{"Animals", {{"Cats", {{"Tabby"}, {"Siamese"}}}, {"Dogs", {{"Beagle"}}}}},
+             {"Plants", {{"Trees", {{"Oak"}}}, {"Fern"}}},
+             {"Readme"}}};
 }
 
 // A flat list of leaves, "file-0" onwards.
@@ -86,7 +77,7 @@ Node files(int count)
 {
     Node root;
     for (int row = 0; row < count; ++row)
-        root.children.append(Node{QStringLiteral("file-%1").arg(row), {}, true});
+        root.children.append({QStringLiteral("file-%1").arg(row)});
     return root;
 }
 
@@ -115,7 +106,7 @@ public:
         ++cellsFilled;
         const Node &node = parentOf(browser, column)->children.at(row);
         cell.text = node.name;
-        cell.leaf = node.leaf;
+        cell.leaf = node.children.isEmpty();
     }
 };
 
@@ -1016,7 +1007,7 @@ private slots:
         // Rows inserted, changed and removed around the selected Dogs, whose Beagle shows in column 2.
         QSignalSpy resets(browser()->columnView(1)->model(), &QAbstractItemModel::modelReset);
         QList<Node> &animals = m_tree.root.children[0].children;
-        animals.prepend(leaf("Ants"));
+        animals.prepend({"Ants"});
         browser()->insertRows(0, 1, 1);
         animals[1].name = QStringLiteral("Lions");
         browser()->reloadRows(1, 1, 1);
@@ -1032,15 +1023,15 @@ private slots:
         QCOMPARE(resets.count(), 0);
 
         // A reloaded column keeps its selection, which still leads to its column.
-        animals.append(leaf("Birds"));
+        animals.append({"Birds"});
         browser()->reloadColumn(1);
         QCOMPARE(shown(browser()), u"[Animals] Plants Readme / [Lions] Birds / Tabby Siamese @1"_s);
         // A kept row that turned into a leaf closes the columns to its right.
-        animals = {leaf("Moth")};
+        animals = {{"Moth"}};
         browser()->reloadColumn(1);
         QCOMPARE(shown(browser()), u"[Animals] Plants Readme / [Moth] @1"_s);
         // A selected row past the new end is dropped, and its columns with it.
-        m_tree.root.children = {leaf("Only")};
+        m_tree.root.children = {{"Only"}};
         browser()->reloadColumn(0);
         browser()->selectRow(0, 0);
         m_tree.root.children.clear();
@@ -1050,7 +1041,7 @@ private slots:
         m_tree.root = sampleTree();
         browser()->reloadColumn(0);
         browser()->selectRow(2, 0);
-        m_tree.root.children[2] = branch("Readme", {leaf("Page")});
+        m_tree.root.children[2] = {"Readme", {{"Page"}}};
         browser()->reloadColumn(0);
         QCOMPARE(shown(browser()), u"Animals Plants [Readme] / Page @0"_s);
 
