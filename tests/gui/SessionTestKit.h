@@ -190,15 +190,6 @@ inline qint64 recordId(const std::optional<QJsonObject> &record)
 // Written where a person can look at it: <build>/screenshots/<name>.png.
 using AppTestSupport::saveScreenshot;
 
-// A delegate with its store, and a storyboard of its own with the session controllers.
-struct SessionFixture {
-    AppDelegate m_delegate;
-    Storyboard m_storyboard{QStringLiteral("Main")};
-
-    SessionFixture() { registerSessionControllers(m_storyboard); }
-    ObjectContext *context() { return m_delegate.managedObjectContext(); }
-};
-
 // Catches every alert box as it comes up; they stay open until a test presses a button.
 class AlertCatcher {
 public:
