@@ -6,10 +6,8 @@
 #include "AppTestSupport.h"
 #include "DevServer.h"
 
-#include "app/AppDelegate.h"
 #include "connection/LMServerConnection.h"
 #include "platform/NotificationCenter.h"
-#include "platform/widgets/Alert.h"
 #include "platform/widgets/ColumnBrowser.h"
 #include "platform/widgets/Storyboard.h"
 #include "session/LMNewCategoryViewController.h"
@@ -18,21 +16,14 @@
 #include "session/LMSessionUploadViewController.h"
 #include "session/LMSessionWindowController.h"
 #include "session/SessionStoryboard.h"
-#include "store/ObjectContext.h"
-#include "store/PersistentStore.h"
-#include "store/ServerBookmark.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
-#include <QDir>
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMainWindow>
-#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QTest>
 
 #include <memory>
 #include <variant>
@@ -124,13 +115,18 @@ inline QStringList columnTexts(const ColumnBrowser *browser, int column)
     return texts;
 }
 
-// The selected row's text in each open column ("-": none), then the selected column: "Photos/2025/- @1".
-inline QString selection(const ColumnBrowser *browser)
+// Every open column's rows, selected ones in brackets, then the selected column:
+// "[Animals] Plants Readme / Cats [Dogs] / Beagle @1".
+inline QString shown(const ColumnBrowser *browser)
 {
-    QStringList texts;
-    for (int column = 0; column < browser->columnCount(); ++column)
-        texts.append(columnTexts(browser, column).value(browser->selectedRowInColumn(column), u"-"_s));
-    return texts.join(u'/') + u" @"_s + QString::number(browser->selectedColumn());
+    QStringList columns;
+    for (int column = 0; column < browser->columnCount(); ++column) {
+        QStringList texts = columnTexts(browser, column);
+        for (const int row : browser->selectedRowsInColumn(column))
+            texts[row] = u'[' + texts.value(row) + u']';
+        columns.append(texts.join(u' '));
+    }
+    return columns.join(" / "_L1) + u" @"_s + QString::number(browser->selectedColumn());
 }
 
 // Waits for the row to be laid out, then clicks its centre as a user would.
@@ -193,15 +189,6 @@ inline qint64 recordId(const std::optional<QJsonObject> &record)
 
 // Written where a person can look at it: <build>/screenshots/<name>.png.
 using AppTestSupport::saveScreenshot;
-
-// A delegate with its store, and a storyboard of its own with the session controllers.
-struct SessionFixture {
-    AppDelegate m_delegate;
-    Storyboard m_storyboard{QStringLiteral("Main")};
-
-    SessionFixture() { registerSessionControllers(m_storyboard); }
-    ObjectContext *context() { return m_delegate.managedObjectContext(); }
-};
 
 // Catches every alert box as it comes up; they stay open until a test presses a button.
 class AlertCatcher {
