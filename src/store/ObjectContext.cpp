@@ -176,20 +176,6 @@ void ObjectContext::deleteObject(ManagedObject *record)
     emit objectDeleted(record);
 }
 
-QStringList ObjectContext::changedKeys(const ManagedObject *record)
-{
-    const QVariantMap &now = record->values();
-    const QVariantMap before = record->committedValues();
-    QStringList keys;
-    for (auto it = now.cbegin(); it != now.cend(); ++it)
-        if (it.value() != before.value(it.key()))
-            keys.append(it.key());
-    for (auto it = before.cbegin(); it != before.cend(); ++it)
-        if (!now.contains(it.key()))
-            keys.append(it.key());
-    return keys;
-}
-
 void ObjectContext::deleteUploadedAssets()
 {
     for (ManagedObject *record : live()) {
@@ -443,7 +429,23 @@ bool ObjectContext::saveObjects(const QList<ManagedObject *> &records, QString *
 }
 
 namespace {
-StoreFile::Change changeOf(ManagedObject *record, const QStringList &changed)
+// The fields changed since the record was last saved.
+QStringList changedKeys(const ManagedObject *record)
+{
+    const QVariantMap &now = record->values();
+    const QVariantMap before = record->committedValues();
+    QStringList keys;
+    for (auto it = now.cbegin(); it != now.cend(); ++it)
+        if (it.value() != before.value(it.key()))
+            keys.append(it.key());
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        if (!now.contains(it.key()))
+            keys.append(it.key());
+    return keys;
+}
+
+// What the store file is to write for the record: its insert, its deletion or its changed fields.
+StoreFile::Change changeOf(ManagedObject *record)
 {
     StoreFile::Change change{StoreFile::Change::Update, record, record->entityName(), record->objectId(),
                              record->storedValues()};
@@ -454,7 +456,7 @@ StoreFile::Change changeOf(ManagedObject *record, const QStringList &changed)
     if (auto *asset = qobject_cast<Asset *>(record))
         change.bookmark = asset->bookmark();
     if (change.kind == StoreFile::Change::Update)
-        change.changedKeys = changed;
+        change.changedKeys = changedKeys(record);
     change.values.remove(Asset::kBookmark);
     return change;
 }
@@ -484,7 +486,7 @@ void ObjectContext::saveInBackground(const QList<ManagedObject *> &records,
     BackgroundSave save{0, {}, {}, {}, std::move(done)};
     QList<StoreFile::Change> changes;
     for (ManagedObject *record : std::as_const(targets)) {
-        changes.append(changeOf(record, changedKeys(record)));
+        changes.append(changeOf(record));
         save.records.append(record);
         save.stored.append(record->storedValues());
         save.clocks.append(record->lastChange());
@@ -589,8 +591,7 @@ bool ObjectContext::saveChanges(const QList<ManagedObject *> &records, bool with
     QList<StoreFile::Change> changes;
     QList<ManagedObject *> insertedRecords;
     for (ManagedObject *record : std::as_const(targets)) {
-        const bool update = !record->isDeleted() && !record->isInserted();
-        changes.append(changeOf(record, update ? changedKeys(record) : QStringList()));
+        changes.append(changeOf(record));
         if (changes.constLast().kind == StoreFile::Change::Insert)
             insertedRecords.append(record);
     }

@@ -119,8 +119,6 @@ signals:
 private:
     void adopt(ManagedObject *record);
     [[nodiscard]] QList<ManagedObject *> live() const;
-    // The fields changed since the record was last saved.
-    [[nodiscard]] static QStringList changedKeys(const ManagedObject *record);
     bool saveChanges(const QList<ManagedObject *> &records, bool withCleared, QString *error);
     // Applies what the writer thread finished; the callers hear of it in a turn of their own.
     void takeWritten();

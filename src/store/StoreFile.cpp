@@ -18,9 +18,22 @@
 #include <QSqlQuery>
 #include <QUuid>
 
+#include <iterator>
+
 Q_LOGGING_CATEGORY(lcStore, "lumaro.store")
 
 namespace {
+
+// Settings of each connection that writes (the journal mode is the file's own, set once).
+// The last one matters enough that the store does not open without it.
+constexpr const char *WritingPragmas[] = {
+    "PRAGMA synchronous=NORMAL",
+    // Checkpoints run on a thread of their own (checkpointWhenDue).
+    "PRAGMA wal_autocheckpoint=0",
+    // A password moved out to the keyring must not linger in freed pages of the file.
+    "PRAGMA secure_delete=ON",
+    "PRAGMA foreign_keys=ON",
+};
 
 enum class Kind { Text, Integer, Boolean, Date, Real };
 struct Column {
@@ -231,13 +244,11 @@ bool StoreFile::open(const QString &path, QString *error)
     // statement would only keep the user waiting longer for the same answer.
     if (!exec(QStringLiteral("PRAGMA journal_mode=WAL"), error) && m_lastFailure == Failure::InUse)
         return false;
-    exec(QStringLiteral("PRAGMA synchronous=NORMAL"), &ignored);
-    // Checkpoints run on a thread of their own (checkpointWhenDue).
-    exec(QStringLiteral("PRAGMA wal_autocheckpoint=0"), &ignored);
-    // A password moved out to the keyring must not linger in freed pages of the file.
-    exec(QStringLiteral("PRAGMA secure_delete=ON"), &ignored);
-    if (!exec(QStringLiteral("PRAGMA foreign_keys=ON"), error))
-        return false;
+    for (const char *pragma : WritingPragmas) {
+        const bool required = pragma == WritingPragmas[std::size(WritingPragmas) - 1];
+        if (!exec(QLatin1String(pragma), required ? error : &ignored) && required)
+            return false;
+    }
     return migrate(error);
 }
 
@@ -626,9 +637,7 @@ void StoreFile::runWriter()
         QSqlDatabase db = addConnection(QStringLiteral("lumaro-writer-"), m_path);
         name = db.connectionName();
         if (db.open()) {
-            // The same settings as the main connection; the journal mode is the file's own.
-            for (const char *pragma : {"PRAGMA synchronous=NORMAL", "PRAGMA wal_autocheckpoint=0",
-                                       "PRAGMA secure_delete=ON", "PRAGMA foreign_keys=ON"})
+            for (const char *pragma : WritingPragmas)
                 QSqlQuery(db).exec(QLatin1String(pragma));
         }
     }

@@ -54,10 +54,10 @@ public:
     [[nodiscard]] std::optional<std::pair<qint64, qint64>> logMark(QString *error) const;
     // The mark of a saved Clear Log whose deletion has not finished (unset when there is none).
     [[nodiscard]] std::optional<LogClear> clearedLog(QString *error) const;
-    // Closes and forgets a named SQLite connection; every copy of its handle must be gone.
     // A connection of its own to the file at path, named after prefix and unique; it waits a
     // while for a lock another connection holds. Closed with closeConnection(db.connectionName()).
     static QSqlDatabase addConnection(const QString &prefix, const QString &path);
+    // Closes and forgets a named SQLite connection; every copy of its handle must be gone.
     static void closeConnection(const QString &name);
     // Numbers bound as one value and read back by json_each: one statement, whatever their count.
     [[nodiscard]] static QString jsonList(const QList<qint64> &numbers);
