@@ -2,6 +2,7 @@
 // received, and what the store holds afterwards, also with a second program writing to it. Then
 // checks of lumaro-devserver itself where a lenient server would let a faulty client pass.
 #include "DevServer.h"
+#include "StoreAccess.h"
 #include "TestEnvironment.h"
 #include "store/Asset.h"
 #include "store/ObjectContext.h"
@@ -93,12 +94,6 @@ bool shareStoreWithNobody()
     for (const QString &name : QStringList{".", PersistentStore::FileName})
         ok = ok && ::chown(QFile::encodeName(store + "/" + name).constData(), 65534, 65534) == 0;
     return ok;
-}
-
-std::unique_ptr<ObjectContext> openStore()
-{
-    auto opened = PersistentStore::open(PersistentStore::applicationDocumentsDirectory());
-    return std::move(std::get<std::unique_ptr<ObjectContext>>(opened));
 }
 
 // A fresh store with the bookmark "Shop" on this server, one file queued in the window and

@@ -1,3 +1,4 @@
+#include "StoreAccess.h"
 #include "TestEnvironment.h"
 #include "store/Asset.h"
 #include "store/LogQuery.h"
@@ -14,14 +15,6 @@
 #include <QtTest>
 
 namespace {
-
-std::unique_ptr<ObjectContext> openStore(const QString &folder)
-{
-    auto opened = PersistentStore::open(folder);
-    if (auto *context = std::get_if<std::unique_ptr<ObjectContext>>(&opened))
-        return std::move(*context);
-    return nullptr;
-}
 
 QString freshFolder(const QString &name)
 {

@@ -6,6 +6,7 @@
 #include "app/AppDelegate.h"
 #include "bookmarks/LMBookmarksViewController.h"
 #include "bookmarks/LMBookmarksWindowController.h"
+#include "StoreAccess.h"
 #include "platform/widgets/Alert.h"
 #include "store/ObjectContext.h"
 #include "store/PersistentStore.h"
@@ -178,11 +179,9 @@ struct StoredBookmarks {
 inline StoredBookmarks readStore()
 {
     StoredBookmarks result;
-    auto opened = PersistentStore::open(PersistentStore::applicationDocumentsDirectory());
-    if (auto *context = std::get_if<std::unique_ptr<ObjectContext>>(&opened)) {
-        result.context = std::move(*context);
+    result.context = openStore();
+    if (result.context)
         result.bookmarks = result.context->fetchAllBookmarks();
-    }
     return result;
 }
 

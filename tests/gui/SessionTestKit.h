@@ -64,15 +64,6 @@ inline bool closeSession(QPointer<LMSessionWindowController> &session)
     return QTest::qWaitFor([&] { return session.isNull(); }, kTimeout);
 }
 
-// The store file read again into a context of its own, as the next launch reads it.
-inline std::unique_ptr<ObjectContext> reopenStore()
-{
-    auto opened = PersistentStore::open(PersistentStore::applicationDocumentsDirectory());
-    if (auto *context = std::get_if<std::unique_ptr<ObjectContext>>(&opened))
-        return std::move(*context);
-    return nullptr;
-}
-
 inline ServerBookmark *findBookmark(const ObjectContext &context, qint64 objectId)
 {
     for (ServerBookmark *bookmark : context.fetchAllBookmarks())

@@ -162,7 +162,7 @@ private slots:
         QCOMPARE(AccessibleTree::nameOf(view->countLabel()), view->countLabel()->text());
         QCOMPARE(context->fetchPendingAssets(harbour.bookmark), QList<Asset *>{pending});
         QVERIFY(context->hasChanges());
-        auto reopened = reopenStore();
+        auto reopened = openStore();
         QVERIFY(reopened);
         QCOMPARE(reopened->fetchUploadedAssets().size(), 4);
         log.close();
@@ -173,7 +173,7 @@ private slots:
     void showsUnsavedChangesOverTheFile()
     {
         {
-            auto seed = reopenStore();
+            auto seed = openStore();
             ServerBookmark *quay = seed->insertBookmark();
             quay->setBookmarkName(QStringLiteral("Quay"));
             for (int minutes : {-2, -1, 0}) {
@@ -185,7 +185,7 @@ private slots:
             }
             QVERIFY(seed->save());
         }
-        auto context = reopenStore();
+        auto context = openStore();
         ServerBookmark *quay = context->fetchAllBookmarks().constLast();
         Asset *waiting = context->fetchPendingAssets(quay).constFirst();
         LMImportLogWindowController log(context.get());
@@ -206,7 +206,7 @@ private slots:
         QCOMPARE(model->rowCount(), 0);
         QVERIFY(context->save());
         QTRY_VERIFY(!context->isDeletingLog());
-        auto reopened = reopenStore();
+        auto reopened = openStore();
         QVERIFY(reopened->fetchUploadedAssets().isEmpty());
         log.close();
     }
@@ -236,7 +236,7 @@ private slots:
         QFETCH(int, column);
         QFETCH(Qt::SortOrder, order);
         QFETCH(QString, search);
-        auto context = reopenStore();
+        auto context = openStore();
         ServerBookmark *quay = context->insertBookmark();
         quay->setBookmarkName(QStringLiteral("quay"));
         ServerBookmark *pier = context->insertBookmark();

@@ -48,7 +48,7 @@ class TestPasswords : public QObject {
 
     // One run of the application: the store, the keyring and the mover over both.
     struct Launch {
-        std::unique_ptr<ObjectContext> context = reopenStore();
+        std::unique_ptr<ObjectContext> context = openStore();
         SecretStore secrets;
         BookmarkPasswords passwords{context.get(), &secrets};
         QSignalSpy moved{&passwords, &BookmarkPasswords::passwordMoved};

@@ -140,7 +140,7 @@ class TestSessionWindow : public QObject {
     // queued" ("?": not stored), e.g. "closed|-1|category|0".
     static QString storedSession(const ServerBookmark *bookmark)
     {
-        const std::unique_ptr<ObjectContext> reopened = reopenStore();
+        const std::unique_ptr<ObjectContext> reopened = openStore();
         const ServerBookmark *stored = reopened ? findBookmark(*reopened, bookmark->objectId()) : nullptr;
         if (!stored)
             return u"not stored"_s;
@@ -231,7 +231,7 @@ private slots:
 
         // Marked open and saved at once, so a crash still reopens the session.
         QVERIFY(storedSession(bookmark).startsWith("open|"_L1));
-        QVERIFY(!findBookmark(*reopenStore(), bookmark->objectId())
+        QVERIFY(!findBookmark(*openStore(), bookmark->objectId())
                      ->hasValue(ServerBookmark::kLastConnectedDate));
     }
 
@@ -466,7 +466,7 @@ private slots:
         sheet->trustButton()->click();
         QVERIFY(waitForContent(session, session->categoryView()));
         QVERIFY(closeSession(session));
-        QCOMPARE(findBookmark(*reopenStore(), bookmark->objectId())->trustedCertificate(), fingerprint);
+        QCOMPARE(findBookmark(*openStore(), bookmark->objectId())->trustedCertificate(), fingerprint);
 
         // Trusted: the next session goes straight through.
         session = openSession(m_storyboard, bookmark);
@@ -629,7 +629,7 @@ private slots:
 
         QTRY_VERIFY_WITH_TIMEOUT(connection.isNull(), kTimeout);
         QCOMPARE(m_server->requests(QStringLiteral("/ra/categoryAssets.json")).size(), 1);
-        std::unique_ptr<ObjectContext> reopened = reopenStore();
+        std::unique_ptr<ObjectContext> reopened = openStore();
         const QList<Asset *> uploaded = reopened->fetchUploadedAssets();
         const auto sent = std::find_if(uploaded.cbegin(), uploaded.cend(), [&](const Asset *asset) {
             return asset->filePath() == batch.at(0)->filePath();

@@ -112,7 +112,7 @@ private:
             names.append(record->fileName());
         if (columnTexts(m_s.browser(), 0) != names)
             problems.append(QStringLiteral("list shows %1").arg(columnTexts(m_s.browser(), 0).join(',')));
-        std::unique_ptr<ObjectContext> store = reopenStore();
+        std::unique_ptr<ObjectContext> store = openStore();
         const QStringList pending =
             filePaths(store->fetchPendingAssets(findBookmark(*store, m_s.bookmark->objectId())));
         for (const Asset *record : queue) {
@@ -365,7 +365,7 @@ private slots:
         QCOMPARE(s.upload()->assetNameTextField()->text(), expected.last());
         QCOMPARE(s.upload()->previewPane()->filePath(), expected.last());
         // Saved once for the group: a fresh read of the store file has them, for this bookmark.
-        std::unique_ptr<ObjectContext> store = reopenStore();
+        std::unique_ptr<ObjectContext> store = openStore();
         QCOMPARE(filePaths(store->fetchPendingAssets(findBookmark(*store, s.bookmark->objectId()))),
                  expected);
         // Clicking a row shows that record.
@@ -425,7 +425,7 @@ private slots:
         QCOMPARE(columnTexts(s.browser(), 0).size(), 7);
         // Gone from the store context and its file too.
         QVERIFY(third.isNull() || third->isDeleted());
-        std::unique_ptr<ObjectContext> store = reopenStore();
+        std::unique_ptr<ObjectContext> store = openStore();
         QCOMPARE(store->fetchPendingAssets(findBookmark(*store, s.bookmark->objectId())).size(), 7);
 
         // The last two rows, with the Delete key: the new last row is selected.
@@ -599,7 +599,7 @@ private slots:
         QCOMPARE(s.upload()->assetNameTextField()->text(), left.value(0));
         const QString reason = s.upload()->failureReason(0);
         QVERIFY2(refused ? reason.contains("500") : reason.isEmpty(), qPrintable(reason));
-        std::unique_ptr<ObjectContext> store = reopenStore();
+        std::unique_ptr<ObjectContext> store = openStore();
         QCOMPARE(filePaths(store->fetchPendingAssets(findBookmark(*store, s.bookmark->objectId()))), left);
         for (int i = 0; i < files; ++i) {
             QCOMPARE(bool(records.at(i)->uploadDateTime()), !left.contains(paths.at(i)));
@@ -911,7 +911,7 @@ private slots:
         if (keep)
             expected.removeOne(QStringLiteral("notes.txt"));
         QCOMPARE(columnTexts(s.browser(), 0), expected);
-        std::unique_ptr<ObjectContext> store = reopenStore();
+        std::unique_ptr<ObjectContext> store = openStore();
         const QList<Asset *> pending =
             store->fetchPendingAssets(findBookmark(*store, s.bookmark->objectId()));
         QCOMPARE(pending.size(), expected.size());
@@ -997,7 +997,7 @@ private slots:
         const QString b = writeFile(dir + QStringLiteral("/b.txt"), bContent);
         qsizetype sentBefore = 0;
         if (earlier == QLatin1String("another program")) {
-            std::unique_ptr<ObjectContext> other = reopenStore();
+            std::unique_ptr<ObjectContext> other = openStore();
             for (const QString &path : {a, b}) {
                 Asset *record = other->insertAsset();
                 record->setFilePath(path);
@@ -1051,7 +1051,7 @@ private slots:
             QVERIFY(!s.upload()->startUploadButton()->isEnabled());
             QTest::mouseClick(sheet->button(DuplicateSheet::Answer(answer)), Qt::LeftButton);
             // Skipped files leave the store file at once, before anything else is saved.
-            std::unique_ptr<ObjectContext> store = reopenStore();
+            std::unique_ptr<ObjectContext> store = openStore();
             QCOMPARE(store->fetchPendingAssets(findBookmark(*store, s.bookmark->objectId())).size(),
                      answer == DuplicateSheet::SkipDuplicates ? 2 : 4);
         }
